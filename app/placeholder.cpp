@@ -1,0 +1,1 @@
+// The operator window grows here.

@@ -1,0 +1,40 @@
+#pragma once
+
+// The driver library's interface: the four entry points a Vessa driver exports, with C
+// linkage. The program binds them by name at run time; the virtual board's client library
+// exports the same four. This header is the only thing the two sides share.
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// File name the program loads; looked up in the program's own folder first.
+#define VESSA_DRIVER_LIBRARY_NAME "libKavoVessadll.so"
+// Environment variable that may name another driver library file.
+#define VESSA_DRIVER_LIBRARY_ENV "QUILLON_DRIVER_LIBRARY"
+
+#define VESSA_HEADER_SIZE 9
+#define VESSA_MAX_TRANSFER 65536u
+
+// Opens the board. Returns 0 when the board is open, any other value on failure.
+// index: always 0; parameter: 9000, or 1000 for a USB-PD target.
+typedef uint8_t (*VessaConnectDeviceFn)(uint8_t index, int32_t parameter);
+// Closes the board. The argument is always 0; the result is not looked at.
+typedef uint8_t (*VessaDisconnectDeviceFn)(uint32_t reserved);
+// Sends the 9-byte header and `length` bytes of `data`. Returns 1 on success.
+typedef uint8_t (*VessaWriteDataToDeviceFn)(const uint8_t* header, uint32_t length,
+                                            const uint8_t* data);
+// Sends the 9-byte header and fills `buffer` with `length` bytes. Returns 1 on success.
+typedef uint8_t (*VessaReadDataFromDeviceFn)(const uint8_t* header, uint32_t length,
+                                             uint8_t* buffer);
+
+uint8_t ConnectDevice(uint8_t index, int32_t parameter);
+uint8_t DisconnectDevice(uint32_t reserved);
+uint8_t WriteDataToDevice(const uint8_t* header, uint32_t length, const uint8_t* data);
+uint8_t ReadDataFromDevice(const uint8_t* header, uint32_t length, uint8_t* buffer);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,37 @@
+# quillon_module(NAME [DEPS lib...] [EXCLUDE file.cpp...])
+# Builds every .cpp of the calling folder into the static library quillon_NAME.
+# EXCLUDE leaves out files that form a leaf library of their own (one the virtual
+# board may link without the rest of the core); list that library in DEPS.
+# The repository root is the include root: #include "board/board_link.h".
+function(quillon_module name)
+    cmake_parse_arguments(QM "" "" "DEPS;EXCLUDE" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    foreach(excluded IN LISTS QM_EXCLUDE)
+        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+    endforeach()
+    if(sources)
+        add_library(quillon_${name} STATIC ${sources})
+        target_include_directories(quillon_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+        target_link_libraries(quillon_${name} PUBLIC ${QM_DEPS})
+    else()
+        add_library(quillon_${name} INTERFACE)
+        target_include_directories(quillon_${name} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(quillon_${name} INTERFACE ${QM_DEPS})
+    endif()
+endfunction()
+
+# quillon_test_suite(NAME DEPS lib...)
+# One GoogleTest executable per folder below tests/, from every .cpp in it.
+function(quillon_test_suite name)
+    cmake_parse_arguments(QT "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(test_${name} ${sources})
+    target_link_libraries(test_${name} PRIVATE ${QT_DEPS} quillon_test_support
+                          GTest::gtest GTest::gmock GTest::gtest_main)
+    gtest_discover_tests(test_${name} WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+                         DISCOVERY_TIMEOUT 60
+                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/operator_panel.h"
+
+namespace quillon {
+
+// The main message log (never trimmed) and its filtered copy on the customer page.
+class MessageLog {
+public:
+    explicit MessageLog(OperatorPanel& panel) : panel_(panel) {}
+
+    void Append(const std::string& line);
+    // Replaces the last line; on an empty log the line is appended.
+    void ReplaceLast(const std::string& line);
+
+    const std::vector<std::string>& Lines() const { return lines_; }
+    const std::vector<std::string>& CustomerLines() const { return customerLines_; }
+    const std::string& LastLine() const;
+
+    // Relevance rule of the customer-page copy: plain substring tests.
+    static bool IsRelevantForCustomer(const std::string& line);
+
+private:
+    void Mirror(const std::string& last);
+
+    OperatorPanel& panel_;
+    std::vector<std::string> lines_;
+    std::vector<std::string> customerLines_;
+};
+
+}  // namespace quillon

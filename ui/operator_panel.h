@@ -1,0 +1,63 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace quillon {
+
+// The two log panes: the main log (Memo1) and its filtered copy on the customer page (Memo3).
+enum class LogPane { Main, Customer };
+
+// Background colours the operations give the main log.
+enum class LogColour { Normal, Silver, Highlight, Red };
+
+enum class StatusPanel { Board = 0, Target = 1 };
+
+enum class Page { Main, Type, Setup, Customer };
+
+enum class MessageKind { Plain, Warning, Error, Information };
+
+struct FileDialogRequest {
+    std::string filter;        // "[*.bin]|*.bin|[*.*]|*.*": caption|pattern pairs
+    std::string proposedName;  // file name offered in a save dialog
+    std::string initialFolder;
+};
+
+// What the logic asks of the window. The Qt main window implements it; tests use
+// RecordingPanel. The logic never reads a widget: every state it needs lives in the core.
+class OperatorPanel {
+public:
+    virtual ~OperatorPanel() = default;
+
+    // Log panes; MessageLog keeps the text and calls these to show it.
+    virtual void LogAppended(LogPane pane, const std::string& line) = 0;
+    virtual void LogLastReplaced(LogPane pane, const std::string& line) = 0;
+    virtual void SetLogColour(LogColour colour) = 0;
+
+    virtual void SetStatusText(StatusPanel panel, const std::string& text) = 0;
+    virtual void SetProgress(int percent) = 0;  // gauge in status panel 2, 0..100
+
+    // Modal box with an OK button; returns when the operator has closed it.
+    virtual void ShowMessage(MessageKind kind, const std::string& title,
+                             const std::string& text) = 0;
+
+    // File dialogs: the chosen path, or nothing when cancelled.
+    virtual std::optional<std::string> AskOpenFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> AskSaveFile(const FileDialogRequest& request) = 0;
+
+    // Control-enable levels 1..4 (nested sets of controls).
+    virtual void SetControlLevel(int level, bool enabled) = 0;
+
+    virtual void SetBusyCursor(bool busy) = 0;
+
+    // Let pending window events run (Stop, log and gauge stay live during long operations).
+    virtual void PumpEvents() = 0;
+
+    virtual void ShowPage(Page page) = 0;
+
+    // Convenience wrappers for the two boxes every Part uses.
+    void Warn(const std::string& text) { ShowMessage(MessageKind::Warning, "Warning", text); }
+    void Error(const std::string& text) { ShowMessage(MessageKind::Error, "Error", text); }
+};
+
+}  // namespace quillon

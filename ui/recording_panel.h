@@ -1,0 +1,64 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/operator_panel.h"
+
+namespace quillon {
+
+// An OperatorPanel that records what the logic showed and answers dialogs from a script.
+// Used by tests and by headless front-ends.
+class RecordingPanel : public OperatorPanel {
+public:
+    struct Box {
+        MessageKind kind;
+        std::string title;
+        std::string text;
+    };
+    struct Dialog {
+        bool save;
+        FileDialogRequest request;
+    };
+
+    void LogAppended(LogPane pane, const std::string& line) override;
+    void LogLastReplaced(LogPane pane, const std::string& line) override;
+    void SetLogColour(LogColour colour) override { logColour = colour; }
+    void SetStatusText(StatusPanel panel, const std::string& text) override;
+    void SetProgress(int percent) override { progress.push_back(percent); }
+    void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override;
+    std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
+    std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;
+    void SetControlLevel(int level, bool enabled) override;
+    void SetBusyCursor(bool on) override { busy = on; }
+    void PumpEvents() override;
+    void ShowPage(Page shown) override { page = shown; }
+
+    // Script: answers for the next file dialogs, in order; nothing = cancel.
+    // With no scripted answer left, a dialog is cancelled.
+    std::deque<std::optional<std::string>> fileAnswers;
+    // Called for every message box before it "closes", e.g. to power a target on.
+    std::function<void(const Box&)> onMessage;
+    // Called on every PumpEvents, e.g. to press Stop in the middle of an operation.
+    std::function<void()> onPump;
+
+    // What was shown, as the operator would see it.
+    std::vector<std::string> mainLog;
+    std::vector<std::string> customerLog;
+    std::vector<Box> boxes;
+    std::vector<Dialog> dialogs;
+    std::vector<int> progress;
+    std::vector<std::pair<int, bool>> levelChanges;
+    bool levelEnabled[5] = {true, true, true, true, true};  // index 1..4
+    std::string statusBoard;
+    std::string statusTarget;
+    LogColour logColour = LogColour::Normal;
+    bool busy = false;
+    Page page = Page::Main;
+    int pumps = 0;
+};
+
+}  // namespace quillon
