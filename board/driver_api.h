@@ -30,6 +30,15 @@ typedef uint8_t (*VessaWriteDataToDeviceFn)(const uint8_t* header, uint32_t leng
 typedef uint8_t (*VessaReadDataFromDeviceFn)(const uint8_t* header, uint32_t length,
                                              uint8_t* buffer);
 
+// The four entry points as one record: what a binding (dlopen, or the virtual board
+// linked into the same process) hands to the board link.
+typedef struct VessaDriverFunctions {
+    VessaConnectDeviceFn connectDevice;
+    VessaDisconnectDeviceFn disconnectDevice;
+    VessaWriteDataToDeviceFn writeDataToDevice;
+    VessaReadDataFromDeviceFn readDataFromDevice;
+} VessaDriverFunctions;
+
 uint8_t ConnectDevice(uint8_t index, int32_t parameter);
 uint8_t DisconnectDevice(uint32_t reserved);
 uint8_t WriteDataToDevice(const uint8_t* header, uint32_t length, const uint8_t* data);

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// Raised by a read that cannot be served. The message is what the operator sees in the
+// application's error box: "Failed to get data for '%s'" or "Invalid data type for '%s'".
+// It ends the running handler; the program runs on.
+class SettingsError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class SettingType { Dword, Text, Binary };
+
+struct SettingValue {
+    std::string name;  // spelling as first stored
+    SettingType type = SettingType::Dword;
+    int32_t dword = 0;
+    std::string text;
+    std::vector<uint8_t> binary;
+};
+
+// The settings key "SOFTWARE\Kavo\Vessa_Quillon": typed named values, names compared
+// without regard to letter case, enumerated in creation order, every write durable at once.
+class SettingsStore {
+public:
+    static constexpr const char* kKeyPath = "SOFTWARE\\Kavo\\Vessa_Quillon";
+
+    virtual ~SettingsStore() = default;
+
+    virtual bool Exists(const std::string& name) const = 0;
+    // Throws SettingsError when the value is missing or has another type.
+    virtual int32_t ReadInt(const std::string& name) const = 0;
+    // A flag is a DWORD: any non-zero value reads as true.
+    bool ReadBool(const std::string& name) const { return ReadInt(name) != 0; }
+    // A missing text reads as ""; a value of another type throws SettingsError.
+    virtual std::string ReadText(const std::string& name) const = 0;
+    virtual std::vector<uint8_t> ReadBinary(const std::string& name) const = 0;
+
+    // Writes replace the value (and its type) and are committed before returning.
+    virtual void WriteInt(const std::string& name, int32_t value) = 0;
+    void WriteBool(const std::string& name, bool value) { WriteInt(name, value ? 1 : 0); }
+    virtual void WriteText(const std::string& name, const std::string& value) = 0;
+    virtual void WriteBinary(const std::string& name, const std::vector<uint8_t>& value) = 0;
+
+    // Every value in creation order.
+    virtual std::vector<SettingValue> Enumerate() const = 0;
+};
+
+}  // namespace quillon
