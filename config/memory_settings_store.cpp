@@ -36,7 +36,7 @@ SettingValue& MemorySettingsStore::FindOrAdd(const std::string& name) {
             return value;
         }
     }
-    values_.push_back(SettingValue{name});
+    values_.push_back(SettingValue{name, SettingType::Dword, 0, {}, {}});
     return values_.back();
 }
 
