@@ -1,0 +1,215 @@
+// The link's own semantics, against a counting stand-in for the driver library.
+#include "board/board_link.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "ui/recording_panel.h"
+
+namespace quillon {
+namespace {
+
+// What the driver library saw. C entry points cannot capture, so the stand-in keeps its
+// state in one static object that each test resets.
+struct DriverLog {
+    int connects = 0;
+    int disconnects = 0;
+    int writes = 0;
+    int reads = 0;
+    uint8_t connectAnswer = 0;  // 0 = open
+    uint8_t dataAnswer = 1;     // 1 = success
+    int32_t lastParameter = 0;
+    std::vector<std::vector<uint8_t>> headers;
+    std::vector<uint32_t> lengths;
+    const uint8_t* lastHeaderPointer = nullptr;
+};
+DriverLog driverLog;
+
+uint8_t FakeConnect(uint8_t, int32_t parameter) {
+    ++driverLog.connects;
+    driverLog.lastParameter = parameter;
+    return driverLog.connectAnswer;
+}
+uint8_t FakeDisconnect(uint32_t) {
+    ++driverLog.disconnects;
+    return 0;
+}
+void Note(const uint8_t* header, uint32_t length) {
+    driverLog.headers.emplace_back(header, header + VESSA_HEADER_SIZE);
+    driverLog.lengths.push_back(length);
+    driverLog.lastHeaderPointer = header;
+}
+uint8_t FakeWrite(const uint8_t* header, uint32_t length, const uint8_t*) {
+    ++driverLog.writes;
+    Note(header, length);
+    return driverLog.dataAnswer;
+}
+uint8_t FakeRead(const uint8_t* header, uint32_t length, uint8_t* buffer) {
+    ++driverLog.reads;
+    Note(header, length);
+    for (uint32_t i = 0; i < length; ++i) {
+        buffer[i] = static_cast<uint8_t>(i);
+    }
+    return driverLog.dataAnswer;
+}
+
+constexpr VessaDriverFunctions kFake = {FakeConnect, FakeDisconnect, FakeWrite, FakeRead};
+
+class BoardLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override { driverLog = DriverLog{}; }
+
+    int LibraryCalls() const { return driverLog.writes + driverLog.reads; }
+
+    RecordingPanel panel;
+    BoardLink link{FixedDriverLoader(kFake), panel};
+    std::vector<uint8_t> data = std::vector<uint8_t>(kMaxTransferLength + 1);
+};
+
+TEST_F(BoardLinkTest, ConnectDeviceAnsweringZeroConnectsAndOneDoesNot) {
+    driverLog.connectAnswer = 1;
+    EXPECT_EQ(link.Bind(0, BoardLink::kConnectParameter), 0);
+    EXPECT_EQ(link.IsConnected(), 0);
+    EXPECT_TRUE(link.IsLoaded());
+
+    // A later Bind loads again and retries the board.
+    driverLog.connectAnswer = 0;
+    EXPECT_EQ(link.Bind(0, BoardLink::kConnectParameterPd), 1);
+    EXPECT_EQ(link.IsConnected(), 1);
+    EXPECT_EQ(driverLog.connects, 2);
+    EXPECT_EQ(driverLog.lastParameter, 1000);
+}
+
+TEST_F(BoardLinkTest, LoaderFailureLeavesTheConnectedFlagAsItWas) {
+    ASSERT_EQ(link.Bind(0, 9000), 1);
+    VessaDriverFunctions incomplete = kFake;
+    incomplete.readDataFromDevice = nullptr;
+    BoardLink other(FixedDriverLoader(incomplete), panel);
+    EXPECT_EQ(other.Bind(0, 9000), 0);
+    EXPECT_FALSE(other.IsLoaded());
+    EXPECT_FALSE(other.LoadError().empty());
+    EXPECT_EQ(driverLog.connects, 1);  // never reached ConnectDevice
+}
+
+TEST_F(BoardLinkTest, UnbindDisconnectsOnceAndRefusesLaterTransfers) {
+    ASSERT_EQ(link.Bind(0, 9000), 1);
+    EXPECT_EQ(link.Unbind(), 1);
+    EXPECT_EQ(driverLog.disconnects, 1);
+    EXPECT_FALSE(link.IsLoaded());
+    EXPECT_EQ(link.Transfer(link.Record()), 0);
+    EXPECT_EQ(LibraryCalls(), 0);
+    // Unbinding with nothing bound calls nothing.
+    EXPECT_EQ(link.Unbind(), 1);
+    EXPECT_EQ(driverLog.disconnects, 1);
+}
+
+TEST_F(BoardLinkTest, TransfersAreRefusedSilentlyWhileNotConnected) {
+    BoardCommand& record = link.Record();
+    record.buffer = data.data();
+    record.length = 4;
+    for (uint32_t direction : {kToBoard, kFromBoard}) {
+        record.direction = direction;
+        EXPECT_EQ(link.Transfer(record), 0);
+    }
+    driverLog.connectAnswer = 1;
+    link.Bind(0, 9000);  // loaded, not open
+    EXPECT_EQ(link.Transfer(record), 0);
+    EXPECT_EQ(LibraryCalls(), 0);
+    EXPECT_TRUE(panel.boxes.empty());
+}
+
+TEST_F(BoardLinkTest, LengthLimitIs65536Inclusive) {
+    ASSERT_EQ(link.Bind(0, 9000), 1);
+    BoardCommand& record = link.Record();
+    record.buffer = data.data();
+    record.direction = kFromBoard;
+    record.length = kMaxTransferLength;
+    EXPECT_EQ(link.Transfer(record), 1);
+    EXPECT_EQ(driverLog.lengths.back(), 65536u);
+
+    record.length = kMaxTransferLength + 1;
+    data[0] = 0xAB;
+    EXPECT_EQ(link.Transfer(record), 0);
+    EXPECT_EQ(LibraryCalls(), 1);
+    EXPECT_EQ(data[0], 0xAB);  // no bytes moved
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].kind, MessageKind::Plain);
+    EXPECT_EQ(panel.boxes[0].text, "The size can not be more 65536 bytes!");
+}
+
+TEST_F(BoardLinkTest, ZeroLengthStillSendsTheHeaderInBothDirections) {
+    ASSERT_EQ(link.Bind(0, 9000), 1);
+    BoardCommand& record = link.Record();
+    record.buffer = nullptr;
+    record.length = 0;
+    record.direction = kFromBoard;
+    EXPECT_EQ(link.Transfer(record), 1);
+    record.direction = kToBoard;
+    EXPECT_EQ(link.Transfer(record), 1);
+    EXPECT_EQ(driverLog.reads, 1);
+    EXPECT_EQ(driverLog.writes, 1);
+}
+
+TEST_F(BoardLinkTest, OneLibraryCallPerTransferWithTheResultPassedUp) {
+    ASSERT_EQ(link.Bind(0, 9000), 1);
+    BoardCommand& record = link.Record();
+    record.buffer = data.data();
+    record.length = 8;
+    record.direction = kToBoard;
+    driverLog.dataAnswer = 0;
+    EXPECT_EQ(link.Transfer(record), 0);  // no retry at this level
+    driverLog.dataAnswer = 7;
+    EXPECT_EQ(link.Transfer(record), 7);  // passed up unchanged
+    EXPECT_EQ(driverLog.writes, 2);
+}
+
+TEST_F(BoardLinkTest, HeaderGoesOutInFieldOrderFromItsOwnCopy) {
+    ASSERT_EQ(link.Bind(0, 9000), 1);
+    BoardCommand& record = link.Record();
+    record = BoardCommand{0xF2, 0x02, 1, 2, 3, 4, 5, 6, 7, kFromBoard, data.data(), 3};
+    EXPECT_EQ(link.Transfer(record), 1);
+    EXPECT_EQ(driverLog.headers.back(), (std::vector<uint8_t>{0xF2, 0x02, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_NE(static_cast<const void*>(driverLog.lastHeaderPointer),
+              static_cast<const void*>(&record));
+    EXPECT_EQ(data[2], 2);  // the library filled the caller's buffer directly
+}
+
+TEST_F(BoardLinkTest, UnknownDirectionMovesNothingAndIsNoSuccess) {
+    ASSERT_EQ(link.Bind(0, 9000), 1);
+    BoardCommand& record = link.Record();
+    record.buffer = data.data();
+    record.length = 1;
+    record.direction = 2;
+    EXPECT_EQ(link.Transfer(record), 0);
+    EXPECT_EQ(LibraryCalls(), 0);
+}
+
+TEST(DriverLoaderTest, LocationPrefersOverrideThenOwnFolderThenBareName) {
+    EXPECT_EQ(DriverLibraryLocation("/opt/x/libOther.so", "/usr/bin"), "/opt/x/libOther.so");
+    EXPECT_EQ(DriverLibraryLocation("", "/nonexistent-folder"), "libKavoVessadll.so");
+    EXPECT_EQ(DriverLibraryLocation(nullptr, ""), "libKavoVessadll.so");
+}
+
+TEST(DriverLoaderTest, ALibraryWithoutTheEntryPointsIsRefused) {
+    ::setenv(VESSA_DRIVER_LIBRARY_ENV, "libm.so.6", 1);
+    const DriverLoadResult result = SystemDriverLoader()();
+    ::unsetenv(VESSA_DRIVER_LIBRARY_ENV);
+    EXPECT_FALSE(result.driver.has_value());
+    EXPECT_NE(result.error.find("lacks"), std::string::npos) << result.error;
+}
+
+TEST(DriverLoaderTest, AMissingFileGivesTheLoadersReason) {
+    ::setenv(VESSA_DRIVER_LIBRARY_ENV, "/nonexistent/libKavoVessadll.so", 1);
+    RecordingPanel panel;
+    BoardLink link(SystemDriverLoader(), panel);
+    EXPECT_EQ(link.Bind(0, 9000), 0);
+    ::unsetenv(VESSA_DRIVER_LIBRARY_ENV);
+    EXPECT_FALSE(link.IsLoaded());
+    EXPECT_NE(link.LoadError().find("nonexistent"), std::string::npos) << link.LoadError();
+    EXPECT_TRUE(panel.boxes.empty());
+}
+
+}  // namespace
+}  // namespace quillon
