@@ -39,14 +39,13 @@ BoardCommands::BoardCommands(BoardLink& link, const SettingsStore& settings, Mes
       writeBlockScratch_(kMaxTransferLength),
       quickWriteScratch_(kMaxTransferLength) {}
 
-uint8_t BoardCommands::TargetOpcode() const {
-    return settings_.ReadInt("ConnectMode") == kConnectModeSmb ? kOpcodeSmb : kOpcodeKbs;
+BoardCommands::Route BoardCommands::CurrentRoute() const {
+    const int32_t mode = settings_.ReadInt("ConnectMode");
+    return {mode == kConnectModeSmb ? kOpcodeSmb : kOpcodeKbs, mode == kConnectModeSocket};
 }
 
-uint8_t BoardCommands::FlashSubCommand(uint8_t base) const {
-    return settings_.ReadInt("ConnectMode") == kConnectModeSocket
-               ? static_cast<uint8_t>(base + kSocketSubCommandOffset)
-               : base;
+uint8_t BoardCommands::Route::FlashSubCommand(uint8_t base) const {
+    return socket ? static_cast<uint8_t>(base + kSocketSubCommandOffset) : base;
 }
 
 uint8_t BoardCommands::SwitchRom() const {
@@ -65,6 +64,12 @@ int BoardCommands::Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
     return link_.Transfer(record);
 }
 
+int BoardCommands::SendFlash(uint8_t baseSubCommand, uint32_t direction, std::span<uint8_t> scratch,
+                             uint32_t length) {
+    const Route route = CurrentRoute();
+    return Send(route.opcode, route.FlashSubCommand(baseSubCommand), direction, scratch, length);
+}
+
 int BoardCommands::KbsPortControl(uint8_t action) {
     link_.Record().p1 = action;
     return Send(kOpcodeKbs, 0x20, kFromBoard, portScratch_, 1);
@@ -76,23 +81,26 @@ int BoardCommands::SmbPortControl(uint8_t action) {
 }
 
 int BoardCommands::ReadChipId(ChipIdStrings& slots) {
+    // Timer1 runs again afterwards whatever happened, also when the caller had stopped it.
+    struct RestartTimer {
+        ConnectionTimer& timer;
+        ~RestartTimer() { timer.SetEnabled(true); }
+    } restart{timer1_};
     timer1_.SetEnabled(false);
-    int result = Send(TargetOpcode(), 0x00, kFromBoard, chipIdScratch_, 3);
-    if (result == 1) {
-        const auto& id = chipIdScratch_;
-        slots[kSlotChipCode] = HexByte(id[0]) + HexByte(id[1]);
-        slots[kSlotChipVersion] = HexByte(id[2]);
-        if (!IsKnownFamily(static_cast<uint16_t>(id[0] << 8 | id[1]))) {
-            result = 0;  // the slots show the code all the same
-        }
-        // 023E answers for a 115E.
-        if (slots[kSlotChipCode] == "023E") {
-            slots[kSlotChipCode] = "115E";
-        }
-    } else {
-        result = 0;  // only exactly 1 counts as a reply
+
+    const int transferred = Send(CurrentRoute().opcode, 0x00, kFromBoard, chipIdScratch_, 3);
+    if (transferred != 1) {
+        return 0;  // only exactly 1 counts as a reply
     }
-    timer1_.SetEnabled(true);  // also when the caller had stopped it
+    const auto& id = chipIdScratch_;
+    slots[kSlotChipCode] = HexByte(id[0]) + HexByte(id[1]);
+    slots[kSlotChipVersion] = HexByte(id[2]);
+    // An unknown family fails the read; the slots show the code all the same.
+    const int result = IsKnownFamily(static_cast<uint16_t>(id[0] << 8 | id[1])) ? 1 : 0;
+    // 023E answers for a 115E.
+    if (slots[kSlotChipCode] == "023E") {
+        slots[kSlotChipCode] = "115E";
+    }
     return result;
 }
 
@@ -102,8 +110,7 @@ int BoardCommands::ReadFlashId(ChipIdStrings& slots, int readIdCommand) {
     record.p1 = static_cast<uint8_t>(readIdCommand);
     record.p6 = SwitchRom();
     const uint32_t length = longForm ? 16 : 5;
-    const int result =
-        Send(TargetOpcode(), FlashSubCommand(0x01), kFromBoard, flashIdScratch_, length);
+    const int result = SendFlash(0x01, kFromBoard, flashIdScratch_, length);
     if (result == 0) {
         return result;  // nothing was read: keep the slots, log nothing
     }
@@ -130,8 +137,7 @@ int BoardCommands::ReadBlock(int block, uint8_t commandModeRead, std::span<uint8
     record.p5 = High(block);
     record.p2 = commandModeRead;
     record.p6 = SwitchRom();
-    const int result = Send(TargetOpcode(), FlashSubCommand(0x02), kFromBoard, readBlockScratch_,
-                            kMaxTransferLength);
+    const int result = SendFlash(0x02, kFromBoard, readBlockScratch_, kMaxTransferLength);
     if (result != 0) {
         CopyInto(destination, readBlockScratch_);
     }
@@ -147,7 +153,7 @@ int BoardCommands::EraseFlash(int blockField, uint8_t sectorEndPage, uint8_t era
     record.p5 = High(blockField);
     record.p4 = sectorEndPage;
     record.p6 = SwitchRom();
-    return Send(TargetOpcode(), FlashSubCommand(0x03), kToBoard, eraseScratch_, 1);
+    return SendFlash(0x03, kToBoard, eraseScratch_, 1);
 }
 
 int BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
@@ -159,7 +165,7 @@ int BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, uint32_t byte
     record.p3 = pageWriteSize;
     record.p6 = SwitchRom();
     CopyInto(writeBlockScratch_, source.first(std::min<std::size_t>(byteCount, source.size())));
-    return Send(TargetOpcode(), FlashSubCommand(0x04), kToBoard, writeBlockScratch_, byteCount);
+    return SendFlash(0x04, kToBoard, writeBlockScratch_, byteCount);
 }
 
 int BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<const uint8_t> key) {
@@ -167,7 +173,7 @@ int BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<c
     record.p1 = keyKind;
     record.p2 = keyLength;
     CopyInto(keyScratch_, key.first(std::min<std::size_t>(keyLength, key.size())));
-    return Send(TargetOpcode(), 0x06, kToBoard, keyScratch_, keyLength);
+    return Send(CurrentRoute().opcode, 0x06, kToBoard, keyScratch_, keyLength);
 }
 
 int BoardCommands::VerifyBlockChecksums(int block, std::span<const uint8_t> checksums) {
@@ -175,7 +181,7 @@ int BoardCommands::VerifyBlockChecksums(int block, std::span<const uint8_t> chec
     record.p2 = Low(block);
     record.p5 = High(block);
     CopyInto(checksumScratch_, checksums);
-    return Send(TargetOpcode(), 0x07, kToBoard, checksumScratch_,
+    return Send(CurrentRoute().opcode, 0x07, kToBoard, checksumScratch_,
                 static_cast<uint32_t>(checksumScratch_.size()));
 }
 
@@ -186,7 +192,7 @@ int BoardCommands::QuickWriteBlock(int block, uint8_t quickModeMinusOne,
     record.p5 = High(block);
     record.p3 = quickModeMinusOne;
     CopyInto(quickWriteScratch_, source);
-    return Send(TargetOpcode(), 0x08, kToBoard, quickWriteScratch_, kMaxTransferLength);
+    return Send(CurrentRoute().opcode, 0x08, kToBoard, quickWriteScratch_, kMaxTransferLength);
 }
 
 int BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus) {
@@ -201,8 +207,7 @@ int BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t s
     record.p2 = firstStatus;
     record.p3 = secondStatus;
     // The board answers with as many bytes as the mode's value; the first two count.
-    const int result =
-        Send(TargetOpcode(), FlashSubCommand(0x09), kFromBoard, statusScratch_, mode);
+    const int result = SendFlash(0x09, kFromBoard, statusScratch_, mode);
     if (result == 0) {
         return result;
     }
@@ -225,8 +230,7 @@ int BoardCommands::WritePage(int block, uint8_t page, std::span<const uint8_t> s
     record.p5 = High(block);
     record.p4 = page;
     CopyInto(pageScratch_, source);
-    return Send(TargetOpcode(), FlashSubCommand(0x0A), kToBoard, pageScratch_,
-                static_cast<uint32_t>(pageScratch_.size()));
+    return SendFlash(0x0A, kToBoard, pageScratch_, static_cast<uint32_t>(pageScratch_.size()));
 }
 
 int BoardCommands::WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t value) {
@@ -235,7 +239,7 @@ int BoardCommands::WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow, 
     record.p2 = addressLow;
     record.p7 = kRegisterMarker;
     registerWriteScratch_[0] = value;
-    return Send(TargetOpcode(), 0x23, kToBoard, registerWriteScratch_, 1);
+    return Send(CurrentRoute().opcode, 0x23, kToBoard, registerWriteScratch_, 1);
 }
 
 int BoardCommands::ReadTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t& value) {
@@ -243,7 +247,7 @@ int BoardCommands::ReadTargetRegister(uint8_t addressHigh, uint8_t addressLow, u
     record.p1 = addressHigh;
     record.p2 = addressLow;
     record.p7 = kRegisterMarker;
-    const int result = Send(TargetOpcode(), 0x24, kFromBoard, registerReadScratch_, 1);
+    const int result = Send(CurrentRoute().opcode, 0x24, kFromBoard, registerReadScratch_, 1);
     if (result != 0) {
         value = registerReadScratch_[0];
     }
@@ -255,7 +259,7 @@ int BoardCommands::TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3) {
     record.p1 = p1;
     record.p2 = p2;
     record.p3 = p3;
-    return Send(TargetOpcode(), 0x27, kToBoard, runControlScratch_, 1);
+    return Send(CurrentRoute().opcode, 0x27, kToBoard, runControlScratch_, 1);
 }
 
 int BoardCommands::DebugRegisterAccess(uint8_t write, uint8_t registerIndex, uint8_t& value) {
@@ -263,7 +267,7 @@ int BoardCommands::DebugRegisterAccess(uint8_t write, uint8_t registerIndex, uin
     record.p1 = write;
     record.p2 = registerIndex;
     record.p3 = value;
-    const int result = Send(TargetOpcode(), 0x2F, kFromBoard, debugScratch_, 4);
+    const int result = Send(CurrentRoute().opcode, 0x2F, kFromBoard, debugScratch_, 4);
     if (result != 0 && write == 0) {
         value = debugScratch_[0];
     }

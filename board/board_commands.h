@@ -70,8 +70,16 @@ public:
     int DebugRegisterAccess(uint8_t write, uint8_t registerIndex, uint8_t& value);
 
 private:
-    uint8_t TargetOpcode() const;
-    uint8_t FlashSubCommand(uint8_t base) const;
+    // Opcode and sub-command variant for the ConnectMode set now.
+    struct Route {
+        uint8_t opcode;
+        bool socket;  // the board's FSPI socket: flash sub-commands gain 0x10
+        uint8_t FlashSubCommand(uint8_t base) const;
+    };
+    Route CurrentRoute() const;
+    // One of the six flash sub-commands (0x01..0x04, 0x09, 0x0A) by the current route.
+    int SendFlash(uint8_t baseSubCommand, uint32_t direction, std::span<uint8_t> scratch,
+                  uint32_t length);
     uint8_t SwitchRom() const;
     int Send(uint8_t opcode, uint8_t subCommand, uint32_t direction, std::span<uint8_t> scratch,
              uint32_t length);

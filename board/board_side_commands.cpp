@@ -66,7 +66,7 @@ uint32_t BoardSideCommands::RecordAddress() const {
     return boardKind_ == kBoardKindKq11ed ? kRecordAddressKq11ed : kRecordAddressKq775a;
 }
 
-int BoardSideCommands::SetKbsPinDefine(std::span<const uint8_t> pins) {
+int BoardSideCommands::SetKbsPinDefine(std::span<const uint8_t, kPinCount> pins) {
     CopyInto(pinScratch_, pins);
     return Send(kOpcodeBoardFlash, 0x05, kToBoard, pinScratch_, kPinCount);
 }
@@ -98,8 +98,8 @@ int BoardSideCommands::ReadBoardPinDefine(std::array<uint8_t, kPinDefineSize>& p
     return ReadBoardFlash(RecordAddress(), pins);
 }
 
-int BoardSideCommands::WriteBoardPinDefine(std::span<const uint8_t> pins) {
-    return UpdateRecord(RecordField::PinDefine, pins.first(std::min(pins.size(), kPinDefineSize)));
+int BoardSideCommands::WriteBoardPinDefine(std::span<const uint8_t, kPinDefineSize> pins) {
+    return UpdateRecord(RecordField::PinDefine, pins);
 }
 
 int BoardSideCommands::WriteBoardFileSize(uint32_t imageSize) {

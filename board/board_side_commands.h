@@ -35,7 +35,7 @@ public:
     uint32_t RecordAddress() const;
 
     // The KBS pin definition the board uses on the debugger port (15 pin numbers).
-    int SetKbsPinDefine(std::span<const uint8_t> pins);
+    int SetKbsPinDefine(std::span<const uint8_t, kPinCount> pins);
 
     // The board's own flash; the address travels as P3 (bits 23..16), P4, P5 (bits 7..0).
     int ReadBoardFlash(uint32_t address, std::span<uint8_t> destination);  // 1..255 bytes
@@ -45,7 +45,7 @@ public:
     // The parameter record: bytes 0..15 pin definition, 20..23 last image size.
     int ReadBoardPinDefine(std::array<uint8_t, kPinDefineSize>& pins);
     // Read, erase, modify, write and read back the record; 1 = written and verified.
-    int WriteBoardPinDefine(std::span<const uint8_t> pins);
+    int WriteBoardPinDefine(std::span<const uint8_t, kPinDefineSize> pins);
     int WriteBoardFileSize(uint32_t imageSize);
 
     // USB-PD controller; `address` is the PDI2CAddress setting (P5 of every 0xFC command).
