@@ -70,55 +70,56 @@ TEST_F(StationTest, FreshStoreGivesTheSummaryAndTheStartupState) {
 TEST_F(StationTest, FreshStoreHoldsEveryDefault) {
     Start();
     station.reset();
-    EXPECT_EQ(RegistryExportLines(*Reopen()), (Lines{
-                                                  "REGEDIT4",
-                                                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kavo\\Vessa_Quillon]",
-                                                  "\"PinDefSource\"=dword:00000003",
-                                                  "\"ConnectMode\"=dword:00000002",
-                                                  "\"Allocation\"=dword:00000001",
-                                                  "\"AssignedAddress\"=\"0\"",
-                                                  "\"Flashblock\"=dword:00000008",
-                                                  "\"CommandMode_ReadID\"=dword:00000000",
-                                                  "\"CommandMode_Read\"=dword:00000000",
-                                                  "\"CommandMode_Erase\"=dword:00000000",
-                                                  "\"CommandMode_Write\"=dword:00000000",
-                                                  "\"EraseType\"=dword:00000001",
-                                                  "\"SectorOffset\"=\"0\"",
-                                                  "\"SkipFFChecked\"=dword:00000000",
-                                                  "\"SectorSize\"=dword:00000040",
-                                                  "\"PageWriteSize\"=dword:00000001",
-                                                  "\"ShowMessage\"=dword:00000001",
-                                                  "\"DualFlash\"=dword:00000000",
-                                                  "\"CheckBox_Check\"=dword:00000001",
-                                                  "\"CheckBox_Erase\"=dword:00000001",
-                                                  "\"CheckBox_Program\"=dword:00000001",
-                                                  "\"CheckBox_Verify\"=dword:00000001",
-                                                  "\"SpecialForm\"=dword:00000000",
-                                                  "\"PinDefNum\"=dword:00000000",
-                                                  "\"InternalClock\"=dword:00000000",
-                                                  "\"ExtraECChipID\"=hex:",
-                                                  "\"SpecialWave\"=dword:00000002",
-                                                  "\"USBTimeOutSec\"=dword:00000078",
-                                                  "\"BreakAt0\"=dword:00000001",
-                                                  "\"RomKey\"=dword:00000000",
-                                                  "\"Key0\"=dword:00000000",
-                                                  "\"Key1\"=dword:00000000",
-                                                  "\"Key2\"=dword:00000000",
-                                                  "\"Key3\"=dword:00000000",
-                                                  "\"Key4\"=dword:00000000",
-                                                  "\"Key5\"=dword:00000000",
-                                                  "\"Key6\"=dword:00000000",
-                                                  "\"Key7\"=dword:00000000",
-                                                  "\"UnprotectTheLast1K\"=dword:00000000",
-                                                  "\"UnprotectKeyMatch\"=dword:00000000",
-                                                  "\"SMBusSpeed\"=dword:00000001",
-                                                  "\"QuickMode\"=dword:00000000",
-                                                  "\"PDI2CAddress\"=dword:00000080",
-                                                  "\"SwitchRom\"=dword:00000000",
-                                                  "\"DesignatedEflashSizeKB\"=dword:00000000",
-                                                  "\"ReadEFlashID16Bytes\"=dword:00000000",
-                                                  "\"ShowWriteStatus\"=dword:00000000",
-                                              }));
+    EXPECT_EQ(RegistryExportLines(*Reopen()),
+              (Lines{
+                  "REGEDIT4",
+                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kavo\\Vessa_Quillon]",
+                  "\"PinDefSource\"=dword:00000003",
+                  "\"ConnectMode\"=dword:00000002",
+                  "\"Allocation\"=dword:00000001",
+                  "\"AssignedAddress\"=\"0\"",
+                  "\"Flashblock\"=dword:00000008",
+                  "\"CommandMode_ReadID\"=dword:00000000",
+                  "\"CommandMode_Read\"=dword:00000000",
+                  "\"CommandMode_Erase\"=dword:00000000",
+                  "\"CommandMode_Write\"=dword:00000000",
+                  "\"EraseType\"=dword:00000001",
+                  "\"SectorOffset\"=\"0\"",
+                  "\"SkipFFChecked\"=dword:00000000",
+                  "\"SectorSize\"=dword:00000040",
+                  "\"PageWriteSize\"=dword:00000001",
+                  "\"ShowMessage\"=dword:00000001",
+                  "\"DualFlash\"=dword:00000000",
+                  "\"CheckBox_Check\"=dword:00000001",
+                  "\"CheckBox_Erase\"=dword:00000001",
+                  "\"CheckBox_Program\"=dword:00000001",
+                  "\"CheckBox_Verify\"=dword:00000001",
+                  "\"SpecialForm\"=dword:00000000",
+                  "\"PinDefNum\"=dword:00000000",
+                  "\"InternalClock\"=dword:00000000",
+                  "\"ExtraECChipID\"=hex:",
+                  "\"SpecialWave\"=dword:00000002",
+                  "\"USBTimeOutSec\"=dword:00000078",
+                  "\"BreakAt0\"=dword:00000001",
+                  "\"RomKey\"=dword:00000000",
+                  "\"Key0\"=dword:00000000",
+                  "\"Key1\"=dword:00000000",
+                  "\"Key2\"=dword:00000000",
+                  "\"Key3\"=dword:00000000",
+                  "\"Key4\"=dword:00000000",
+                  "\"Key5\"=dword:00000000",
+                  "\"Key6\"=dword:00000000",
+                  "\"Key7\"=dword:00000000",
+                  "\"UnprotectTheLast1K\"=dword:00000000",
+                  "\"UnprotectKeyMatch\"=dword:00000000",
+                  "\"SMBusSpeed\"=dword:00000001",
+                  "\"QuickMode\"=dword:00000000",
+                  "\"PDI2CAddress\"=dword:00000080",
+                  "\"SwitchRom\"=dword:00000000",
+                  "\"DesignatedEflashSizeKB\"=dword:00000000",
+                  "\"ReadEFlashID16Bytes\"=dword:00000000",
+                  "\"ShowWriteStatus\"=dword:00000000",
+              }));
 }
 
 TEST_F(StationTest, SecondStartIsQuietAboutDefaultsAndRunsOnce) {
@@ -230,17 +231,6 @@ TEST_F(StationTest, RomKeyBeforeFirstStartShowsTheBuiltInKey) {
     EXPECT_FALSE(Reopen()->Exists("Key7"));
 }
 
-TEST_F(StationTest, StoredKeysShowAsTwoHexDigits) {
-    Preset([](SettingsStore& s) {
-        s.WriteInt("Key0", 0x0B);
-        s.WriteInt("Key7", 255);
-    });
-    const auto& cells = Start().Controls().setup.keyCells;
-    EXPECT_EQ(cells[0], "0B");
-    EXPECT_EQ(cells[1], "00");
-    EXPECT_EQ(cells[7], "FF");
-}
-
 TEST_F(StationTest, SpecialWaveWithoutItemShowsTheLastItem) {
     Preset([](SettingsStore& s) { s.WriteInt("SpecialWave", 3); });
     EXPECT_EQ(Start().Controls().setup.specialWaveItem, 1);
@@ -278,11 +268,6 @@ TEST_F(StationTest, PdConnectModeClearsItsOptionsBeforeTheyAreRead) {
     EXPECT_FALSE(store->ReadBool("CheckBox_UnProtect"));
 }
 
-TEST_F(StationTest, DualFlashShowsTheFlashButtons) {
-    Preset([](SettingsStore& s) { s.WriteBool("DualFlash", true); });
-    EXPECT_TRUE(Start().Controls().window.dualFlashButtonsVisible);
-}
-
 TEST_F(StationTest, CustomerPageMode) {
     Preset([](SettingsStore& s) { s.WriteInt("SpecialForm", 1); });
     const auto& w = Start().Controls().window;
@@ -292,11 +277,6 @@ TEST_F(StationTest, CustomerPageMode) {
     EXPECT_FALSE(w.menusVisible);
     EXPECT_EQ(w.height, 470);
     EXPECT_FALSE(station->Controls().main.resetEcVisible);
-}
-
-TEST_F(StationTest, WriteStatusGroupFollowsShowWriteStatus) {
-    Preset([](SettingsStore& s) { s.WriteInt("ShowWriteStatus", 2); });
-    EXPECT_TRUE(Start().Controls().main.writeStatus.visible);
 }
 
 TEST_F(StationTest, SettingErrorEndsTheLoadButTheStationRunsOn) {
@@ -322,9 +302,25 @@ TEST_F(StationTest, AssignedAddressThatIsNoNumberIsReportedAndReadAsZero) {
     EXPECT_EQ(panel.mainLog, kFreshSummary);  // the rest of the load ran
 }
 
-TEST_F(StationTest, AssignedAddressIsCachedAsANumber) {
-    Preset([](SettingsStore& s) { s.WriteText("AssignedAddress", "1E000"); });
-    EXPECT_EQ(Start().Cache().assignedAddress, 0x1E000u);
+TEST_F(StationTest, StoredValuesReachTheirControls) {
+    Preset([](SettingsStore& s) {
+        s.WriteInt("Key0", 0x0B);
+        s.WriteInt("Key7", 255);
+        s.WriteBool("DualFlash", true);
+        s.WriteInt("ShowWriteStatus", 2);
+        s.WriteText("AssignedAddress", "1E000");
+        s.WriteBool("ShowMessage", false);
+        s.WriteInt("QuickMode", 2);
+    });
+    const auto& c = Start().Controls();
+    EXPECT_EQ(c.setup.keyCells[0], "0B");
+    EXPECT_EQ(c.setup.keyCells[1], "00");
+    EXPECT_EQ(c.setup.keyCells[7], "FF");
+    EXPECT_TRUE(c.window.dualFlashButtonsVisible);
+    EXPECT_TRUE(c.main.writeStatus.visible);
+    EXPECT_EQ(station->Cache().assignedAddress, 0x1E000u);
+    EXPECT_EQ(c.window.height, 470);
+    EXPECT_EQ(c.setup.quickModeItem, 2);
 }
 
 }  // namespace

@@ -24,11 +24,6 @@ TEST_F(StationTest, ShowMessageTogglesHeightAndStoredValue) {
     EXPECT_TRUE(Reopen()->ReadBool("ShowMessage"));
 }
 
-TEST_F(StationTest, HiddenLogIsRestoredAtStart) {
-    Preset([](SettingsStore& s) { s.WriteBool("ShowMessage", false); });
-    EXPECT_EQ(Start().Controls().window.height, 470);
-}
-
 TEST_F(StationTest, StopWithNothingRunningOnlyTurnsTheLogSilver) {
     auto& s = Start();
     const auto log = panel.mainLog;
@@ -153,8 +148,8 @@ TEST_F(StationTest, HooksRunInTheirPlaces) {
         EXPECT_FALSE(timer.IsEnabled());
     };
     station->RunStartup();
-    EXPECT_EQ(calls, (std::vector<std::string>{"pins 0", "device",
-                                               "board USB Device 'Vessa' Plug-Out"}));
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"pins 0", "device", "board USB Device 'Vessa' Plug-Out"}));
     EXPECT_FALSE(station->Controls().setup.pinSetListEnabled);
     EXPECT_TRUE(timer.IsEnabled());
 }

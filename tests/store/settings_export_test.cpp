@@ -27,7 +27,8 @@ TEST(RegistryExportLineTest, LineForms) {
     EXPECT_EQ(RegistryExportLine(Dword("ShowMessage", 1)), "\"ShowMessage\"=dword:00000001");
     EXPECT_EQ(RegistryExportLine(Dword("PDI2CAddress", 0x2C)), "\"PDI2CAddress\"=dword:0000002C");
     EXPECT_EQ(RegistryExportLine(Dword("Key0", -1)), "\"Key0\"=dword:FFFFFFFF");
-    EXPECT_EQ(RegistryExportLine(Text("AssignedAddress", "1E000")), "\"AssignedAddress\"=\"1E000\"");
+    EXPECT_EQ(RegistryExportLine(Text("AssignedAddress", "1E000")),
+              "\"AssignedAddress\"=\"1E000\"");
     EXPECT_EQ(RegistryExportLine(Text("LastFilePath", "C:\\img\\a.bin")),
               "\"LastFilePath\"=\"C:\\\\img\\\\a.bin\"");
     EXPECT_EQ(RegistryExportLine(Text("LastFileName", "")), "\"LastFileName\"=\"\"");
@@ -70,9 +71,8 @@ TEST_F(SaveExportTest, WritesCrLfLinesAndLogsThePath) {
     EXPECT_TRUE(panel.dialogs[0].save);
     EXPECT_EQ(panel.dialogs[0].request.filter, "[*.reg]|*.reg");
     EXPECT_EQ(panel.dialogs[0].request.proposedName, "KavoEC_Quillon_Setting.reg");
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "Save Kavo Quillon Setting to File ---> OK !",
-                               "Save in '" + file + "'"}));
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"Save Kavo Quillon Setting to File ---> OK !",
+                                                     "Save in '" + file + "'"}));
     EXPECT_EQ(store.Enumerate().size(), 2u);  // the export changes nothing
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -135,12 +136,34 @@ TEST_F(UnusableFileTest, DatabaseOfAnotherProgram) {
 }
 
 TEST_F(UnusableFileTest, ReadOnlyFile) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "root writes read-only files";
-    }
     SqliteSettingsStore::Open(file)->WriteInt("X", 1);
-    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
-    ExpectRefusedAndUntouched("cannot be written");
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    if (geteuid() != 0) {
+        ExpectRefusedAndUntouched("cannot be written");
+        return;
+    }
+    // Root writes any file: check in a child that runs as an ordinary user.
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) {
+            _exit(2);
+        }
+        try {
+            SqliteSettingsStore::Open(file);
+        } catch (const SettingsFileError& error) {
+            _exit(error.Reason().find("cannot be written") != std::string::npos ? 0 : 3);
+        }
+        _exit(4);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(SqliteSettingsStore::Open(file)->ReadInt("X"), 1);
 }
 
 TEST(SettingsLocationTest, OptionThenEnvironmentThenXdgConfigFolder) {
