@@ -40,8 +40,8 @@ void ConfirmImage(ImageContext& context) {
     for (uint32_t b = 0; b < blocks; ++b) {
         // The last used block may hold less than a block (a raw image with a half block).
         const std::size_t offset = std::size_t{b} * kBlockSize;
-        const std::size_t length = offset < size ? std::min<std::size_t>(kBlockSize, size - offset)
-                                                 : 0;
+        const std::size_t length =
+            offset < size ? std::min<std::size_t>(kBlockSize, size - offset) : 0;
         count += CountDifferences(state.imageBuffer.data() + offset,
                                   state.readBuffer.data() + offset, length);
         context.panel.SetProgress(static_cast<int>((uint64_t{b} + 1) * 100 / blocks));

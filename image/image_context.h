@@ -36,8 +36,8 @@ struct ImageContext {
     BoardCommands& board;  // the merge's boundary reads
     const TargetIdentity& identity;
     const EFlashFacts& eflash;
-    int32_t& flashblock;             // Flashblock of the selected part, in memory
-    const int32_t& commandModeRead;  // CommandMode_Read of the selected part
+    int32_t& flashblock;                     // Flashblock of the selected part, in memory
+    const int32_t& commandModeRead;          // CommandMode_Read of the selected part
     const std::string& assignedAddressText;  // Edit_AssignedAddress: hex digits, no prefix
     PathBox pathBox;
 };

@@ -38,12 +38,14 @@ void PlaceRomCode(ImageContext& context) {
         start = EFlashFacts::kRomCodeStartHigh;
         if (context.identity.eFlashSizeCode == 2) {
             blocks = 3;
-            line = "Rom Code Start Address is 0x1e000 and size is 8k. The other 184K will be "
-                   "cleared.";
+            line =
+                "Rom Code Start Address is 0x1e000 and size is 8k. The other 184K will be "
+                "cleared.";
         } else {
             blocks = 2;
-            line = "Rom Code Start Address is 0x1e000 and size is 8k. The other 120K will be "
-                   "cleared.";
+            line =
+                "Rom Code Start Address is 0x1e000 and size is 8k. The other 120K will be "
+                "cleared.";
         }
     }
     context.log.Append(line);
@@ -134,7 +136,8 @@ bool CopyFromFlash(ImageContext& context, uint32_t block, std::size_t from, std:
         static_cast<int>(block), static_cast<uint8_t>(context.commandModeRead), state.readBuffer);
     std::copy(state.readBuffer.begin() + static_cast<std::ptrdiff_t>(from),
               state.readBuffer.begin() + static_cast<std::ptrdiff_t>(to),
-              state.mergeBuffer.begin() + static_cast<std::ptrdiff_t>(std::size_t{block} * kBlockSize + from));
+              state.mergeBuffer.begin() +
+                  static_cast<std::ptrdiff_t>(std::size_t{block} * kBlockSize + from));
     return result == 1;
 }
 
@@ -208,11 +211,10 @@ void Allocate(ImageContext& context, int32_t romKey) {
     state.startBlock = state.startAddress >> 16;
     const auto endBlock = static_cast<uint32_t>((start + size + kBlockSize - 1) / kBlockSize);
     state.halfLastBlock = allocation == kFromTop && context.eflash.internalFlashSelected &&
-                          endBlock > 0 &&
-                          size == uint64_t{endBlock - 1} * kBlockSize + kHalfBlock;
-    context.log.Append("Use Block=" + std::to_string(endBlock - state.startBlock) + "  (End:" +
-                       std::to_string(endBlock) + " - Start:" + std::to_string(state.startBlock) +
-                       ")");
+                          endBlock > 0 && size == uint64_t{endBlock - 1} * kBlockSize + kHalfBlock;
+    context.log.Append("Use Block=" + std::to_string(endBlock - state.startBlock) +
+                       "  (End:" + std::to_string(endBlock) +
+                       " - Start:" + std::to_string(state.startBlock) + ")");
     context.log.Append("Start Address = 0x" + HexDigits(state.startAddress, 8));
     if (state.halfLastBlock) {
         state.usedBlockCount = endBlock;

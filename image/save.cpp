@@ -51,8 +51,8 @@ void SaveReadBuffer(ImageContext& context) {
         return;
     }
     try {
-        WriteFileAtomically(*chosen, std::string_view(reinterpret_cast<const char*>(buffer.data()),
-                                                      buffer.size()));
+        WriteFileAtomically(
+            *chosen, std::string_view(reinterpret_cast<const char*>(buffer.data()), buffer.size()));
     } catch (const std::exception& error) {
         context.panel.Warn(error.what());
         context.log.ReplaceLast("Save Buffer to File ---> Failure !");
