@@ -66,8 +66,8 @@ protected:
     void SetChip(const std::string& chipCode) { identity.chipIdStrings[0] = chipCode; }
 
     ImageContext Context() {
-        return ImageContext{state,    settings,        panel,        log,
-                            timer,    commands,        identity,     eflash,
+        return ImageContext{state,      settings,        panel,        log,
+                            timer,      commands,        identity,     eflash,
                             flashblock, commandModeRead, assignedText, PathBox{pathText, pathHint}};
     }
 

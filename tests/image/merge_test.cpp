@@ -151,8 +151,9 @@ TEST_F(AllocationTest, The11EDKeepsItsRomCodeAreaErasedInAMainImage) {
     LoadRaw(0x30000);
     auto context = Context();
     MergeImage(context);
-    ExpectImage(std::vector<uint8_t>(state.imageBuffer.begin(), state.imageBuffer.begin() + 0x1E000),
-                0, 0x1E000, 0, 0);
+    ExpectImage(
+        std::vector<uint8_t>(state.imageBuffer.begin(), state.imageBuffer.begin() + 0x1E000), 0,
+        0x1E000, 0, 0);
     for (std::size_t a = 0x1E000; a < 0x20000; ++a) {
         ASSERT_EQ(state.imageBuffer[a], 0xFF);
     }
@@ -255,7 +256,7 @@ struct CombinedCase {
     uint8_t sizeCode;
     int32_t designatedKB;
     std::size_t size;
-    uint32_t blocks;  // 0: rejected
+    uint32_t blocks;   // 0: rejected
     const char* text;  // the line when accepted, the message when rejected; "" for none
 };
 
