@@ -178,13 +178,14 @@ void MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBlock, int
 void Allocate(ImageContext& context, int32_t romKey) {
     ImageState& state = context.state;
     const int32_t allocation = context.settings.ReadInt("Allocation");
-    const uint32_t partBlocks = static_cast<uint32_t>(std::max(context.flashblock, 0));
+    // Flash addresses are 32-bit: no part is larger than 65536 blocks.
+    const auto partBlocks = static_cast<uint32_t>(std::clamp(context.flashblock, 0, 0x10000));
     switch (allocation) {
         case kFromTop:
             state.startAddress = 0;
             break;
         case kFromMedium:
-            state.startAddress = partBlocks / 2 * kBlockSize;
+            state.startAddress = static_cast<uint32_t>(partBlocks / 2 * kBlockSize);
             break;
         case kFromAssigned:
             state.startAddress = ParseHexText(context.assignedAddressText);

@@ -3,11 +3,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "board/block_checksum.h"  // kBlockSize: block n covers n * 65536 .. n * 65536 + 65535
 #include "image/block_skip_flags.h"
 
 namespace quillon {
-
-constexpr uint32_t kBlockSize = 65536;  // block n covers n * 65536 .. n * 65536 + 65535
 
 // The working data every flash operation reads or fills, and the placement of the loaded
 // image. One instance lives as long as the station; touched only on the UI thread.
