@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/widget_helpers.h"
+#include "station/station.h"
 
 namespace quillon {
 
@@ -174,6 +175,64 @@ void MainPage::SetDeviceText(const QString& text) {
         controls_.device->setPlainText(text);
     }
     controls_.device->setToolTip(text);
+}
+
+void MainPage::Mirror(const MainPageControls& state) {
+    controls_.stepErase->setChecked(state.checkErase);
+    controls_.stepCheck->setChecked(state.checkCheck);
+    controls_.stepProgram->setChecked(state.checkProgram);
+    controls_.stepVerify->setChecked(state.checkVerify);
+    controls_.skipFF->setChecked(state.skipFF);
+    controls_.skipFF->setVisible(state.skipFFVisible);
+    controls_.blockProcess->setChecked(state.blockProcess);
+    controls_.readTwice->setChecked(state.readTwice);
+    controls_.writeStatus->setVisible(state.writeStatus.visible);
+    if (controls_.writeStatus1->text().toStdString() != state.writeStatus.status1) {
+        controls_.writeStatus1->setText(QString::fromStdString(state.writeStatus.status1));
+    }
+    if (controls_.writeStatus2->text().toStdString() != state.writeStatus.status2) {
+        controls_.writeStatus2->setText(QString::fromStdString(state.writeStatus.status2));
+    }
+    controls_.writeStatusContinue->setChecked(state.writeStatus.continue2Bytes);
+    SetFilePath(QString::fromStdString(state.filePathText),
+                QString::fromStdString(state.filePathHint));
+    QStringList lines;
+    for (const std::string& line : state.deviceLines) {
+        lines << QString::fromStdString(line);
+    }
+    SetDeviceText(lines.join('\n'));
+    controls_.iniValue->setText(QString::fromStdString(state.iniValue));
+    controls_.resetEc->setVisible(state.resetEcVisible);
+}
+
+void MainPage::ConnectTo(Station& station) {
+    // The five boxes that store their state on every click.
+    const std::pair<QCheckBox*, StepCheckBox> stored[] = {
+        {controls_.stepErase, StepCheckBox::Erase},
+        {controls_.stepCheck, StepCheckBox::Check},
+        {controls_.stepProgram, StepCheckBox::Program},
+        {controls_.stepVerify, StepCheckBox::Verify},
+        {controls_.skipFF, StepCheckBox::SkipFF}};
+    for (const auto& [box, which] : stored) {
+        connect(box, &QCheckBox::clicked, this, [&station, which = which](bool checked) {
+            station.RunHandler([&] { station.OnCheckBoxClicked(which, checked); });
+        });
+    }
+    // Boxes and fields the logic reads when it runs; nothing is stored on change.
+    MainPageControls& state = station.Controls().main;
+    connect(controls_.readTwice, &QCheckBox::clicked, this,
+            [&state](bool checked) { state.readTwice = checked; });
+    connect(controls_.blockProcess, &QCheckBox::clicked, this,
+            [&state](bool checked) { state.blockProcess = checked; });
+    connect(controls_.writeStatusContinue, &QCheckBox::clicked, this,
+            [&state](bool checked) { state.writeStatus.continue2Bytes = checked; });
+    connect(controls_.writeStatus1, &QLineEdit::textEdited, this,
+            [&state](const QString& text) { state.writeStatus.status1 = text.toStdString(); });
+    connect(controls_.writeStatus2, &QLineEdit::textEdited, this,
+            [&state](const QString& text) { state.writeStatus.status2 = text.toStdString(); });
+
+    connect(controls_.stop, &QPushButton::clicked, this,
+            [&station] { station.RunHandler([&] { station.RequestStop(); }); });
 }
 
 }  // namespace quillon

@@ -11,6 +11,9 @@ class QPushButton;
 
 namespace quillon {
 
+class Station;
+struct MainPageControls;
+
 // The Main page (TabControl_Main): group "Source" (image and flash part) and group
 // "Process" (the flash steps). Pure widgets: the window mirrors the station's state
 // into them and forwards their clicks.
@@ -53,6 +56,11 @@ public:
     explicit MainPage(QWidget* parent = nullptr);
 
     const Controls& Widgets() const { return controls_; }
+
+    // Copies the station's main-page state into the widgets.
+    void Mirror(const MainPageControls& state);
+    // Forwards the operator's clicks and edits to the station.
+    void ConnectTo(Station& station);
 
     // The FilePath box shows the file name; its hint carries the full path.
     void SetFilePath(const QString& text, const QString& hint);
