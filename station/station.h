@@ -10,6 +10,7 @@
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "station/control_state.h"
+#include "station/startup_hooks.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
 #include "ui/message_log.h"
@@ -22,19 +23,6 @@ struct StationOptions {
     std::filesystem::path settingsPath;
     // The parameter-file folder; empty: "INI" beside the program.
     std::filesystem::path iniFolder;
-};
-
-// Seams the later layers fill. A hook left empty is skipped.
-struct StartupHooks {
-    // Pin-source selection rule when the start-up load changes the source item (no File step).
-    std::function<void(int item)> pinSourceSelected;
-    // Last-file reload: empty the image buffer, load `path`, merge it. False when any of that
-    // failed; the load then clears the stored path and tells the operator.
-    std::function<bool(const std::string& path)> reloadLastFile;
-    // Device box from LastFlashID1 / LastFlashID2.
-    std::function<void()> fillDeviceBox;
-    // After the status bar is set: pin sets, board binding and greeting, parameter version.
-    std::function<void()> afterStatusBar;
 };
 
 // Owns the long-lived state of the programming station and runs what the window's
@@ -104,8 +92,8 @@ public:
 private:
     void OpenSettings();
     void ReportSettingsFileProblem();
-    void ApplyShowMessage(bool shown);
     void ApplyPageMode();
+    void ShowError(const std::string& text);
 
     OperatorPanel& panel_;
     Clock& clock_;
