@@ -16,13 +16,13 @@
 namespace quillon {
 
 namespace {
-constexpr int kStepButtonHeight = 46;
+constexpr int kStepButtonHeight = 60;
 
 QPushButton* StepButton(QWidget* parent, const char* name, const QString& caption,
                         QStyle::StandardPixmap icon) {
     QPushButton* button = MakeButton(parent, name, caption, icon);
     button->setMinimumHeight(kStepButtonHeight);
-    button->setIconSize(QSize(20, 20));
+    button->setIconSize(QSize(28, 28));
     return button;
 }
 }  // namespace
@@ -130,15 +130,26 @@ QGroupBox* MainPage::BuildProcess() {
     controls_.skipFF = MakeCheckBox(group, "SkipFF", "Skip FF");
     controls_.blockProcess = MakeCheckBox(group, "CheckBox_BlockProcess", "Block Process");
 
-    QPushButton* const buttons[] = {controls_.erase, controls_.check, controls_.program,
-                                          controls_.verify, controls_.autoRun, controls_.stop};
-    QCheckBox* const boxes[] = {controls_.stepErase, controls_.stepCheck,  controls_.stepProgram,
-                                controls_.stepVerify, controls_.skipFF, controls_.blockProcess};
-    for (int i = 0; i < 6; ++i) {
-        grid->addWidget(buttons[i], 0, i);
-        grid->addWidget(boxes[i], 1, i, Qt::AlignHCenter);
+    // The four steps over their Auto check boxes; Auto and Stop large beside them.
+    QPushButton* const steps[] = {controls_.erase, controls_.check, controls_.program,
+                                  controls_.verify};
+    QCheckBox* const stepBoxes[] = {controls_.stepErase, controls_.stepCheck,
+                                    controls_.stepProgram, controls_.stepVerify};
+    for (int i = 0; i < 4; ++i) {
+        grid->addWidget(steps[i], 0, i);
+        grid->addWidget(stepBoxes[i], 1, i, Qt::AlignHCenter);
         grid->setColumnStretch(i, 1);
     }
+    for (QPushButton* big : {controls_.autoRun, controls_.stop}) {
+        big->setIconSize(QSize(32, 32));
+        big->setMinimumHeight(kStepButtonHeight + 24);
+    }
+    grid->addWidget(controls_.autoRun, 0, 4, 2, 1);
+    grid->addWidget(controls_.stop, 0, 5, 2, 1);
+    grid->setColumnStretch(4, 1);
+    grid->setColumnStretch(5, 1);
+    grid->addWidget(controls_.skipFF, 2, 0, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(controls_.blockProcess, 2, 2, 1, 2, Qt::AlignHCenter);
 
     controls_.writeStatus = MakeGroup(group, "WriteStatus", "WriteStatus");
     auto* statusRow = new QHBoxLayout(controls_.writeStatus);
@@ -156,12 +167,12 @@ QGroupBox* MainPage::BuildProcess() {
                                                  "CheckBox_WriteStatusContinue2Bytes", "continue");
     statusRow->addWidget(controls_.writeStatusContinue);
     statusRow->addStretch(1);
-    grid->addWidget(controls_.writeStatus, 2, 0, 1, 4);
+    grid->addWidget(controls_.writeStatus, 3, 0, 1, 4);
 
     controls_.resetEc = MakeButton(group, "Button_ResetEC", "Reset EC", QStyle::SP_BrowserReload);
     controls_.resetEc->setMinimumHeight(28);
-    grid->addWidget(controls_.resetEc, 2, 4, 1, 2, Qt::AlignBottom);
-    grid->setRowStretch(3, 1);
+    grid->addWidget(controls_.resetEc, 2, 4, 1, 2);
+    grid->setRowStretch(4, 1);
     return group;
 }
 

@@ -6,6 +6,10 @@
 
 namespace quillon {
 
+namespace {
+constexpr int kItemHeight = 17;
+}  // namespace
+
 RadioGroupBox::RadioGroupBox(QWidget* parent, const char* name, const QString& caption,
                              const QStringList& items, int columns)
     : QGroupBox(caption, parent), columns_(columns) {
@@ -13,14 +17,15 @@ RadioGroupBox::RadioGroupBox(QWidget* parent, const char* name, const QString& c
     grid_ = new QGridLayout(this);
     grid_->setContentsMargins(6, 2, 6, 3);
     grid_->setHorizontalSpacing(8);
-    grid_->setVerticalSpacing(1);
+    grid_->setVerticalSpacing(0);
     group_ = new QButtonGroup(this);
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);
         button->setObjectName(QString("%1_Item%2").arg(name).arg(i));
+        button->setFixedHeight(kItemHeight);
         group_->addButton(button, i);
-        // Each item takes two grid columns: the button and a place for a widget beside it.
-        grid_->addWidget(button, i / columns_, (i % columns_) * 2);
+        // A one-column group keeps a second grid column for a widget beside an item.
+        grid_->addWidget(button, i / columns_, columns_ == 1 ? 0 : i % columns_);
         buttons_.push_back(button);
         connect(button, &QRadioButton::clicked, this, [this, i] { emit itemClicked(i); });
     }
@@ -45,7 +50,8 @@ void RadioGroupBox::SetItemIndex(int item) {
 }
 
 void RadioGroupBox::AddBeside(int item, QWidget* widget) {
-    grid_->addWidget(widget, item / columns_, (item % columns_) * 2 + 1, Qt::AlignLeft);
+    Q_ASSERT(columns_ == 1);
+    grid_->addWidget(widget, item, 1, Qt::AlignLeft);
 }
 
 }  // namespace quillon

@@ -7,7 +7,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -21,17 +23,42 @@
 namespace quillon {
 
 namespace {
-constexpr int kKeyCellWidth = 16;
+// Wide enough for two digits in this font (the bench tool's cells were 16 pixels).
+constexpr int kKeyCellWidth = 22;
 constexpr int kPinColumnWidth = 30;
 constexpr int kPinRowHeight = 16;
 const char* const kSignals[SetupPage::kPinColumns] = {"KSO0", "KSO1", "KSO2", "KSO3", "KSO4",
                                                       "KSO5", "KSO6", "KSO7", "KSI0", "KSI1",
                                                       "KSI2", "KSI3", "KSI4", "KSI5", "KSO9"};
 
+// Draws a string-grid cell: its background, a frame, and the first five characters of
+// the entry at the top-left corner (or centred), never elided.
+class GridCellDelegate : public QStyledItemDelegate {
+public:
+    GridCellDelegate(QObject* parent, Qt::Alignment alignment)
+        : QStyledItemDelegate(parent), alignment_(alignment) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        painter->save();
+        const QVariant background = index.data(Qt::BackgroundRole);
+        painter->fillRect(option.rect, background.isValid()
+                                           ? background.value<QBrush>()
+                                           : option.palette.brush(QPalette::Base));
+        painter->setPen(option.palette.color(QPalette::Text));
+        painter->drawText(option.rect.adjusted(2, 0, -1, 0), alignment_ | Qt::AlignVCenter,
+                          index.data(Qt::DisplayRole).toString().left(5));
+        painter->restore();
+    }
+
+private:
+    Qt::Alignment alignment_;
+};
+
 QLineEdit* HexEdit(QWidget* parent, const char* name, int width) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
-    edit->setFixedWidth(width);
+    edit->setFixedSize(width, 18);
     return edit;
 }
 
@@ -56,31 +83,25 @@ QTableWidget* FixedGrid(QWidget* parent, const char* name, int rows, int columns
 
 SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
     setObjectName("TabControl_Setup");
+    // The densest page: a point smaller than the rest of the window.
+    QFont compact = font();
+    compact.setPointSizeF(8);
+    setFont(compact);
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(4, 2, 4, 2);
+    outer->setContentsMargins(2, 0, 2, 0);
 
     QGroupBox* group = MakeGroup(this, "GroupBox_Setup", "Setup");
     SetBackground(group, kSilver);
     outer->addWidget(group, 1);
     auto* column = new QVBoxLayout(group);
-    column->setContentsMargins(5, 2, 5, 4);
-    column->setSpacing(3);
+    column->setContentsMargins(5, 0, 5, 2);
+    column->setSpacing(2);
     column->addWidget(BuildModes());
     column->addWidget(BuildOptions());
     column->addWidget(BuildPinDefine());
     column->addStretch(1);
 
-    // OK and Cancel stay usable whatever group the connect mode switches off.
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    controls_.ok = MakeButton(group, "BitBtn_Setup_OK", "OK", QStyle::SP_DialogOkButton);
-    controls_.cancel =
-        MakeButton(group, "BitBtn_Setup_Cancel", "Cancel", QStyle::SP_DialogCancelButton);
-    for (QPushButton* button : {controls_.ok, controls_.cancel}) {
-        button->setMinimumWidth(80);
-        buttons->addWidget(button);
-    }
-    column->addLayout(buttons);
+
 }
 
 QWidget* SetupPage::BuildModes() {
@@ -118,8 +139,21 @@ QWidget* SetupPage::BuildModes() {
     right->addWidget(controls_.smbSpeed);
     right->addWidget(controls_.quickMode);
 
-    row->addLayout(left, 1);
-    row->addLayout(right, 1);
+    // OK and Cancel sit outside every group the connect mode may switch off.
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    controls_.ok = MakeButton(area, "BitBtn_Setup_OK", "OK", QStyle::SP_DialogOkButton);
+    controls_.cancel =
+        MakeButton(area, "BitBtn_Setup_Cancel", "Cancel", QStyle::SP_DialogCancelButton);
+    for (QPushButton* button : {controls_.ok, controls_.cancel}) {
+        button->setMinimumWidth(80);
+        buttons->addWidget(button);
+    }
+    right->addStretch(1);
+    right->addLayout(buttons);
+
+    row->addLayout(left, 8);
+    row->addLayout(right, 12);
     return area;
 }
 
@@ -138,10 +172,10 @@ QWidget* SetupPage::BuildOptions() {
     controls_.dualFlash = MakeCheckBox(controls_.others, "CheckBox_DualFlash", "Dual-Flash");
     controls_.breakAt0 = MakeCheckBox(controls_.others, "CheckBox_BreakAt0", "Break At 0");
     controls_.switchRom = MakeCheckBox(controls_.others, "CheckBox_SwitchRom", "Switch ROM");
-    boxes->addWidget(controls_.internalClock, 0, 0, 1, 2);
-    boxes->addWidget(controls_.dualFlash, 1, 0);
-    boxes->addWidget(controls_.breakAt0, 1, 1);
-    boxes->addWidget(controls_.switchRom, 2, 0);
+    boxes->addWidget(controls_.internalClock, 0, 0);
+    boxes->addWidget(controls_.dualFlash, 0, 1);
+    boxes->addWidget(controls_.breakAt0, 1, 0);
+    boxes->addWidget(controls_.switchRom, 1, 1);
 
     controls_.unprotect = MakeGroup(area, "GroupBox_UnProtect", "UnProtect");
     auto* unprotect = new QGridLayout(controls_.unprotect);
@@ -153,6 +187,7 @@ QWidget* SetupPage::BuildOptions() {
     controls_.keyGrid = FixedGrid(controls_.unprotect, "StringGrid_KeyMatch", 1, kKeyCells,
                                   kKeyCellWidth + 2, kPinRowHeight + 2);
     controls_.keyGrid->setShowGrid(true);
+    controls_.keyGrid->setItemDelegate(new GridCellDelegate(controls_.keyGrid, Qt::AlignHCenter));
     QPalette keyColours = controls_.keyGrid->palette();
     keyColours.setColor(QPalette::Base, palette().color(QPalette::Highlight));
     keyColours.setColor(QPalette::Text, Qt::white);
@@ -172,8 +207,8 @@ QWidget* SetupPage::BuildOptions() {
         emit keyCellEdited(item->column(), item->text());
     });
     unprotect->addWidget(controls_.eraseLast1K, 0, 0);
-    unprotect->addWidget(controls_.keyMatch, 1, 0);
-    unprotect->addWidget(controls_.keyGrid, 1, 1, Qt::AlignLeft);
+    unprotect->addWidget(controls_.keyMatch, 0, 1);
+    unprotect->addWidget(controls_.keyGrid, 1, 0, 1, 2, Qt::AlignLeft);
 
     row->addWidget(controls_.others, 1);
     row->addWidget(controls_.unprotect, 1);
@@ -197,6 +232,7 @@ QGroupBox* SetupPage::BuildPinDefine() {
                                   kPinColumnWidth, kPinRowHeight);
     controls_.pinGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     controls_.pinGrid->setSelectionMode(QAbstractItemView::NoSelection);
+    controls_.pinGrid->setItemDelegate(new GridCellDelegate(controls_.pinGrid, Qt::AlignLeft));
     QFont small = controls_.pinGrid->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     controls_.pinGrid->setFont(small);
