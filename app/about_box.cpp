@@ -13,8 +13,7 @@
 
 namespace quillon {
 
-AboutBox::AboutBox(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setObjectName("AboutBox");
     setModal(true);
     auto* outer = new QVBoxLayout(this);
@@ -55,9 +54,13 @@ AboutBox::AboutBox(QWidget* parent)
     outer->addLayout(buttons);
 }
 
-void AboutBox::SetVersionText(const QString& text) { version_->setText(text); }
+void AboutBox::SetVersionText(const QString& text) {
+    version_->setText(text);
+}
 
-QString AboutBox::VersionText() const { return version_->text(); }
+QString AboutBox::VersionText() const {
+    return version_->text();
+}
 
 void AboutBox::showEvent(QShowEvent* event) {
     // Centred on the screen, not on the main window.

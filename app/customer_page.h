@@ -14,11 +14,11 @@ class CustomerPage : public QWidget {
     Q_OBJECT
 public:
     struct Controls {
-        LogPaneWidget* log = nullptr;      // Memo3
-        QPushButton* loadFile = nullptr;   // "LoadFile": the Load button's action
-        QPushButton* autoBurn = nullptr;   // "AutoBurn": the Auto button's action
-        QPushButton* readRom = nullptr;    // "Read Rom": backup
-        QPushButton* backup = nullptr;     // "Backup": backup
+        LogPaneWidget* log = nullptr;     // Memo3
+        QPushButton* loadFile = nullptr;  // "LoadFile": the Load button's action
+        QPushButton* autoBurn = nullptr;  // "AutoBurn": the Auto button's action
+        QPushButton* readRom = nullptr;   // "Read Rom": backup
+        QPushButton* backup = nullptr;    // "Backup": backup
     };
 
     explicit CustomerPage(QWidget* parent = nullptr);

@@ -7,8 +7,7 @@
 
 namespace quillon {
 
-LogPaneWidget::LogPaneWidget(const QString& objectName, QWidget* parent)
-    : QPlainTextEdit(parent) {
+LogPaneWidget::LogPaneWidget(const QString& objectName, QWidget* parent) : QPlainTextEdit(parent) {
     setObjectName(objectName);
     setReadOnly(true);
     setUndoRedoEnabled(false);  // an undo stack would keep every rewritten progress line

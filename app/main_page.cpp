@@ -50,7 +50,8 @@ QGroupBox* MainPage::BuildSource() {
     controls_.load = MakeButton(group, "BitBtn_Load", "Load", QStyle::SP_DialogOpenButton);
     controls_.read = MakeButton(group, "BitBtn_Read", "Read", QStyle::SP_ArrowDown);
     controls_.save = MakeButton(group, "BitBtn_Save", "Save", QStyle::SP_DialogSaveButton);
-    controls_.confirm = MakeButton(group, "BitBtn_Confirm", "Confirm", QStyle::SP_DialogApplyButton);
+    controls_.confirm =
+        MakeButton(group, "BitBtn_Confirm", "Confirm", QStyle::SP_DialogApplyButton);
     controls_.confirm->setHidden(true);
     for (QPushButton* button : {controls_.type, controls_.typeAuto, controls_.load, controls_.read,
                                 controls_.save, controls_.confirm}) {
@@ -133,8 +134,8 @@ QGroupBox* MainPage::BuildProcess() {
     // The four steps over their Auto check boxes; Auto and Stop large beside them.
     QPushButton* const steps[] = {controls_.erase, controls_.check, controls_.program,
                                   controls_.verify};
-    QCheckBox* const stepBoxes[] = {controls_.stepErase, controls_.stepCheck,
-                                    controls_.stepProgram, controls_.stepVerify};
+    QCheckBox* const stepBoxes[] = {controls_.stepErase, controls_.stepCheck, controls_.stepProgram,
+                                    controls_.stepVerify};
     for (int i = 0; i < 4; ++i) {
         grid->addWidget(steps[i], 0, i);
         grid->addWidget(stepBoxes[i], 1, i, Qt::AlignHCenter);
@@ -163,8 +164,8 @@ QGroupBox* MainPage::BuildProcess() {
         edit->setFixedWidth(36);
         statusRow->addWidget(edit);
     }
-    controls_.writeStatusContinue = MakeCheckBox(controls_.writeStatus,
-                                                 "CheckBox_WriteStatusContinue2Bytes", "continue");
+    controls_.writeStatusContinue =
+        MakeCheckBox(controls_.writeStatus, "CheckBox_WriteStatusContinue2Bytes", "continue");
     statusRow->addWidget(controls_.writeStatusContinue);
     statusRow->addStretch(1);
     grid->addWidget(controls_.writeStatus, 3, 0, 1, 4);

@@ -22,33 +22,33 @@ class MainPage : public QWidget {
 public:
     struct Controls {
         // "Source"
-        QPushButton* type = nullptr;      // BitBtn_Type
-        QPushButton* typeAuto = nullptr;  // BitBtn_TypeAuto
-        QPushButton* load = nullptr;      // BitBtn_Load
-        QPushButton* read = nullptr;      // BitBtn_Read
-        QPushButton* save = nullptr;      // BitBtn_Save
-        QPushButton* confirm = nullptr;   // BitBtn_Confirm (hidden with its label)
-        QLineEdit* filePath = nullptr;    // LabeledEdit_FilePath
+        QPushButton* type = nullptr;       // BitBtn_Type
+        QPushButton* typeAuto = nullptr;   // BitBtn_TypeAuto
+        QPushButton* load = nullptr;       // BitBtn_Load
+        QPushButton* read = nullptr;       // BitBtn_Read
+        QPushButton* save = nullptr;       // BitBtn_Save
+        QPushButton* confirm = nullptr;    // BitBtn_Confirm (hidden with its label)
+        QLineEdit* filePath = nullptr;     // LabeledEdit_FilePath
         QPlainTextEdit* device = nullptr;  // Memo_Device
-        QLabel* iniVersion = nullptr;     // Label_IniVersion
-        QLabel* iniValue = nullptr;       // Label_IniValue
-        QCheckBox* readTwice = nullptr;   // CheckBox_ReadTwice
+        QLabel* iniVersion = nullptr;      // Label_IniVersion
+        QLabel* iniValue = nullptr;        // Label_IniValue
+        QCheckBox* readTwice = nullptr;    // CheckBox_ReadTwice
         // "Process"
-        QPushButton* erase = nullptr;     // BitBtn_Erase
-        QPushButton* check = nullptr;     // BitBtn_Check
-        QPushButton* program = nullptr;   // BitBtn_Program
-        QPushButton* verify = nullptr;    // BitBtn_Verify
-        QPushButton* autoRun = nullptr;   // BitBtn_AutoRun
-        QPushButton* stop = nullptr;      // BitBtn_Stop
-        QCheckBox* stepErase = nullptr;   // CheckBox_Erase
-        QCheckBox* stepCheck = nullptr;   // CheckBox_Check
-        QCheckBox* stepProgram = nullptr;  // CheckBox_Program
-        QCheckBox* stepVerify = nullptr;  // CheckBox_Verify
-        QCheckBox* skipFF = nullptr;      // SkipFF
-        QCheckBox* blockProcess = nullptr;  // CheckBox_BlockProcess
-        QGroupBox* writeStatus = nullptr;   // WriteStatus
-        QLineEdit* writeStatus1 = nullptr;  // Edit_WriteStatus1
-        QLineEdit* writeStatus2 = nullptr;  // Edit_WriteStatus2
+        QPushButton* erase = nullptr;              // BitBtn_Erase
+        QPushButton* check = nullptr;              // BitBtn_Check
+        QPushButton* program = nullptr;            // BitBtn_Program
+        QPushButton* verify = nullptr;             // BitBtn_Verify
+        QPushButton* autoRun = nullptr;            // BitBtn_AutoRun
+        QPushButton* stop = nullptr;               // BitBtn_Stop
+        QCheckBox* stepErase = nullptr;            // CheckBox_Erase
+        QCheckBox* stepCheck = nullptr;            // CheckBox_Check
+        QCheckBox* stepProgram = nullptr;          // CheckBox_Program
+        QCheckBox* stepVerify = nullptr;           // CheckBox_Verify
+        QCheckBox* skipFF = nullptr;               // SkipFF
+        QCheckBox* blockProcess = nullptr;         // CheckBox_BlockProcess
+        QGroupBox* writeStatus = nullptr;          // WriteStatus
+        QLineEdit* writeStatus1 = nullptr;         // Edit_WriteStatus1
+        QLineEdit* writeStatus2 = nullptr;         // Edit_WriteStatus2
         QCheckBox* writeStatusContinue = nullptr;  // CheckBox_WriteStatusContinue2Bytes
         QPushButton* resetEc = nullptr;            // Button_ResetEC
     };

@@ -31,7 +31,9 @@ namespace {
 // The log area is exactly what the window loses when the log is hidden (625 - 470).
 constexpr int kLogAreaHeight = Station::kHeightWithLog - Station::kHeightWithoutLog;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
 }  // namespace
 
 MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(parent) {
@@ -122,9 +124,9 @@ QWidget* MainWindow::BuildCentre() {
     typePage_ = new TypePage(pages_);
     setupPage_ = new SetupPage(pages_);
     customerPage_ = new CustomerPage(pages_);
-    for (QWidget* page : {static_cast<QWidget*>(mainPage_), static_cast<QWidget*>(typePage_),
-                          static_cast<QWidget*>(setupPage_),
-                          static_cast<QWidget*>(customerPage_)}) {
+    for (QWidget* page :
+         {static_cast<QWidget*>(mainPage_), static_cast<QWidget*>(typePage_),
+          static_cast<QWidget*>(setupPage_), static_cast<QWidget*>(customerPage_)}) {
         pages_->addWidget(page);
     }
     column->addWidget(pages_, 1);
@@ -178,7 +180,9 @@ void MainWindow::ConnectWindowControls() {
     }
 }
 
-void MainWindow::Handle(const std::function<void()>& handler) { station_->RunHandler(handler); }
+void MainWindow::Handle(const std::function<void()>& handler) {
+    station_->RunHandler(handler);
+}
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
@@ -231,7 +235,9 @@ void MainWindow::SetStatusText(StatusPanel panel, const std::string& text) {
     statusBar_->SetPanelText(static_cast<int>(panel), Q(text));
 }
 
-void MainWindow::SetProgress(int percent) { statusBar_->SetProgress(percent); }
+void MainWindow::SetProgress(int percent) {
+    statusBar_->SetProgress(percent);
+}
 
 void MainWindow::ShowMessage(MessageKind kind, const std::string& title, const std::string& text) {
     ShowMessageBox(this, kind, title, text);
@@ -253,8 +259,8 @@ MainWindow::LevelSet MainWindow::LevelOwnControls(int level) const {
         case 2:
             return {{main.load, main.confirm, main.save}, {}};
         case 3:
-            return {{main.type, main.typeAuto, main.read, externalFlash_, internalFlash_, main.erase,
-                     main.check, main.program, main.verify, main.autoRun, main.resetEc},
+            return {{main.type, main.typeAuto, main.read, externalFlash_, internalFlash_,
+                     main.erase, main.check, main.program, main.verify, main.autoRun, main.resetEc},
                     {burnRun_}};
         case 4:
             return {{}, {setup_}};
@@ -291,7 +297,9 @@ void MainWindow::SetBusyCursor(bool busy) {
     }
 }
 
-void MainWindow::PumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void MainWindow::PumpEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void MainWindow::ShowPage(Page page) {
     station_->Controls().window.page = page;

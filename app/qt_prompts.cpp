@@ -32,7 +32,8 @@ void ShowMessageBox(QWidget* parent, MessageKind kind, const std::string& title,
     box.exec();
 }
 
-std::optional<std::string> AskForFile(QWidget* parent, bool save, const FileDialogRequest& request) {
+std::optional<std::string> AskForFile(QWidget* parent, bool save,
+                                      const FileDialogRequest& request) {
     QFileDialog dialog(parent);
     dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

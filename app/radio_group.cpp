@@ -31,7 +31,9 @@ RadioGroupBox::RadioGroupBox(QWidget* parent, const char* name, const QString& c
     }
 }
 
-int RadioGroupBox::ItemIndex() const { return group_->checkedId(); }
+int RadioGroupBox::ItemIndex() const {
+    return group_->checkedId();
+}
 
 void RadioGroupBox::SetItemIndex(int item) {
     if (item == ItemIndex()) {

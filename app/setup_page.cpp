@@ -9,9 +9,9 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -42,9 +42,8 @@ public:
                const QModelIndex& index) const override {
         painter->save();
         const QVariant background = index.data(Qt::BackgroundRole);
-        painter->fillRect(option.rect, background.isValid()
-                                           ? background.value<QBrush>()
-                                           : option.palette.brush(QPalette::Base));
+        painter->fillRect(option.rect, background.isValid() ? background.value<QBrush>()
+                                                            : option.palette.brush(QPalette::Base));
         painter->setPen(option.palette.color(QPalette::Text));
         painter->drawText(option.rect.adjusted(2, 0, -1, 0), alignment_ | Qt::AlignVCenter,
                           index.data(Qt::DisplayRole).toString().left(5));
@@ -76,7 +75,7 @@ QTableWidget* FixedGrid(QWidget* parent, const char* name, int rows, int columns
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setFixedSize(columns * columnWidth + 2 * grid->frameWidth(),
-                      rows * rowHeight + 2 * grid->frameWidth());
+                       rows * rowHeight + 2 * grid->frameWidth());
     return grid;
 }
 }  // namespace
@@ -100,8 +99,6 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
     column->addWidget(BuildOptions());
     column->addWidget(BuildPinDefine());
     column->addStretch(1);
-
-
 }
 
 QWidget* SetupPage::BuildModes() {
@@ -112,10 +109,9 @@ QWidget* SetupPage::BuildModes() {
 
     auto* left = new QVBoxLayout;
     left->setSpacing(2);
-    controls_.connectMode = new RadioGroupBox(
-        area, "RadioGroup_Connect_Mode", "Connect_Mode",
-        {"Flash via DBGR/KBS", "Flash via DBGR/SMB", "Flash on Vessa FSPI ROM",
-         "Flash via PD_CC/I2C"});
+    controls_.connectMode = new RadioGroupBox(area, "RadioGroup_Connect_Mode", "Connect_Mode",
+                                              {"Flash via DBGR/KBS", "Flash via DBGR/SMB",
+                                               "Flash on Vessa FSPI ROM", "Flash via PD_CC/I2C"});
     controls_.pdI2cAddress = HexEdit(area, "Edit_PDI2CAddr", 30);
     controls_.pdI2cAddress->setMaxLength(2);
     controls_.connectMode->AddBeside(3, controls_.pdI2cAddress);
@@ -183,7 +179,8 @@ QWidget* SetupPage::BuildOptions() {
     unprotect->setVerticalSpacing(3);
     controls_.eraseLast1K =
         MakeCheckBox(controls_.unprotect, "CheckBox_UnprotectTheLast1K", "Erase Last 1K");
-    controls_.keyMatch = MakeCheckBox(controls_.unprotect, "CheckBox_UnprotectKeyMatch", "KeyMatch");
+    controls_.keyMatch =
+        MakeCheckBox(controls_.unprotect, "CheckBox_UnprotectKeyMatch", "KeyMatch");
     controls_.keyGrid = FixedGrid(controls_.unprotect, "StringGrid_KeyMatch", 1, kKeyCells,
                                   kKeyCellWidth + 2, kPinRowHeight + 2);
     controls_.keyGrid->setShowGrid(true);

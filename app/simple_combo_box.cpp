@@ -38,11 +38,17 @@ QStringList SimpleComboBox::Items() const {
     return items;
 }
 
-QString SimpleComboBox::Text() const { return edit_->text(); }
+QString SimpleComboBox::Text() const {
+    return edit_->text();
+}
 
-void SimpleComboBox::SetText(const QString& text) { edit_->setText(text); }
+void SimpleComboBox::SetText(const QString& text) {
+    edit_->setText(text);
+}
 
-int SimpleComboBox::CurrentRow() const { return list_->currentRow(); }
+int SimpleComboBox::CurrentRow() const {
+    return list_->currentRow();
+}
 
 void SimpleComboBox::SetCurrentRow(int row) {
     const QSignalBlocker blocker(list_);
