@@ -16,7 +16,7 @@
 namespace quillon {
 
 namespace {
-constexpr int kStepButtonHeight = 60;
+constexpr int kStepButtonHeight = 70;
 
 QPushButton* StepButton(QWidget* parent, const char* name, const QString& caption,
                         QStyle::StandardPixmap icon) {
@@ -73,7 +73,7 @@ QGroupBox* MainPage::BuildSource() {
     controls_.device = new QPlainTextEdit(group);
     controls_.device->setObjectName("Memo_Device");
     controls_.device->setReadOnly(true);
-    controls_.device->setFixedHeight(40);
+    controls_.device->setFixedHeight(54);
     controls_.device->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->addWidget(deviceLabel, 2, 0);
     grid->addWidget(controls_.device, 2, 1);
@@ -143,7 +143,7 @@ QGroupBox* MainPage::BuildProcess() {
     }
     for (QPushButton* big : {controls_.autoRun, controls_.stop}) {
         big->setIconSize(QSize(32, 32));
-        big->setMinimumHeight(kStepButtonHeight + 24);
+        big->setMinimumHeight(kStepButtonHeight + 26);
     }
     grid->addWidget(controls_.autoRun, 0, 4, 2, 1);
     grid->addWidget(controls_.stop, 0, 5, 2, 1);
