@@ -67,8 +67,8 @@ void WriteFileAtomically(const std::filesystem::path& file, std::string_view con
     }
     // An existing file keeps its permissions; a new one gets the usual ones.
     struct stat existing {};
-    const mode_t mode = stat(file.c_str(), &existing) == 0 ? (existing.st_mode & 07777)
-                                                           : NewFileMode();
+    const mode_t mode =
+        stat(file.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode();
     if (fchmod(temp.Fd(), mode) != 0) {
         Fail(file, "cannot set permissions");
     }

@@ -15,7 +15,9 @@ constexpr SettingDefault Flag(const char* name, bool value) {
 constexpr SettingDefault Text(const char* name, const char* value) {
     return {name, SettingType::Text, 0, value};
 }
-constexpr SettingDefault Binary(const char* name) { return {name, SettingType::Binary, 0, ""}; }
+constexpr SettingDefault Binary(const char* name) {
+    return {name, SettingType::Binary, 0, ""};
+}
 
 constexpr std::array kDefaults = {
     Dword("PinDefSource", 3),
@@ -66,7 +68,9 @@ constexpr std::array kDefaults = {
 };
 }  // namespace
 
-std::span<const SettingDefault> SettingDefaults() { return kDefaults; }
+std::span<const SettingDefault> SettingDefaults() {
+    return kDefaults;
+}
 
 const SettingDefault& DefaultOf(const std::string& name) {
     for (const auto& entry : kDefaults) {

@@ -159,7 +159,9 @@ SettingsFileError::SettingsFileError(const std::filesystem::path& file, const st
       file_(file),
       reason_(reason) {}
 
-void SqliteSettingsStore::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+void SqliteSettingsStore::Closer::operator()(sqlite3* db) const {
+    sqlite3_close_v2(db);
+}
 
 SqliteSettingsStore::SqliteSettingsStore(std::filesystem::path file, Handle db)
     : file_(std::move(file)), db_(std::move(db)) {}
@@ -295,8 +297,8 @@ void SqliteSettingsStore::Write(const std::string& name, const SettingValue& val
             // A zero-length blob, not NULL, for an empty binary value.
             sqlite3_bind_zeroblob(s, 3, 0);
             if (!value.binary.empty()) {
-                sqlite3_bind_blob(s, 3, value.binary.data(),
-                                  static_cast<int>(value.binary.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_blob(s, 3, value.binary.data(), static_cast<int>(value.binary.size()),
+                                  SQLITE_TRANSIENT);
             }
             break;
     }

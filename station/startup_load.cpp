@@ -25,7 +25,9 @@ int32_t StartupLoad::EnsureInt(const char* name) {
     return store_.ReadInt(name);
 }
 
-bool StartupLoad::EnsureBool(const char* name) { return EnsureInt(name) != 0; }
+bool StartupLoad::EnsureBool(const char* name) {
+    return EnsureInt(name) != 0;
+}
 
 std::string StartupLoad::EnsureText(const char* name) {
     EnsureDefault(store_, name);
@@ -111,9 +113,9 @@ void StartupLoad::AssignedAddress() {
 }
 
 void StartupLoad::FlashSize() {
-    static constexpr std::array<const char*, 9> kSizes = {
-        "512 Kbit", "1 Mbit", "2 Mbit", "4 Mbit", "8 Mbit", "16 Mbit", "32 Mbit", "64 Mbit",
-        "128 Mbit"};
+    static constexpr std::array<const char*, 9> kSizes = {"512 Kbit", "1 Mbit",  "2 Mbit",
+                                                          "4 Mbit",   "8 Mbit",  "16 Mbit",
+                                                          "32 Mbit",  "64 Mbit", "128 Mbit"};
     cache_.flashblock = EnsureInt("Flashblock");
     for (size_t i = 0; i < kSizes.size(); ++i) {
         if (cache_.flashblock == (1 << i)) {
@@ -150,7 +152,9 @@ void StartupLoad::SectorOffset() {
     log_.Append("SectorOffset : " + cache_.sectorOffset);
 }
 
-void StartupLoad::SkipFF() { controls_.main.skipFF = EnsureBool("SkipFFChecked"); }
+void StartupLoad::SkipFF() {
+    controls_.main.skipFF = EnsureBool("SkipFFChecked");
+}
 
 void StartupLoad::SectorSize() {
     if (cache_.sectorOffset != "0") {
@@ -171,9 +175,13 @@ void StartupLoad::PageWriteSize() {
     }
 }
 
-void StartupLoad::ShowMessage() { ApplyShowMessage(EnsureBool("ShowMessage"), controls_.window); }
+void StartupLoad::ShowMessage() {
+    ApplyShowMessage(EnsureBool("ShowMessage"), controls_.window);
+}
 
-void StartupLoad::DualFlash() { controls_.setup.dualFlash = EnsureBool("DualFlash"); }
+void StartupLoad::DualFlash() {
+    controls_.setup.dualFlash = EnsureBool("DualFlash");
+}
 
 void StartupLoad::LastFile() {
     if (!store_.Exists("LastFilePath") && !store_.Exists("LastFile")) {
@@ -218,7 +226,9 @@ void StartupLoad::PageModeAndPins() {
     EnsureDefault(store_, "PinDefNum");  // read when the pin-set list is filled
 }
 
-void StartupLoad::InternalClock() { controls_.setup.internalClock = EnsureBool("InternalClock"); }
+void StartupLoad::InternalClock() {
+    controls_.setup.internalClock = EnsureBool("InternalClock");
+}
 
 void StartupLoad::SpecialWave() {
     EnsureDefault(store_, "ExtraECChipID");
@@ -228,7 +238,9 @@ void StartupLoad::SpecialWave() {
     EnsureDefault(store_, "USBTimeOutSec");
 }
 
-void StartupLoad::BreakAt0() { controls_.setup.breakAt0 = EnsureBool("BreakAt0"); }
+void StartupLoad::BreakAt0() {
+    controls_.setup.breakAt0 = EnsureBool("BreakAt0");
+}
 
 void StartupLoad::KeyGrid() {
     auto& setup = controls_.setup;

@@ -14,8 +14,8 @@ namespace quillon {
 // log. A settings error ends it at the failing step.
 class StartupLoad {
 public:
-    StartupLoad(SettingsStore& store, MessageLog& log, OperatorPanel& panel,
-                ControlState& controls, SettingsCache& cache, const StartupHooks& hooks)
+    StartupLoad(SettingsStore& store, MessageLog& log, OperatorPanel& panel, ControlState& controls,
+                SettingsCache& cache, const StartupHooks& hooks)
         : store_(store),
           log_(log),
           panel_(panel),

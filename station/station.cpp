@@ -35,6 +35,15 @@ void Station::OpenSettings() {
     store_ = std::make_unique<MemorySettingsStore>();
 }
 
+std::filesystem::path Station::IniFolder() const {
+    if (!options_.iniFolder.empty()) {
+        return options_.iniFolder;
+    }
+    std::error_code error;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (error ? std::filesystem::current_path(error) : program.parent_path()) / "INI";
+}
+
 void Station::ReportSettingsFileProblem() {
     if (settingsProblem_.empty()) {
         return;

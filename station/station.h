@@ -81,6 +81,8 @@ public:
     Clock& GetClock() { return clock_; }
     ConnectionTimer& Timer() { return timer_; }
     const StationOptions& Options() const { return options_; }
+    // The parameter-file folder: the option, else "INI" beside the program.
+    std::filesystem::path IniFolder() const;
 
     // The settings file in use, or nothing while running on the in-memory store.
     const std::optional<std::filesystem::path>& SettingsFile() const { return settingsFile_; }
