@@ -45,6 +45,10 @@ MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(pa
     setFont(compact);
 
     timer_ = new QtConnectionTimer(this);
+    // Timer2: the PD processor-halt poll, run only while the PD power prompt is open.
+    auto* pdHaltPoll = new QTimer(this);
+    pdHaltPoll->setObjectName("Timer2");
+    pdHaltPoll->setInterval(1);
     BuildMenus();
     setCentralWidget(BuildCentre());
     about_ = new AboutBox(this);

@@ -125,6 +125,7 @@ private slots:
         QVERIFY(memo1->isVisible());
         QVERIFY(Find<QTimer>(window_.get(), "Timer1")->isActive());
         QCOMPARE(Find<QTimer>(window_.get(), "Timer1")->interval(), 2000);
+        QVERIFY(!Find<QTimer>(window_.get(), "Timer2")->isActive());
     }
 
     void everyMainPageControlCarriesItsNameAndCaption() {
