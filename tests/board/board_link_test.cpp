@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "board/board_commands.h"
+#include "config/memory_settings_store.h"
+#include "ui/connection_timer.h"
+#include "ui/message_log.h"
 #include "ui/recording_panel.h"
 
 namespace quillon {
@@ -184,6 +188,25 @@ TEST_F(BoardLinkTest, UnknownDirectionMovesNothingAndIsNoSuccess) {
     record.direction = 2;
     EXPECT_EQ(link.Transfer(record), 0);
     EXPECT_EQ(LibraryCalls(), 0);
+}
+
+// Most callers take any non-zero result as success; the chip-ID read takes only 1.
+TEST_F(BoardLinkTest, ChipIdReadAcceptsOnlyAResultOfExactlyOne) {
+    MemorySettingsStore settings;
+    settings.WriteInt("ConnectMode", 1);
+    settings.WriteInt("SwitchRom", 0);
+    MessageLog log(panel);
+    ManualConnectionTimer timer1;
+    BoardCommands commands(link, settings, log, timer1);
+    ASSERT_EQ(link.Bind(0, 9000), 1);
+    ChipIdStrings slots;
+    driverLog.dataAnswer = 2;
+    EXPECT_EQ(commands.ReadChipId(slots), 0);
+    EXPECT_EQ(slots[0], "");
+    EXPECT_TRUE(timer1.IsEnabled());
+    std::vector<uint8_t> block(kMaxTransferLength, 0xEE);
+    EXPECT_EQ(commands.ReadBlock(0, 0, block), 2);  // passed up; the data was taken
+    EXPECT_EQ(block[5], 5);
 }
 
 TEST(DriverLoaderTest, LocationPrefersOverrideThenOwnFolderThenBareName) {
