@@ -195,6 +195,19 @@ TEST(DriverLoaderTest, ALibraryWithoutTheEntryPointsIsRefused) {
     EXPECT_NE(result.error.find("lacks"), std::string::npos) << result.error;
 }
 
+TEST(DriverLoaderTest, TheDriverBesideTheProgramIsBoundByItsFourNames) {
+    ::unsetenv(VESSA_DRIVER_LIBRARY_ENV);
+    ::setenv("VESSA_SIM_SOCKET", "/nonexistent/vessa-sim.sock", 1);  // no board answers
+    RecordingPanel panel;
+    BoardLink link(SystemDriverLoader(), panel);
+    EXPECT_EQ(link.Bind(0, 9000), 0);
+    EXPECT_TRUE(link.IsLoaded()) << link.LoadError();
+    EXPECT_EQ(link.IsConnected(), 0);
+    EXPECT_EQ(link.Transfer(link.Record()), 0);
+    EXPECT_EQ(link.Unbind(), 1);
+    EXPECT_FALSE(link.IsLoaded());
+}
+
 TEST(DriverLoaderTest, AMissingFileGivesTheLoadersReason) {
     ::setenv(VESSA_DRIVER_LIBRARY_ENV, "/nonexistent/libKavoVessadll.so", 1);
     RecordingPanel panel;
