@@ -54,12 +54,16 @@ uint8_t BoardCommands::SwitchRom() const {
 
 int BoardCommands::Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
                         std::span<uint8_t> scratch, uint32_t length) {
+    // Never let the library run past a scratch area; a length above 65536 still goes to
+    // the link, which refuses it with the size message.
+    if (length > scratch.size() && length <= kMaxTransferLength) {
+        return 0;
+    }
     BoardCommand& record = link_.Record();
     record.opcode = opcode;
     record.subCommand = subCommand;
     record.direction = direction;
     record.buffer = scratch.data();
-    // A length beyond the scratch area can only be one the link refuses (above 65536).
     record.length = length;
     return link_.Transfer(record);
 }

@@ -7,7 +7,12 @@ namespace quillon {
 BoardLink::BoardLink(DriverLoader loader, OperatorPanel& panel)
     : loader_(std::move(loader)), panel_(panel) {}
 
-BoardLink::~BoardLink() = default;
+BoardLink::~BoardLink() {
+    // Close the board before its library goes away with us.
+    if (driver_ && connected_ != 0) {
+        driver_->functions.disconnectDevice(0);
+    }
+}
 
 int BoardLink::Bind(uint8_t deviceIndex, int32_t connectParameter) {
     DriverLoadResult loaded = loader_ ? loader_() : DriverLoadResult{{}, "no driver loader"};

@@ -20,6 +20,7 @@ public:
     bool Read(uint32_t address, std::span<uint8_t> out) const;
     bool ErasePage(uint32_t address);
     bool Program(uint32_t address, std::span<const uint8_t> data);
+    bool ProgramsManyBytes() const { return multiByte_; }
     uint32_t RecordAddress() const { return multiByte_ ? 0x1DC00 : 0x3FC00; }
 
 private:

@@ -13,7 +13,7 @@ constexpr uint8_t kQuickModeRegister = 0x1A;
 EcTarget::EcTarget(const EcSpec& spec) : spec_(spec), internalSelected_(spec.internalSelected) {
     if (spec.eflashSize != 0) {
         eflash_ = std::make_unique<SpiFlash>(
-            SpiFlash::Embedded(spec.eflashSize, 1024, spec.eflashId, spec.eflashId16));
+            SpiFlash::Embedded(spec.eflashSize, spec.eflashSector, spec.eflashId, spec.eflashId16));
     }
     if (!spec.externalPart.empty()) {
         if (const SpiPartInfo* part = FindSpiPart(spec.externalPart)) {

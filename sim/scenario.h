@@ -19,13 +19,17 @@ struct BoardSpec {
     uint8_t firmwareMinor = 0x15;
     uint8_t controllerKind = 1;     // 1 = KQ11ED board (record at 0x1DC00), else KQ775A (0x3FC00)
     uint8_t pinDefinitionKind = 0;  // 0 = pin-number board
+    // The parameter record already in the board's flash (pin definition, file size).
+    std::optional<std::array<uint8_t, 15>> storedPins;
+    std::optional<uint32_t> storedFileSize;
 };
 
 // An embedded controller on the target cable.
 struct EcSpec {
     std::array<uint8_t, 3> chipId{0x84, 0x58, 0x00};  // family, code, version
     EcLink link = EcLink::kBoth;
-    uint32_t eflashSize = 0;  // bytes; 0 = no embedded flash
+    uint32_t eflashSize = 0;       // bytes; 0 = no embedded flash
+    uint32_t eflashSector = 1024;  // what a sector erase clears in the embedded flash
     // JEDEC-style ID the embedded flash answers (5-byte form), and its 16-byte ID dump.
     std::array<uint8_t, 5> eflashId{0xC8, 0x40, 0x11, 0xC8, 0x10};
     std::array<uint8_t, 16> eflashId16{};
@@ -39,6 +43,9 @@ struct EcSpec {
     std::optional<std::array<uint8_t, 8>> matchKey;
     std::string externalPart;       // SPI part name from the parts table; empty = none fitted
     bool internalSelected = false;  // flash selected before any action code 10 / 11
+    // When set, the debugger on KBS reaches the controller only while the board's active
+    // KBS pin definition (SetKbsPinDefine, or the record in its flash) matches this wiring.
+    std::optional<std::array<uint8_t, 15>> kbsPins;
 };
 
 // A USB-PD controller reached over CC / I2C.

@@ -131,8 +131,41 @@ VirtualBoard::VirtualBoard(const Scenario& scenario)
             socket_ = std::make_unique<SpiFlash>(*part);
         }
     }
+    SeedRecord();
+    LoadPinDefinitionFromFlash();
     for (const FaultRule& rule : scenario.faults) {
         AddFault(rule);
+    }
+}
+
+void VirtualBoard::SeedRecord() {
+    const BoardSpec& spec = scenario_.board;
+    if (!spec.storedPins && !spec.storedFileSize) {
+        return;
+    }
+    std::array<uint8_t, 32> record{};
+    record.fill(0xFF);
+    if (spec.storedPins) {
+        std::copy(spec.storedPins->begin(), spec.storedPins->end(), record.begin());
+        record[15] = 0;
+    }
+    if (spec.storedFileSize) {
+        for (int i = 0; i < 4; ++i) {
+            record[20 + i] = static_cast<uint8_t>(*spec.storedFileSize >> (8 * i));
+        }
+    }
+    boardFlash_.Program(boardFlash_.RecordAddress(), record);
+    if (!boardFlash_.ProgramsManyBytes()) {
+        for (uint32_t i = 1; i < record.size(); ++i) {
+            boardFlash_.Program(boardFlash_.RecordAddress() + i, std::span(record).subspan(i, 1));
+        }
+    }
+}
+
+void VirtualBoard::LoadPinDefinitionFromFlash() {
+    // A pin-number board starts with the definition kept in its own flash.
+    if (scenario_.board.pinDefinitionKind == 0) {
+        boardFlash_.Read(boardFlash_.RecordAddress(), pinDefinition_);
     }
 }
 
@@ -176,8 +209,11 @@ void VirtualBoard::Unplug() {
 }
 
 void VirtualBoard::Plug() {
-    if (!plugged_ && socket_) {
-        socket_->PowerUp();  // the socket is powered by the board's USB supply
+    if (!plugged_) {
+        if (socket_) {
+            socket_->PowerUp();  // the socket is powered by the board's USB supply
+        }
+        LoadPinDefinitionFromFlash();
     }
     plugged_ = true;
 }
@@ -441,8 +477,20 @@ uint8_t VirtualBoard::Dispatch(const CommandHeader& command, uint32_t direction,
     if (IsSocketCommand(command.sub)) {
         return command.opcode == 0xF2 ? SocketCommand(command, out, in) : 0;
     }
+    if (!ec_ && pd_ && targetPowered_ && (command.sub == 0x23 || command.sub == 0x24)) {
+        // Without a controller on the debugger port the register commands reach the USB-PD
+        // controller's I2C registers.
+        CommandHeader pdCommand = command;
+        pdCommand.sub = command.sub == 0x23 ? 0x15 : 0x16;
+        pdCommand.p[5] = pd_->Spec().i2cAddress;
+        return pd_->Handle(pdCommand, out, in, lastRead_);
+    }
     if (!ec_ || !targetPowered_ || !ec_->Answers(command.opcode)) {
         return 0;  // nothing answers on the debugger port
+    }
+    if (command.opcode == 0xF2 && ec_->Spec().kbsPins &&
+        !std::equal(pinDefinition_.begin(), pinDefinition_.end(), ec_->Spec().kbsPins->begin())) {
+        return 0;  // the scan signals are on other pins: the debugger gets no answer
     }
     return ec_->Handle(command, out, in, lastRead_);
 }

@@ -53,6 +53,8 @@ public:
     void Unplug();
     void Plug();
     bool IsPlugged() const { return plugged_; }
+    // The board's own power-on: it takes its KBS pin definition from its flash again.
+    void ResetBoard() { LoadPinDefinitionFromFlash(); }
 
     // --- memories, for tests to seed and inspect; empty when not fitted
     std::span<uint8_t> Flash(FlashId id);
@@ -99,6 +101,8 @@ private:
     bool InjectWriteLie(const CommandHeader& command);
     void ShakeReadBytes(std::span<uint8_t> in);
     void CountDownEvents();
+    void SeedRecord();
+    void LoadPinDefinitionFromFlash();
     void ApplyStuckBits(const FaultRule& rule);
     uint64_t BusyNs() const;
     void Record(const uint8_t* header, uint32_t direction, uint32_t length, uint8_t result,

@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "board/board_commands.h"
+#include "config/memory_settings_store.h"
+#include "ui/connection_timer.h"
+#include "ui/message_log.h"
 #include "ui/recording_panel.h"
 
 namespace quillon {
@@ -21,9 +25,7 @@ struct DriverLog {
     uint8_t connectAnswer = 0;  // 0 = open
     uint8_t dataAnswer = 1;     // 1 = success
     int32_t lastParameter = 0;
-    std::vector<std::vector<uint8_t>> headers;
     std::vector<uint32_t> lengths;
-    const uint8_t* lastHeaderPointer = nullptr;
 };
 DriverLog driverLog;
 
@@ -36,10 +38,8 @@ uint8_t FakeDisconnect(uint32_t) {
     ++driverLog.disconnects;
     return 0;
 }
-void Note(const uint8_t* header, uint32_t length) {
-    driverLog.headers.emplace_back(header, header + VESSA_HEADER_SIZE);
+void Note(const uint8_t*, uint32_t length) {
     driverLog.lengths.push_back(length);
-    driverLog.lastHeaderPointer = header;
 }
 uint8_t FakeWrite(const uint8_t* header, uint32_t length, const uint8_t*) {
     ++driverLog.writes;
@@ -139,19 +139,6 @@ TEST_F(BoardLinkTest, LengthLimitIs65536Inclusive) {
     EXPECT_EQ(panel.boxes[0].text, "The size can not be more 65536 bytes!");
 }
 
-TEST_F(BoardLinkTest, ZeroLengthStillSendsTheHeaderInBothDirections) {
-    ASSERT_EQ(link.Bind(0, 9000), 1);
-    BoardCommand& record = link.Record();
-    record.buffer = nullptr;
-    record.length = 0;
-    record.direction = kFromBoard;
-    EXPECT_EQ(link.Transfer(record), 1);
-    record.direction = kToBoard;
-    EXPECT_EQ(link.Transfer(record), 1);
-    EXPECT_EQ(driverLog.reads, 1);
-    EXPECT_EQ(driverLog.writes, 1);
-}
-
 TEST_F(BoardLinkTest, OneLibraryCallPerTransferWithTheResultPassedUp) {
     ASSERT_EQ(link.Bind(0, 9000), 1);
     BoardCommand& record = link.Record();
@@ -165,17 +152,6 @@ TEST_F(BoardLinkTest, OneLibraryCallPerTransferWithTheResultPassedUp) {
     EXPECT_EQ(driverLog.writes, 2);
 }
 
-TEST_F(BoardLinkTest, HeaderGoesOutInFieldOrderFromItsOwnCopy) {
-    ASSERT_EQ(link.Bind(0, 9000), 1);
-    BoardCommand& record = link.Record();
-    record = BoardCommand{0xF2, 0x02, 1, 2, 3, 4, 5, 6, 7, kFromBoard, data.data(), 3};
-    EXPECT_EQ(link.Transfer(record), 1);
-    EXPECT_EQ(driverLog.headers.back(), (std::vector<uint8_t>{0xF2, 0x02, 1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_NE(static_cast<const void*>(driverLog.lastHeaderPointer),
-              static_cast<const void*>(&record));
-    EXPECT_EQ(data[2], 2);  // the library filled the caller's buffer directly
-}
-
 TEST_F(BoardLinkTest, UnknownDirectionMovesNothingAndIsNoSuccess) {
     ASSERT_EQ(link.Bind(0, 9000), 1);
     BoardCommand& record = link.Record();
@@ -184,6 +160,25 @@ TEST_F(BoardLinkTest, UnknownDirectionMovesNothingAndIsNoSuccess) {
     record.direction = 2;
     EXPECT_EQ(link.Transfer(record), 0);
     EXPECT_EQ(LibraryCalls(), 0);
+}
+
+// Most callers take any non-zero result as success; the chip-ID read takes only 1.
+TEST_F(BoardLinkTest, ChipIdReadAcceptsOnlyAResultOfExactlyOne) {
+    MemorySettingsStore settings;
+    settings.WriteInt("ConnectMode", 1);
+    settings.WriteInt("SwitchRom", 0);
+    MessageLog log(panel);
+    ManualConnectionTimer timer1;
+    BoardCommands commands(link, settings, log, timer1);
+    ASSERT_EQ(link.Bind(0, 9000), 1);
+    ChipIdStrings slots;
+    driverLog.dataAnswer = 2;
+    EXPECT_EQ(commands.ReadChipId(slots), 0);
+    EXPECT_EQ(slots[0], "");
+    EXPECT_TRUE(timer1.IsEnabled());
+    std::vector<uint8_t> block(kMaxTransferLength, 0xEE);
+    EXPECT_EQ(commands.ReadBlock(0, 0, block), 2);  // passed up; the data was taken
+    EXPECT_EQ(block[5], 5);
 }
 
 TEST(DriverLoaderTest, LocationPrefersOverrideThenOwnFolderThenBareName) {
@@ -198,6 +193,19 @@ TEST(DriverLoaderTest, ALibraryWithoutTheEntryPointsIsRefused) {
     ::unsetenv(VESSA_DRIVER_LIBRARY_ENV);
     EXPECT_FALSE(result.driver.has_value());
     EXPECT_NE(result.error.find("lacks"), std::string::npos) << result.error;
+}
+
+TEST(DriverLoaderTest, TheDriverBesideTheProgramIsBoundByItsFourNames) {
+    ::unsetenv(VESSA_DRIVER_LIBRARY_ENV);
+    ::setenv("VESSA_SIM_SOCKET", "/nonexistent/vessa-sim.sock", 1);  // no board answers
+    RecordingPanel panel;
+    BoardLink link(SystemDriverLoader(), panel);
+    EXPECT_EQ(link.Bind(0, 9000), 0);
+    EXPECT_TRUE(link.IsLoaded()) << link.LoadError();
+    EXPECT_EQ(link.IsConnected(), 0);
+    EXPECT_EQ(link.Transfer(link.Record()), 0);
+    EXPECT_EQ(link.Unbind(), 1);
+    EXPECT_FALSE(link.IsLoaded());
 }
 
 TEST(DriverLoaderTest, AMissingFileGivesTheLoadersReason) {
