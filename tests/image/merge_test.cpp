@@ -86,11 +86,8 @@ TEST_F(AllocationTest, AHalfLastBlockOfTheEFlashStaysRaw) {
     EXPECT_EQ(state.usedBlockCount, 2u);
     EXPECT_EQ(state.imageBuffer, FileBytes(96 * 1024));
     EXPECT_THAT(FlashReads(), IsEmpty());
-}
 
-TEST_F(AllocationTest, TheSameFileOnTheExternalFlashIsMergedWholeBlocks) {
-    LoadRaw(96 * 1024);
-    auto context = Context();
+    eflash.internalFlashSelected = false;  // an external part gets whole blocks
     MergeImage(context);
     EXPECT_FALSE(state.halfLastBlock);
     EXPECT_EQ(state.imageBuffer.size(), 0x20000u);
@@ -158,15 +155,6 @@ TEST_F(AllocationTest, The11EDKeepsItsRomCodeAreaErasedInAMainImage) {
         ASSERT_EQ(state.imageBuffer[a], 0xFF);
     }
     EXPECT_EQ(state.imageBuffer[0x20000], FileByte(0x20000));
-}
-
-TEST_F(AllocationTest, ThePdModeKeepsTheFileRaw) {
-    settings.WriteInt("ConnectMode", 4);
-    LoadRaw(5000);
-    auto context = Context();
-    EXPECT_TRUE(MergeImage(context));
-    EXPECT_EQ(state.imageBuffer, FileBytes(5000));
-    EXPECT_THAT(panel.mainLog, IsEmpty());
 }
 
 // ROM-key chips (series 1FDx) with RomKey on.
@@ -298,25 +286,11 @@ INSTANTIATE_TEST_SUITE_P(
         CombinedCase{0x1E000, 1, 0, 0x20000, 2,
                      "Rom Code Start Address is 0x1e000 and the tatol size including main code "
                      "is 128k."},
-        CombinedCase{0x1E000, 1, 128, 0x20000, 2, ""},
         CombinedCase{0xE000, 0, 0, 0x10000, 1,
                      "Rom Code Start Address is 0xe000 and the tatol size including main code "
                      "is 64k."},
-        CombinedCase{0x1E000, 2, 0, 0x20000, 0, "The Rom+Main Code Size must be 192K."},
         CombinedCase{0x1E000, 1, 0, 0x30000, 0, "The Rom+Main Code Size must be 128K."},
-        CombinedCase{0xE000, 0, 0, 0x20000, 0, "The Rom+Main Code Size must be 64K."},
         CombinedCase{0, 0, 0, 0x20000, 0, "Plese press the 'Internal-Flash' button first."}));
-
-TEST_F(RomKeyTest, TheConnectionCheckIsPausedWhileAskingForTheInternalFlash) {
-    settings.WriteInt("RomKey", 2);
-    bool enabledDuringBox = true;
-    panel.onMessage = [&](const RecordingPanel::Box&) { enabledDuringBox = timer.IsEnabled(); };
-    LoadRaw(0x20000);
-    auto context = Context();
-    MergeImage(context);
-    EXPECT_FALSE(enabledDuringBox);
-    EXPECT_TRUE(timer.IsEnabled());
-}
 
 }  // namespace
 }  // namespace quillon::test

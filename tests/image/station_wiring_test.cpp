@@ -40,14 +40,6 @@ TEST_F(StationImageTest, StartUpReloadsAndMergesTheLastFileWithoutTheLoadLines) 
     EXPECT_EQ(s.Controls().main.filePathText, "fw.bin");
 }
 
-TEST_F(StationImageTest, AMissingLastFileIsForgottenAtStartUp) {
-    Preset([&](SettingsStore& s) { s.WriteText("LastFilePath", (dir / "gone.bin").string()); });
-    auto& s = Start();
-    EXPECT_EQ(panel.mainLog.back(), "Can't Find The File , Please Lode File Again !!");
-    EXPECT_TRUE(s.Image().imageBuffer.empty());
-    EXPECT_EQ(Reopen()->ReadText("LastFilePath"), "");
-}
-
 TEST_F(StationImageTest, LoadReadsTheBoundaryBlockThroughTheStationsBoard) {
     sim::Scenario scenario;
     scenario.ec = sim::EcSpec{};
