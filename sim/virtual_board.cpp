@@ -131,6 +131,14 @@ VirtualBoard::VirtualBoard(const Scenario& scenario)
             socket_ = std::make_unique<SpiFlash>(*part);
         }
     }
+    FlashTimes times;
+    times.spiClockHz = std::max<uint32_t>(scenario.timing.spiClockHz, 1);
+    for (SpiFlash* flash :
+         {ec_ ? ec_->EFlash() : nullptr, ec_ ? ec_->External() : nullptr, socket_.get()}) {
+        if (flash != nullptr) {
+            flash->SetTimes(times);
+        }
+    }
     SeedRecord();
     LoadPinDefinitionFromFlash();
     for (const FaultRule& rule : scenario.faults) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <numeric>
 
 #include "board/block_checksum.h"
@@ -142,6 +143,19 @@ TEST_F(BoardTest, TargetRegistersKeepWhatIsWrittenAndStartFromTheScenario) {
     board.SetTargetPower(false);
     board.SetTargetPower(true);
     EXPECT_EQ(board.Ec()->Register(0x2006), 0x00);  // a power cycle resets the controller
+}
+
+TEST_F(BoardTest, ModelledDeviceTimeIsAccountedWithoutSleeping) {
+    const auto before = std::chrono::steady_clock::now();
+    // Chip erase of the 4 MiB part: 64 blocks at a datasheet-typical 150 ms.
+    ASSERT_EQ(Out(Cmd(0xF2, 0x03, 0, 0, 64, 4, 0), {0}), 1);
+    EXPECT_GE(board_.Stats().deviceNs, 64u * 150'000'000);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
+    const uint64_t afterErase = board_.Stats().deviceNs;
+    In(Cmd(0xF2, 0x02), 65536);  // 64 KiB at 24 MHz: about 22 ms on the SPI bus
+    EXPECT_GT(board_.Stats().deviceNs - afterErase, 20'000'000u);
+    EXPECT_EQ(board_.Stats().transfers, 2u);
+    EXPECT_EQ(board_.Stats().bytesFromBoard, 65536u);
 }
 
 class RomKeyTest : public BoardTest {
