@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <unordered_set>
 #include <utility>
 
 namespace quillon {
@@ -22,6 +23,16 @@ std::string_view Trim(std::string_view text) {
     }
     const auto last = text.find_last_not_of(kBlanks);
     return text.substr(first, last - first + 1);
+}
+
+std::string LowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
 }
 
 bool IsQuote(char c) { return c == '"' || c == '\''; }
@@ -313,14 +324,9 @@ bool IniDocument::HasSection(std::string_view section) const {
 
 std::vector<std::string> IniDocument::SectionNames() const {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;  // lower-case names already listed
     for (const auto& section : sections_) {
-        if (!section.named) {
-            continue;
-        }
-        const bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
-            return SameIniName(name, section.name);
-        });
-        if (!seen) {
+        if (section.named && seen.insert(LowerCase(section.name)).second) {
             names.push_back(section.name);
         }
     }
