@@ -40,7 +40,9 @@ SettingValue& MemorySettingsStore::FindOrAdd(const std::string& name) {
     return values_.back();
 }
 
-bool MemorySettingsStore::Exists(const std::string& name) const { return Find(name) != nullptr; }
+bool MemorySettingsStore::Exists(const std::string& name) const {
+    return Find(name) != nullptr;
+}
 
 int32_t MemorySettingsStore::ReadInt(const std::string& name) const {
     const auto* value = Find(name);

@@ -55,6 +55,10 @@ public:
 
     virtual void ShowPage(Page page) = 0;
 
+    // The logic changed the control state it owns (Station::Controls()): the window mirrors
+    // it into its widgets again.
+    virtual void ControlsChanged() = 0;
+
     // Convenience wrappers for the two boxes every Part uses.
     void Warn(const std::string& text) { ShowMessage(MessageKind::Warning, "Warning", text); }
     void Error(const std::string& text) { ShowMessage(MessageKind::Error, "Error", text); }

@@ -36,6 +36,7 @@ public:
     void SetBusyCursor(bool on) override { busy = on; }
     void PumpEvents() override;
     void ShowPage(Page shown) override { page = shown; }
+    void ControlsChanged() override { ++controlsChanges; }
 
     // Script: answers for the next file dialogs, in order; nothing = cancel.
     // With no scripted answer left, a dialog is cancelled.
@@ -59,6 +60,7 @@ public:
     bool busy = false;
     Page page = Page::Main;
     int pumps = 0;
+    int controlsChanges = 0;
 };
 
 }  // namespace quillon

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "config/settings_store.h"
+#include "ui/message_log.h"
+#include "ui/operator_panel.h"
+
+namespace quillon {
+
+// The line of one value in a registry editor (version 4) file.
+std::string RegistryExportLine(const SettingValue& value);
+
+// "REGEDIT4", the key line, then one line per value in the store's order.
+std::vector<std::string> RegistryExportLines(const SettingsStore& store);
+
+// The file content: every line ended by CR LF.
+std::string RegistryExportText(const std::vector<std::string>& lines);
+
+// Other > Save REG: asks for a file and writes the export there atomically, with the log
+// lines. A file that cannot be written throws (the log keeps the "Saving..." line).
+void SaveSettingsExport(const SettingsStore& store, MessageLog& log, OperatorPanel& panel);
+
+}  // namespace quillon

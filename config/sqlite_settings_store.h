@@ -1,0 +1,64 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "config/settings_store.h"
+
+struct sqlite3;
+
+namespace quillon {
+
+// A settings file that cannot be used: not a database, corrupt, of another program,
+// or not writable. The message names the file and the reason.
+class SettingsFileError : public std::runtime_error {
+public:
+    SettingsFileError(const std::filesystem::path& file, const std::string& reason);
+    const std::filesystem::path& File() const { return file_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::filesystem::path file_;
+    std::string reason_;
+};
+
+// The settings key kept in one SQLite file: one table of typed values, names compared
+// without regard to ASCII letter case (the stored spelling is kept), enumerated in creation
+// order. Each write is its own transaction, committed with a full sync before it returns.
+class SqliteSettingsStore final : public SettingsStore {
+public:
+    // Opens the file, creating it (and its folder) when it does not exist. A file that is
+    // not ours or cannot be written is left exactly as it is: throws SettingsFileError.
+    static std::unique_ptr<SqliteSettingsStore> Open(const std::filesystem::path& file);
+    ~SqliteSettingsStore() override;
+
+    bool Exists(const std::string& name) const override;
+    int32_t ReadInt(const std::string& name) const override;
+    std::string ReadText(const std::string& name) const override;
+    std::vector<uint8_t> ReadBinary(const std::string& name) const override;
+    void WriteInt(const std::string& name, int32_t value) override;
+    void WriteText(const std::string& name, const std::string& value) override;
+    void WriteBinary(const std::string& name, const std::vector<uint8_t>& value) override;
+    std::vector<SettingValue> Enumerate() const override;
+
+    const std::filesystem::path& File() const { return file_; }
+
+private:
+    struct Closer {
+        void operator()(sqlite3* db) const;
+    };
+    using Handle = std::unique_ptr<sqlite3, Closer>;
+
+    SqliteSettingsStore(std::filesystem::path file, Handle db);
+    std::optional<SettingValue> Fetch(const std::string& name) const;
+    void Write(const std::string& name, const SettingValue& value);
+
+    std::filesystem::path file_;
+    Handle db_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,49 @@
+#include "station/control_rules.h"
+
+namespace quillon {
+
+void ApplyConnectModeRule(int item, SettingsStore& store, ControlState& controls) {
+    auto& setup = controls.setup;
+    auto& main = controls.main;
+    const bool pd = item == 3;
+    setup.allocationEnabled = !pd;
+    setup.specialWaveEnabled = !pd;
+    setup.quickModeEnabled = !pd;
+    setup.othersEnabled = !pd;
+    setup.keyGridEnabled = !pd;
+    setup.unprotectEnabled = !pd;
+    setup.pinDefineEnabled = !pd;
+    main.resetEcVisible = !pd;
+    main.skipFFVisible = !pd;
+    if (!pd) {
+        return;
+    }
+    store.WriteBool("DualFlash", false);
+    setup.dualFlash = false;
+    controls.window.dualFlashButtonsVisible = false;
+    store.WriteBool("CheckBox_UnProtect", false);
+    store.WriteBool("UnprotectKeyMatch", false);
+    if (setup.unprotectKeyMatch) {
+        setup.unprotectKeyMatch = false;
+        ApplyKeyMatchRule(false, setup);
+    }
+    store.WriteBool("SkipFFChecked", false);
+    main.skipFF = false;
+}
+
+void ApplyKeyMatchRule(bool checked, SetupPageControls& setup) {
+    setup.keyGridEnabled = checked;
+    setup.eraseLast1KEnabled = checked;
+    if (!checked) {
+        setup.unprotectTheLast1K = false;
+    }
+}
+
+int ClampRadioItem(int item, int itemCount) {
+    if (item < -1) {
+        return -1;
+    }
+    return item >= itemCount ? itemCount - 1 : item;
+}
+
+}  // namespace quillon

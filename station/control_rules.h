@@ -1,0 +1,22 @@
+#pragma once
+
+#include "config/settings_store.h"
+#include "station/control_state.h"
+
+namespace quillon {
+
+// Rules that run whenever a control changes, by the operator or by the program.
+
+// RadioGroup_Connect_Mode changed to `item`: mode 4 (item 3) shuts the groups it has no use
+// for and stores false in DualFlash, CheckBox_UnProtect, UnprotectKeyMatch and SkipFFChecked
+// at once; items 0..2 open them again.
+void ApplyConnectModeRule(int item, SettingsStore& store, ControlState& controls);
+
+// The "KeyMatch" box changed: the key grid and "Erase Last 1K" follow it; unchecking also
+// unchecks "Erase Last 1K".
+void ApplyKeyMatchRule(bool checked, SetupPageControls& setup);
+
+// Selects an item the way a radio group does: below -1 is none, past the end is the last item.
+int ClampRadioItem(int item, int itemCount);
+
+}  // namespace quillon

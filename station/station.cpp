@@ -1,0 +1,174 @@
+#include "station/station.h"
+
+#include "config/atomic_file.h"
+#include "config/memory_settings_store.h"
+#include "config/settings_export.h"
+#include "config/settings_location.h"
+#include "config/sqlite_settings_store.h"
+#include "station/startup_load.h"
+
+namespace quillon {
+
+Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, StationOptions options)
+    : panel_(panel), clock_(clock), timer_(timer), options_(std::move(options)), log_(panel) {
+    OpenSettings();
+}
+
+Station::~Station() = default;
+
+void Station::OpenSettings() {
+    const auto file = ResolveSettingsPath(options_.settingsPath);
+    if (file.empty()) {
+        settingsProblem_ = "No settings file can be used: neither HOME nor XDG_CONFIG_HOME is set";
+    } else {
+        try {
+            store_ = SqliteSettingsStore::Open(file);
+            settingsFile_ = file;
+            return;
+        } catch (const SettingsFileError& error) {
+            settingsProblem_ = error.what();
+        } catch (const std::exception& error) {
+            settingsProblem_ =
+                "Cannot use the settings file '" + file.string() + "': " + error.what();
+        }
+    }
+    store_ = std::make_unique<MemorySettingsStore>();
+}
+
+std::filesystem::path Station::IniFolder() const {
+    if (!options_.iniFolder.empty()) {
+        return options_.iniFolder;
+    }
+    std::error_code error;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (error ? std::filesystem::current_path(error) : program.parent_path()) / "INI";
+}
+
+void Station::ReportSettingsFileProblem() {
+    if (settingsProblem_.empty()) {
+        return;
+    }
+    log_.Append(settingsProblem_ + " ; settings are kept in memory only");
+    ShowError(settingsProblem_ +
+              ".\nThe file is left as it is. The settings of this session are kept in memory "
+              "only and are lost when the program ends.");
+}
+
+void Station::ShowError(const std::string& text) {
+    panel_.ShowMessage(MessageKind::Error, kCaption, text);
+}
+
+void Station::RunHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ShowError(error.what());
+    }
+    panel_.ControlsChanged();
+}
+
+void Station::RunStartup() {
+    if (startupDone_) {
+        return;
+    }
+    startupDone_ = true;
+    auto& window = controls_.window;
+    window.caption = std::string(kCaption) + " " + kVersion;
+    window.aboutVersion = std::string("Version : ") + kVersion;
+    chipIdStrings_[0] = "0";
+
+    ReportSettingsFileProblem();
+    // A settings error ends the load; the window still comes up and runs on.
+    RunHandler([this] { StartupLoad(*store_, log_, panel_, controls_, cache_, hooks_).Run(); });
+    RunHandler(
+        [this] { controls_.window.dualFlashButtonsVisible = store_->ReadBool("DualFlash"); });
+    ApplyPageMode();
+
+    panel_.SetStatusText(StatusPanel::Board, "USB Device 'Vessa' Plug-Out");
+    panel_.SetStatusText(StatusPanel::Target, "Kavo EC Power-Off");
+    inFlashMode_ = false;
+    panel_.ControlsChanged();
+
+    if (hooks_.afterStatusBar) {
+        RunHandler(hooks_.afterStatusBar);
+    }
+    timer_.SetEnabled(true);
+    mainPageActive_ = true;
+}
+
+void Station::ApplyPageMode() {
+    auto& window = controls_.window;
+    window.pageMode = cache_.pageMode;
+    if (cache_.pageMode == 1) {
+        window.page = Page::Customer;
+        window.logVisible = false;
+        window.height = kHeightWithoutLog;
+        window.menusVisible = false;
+        controls_.main.resetEcVisible = false;
+    } else {
+        // Page mode 0, and any value without a page of its own: one page must show.
+        window.page = Page::Main;
+    }
+    panel_.ShowPage(window.page);
+}
+
+void Station::ToggleShowMessage() {
+    const bool shown = !controls_.window.showMessage;
+    ApplyShowMessage(shown, controls_.window);
+    panel_.ControlsChanged();
+    store_->WriteBool("ShowMessage", shown);
+}
+
+void Station::SaveMessage() {
+    log_.Append("Save Debug Message to File ---> Saving...");
+    const auto chosen = panel_.AskSaveFile({"[*.log]|*.log|[*.*]|*.*", "KavoEC_Quillon.log", ""});
+    if (!chosen) {
+        log_.ReplaceLast("Save Debug Message to File ---> Cancel !");
+        return;
+    }
+    std::string text;
+    for (const auto& line : log_.Lines()) {
+        text += line;
+        text += '\n';
+    }
+    WriteFileAtomically(*chosen, text);
+    log_.ReplaceLast("Save Debug Message to File ---> OK !");
+    log_.Append("Save in '" + *chosen + "'");
+}
+
+void Station::SaveRegistryExport() {
+    SaveSettingsExport(*store_, log_, panel_);
+}
+
+void Station::RequestStop() {
+    stopRequested_ = true;
+    panel_.SetLogColour(LogColour::Silver);
+}
+
+void Station::OnCheckBoxClicked(StepCheckBox which, bool checked) {
+    auto& main = controls_.main;
+    switch (which) {
+        case StepCheckBox::Erase:
+            main.checkErase = checked;
+            store_->WriteBool("CheckBox_Erase", checked);
+            break;
+        case StepCheckBox::Check:
+            main.checkCheck = checked;
+            store_->WriteBool("CheckBox_Check", checked);
+            break;
+        case StepCheckBox::Program:
+            main.checkProgram = checked;
+            store_->WriteBool("CheckBox_Program", checked);
+            break;
+        case StepCheckBox::Verify:
+            main.checkVerify = checked;
+            store_->WriteBool("CheckBox_Verify", checked);
+            break;
+        case StepCheckBox::SkipFF:
+            main.skipFF = checked;
+            store_->WriteBool("SkipFFChecked", checked);
+            break;
+    }
+}
+
+}  // namespace quillon

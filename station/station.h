@@ -1,0 +1,118 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "config/settings_cache.h"
+#include "config/settings_store.h"
+#include "station/control_state.h"
+#include "station/startup_hooks.h"
+#include "ui/clock.h"
+#include "ui/connection_timer.h"
+#include "ui/message_log.h"
+#include "ui/operator_panel.h"
+
+namespace quillon {
+
+struct StationOptions {
+    // Settings file; empty: $QUILLON_SETTINGS, else the default under the XDG config folder.
+    std::filesystem::path settingsPath;
+    // The parameter-file folder; empty: "INI" beside the program.
+    std::filesystem::path iniFolder;
+};
+
+// Owns the long-lived state of the programming station and runs what the window's
+// buttons and menus ask for. Every call runs on the user-interface thread.
+class Station {
+public:
+    static constexpr const char* kVersion = "4.0.0.8";
+    static constexpr const char* kCaption = "KavoEC_Quillon";
+    static constexpr int kHeightWithLog = 625;
+    static constexpr int kHeightWithoutLog = 470;
+
+    Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, StationOptions options);
+    ~Station();
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    // The start-up sequence: caption, settings load, page mode, status bar, then the later
+    // steps through the hooks, finally the connection check. Runs once; later calls do nothing.
+    void RunStartup();
+    bool StartupDone() const { return startupDone_; }
+
+    // Runs one button or menu handler. A settings error (or any other error) ends the
+    // handler and is shown in the error box; the program runs on.
+    void RunHandler(const std::function<void()>& handler);
+
+    // Other > Show Message: toggles the log, the window height and the stored ShowMessage.
+    void ToggleShowMessage();
+    // Other > Save Message: writes the log to a file the operator chooses.
+    void SaveMessage();
+    // Other > Save REG: writes every setting as a registry editor file.
+    void SaveRegistryExport();
+
+    // The Stop button: sets the stop request and turns the log silver.
+    void RequestStop();
+    bool StopRequested() const { return stopRequested_; }
+    // Each operation clears the request when it starts.
+    void ClearStop() { stopRequested_ = false; }
+
+    // One of the five main-page boxes was clicked: stores its state at once.
+    void OnCheckBoxClicked(StepCheckBox which, bool checked);
+
+    const ControlState& Controls() const { return controls_; }
+    // For the window to write operator edits of fields that are not stored on change
+    // (WriteStatus fields, Read Twice, Block Process, Setup fields before OK).
+    ControlState& Controls() { return controls_; }
+    // Tells the window to mirror the control state again.
+    void NotifyControlsChanged() { panel_.ControlsChanged(); }
+
+    StartupHooks& Hooks() { return hooks_; }
+    MessageLog& Log() { return log_; }
+    const MessageLog& Log() const { return log_; }
+    SettingsStore& Settings() { return *store_; }
+    SettingsCache& Cache() { return cache_; }
+    const SettingsCache& Cache() const { return cache_; }
+    OperatorPanel& Panel() { return panel_; }
+    Clock& GetClock() { return clock_; }
+    ConnectionTimer& Timer() { return timer_; }
+    const StationOptions& Options() const { return options_; }
+    // The parameter-file folder: the option, else "INI" beside the program.
+    std::filesystem::path IniFolder() const;
+
+    // The settings file in use, or nothing while running on the in-memory store.
+    const std::optional<std::filesystem::path>& SettingsFile() const { return settingsFile_; }
+
+    std::array<std::string, 7>& ChipIdStrings() { return chipIdStrings_; }
+    bool InFlashMode() const { return inFlashMode_; }
+    bool MainPageActive() const { return mainPageActive_; }
+
+private:
+    void OpenSettings();
+    void ReportSettingsFileProblem();
+    void ApplyPageMode();
+    void ShowError(const std::string& text);
+
+    OperatorPanel& panel_;
+    Clock& clock_;
+    ConnectionTimer& timer_;
+    StationOptions options_;
+    MessageLog log_;
+    std::unique_ptr<SettingsStore> store_;
+    std::optional<std::filesystem::path> settingsFile_;
+    std::string settingsProblem_;  // why the settings file could not be used
+    SettingsCache cache_;
+    ControlState controls_;
+    StartupHooks hooks_;
+    std::array<std::string, 7> chipIdStrings_;
+    bool startupDone_ = false;
+    bool stopRequested_ = false;
+    bool inFlashMode_ = false;
+    bool mainPageActive_ = false;
+};
+
+}  // namespace quillon

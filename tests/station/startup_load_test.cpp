@@ -1,0 +1,327 @@
+#include <gtest/gtest.h>
+
+#include "config/settings_export.h"
+#include "station_fixture.h"
+
+namespace quillon {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const Lines kFreshSummary = {
+    "Connect Mode : Kavo USB for DBGR/SMB",
+    "Allocation : From Top",
+    "Flash Size : 4 Mbit",
+    "CommandMode_ReadID : 0",
+    "CommandMode_Read : 0",
+    "CommandMode_Erase : 0",
+    "CommandMode_Write : 0",
+    "EraseType : Sector Erase",
+    "SectorOffset : 0",
+    "SectorSize : 64 Kb",
+    "Page Write Size : None",
+};
+
+TEST_F(StationTest, FreshStoreGivesTheSummaryAndTheStartupState) {
+    auto& s = Start();
+    EXPECT_EQ(panel.mainLog, kFreshSummary);
+    EXPECT_TRUE(panel.boxes.empty());
+    EXPECT_EQ(panel.statusBoard, "USB Device 'Vessa' Plug-Out");
+    EXPECT_EQ(panel.statusTarget, "Kavo EC Power-Off");
+    EXPECT_EQ(panel.page, Page::Main);
+    EXPECT_TRUE(timer.IsEnabled());
+    EXPECT_TRUE(s.MainPageActive());
+    EXPECT_FALSE(s.InFlashMode());
+    EXPECT_EQ(s.ChipIdStrings()[0], "0");
+
+    const auto& c = s.Controls();
+    EXPECT_EQ(c.window.caption, "KavoEC_Quillon 4.0.0.8");
+    EXPECT_EQ(c.window.aboutVersion, "Version : 4.0.0.8");
+    EXPECT_EQ(c.window.height, 625);
+    EXPECT_TRUE(c.window.logVisible);
+    EXPECT_FALSE(c.window.dualFlashButtonsVisible);
+    EXPECT_TRUE(c.main.checkErase && c.main.checkCheck && c.main.checkProgram &&
+                c.main.checkVerify);
+    EXPECT_FALSE(c.main.skipFF);
+    EXPECT_FALSE(c.main.writeStatus.visible);
+    EXPECT_EQ(c.setup.pinDefSourceItem, 2);
+    EXPECT_TRUE(c.setup.pinSetListEnabled);
+    EXPECT_EQ(c.setup.connectModeItem, 1);
+    EXPECT_EQ(c.setup.allocationItem, 0);
+    EXPECT_EQ(c.setup.assignedAddress, "0");
+    EXPECT_EQ(c.setup.specialWaveItem, 1);
+    EXPECT_EQ(c.setup.smbSpeedItem, 0);
+    EXPECT_EQ(c.setup.quickModeItem, 0);
+    EXPECT_EQ(c.setup.pdI2cAddress, "80");
+    EXPECT_TRUE(c.setup.breakAt0);
+    EXPECT_EQ(c.setup.keyCells[0], "00");
+    EXPECT_FALSE(c.setup.keyGridEnabled);  // follows KeyMatch (off)
+
+    const auto& cache = s.Cache();
+    EXPECT_EQ(cache.flashblock, 8);
+    EXPECT_EQ(cache.eraseType, 1);
+    EXPECT_EQ(cache.sectorOffset, "0");
+    EXPECT_EQ(cache.sectorSize, 64);
+    EXPECT_EQ(cache.pageWriteSize, 1);
+    EXPECT_EQ(cache.pdI2cAddress, 0x80);
+}
+
+// The settings file afterwards holds every default, in the load's order: its export.
+TEST_F(StationTest, FreshStoreHoldsEveryDefault) {
+    Start();
+    station.reset();
+    EXPECT_EQ(RegistryExportLines(*Reopen()),
+              (Lines{
+                  "REGEDIT4",
+                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kavo\\Vessa_Quillon]",
+                  "\"PinDefSource\"=dword:00000003",
+                  "\"ConnectMode\"=dword:00000002",
+                  "\"Allocation\"=dword:00000001",
+                  "\"AssignedAddress\"=\"0\"",
+                  "\"Flashblock\"=dword:00000008",
+                  "\"CommandMode_ReadID\"=dword:00000000",
+                  "\"CommandMode_Read\"=dword:00000000",
+                  "\"CommandMode_Erase\"=dword:00000000",
+                  "\"CommandMode_Write\"=dword:00000000",
+                  "\"EraseType\"=dword:00000001",
+                  "\"SectorOffset\"=\"0\"",
+                  "\"SkipFFChecked\"=dword:00000000",
+                  "\"SectorSize\"=dword:00000040",
+                  "\"PageWriteSize\"=dword:00000001",
+                  "\"ShowMessage\"=dword:00000001",
+                  "\"DualFlash\"=dword:00000000",
+                  "\"CheckBox_Check\"=dword:00000001",
+                  "\"CheckBox_Erase\"=dword:00000001",
+                  "\"CheckBox_Program\"=dword:00000001",
+                  "\"CheckBox_Verify\"=dword:00000001",
+                  "\"SpecialForm\"=dword:00000000",
+                  "\"PinDefNum\"=dword:00000000",
+                  "\"InternalClock\"=dword:00000000",
+                  "\"ExtraECChipID\"=hex:",
+                  "\"SpecialWave\"=dword:00000002",
+                  "\"USBTimeOutSec\"=dword:00000078",
+                  "\"BreakAt0\"=dword:00000001",
+                  "\"RomKey\"=dword:00000000",
+                  "\"Key0\"=dword:00000000",
+                  "\"Key1\"=dword:00000000",
+                  "\"Key2\"=dword:00000000",
+                  "\"Key3\"=dword:00000000",
+                  "\"Key4\"=dword:00000000",
+                  "\"Key5\"=dword:00000000",
+                  "\"Key6\"=dword:00000000",
+                  "\"Key7\"=dword:00000000",
+                  "\"UnprotectTheLast1K\"=dword:00000000",
+                  "\"UnprotectKeyMatch\"=dword:00000000",
+                  "\"SMBusSpeed\"=dword:00000001",
+                  "\"QuickMode\"=dword:00000000",
+                  "\"PDI2CAddress\"=dword:00000080",
+                  "\"SwitchRom\"=dword:00000000",
+                  "\"DesignatedEflashSizeKB\"=dword:00000000",
+                  "\"ReadEFlashID16Bytes\"=dword:00000000",
+                  "\"ShowWriteStatus\"=dword:00000000",
+              }));
+}
+
+TEST_F(StationTest, SecondStartIsQuietAboutDefaultsAndRunsOnce) {
+    Start();
+    const auto valuesAfterFirst = Reopen()->Enumerate().size();
+    station->RunStartup();  // a later activation
+    EXPECT_EQ(panel.mainLog, kFreshSummary);
+    station.reset();
+    panel.mainLog.clear();
+    Start();
+    EXPECT_EQ(panel.mainLog, kFreshSummary);
+    EXPECT_EQ(Reopen()->Enumerate().size(), valuesAfterFirst);
+}
+
+TEST_F(StationTest, UnknownConnectModeIsKeptWithoutLine) {
+    Preset([](SettingsStore& s) { s.WriteInt("ConnectMode", 7); });
+    auto& s = Start();
+    EXPECT_EQ(panel.mainLog.front(), "Allocation : From Top");
+    EXPECT_EQ(s.Controls().setup.connectModeItem, -1);
+    EXPECT_EQ(Reopen()->ReadInt("ConnectMode"), 7);
+}
+
+TEST_F(StationTest, FlashblockWithoutSizeNameIsCachedSilently) {
+    Preset([](SettingsStore& s) { s.WriteInt("Flashblock", 3); });
+    auto& s = Start();
+    EXPECT_EQ(s.Cache().flashblock, 3);
+    for (const auto& line : panel.mainLog) {
+        EXPECT_EQ(line.find("Flash Size"), std::string::npos) << line;
+    }
+}
+
+TEST_F(StationTest, PageWriteSizeOutsideTheListMeansNone) {
+    Preset([](SettingsStore& s) { s.WriteInt("PageWriteSize", 512); });
+    auto& s = Start();
+    EXPECT_EQ(panel.mainLog.back(), "Page Write Size : None");
+    EXPECT_EQ(s.Cache().pageWriteSize, 1);
+
+    station.reset();
+    panel.mainLog.clear();
+    Reopen()->WriteInt("PageWriteSize", 256);
+    EXPECT_EQ(Start().Cache().pageWriteSize, 256);
+    EXPECT_EQ(panel.mainLog.back(), "Page Write Size : 256 Bytes");
+}
+
+TEST_F(StationTest, SectorLayoutSkipsSectorSize) {
+    Preset([](SettingsStore& s) { s.WriteText("SectorOffset", "4K*16,64K*7"); });
+    Start();
+    EXPECT_EQ(panel.mainLog[8], "SectorOffset : 4K*16,64K*7");
+    EXPECT_EQ(panel.mainLog[9], "Page Write Size : None");
+    EXPECT_FALSE(Reopen()->Exists("SectorSize"));
+}
+
+TEST_F(StationTest, LastFileWithoutPathIsCleared) {
+    Preset([](SettingsStore& s) {
+        s.WriteInt("LastFile", 1);
+        s.WriteText("LastFileName", "a.bin");
+    });
+    auto& s = Start();
+    EXPECT_EQ(panel.mainLog.back(), "Can't Find The File , Please Lode File Again !!");
+    EXPECT_EQ(s.Controls().main.filePathText, "");
+    EXPECT_EQ(s.Controls().main.filePathHint, "");
+    auto store = Reopen();
+    EXPECT_EQ(store->ReadText("LastFilePath"), "");
+    EXPECT_TRUE(store->Exists("LastFilePath"));
+    EXPECT_EQ(store->ReadText("LastFileName"), "");
+}
+
+TEST_F(StationTest, LastFileReloadGoesThroughTheHook) {
+    Preset([](SettingsStore& s) {
+        s.WriteText("LastFilePath", "/img/a.bin");
+        s.WriteText("LastFileName", "a.bin");
+    });
+    station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}});
+    std::string asked;
+    station->Hooks().reloadLastFile = [&](const std::string& path) {
+        asked = path;
+        return true;
+    };
+    station->RunStartup();
+    EXPECT_EQ(asked, "/img/a.bin");
+    EXPECT_EQ(station->Controls().main.filePathText, "a.bin");
+    EXPECT_EQ(station->Controls().main.filePathHint, "/img/a.bin");
+    EXPECT_EQ(panel.mainLog, kFreshSummary);
+
+    // A failed reload clears what was shown and stored.
+    station.reset();
+    panel.mainLog.clear();
+    station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}});
+    station->Hooks().reloadLastFile = [](const std::string&) { return false; };
+    station->RunStartup();
+    EXPECT_EQ(station->Controls().main.filePathText, "");
+    EXPECT_EQ(panel.mainLog.back(), "Can't Find The File , Please Lode File Again !!");
+    EXPECT_EQ(Reopen()->ReadText("LastFilePath"), "");
+}
+
+TEST_F(StationTest, RomKeyBeforeFirstStartShowsTheBuiltInKey) {
+    Preset([](SettingsStore& s) { s.WriteInt("RomKey", 1); });
+    auto& s = Start();
+    const std::array<std::string, 8> builtIn = {"3C", "A7", "51", "E9", "0B", "6D", "F2", "84"};
+    EXPECT_EQ(s.Controls().setup.keyCells, builtIn);
+    EXPECT_FALSE(s.Controls().setup.keyGridEnabled);
+    EXPECT_FALSE(Reopen()->Exists("Key0"));
+
+    // KeyMatch on enables the grid again.
+    station.reset();
+    Reopen()->WriteBool("UnprotectKeyMatch", true);
+    EXPECT_TRUE(Start().Controls().setup.keyGridEnabled);
+    EXPECT_TRUE(station->Controls().setup.eraseLast1KEnabled);
+    EXPECT_FALSE(Reopen()->Exists("Key7"));
+}
+
+TEST_F(StationTest, SpecialWaveWithoutItemShowsTheLastItem) {
+    Preset([](SettingsStore& s) { s.WriteInt("SpecialWave", 3); });
+    EXPECT_EQ(Start().Controls().setup.specialWaveItem, 1);
+    EXPECT_EQ(Reopen()->ReadInt("SpecialWave"), 3);
+}
+
+TEST_F(StationTest, PdAddressKeepsItsLowByte) {
+    Preset([](SettingsStore& s) { s.WriteInt("PDI2CAddress", 300); });
+    auto& s = Start();
+    EXPECT_EQ(s.Controls().setup.pdI2cAddress, "2C");
+    EXPECT_EQ(s.Cache().pdI2cAddress, 0x2C);
+}
+
+TEST_F(StationTest, PdConnectModeClearsItsOptionsBeforeTheyAreRead) {
+    Preset([](SettingsStore& s) {
+        s.WriteInt("ConnectMode", 4);
+        s.WriteBool("DualFlash", true);
+        s.WriteBool("SkipFFChecked", true);
+        s.WriteBool("UnprotectKeyMatch", true);
+    });
+    auto& s = Start();
+    EXPECT_EQ(panel.mainLog.front(), "Connect Mode : Kavo USB for PD_CC/I2C");
+    const auto& c = s.Controls();
+    EXPECT_FALSE(c.main.skipFF);
+    EXPECT_FALSE(c.main.skipFFVisible);
+    EXPECT_FALSE(c.main.resetEcVisible);
+    EXPECT_FALSE(c.setup.dualFlash);
+    EXPECT_FALSE(c.window.dualFlashButtonsVisible);
+    EXPECT_FALSE(c.setup.unprotectKeyMatch);
+    EXPECT_FALSE(c.setup.allocationEnabled);
+    auto store = Reopen();
+    EXPECT_FALSE(store->ReadBool("DualFlash"));
+    EXPECT_FALSE(store->ReadBool("SkipFFChecked"));
+    EXPECT_FALSE(store->ReadBool("UnprotectKeyMatch"));
+    EXPECT_FALSE(store->ReadBool("CheckBox_UnProtect"));
+}
+
+TEST_F(StationTest, CustomerPageMode) {
+    Preset([](SettingsStore& s) { s.WriteInt("SpecialForm", 1); });
+    const auto& w = Start().Controls().window;
+    EXPECT_EQ(panel.page, Page::Customer);
+    EXPECT_EQ(w.page, Page::Customer);
+    EXPECT_FALSE(w.logVisible);
+    EXPECT_FALSE(w.menusVisible);
+    EXPECT_EQ(w.height, 470);
+    EXPECT_FALSE(station->Controls().main.resetEcVisible);
+}
+
+TEST_F(StationTest, SettingErrorEndsTheLoadButTheStationRunsOn) {
+    Preset([](SettingsStore& s) { s.WriteText("Flashblock", "8"); });
+    Start();
+    ASSERT_EQ(panel.boxes.size(), 2u);
+    EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
+    EXPECT_EQ(panel.boxes[0].text, "Invalid data type for 'Flashblock'");
+    // The load stopped there: DualFlash was never created, so its read fails too.
+    EXPECT_EQ(panel.boxes[1].text, "Failed to get data for 'DualFlash'");
+    EXPECT_EQ(panel.mainLog.back(), "Allocation : From Top");
+    EXPECT_EQ(panel.statusBoard, "USB Device 'Vessa' Plug-Out");
+    EXPECT_TRUE(timer.IsEnabled());
+}
+
+TEST_F(StationTest, AssignedAddressThatIsNoNumberIsReportedAndReadAsZero) {
+    Preset([](SettingsStore& s) { s.WriteText("AssignedAddress", "12G0"); });
+    auto& s = Start();
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].text, "'0x12G0' is not a valid integer value");
+    EXPECT_EQ(s.Cache().assignedAddress, 0u);
+    EXPECT_EQ(s.Controls().setup.assignedAddress, "12G0");
+    EXPECT_EQ(panel.mainLog, kFreshSummary);  // the rest of the load ran
+}
+
+TEST_F(StationTest, StoredValuesReachTheirControls) {
+    Preset([](SettingsStore& s) {
+        s.WriteInt("Key0", 0x0B);
+        s.WriteInt("Key7", 255);
+        s.WriteBool("DualFlash", true);
+        s.WriteInt("ShowWriteStatus", 2);
+        s.WriteText("AssignedAddress", "1E000");
+        s.WriteBool("ShowMessage", false);
+        s.WriteInt("QuickMode", 2);
+    });
+    const auto& c = Start().Controls();
+    EXPECT_EQ(c.setup.keyCells[0], "0B");
+    EXPECT_EQ(c.setup.keyCells[1], "00");
+    EXPECT_EQ(c.setup.keyCells[7], "FF");
+    EXPECT_TRUE(c.window.dualFlashButtonsVisible);
+    EXPECT_TRUE(c.main.writeStatus.visible);
+    EXPECT_EQ(station->Cache().assignedAddress, 0x1E000u);
+    EXPECT_EQ(c.window.height, 470);
+    EXPECT_EQ(c.setup.quickModeItem, 2);
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include "station_fixture.h"
+
+namespace quillon {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::WriteFileBytes;
+
+TEST_F(StationTest, ShowMessageTogglesHeightAndStoredValue) {
+    auto& s = Start();
+    const int before = panel.controlsChanges;
+    s.RunHandler([&] { s.ToggleShowMessage(); });
+    EXPECT_EQ(s.Controls().window.height, 470);
+    EXPECT_FALSE(s.Controls().window.logVisible);
+    EXPECT_FALSE(s.Controls().window.showMessage);
+    EXPECT_FALSE(Reopen()->ReadBool("ShowMessage"));
+    EXPECT_GT(panel.controlsChanges, before);
+
+    s.RunHandler([&] { s.ToggleShowMessage(); });
+    EXPECT_EQ(s.Controls().window.height, 625);
+    EXPECT_TRUE(s.Controls().window.logVisible);
+    EXPECT_TRUE(Reopen()->ReadBool("ShowMessage"));
+}
+
+TEST_F(StationTest, StopWithNothingRunningOnlyTurnsTheLogSilver) {
+    auto& s = Start();
+    const auto log = panel.mainLog;
+    s.RequestStop();
+    EXPECT_TRUE(s.StopRequested());
+    EXPECT_EQ(panel.logColour, LogColour::Silver);
+    EXPECT_EQ(panel.mainLog, log);
+    EXPECT_TRUE(panel.boxes.empty());
+    s.ClearStop();  // what the next operation does first
+    EXPECT_FALSE(s.StopRequested());
+}
+
+TEST_F(StationTest, StepCheckBoxesAreStoredOnEveryClick) {
+    auto& s = Start();
+    s.OnCheckBoxClicked(StepCheckBox::Erase, false);
+    s.OnCheckBoxClicked(StepCheckBox::Verify, false);
+    s.OnCheckBoxClicked(StepCheckBox::SkipFF, true);
+    EXPECT_FALSE(s.Controls().main.checkErase);
+    EXPECT_TRUE(s.Controls().main.skipFF);
+    {
+        auto store = Reopen();  // already on disk, not only in memory
+        EXPECT_FALSE(store->ReadBool("CheckBox_Erase"));
+        EXPECT_TRUE(store->ReadBool("CheckBox_Check"));
+        EXPECT_FALSE(store->ReadBool("CheckBox_Verify"));
+        EXPECT_TRUE(store->ReadBool("SkipFFChecked"));
+    }
+    station.reset();
+    const auto& main = Start().Controls().main;
+    EXPECT_FALSE(main.checkErase);
+    EXPECT_TRUE(main.checkProgram);
+    EXPECT_TRUE(main.skipFF);
+}
+
+TEST_F(StationTest, SaveMessageWritesTheLogEndingWithTheSavingLine) {
+    auto& s = Start();
+    const auto target = (dir / "run.log").string();
+    panel.fileAnswers.push_back(target);
+    s.RunHandler([&] { s.SaveMessage(); });
+
+    std::string expected;
+    for (const auto& line : panel.mainLog) {
+        if (line.rfind("Save ", 0) != 0) {
+            expected += line + "\n";
+        }
+    }
+    expected += "Save Debug Message to File ---> Saving...\n";
+    EXPECT_EQ(ReadFileBytes(target), expected);
+    ASSERT_EQ(panel.dialogs.size(), 1u);
+    EXPECT_EQ(panel.dialogs[0].request.filter, "[*.log]|*.log|[*.*]|*.*");
+    EXPECT_EQ(panel.dialogs[0].request.proposedName, "KavoEC_Quillon.log");
+    const std::vector<std::string> tail(panel.mainLog.end() - 2, panel.mainLog.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"Save Debug Message to File ---> OK !",
+                                              "Save in '" + target + "'"}));
+    EXPECT_TRUE(panel.customerLog.empty());  // not relevant for the customer page
+}
+
+TEST_F(StationTest, SaveMessageCancelled) {
+    auto& s = Start();
+    s.RunHandler([&] { s.SaveMessage(); });
+    EXPECT_EQ(panel.mainLog.back(), "Save Debug Message to File ---> Cancel !");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST_F(StationTest, FailedFileWriteIsShownInTheErrorBox) {
+    auto& s = Start();
+    panel.fileAnswers.push_back((dir / "no" / "such" / "folder.reg").string());
+    s.RunHandler([&] { s.SaveRegistryExport(); });
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
+    EXPECT_NE(panel.boxes[0].text.find("folder.reg"), std::string::npos);
+    EXPECT_EQ(panel.mainLog.back(), "Save Kavo Quillon Setting to File ---> Saving...");
+}
+
+TEST_F(StationTest, SettingsErrorEndsOnlyTheHandler) {
+    auto& s = Start();
+    bool after = false;
+    s.RunHandler([&] {
+        s.Settings().ReadInt("PdI2cAddress");  // another spelling, same value
+        s.Settings().ReadInt("NoSuchValue");
+        after = true;
+    });
+    EXPECT_FALSE(after);
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].text, "Failed to get data for 'NoSuchValue'");
+    s.RunHandler([&] { after = true; });
+    EXPECT_TRUE(after);
+}
+
+TEST_F(StationTest, UnusableSettingsFileIsKeptAndTheStationRunsInMemory) {
+    const std::string garbage = "not a database, and it must stay as it is\n";
+    WriteFileBytes(file, garbage);
+    auto& s = Start();
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
+    EXPECT_NE(panel.boxes[0].text.find(file.string()), std::string::npos);
+    EXPECT_NE(panel.boxes[0].text.find("not a settings database"), std::string::npos);
+    EXPECT_NE(panel.mainLog.front().find(file.string()), std::string::npos);
+    EXPECT_FALSE(s.SettingsFile().has_value());
+
+    // The window comes up with the defaults, and settings work for this run.
+    const std::vector<std::string> summary(panel.mainLog.begin() + 1, panel.mainLog.end());
+    EXPECT_EQ(summary.front(), "Connect Mode : Kavo USB for DBGR/SMB");
+    EXPECT_EQ(summary.size(), 11u);
+    s.OnCheckBoxClicked(StepCheckBox::Erase, false);
+    EXPECT_FALSE(s.Settings().ReadBool("CheckBox_Erase"));
+    EXPECT_EQ(ReadFileBytes(file), garbage);
+}
+
+TEST_F(StationTest, HooksRunInTheirPlaces) {
+    Preset([](SettingsStore& s) {
+        s.WriteText("LastFlashID1", "Winbond");
+        s.WriteText("LastFlashID2", "W25Q80");
+        s.WriteInt("PinDefSource", 1);
+    });
+    station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}});
+    std::vector<std::string> calls;
+    auto& hooks = station->Hooks();
+    hooks.pinSourceSelected = [&](int item) { calls.push_back("pins " + std::to_string(item)); };
+    hooks.fillDeviceBox = [&] { calls.push_back("device"); };
+    hooks.afterStatusBar = [&] {
+        calls.push_back("board " + panel.statusBoard);
+        EXPECT_FALSE(timer.IsEnabled());
+    };
+    station->RunStartup();
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"pins 0", "device", "board USB Device 'Vessa' Plug-Out"}));
+    EXPECT_FALSE(station->Controls().setup.pinSetListEnabled);
+    EXPECT_TRUE(timer.IsEnabled());
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,197 @@
+#include "config/sqlite_settings_store.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "config/settings_location.h"
+#include "tests/support/temp_dir.h"
+
+namespace quillon {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+std::string ErrorOf(const std::function<void()>& read) {
+    try {
+        read();
+    } catch (const SettingsError& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+class SqliteStoreTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::filesystem::path file = dir / "settings.sqlite";
+};
+
+TEST_F(SqliteStoreTest, EveryTypeSurvivesReopenInCreationOrderWithFirstSpelling) {
+    {
+        auto store = SqliteSettingsStore::Open(file);
+        store->WriteInt("PDI2CAddress", 128);
+        store->WriteText("LastFilePath", "C:\\img\\\"a\".bin \xC3\xA4");
+        store->WriteBinary("ExtraECChipID", {});
+        store->WriteBinary("Blob", {0x00, 0xFF, 0x00});
+        store->WriteInt("Negative", -1);
+        store->WriteText("Empty", "");
+        store->WriteInt("pdi2caddress", 0x2C);  // another spelling updates in place
+    }
+    auto store = SqliteSettingsStore::Open(file);
+    EXPECT_EQ(store->ReadInt("PdI2cAddress"), 0x2C);
+    EXPECT_EQ(store->ReadText("LASTFILEPATH"), "C:\\img\\\"a\".bin \xC3\xA4");
+    EXPECT_EQ(store->ReadBinary("extraecchipid"), std::vector<uint8_t>{});
+    EXPECT_EQ(store->ReadBinary("Blob"), (std::vector<uint8_t>{0x00, 0xFF, 0x00}));
+    EXPECT_EQ(store->ReadInt("Negative"), -1);
+    EXPECT_TRUE(store->ReadBool("Negative"));
+    EXPECT_TRUE(store->Exists("empty"));
+    EXPECT_EQ(store->ReadText("Empty"), "");
+
+    const auto values = store->Enumerate();
+    std::vector<std::string> names;
+    for (const auto& value : values) {
+        names.push_back(value.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"PDI2CAddress", "LastFilePath", "ExtraECChipID",
+                                               "Blob", "Negative", "Empty"}));
+    EXPECT_EQ(values[0].type, SettingType::Dword);
+    EXPECT_EQ(values[1].type, SettingType::Text);
+    EXPECT_EQ(values[2].type, SettingType::Binary);
+}
+
+TEST_F(SqliteStoreTest, ReadsFailWithTheOperatorMessages) {
+    auto store = SqliteSettingsStore::Open(file);
+    store->WriteText("ConnectMode", "2");
+    store->WriteInt("Flashblock", 8);
+    EXPECT_EQ(ErrorOf([&] { store->ReadInt("Missing"); }), "Failed to get data for 'Missing'");
+    EXPECT_EQ(ErrorOf([&] { store->ReadBinary("Missing"); }), "Failed to get data for 'Missing'");
+    EXPECT_EQ(ErrorOf([&] { store->ReadInt("connectmode"); }),
+              "Invalid data type for 'connectmode'");
+    EXPECT_EQ(ErrorOf([&] { store->ReadText("Flashblock"); }),
+              "Invalid data type for 'Flashblock'");
+    EXPECT_EQ(store->ReadText("Missing"), "");
+    EXPECT_FALSE(store->Exists("Missing"));  // reading a missing text creates nothing
+
+    store->WriteInt("ConnectMode", 4);  // a write replaces the type too
+    EXPECT_EQ(store->ReadInt("ConnectMode"), 4);
+    EXPECT_EQ(store->Enumerate().front().name, "ConnectMode");
+}
+
+TEST_F(SqliteStoreTest, CreatesItsFolder) {
+    const auto nested = dir / "a" / "b" / "settings.sqlite";
+    SqliteSettingsStore::Open(nested)->WriteInt("X", 1);
+    EXPECT_EQ(SqliteSettingsStore::Open(nested)->ReadInt("X"), 1);
+}
+
+// Files the store must refuse and leave exactly as they were.
+class UnusableFileTest : public SqliteStoreTest {
+protected:
+    void ExpectRefusedAndUntouched(const std::string& reasonPart) {
+        const auto before = ReadFileBytes(file);
+        try {
+            SqliteSettingsStore::Open(file);
+            FAIL() << "opened";
+        } catch (const SettingsFileError& error) {
+            EXPECT_NE(std::string(error.what()).find(file.string()), std::string::npos);
+            EXPECT_NE(error.Reason().find(reasonPart), std::string::npos) << error.Reason();
+        }
+        EXPECT_EQ(ReadFileBytes(file), before);
+        EXPECT_FALSE(std::filesystem::exists(file.string() + "-journal"));
+    }
+};
+
+TEST_F(UnusableFileTest, TextFile) {
+    WriteFileBytes(file, "ConnectMode=2\nThis is not a database at all\n");
+    ExpectRefusedAndUntouched("not a settings database");
+}
+
+TEST_F(UnusableFileTest, CorruptDatabase) {
+    {
+        auto store = SqliteSettingsStore::Open(file);
+        for (int i = 0; i < 200; ++i) {
+            store->WriteText("Value" + std::to_string(i), std::string(100, 'x'));
+        }
+    }
+    auto bytes = ReadFileBytes(file);
+    for (size_t i = 4096; i < bytes.size(); i += 7) {
+        bytes[i] = static_cast<char>(0xA5);
+    }
+    WriteFileBytes(file, bytes);
+    ExpectRefusedAndUntouched("corrupt");
+}
+
+TEST_F(UnusableFileTest, DatabaseOfAnotherProgram) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+    sqlite3_exec(raw, "CREATE TABLE songs (title TEXT); INSERT INTO songs VALUES ('x')", nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(raw);
+    ExpectRefusedAndUntouched("another program");
+}
+
+TEST_F(UnusableFileTest, ReadOnlyFile) {
+    SqliteSettingsStore::Open(file)->WriteInt("X", 1);
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    if (geteuid() != 0) {
+        ExpectRefusedAndUntouched("cannot be written");
+        return;
+    }
+    // Root writes any file: check in a child that runs as an ordinary user.
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) {
+            _exit(2);
+        }
+        try {
+            SqliteSettingsStore::Open(file);
+        } catch (const SettingsFileError& error) {
+            _exit(error.Reason().find("cannot be written") != std::string::npos ? 0 : 3);
+        }
+        _exit(4);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(SqliteSettingsStore::Open(file)->ReadInt("X"), 1);
+}
+
+TEST(SettingsLocationTest, OptionThenEnvironmentThenXdgConfigFolder) {
+    const auto saved = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto settings = saved("QUILLON_SETTINGS");
+    const auto xdg = saved("XDG_CONFIG_HOME");
+    const auto home = saved("HOME");
+
+    setenv("QUILLON_SETTINGS", "/env/s.sqlite", 1);
+    EXPECT_EQ(ResolveSettingsPath("/opt/given.sqlite"), "/opt/given.sqlite");
+    EXPECT_EQ(ResolveSettingsPath(""), "/env/s.sqlite");
+    unsetenv("QUILLON_SETTINGS");
+    setenv("XDG_CONFIG_HOME", "/xdg", 1);
+    setenv("HOME", "/home/op", 1);
+    EXPECT_EQ(ResolveSettingsPath(""), "/xdg/quillon/settings.sqlite");
+    setenv("XDG_CONFIG_HOME", "relative", 1);  // invalid by the XDG rule
+    EXPECT_EQ(ResolveSettingsPath(""), "/home/op/.config/quillon/settings.sqlite");
+
+    const auto restore = [](const char* name, const std::optional<std::string>& value) {
+        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    };
+    restore("QUILLON_SETTINGS", settings);
+    restore("XDG_CONFIG_HOME", xdg);
+    restore("HOME", home);
+}
+
+}  // namespace
+}  // namespace quillon
