@@ -114,7 +114,7 @@ private:
         if (!seen(entry.key)) {
             seenKeys_.push_back(entry.key);
         }
-        FlashType probe;
+        SettingsCache probe;
         if (FlashTypeIntegerField(probe, entry.key) != nullptr) {
             const auto value = ParseIniInteger(entry.value);
             if (!value) {

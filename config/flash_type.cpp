@@ -55,18 +55,18 @@ int32_t ConvertIniInteger(std::string_view text) {
     return *value;
 }
 
-int32_t* FlashTypeIntegerField(FlashType& type, std::string_view key) {
+int32_t* FlashTypeIntegerField(SettingsCache& type, std::string_view key) {
     if (key == "ReadID_CommandMode") {
-        return &type.readIdCommandMode;
+        return &type.commandModeReadId;
     }
     if (key == "Read_CommandMode") {
-        return &type.readCommandMode;
+        return &type.commandModeRead;
     }
     if (key == "Erase_CommandMode") {
-        return &type.eraseCommandMode;
+        return &type.commandModeErase;
     }
     if (key == "Write_CommandMode") {
-        return &type.writeCommandMode;
+        return &type.commandModeWrite;
     }
     if (key == "PageWriteSize") {
         return &type.pageWriteSize;
@@ -83,13 +83,14 @@ int32_t* FlashTypeIntegerField(FlashType& type, std::string_view key) {
     return nullptr;
 }
 
-void StoreFlashType(SettingsStore& store, const FlashType& type) {
-    store.WriteText("LastFlashID1", type.manufacturer);
-    store.WriteText("LastFlashID2", type.device);
-    store.WriteInt("CommandMode_ReadID", type.readIdCommandMode);
-    store.WriteInt("CommandMode_Read", type.readCommandMode);
-    store.WriteInt("CommandMode_Erase", type.eraseCommandMode);
-    store.WriteInt("CommandMode_Write", type.writeCommandMode);
+void StoreFlashType(SettingsStore& store, const std::string& manufacturer,
+                    const std::string& device, const SettingsCache& type) {
+    store.WriteText("LastFlashID1", manufacturer);
+    store.WriteText("LastFlashID2", device);
+    store.WriteInt("CommandMode_ReadID", type.commandModeReadId);
+    store.WriteInt("CommandMode_Read", type.commandModeRead);
+    store.WriteInt("CommandMode_Erase", type.commandModeErase);
+    store.WriteInt("CommandMode_Write", type.commandModeWrite);
     store.WriteInt("PageWriteSize", type.pageWriteSize);
     store.WriteInt("EraseType", type.eraseType);
     store.WriteInt("SectorSize", type.sectorSize);
@@ -97,11 +98,11 @@ void StoreFlashType(SettingsStore& store, const FlashType& type) {
     store.WriteText("SectorOffset", type.sectorOffset);
 }
 
-void RestoreFlashType(const SettingsStore& store, FlashType& type) {
-    type.readIdCommandMode = store.ReadInt("CommandMode_ReadID");
-    type.readCommandMode = store.ReadInt("CommandMode_Read");
-    type.eraseCommandMode = store.ReadInt("CommandMode_Erase");
-    type.writeCommandMode = store.ReadInt("CommandMode_Write");
+void RestoreFlashType(const SettingsStore& store, SettingsCache& type) {
+    type.commandModeReadId = store.ReadInt("CommandMode_ReadID");
+    type.commandModeRead = store.ReadInt("CommandMode_Read");
+    type.commandModeErase = store.ReadInt("CommandMode_Erase");
+    type.commandModeWrite = store.ReadInt("CommandMode_Write");
     type.pageWriteSize = store.ReadInt("PageWriteSize");
     type.eraseType = store.ReadInt("EraseType");
     type.flashblock = store.ReadInt("Flashblock");

@@ -6,26 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "config/settings_cache.h"
 #include "config/settings_store.h"
 
 namespace quillon {
 
-// The selected flash part, held in memory and mirrored in the settings store.
-struct FlashType {
-    std::string manufacturer;      // LastFlashID1
-    std::string device;            // LastFlashID2
-    int32_t readIdCommandMode = 0;  // CommandMode_ReadID
-    int32_t readCommandMode = 0;    // CommandMode_Read
-    int32_t eraseCommandMode = 0;   // CommandMode_Erase
-    int32_t writeCommandMode = 0;   // CommandMode_Write
-    int32_t pageWriteSize = 1;      // 16..256 bytes; 1 = no page programming
-    int32_t eraseType = 1;          // 0 chip, 1 sector, 2 block
-    int32_t sectorSize = 64;        // KB per sector when the layout is uniform
-    int32_t flashblock = 8;         // size in 64 KB blocks
-    std::string sectorOffset = "0";  // "0" or "ss,nn," groups from address 0 upwards
-
-    bool operator==(const FlashType&) const = default;
-};
+// The selected flash part (`FlashType`): its manufacturer and device names live in the store
+// (LastFlashID1, LastFlashID2); its numeric fields and sector layout are held in memory in the
+// settings cache, where the operations read them, and mirrored in the store.
 
 // The text-to-number conversion failed; the message is the one the operator sees,
 // "'%s' is not a valid integer value". It ends the running handler like a settings error.
@@ -46,15 +34,16 @@ int32_t ConvertIniInteger(std::string_view text);
 inline constexpr const char* kFlashTypeIntegerKeys[] = {
     "ReadID_CommandMode", "Read_CommandMode", "Erase_CommandMode", "Write_CommandMode",
     "PageWriteSize",      "EraseType",        "SectorSize",        "Flashblock"};
-int32_t* FlashTypeIntegerField(FlashType& type, std::string_view key);
+int32_t* FlashTypeIntegerField(SettingsCache& type, std::string_view key);
 
 // Writes the flash type to the store in the order the Type page's OK and the automatic
 // typing use: LastFlashID1, LastFlashID2, the eight integers, SectorOffset.
-void StoreFlashType(SettingsStore& store, const FlashType& type);
+void StoreFlashType(SettingsStore& store, const std::string& manufacturer,
+                    const std::string& device, const SettingsCache& type);
 
 // Reads the stored part description back into memory (the Type page's Cancel): the four command
 // modes, PageWriteSize, EraseType, Flashblock, SectorOffset, and SectorSize when it is stored.
 // A missing integer throws SettingsError after the fields before it were restored.
-void RestoreFlashType(const SettingsStore& store, FlashType& type);
+void RestoreFlashType(const SettingsStore& store, SettingsCache& type);
 
 }  // namespace quillon

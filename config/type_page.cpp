@@ -6,7 +6,7 @@
 
 namespace quillon {
 
-TypePage::TypePage(const FlashDatabase& database, SettingsStore& store, FlashType& flashType,
+TypePage::TypePage(const FlashDatabase& database, SettingsStore& store, SettingsCache& flashType,
                    OperatorPanel& panel, MessageLog& log)
     : database_(database), store_(store), flashType_(flashType), panel_(panel), log_(log) {}
 
@@ -89,7 +89,7 @@ void TypePage::ManufacturerChanged() {
 
 void TypePage::DeviceChanged() {
     flashType_.sectorSize = 64;
-    flashType_.readCommandMode = 0;
+    flashType_.commandModeRead = 0;
     flashType_.sectorOffset = "0";
 
     const std::vector<IniEntry> entries =
@@ -144,9 +144,7 @@ void TypePage::Leave() {
 void TypePage::Ok(bool internalFlashSelected, std::vector<std::string>& deviceBox) {
     Leave();
     deviceBox = DeviceBoxLines(state_.manufacturerText, state_.deviceText, internalFlashSelected);
-    flashType_.manufacturer = state_.manufacturerText;
-    flashType_.device = state_.deviceText;
-    StoreFlashType(store_, flashType_);
+    StoreFlashType(store_, state_.manufacturerText, state_.deviceText, flashType_);
 }
 
 void TypePage::Cancel() {
@@ -160,8 +158,6 @@ void TypePage::ApplyAutoType(std::string manufacturer, std::string device) {
     state_.deviceText = std::move(device);
     state_.deviceIndex = IndexOf(state_.devices, state_.deviceText);
     openManufacturer_ = state_.manufacturerText;
-    flashType_.manufacturer = state_.manufacturerText;
-    flashType_.device = state_.deviceText;
     DeviceChanged();
 }
 

@@ -6,6 +6,7 @@
 
 #include "config/flash_database.h"
 #include "config/flash_type.h"
+#include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
@@ -40,7 +41,7 @@ struct TypePageState {
 // as they end the handler that runs it.
 class TypePage {
 public:
-    TypePage(const FlashDatabase& database, SettingsStore& store, FlashType& flashType,
+    TypePage(const FlashDatabase& database, SettingsStore& store, SettingsCache& flashType,
              OperatorPanel& panel, MessageLog& log);
 
     const TypePageState& State() const { return state_; }
@@ -76,7 +77,7 @@ private:
 
     const FlashDatabase& database_;
     SettingsStore& store_;
-    FlashType& flashType_;
+    SettingsCache& flashType_;  // the in-memory flash type fields
     OperatorPanel& panel_;
     MessageLog& log_;
     TypePageState state_;

@@ -72,36 +72,57 @@ TEST(SectorLayoutTest, GroupsFromAddressZeroUpwards) {
     }
 }
 
+SettingsCache Part(int32_t readId, int32_t read, int32_t erase, int32_t write, int32_t page,
+                   int32_t eraseType, int32_t sector, int32_t blocks, const std::string& layout) {
+    SettingsCache type;
+    type.commandModeReadId = readId;
+    type.commandModeRead = read;
+    type.commandModeErase = erase;
+    type.commandModeWrite = write;
+    type.pageWriteSize = page;
+    type.eraseType = eraseType;
+    type.sectorSize = sector;
+    type.flashblock = blocks;
+    type.sectorOffset = layout;
+    return type;
+}
+
 TEST(FlashTypeStoreTest, StoresInTheOrderOfTheTypePageAndRestoresWithSectorSize) {
     testing::WriteOrderStore store;
-    FlashType type{"Winbond", "W25Q64FV", 1, 2, 3, 4, 256, 2, 4, 128, "04,16,"};
-    StoreFlashType(store, type);
+    StoreFlashType(store, "Winbond", "W25Q64FV", Part(1, 2, 3, 4, 256, 2, 4, 128, "04,16,"));
     EXPECT_EQ(store.writes, (std::vector<std::string>{
                                 "LastFlashID1", "LastFlashID2", "CommandMode_ReadID",
                                 "CommandMode_Read", "CommandMode_Erase", "CommandMode_Write",
                                 "PageWriteSize", "EraseType", "SectorSize", "Flashblock",
                                 "SectorOffset"}));
+    EXPECT_EQ(store.inner.ReadText("LastFlashID2"), "W25Q64FV");
 
-    FlashType shown{"x", "y", 9, 9, 9, 9, 9, 9, 9, 9, "9"};
+    SettingsCache shown = Part(9, 9, 9, 9, 9, 9, 9, 9, "9");
+    shown.pdI2cAddress = 0x42;
     RestoreFlashType(store, shown);
+    EXPECT_EQ(shown.commandModeReadId, 1);
+    EXPECT_EQ(shown.commandModeRead, 2);
+    EXPECT_EQ(shown.commandModeErase, 3);
+    EXPECT_EQ(shown.commandModeWrite, 4);
+    EXPECT_EQ(shown.pageWriteSize, 256);
+    EXPECT_EQ(shown.eraseType, 2);
     EXPECT_EQ(shown.sectorSize, 4);
-    EXPECT_EQ(shown.sectorOffset, "04,16,");
     EXPECT_EQ(shown.flashblock, 128);
-    EXPECT_EQ(shown.readIdCommandMode, 1);
-    EXPECT_EQ(shown.manufacturer, "x");  // names change only on OK
+    EXPECT_EQ(shown.sectorOffset, "04,16,");
+    EXPECT_EQ(shown.pdI2cAddress, 0x42);  // other cached settings are not the flash type's
 }
 
 TEST(FlashTypeStoreTest, RestoreStopsAtAMissingValueWithEarlierFieldsRestored) {
     MemorySettingsStore store;
     store.WriteInt("CommandMode_ReadID", 1);
     store.WriteInt("CommandMode_Read", 2);
-    FlashType shown;
-    shown.eraseCommandMode = 77;
+    SettingsCache shown;
+    shown.commandModeErase = 77;
     shown.sectorSize = 4;
     EXPECT_THROW(RestoreFlashType(store, shown), SettingsError);
-    EXPECT_EQ(shown.readIdCommandMode, 1);
-    EXPECT_EQ(shown.readCommandMode, 2);
-    EXPECT_EQ(shown.eraseCommandMode, 77);
+    EXPECT_EQ(shown.commandModeReadId, 1);
+    EXPECT_EQ(shown.commandModeRead, 2);
+    EXPECT_EQ(shown.commandModeErase, 77);
     EXPECT_EQ(shown.sectorSize, 4);
 }
 

