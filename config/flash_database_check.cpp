@@ -259,8 +259,7 @@ std::string DescribeProblem(const ParameterProblem& problem) {
 
 std::vector<ParameterProblem> CheckDevice(const FlashDatabase& database,
                                           std::string_view manufacturer, std::string_view device) {
-    const IniDocument file =
-        database.Folder().Load(FlashDatabase::ManufacturerFile(manufacturer));
+    const IniDocument file = database.Folder().Load(FlashDatabase::ManufacturerFile(manufacturer));
     if (!file.HasSection(device)) {
         return {};
     }
@@ -300,10 +299,10 @@ std::vector<ParameterProblem> CheckParameterSet(const FlashDatabase& database) {
     }
     const IniDocument autoType = folder.Load(FlashDatabase::kAutoTypeFile);
     for (const auto& key : autoType.SectionNames()) {
-        const bool hexKey = (key.size() == 6 || key.size() == 4) &&
-                            std::all_of(key.begin(), key.end(), [](char c) {
-                                return std::isxdigit(static_cast<unsigned char>(c));
-                            });
+        const bool hexKey =
+            (key.size() == 6 || key.size() == 4) && std::all_of(key.begin(), key.end(), [](char c) {
+                return std::isxdigit(static_cast<unsigned char>(c));
+            });
         if (!hexKey) {
             problems.push_back({FlashDatabase::kAutoTypeFile, key, "",
                                 "not a lookup key of 6 or 4 hexadecimal digits"});

@@ -1,6 +1,5 @@
 #include "config/flash_type.h"
 
-
 namespace quillon {
 
 ConversionError::ConversionError(std::string_view text)

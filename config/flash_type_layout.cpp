@@ -3,8 +3,12 @@
 namespace quillon {
 
 namespace {
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-int TwoDigits(std::string_view text) { return (text[0] - '0') * 10 + (text[1] - '0'); }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+int TwoDigits(std::string_view text) {
+    return (text[0] - '0') * 10 + (text[1] - '0');
+}
 }  // namespace
 
 std::optional<std::vector<SectorRun>> ParseSectorLayout(std::string_view text) {

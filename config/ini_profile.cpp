@@ -35,7 +35,9 @@ std::string LowerCase(std::string_view text) {
     return lower;
 }
 
-bool IsQuote(char c) { return c == '"' || c == '\''; }
+bool IsQuote(char c) {
+    return c == '"' || c == '\'';
+}
 
 std::string_view Unquote(std::string_view value) {
     if (value.size() >= 2 && IsQuote(value.front()) && value.front() == value.back()) {
@@ -110,7 +112,9 @@ struct FileText {
     mode_t mode = 0644;
 };
 
-std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string Quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
 
 FileText ReadWholeFile(const std::filesystem::path& path) {
     FileText result;
@@ -183,15 +187,14 @@ IniWriteResult Failure(const std::filesystem::path& path, const std::string& why
 
 // Temporary file beside the target, flushed, then renamed over it; the folder is flushed too
 // so that the rename survives a power cut.
-IniWriteResult ReplaceFile(const std::filesystem::path& path, std::string_view text,
-                           mode_t mode) {
+IniWriteResult ReplaceFile(const std::filesystem::path& path, std::string_view text, mode_t mode) {
     const std::filesystem::path folder =
         path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
     FileHandle temp(::mkstemp(pattern.data()));
     if (!temp.Valid()) {
-        return Failure(path, std::string("cannot create a temporary file: ") +
-                                 std::strerror(errno));
+        return Failure(path,
+                       std::string("cannot create a temporary file: ") + std::strerror(errno));
     }
     TempFileGuard guard(pattern);
     if (!WriteAll(temp.Get(), text) || ::fchmod(temp.Get(), mode) != 0 ||
@@ -223,7 +226,9 @@ bool SameIniName(std::string_view a, std::string_view b) {
     });
 }
 
-IniDocument::IniDocument(std::string text) : text_(std::move(text)) { Parse(); }
+IniDocument::IniDocument(std::string text) : text_(std::move(text)) {
+    Parse();
+}
 
 void IniDocument::Parse() {
     lines_.clear();

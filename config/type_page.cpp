@@ -161,8 +161,8 @@ void TypePage::ApplyAutoType(std::string manufacturer, std::string device) {
     DeviceChanged();
 }
 
-std::vector<std::string> DeviceBoxLines(const std::string& manufacturer,
-                                        const std::string& device, bool internalFlashSelected) {
+std::vector<std::string> DeviceBoxLines(const std::string& manufacturer, const std::string& device,
+                                        bool internalFlashSelected) {
     std::vector<std::string> lines;
     if (!internalFlashSelected) {
         lines.push_back(manufacturer);

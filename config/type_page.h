@@ -86,7 +86,7 @@ private:
 };
 
 // The device box lines for a part, as OK and the start-up load fill it.
-std::vector<std::string> DeviceBoxLines(const std::string& manufacturer,
-                                        const std::string& device, bool internalFlashSelected);
+std::vector<std::string> DeviceBoxLines(const std::string& manufacturer, const std::string& device,
+                                        bool internalFlashSelected);
 
 }  // namespace quillon

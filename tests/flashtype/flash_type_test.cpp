@@ -90,11 +90,11 @@ SettingsCache Part(int32_t readId, int32_t read, int32_t erase, int32_t write, i
 TEST(FlashTypeStoreTest, StoresInTheOrderOfTheTypePageAndRestoresWithSectorSize) {
     testing::WriteOrderStore store;
     StoreFlashType(store, "Winbond", "W25Q64FV", Part(1, 2, 3, 4, 256, 2, 4, 128, "04,16,"));
-    EXPECT_EQ(store.writes, (std::vector<std::string>{
-                                "LastFlashID1", "LastFlashID2", "CommandMode_ReadID",
-                                "CommandMode_Read", "CommandMode_Erase", "CommandMode_Write",
-                                "PageWriteSize", "EraseType", "SectorSize", "Flashblock",
-                                "SectorOffset"}));
+    EXPECT_EQ(store.writes,
+              (std::vector<std::string>{"LastFlashID1", "LastFlashID2", "CommandMode_ReadID",
+                                        "CommandMode_Read", "CommandMode_Erase",
+                                        "CommandMode_Write", "PageWriteSize", "EraseType",
+                                        "SectorSize", "Flashblock", "SectorOffset"}));
     EXPECT_EQ(store.inner.ReadText("LastFlashID2"), "W25Q64FV");
 
     SettingsCache shown = Part(9, 9, 9, 9, 9, 9, 9, 9, "9");

@@ -76,7 +76,7 @@ TEST_F(ShippedSetTest, CoversEveryPartOfTheFactsTableWithItsSize) {
 TEST_F(ShippedSetTest, AutoTypingFindsPartsByEitherKeyForm) {
     const std::map<std::string, std::pair<std::string, std::string>> expected = {
         {"EF4017", {"Winbond", "W25Q64FV"}},
-        {"BF48", {"SST", "SST25VF512A"}},  // no RDID: the older two-byte key
+        {"BF48", {"SST", "SST25VF512A"}},        // no RDID: the older two-byte key
         {"C22015", {"Macronix", "MX25L1606E"}},  // shared key: the 4 KB-sector part
         {"204014", {"XMC", "XM25QH80B"}},
         {"1C2015", {"Eon", "EN25B16"}},
@@ -127,8 +127,7 @@ const FaultCase kFaults[] = {
     {"size in KB disagrees", "Acme.ini", "Flashblock=2\nSize=64 KB\n", "[P1] Size"},
     {"layout short of the size", "Acme.ini", "Flashblock=2\nSectorOffset=04,16,32,01,\n",
      "covers 96 KB but Flashblock gives 128 KB"},
-    {"layout malformed", "Acme.ini", "Flashblock=1\nSectorOffset=4,16,\n",
-     "[P1] SectorOffset"},
+    {"layout malformed", "Acme.ini", "Flashblock=1\nSectorOffset=4,16,\n", "[P1] SectorOffset"},
     {"layout sector not addressable", "Acme.ini", "Flashblock=1\nSectorOffset=02,32,\n",
      "not a multiple of 4 KB"},
     {"page size", "Acme.ini", "Flashblock=1\nPageWriteSize=100\n", "[P1] PageWriteSize"},
@@ -146,10 +145,14 @@ const FaultCase kFaults[] = {
     {"auto type key not hex", "Kavo_Flash_TypeAuto.ini", "[W25Q]\nManufacturer=Acme\nNAME=P1\n",
      "[W25Q] : not a lookup key"},
     {"version missing", "Version.ini", "[Parameter]\n", "Version.ini [Parameter] VERSION"},
-    {"pin set malformed", "PinSet.ini", "[SetNum]\nNum=2\n[PinSet]\n0=01,02,03,04,05,06,07,08,09,"
-     "10,11,12,13,14,15,A\n1=01,02,03\n", "PinSet.ini [PinSet] 1"},
-    {"pin out of range", "PinSet.ini", "[SetNum]\nNum=1\n[PinSet]\n0=01,02,03,04,05,06,07,08,09,"
-     "10,11,12,13,14,35,A\n", "PinSet.ini [PinSet] 0"},
+    {"pin set malformed", "PinSet.ini",
+     "[SetNum]\nNum=2\n[PinSet]\n0=01,02,03,04,05,06,07,08,09,"
+     "10,11,12,13,14,15,A\n1=01,02,03\n",
+     "PinSet.ini [PinSet] 1"},
+    {"pin out of range", "PinSet.ini",
+     "[SetNum]\nNum=1\n[PinSet]\n0=01,02,03,04,05,06,07,08,09,"
+     "10,11,12,13,14,35,A\n",
+     "PinSet.ini [PinSet] 0"},
 };
 
 class ParameterCheckTest : public ::testing::TestWithParam<FaultCase> {};

@@ -19,9 +19,12 @@ using Lines = std::vector<std::string>;
 class TypePageTest : public ::testing::Test {
 protected:
     TypePageTest()
-        : folder_("typepage"), database_(folder_.Folder()), log_(panel_),
+        : folder_("typepage"),
+          database_(folder_.Folder()),
+          log_(panel_),
           page_(database_, store_, flashType_, panel_, log_) {
-        folder_.Put("FlashROM_Index.ini", "[Index]\r\n1=Winbond\r\n2 =  \r\n3=Macronix\r\n4=Ghost\r\n");
+        folder_.Put("FlashROM_Index.ini",
+                    "[Index]\r\n1=Winbond\r\n2 =  \r\n3=Macronix\r\n4=Ghost\r\n");
         folder_.Put("Winbond.ini",
                     "[W25Q64FV]\r\n"
                     "PIN=8\r\nVcc=3.3V\r\nSize=64 Mbit\r\nMIDDID=EF4017\r\n"
@@ -77,10 +80,10 @@ TEST_F(TypePageTest, OpenListsTheIndexAndSelectsTheStoredPartIgnoringCase) {
     // Integers are used as numbers but shown as written, "0x" and "$" forms included.
     EXPECT_EQ(flashType_.commandModeRead, 16);
     EXPECT_EQ(flashType_.commandModeErase, 32);
-    EXPECT_EQ(s.memo2, (Lines{"ReadID_CommandMode :1", "Read_CommandMode :0x10",
-                              "Erase_CommandMode :$20", "Write_CommandMode :3",
-                              "PageWriteSize :256", "EraseType :1", "SectorSize :4",
-                              "Flashblock :128", "SectorOffset :0"}));
+    EXPECT_EQ(s.memo2,
+              (Lines{"ReadID_CommandMode :1", "Read_CommandMode :0x10", "Erase_CommandMode :$20",
+                     "Write_CommandMode :3", "PageWriteSize :256", "EraseType :1", "SectorSize :4",
+                     "Flashblock :128", "SectorOffset :0"}));
     EXPECT_TRUE(store_.writes.empty());  // opening stores nothing
 }
 
@@ -112,10 +115,10 @@ TEST_F(TypePageTest, BadIntegerStopsTheDeviceStepAtThatLine) {
     } catch (const ConversionError& error) {
         EXPECT_STREQ(error.what(), "'zz' is not a valid integer value");
     }
-    EXPECT_EQ(flashType_.commandModeErase, 5);    // the line before took effect
-    EXPECT_EQ(flashType_.commandModeWrite, 3);    // the bad line did not
-    EXPECT_EQ(flashType_.pageWriteSize, 256);     // nor the line after
-    EXPECT_EQ(flashType_.sectorSize, 64);         // the defaults were applied first
+    EXPECT_EQ(flashType_.commandModeErase, 5);  // the line before took effect
+    EXPECT_EQ(flashType_.commandModeWrite, 3);  // the bad line did not
+    EXPECT_EQ(flashType_.pageWriteSize, 256);   // nor the line after
+    EXPECT_EQ(flashType_.sectorSize, 64);       // the defaults were applied first
     EXPECT_EQ(page_.State().memo2, (Lines{"Erase_CommandMode :5"}));
 }
 

@@ -50,8 +50,8 @@ TEST_F(IniFolderTest, NamesThatLeaveTheFolderAreRefused) {
 TEST_F(IniFolderTest, WriteGoesToTheFileWhateverItsCase) {
     const IniFolder folder(root_);
     ASSERT_TRUE(folder.Write("WINBOND.ini", "W25Q64FV", "SectorSize", "4").ok);
-    EXPECT_FALSE(fs::exists(root_ / "WINBOND.ini") && !fs::equivalent(root_ / "WINBOND.ini",
-                                                                       root_ / "Winbond.ini"));
+    EXPECT_FALSE(fs::exists(root_ / "WINBOND.ini") &&
+                 !fs::equivalent(root_ / "WINBOND.ini", root_ / "Winbond.ini"));
     EXPECT_EQ(IniFolder(root_).Load("Winbond.ini").Read("W25Q64FV", "SectorSize", ""), "4");
 }
 

@@ -118,8 +118,7 @@ const WriteCase kWriteCases[] = {
     {"new key when the last line has no break", "[A]\na=1", "A", "n", "v", "[A]\na=1\nn=v\n"},
     {"new section at the end", "[A]\na=1", "B", "b", "2", "[A]\na=1\n[B]\nb=2\n"},
     {"new file", "", "SetNum", "Num", "3", "[SetNum]\nNum=3\n"},
-    {"crlf file gets crlf lines", "[A]\r\na=1\r\n", "B", "b", "2",
-     "[A]\r\na=1\r\n[B]\r\nb=2\r\n"},
+    {"crlf file gets crlf lines", "[A]\r\na=1\r\n", "B", "b", "2", "[A]\r\na=1\r\n[B]\r\nb=2\r\n"},
     {"value the reader would change is quoted", "[A]\n", "A", "k", " x ", "[A]\nk=\" x \"\n"},
     {"quoted value keeps its quotes", "[A]\n", "A", "k", "'q'", "[A]\nk=\"'q'\"\n"},
     {"first duplicate is the one written", "[A]\nk=1\nk=2\n", "A", "K", "3", "[A]\nk=3\nk=2\n"},
@@ -194,7 +193,8 @@ TEST_F(IniFileTest, WriteRoundTripsEveryOtherByte) {
     expected.replace(expected.find("Num = 2   "), 10, "Num=3");
     EXPECT_EQ(Get(file), expected);
     // Writing the old value back restores every byte but the normalised line.
-    ASSERT_TRUE(WriteIniValue(file, "PinSet", "1", "15,14,13,12,11,10,09,08,07,06,05,04,03,02,01,B ;x").ok);
+    ASSERT_TRUE(
+        WriteIniValue(file, "PinSet", "1", "15,14,13,12,11,10,09,08,07,06,05,04,03,02,01,B ;x").ok);
     EXPECT_EQ(LoadIniFile(file).Read("pinset", "1", ""),
               "15,14,13,12,11,10,09,08,07,06,05,04,03,02,01,B ;x");
     EXPECT_EQ(Listing(), std::vector<std::string>{"PinSet.ini"});  // no temporary left behind
