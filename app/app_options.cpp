@@ -1,0 +1,46 @@
+#include "app/app_options.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QStyleFactory>
+
+namespace quillon {
+
+ParsedOptions ParseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Kavo EC Quillon: programs EC and SPI flash through Vessa");
+    const QCommandLineOption settings("settings", "Settings file to use.", "PATH");
+    const QCommandLineOption iniDir("ini-dir", "Folder of the parameter (INI) files.", "DIR");
+    parser.addOptions({settings, iniDir});
+    parser.addHelpOption();
+
+    ParsedOptions parsed;
+    if (!parser.parse(arguments)) {
+        parsed.error = parser.errorText();
+        return parsed;
+    }
+    if (parser.isSet("help")) {
+        parsed.error = parser.helpText();
+        return parsed;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        parsed.error = QString("Unexpected argument '%1'.").arg(parser.positionalArguments()[0]);
+        return parsed;
+    }
+    if (parser.isSet(settings)) {
+        parsed.station.settingsPath = QFile::encodeName(parser.value(settings)).toStdString();
+    }
+    if (parser.isSet(iniDir)) {
+        parsed.station.iniFolder = QFile::encodeName(parser.value(iniDir)).toStdString();
+    }
+    return parsed;
+}
+
+void ApplyApplicationLook() {
+    if (QStyle* fusion = QStyleFactory::create("Fusion")) {
+        QApplication::setStyle(fusion);
+    }
+}
+
+}  // namespace quillon

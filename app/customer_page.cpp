@@ -1,0 +1,65 @@
+#include "app/customer_page.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/log_pane.h"
+#include "app/widget_helpers.h"
+
+namespace quillon {
+
+namespace {
+QPushButton* BigButton(QWidget* parent, const char* name, const QString& caption,
+                       QStyle::StandardPixmap icon) {
+    QPushButton* button = MakeButton(parent, name, caption, icon);
+    button->setMinimumHeight(44);
+    button->setIconSize(QSize(22, 22));
+    QFont bold = button->font();
+    bold.setBold(true);
+    button->setFont(bold);
+    return button;
+}
+
+QGroupBox* ButtonGroup(QWidget* parent, const char* name, const QString& caption,
+                       std::initializer_list<QPushButton*> buttons) {
+    QGroupBox* group = MakeGroup(parent, name, caption);
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(6, 4, 6, 6);
+    for (QPushButton* button : buttons) {
+        button->setParent(group);
+        row->addWidget(button);
+    }
+    return group;
+}
+}  // namespace
+
+CustomerPage::CustomerPage(QWidget* parent) : QWidget(parent) {
+    setObjectName("TabControl_Tandra");
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(4, 2, 4, 4);
+    column->setSpacing(6);
+
+    controls_.log = new LogPaneWidget("Memo3", this);
+    controls_.log->SetBackground(kSilver);
+    column->addWidget(controls_.log, 1);
+
+    controls_.loadFile =
+        BigButton(this, "Button_LoadFile", "LoadFile", QStyle::SP_DialogOpenButton);
+    controls_.autoBurn = BigButton(this, "Button_AutoBurn", "AutoBurn", QStyle::SP_MediaPlay);
+    controls_.readRom = BigButton(this, "Button_ReadRom", "Read Rom", QStyle::SP_ArrowDown);
+    controls_.backup = BigButton(this, "Button_Backup", "Backup", QStyle::SP_DialogSaveButton);
+
+    auto* row = new QHBoxLayout;
+    row->setSpacing(6);
+    row->addWidget(ButtonGroup(this, "GroupBox_JigBoard3", "JIG Board 3",
+                               {controls_.loadFile, controls_.autoBurn}),
+                   2);
+    row->addWidget(
+        ButtonGroup(this, "GroupBox_TargetBoard", "Target Board (MB)", {controls_.readRom}), 1);
+    row->addWidget(ButtonGroup(this, "GroupBox_Backup", "Backup", {controls_.backup}), 1);
+    column->addLayout(row);
+}
+
+}  // namespace quillon

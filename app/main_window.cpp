@@ -1,0 +1,357 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedLayout>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/about_box.h"
+#include "app/customer_page.h"
+#include "app/log_pane.h"
+#include "app/main_page.h"
+#include "app/program_icon.h"
+#include "app/qt_connection_timer.h"
+#include "app/qt_prompts.h"
+#include "app/setup_page.h"
+#include "app/status_bar.h"
+#include "app/type_page.h"
+#include "app/widget_helpers.h"
+
+namespace quillon {
+
+namespace {
+// The log area is exactly what the window loses when the log is hidden (625 - 470).
+constexpr int kLogAreaHeight = Station::kHeightWithLog - Station::kHeightWithoutLog;
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+}  // namespace
+
+MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(parent) {
+    setObjectName("TForm1");
+    setWindowTitle(Station::kCaption);
+    setWindowIcon(ProgramIcon());
+    QFont compact = font();
+    compact.setPointSizeF(8.5);
+    setFont(compact);
+
+    timer_ = new QtConnectionTimer(this);
+    // Timer2: the PD processor-halt poll, run only while the PD power prompt is open.
+    auto* pdHaltPoll = new QTimer(this);
+    pdHaltPoll->setObjectName("Timer2");
+    pdHaltPoll->setInterval(1);
+    BuildMenus();
+    setCentralWidget(BuildCentre());
+    about_ = new AboutBox(this);
+
+    station_ = std::make_unique<Station>(*this, clock_, *timer_, std::move(options));
+    mainPage_->ConnectTo(*station_);
+    setupPage_->ConnectTo(*station_);
+    ConnectWindowControls();
+    ControlsChanged();
+
+    // A fixed single-line border: the window keeps its size and is centred on the screen.
+    setFixedSize(kClientWidth, Station::kHeightWithLog);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+    }
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MainMenu1");
+    fileMenu_ = bar->addMenu("File");
+    fileMenu_->setObjectName("Menu_File");
+    burnRun_ = fileMenu_->addAction("BurnRun");
+    burnRun_->setObjectName("Menu_BurnRun");
+    exit_ = fileMenu_->addAction("Exit");
+    exit_->setObjectName("Menu_Exit");
+
+    setup_ = bar->addAction("Setup");
+    setup_->setObjectName("Menu_Setup");
+
+    otherMenu_ = bar->addMenu("Other");
+    otherMenu_->setObjectName("Menu_Other");
+    showMessage_ = otherMenu_->addAction("Show Message");
+    showMessage_->setObjectName("Menu_ShowMessage");
+    showMessage_->setCheckable(true);
+    showMessage_->setChecked(true);
+    saveMessage_ = otherMenu_->addAction("Save Message");
+    saveMessage_->setObjectName("Menu_SaveMessage");
+    saveReg_ = otherMenu_->addAction("Save REG");
+    saveReg_->setObjectName("Menu_SaveREG");
+    needPdCpuHalt_ = otherMenu_->addAction("NeedPdCpuHalt");
+    needPdCpuHalt_->setObjectName("Menu_NeedPdCpuHalt");
+    needPdCpuHalt_->setCheckable(true);
+
+    helpMenu_ = bar->addMenu("Help");
+    helpMenu_->setObjectName("Menu_Help");
+    aboutAction_ = helpMenu_->addAction("About");
+    aboutAction_->setObjectName("Menu_About");
+
+    // At the top edge, shown only for a dual-flash target.
+    auto* corner = new QWidget(bar);
+    auto* buttons = new QHBoxLayout(corner);
+    buttons->setContentsMargins(0, 0, 2, 0);
+    buttons->setSpacing(2);
+    externalFlash_ = MakeButton(corner, "Button_ExternalFlash", "External-Flash");
+    internalFlash_ = MakeButton(corner, "Button_InternalFlash", "Internal-Flash");
+    for (QPushButton* button : {externalFlash_, internalFlash_}) {
+        button->setFlat(false);
+        button->setMaximumHeight(20);
+        buttons->addWidget(button);
+        button->hide();
+    }
+    bar->setCornerWidget(corner, Qt::TopRightCorner);
+}
+
+QWidget* MainWindow::BuildCentre() {
+    auto* centre = new QWidget(this);
+    auto* column = new QVBoxLayout(centre);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    pages_ = new QStackedWidget(centre);
+    pages_->setObjectName("PageArea");
+    mainPage_ = new MainPage(pages_);
+    typePage_ = new TypePage(pages_);
+    setupPage_ = new SetupPage(pages_);
+    customerPage_ = new CustomerPage(pages_);
+    for (QWidget* page :
+         {static_cast<QWidget*>(mainPage_), static_cast<QWidget*>(typePage_),
+          static_cast<QWidget*>(setupPage_), static_cast<QWidget*>(customerPage_)}) {
+        pages_->addWidget(page);
+    }
+    column->addWidget(pages_, 1);
+
+    // Memo1, and Memo2 of the Type page in its place while that page is shown.
+    logArea_ = new QWidget(centre);
+    logArea_->setObjectName("LogArea");
+    logArea_->setFixedHeight(kLogAreaHeight);
+    logStack_ = new QStackedLayout(logArea_);
+    logStack_->setContentsMargins(2, 2, 2, 2);
+    log_ = new LogPaneWidget("Memo1", logArea_);
+    logStack_->addWidget(log_);
+    logStack_->addWidget(typePage_->Widgets().info);
+    column->addWidget(logArea_);
+
+    statusBar_ = new StatusBarWidget(centre);
+    column->addWidget(statusBar_);
+    return centre;
+}
+
+void MainWindow::ConnectWindowControls() {
+    connect(exit_, &QAction::triggered, this, &QWidget::close);
+    connect(aboutAction_, &QAction::triggered, this, [this] { about_->exec(); });
+    connect(showMessage_, &QAction::triggered, this, [this] {
+        Handle([this] { station_->ToggleShowMessage(); });
+        // The check mark follows the station, also when the handler failed.
+        MirrorWindow();
+    });
+    connect(saveMessage_, &QAction::triggered, this,
+            [this] { Handle([this] { station_->SaveMessage(); }); });
+    connect(saveReg_, &QAction::triggered, this,
+            [this] { Handle([this] { station_->SaveRegistryExport(); }); });
+
+    // Page switching; the pages' own logic joins these handlers as it lands.
+    const MainPage::Controls& main = mainPage_->Widgets();
+    connect(main.type, &QPushButton::clicked, this, [this] { ShowPage(Page::Type); });
+    const TypePage::Controls& type = typePage_->Widgets();
+    for (QPushButton* button : {type.ok, type.cancel}) {
+        connect(button, &QPushButton::clicked, this, [this] { ShowPage(Page::Main); });
+    }
+    connect(setup_, &QAction::triggered, this, [this] {
+        ShowPage(Page::Setup);
+        SetControlLevel(3, false);
+    });
+    const SetupPage::Controls& setup = setupPage_->Widgets();
+    for (QPushButton* button : {setup.ok, setup.cancel}) {
+        connect(button, &QPushButton::clicked, this, [this] {
+            ShowPage(Page::Main);
+            SetControlLevel(4, true);
+        });
+    }
+}
+
+void MainWindow::Handle(const std::function<void()>& handler) {
+    station_->RunHandler(handler);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The start-up sequence follows the first activation, once the window is on screen.
+    if (!startupQueued_) {
+        startupQueued_ = true;
+        QTimer::singleShot(0, this, &MainWindow::RunStartup);
+    }
+}
+
+void MainWindow::RunStartup() {
+    Handle([this] { station_->RunStartup(); });
+    QCoreApplication::setApplicationName(Station::kCaption);
+    ControlsChanged();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    timer_->SetEnabled(false);
+    QMainWindow::closeEvent(event);
+}
+
+// ---- OperatorPanel -------------------------------------------------------------------
+
+void MainWindow::LogAppended(LogPane pane, const std::string& line) {
+    (pane == LogPane::Main ? log_ : customerPage_->Widgets().log)->AppendLine(Q(line));
+}
+
+void MainWindow::LogLastReplaced(LogPane pane, const std::string& line) {
+    (pane == LogPane::Main ? log_ : customerPage_->Widgets().log)->ReplaceLastLine(Q(line));
+}
+
+void MainWindow::SetLogColour(LogColour colour) {
+    switch (colour) {
+        case LogColour::Normal:
+            log_->SetBackground(Qt::white);
+            break;
+        case LogColour::Silver:
+            log_->SetBackground(kSilver);
+            break;
+        case LogColour::Highlight:
+            log_->SetBackground(QApplication::palette().color(QPalette::Highlight));
+            break;
+        case LogColour::Red:
+            log_->SetBackground(Qt::red);
+            break;
+    }
+}
+
+void MainWindow::SetStatusText(StatusPanel panel, const std::string& text) {
+    statusBar_->SetPanelText(static_cast<int>(panel), Q(text));
+}
+
+void MainWindow::SetProgress(int percent) {
+    statusBar_->SetProgress(percent);
+}
+
+void MainWindow::ShowMessage(MessageKind kind, const std::string& title, const std::string& text) {
+    ShowMessageBox(this, kind, title, text);
+}
+
+std::optional<std::string> MainWindow::AskOpenFile(const FileDialogRequest& request) {
+    return AskForFile(this, false, request);
+}
+
+std::optional<std::string> MainWindow::AskSaveFile(const FileDialogRequest& request) {
+    return AskForFile(this, true, request);
+}
+
+MainWindow::LevelSet MainWindow::LevelOwnControls(int level) const {
+    const MainPage::Controls& main = mainPage_->Widgets();
+    switch (level) {
+        case 1:
+            return {{main.stop}, {}};
+        case 2:
+            return {{main.load, main.confirm, main.save}, {}};
+        case 3:
+            return {{main.type, main.typeAuto, main.read, externalFlash_, internalFlash_,
+                     main.erase, main.check, main.program, main.verify, main.autoRun, main.resetEc},
+                    {burnRun_}};
+        case 4:
+            return {{}, {setup_}};
+        default:
+            return {};
+    }
+}
+
+void MainWindow::SetControlLevel(int level, bool enabled) {
+    if (level < 1 || level > 4) {
+        return;
+    }
+    // Each level holds every higher-numbered level.
+    for (int nested = level; nested <= 4; ++nested) {
+        const LevelSet set = LevelOwnControls(nested);
+        for (QWidget* widget : set.widgets) {
+            widget->setEnabled(enabled);
+        }
+        for (QAction* action : set.actions) {
+            action->setEnabled(enabled);
+        }
+    }
+}
+
+void MainWindow::SetBusyCursor(bool busy) {
+    if (busy == busyCursor_) {
+        return;
+    }
+    busyCursor_ = busy;
+    if (busy) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void MainWindow::PumpEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void MainWindow::ShowPage(Page page) {
+    station_->Controls().window.page = page;
+    MirrorWindow();
+}
+
+void MainWindow::ControlsChanged() {
+    MirrorWindow();
+    mainPage_->Mirror(station_->Controls().main);
+    setupPage_->Mirror(station_->Controls().setup);
+}
+
+void MainWindow::MirrorWindow() {
+    const WindowControls& window = station_->Controls().window;
+    setWindowTitle(window.caption.empty() ? QString(Station::kCaption) : Q(window.caption));
+    if (!window.aboutVersion.empty()) {
+        about_->SetVersionText(Q(window.aboutVersion));
+    }
+
+    switch (window.page) {
+        case Page::Main:
+            pages_->setCurrentWidget(mainPage_);
+            break;
+        case Page::Type:
+            pages_->setCurrentWidget(typePage_);
+            break;
+        case Page::Setup:
+            pages_->setCurrentWidget(setupPage_);
+            break;
+        case Page::Customer:
+            pages_->setCurrentWidget(customerPage_);
+            break;
+    }
+    logStack_->setCurrentWidget(window.page == Page::Type
+                                    ? static_cast<QWidget*>(typePage_->Widgets().info)
+                                    : static_cast<QWidget*>(log_));
+    logArea_->setVisible(window.logVisible);
+    showMessage_->setChecked(window.showMessage);
+    if (height() != window.height) {
+        setFixedSize(kClientWidth, window.height);
+    }
+
+    for (QMenu* menu : {fileMenu_, otherMenu_, helpMenu_}) {
+        menu->menuAction()->setVisible(window.menusVisible);
+    }
+    setup_->setVisible(window.menusVisible);
+    externalFlash_->setVisible(window.dualFlashButtonsVisible);
+    internalFlash_->setVisible(window.dualFlashButtonsVisible);
+}
+
+}  // namespace quillon

@@ -1,1 +1,0 @@
-// The operator window grows here.

@@ -1,0 +1,24 @@
+#include "app/qt_connection_timer.h"
+
+namespace quillon {
+
+QtConnectionTimer::QtConnectionTimer(QObject* parent) : QObject(parent) {
+    timer_ = new QTimer(parent ? parent : this);
+    timer_->setObjectName("Timer1");
+    timer_->setInterval(kIntervalMs);
+    connect(timer_, &QTimer::timeout, this, [this] {
+        if (tick_) {
+            tick_();
+        }
+    });
+}
+
+void QtConnectionTimer::SetEnabled(bool enabled) {
+    if (enabled && !timer_->isActive()) {
+        timer_->start();
+    } else if (!enabled) {
+        timer_->stop();
+    }
+}
+
+}  // namespace quillon

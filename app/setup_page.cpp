@@ -1,0 +1,339 @@
+#include "app/setup_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "app/radio_group.h"
+#include "app/widget_helpers.h"
+#include "station/station.h"
+
+namespace quillon {
+
+namespace {
+// Wide enough for two digits in this font (the bench tool's cells were 16 pixels).
+constexpr int kKeyCellWidth = 22;
+constexpr int kPinColumnWidth = 30;
+constexpr int kPinRowHeight = 16;
+const char* const kSignals[SetupPage::kPinColumns] = {"KSO0", "KSO1", "KSO2", "KSO3", "KSO4",
+                                                      "KSO5", "KSO6", "KSO7", "KSI0", "KSI1",
+                                                      "KSI2", "KSI3", "KSI4", "KSI5", "KSO9"};
+
+// Draws a string-grid cell: its background, a frame, and the first five characters of
+// the entry at the top-left corner (or centred), never elided.
+class GridCellDelegate : public QStyledItemDelegate {
+public:
+    GridCellDelegate(QObject* parent, Qt::Alignment alignment)
+        : QStyledItemDelegate(parent), alignment_(alignment) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        painter->save();
+        const QVariant background = index.data(Qt::BackgroundRole);
+        painter->fillRect(option.rect, background.isValid() ? background.value<QBrush>()
+                                                            : option.palette.brush(QPalette::Base));
+        painter->setPen(option.palette.color(QPalette::Text));
+        painter->drawText(option.rect.adjusted(2, 0, -1, 0), alignment_ | Qt::AlignVCenter,
+                          index.data(Qt::DisplayRole).toString().left(5));
+        painter->restore();
+    }
+
+private:
+    Qt::Alignment alignment_;
+};
+
+QLineEdit* HexEdit(QWidget* parent, const char* name, int width) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setFixedSize(width, 18);
+    return edit;
+}
+
+// A grid drawn like a string grid: no headers, no scroll bars, fixed cells.
+QTableWidget* FixedGrid(QWidget* parent, const char* name, int rows, int columns, int columnWidth,
+                        int rowHeight) {
+    auto* grid = new QTableWidget(rows, columns, parent);
+    grid->setObjectName(name);
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setMinimumSectionSize(4);
+    grid->verticalHeader()->setMinimumSectionSize(4);
+    grid->horizontalHeader()->setDefaultSectionSize(columnWidth);
+    grid->verticalHeader()->setDefaultSectionSize(rowHeight);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setFixedSize(columns * columnWidth + 2 * grid->frameWidth(),
+                       rows * rowHeight + 2 * grid->frameWidth());
+    return grid;
+}
+}  // namespace
+
+SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
+    setObjectName("TabControl_Setup");
+    // The densest page: a point smaller than the rest of the window.
+    QFont compact = font();
+    compact.setPointSizeF(8);
+    setFont(compact);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(2, 0, 2, 0);
+
+    QGroupBox* group = MakeGroup(this, "GroupBox_Setup", "Setup");
+    SetBackground(group, kSilver);
+    outer->addWidget(group, 1);
+    auto* column = new QVBoxLayout(group);
+    column->setContentsMargins(5, 0, 5, 2);
+    column->setSpacing(2);
+    column->addWidget(BuildModes());
+    column->addWidget(BuildOptions());
+    column->addWidget(BuildPinDefine());
+    column->addStretch(1);
+}
+
+QWidget* SetupPage::BuildModes() {
+    auto* area = new QWidget(this);
+    auto* row = new QHBoxLayout(area);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(5);
+
+    auto* left = new QVBoxLayout;
+    left->setSpacing(2);
+    controls_.connectMode = new RadioGroupBox(area, "RadioGroup_Connect_Mode", "Connect_Mode",
+                                              {"Flash via DBGR/KBS", "Flash via DBGR/SMB",
+                                               "Flash on Vessa FSPI ROM", "Flash via PD_CC/I2C"});
+    controls_.pdI2cAddress = HexEdit(area, "Edit_PDI2CAddr", 30);
+    controls_.pdI2cAddress->setMaxLength(2);
+    controls_.connectMode->AddBeside(3, controls_.pdI2cAddress);
+    controls_.allocation = new RadioGroupBox(area, "RadioGroup_Allocation", "Allocation",
+                                             {"From Top", "From Medium", "From Assigned  0x"});
+    controls_.assignedAddress = HexEdit(area, "Edit_AssignedAddress", 80);
+    controls_.allocation->AddBeside(2, controls_.assignedAddress);
+    left->addWidget(controls_.connectMode);
+    left->addWidget(controls_.allocation);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(2);
+    controls_.specialWave =
+        new RadioGroupBox(area, "RadioGroup_SMB_Special_Wave", "SMB Special Wave",
+                          {"CLK=120k ; DAT=120k", "CLK=100k ; DAT=200k"});
+    controls_.smbSpeed = new RadioGroupBox(area, "RadioGroup_SMB_Speed", "SMB Speed",
+                                           {"Low Speed : 400KHz", "High Speed : 1 MHz"});
+    controls_.quickMode = new RadioGroupBox(area, "RadioGroup_QuickMode", "Quick Mode",
+                                            {"Disable", "Enable", "KBS Burst Write"}, 3);
+    right->addWidget(controls_.specialWave);
+    right->addWidget(controls_.smbSpeed);
+    right->addWidget(controls_.quickMode);
+
+    // OK and Cancel sit outside every group the connect mode may switch off.
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    controls_.ok = MakeButton(area, "BitBtn_Setup_OK", "OK", QStyle::SP_DialogOkButton);
+    controls_.cancel =
+        MakeButton(area, "BitBtn_Setup_Cancel", "Cancel", QStyle::SP_DialogCancelButton);
+    for (QPushButton* button : {controls_.ok, controls_.cancel}) {
+        button->setMinimumWidth(80);
+        buttons->addWidget(button);
+    }
+    right->addStretch(1);
+    right->addLayout(buttons);
+
+    row->addLayout(left, 8);
+    row->addLayout(right, 12);
+    return area;
+}
+
+QWidget* SetupPage::BuildOptions() {
+    auto* area = new QWidget(this);
+    auto* row = new QHBoxLayout(area);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(5);
+
+    controls_.others = MakeGroup(area, "GroupBox_Others", "Others");
+    auto* boxes = new QGridLayout(controls_.others);
+    boxes->setContentsMargins(6, 2, 6, 3);
+    boxes->setVerticalSpacing(1);
+    controls_.internalClock =
+        MakeCheckBox(controls_.others, "CheckBox_InternalClock", "Internal Clock for KBS");
+    controls_.dualFlash = MakeCheckBox(controls_.others, "CheckBox_DualFlash", "Dual-Flash");
+    controls_.breakAt0 = MakeCheckBox(controls_.others, "CheckBox_BreakAt0", "Break At 0");
+    controls_.switchRom = MakeCheckBox(controls_.others, "CheckBox_SwitchRom", "Switch ROM");
+    boxes->addWidget(controls_.internalClock, 0, 0);
+    boxes->addWidget(controls_.dualFlash, 0, 1);
+    boxes->addWidget(controls_.breakAt0, 1, 0);
+    boxes->addWidget(controls_.switchRom, 1, 1);
+
+    controls_.unprotect = MakeGroup(area, "GroupBox_UnProtect", "UnProtect");
+    auto* unprotect = new QGridLayout(controls_.unprotect);
+    unprotect->setContentsMargins(6, 2, 6, 3);
+    unprotect->setVerticalSpacing(3);
+    controls_.eraseLast1K =
+        MakeCheckBox(controls_.unprotect, "CheckBox_UnprotectTheLast1K", "Erase Last 1K");
+    controls_.keyMatch =
+        MakeCheckBox(controls_.unprotect, "CheckBox_UnprotectKeyMatch", "KeyMatch");
+    controls_.keyGrid = FixedGrid(controls_.unprotect, "StringGrid_KeyMatch", 1, kKeyCells,
+                                  kKeyCellWidth + 2, kPinRowHeight + 2);
+    controls_.keyGrid->setShowGrid(true);
+    controls_.keyGrid->setItemDelegate(new GridCellDelegate(controls_.keyGrid, Qt::AlignHCenter));
+    QPalette keyColours = controls_.keyGrid->palette();
+    keyColours.setColor(QPalette::Base, palette().color(QPalette::Highlight));
+    keyColours.setColor(QPalette::Text, Qt::white);
+    controls_.keyGrid->setPalette(keyColours);
+    QFont small = controls_.keyGrid->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    controls_.keyGrid->setFont(small);
+    for (int cell = 0; cell < kKeyCells; ++cell) {
+        auto* item = new QTableWidgetItem;
+        item->setTextAlignment(Qt::AlignCenter);
+        controls_.keyGrid->setItem(0, cell, item);
+    }
+    connect(controls_.keyGrid, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (controls_.keyGrid->signalsBlocked()) {
+            return;
+        }
+        emit keyCellEdited(item->column(), item->text());
+    });
+    unprotect->addWidget(controls_.eraseLast1K, 0, 0);
+    unprotect->addWidget(controls_.keyMatch, 0, 1);
+    unprotect->addWidget(controls_.keyGrid, 1, 0, 1, 2, Qt::AlignLeft);
+
+    row->addWidget(controls_.others, 1);
+    row->addWidget(controls_.unprotect, 1);
+    return area;
+}
+
+QGroupBox* SetupPage::BuildPinDefine() {
+    controls_.pinDefine = MakeGroup(this, "GroupBox_PinDef", "Pin Define for KBS");
+    auto* grid = new QGridLayout(controls_.pinDefine);
+    grid->setContentsMargins(6, 2, 6, 4);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(3);
+
+    controls_.pinSet = new QComboBox(controls_.pinDefine);
+    controls_.pinSet->setObjectName("ComboBox_PinSet");
+    controls_.pinSet->setEditable(false);
+    controls_.pinSet->setMinimumWidth(140);
+    controls_.pinDefSource = new RadioGroupBox(controls_.pinDefine, "RadioGroup_PinDefSource",
+                                               "Source", {"eFlash", "File", "INI"}, 3);
+    controls_.pinGrid = FixedGrid(controls_.pinDefine, "StringGrid_PinNum", 3, kPinColumns,
+                                  kPinColumnWidth, kPinRowHeight);
+    controls_.pinGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    controls_.pinGrid->setSelectionMode(QAbstractItemView::NoSelection);
+    controls_.pinGrid->setItemDelegate(new GridCellDelegate(controls_.pinGrid, Qt::AlignLeft));
+    QFont small = controls_.pinGrid->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    controls_.pinGrid->setFont(small);
+    for (int c = 0; c < kPinColumns; ++c) {
+        auto* signalCell = new QTableWidgetItem(kSignals[c]);
+        signalCell->setBackground(kAqua);
+        controls_.pinGrid->setItem(0, c, signalCell);
+        for (int r = 1; r < 3; ++r) {
+            controls_.pinGrid->setItem(r, c, new QTableWidgetItem(" "));
+        }
+    }
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(6);
+    top->addWidget(controls_.pinSet, 1);
+    top->addWidget(controls_.pinDefSource, 1);
+    grid->addLayout(top, 0, 0, 1, 2);
+    grid->addWidget(controls_.pinGrid, 1, 0, 1, 2, Qt::AlignLeft);
+    return controls_.pinDefine;
+}
+
+QString SetupPage::KeyCell(int cell) const {
+    const QTableWidgetItem* item = controls_.keyGrid->item(0, cell);
+    return item ? item->text() : QString();
+}
+
+void SetupPage::SetKeyCell(int cell, const QString& text) {
+    QTableWidgetItem* item = controls_.keyGrid->item(0, cell);
+    if (item && item->text() != text) {
+        const QSignalBlocker blocker(controls_.keyGrid);
+        item->setText(text);
+    }
+}
+
+void SetupPage::Mirror(const SetupPageControls& state) {
+    const auto setText = [](QLineEdit* edit, const std::string& text) {
+        if (edit->text().toStdString() != text) {
+            edit->setText(QString::fromStdString(text));
+        }
+    };
+    controls_.pinDefSource->SetItemIndex(state.pinDefSourceItem);
+    controls_.pinSet->setEnabled(state.pinSetListEnabled);
+    controls_.connectMode->SetItemIndex(state.connectModeItem);
+    setText(controls_.pdI2cAddress, state.pdI2cAddress);
+    controls_.allocation->SetItemIndex(state.allocationItem);
+    setText(controls_.assignedAddress, state.assignedAddress);
+    // The group has two items; anything beyond shows as its last item.
+    controls_.specialWave->SetItemIndex(
+        state.specialWaveItem < 0 ? -1 : std::min(state.specialWaveItem, 1));
+    controls_.smbSpeed->SetItemIndex(state.smbSpeedItem);
+    controls_.quickMode->SetItemIndex(state.quickModeItem);
+    controls_.internalClock->setChecked(state.internalClock);
+    controls_.dualFlash->setChecked(state.dualFlash);
+    controls_.breakAt0->setChecked(state.breakAt0);
+    controls_.switchRom->setChecked(state.switchRom);
+    controls_.eraseLast1K->setChecked(state.unprotectTheLast1K);
+    controls_.keyMatch->setChecked(state.unprotectKeyMatch);
+    for (int cell = 0; cell < kKeyCells; ++cell) {
+        SetKeyCell(cell, QString::fromStdString(state.keyCells[static_cast<size_t>(cell)]));
+    }
+    controls_.keyGrid->setEnabled(state.keyGridEnabled);
+    controls_.eraseLast1K->setEnabled(state.eraseLast1KEnabled);
+    controls_.allocation->setEnabled(state.allocationEnabled);
+    controls_.specialWave->setEnabled(state.specialWaveEnabled);
+    controls_.quickMode->setEnabled(state.quickModeEnabled);
+    controls_.others->setEnabled(state.othersEnabled);
+    controls_.unprotect->setEnabled(state.unprotectEnabled);
+    controls_.pinDefine->setEnabled(state.pinDefineEnabled);
+}
+
+void SetupPage::ConnectTo(Station& station) {
+    SetupPageControls& state = station.Controls().setup;
+    const auto keepItem = [this](RadioGroupBox* group, int& item) {
+        connect(group, &RadioGroupBox::itemClicked, this, [&item](int clicked) { item = clicked; });
+    };
+    keepItem(controls_.pinDefSource, state.pinDefSourceItem);
+    keepItem(controls_.connectMode, state.connectModeItem);
+    keepItem(controls_.allocation, state.allocationItem);
+    keepItem(controls_.specialWave, state.specialWaveItem);
+    keepItem(controls_.smbSpeed, state.smbSpeedItem);
+    keepItem(controls_.quickMode, state.quickModeItem);
+
+    const auto keepText = [this](QLineEdit* edit, std::string& text) {
+        connect(edit, &QLineEdit::textEdited, this,
+                [&text](const QString& edited) { text = edited.toStdString(); });
+    };
+    keepText(controls_.pdI2cAddress, state.pdI2cAddress);
+    keepText(controls_.assignedAddress, state.assignedAddress);
+
+    const auto keepBox = [this](QCheckBox* box, bool& checked) {
+        connect(box, &QCheckBox::clicked, this, [&checked](bool now) { checked = now; });
+    };
+    keepBox(controls_.internalClock, state.internalClock);
+    keepBox(controls_.dualFlash, state.dualFlash);
+    keepBox(controls_.breakAt0, state.breakAt0);
+    keepBox(controls_.switchRom, state.switchRom);
+    keepBox(controls_.eraseLast1K, state.unprotectTheLast1K);
+    keepBox(controls_.keyMatch, state.unprotectKeyMatch);
+
+    connect(this, &SetupPage::keyCellEdited, this, [&state](int cell, const QString& text) {
+        if (cell >= 0 && cell < kKeyCells) {
+            state.keyCells[static_cast<size_t>(cell)] = text.toStdString();
+        }
+    });
+}
+
+}  // namespace quillon

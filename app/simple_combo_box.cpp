@@ -1,0 +1,65 @@
+#include "app/simple_combo_box.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+SimpleComboBox::SimpleComboBox(QWidget* parent, const char* name) : QWidget(parent) {
+    setObjectName(name);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    edit_ = new QLineEdit(this);
+    list_ = new QListWidget(this);
+    column->addWidget(edit_);
+    column->addWidget(list_, 1);
+    connect(edit_, &QLineEdit::textEdited, this, &SimpleComboBox::textEdited);
+    connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        const int row = list_->row(item);
+        SetCurrentRow(row);
+        emit rowPicked(row);
+    });
+}
+
+void SimpleComboBox::SetItems(const QStringList& items) {
+    const QSignalBlocker blocker(list_);
+    list_->clear();
+    list_->addItems(items);
+}
+
+QStringList SimpleComboBox::Items() const {
+    QStringList items;
+    for (int i = 0; i < list_->count(); ++i) {
+        items << list_->item(i)->text();
+    }
+    return items;
+}
+
+QString SimpleComboBox::Text() const {
+    return edit_->text();
+}
+
+void SimpleComboBox::SetText(const QString& text) {
+    edit_->setText(text);
+}
+
+int SimpleComboBox::CurrentRow() const {
+    return list_->currentRow();
+}
+
+void SimpleComboBox::SetCurrentRow(int row) {
+    const QSignalBlocker blocker(list_);
+    if (row < 0 || row >= list_->count()) {
+        list_->setCurrentRow(-1);
+        list_->clearSelection();
+        edit_->clear();
+        return;
+    }
+    list_->setCurrentRow(row);
+    edit_->setText(list_->item(row)->text());
+}
+
+}  // namespace quillon

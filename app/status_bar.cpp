@@ -1,0 +1,65 @@
+#include "app/status_bar.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+
+#include <algorithm>
+
+namespace quillon {
+
+namespace {
+QFrame* SunkenPanel(QWidget* parent, int width) {
+    auto* panel = new QFrame(parent);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setFixedWidth(width);
+    return panel;
+}
+}  // namespace
+
+StatusBarWidget::StatusBarWidget(QWidget* parent) : QFrame(parent) {
+    setObjectName("StatusBar1");
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 1, 0, 0);
+    row->setSpacing(0);
+    for (int i = 0; i < 2; ++i) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QString("StatusBar1_Panel%1").arg(i));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setFixedWidth(kPanelWidths[i]);
+        label->setIndent(3);
+        row->addWidget(label);
+        panels_[i] = label;
+    }
+    // Panel 2 holds the gauge over its whole rectangle.
+    QFrame* gaugePanel = SunkenPanel(this, kPanelWidths[2]);
+    gaugePanel->setObjectName("StatusBar1_Panel2");
+    auto* gaugeBox = new QHBoxLayout(gaugePanel);
+    gaugeBox->setContentsMargins(1, 1, 1, 1);
+    gauge_ = new QProgressBar(gaugePanel);
+    gauge_->setObjectName("CGauge1");
+    gauge_->setRange(0, 100);
+    gauge_->setValue(0);
+    gauge_->setTextVisible(true);
+    gauge_->setAlignment(Qt::AlignCenter);
+    gaugeBox->addWidget(gauge_);
+    row->addWidget(gaugePanel);
+    row->addStretch(1);
+    setFixedHeight(22);
+}
+
+void StatusBarWidget::SetPanelText(int panel, const QString& text) {
+    if (panel >= 0 && panel < 2) {
+        panels_[panel]->setText(text);
+    }
+}
+
+QString StatusBarWidget::PanelText(int panel) const {
+    return panel >= 0 && panel < 2 ? panels_[panel]->text() : QString();
+}
+
+void StatusBarWidget::SetProgress(int percent) {
+    gauge_->setValue(std::clamp(percent, 0, 100));
+}
+
+}  // namespace quillon

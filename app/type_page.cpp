@@ -1,0 +1,93 @@
+#include "app/type_page.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/log_pane.h"
+#include "app/simple_combo_box.h"
+#include "app/widget_helpers.h"
+
+namespace quillon {
+
+namespace {
+constexpr int kListHeight = 225;
+
+QLabel* StaticText(QWidget* parent, const char* name, const QString& caption) {
+    auto* text = new QLabel(caption, parent);
+    text->setObjectName(name);
+    text->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    text->setIndent(3);
+    text->setMinimumHeight(20);
+    text->setAutoFillBackground(true);
+    return text;
+}
+}  // namespace
+
+TypePage::TypePage(QWidget* parent) : QWidget(parent) {
+    setObjectName("TabControl_Type");
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(4, 2, 4, 2);
+
+    QGroupBox* group = MakeGroup(this, "GroupBox_Type", "Type");
+    SetBackground(group, kMoneyGreen);
+    outer->addWidget(group);
+    auto* column = new QVBoxLayout(group);
+    column->setContentsMargins(6, 4, 6, 6);
+    column->setSpacing(6);
+
+    auto* lists = new QGridLayout;
+    lists->setHorizontalSpacing(8);
+    lists->setVerticalSpacing(2);
+    controls_.manufacturer = new SimpleComboBox(group, "ComboBox_ManufacturerID");
+    controls_.device = new SimpleComboBox(group, "ComboBox_DeviceID");
+    lists->addWidget(new QLabel("Manufacturer", group), 0, 0);
+    lists->addWidget(new QLabel("Device", group), 0, 1);
+    lists->addWidget(controls_.manufacturer, 1, 0);
+    lists->addWidget(controls_.device, 1, 1);
+    controls_.manufacturer->setFixedHeight(kListHeight);
+    controls_.device->setFixedHeight(kListHeight);
+    column->addLayout(lists);
+
+    QGroupBox* information = MakeGroup(group, "GroupBox_Information", "Information");
+    auto* fields = new QGridLayout(information);
+    fields->setContentsMargins(6, 2, 6, 4);
+    fields->setSpacing(4);
+    controls_.pin = StaticText(information, "StaticText_PIN", "PIN");
+    controls_.vcc = StaticText(information, "StaticText_Vcc", "Vcc");
+    controls_.vccp = StaticText(information, "StaticText_Vccp", "Vccp");
+    controls_.vpp = StaticText(information, "StaticText_Vpp", "Vpp");
+    controls_.size = StaticText(information, "StaticText_Size", "Size");
+    controls_.id = StaticText(information, "StaticText_ID", "ID");
+    fields->addWidget(controls_.pin, 0, 0);
+    fields->addWidget(controls_.vcc, 0, 1);
+    fields->addWidget(controls_.vccp, 0, 2);
+    fields->addWidget(controls_.vpp, 0, 3);
+    fields->addWidget(controls_.size, 1, 0, 1, 2);
+    fields->addWidget(controls_.id, 1, 2, 1, 2);
+    for (int c = 0; c < 4; ++c) {
+        fields->setColumnStretch(c, 1);
+    }
+    column->addWidget(information);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    controls_.ok = MakeButton(group, "BitBtn_OK", "OK", QStyle::SP_DialogOkButton);
+    controls_.cancel = MakeButton(group, "BitBtn_Cancel", "Cancel", QStyle::SP_DialogCancelButton);
+    for (QPushButton* button : {controls_.ok, controls_.cancel}) {
+        button->setMinimumSize(88, 28);
+        buttons->addWidget(button);
+    }
+    column->addLayout(buttons);
+    outer->addStretch(1);
+
+    // Memo2 lives where the message log is; the window places it.
+    controls_.info = new LogPaneWidget("Memo2");
+    controls_.info->setParent(this);
+    controls_.info->hide();
+}
+
+}  // namespace quillon

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStyle>
+
+class QAbstractButton;
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace quillon {
+
+// Small builders that give every control its layout name as objectName.
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        QStyle::StandardPixmap icon = QStyle::SP_CustomBase);
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption);
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption);
+
+void SetBackground(QWidget* widget, const QColor& colour);
+
+// Sets a check box or radio button without letting its clicked/toggled handlers run.
+void SetCheckedQuietly(QAbstractButton* button, bool checked);
+
+// Colours the operator knows from the bench tool.
+inline const QColor kSilver{0xC0, 0xC0, 0xC0};
+inline const QColor kMoneyGreen{0xC0, 0xDC, 0xC0};
+inline const QColor kSkyBlue{0xA6, 0xCA, 0xF0};
+inline const QColor kPurple{0x80, 0x00, 0x80};
+inline const QColor kAqua{0x00, 0xFF, 0xFF};
+
+}  // namespace quillon

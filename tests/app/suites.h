@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+namespace quillon::testing {
+
+std::unique_ptr<QObject> MakeWindowSuite();
+std::unique_ptr<QObject> MakeCustomerModeSuite();
+std::unique_ptr<QObject> MakePromptSuite();
+std::unique_ptr<QObject> MakeLogPaneSuite();
+
+inline std::vector<std::unique_ptr<QObject>> MakeSuites() {
+    std::vector<std::unique_ptr<QObject>> suites;
+    suites.push_back(MakeWindowSuite());
+    suites.push_back(MakeCustomerModeSuite());
+    suites.push_back(MakePromptSuite());
+    suites.push_back(MakeLogPaneSuite());
+    return suites;
+}
+
+}  // namespace quillon::testing
