@@ -6,11 +6,11 @@
 
 namespace quillon {
 
-TypePage::TypePage(const FlashDatabase& database, SettingsStore& store, SettingsCache& flashType,
-                   OperatorPanel& panel, MessageLog& log)
+TypePageLogic::TypePageLogic(const FlashDatabase& database, SettingsStore& store,
+                             SettingsCache& flashType, OperatorPanel& panel, MessageLog& log)
     : database_(database), store_(store), flashType_(flashType), panel_(panel), log_(log) {}
 
-int TypePage::IndexOf(const std::vector<std::string>& list, const std::string& text) const {
+int TypePageLogic::IndexOf(const std::vector<std::string>& list, const std::string& text) const {
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (SameIniName(list[i], text)) {
             return static_cast<int>(i);
@@ -19,7 +19,7 @@ int TypePage::IndexOf(const std::vector<std::string>& list, const std::string& t
     return -1;
 }
 
-void TypePage::Open() {
+void TypePageLogic::Open() {
     state_.visible = true;
     panel_.ShowPage(Page::Type);
     state_.manufacturers.clear();
@@ -42,7 +42,7 @@ void TypePage::Open() {
     DeviceChanged();
 }
 
-void TypePage::SelectManufacturer(int index) {
+void TypePageLogic::SelectManufacturer(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= state_.manufacturers.size()) {
         return;
     }
@@ -51,13 +51,13 @@ void TypePage::SelectManufacturer(int index) {
     ManufacturerChanged();
 }
 
-void TypePage::EditManufacturerText(std::string text) {
+void TypePageLogic::EditManufacturerText(std::string text) {
     state_.manufacturerText = std::move(text);
     state_.manufacturerIndex = IndexOf(state_.manufacturers, state_.manufacturerText);
     ManufacturerChanged();
 }
 
-void TypePage::SelectDevice(int index) {
+void TypePageLogic::SelectDevice(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= state_.devices.size()) {
         return;
     }
@@ -66,7 +66,7 @@ void TypePage::SelectDevice(int index) {
     DeviceChanged();
 }
 
-void TypePage::EditDeviceText(std::string text) {
+void TypePageLogic::EditDeviceText(std::string text) {
     state_.deviceText = std::move(text);
     state_.deviceIndex = IndexOf(state_.devices, state_.deviceText);
     DeviceChanged();
@@ -74,7 +74,7 @@ void TypePage::EditDeviceText(std::string text) {
 
 // Every change re-opens the file named by the text, so typing a name letter by letter tries
 // each partial name; one without a file gives an empty device list.
-void TypePage::ManufacturerChanged() {
+void TypePageLogic::ManufacturerChanged() {
     openManufacturer_ = state_.manufacturerText;
     state_.devices = database_.Devices(openManufacturer_);
     if (state_.devices.empty()) {
@@ -87,7 +87,7 @@ void TypePage::ManufacturerChanged() {
     DeviceChanged();
 }
 
-void TypePage::DeviceChanged() {
+void TypePageLogic::DeviceChanged() {
     flashType_.sectorSize = 64;
     flashType_.commandModeRead = 0;
     flashType_.sectorOffset = "0";
@@ -124,7 +124,7 @@ void TypePage::DeviceChanged() {
 
 // A device whose description is faulty is named in the log with file and key, once per
 // selection, before its lines are applied.
-void TypePage::ReportProblems() {
+void TypePageLogic::ReportProblems() {
     const std::string checked = openManufacturer_ + '\n' + state_.deviceText;
     if (checked == lastChecked_) {
         return;
@@ -135,24 +135,24 @@ void TypePage::ReportProblems() {
     }
 }
 
-void TypePage::Leave() {
+void TypePageLogic::Leave() {
     state_.visible = false;
     lastChecked_.clear();
     panel_.ShowPage(Page::Main);
 }
 
-void TypePage::Ok(bool internalFlashSelected, std::vector<std::string>& deviceBox) {
+void TypePageLogic::Ok(bool internalFlashSelected, std::vector<std::string>& deviceBox) {
     Leave();
     deviceBox = DeviceBoxLines(state_.manufacturerText, state_.deviceText, internalFlashSelected);
     StoreFlashType(store_, state_.manufacturerText, state_.deviceText, flashType_);
 }
 
-void TypePage::Cancel() {
+void TypePageLogic::Cancel() {
     Leave();
     RestoreFlashType(store_, flashType_);
 }
 
-void TypePage::ApplyAutoType(std::string manufacturer, std::string device) {
+void TypePageLogic::ApplyAutoType(std::string manufacturer, std::string device) {
     state_.manufacturerText = std::move(manufacturer);
     state_.manufacturerIndex = IndexOf(state_.manufacturers, state_.manufacturerText);
     state_.deviceText = std::move(device);

@@ -39,10 +39,10 @@ struct TypePageState {
 // The Type page's logic: pick a manufacturer and a device from the parameter files and make
 // the device the current flash type. ConversionError and SettingsError end a step part-way,
 // as they end the handler that runs it.
-class TypePage {
+class TypePageLogic {
 public:
-    TypePage(const FlashDatabase& database, SettingsStore& store, SettingsCache& flashType,
-             OperatorPanel& panel, MessageLog& log);
+    TypePageLogic(const FlashDatabase& database, SettingsStore& store, SettingsCache& flashType,
+                  OperatorPanel& panel, MessageLog& log);
 
     const TypePageState& State() const { return state_; }
 

@@ -7,8 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "config/flash_database.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
+#include "config/type_page.h"
 #include "station/control_state.h"
 #include "station/startup_hooks.h"
 #include "ui/clock.h"
@@ -21,7 +23,7 @@ namespace quillon {
 struct StationOptions {
     // Settings file; empty: $QUILLON_SETTINGS, else the default under the XDG config folder.
     std::filesystem::path settingsPath;
-    // The parameter-file folder; empty: "INI" beside the program.
+    // The parameter-file folder; empty: $QUILLON_INI_DIR, else "INI" beside the program.
     std::filesystem::path iniFolder;
 };
 
@@ -87,6 +89,17 @@ public:
     // The settings file in use, or nothing while running on the in-memory store.
     const std::optional<std::filesystem::path>& SettingsFile() const { return settingsFile_; }
 
+    // The Type page (parameter files): the Type button, the two lists, OK and Cancel.
+    const FlashDatabase& FlashTypes() const { return *flashDatabase_; }
+    TypePageLogic& TypeLogic() { return *typePage_; }
+    void OpenTypePage();
+    void AcceptTypePage();
+    void CancelTypePage();
+    // Whether the operations address the controller's eFlash (the device box then leaves
+    // the manufacturer out).
+    bool InternalFlashSelected() const { return internalFlashSelected_; }
+    void SetInternalFlashSelected(bool selected) { internalFlashSelected_ = selected; }
+
     std::array<std::string, 7>& ChipIdStrings() { return chipIdStrings_; }
     bool InFlashMode() const { return inFlashMode_; }
     bool MainPageActive() const { return mainPageActive_; }
@@ -96,6 +109,9 @@ private:
     void ReportSettingsFileProblem();
     void ApplyPageMode();
     void ShowError(const std::string& text);
+    void FillDeviceBoxFromStore();
+    void ShowParameterVersion();
+    void SetDeviceBox(std::vector<std::string> lines);
 
     OperatorPanel& panel_;
     Clock& clock_;
@@ -108,6 +124,9 @@ private:
     SettingsCache cache_;
     ControlState controls_;
     StartupHooks hooks_;
+    std::unique_ptr<FlashDatabase> flashDatabase_;
+    std::unique_ptr<TypePageLogic> typePage_;
+    bool internalFlashSelected_ = false;
     std::array<std::string, 7> chipIdStrings_;
     bool startupDone_ = false;
     bool stopRequested_ = false;

@@ -57,7 +57,7 @@ protected:
     SettingsCache flashType_;
     RecordingPanel panel_;
     MessageLog log_;
-    TypePage page_;
+    TypePageLogic page_;
 };
 
 TEST_F(TypePageTest, OpenListsTheIndexAndSelectsTheStoredPartIgnoringCase) {
