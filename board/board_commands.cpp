@@ -1,0 +1,281 @@
+#include "board/board_commands.h"
+
+#include <algorithm>
+
+#include "target/chip_groups.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr int kConnectModeSmb = 2;
+constexpr int kConnectModeSocket = 3;
+constexpr uint8_t kSocketSubCommandOffset = 0x10;
+constexpr uint8_t kRegisterMarker = 0xF0;  // P7 of the target register commands
+
+uint8_t Low(int block) {
+    return static_cast<uint8_t>(block & 0xFF);
+}
+uint8_t High(int block) {
+    return static_cast<uint8_t>((block >> 8) & 0xFF);
+}
+
+// Copies at most what both sides hold; returns how much was copied.
+std::size_t CopyInto(std::span<uint8_t> to, std::span<const uint8_t> from) {
+    const std::size_t count = std::min(to.size(), from.size());
+    std::copy_n(from.begin(), count, to.begin());
+    return count;
+}
+
+}  // namespace
+
+BoardCommands::BoardCommands(BoardLink& link, const SettingsStore& settings, MessageLog& log,
+                             ConnectionTimer& timer1)
+    : link_(link),
+      settings_(settings),
+      log_(log),
+      timer1_(timer1),
+      readBlockScratch_(kMaxTransferLength),
+      writeBlockScratch_(kMaxTransferLength),
+      quickWriteScratch_(kMaxTransferLength) {}
+
+BoardCommands::Route BoardCommands::CurrentRoute() const {
+    const int32_t mode = settings_.ReadInt("ConnectMode");
+    return {mode == kConnectModeSmb ? kOpcodeSmb : kOpcodeKbs, mode == kConnectModeSocket};
+}
+
+uint8_t BoardCommands::Route::FlashSubCommand(uint8_t base) const {
+    return socket ? static_cast<uint8_t>(base + kSocketSubCommandOffset) : base;
+}
+
+uint8_t BoardCommands::SwitchRom() const {
+    return settings_.ReadBool("SwitchRom") ? 1 : 0;
+}
+
+int BoardCommands::Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
+                        std::span<uint8_t> scratch, uint32_t length) {
+    // Never let the library run past a scratch area; a length above 65536 still goes to
+    // the link, which refuses it with the size message.
+    if (length > scratch.size() && length <= kMaxTransferLength) {
+        return 0;
+    }
+    BoardCommand& record = link_.Record();
+    record.opcode = opcode;
+    record.subCommand = subCommand;
+    record.direction = direction;
+    record.buffer = scratch.data();
+    record.length = length;
+    return link_.Transfer(record);
+}
+
+int BoardCommands::SendFlash(uint8_t baseSubCommand, uint32_t direction, std::span<uint8_t> scratch,
+                             uint32_t length) {
+    const Route route = CurrentRoute();
+    return Send(route.opcode, route.FlashSubCommand(baseSubCommand), direction, scratch, length);
+}
+
+int BoardCommands::KbsPortControl(uint8_t action) {
+    link_.Record().p1 = action;
+    return Send(kOpcodeKbs, 0x20, kFromBoard, portScratch_, 1);
+}
+
+int BoardCommands::SmbPortControl(uint8_t action) {
+    link_.Record().p1 = action;
+    return Send(kOpcodeSmb, 0x20, kFromBoard, portScratch_, 1);
+}
+
+int BoardCommands::ReadChipId(ChipIdStrings& slots) {
+    // Timer1 runs again afterwards whatever happened, also when the caller had stopped it.
+    struct RestartTimer {
+        ConnectionTimer& timer;
+        ~RestartTimer() { timer.SetEnabled(true); }
+    } restart{timer1_};
+    timer1_.SetEnabled(false);
+
+    const int transferred = Send(CurrentRoute().opcode, 0x00, kFromBoard, chipIdScratch_, 3);
+    if (transferred != 1) {
+        return 0;  // only exactly 1 counts as a reply
+    }
+    const auto& id = chipIdScratch_;
+    slots[kSlotChipCode] = HexByte(id[0]) + HexByte(id[1]);
+    slots[kSlotChipVersion] = HexByte(id[2]);
+    // An unknown family fails the read; the slots show the code all the same.
+    const int result = IsKnownFamily(static_cast<uint16_t>(id[0] << 8 | id[1])) ? 1 : 0;
+    // 023E answers for a 115E.
+    if (slots[kSlotChipCode] == "023E") {
+        slots[kSlotChipCode] = "115E";
+    }
+    return result;
+}
+
+int BoardCommands::ReadFlashId(ChipIdStrings& slots, int readIdCommand) {
+    const bool longForm = readIdCommand == kReadIdLong;
+    BoardCommand& record = link_.Record();
+    record.p1 = static_cast<uint8_t>(readIdCommand);
+    record.p6 = SwitchRom();
+    const uint32_t length = longForm ? 16 : 5;
+    const int result = SendFlash(0x01, kFromBoard, flashIdScratch_, length);
+    if (result == 0) {
+        return result;  // nothing was read: keep the slots, log nothing
+    }
+    const auto& id = flashIdScratch_;
+    if (longForm) {
+        std::string line;
+        for (uint8_t byte : id) {
+            line += HexByte(byte) + " ";
+        }
+        log_.Append(line);
+    } else {
+        slots[kSlotJedecManufacturer] = HexByte(id[0]);
+        slots[kSlotJedecMemoryType] = HexByte(id[1]);
+        slots[kSlotJedecCapacity] = HexByte(id[2]);
+        slots[kSlotManufacturerId] = HexByte(id[3]);
+        slots[kSlotDeviceId] = HexByte(id[4]);
+    }
+    return result;
+}
+
+int BoardCommands::ReadBlock(int block, uint8_t commandModeRead, std::span<uint8_t> destination) {
+    BoardCommand& record = link_.Record();
+    record.p1 = Low(block);
+    record.p5 = High(block);
+    record.p2 = commandModeRead;
+    record.p6 = SwitchRom();
+    const int result = SendFlash(0x02, kFromBoard, readBlockScratch_, kMaxTransferLength);
+    if (result != 0) {
+        CopyInto(destination, readBlockScratch_);
+    }
+    return result;
+}
+
+int BoardCommands::EraseFlash(int blockField, uint8_t sectorEndPage, uint8_t eraseType,
+                              uint8_t commandModeErase) {
+    BoardCommand& record = link_.Record();
+    record.p1 = eraseType;
+    record.p2 = commandModeErase;
+    record.p3 = Low(blockField);
+    record.p5 = High(blockField);
+    record.p4 = sectorEndPage;
+    record.p6 = SwitchRom();
+    return SendFlash(0x03, kToBoard, eraseScratch_, 1);
+}
+
+int BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
+                              std::span<const uint8_t> source, uint8_t pageWriteSize) {
+    BoardCommand& record = link_.Record();
+    record.p1 = commandModeWrite;
+    record.p2 = Low(block);
+    record.p5 = High(block);
+    record.p3 = pageWriteSize;
+    record.p6 = SwitchRom();
+    CopyInto(writeBlockScratch_, source.first(std::min<std::size_t>(byteCount, source.size())));
+    return SendFlash(0x04, kToBoard, writeBlockScratch_, byteCount);
+}
+
+int BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<const uint8_t> key) {
+    BoardCommand& record = link_.Record();
+    record.p1 = keyKind;
+    record.p2 = keyLength;
+    CopyInto(keyScratch_, key.first(std::min<std::size_t>(keyLength, key.size())));
+    return Send(CurrentRoute().opcode, 0x06, kToBoard, keyScratch_, keyLength);
+}
+
+int BoardCommands::VerifyBlockChecksums(int block, std::span<const uint8_t> checksums) {
+    BoardCommand& record = link_.Record();
+    record.p2 = Low(block);
+    record.p5 = High(block);
+    CopyInto(checksumScratch_, checksums);
+    return Send(CurrentRoute().opcode, 0x07, kToBoard, checksumScratch_,
+                static_cast<uint32_t>(checksumScratch_.size()));
+}
+
+int BoardCommands::QuickWriteBlock(int block, uint8_t quickModeMinusOne,
+                                   std::span<const uint8_t> source) {
+    BoardCommand& record = link_.Record();
+    record.p2 = Low(block);
+    record.p5 = High(block);
+    record.p3 = quickModeMinusOne;
+    CopyInto(quickWriteScratch_, source);
+    return Send(CurrentRoute().opcode, 0x08, kToBoard, quickWriteScratch_, kMaxTransferLength);
+}
+
+int BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus) {
+    std::array<uint8_t, 2> statusRead{};
+    return WriteFlashStatus(mode, firstStatus, secondStatus, statusRead);
+}
+
+int BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus,
+                                    std::array<uint8_t, 2>& statusRead) {
+    BoardCommand& record = link_.Record();
+    record.p1 = mode;
+    record.p2 = firstStatus;
+    record.p3 = secondStatus;
+    // The board answers with as many bytes as the mode's value; the first two count.
+    const int result = SendFlash(0x09, kFromBoard, statusScratch_, mode);
+    if (result == 0) {
+        return result;
+    }
+    statusRead = {statusScratch_[0], statusScratch_[1]};
+    const bool known = mode == 1 || mode == 2 || mode == 0x82 || mode == 0xFF;
+    if (known) {
+        log_.Append("Flash Status Register(0x05):" + HexByte(statusScratch_[0]));
+    }
+    if (known && mode != 1) {
+        log_.Append("Flash Status Register(0x35):" + HexByte(statusScratch_[1]));
+    }
+    return result;
+}
+
+int BoardCommands::WritePage(int block, uint8_t page, std::span<const uint8_t> source,
+                             uint8_t pageWriteSize) {
+    BoardCommand& record = link_.Record();
+    record.p2 = pageWriteSize;
+    record.p3 = Low(block);
+    record.p5 = High(block);
+    record.p4 = page;
+    CopyInto(pageScratch_, source);
+    return SendFlash(0x0A, kToBoard, pageScratch_, static_cast<uint32_t>(pageScratch_.size()));
+}
+
+int BoardCommands::WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t value) {
+    BoardCommand& record = link_.Record();
+    record.p1 = addressHigh;
+    record.p2 = addressLow;
+    record.p7 = kRegisterMarker;
+    registerWriteScratch_[0] = value;
+    return Send(CurrentRoute().opcode, 0x23, kToBoard, registerWriteScratch_, 1);
+}
+
+int BoardCommands::ReadTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t& value) {
+    BoardCommand& record = link_.Record();
+    record.p1 = addressHigh;
+    record.p2 = addressLow;
+    record.p7 = kRegisterMarker;
+    const int result = Send(CurrentRoute().opcode, 0x24, kFromBoard, registerReadScratch_, 1);
+    if (result != 0) {
+        value = registerReadScratch_[0];
+    }
+    return result;
+}
+
+int BoardCommands::TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3) {
+    BoardCommand& record = link_.Record();
+    record.p1 = p1;
+    record.p2 = p2;
+    record.p3 = p3;
+    return Send(CurrentRoute().opcode, 0x27, kToBoard, runControlScratch_, 1);
+}
+
+int BoardCommands::DebugRegisterAccess(uint8_t write, uint8_t registerIndex, uint8_t& value) {
+    BoardCommand& record = link_.Record();
+    record.p1 = write;
+    record.p2 = registerIndex;
+    record.p3 = value;
+    const int result = Send(CurrentRoute().opcode, 0x2F, kFromBoard, debugScratch_, 4);
+    if (result != 0 && write == 0) {
+        value = debugScratch_[0];
+    }
+    return result;
+}
+
+}  // namespace quillon

@@ -1,0 +1,68 @@
+#include "board/board_link.h"
+
+#include <utility>
+
+namespace quillon {
+
+BoardLink::BoardLink(DriverLoader loader, OperatorPanel& panel)
+    : loader_(std::move(loader)), panel_(panel) {}
+
+BoardLink::~BoardLink() {
+    // Close the board before its library goes away with us.
+    if (driver_ && connected_ != 0) {
+        driver_->functions.disconnectDevice(0);
+    }
+}
+
+int BoardLink::Bind(uint8_t deviceIndex, int32_t connectParameter) {
+    DriverLoadResult loaded = loader_ ? loader_() : DriverLoadResult{{}, "no driver loader"};
+    loadError_ = loaded.error;
+    if (!loaded.driver) {
+        return 0;  // the connected flag is left as it was
+    }
+    // A fresh load replaces the one held; the old handle is released afterwards, so a
+    // library loaded twice stays mapped throughout.
+    driver_ = std::move(loaded.driver);
+    connected_ = 0;
+    if (driver_->functions.connectDevice(deviceIndex, connectParameter) != 0) {
+        return 0;  // ConnectDevice reports success as 0
+    }
+    connected_ = 1;
+    return 1;
+}
+
+int BoardLink::Unbind() {
+    // Without a library there is nothing to disconnect through.
+    if (driver_) {
+        driver_->functions.disconnectDevice(0);
+    }
+    connected_ = 0;
+    driver_.reset();
+    return 1;
+}
+
+int BoardLink::Transfer(const BoardCommand& command) {
+    if (connected_ == 0 || !driver_) {
+        return 0;
+    }
+    if (command.length > kMaxTransferLength) {
+        panel_.ShowMessage(MessageKind::Plain, "", "The size can not be more 65536 bytes!");
+        return 0;
+    }
+    if (command.length > 0 && command.buffer == nullptr) {
+        return 0;  // nothing to send from or read into
+    }
+    const std::array<uint8_t, VESSA_HEADER_SIZE> header = command.Header();
+    switch (command.direction) {
+        case kToBoard:
+            return driver_->functions.writeDataToDevice(header.data(), command.length,
+                                                        command.buffer);
+        case kFromBoard:
+            return driver_->functions.readDataFromDevice(header.data(), command.length,
+                                                         command.buffer);
+        default:
+            return 0;  // no such direction: nothing moved, so no success either
+    }
+}
+
+}  // namespace quillon

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "board/board_command.h"
+#include "board/driver_loader.h"
+#include "ui/operator_panel.h"
+
+namespace quillon {
+
+// The link to the Vessa board: binds the driver library, opens and closes the board
+// through it and moves one command at a time. One per process; it also holds the one
+// BoardCommand record every board command fills.
+class BoardLink {
+public:
+    // Device index and connection parameters the shell passes to Bind.
+    static constexpr uint8_t kDeviceIndex = 0;
+    static constexpr int32_t kConnectParameter = 9000;
+    static constexpr int32_t kConnectParameterPd = 1000;  // ConnectMode 4 (PD CC/I2C)
+
+    BoardLink(DriverLoader loader, OperatorPanel& panel);
+    ~BoardLink();
+    BoardLink(const BoardLink&) = delete;
+    BoardLink& operator=(const BoardLink&) = delete;
+
+    // Loads the driver and opens the board. 1 = loaded and open, 0 = not. When loading
+    // fails the connected flag is left as it was; when ConnectDevice fails the library
+    // stays loaded and a later Bind tries again.
+    int Bind(uint8_t deviceIndex, int32_t connectParameter);
+    // Closes the board and releases the library. Always 1.
+    int Unbind();
+    // Sends or fetches one data block: the library's result byte (1 = success), or 0 when
+    // refused (not connected, block longer than 65536 bytes, no data block).
+    int Transfer(const BoardCommand& command);
+    // The connected flag: 1 only after a successful ConnectDevice.
+    uint8_t IsConnected() const { return connected_; }
+    // Clears the connected flag (the plug-out handler does this after Unbind).
+    void ClearConnected() { connected_ = 0; }
+
+    bool IsLoaded() const { return driver_.has_value(); }
+    // Why the last Bind could not load the driver; "" after a successful load.
+    const std::string& LoadError() const { return loadError_; }
+
+    // The shared command record.
+    BoardCommand& Record() { return record_; }
+
+private:
+    DriverLoader loader_;
+    OperatorPanel& panel_;
+    std::optional<LoadedDriver> driver_;
+    std::string loadError_;
+    uint8_t connected_ = 0;
+    BoardCommand record_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,293 @@
+#include "board/board_side_commands.h"
+
+#include <algorithm>
+
+namespace quillon {
+
+namespace {
+
+constexpr uint8_t kOpcodeBoard = 0xF0;
+constexpr uint8_t kOpcodeBoardFlash = 0xF2;  // the board's own flash and pin definition
+constexpr uint8_t kOpcodePd = 0xFC;
+constexpr uint8_t kBoardKindKq11ed = 1;
+
+constexpr uint8_t kPdFamilyD1 = 0xD1;
+constexpr uint8_t kPdFamily02 = 0x02;
+
+bool IsPdFamily(uint8_t family) {
+    return family == kPdFamilyD1 || family == kPdFamily02;
+}
+
+uint8_t PageHigh(uint16_t page) {
+    return static_cast<uint8_t>(page >> 8);
+}
+uint8_t PageLow(uint16_t page) {
+    return static_cast<uint8_t>(page & 0xFF);
+}
+
+std::size_t CopyInto(std::span<uint8_t> to, std::span<const uint8_t> from) {
+    const std::size_t count = std::min(to.size(), from.size());
+    std::copy_n(from.begin(), count, to.begin());
+    return count;
+}
+
+}  // namespace
+
+BoardSideCommands::BoardSideCommands(BoardLink& link, MessageLog& log) : link_(link), log_(log) {}
+
+int BoardSideCommands::Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
+                            std::span<uint8_t> scratch, uint32_t length) {
+    // Never let the library run past a scratch area; a length above 65536 still goes to
+    // the link, which refuses it with the size message.
+    if (length > scratch.size() && length <= kMaxTransferLength) {
+        return 0;
+    }
+    BoardCommand& record = link_.Record();
+    record.opcode = opcode;
+    record.subCommand = subCommand;
+    record.direction = direction;
+    record.buffer = scratch.data();
+    record.length = length;
+    return link_.Transfer(record);
+}
+
+void BoardSideCommands::SetAddress(uint32_t address) {
+    BoardCommand& record = link_.Record();
+    record.p3 = static_cast<uint8_t>(address >> 16);
+    record.p4 = static_cast<uint8_t>(address >> 8);
+    record.p5 = static_cast<uint8_t>(address);
+}
+
+int BoardSideCommands::ReadBoardFirmware(std::array<uint8_t, 4>& info) {
+    const int result = Send(kOpcodeBoard, 0x02, kFromBoard, firmwareScratch_, 4);
+    if (result != 0) {
+        info = firmwareScratch_;
+        boardKind_ = firmwareScratch_[2];
+    }
+    return result;
+}
+
+uint32_t BoardSideCommands::RecordAddress() const {
+    return boardKind_ == kBoardKindKq11ed ? kRecordAddressKq11ed : kRecordAddressKq775a;
+}
+
+int BoardSideCommands::SetKbsPinDefine(std::span<const uint8_t, kPinCount> pins) {
+    CopyInto(pinScratch_, pins);
+    return Send(kOpcodeBoardFlash, 0x05, kToBoard, pinScratch_, kPinCount);
+}
+
+int BoardSideCommands::ReadBoardFlash(uint32_t address, std::span<uint8_t> destination) {
+    const auto count = static_cast<uint8_t>(std::min<std::size_t>(destination.size(), 255));
+    SetAddress(address);
+    link_.Record().p6 = count;
+    const int result = Send(kOpcodeBoardFlash, 0x1A, kFromBoard, flashReadScratch_, count);
+    if (result != 0) {
+        std::copy_n(flashReadScratch_.begin(), count, destination.begin());
+    }
+    return result;
+}
+
+int BoardSideCommands::EraseBoardFlash(uint32_t address) {
+    SetAddress(address);
+    return Send(kOpcodeBoardFlash, 0x1B, kFromBoard, {}, 0);
+}
+
+int BoardSideCommands::WriteBoardFlash(uint32_t address, std::span<const uint8_t> source) {
+    const auto count = static_cast<uint8_t>(CopyInto(flashWriteScratch_, source));
+    SetAddress(address);
+    link_.Record().p6 = count;
+    return Send(kOpcodeBoardFlash, 0x1C, kToBoard, flashWriteScratch_, count);
+}
+
+int BoardSideCommands::ReadBoardPinDefine(std::array<uint8_t, kPinDefineSize>& pins) {
+    return ReadBoardFlash(RecordAddress(), pins);
+}
+
+int BoardSideCommands::WriteBoardPinDefine(std::span<const uint8_t, kPinDefineSize> pins) {
+    return UpdateRecord(RecordField::PinDefine, pins);
+}
+
+int BoardSideCommands::WriteBoardFileSize(uint32_t imageSize) {
+    const std::array<uint8_t, 4> littleEndian = {
+        static_cast<uint8_t>(imageSize), static_cast<uint8_t>(imageSize >> 8),
+        static_cast<uint8_t>(imageSize >> 16), static_cast<uint8_t>(imageSize >> 24)};
+    return UpdateRecord(RecordField::FileSize, littleEndian);
+}
+
+int BoardSideCommands::UpdateRecord(RecordField field, std::span<const uint8_t> bytes) {
+    const char* failLine = field == RecordField::PinDefine ? "Write PinDefine to eFlash is FAIL!"
+                                                           : "Write FileSize to eFlash is FAIL!";
+    const uint32_t address = RecordAddress();
+    std::array<uint8_t, kRecordSize> record{};
+    // Without the old record the bytes the system does not own would be lost: stop
+    // before erasing anything.
+    if (ReadBoardFlash(address, record) == 0) {
+        log_.Append(failLine);
+        return 0;
+    }
+    EraseBoardFlash(address);
+    const std::size_t offset = field == RecordField::PinDefine ? 0 : kFileSizeOffset;
+    std::copy(bytes.begin(), bytes.end(), record.begin() + static_cast<std::ptrdiff_t>(offset));
+    if (boardKind_ == kBoardKindKq11ed) {
+        WriteBoardFlash(address, record);
+    } else {
+        // This board's flash takes the record one byte per command.
+        for (std::size_t i = 0; i < kRecordSize; ++i) {
+            WriteBoardFlash(address + static_cast<uint32_t>(i), std::span(record).subspan(i, 1));
+        }
+    }
+    std::array<uint8_t, kRecordSize> readBack{};
+    const int result = ReadBoardFlash(address, readBack);
+    if (result == 0 || readBack != record) {
+        log_.Append(failLine);
+        return 0;
+    }
+    return result;
+}
+
+int BoardSideCommands::FetchPdChipId(uint8_t address, std::array<uint8_t, 3>& chipId,
+                                     ChipIdStrings& slots) {
+    link_.Record().p5 = address;
+    const int result = Send(kOpcodePd, 0x00, kFromBoard, pdChipIdScratch_, 3);
+    if (result != 0) {
+        chipId = pdChipIdScratch_;
+        slots[kSlotChipCode] = HexByte(chipId[0]) + HexByte(chipId[1]);
+        slots[kSlotChipVersion] = HexByte(chipId[2]);
+    }
+    return result;
+}
+
+int BoardSideCommands::PdQueryChipId(uint8_t address, std::array<uint8_t, 3>& chipId,
+                                     ChipIdStrings& slots) {
+    const int result = FetchPdChipId(address, chipId, slots);
+    return result != 0 && IsPdFamily(chipId[0]) ? result : 0;
+}
+
+int BoardSideCommands::PdQueryFlashId(uint8_t address, uint8_t variant,
+                                      std::array<uint8_t, 16>& flashId, ChipIdStrings& slots) {
+    BoardCommand& record = link_.Record();
+    record.p5 = address;
+    record.p6 = variant;
+    const int result = Send(kOpcodePd, 0x01, kFromBoard, pdFlashIdScratch_, 16);
+    if (result == 0) {
+        return result;
+    }
+    flashId = pdFlashIdScratch_;
+    slots[kSlotJedecManufacturer] = HexByte(flashId[0]);
+    slots[kSlotJedecMemoryType] = HexByte(flashId[1]);
+    slots[kSlotJedecCapacity] = HexByte(flashId[2]);
+    return result;
+}
+
+int BoardSideCommands::PdEraseBlock(uint8_t address, uint8_t variant, uint16_t page) {
+    BoardCommand& record = link_.Record();
+    record.p1 = 1;
+    record.p3 = PageHigh(page);
+    record.p4 = PageLow(page);
+    record.p5 = address;
+    record.p6 = variant;
+    return Send(kOpcodePd, 0x02, kFromBoard, pdEraseScratch_, 16);
+}
+
+int BoardSideCommands::PdReadPage(uint8_t address, uint8_t variant, uint16_t page,
+                                  std::span<uint8_t> destination) {
+    BoardCommand& record = link_.Record();
+    record.p1 = PageHigh(page);
+    record.p4 = PageLow(page);
+    record.p5 = address;
+    record.p6 = variant;
+    const int result = Send(kOpcodePd, 0x03, kFromBoard, pdReadScratch_, kPdPageSize);
+    if (result != 0) {
+        CopyInto(destination, pdReadScratch_);
+    }
+    return result;
+}
+
+int BoardSideCommands::PdWritePage(uint8_t address, uint8_t variant, uint16_t page,
+                                   std::span<const uint8_t> source) {
+    BoardCommand& record = link_.Record();
+    record.p2 = PageHigh(page);
+    record.p4 = PageLow(page);
+    record.p5 = address;
+    record.p6 = variant;
+    CopyInto(pdWriteScratch_, source);
+    return Send(kOpcodePd, 0x04, kToBoard, pdWriteScratch_, kPdPageSize);
+}
+
+int BoardSideCommands::PdTestMode(uint8_t address, int enter) {
+    link_.Record().p5 = address;
+    return Send(kOpcodePd, enter != 0 ? 0x10 : 0x11, kFromBoard, pdTestModeScratch_, 4);
+}
+
+int BoardSideCommands::PdWriteRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow,
+                                       uint8_t value) {
+    BoardCommand& record = link_.Record();
+    record.p1 = registerHigh;
+    record.p2 = registerLow;
+    record.p5 = address;
+    pdRegisterWriteScratch_[0] = value;
+    return Send(kOpcodePd, 0x15, kToBoard, pdRegisterWriteScratch_, 1);
+}
+
+int BoardSideCommands::PdReadRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow,
+                                      uint8_t& value) {
+    BoardCommand& record = link_.Record();
+    record.p1 = registerHigh;
+    record.p2 = registerLow;
+    record.p5 = address;
+    const int result = Send(kOpcodePd, 0x16, kFromBoard, pdRegisterReadScratch_, 1);
+    if (result != 0) {
+        value = pdRegisterReadScratch_[0];
+    }
+    return result;
+}
+
+uint8_t BoardSideCommands::PdFlashVariantOf(const std::array<uint8_t, 3>& chipId) {
+    const uint8_t family = chipId[0];
+    const uint8_t second = chipId[1];
+    if (family == kPdFamily02) {
+        return 1;
+    }
+    if (family == kPdFamilyD1 &&
+        (second == 0x10 || second == 0xDD || second == 0x01 || second == 0x07)) {
+        return 1;
+    }
+    if (family == kPdFamilyD1 && (chipId[2] & 0x7F) >= 5) {
+        return 2;
+    }
+    if (family == kPdFamilyD1 && second == 0x08 && chipId[2] == 0) {
+        return 3;
+    }
+    return 0;
+}
+
+int BoardSideCommands::ReadPdChipId(uint8_t address, TargetIdentity& identity) {
+    std::array<uint8_t, 3> chipId{};
+    const int result = FetchPdChipId(address, chipId, identity.chipIdStrings);
+    if (result == 0) {
+        return 0;  // nothing read: the identity stays as it was
+    }
+    identity.pdFlashVariant = PdFlashVariantOf(chipId);
+    return IsPdFamily(chipId[0]) ? result : 0;
+}
+
+int BoardSideCommands::ReadPdFlashId(uint8_t address, TargetIdentity& identity) {
+    std::array<uint8_t, 16> flashId{};
+    auto& slots = identity.chipIdStrings;
+    const int result = PdQueryFlashId(address, identity.pdFlashVariant, flashId, slots);
+    if (result == 0) {
+        return 0;
+    }
+    // A 0232 answers its ID one byte later.
+    if (identity.ChipCode() == "0232" && flashId[1] == 0xFF && flashId[2] == 0xFF &&
+        flashId[3] == 0xFE) {
+        slots[kSlotJedecManufacturer] = "FF";
+        slots[kSlotJedecMemoryType] = "FF";
+        slots[kSlotJedecCapacity] = "FE";
+    }
+    const bool pdFlash = slots[kSlotJedecManufacturer] == "FF" &&
+                         slots[kSlotJedecMemoryType] == "FF" && slots[kSlotJedecCapacity] == "FE";
+    return pdFlash ? result : 0;
+}
+
+}  // namespace quillon

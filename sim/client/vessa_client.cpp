@@ -1,0 +1,172 @@
+// The driver library for the virtual board: the four Vessa driver entry points, passed on to
+// a running vessa-sim over its Unix socket. With no daemon listening, ConnectDevice fails
+// exactly as it does with no board plugged in.
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "board/driver_api.h"
+#include "sim/socket_path.h"
+#include "sim/wire_protocol.h"
+
+namespace {
+
+using quillon::sim::wire::Kind;
+
+// The one connection of this process to the daemon.
+class Link {
+public:
+    ~Link() { Close(); }
+
+    bool Open() {
+        if (fd_ >= 0) {
+            return true;
+        }
+        const std::string path = quillon::sim::DefaultSocketPath();
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path.size() >= sizeof(address.sun_path)) {
+            return false;
+        }
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd_ < 0) {
+            return false;
+        }
+        if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+            Close();
+            return false;
+        }
+        return true;
+    }
+
+    void Close() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // One request and its reply; returns the result byte, or -1 when the link broke (the
+    // link is then closed, like a board that went away).
+    int Exchange(Kind kind, const uint8_t* header, uint32_t length, int32_t parameter,
+                 const uint8_t* out, uint8_t* in) {
+        const auto head = quillon::sim::wire::EncodeRequestHead(kind, header, length, parameter);
+        if (!Send(head.data(), head.size()) ||
+            (kind == Kind::kWrite && length != 0 && !Send(out, length))) {
+            Close();
+            return -1;
+        }
+        std::array<uint8_t, quillon::sim::wire::kReplySize> replyBytes{};
+        if (!Receive(replyBytes.data(), replyBytes.size())) {
+            Close();
+            return -1;
+        }
+        const auto reply = quillon::sim::wire::DecodeReplyHead(replyBytes);
+        if (!reply || reply->kind != kind ||
+            (reply->length != 0 && (kind != Kind::kRead || reply->length != length))) {
+            Close();
+            return -1;
+        }
+        if (reply->length != 0 && !Receive(in, reply->length)) {
+            Close();
+            return -1;
+        }
+        return reply->result;
+    }
+
+private:
+    bool Send(const uint8_t* data, std::size_t size) {
+        while (size > 0) {
+            const ssize_t sent = ::send(fd_, data, size, MSG_NOSIGNAL);
+            if (sent < 0 && errno == EINTR) {
+                continue;
+            }
+            if (sent <= 0) {
+                return false;
+            }
+            data += sent;
+            size -= static_cast<std::size_t>(sent);
+        }
+        return true;
+    }
+
+    bool Receive(uint8_t* data, std::size_t size) {
+        while (size > 0) {
+            const ssize_t got = ::recv(fd_, data, size, 0);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                return false;
+            }
+            data += got;
+            size -= static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+
+    int fd_ = -1;
+};
+
+std::mutex linkMutex;
+Link daemonLink;
+
+}  // namespace
+
+extern "C" {
+
+uint8_t ConnectDevice(uint8_t index, int32_t parameter) {
+    std::lock_guard lock(linkMutex);
+    if (!daemonLink.Open()) {
+        return 1;
+    }
+    const uint8_t header[9] = {index};
+    const int result = daemonLink.Exchange(Kind::kConnect, header, 0, parameter, nullptr, nullptr);
+    if (result != 0) {
+        daemonLink.Close();
+        return 1;
+    }
+    return 0;
+}
+
+uint8_t DisconnectDevice(uint32_t /*reserved*/) {
+    std::lock_guard lock(linkMutex);
+    if (daemonLink.IsOpen()) {
+        const uint8_t header[9] = {};
+        daemonLink.Exchange(Kind::kDisconnect, header, 0, 0, nullptr, nullptr);
+        daemonLink.Close();
+    }
+    return 0;
+}
+
+uint8_t WriteDataToDevice(const uint8_t* header, uint32_t length, const uint8_t* data) {
+    std::lock_guard lock(linkMutex);
+    if (!daemonLink.IsOpen() || header == nullptr || length > VESSA_MAX_TRANSFER ||
+        (length != 0 && data == nullptr)) {
+        return 0;
+    }
+    const int result = daemonLink.Exchange(Kind::kWrite, header, length, 0, data, nullptr);
+    return result < 0 ? uint8_t{0} : static_cast<uint8_t>(result);
+}
+
+uint8_t ReadDataFromDevice(const uint8_t* header, uint32_t length, uint8_t* buffer) {
+    std::lock_guard lock(linkMutex);
+    if (!daemonLink.IsOpen() || header == nullptr || length > VESSA_MAX_TRANSFER ||
+        (length != 0 && buffer == nullptr)) {
+        return 0;
+    }
+    const int result = daemonLink.Exchange(Kind::kRead, header, length, 0, nullptr, buffer);
+    return result < 0 ? uint8_t{0} : static_cast<uint8_t>(result);
+}
+
+}  // extern "C"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "sim/faults.h"
+
+namespace quillon::sim {
+
+// The 9 header bytes of a transfer: opcode, sub-command, P1..P7.
+struct CommandHeader {
+    uint8_t opcode = 0;
+    uint8_t sub = 0;
+    uint8_t p[8] = {};  // p[1]..p[7]; p[0] unused so that P(n) reads as in the protocol tables
+
+    static CommandHeader From(const uint8_t* bytes) {
+        CommandHeader header;
+        header.opcode = bytes[0];
+        header.sub = bytes[1];
+        for (int i = 1; i <= 7; ++i) {
+            header.p[i] = bytes[i + 1];
+        }
+        return header;
+    }
+    uint32_t Word(int high, int low) const { return uint32_t{p[high]} << 8 | p[low]; }
+};
+
+// The block or page a flash command addresses, for fault rules that name one.
+std::optional<uint32_t> CommandUnit(const CommandHeader& command);
+// Whether the command programs flash (the commands a write lie applies to).
+bool IsProgramCommand(const CommandHeader& command);
+
+// Where the bytes of a bulk read came from.
+struct ReadOrigin {
+    FlashId flash;
+    uint32_t address;
+};
+
+}  // namespace quillon::sim

@@ -1,0 +1,399 @@
+#include "sim/daemon/daemon.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+
+#include "sim/request_executor.h"
+#include "sim/scenario_file.h"
+#include "sim/socket_path.h"
+
+namespace quillon::sim {
+
+namespace {
+
+sockaddr_un Address(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path)) {
+        throw std::runtime_error(path + ": socket path too long");
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return address;
+}
+
+int ConnectTo(const std::string& path) {
+    const sockaddr_un address = Address(path);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int Listen(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0) {
+        if (!S_ISSOCK(info.st_mode)) {
+            throw std::runtime_error(path + ": exists and is not a socket");
+        }
+        if (const int other = ConnectTo(path); other >= 0) {
+            ::close(other);
+            throw std::runtime_error(path + ": another vessa-sim is serving it");
+        }
+        ::unlink(path.c_str());  // left behind by a daemon that did not stop cleanly
+    }
+    const sockaddr_un address = Address(path);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        listen(fd, 8) != 0) {
+        const std::string reason = std::strerror(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        throw std::runtime_error(path + ": cannot listen: " + reason);
+    }
+    return fd;
+}
+
+bool SendAll(int fd, const uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
+        if (sent <= 0) {
+            return false;
+        }
+        data += sent;
+        size -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+std::optional<FlashId> FlashByName(const std::string& name) {
+    if (name == "eflash")
+        return FlashId::kEFlash;
+    if (name == "external")
+        return FlashId::kExternalSpi;
+    if (name == "socket")
+        return FlashId::kSocket;
+    if (name == "pd")
+        return FlashId::kPd;
+    if (name == "board")
+        return FlashId::kBoard;
+    return std::nullopt;
+}
+
+bool Modifies(const std::array<uint8_t, 9>& header, wire::Kind kind) {
+    if (kind == wire::Kind::kWrite) {
+        return true;
+    }
+    return (header[0] == 0xF2 && header[1] == 0x1B) || (header[0] == 0xFC && header[1] == 0x02);
+}
+
+}  // namespace
+
+Daemon::Daemon(const DaemonOptions& options) : options_(options) {
+    board_ = std::make_unique<VirtualBoard>(LoadScenarioFile(options.scenarioFile));
+    board_->SetRealTime(options.realTime || board_->GetScenario().timing.realTime);
+    board_->SetTraceLimit(options.traceFile ? 64 : 0);
+    if (options.stateFolder) {
+        state_.emplace(*options.stateFolder);
+        state_->Load(*board_);
+        board_->ResetBoard();
+    }
+    if (options.traceFile) {
+        trace_ = std::fopen(options.traceFile->c_str(), "a");
+        if (trace_ == nullptr) {
+            throw std::runtime_error(options.traceFile->string() +
+                                     ": cannot be opened: " + std::strerror(errno));
+        }
+    }
+    controlListener_ = Listen(ControlSocketPath(options.socketPath));
+    if (board_->IsPlugged()) {
+        OpenDataSocket();
+    }
+}
+
+Daemon::~Daemon() {
+    CloseDataSocket();
+    if (controlListener_ >= 0) {
+        ::close(controlListener_);
+        ::unlink(ControlSocketPath(options_.socketPath).c_str());
+    }
+    if (trace_ != nullptr) {
+        std::fclose(trace_);
+    }
+}
+
+void Daemon::OpenDataSocket() {
+    if (dataListener_ < 0) {
+        dataListener_ = Listen(options_.socketPath);
+    }
+}
+
+void Daemon::CloseDataSocket() {
+    for (const auto& client : clients_) {
+        ::close(client->fd);
+    }
+    clients_.clear();
+    if (dataListener_ >= 0) {
+        ::close(dataListener_);
+        dataListener_ = -1;
+        ::unlink(options_.socketPath.c_str());
+    }
+}
+
+void Daemon::SaveState() {
+    if (state_ && dirty_) {
+        try {
+            state_->Save(*board_);
+            dirty_ = false;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "vessa-sim: %s\n", error.what());
+        }
+    }
+}
+
+void Daemon::Run(const std::atomic<bool>& stop) {
+    while (!stop) {
+        std::vector<pollfd> fds;
+        fds.push_back({controlListener_, POLLIN, 0});
+        if (dataListener_ >= 0) {
+            fds.push_back({dataListener_, POLLIN, 0});
+        }
+        for (const auto& client : clients_) {
+            fds.push_back({client->fd, POLLIN, 0});
+        }
+        const int ready = poll(fds.data(), fds.size(), 200);
+        if (ready < 0 && errno != EINTR) {
+            throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
+        }
+        if (ready <= 0) {
+            SaveState();  // idle: keep the state folder current
+            continue;
+        }
+        if (fds[0].revents != 0) {
+            AcceptControl();
+            continue;  // a control command may have closed the data side
+        }
+        std::size_t at = 1;
+        if (dataListener_ >= 0) {
+            if (fds[1].revents != 0) {
+                AcceptData();
+            }
+            at = 2;
+        }
+        std::vector<int> drop;
+        for (; at < fds.size(); ++at) {
+            if (fds[at].revents == 0) {
+                continue;
+            }
+            for (const auto& client : clients_) {
+                if (client->fd == fds[at].fd && !ServeClient(*client)) {
+                    drop.push_back(client->fd);
+                }
+            }
+            if (!board_->IsPlugged()) {
+                break;
+            }
+        }
+        if (!board_->IsPlugged()) {
+            CloseDataSocket();  // pulled out: every client loses its board
+            continue;
+        }
+        for (int fd : drop) {
+            std::erase_if(clients_, [fd](const auto& client) {
+                if (client->fd == fd) {
+                    ::close(fd);
+                    return true;
+                }
+                return false;
+            });
+        }
+    }
+    dirty_ = true;
+    SaveState();
+}
+
+void Daemon::AcceptData() {
+    const int fd = accept4(dataListener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0) {
+        clients_.push_back(std::make_unique<Client>(Client{fd, {}}));
+    }
+}
+
+void Daemon::AcceptControl() {
+    const int fd = accept4(controlListener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    timeval timeout{2, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+    std::string line;
+    char c = 0;
+    while (line.size() < 4096 && ::recv(fd, &c, 1, 0) == 1 && c != '\n') {
+        line.push_back(c);
+    }
+    const std::string reply = Control(line) + "\n";
+    SendAll(fd, reinterpret_cast<const uint8_t*>(reply.data()), reply.size());
+    ::close(fd);
+}
+
+bool Daemon::ServeClient(Client& client) {
+    uint8_t buffer[1 << 16];
+    const ssize_t got = ::recv(client.fd, buffer, sizeof(buffer), 0);
+    if (got <= 0) {
+        return got < 0 && errno == EINTR;
+    }
+    std::span<const uint8_t> bytes(buffer, static_cast<std::size_t>(got));
+    while (!bytes.empty()) {
+        bytes = bytes.subspan(client.decoder.Feed(bytes));
+        if (client.decoder.Failed()) {
+            std::fprintf(stderr, "vessa-sim: dropping a client: %s\n",
+                         client.decoder.Error().c_str());
+            return false;
+        }
+        if (!client.decoder.HasRequest()) {
+            continue;
+        }
+        const wire::Request request = client.decoder.Next();
+        const uint8_t result = ExecuteRequest(*board_, request, replyData_);
+        dirty_ = dirty_ || Modifies(request.header, request.kind);
+        WriteTrace();
+        const auto head =
+            wire::EncodeReplyHead(request.kind, result, static_cast<uint32_t>(replyData_.size()));
+        if (!SendAll(client.fd, head.data(), head.size()) ||
+            !SendAll(client.fd, replyData_.data(), replyData_.size())) {
+            return false;
+        }
+        if (!board_->IsPlugged()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Daemon::WriteTrace() {
+    if (trace_ == nullptr || board_->Trace().empty()) {
+        return;
+    }
+    const TraceEntry& entry = board_->Trace().back();
+    for (uint8_t byte : entry.header) {
+        std::fprintf(trace_, "%02X ", byte);
+    }
+    std::fprintf(trace_, "dir=%u len=%u result=%u digest=%016llX\n", entry.direction, entry.length,
+                 entry.result, static_cast<unsigned long long>(entry.digest));
+    std::fflush(trace_);
+    board_->ClearTrace();
+}
+
+std::string Daemon::Control(const std::string& line) {
+    std::istringstream stream(line);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) {
+        words.push_back(word);
+    }
+    if (words.empty()) {
+        return "error: empty command";
+    }
+    const std::string& verb = words[0];
+    try {
+        if (verb == "power" && words.size() == 2 && (words[1] == "on" || words[1] == "off")) {
+            board_->SetTargetPower(words[1] == "on");
+            return "ok target power " + words[1];
+        }
+        if (verb == "unplug" && words.size() == 1) {
+            board_->Unplug();
+            CloseDataSocket();
+            return "ok unplugged";
+        }
+        if (verb == "plug" && words.size() == 1) {
+            board_->Plug();
+            board_->ResetBoard();
+            OpenDataSocket();
+            return "ok plugged";
+        }
+        if (verb == "fault" && words.size() == 2 && words[1] == "clear") {
+            board_->ClearFaults();
+            return "ok faults cleared";
+        }
+        if (verb == "fault" && words.size() >= 2) {
+            std::vector<std::pair<std::string, std::string>> keys;
+            for (std::size_t i = 1; i < words.size(); ++i) {
+                const auto equals = words[i].find('=');
+                if (equals == std::string::npos) {
+                    return "error: fault: expected key=value, got '" + words[i] + "'";
+                }
+                keys.emplace_back(words[i].substr(0, equals), words[i].substr(equals + 1));
+            }
+            board_->AddFault(ParseFaultRule(keys, "fault"));
+            return "ok fault added";
+        }
+        if ((verb == "dump" || verb == "load") && words.size() == 3) {
+            const auto id = FlashByName(words[1]);
+            if (!id || board_->Flash(*id).empty()) {
+                return "error: no flash '" + words[1] +
+                       "' fitted (eflash, external, socket, pd, board)";
+            }
+            if (verb == "dump") {
+                WriteFileAtomically(words[2], board_->Flash(*id));
+                return "ok dumped " + std::to_string(board_->Flash(*id).size()) + " bytes";
+            }
+            ReadExactFile(words[2], board_->Flash(*id));
+            dirty_ = true;
+            if (*id == FlashId::kBoard) {
+                board_->ResetBoard();
+            }
+            return "ok loaded " + std::to_string(board_->Flash(*id).size()) + " bytes";
+        }
+        if (verb == "stats" && words.size() == 1) {
+            const BoardStats& stats = board_->Stats();
+            std::ostringstream out;
+            out << "ok transfers=" << stats.transfers << " failed=" << stats.failedTransfers
+                << " bytes_to_board=" << stats.bytesToBoard
+                << " bytes_from_board=" << stats.bytesFromBoard
+                << " device_ms=" << stats.deviceNs / 1'000'000
+                << " plugged=" << (board_->IsPlugged() ? "yes" : "no")
+                << " powered=" << (board_->TargetPowered() ? "yes" : "no");
+            return out.str();
+        }
+    } catch (const std::exception& error) {
+        return std::string("error: ") + error.what();
+    }
+    return "error: unknown command '" + line + "'";
+}
+
+std::string SendControl(const std::string& dataSocket, const std::string& line) {
+    const std::string path = ControlSocketPath(dataSocket);
+    const int fd = ConnectTo(path);
+    if (fd < 0) {
+        throw std::runtime_error("no vessa-sim answers on " + path);
+    }
+    const std::string request = line + "\n";
+    SendAll(fd, reinterpret_cast<const uint8_t*>(request.data()), request.size());
+    std::string reply;
+    char buffer[512];
+    for (ssize_t got; (got = ::recv(fd, buffer, sizeof(buffer), 0)) > 0;) {
+        reply.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    while (!reply.empty() && reply.back() == '\n') {
+        reply.pop_back();
+    }
+    return reply;
+}
+
+}  // namespace quillon::sim

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/daemon/state_store.h"
+#include "sim/virtual_board.h"
+#include "sim/wire_protocol.h"
+
+namespace quillon::sim {
+
+struct DaemonOptions {
+    std::filesystem::path scenarioFile;
+    std::optional<std::filesystem::path> stateFolder;
+    std::string socketPath;
+    std::optional<std::filesystem::path> traceFile;
+    bool realTime = false;
+};
+
+// vessa-sim serve: one virtual board behind a data socket (the driver library's clients)
+// and a control socket (power, plug, faults, dump/load, stats). Single-threaded: requests
+// are served one at a time, in arrival order.
+class Daemon {
+public:
+    explicit Daemon(const DaemonOptions& options);  // throws on a bad scenario or state
+    ~Daemon();
+    Daemon(const Daemon&) = delete;
+    Daemon& operator=(const Daemon&) = delete;
+
+    // Serves until `stop` becomes true; then saves the state.
+    void Run(const std::atomic<bool>& stop);
+    // One control command line; the reply starts with "ok" or "error:".
+    std::string Control(const std::string& line);
+
+    VirtualBoard& Board() { return *board_; }
+
+private:
+    struct Client {
+        int fd;
+        wire::RequestDecoder decoder;
+    };
+    void OpenDataSocket();
+    void CloseDataSocket();
+    void AcceptData();
+    void AcceptControl();
+    bool ServeClient(Client& client);  // false: drop the client
+    void WriteTrace();
+    void SaveState();
+
+    DaemonOptions options_;
+    std::unique_ptr<VirtualBoard> board_;
+    std::optional<StateStore> state_;
+    int dataListener_ = -1;
+    int controlListener_ = -1;
+    std::vector<std::unique_ptr<Client>> clients_;
+    std::FILE* trace_ = nullptr;
+    bool dirty_ = false;
+    std::vector<uint8_t> replyData_;
+};
+
+// Sends one control command to a running daemon; returns its reply, or throws when no daemon
+// answers on the control socket.
+std::string SendControl(const std::string& dataSocket, const std::string& line);
+
+}  // namespace quillon::sim

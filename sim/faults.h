@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace quillon::sim {
+
+// The memories of the board and its targets.
+enum class FlashId {
+    kEFlash,       // the controller's embedded flash
+    kExternalSpi,  // the SPI part behind the controller
+    kSocket,       // the part in the board's FSPI socket
+    kPd,           // the USB-PD controller's flash
+    kBoard,        // the board's own flash (parameter record)
+};
+
+enum class FaultKind {
+    kFailTransfer,  // matching transfers report failure (always, `times` times, or at `rate`)
+    kUnstableRead,  // bytes of a flash range read back with random bit flips at `rate`
+    kStuckBits,     // `bits` of the bytes in a flash range stay 1: program cannot clear them
+    kWriteLie,      // matching program transfers report success and write nothing
+    kPowerLoss,     // target power drops after `afterTransfers` further transfers
+    kUnplug,        // the board is pulled out after `afterTransfers` further transfers
+};
+
+// One injected fault. Faults are seeded (VirtualBoard::SeedFaults) and so repeatable.
+struct FaultRule {
+    FaultKind kind = FaultKind::kFailTransfer;
+
+    // Which transfers a kFailTransfer or kWriteLie rule matches; unset matches any.
+    std::optional<uint8_t> opcode;
+    std::optional<uint8_t> subCommand;
+    // Block number of a target flash command, or page number of a USB-PD flash command.
+    std::optional<uint32_t> unit;
+
+    uint32_t times = 0;  // kFailTransfer: fail this many matches, then pass; 0 = no limit
+    double rate = 0.0;   // kFailTransfer: chance per match (0 = always); kUnstableRead: per byte
+
+    uint32_t afterTransfers = 0;  // kPowerLoss, kUnplug
+
+    // kUnstableRead, kStuckBits: the bytes affected.
+    FlashId flash = FlashId::kExternalSpi;
+    uint32_t address = 0;
+    uint32_t length = 1;
+    uint8_t bits = 0xFF;  // kStuckBits: the bits that stay 1
+};
+
+}  // namespace quillon::sim

@@ -1,0 +1,160 @@
+#include "target/chip_groups.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <vector>
+
+namespace quillon {
+
+namespace {
+
+struct Series {
+    std::string_view name;                 // three hex digits followed by x
+    std::vector<uint16_t> furtherMembers;  // members whose code begins otherwise
+};
+
+// The chip series.
+const std::vector<Series>& SeriesTable() {
+    static const std::vector<Series> table = {
+        {"1FDx", {0x1F62}},
+        {"91Fx", {}},
+        {"11Ax", {0x1194, 0x11ED, 0x1142, 0x115A, 0x11D9, 0x1152, 0x11D3, 0x1140}},
+        {"11Cx", {0x11DD, 0x11D6, 0x1199}},
+        {"110x", {0x1192, 0x114A, 0x118E}},
+        {"116x", {0x11B5}},
+        {"1F5x", {}},
+        {"117x", {0x115E}},
+        {"327x", {}},
+        {"1FBx", {}},
+        {"917x", {0x91E9, 0x915E}},
+        {"914x", {0x9103, 0x91A2, 0x9134, 0x91D1}},
+        {"91Bx", {0x9104, 0x9121, 0x9193}},
+        {"D17x", {}},
+        {"D1Cx", {0xD108, 0xD110, 0xD1DD, 0xD101, 0xD107}},
+        {"02Dx", {0x0232}},
+        {"027x", {}},
+        {"FE5x", {}},
+        {"1B2x", {}},
+        {"1B6x", {0x1BD2, 0x1BC5}},
+        {"1B5x", {0x1BDC, 0x1BCF, 0x1B1B, 0x1B88, 0x1BFA}},
+        {"021x", {0x0245, 0x02FF, 0x0230, 0x023E}},
+        {"325x", {}},
+        {"32Cx", {}},
+        {"4C8x", {0x4CE1}},
+        {"4C7x", {0x4C40, 0x4CED}},
+    };
+    return table;
+}
+
+// Members of a group: the union of whole families, series and single chips.
+struct Members {
+    std::vector<uint8_t> families;
+    std::vector<std::string_view> series;
+    std::vector<uint16_t> chips;
+};
+
+struct Group {
+    ChipGroup group;
+    Members members;
+};
+
+const std::vector<Group>& GroupTable() {
+    static const std::vector<Group> table = {
+        {ChipGroup::KnownFamilies,
+         {{0x84, 0x4C, 0x1F, 0x77, 0xD1, 0x91, 0x11, 0x32, 0x02, 0x9F, 0x1B, 0x92, 0x8D, 0xFE, 0x5D,
+           0x78, 0x83, 0xD3, 0xCB},
+          {},
+          {}}},
+        {ChipGroup::EFlashOnly, {{}, {}, {0x4C8A, 0x4CE1, 0x4C40, 0x4CED}}},
+        {ChipGroup::RomCodeFamilies, {{}, {"1FDx", "91Fx", "11Ax", "11Cx", "110x", "116x"}, {}}},
+        {ChipGroup::EflashSizedFamilies,
+         {{},
+          {"1FDx", "91Fx", "11Ax", "11Cx", "110x", "116x",  // RomCodeFamilies
+           "325x", "32Cx", "4C8x", "4C7x", "D17x", "D1Cx"},
+          {}}},
+        {ChipGroup::BankSize,
+         {{},
+          {},
+          {0x1194, 0x11ED, 0x1142, 0x11DD, 0x1103, 0x1192, 0x114A, 0x118E, 0x11B5, 0x11C0, 0x11D6,
+           0x1199, 0x115A, 0x11AC, 0x11D9}}},
+        {ChipGroup::LargeFlashFamilies, {{0x5D, 0x78, 0x83, 0xD3, 0xCB}, {}, {}}},
+    };
+    return table;
+}
+
+// No-wait chips; series 1FBx counts only over KBS.
+const Members kNoWait = {
+    {0x77, 0x5D, 0x78, 0x83, 0xD3, 0xCB}, {"327x", "117x", "917x", "914x", "91Bx"}, {}};
+constexpr std::string_view kNoWaitOverKbs = "1FBx";
+constexpr int kConnectModeKbs = 1;
+
+const std::initializer_list<std::string_view> kQuickModeExceptionSeries = {"1F5x", "117x", "327x"};
+
+template <typename T>
+bool Contains(const std::vector<T>& list, T value) {
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+bool IsMember(const Members& group, uint16_t c) {
+    return Contains(group.chips, c) ||
+           std::any_of(group.families.begin(), group.families.end(),
+                       [c](uint8_t family) { return IsOfFamily(c, family); }) ||
+           std::any_of(group.series.begin(), group.series.end(),
+                       [c](std::string_view series) { return IsInSeries(c, series); });
+}
+
+// The three leading hex digits of a series name; false when the name is malformed.
+bool SeriesPrefix(std::string_view name, uint16_t& prefix) {
+    if (name.size() != 4 || (name[3] != 'x' && name[3] != 'X')) {
+        return false;
+    }
+    prefix = 0;
+    for (char digit : name.substr(0, 3)) {
+        int value = -1;
+        if (digit >= '0' && digit <= '9') {
+            value = digit - '0';
+        } else if (digit >= 'A' && digit <= 'F') {
+            value = digit - 'A' + 10;
+        } else if (digit >= 'a' && digit <= 'f') {
+            value = digit - 'a' + 10;
+        } else {
+            return false;
+        }
+        prefix = static_cast<uint16_t>((prefix << 4) | value);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsInSeries(uint16_t c, std::string_view series) {
+    const auto& table = SeriesTable();
+    const auto entry = std::find_if(table.begin(), table.end(),
+                                    [series](const Series& s) { return s.name == series; });
+    uint16_t prefix = 0;
+    if (entry == table.end() || !SeriesPrefix(entry->name, prefix)) {
+        return false;
+    }
+    return (c >> 4) == prefix || Contains(entry->furtherMembers, c);
+}
+
+bool IsInGroup(ChipGroup group, uint16_t c) {
+    for (const auto& entry : GroupTable()) {
+        if (entry.group == group) {
+            return IsMember(entry.members, c);
+        }
+    }
+    return false;
+}
+
+bool IsNoWaitChip(uint16_t c, int connectMode) {
+    return IsMember(kNoWait, c) ||
+           (connectMode == kConnectModeKbs && IsInSeries(c, kNoWaitOverKbs));
+}
+
+bool IsQuickModeException(uint16_t c, uint8_t v) {
+    return v == 0 && std::any_of(kQuickModeExceptionSeries.begin(), kQuickModeExceptionSeries.end(),
+                                 [c](std::string_view series) { return IsInSeries(c, series); });
+}
+
+}  // namespace quillon

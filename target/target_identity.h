@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "board/chip_id_strings.h"
+
+namespace quillon {
+
+// The identity of the connected controller. ChipCode and ChipVersion are the first two
+// slots of the identification table, so the chip-ID reads fill them in place.
+struct TargetIdentity {
+    ChipIdStrings chipIdStrings;  // slot 0 = ChipCode, slot 1 = ChipVersion
+    uint8_t flashConfigByte = 0;  // target register 0x1080, read on flash-mode entry
+    uint8_t eFlashSizeCode = 0;   // 0..3, bank-size chips only
+    uint8_t pdFlashVariant = 0;   // 0..3, from the USB-PD chip ID
+
+    // Four upper-case hex digits: family byte, then second chip-ID byte.
+    const std::string& ChipCode() const { return chipIdStrings[kSlotChipCode]; }
+    // Two upper-case hex digits: third chip-ID byte.
+    const std::string& ChipVersion() const { return chipIdStrings[kSlotChipVersion]; }
+    // ChipCode read as hexadecimal; 0 (no family of any group) when it is not hex.
+    uint16_t C() const;
+    // ChipVersion read as hexadecimal; 0 when it is not hex.
+    uint8_t V() const;
+};
+
+// Reads up to `maxDigits` hex digits; nothing when the text is empty, too long or not hex.
+bool ParseHexText(const std::string& text, std::size_t maxDigits, uint32_t& value);
+
+}  // namespace quillon

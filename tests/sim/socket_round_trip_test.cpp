@@ -1,0 +1,192 @@
+// The driver library as the program uses it: loaded with dlopen, reached only through the
+// entry points of board/driver_api.h, talking to a vessa-sim daemon on a private socket.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <numeric>
+#include <thread>
+#include <vector>
+
+#include "board/driver_api.h"
+#include "sim/daemon/daemon.h"
+
+namespace quillon::sim {
+namespace {
+
+struct LibraryCloser {
+    void operator()(void* handle) const { dlclose(handle); }
+};
+using Library = std::unique_ptr<void, LibraryCloser>;
+
+// A daemon serving a scenario on a private socket, in a thread of the test.
+class ServedDaemon {
+public:
+    ServedDaemon(const std::filesystem::path& folder, const std::string& scenario) {
+        DaemonOptions options;
+        options.scenarioFile = std::string(QUILLON_TEST_SCENARIO_DIR) + "/" + scenario;
+        options.socketPath = (folder / "vessa.sock").string();
+        options.stateFolder = folder / "state";
+        daemon_ = std::make_unique<Daemon>(options);
+        thread_ = std::thread([this] { daemon_->Run(stop_); });
+    }
+    ~ServedDaemon() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::unique_ptr<Daemon> daemon_;
+    std::thread thread_;
+};
+
+class SocketRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quillon-sim-test.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        socket_ = (folder_ / "vessa.sock").string();
+        setenv("VESSA_SIM_SOCKET", socket_.c_str(), 1);
+        library_.reset(dlopen(QUILLON_TEST_DRIVER_LIBRARY, RTLD_NOW | RTLD_LOCAL));
+        ASSERT_TRUE(library_) << dlerror();
+        driver_.connectDevice =
+            reinterpret_cast<VessaConnectDeviceFn>(dlsym(library_.get(), "ConnectDevice"));
+        driver_.disconnectDevice =
+            reinterpret_cast<VessaDisconnectDeviceFn>(dlsym(library_.get(), "DisconnectDevice"));
+        driver_.writeDataToDevice =
+            reinterpret_cast<VessaWriteDataToDeviceFn>(dlsym(library_.get(), "WriteDataToDevice"));
+        driver_.readDataFromDevice = reinterpret_cast<VessaReadDataFromDeviceFn>(
+            dlsym(library_.get(), "ReadDataFromDevice"));
+        ASSERT_TRUE(driver_.connectDevice && driver_.disconnectDevice &&
+                    driver_.writeDataToDevice && driver_.readDataFromDevice);
+    }
+    void TearDown() override {
+        if (driver_.disconnectDevice != nullptr) {
+            driver_.disconnectDevice(0);
+        }
+        std::filesystem::remove_all(folder_);
+    }
+    uint8_t Read(std::array<uint8_t, 9> header, std::vector<uint8_t>& buffer) {
+        return driver_.readDataFromDevice(header.data(), static_cast<uint32_t>(buffer.size()),
+                                          buffer.data());
+    }
+    uint8_t Write(std::array<uint8_t, 9> header, const std::vector<uint8_t>& data) {
+        return driver_.writeDataToDevice(header.data(), static_cast<uint32_t>(data.size()),
+                                         data.data());
+    }
+    std::string Control(const std::string& line) { return SendControl(socket_, line); }
+
+    std::filesystem::path folder_;
+    std::string socket_;
+    Library library_;
+    VessaDriverFunctions driver_{};
+};
+
+TEST_F(SocketRoundTrip, TheLibraryExportsExactlyTheFourEntryPoints) {
+    EXPECT_EQ(dlsym(library_.get(), "_ZN7quillon3sim4wire17EncodeRequestHeadENS1_4KindEPKhji"),
+              nullptr);
+}
+
+TEST_F(SocketRoundTrip, WithoutADaemonConnectFailsLikeNoBoard) {
+    EXPECT_EQ(driver_.connectDevice(0, 9000), 1);
+    std::vector<uint8_t> firmware(4);
+    EXPECT_EQ(Read({0xF0, 0x02}, firmware), 0);
+}
+
+TEST_F(SocketRoundTrip, BlocksTravelBothWaysAndTheResultsComeBackUnchanged) {
+    ServedDaemon daemon(folder_, "default.ini");
+    ASSERT_EQ(driver_.connectDevice(0, 9000), 0);
+    std::vector<uint8_t> firmware(4);
+    ASSERT_EQ(Read({0xF0, 0x02}, firmware), 1);
+    EXPECT_EQ(firmware, (std::vector<uint8_t>{0x02, 0x15, 0x01, 0x00}));
+
+    std::vector<uint8_t> block(65536);
+    std::iota(block.begin(), block.end(), 0);
+    ASSERT_EQ(Write({0xF2, 0x04, 0x00, 0x01, 0x00}, block), 1);  // WriteBlock, block 1
+    std::vector<uint8_t> back(65536);
+    ASSERT_EQ(Read({0xF2, 0x02, 0x01, 0x00}, back), 1);
+    EXPECT_EQ(back, block);
+
+    std::vector<uint8_t> chipId(4, 0xEE);  // a wrong length fails and leaves the buffer alone
+    EXPECT_EQ(Read({0xF2, 0x00}, chipId), 0);
+    EXPECT_EQ(chipId[0], 0xEE);
+    std::vector<uint8_t> tooLong(65537);
+    EXPECT_EQ(Read({0xF2, 0x02}, tooLong), 0);
+    std::vector<uint8_t> id(3);
+    EXPECT_EQ(Read({0xF2, 0x00}, id), 1);  // the link survives refused transfers
+    EXPECT_EQ(driver_.readDataFromDevice(nullptr, 3, id.data()), 0);
+    EXPECT_EQ(Control("stats").rfind("ok transfers=", 0), 0u);
+}
+
+TEST_F(SocketRoundTrip, PowerAndPlugChangeWhileTheClientIsConnected) {
+    ServedDaemon daemon(folder_, "default.ini");
+    ASSERT_EQ(driver_.connectDevice(0, 9000), 0);
+    std::vector<uint8_t> id(3);
+    ASSERT_EQ(Read({0xF3, 0x00}, id), 1);
+
+    EXPECT_EQ(Control("power off"), "ok target power off");
+    EXPECT_EQ(Read({0xF3, 0x00}, id), 0);
+    EXPECT_EQ(Control("power on"), "ok target power on");
+    EXPECT_EQ(Read({0xF3, 0x00}, id), 1);
+
+    EXPECT_EQ(Control("unplug"), "ok unplugged");
+    EXPECT_FALSE(std::filesystem::exists(socket_));
+    EXPECT_EQ(Read({0xF3, 0x00}, id), 0);
+    EXPECT_EQ(driver_.connectDevice(0, 9000), 1);
+    EXPECT_EQ(Control("plug"), "ok plugged");
+    EXPECT_TRUE(std::filesystem::exists(socket_));
+    EXPECT_EQ(Read({0xF3, 0x00}, id), 0);  // the old handle died with the cable
+    ASSERT_EQ(driver_.connectDevice(0, 9000), 0);
+    EXPECT_EQ(Read({0xF3, 0x00}, id), 1);
+}
+
+TEST_F(SocketRoundTrip, FaultsAndFlashFilesThroughTheControlSocket) {
+    ServedDaemon daemon(folder_, "default.ini");
+    ASSERT_EQ(driver_.connectDevice(0, 9000), 0);
+    EXPECT_EQ(Control("fault kind=fail_transfer sub=00 times=1"), "ok fault added");
+    std::vector<uint8_t> id(3);
+    EXPECT_EQ(Read({0xF3, 0x00}, id), 0);
+    EXPECT_EQ(Read({0xF3, 0x00}, id), 1);
+    EXPECT_EQ(Control("fault kind=melt").rfind("error: fault: unknown fault kind", 0), 0u);
+
+    const std::string image = (folder_ / "image.bin").string();
+    std::vector<uint8_t> content(4 << 20, 0x00);
+    content[0x10000] = 0x12;
+    {
+        std::FILE* file = std::fopen(image.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(content.data(), 1, content.size(), file);
+        std::fclose(file);
+    }
+    EXPECT_EQ(Control("load external " + image), "ok loaded 4194304 bytes");
+    std::vector<uint8_t> block(65536);
+    ASSERT_EQ(Read({0xF2, 0x02, 0x01}, block), 1);
+    EXPECT_EQ(block[0], 0x12);
+    EXPECT_EQ(Control("load eflash " + image).rfind("error: ", 0), 0u);  // 128 KiB flash
+    EXPECT_EQ(Control("dump pd " + image).rfind("error: no flash 'pd'", 0), 0u);
+}
+
+TEST_F(SocketRoundTrip, FlashContentsSurviveARestartWithTheSameStateFolder) {
+    {
+        ServedDaemon daemon(folder_, "default.ini");
+        ASSERT_EQ(driver_.connectDevice(0, 9000), 0);
+        ASSERT_EQ(Write({0xF2, 0x04, 0x00, 0x02, 0x00}, std::vector<uint8_t>(256, 0x00)), 1);
+        driver_.disconnectDevice(0);
+    }
+    ServedDaemon daemon(folder_, "default.ini");
+    ASSERT_EQ(driver_.connectDevice(0, 9000), 0);
+    std::vector<uint8_t> block(65536);
+    ASSERT_EQ(Read({0xF2, 0x02, 0x02}, block), 1);
+    EXPECT_EQ(block[0], 0x00);
+    EXPECT_EQ(block[256], 0xFF);
+}
+
+}  // namespace
+}  // namespace quillon::sim
