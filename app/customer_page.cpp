@@ -7,6 +7,7 @@
 
 #include "app/log_pane.h"
 #include "app/widget_helpers.h"
+#include "station/station.h"
 
 namespace quillon {
 
@@ -60,6 +61,12 @@ CustomerPage::CustomerPage(QWidget* parent) : QWidget(parent) {
         ButtonGroup(this, "GroupBox_TargetBoard", "Target Board (MB)", {controls_.readRom}), 1);
     row->addWidget(ButtonGroup(this, "GroupBox_Backup", "Backup", {controls_.backup}), 1);
     column->addLayout(row);
+}
+
+void CustomerPage::ConnectTo(Station& station) {
+    // LoadFile is the main page's Load.
+    connect(controls_.loadFile, &QPushButton::clicked, this,
+            [&station] { station.RunHandler([&] { station.LoadImage(); }); });
 }
 
 }  // namespace quillon

@@ -7,6 +7,7 @@ class QPushButton;
 namespace quillon {
 
 class LogPaneWidget;
+class Station;
 
 // The customer page (TabControl_Tandra): a filtered copy of the log and the few buttons a
 // line operator needs.
@@ -24,6 +25,9 @@ public:
     explicit CustomerPage(QWidget* parent = nullptr);
 
     const Controls& Widgets() const { return controls_; }
+
+    // Forwards the buttons' clicks to the station.
+    void ConnectTo(Station& station);
 
 private:
     Controls controls_;

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "app/widget_helpers.h"
@@ -245,6 +246,23 @@ void MainPage::ConnectTo(Station& station) {
 
     connect(controls_.stop, &QPushButton::clicked, this,
             [&station] { station.RunHandler([&] { station.RequestStop(); }); });
+
+    // File commands.
+    const std::pair<QPushButton*, void (Station::*)()> fileButtons[] = {
+        {controls_.load, &Station::LoadImage},
+        {controls_.save, &Station::SaveReadBuffer},
+        {controls_.confirm, &Station::ConfirmImage}};
+    for (const auto& [button, call] : fileButtons) {
+        connect(button, &QPushButton::clicked, this,
+                [&station, call = call] { station.RunHandler([&] { (station.*call)(); }); });
+    }
+    // Ctrl+Alt+R reloads the last image while the window has the focus; the system-wide
+    // hot key of the shell calls the same Station::ReloadLastImage.
+    auto* reload = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), this);
+    reload->setObjectName("HotKey_ReloadLastImage");
+    reload->setContext(Qt::ApplicationShortcut);
+    connect(reload, &QShortcut::activated, this,
+            [&station] { station.RunHandler([&] { station.ReloadLastImage(); }); });
 }
 
 }  // namespace quillon

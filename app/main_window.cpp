@@ -57,6 +57,7 @@ MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(pa
     station_ = std::make_unique<Station>(*this, clock_, *timer_, std::move(options));
     mainPage_->ConnectTo(*station_);
     setupPage_->ConnectTo(*station_);
+    customerPage_->ConnectTo(*station_);
     ConnectWindowControls();
     ControlsChanged();
 

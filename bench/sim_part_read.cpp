@@ -12,8 +12,8 @@ void BM_Read16MiBPart(benchmark::State& state) {
     std::vector<uint8_t> image(16u << 20);
     for (auto _ : state) {
         for (uint32_t block = 0; block < 256; ++block) {
-            const uint8_t header[9] = {0xF2, 0x12, static_cast<uint8_t>(block), 0x00, 0, 0,
-                                       static_cast<uint8_t>(block >> 8)};
+            const uint8_t header[9] = {0xF2, 0x12, static_cast<uint8_t>(block),     0x00,
+                                       0,    0,    static_cast<uint8_t>(block >> 8)};
             if (board.read(header, 65536, image.data() + block * 65536) != 1) {
                 state.SkipWithError("transfer failed");
                 return;

@@ -5,13 +5,21 @@
 #include "config/settings_export.h"
 #include "config/settings_location.h"
 #include "config/sqlite_settings_store.h"
+#include "image/file_commands.h"
 #include "station/startup_load.h"
 
 namespace quillon {
 
-Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, StationOptions options)
+Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, StationOptions options,
+                 DriverLoader driverLoader)
     : panel_(panel), clock_(clock), timer_(timer), options_(std::move(options)), log_(panel) {
     OpenSettings();
+    link_ = std::make_unique<BoardLink>(std::move(driverLoader), panel_);
+    board_ = std::make_unique<BoardCommands>(*link_, *store_, log_, timer_);
+    hooks_.reloadLastFile = [this](const std::string& path) {
+        auto context = MakeImageContext();
+        return ReloadAtStartup(context, path);
+    };
     flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
     typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_, log_);
     hooks_.fillDeviceBox = [this] { FillDeviceBoxFromStore(); };
@@ -59,6 +67,42 @@ void Station::ShowError(const std::string& text) {
     panel_.ShowMessage(MessageKind::Error, kCaption, text);
 }
 
+ImageContext Station::MakeImageContext() {
+    return ImageContext{image_,
+                        *store_,
+                        panel_,
+                        log_,
+                        timer_,
+                        *board_,
+                        identity_,
+                        eflash_,
+                        cache_.flashblock,
+                        cache_.commandModeRead,
+                        controls_.setup.assignedAddress,
+                        PathBox{controls_.main.filePathText, controls_.main.filePathHint}};
+}
+
+void Station::LoadImage() {
+    auto context = MakeImageContext();
+    quillon::LoadImage(context);
+}
+
+void Station::ReloadLastImage() {
+    auto context = MakeImageContext();
+    quillon::ReloadLastImage(context);
+}
+
+void Station::ConfirmImage() {
+    ClearStop();
+    auto context = MakeImageContext();
+    quillon::ConfirmImage(context);
+}
+
+void Station::SaveReadBuffer() {
+    auto context = MakeImageContext();
+    quillon::SaveReadBuffer(context);
+}
+
 void Station::RunHandler(const std::function<void()>& handler) {
     try {
         handler();
@@ -76,7 +120,7 @@ void Station::RunStartup() {
     auto& window = controls_.window;
     window.caption = std::string(kCaption) + " " + kVersion;
     window.aboutVersion = std::string("Version : ") + kVersion;
-    chipIdStrings_[0] = "0";
+    identity_.chipIdStrings[0] = "0";
 
     ReportSettingsFileProblem();
     // A settings error ends the load; the window still comes up and runs on.

@@ -7,12 +7,19 @@
 #include <optional>
 #include <string>
 
+#include "board/board_commands.h"
+#include "board/board_link.h"
+#include "board/driver_loader.h"
 #include "config/flash_database.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "config/type_page.h"
+#include "image/image_context.h"
+#include "image/image_state.h"
 #include "station/control_state.h"
 #include "station/startup_hooks.h"
+#include "target/eflash_facts.h"
+#include "target/target_identity.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
 #include "ui/message_log.h"
@@ -36,7 +43,9 @@ public:
     static constexpr int kHeightWithLog = 625;
     static constexpr int kHeightWithoutLog = 470;
 
-    Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, StationOptions options);
+    // `driverLoader` binds the board's driver library when the board is bound.
+    Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, StationOptions options,
+            DriverLoader driverLoader = SystemDriverLoader());
     ~Station();
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
@@ -62,6 +71,15 @@ public:
     bool StopRequested() const { return stopRequested_; }
     // Each operation clears the request when it starts.
     void ClearStop() { stopRequested_ = false; }
+
+    // File commands of the main page (Load also serves the customer page's LoadFile).
+    void LoadImage();
+    // Loads and merges the last image file again (Ctrl+Alt+R, Auto Flash, ROM-key chips).
+    void ReloadLastImage();
+    // Compares ReadBuffer with ImageBuffer over the used blocks.
+    void ConfirmImage();
+    // Writes ReadBuffer to a file the operator chooses.
+    void SaveReadBuffer();
 
     // One of the five main-page boxes was clicked: stores its state at once.
     void OnCheckBoxClicked(StepCheckBox which, bool checked);
@@ -95,12 +113,14 @@ public:
     void OpenTypePage();
     void AcceptTypePage();
     void CancelTypePage();
-    // Whether the operations address the controller's eFlash (the device box then leaves
-    // the manufacturer out).
-    bool InternalFlashSelected() const { return internalFlashSelected_; }
-    void SetInternalFlashSelected(bool selected) { internalFlashSelected_ = selected; }
 
-    std::array<std::string, 7>& ChipIdStrings() { return chipIdStrings_; }
+    std::array<std::string, 7>& ChipIdStrings() { return identity_.chipIdStrings; }
+    TargetIdentity& Identity() { return identity_; }
+    EFlashFacts& EFlash() { return eflash_; }
+    ImageState& Image() { return image_; }
+    const ImageState& Image() const { return image_; }
+    BoardLink& Link() { return *link_; }
+    BoardCommands& Board() { return *board_; }
     bool InFlashMode() const { return inFlashMode_; }
     bool MainPageActive() const { return mainPageActive_; }
 
@@ -112,6 +132,8 @@ private:
     void FillDeviceBoxFromStore();
     void ShowParameterVersion();
     void SetDeviceBox(std::vector<std::string> lines);
+    // What the file commands and the merge work on, as the station holds it now.
+    ImageContext MakeImageContext();
 
     OperatorPanel& panel_;
     Clock& clock_;
@@ -126,8 +148,11 @@ private:
     StartupHooks hooks_;
     std::unique_ptr<FlashDatabase> flashDatabase_;
     std::unique_ptr<TypePageLogic> typePage_;
-    bool internalFlashSelected_ = false;
-    std::array<std::string, 7> chipIdStrings_;
+    std::unique_ptr<BoardLink> link_;
+    std::unique_ptr<BoardCommands> board_;
+    TargetIdentity identity_;  // ChipIdStrings live here
+    EFlashFacts eflash_;
+    ImageState image_;
     bool startupDone_ = false;
     bool stopRequested_ = false;
     bool inFlashMode_ = false;

@@ -11,7 +11,7 @@ void Station::OpenTypePage() {
 void Station::AcceptTypePage() {
     // The device box is filled before the store writes; a failed write leaves it shown.
     try {
-        typePage_->Ok(internalFlashSelected_, controls_.main.deviceLines);
+        typePage_->Ok(eflash_.internalFlashSelected, controls_.main.deviceLines);
     } catch (...) {
         SetDeviceBox(controls_.main.deviceLines);
         throw;
@@ -27,7 +27,7 @@ void Station::CancelTypePage() {
 // Start-up step 16: the device box shows the stored part.
 void Station::FillDeviceBoxFromStore() {
     SetDeviceBox(DeviceBoxLines(store_->ReadText("LastFlashID1"), store_->ReadText("LastFlashID2"),
-                                internalFlashSelected_));
+                                eflash_.internalFlashSelected));
 }
 
 // Start-up step 14: the parameter version, "NONE" without Version.ini.

@@ -33,13 +33,13 @@ TEST_F(BoardTest, FirmwareInformationCarriesVersionKindAndPinKind) {
 }
 
 TEST_F(BoardTest, ATransferOfTheWrongShapeFails) {
-    In(Cmd(0xF0, 0x02), 3, 0);           // firmware is 4 bytes
-    In(Cmd(0xF2, 0x00), 4, 0);           // chip ID is 3 bytes
-    In(Cmd(0xF2, 0x02, 0), 65535, 0);    // a block is 65536 bytes
+    In(Cmd(0xF0, 0x02), 3, 0);                      // firmware is 4 bytes
+    In(Cmd(0xF2, 0x00), 4, 0);                      // chip ID is 3 bytes
+    In(Cmd(0xF2, 0x02, 0), 65535, 0);               // a block is 65536 bytes
     EXPECT_EQ(Out(Cmd(0xF2, 0x00), {1, 2, 3}), 0);  // wrong direction
-    In(Cmd(0xF1, 0x00), 3, 0);           // unknown opcode
-    In(Cmd(0xF2, 0x01, 0x00), 5);        // 5-byte ID, and
-    In(Cmd(0xF2, 0x01, 0x10), 16);       // the 16-byte form when P1 = 16
+    In(Cmd(0xF1, 0x00), 3, 0);                      // unknown opcode
+    In(Cmd(0xF2, 0x01, 0x00), 5);                   // 5-byte ID, and
+    In(Cmd(0xF2, 0x01, 0x10), 16);                  // the 16-byte form when P1 = 16
 }
 
 TEST_F(BoardTest, NothingAnswersWithoutAConnection) {
@@ -102,7 +102,7 @@ TEST_F(BoardTest, ChecksumCompareMatchesOnlyTheFlashContents) {
     std::vector<uint8_t> words(sums.begin(), sums.end());
     EXPECT_EQ(Out(Cmd(0xF2, 0x07, 0, 0x01, 0, 0, 0), words), 1);
     EXPECT_EQ(Out(Cmd(0xF2, 0x07, 0, 0x00, 0, 0, 0), words), 0);  // block 0 differs
-    flash[0x10000 + 1023] ^= 1;  // one bit in the first KiB
+    flash[0x10000 + 1023] ^= 1;                                   // one bit in the first KiB
     EXPECT_EQ(Out(Cmd(0xF2, 0x07, 0, 0x01, 0, 0, 0), words), 0);
 }
 
@@ -226,7 +226,8 @@ std::vector<uint8_t> UpdateRecord(VirtualBoard& board, uint32_t address,
 
 TEST(BoardParameterRecord, AKq11edBoardTakesTheRecordInOneWriteAt0x1DC00) {
     Scenario scenario = EcScenario();
-    scenario.board.storedPins = std::array<uint8_t, 15>{9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+    scenario.board.storedPins =
+        std::array<uint8_t, 15>{9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
     VirtualBoard board(scenario);
     board.Connect();
     std::vector<uint8_t> record(32, 0xFF);
@@ -259,8 +260,8 @@ TEST(BoardParameterRecord, AKq775aBoardProgramsOneBytePerCommandAt0x3FC00) {
 
 TEST(BoardParameterRecord, ThePinDefinitionInFlashIsActiveAfterPlugIn) {
     Scenario scenario = EcScenario();
-    scenario.board.storedPins = std::array<uint8_t, 15>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
-                                                       14, 15};
+    scenario.board.storedPins =
+        std::array<uint8_t, 15>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
     VirtualBoard board(scenario);
     EXPECT_EQ(board.KbsPinDefinition()[14], 15);
     EXPECT_EQ(board.Flash(FlashId::kBoard)[0x1DC00 + 15], 0);
@@ -361,8 +362,7 @@ TEST_F(PdTest, EraseClearsTheKibAtItsPageAndPagesAreAddressedAsTheProtocolPlaces
 TEST_F(PdTest, RegisterCommandsOnTheDebuggerOpcodeReachThePdRegisters) {
     uint8_t result = 0;
     EXPECT_EQ(WriteTo(board_, Cmd(0xF2, 0x23, 0x1C, 0x34, 0, 0, 0, 0, 0xF0), {0x80}), 1);
-    EXPECT_EQ(ReadFrom(board_, Cmd(0xF2, 0x24, 0x1C, 0x34, 0, 0, 0, 0, 0xF0), 1, &result)[0],
-              0x80);
+    EXPECT_EQ(ReadFrom(board_, Cmd(0xF2, 0x24, 0x1C, 0x34, 0, 0, 0, 0, 0xF0), 1, &result)[0], 0x80);
 }
 
 }  // namespace

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "board/block_checksum.h"  // kBlockSize: block n covers n * 65536 .. n * 65536 + 65535
+#include "image/block_skip_flags.h"
+
+namespace quillon {
+
+// The working data every flash operation reads or fills, and the placement of the loaded
+// image. One instance lives as long as the station; touched only on the UI thread.
+struct ImageState {
+    std::vector<uint8_t> imageBuffer;  // the image to program; empty = no image loaded
+    std::vector<uint8_t> readBuffer;   // data read back from the target
+    uint32_t usedBlockCount = 0;       // blocks from block 0 that the operations walk
+    uint32_t startAddress = 0;         // first flash address the image occupies
+    uint32_t startBlock = 0;           // startAddress >> 16
+    bool halfLastBlock = false;        // only the first 32 KB of the last block is used
+    uint32_t imageFileSize = 0;        // size of the file as loaded, before the merge
+    bool operationResult = false;      // outcome of the last flash or file step
+    BlockSkipFlags blockSkipFlags;
+    // Scratch image of the merge; kept between merges so a reload reuses its memory.
+    std::vector<uint8_t> mergeBuffer;
+};
+
+}  // namespace quillon

@@ -1,0 +1,102 @@
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <utility>
+
+#include "image/file_commands.h"
+#include "image/image_file.h"
+#include "image/image_merge.h"
+#include "image/last_file.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr const char* kLoadingLine = "Load File to Buffer ---> Loading...";
+constexpr const char* kLoadedLine = "Load File to Buffer ---> OK !";
+constexpr const char* kCantFindLine = "Can't Find The File , Please Lode File Again !!";
+
+// The raw file becomes the image; until the merge decides, the used blocks are the file's
+// whole blocks, at most the part's.
+void TakeFile(ImageContext& context, std::vector<uint8_t> bytes) {
+    ImageState& state = context.state;
+    state.imageBuffer = std::move(bytes);
+    const auto partBlocks = static_cast<std::size_t>(std::max(context.flashblock, 0));
+    state.usedBlockCount =
+        static_cast<uint32_t>(std::min(partBlocks, state.imageBuffer.size() / kBlockSize));
+}
+
+std::string OpenFromLine(const std::string& path) {
+    return "Open from '" + path + "'";
+}
+
+}  // namespace
+
+void LoadImage(ImageContext& context) {
+    context.log.Append(kLoadingLine);
+    FileDialogRequest request;
+    request.filter = kLoadFilter;
+    const std::string lastPath = context.settings.ReadText("LastFilePath");
+    if (!lastPath.empty()) {
+        request.initialFolder = std::filesystem::path(lastPath).parent_path().string();
+    }
+    const auto chosen = context.panel.AskOpenFile(request);
+    if (!chosen) {
+        context.log.ReplaceLast("Load File to Buffer ---> Cancel !");
+        return;
+    }
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = ReadImageFile(*chosen);
+    } catch (const FileReadError& error) {
+        context.panel.Error(error.what());
+        return;
+    }
+    TakeFile(context, std::move(bytes));
+    context.panel.SetProgress(100);
+    context.log.ReplaceLast(kLoadedLine);
+    context.log.Append(OpenFromLine(*chosen));
+    RememberLastFile(context, *chosen);
+    MergeImage(context);
+}
+
+void ReloadLastImage(ImageContext& context) {
+    if (!context.settings.Exists("LastFilePath")) {
+        context.panel.Warn("Please Open BIN File first !");
+        return;
+    }
+    const std::string path = context.settings.ReadText("LastFilePath");
+    DropImage(context.state);
+    bool reloaded = false;
+    try {
+        TakeFile(context, ReadImageFile(path));
+        context.panel.SetProgress(100);
+        context.log.Append(kLoadedLine);
+        context.log.Append(OpenFromLine(path));
+        reloaded = MergeImage(context);
+    } catch (const std::exception&) {
+        reloaded = false;  // unreadable file, or a setting the merge could not use
+    }
+    if (!reloaded) {
+        DropImage(context.state);
+        ForgetLastFile(context);
+        context.log.Append(kCantFindLine);
+        context.state.operationResult = false;
+    }
+}
+
+bool ReloadAtStartup(ImageContext& context, const std::string& path) {
+    DropImage(context.state);
+    try {
+        TakeFile(context, ReadImageFile(path));
+        if (MergeImage(context)) {
+            return true;
+        }
+    } catch (const std::exception&) {
+    }
+    DropImage(context.state);
+    context.state.operationResult = false;
+    return false;
+}
+
+}  // namespace quillon

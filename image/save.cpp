@@ -1,0 +1,66 @@
+#include <exception>
+#include <string_view>
+
+#include "config/atomic_file.h"
+#include "image/file_commands.h"
+#include "target/chip_groups.h"
+
+namespace quillon {
+
+std::size_t SaveSize(const ImageContext& context) {
+    std::size_t size = context.state.readBuffer.size();
+    switch (context.commandModeRead) {
+        case 129:
+            size = 256;
+            break;
+        case 128:
+            size = 0x20000;
+            break;
+        case 130:
+            size = 0x18000;
+            break;
+        default:
+            break;
+    }
+    // A read of the eFlash is cut to its size. Before the part is sized the size is unknown
+    // (0): the read is kept whole rather than thrown away.
+    if (IsInGroup(ChipGroup::EflashSizedFamilies, context.identity.C()) &&
+        context.eflash.internalFlashSelected && !context.settings.ReadBool("RomKey") &&
+        context.eflash.eFlashSize != 0) {
+        size = context.eflash.eFlashSize;
+    }
+    return size;
+}
+
+void SaveReadBuffer(ImageContext& context) {
+    constexpr const char* kCancelLine = "Save Buffer to File ---> Cancel !";
+    context.log.Append("Save Buffer to File ---> Saving...");
+    FileDialogRequest request;
+    request.filter = kSaveFilter;
+    request.proposedName = kSaveProposedName;
+    std::vector<uint8_t>& buffer = context.state.readBuffer;
+    buffer.resize(SaveSize(context), 0xFF);
+    const auto chosen = context.panel.AskSaveFile(request);
+    if (!chosen) {
+        context.log.ReplaceLast(kCancelLine);
+        return;
+    }
+    if (buffer.empty()) {
+        context.panel.Warn("Please Read Flash First !");
+        context.log.ReplaceLast(kCancelLine);
+        return;
+    }
+    try {
+        WriteFileAtomically(
+            *chosen, std::string_view(reinterpret_cast<const char*>(buffer.data()), buffer.size()));
+    } catch (const std::exception& error) {
+        context.panel.Warn(error.what());
+        context.log.ReplaceLast("Save Buffer to File ---> Failure !");
+        context.state.operationResult = false;
+        return;
+    }
+    context.log.ReplaceLast("Save Buffer to File ---> OK !");
+    context.log.Append("Save in '" + *chosen + "'");
+}
+
+}  // namespace quillon

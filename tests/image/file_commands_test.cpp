@@ -1,0 +1,291 @@
+// Load, reload, Confirm and Save as the operator meets them.
+#include "image/file_commands.h"
+
+#include <gmock/gmock.h>
+
+#include <filesystem>
+
+#include "image/block_skip_flags.h"
+#include "tests/image/image_fixture.h"
+
+namespace quillon::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+class LoadTest : public ImageTest {};
+
+TEST_F(LoadTest, LoadsRemembersAndMergesTheChosenFile) {
+    const auto path = WriteFile("fw.bin", FileBytes(100 * 1024));
+    panel.fileAnswers.push_back(path);
+    auto context = Context();
+    LoadImage(context);
+    ASSERT_EQ(panel.dialogs.size(), 1u);
+    EXPECT_EQ(panel.dialogs[0].request.filter, "[*.bin]|*.bin|[*.rom]|*.rom|*.*|*.*");
+    EXPECT_THAT(panel.mainLog,
+                ElementsAre("Load File to Buffer ---> OK !", "Open from '" + path + "'",
+                            "Use Block=2  (End:2 - Start:0)", "Start Address = 0x00000000",
+                            "Merge File ---> OK !"));
+    EXPECT_EQ(settings.ReadText("LastFilePath"), path);
+    EXPECT_EQ(settings.ReadText("LastFileName"), "fw.bin");
+    EXPECT_EQ(pathText, "fw.bin");
+    EXPECT_EQ(pathHint, path);
+    EXPECT_EQ(state.imageBuffer.size(), 0x20000u);
+    EXPECT_THAT(FlashReads(), ElementsAre(1));
+}
+
+TEST_F(LoadTest, UsedBlocksComeFromTheFileUpToThePartSize) {
+    settings.WriteInt("ConnectMode", 4);  // the merge leaves the count alone
+    flashblock = 2;
+    const struct {
+        std::size_t size;
+        uint32_t blocks;
+    } cases[] = {{256 * 1024, 2}, {96 * 1024, 1}, {1000, 0}};
+    for (const auto& c : cases) {
+        panel.fileAnswers.push_back(WriteFile("f.bin", FileBytes(c.size)));
+        auto context = Context();
+        LoadImage(context);
+        EXPECT_EQ(state.usedBlockCount, c.blocks) << c.size;
+        EXPECT_EQ(state.imageBuffer, FileBytes(c.size));
+    }
+    EXPECT_EQ(panel.progress.back(), 100);
+}
+
+TEST_F(LoadTest, CancelChangesNothingButTheLogLine) {
+    state.imageBuffer = {1, 2, 3};
+    state.usedBlockCount = 7;
+    pathText = "old.bin";
+    auto context = Context();
+    LoadImage(context);
+    EXPECT_THAT(panel.mainLog, ElementsAre("Load File to Buffer ---> Cancel !"));
+    EXPECT_EQ(state.imageBuffer, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(state.usedBlockCount, 7u);
+    EXPECT_EQ(pathText, "old.bin");
+    EXPECT_FALSE(settings.Exists("LastFilePath"));
+}
+
+TEST_F(LoadTest, AnUnreadableFileIsReportedAndTheImageKept) {
+    state.imageBuffer = {1, 2, 3};
+    const auto missing = (dir / "missing.bin").string();
+    for (const auto& chosen : {missing, dir.Path().string()}) {  // no file; a folder
+        panel.fileAnswers.push_back(chosen);
+        auto context = Context();
+        LoadImage(context);
+    }
+    ASSERT_EQ(panel.boxes.size(), 2u);
+    EXPECT_EQ(panel.boxes[0].text,
+              "Cannot open file \"" + missing + "\". No such file or directory");
+    EXPECT_EQ(panel.boxes[1].kind, MessageKind::Error);
+    EXPECT_EQ(panel.mainLog.back(), "Load File to Buffer ---> Loading...");
+    EXPECT_EQ(state.imageBuffer, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_FALSE(settings.Exists("LastFilePath"));
+}
+
+class ReloadTest : public ImageTest {};
+
+TEST_F(ReloadTest, WithoutARememberedFileAsksForOne) {
+    state.operationResult = true;
+    auto context = Context();
+    ReloadLastImage(context);
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].text, "Please Open BIN File first !");
+    EXPECT_TRUE(state.operationResult);
+}
+
+TEST_F(ReloadTest, ReloadsAndMergesTheRememberedFile) {
+    const auto path = WriteFile("fw.bin", FileBytes(0x10000));
+    settings.WriteText("LastFilePath", path);
+    auto context = Context();
+    ReloadLastImage(context);
+    EXPECT_THAT(panel.mainLog,
+                ElementsAre("Load File to Buffer ---> OK !", "Open from '" + path + "'",
+                            "Use Block=1  (End:1 - Start:0)", "Start Address = 0x00000000",
+                            "Merge File ---> OK !"));
+    EXPECT_EQ(state.imageBuffer, FileBytes(0x10000));
+    EXPECT_TRUE(state.operationResult);
+}
+
+TEST_F(ReloadTest, AMissingFileIsForgotten) {
+    settings.WriteText("LastFilePath", (dir / "gone.bin").string());
+    settings.WriteText("LastFileName", "gone.bin");
+    pathText = "gone.bin";
+    pathHint = "x";
+    state.imageBuffer = FileBytes(0x10000);
+    state.usedBlockCount = 1;
+    state.operationResult = true;
+    auto context = Context();
+    ReloadLastImage(context);
+    EXPECT_THAT(panel.mainLog, ElementsAre("Can't Find The File , Please Lode File Again !!"));
+    EXPECT_EQ(settings.ReadText("LastFilePath"), "");
+    EXPECT_EQ(settings.ReadText("LastFileName"), "");
+    EXPECT_EQ(pathText + pathHint, "");
+    EXPECT_TRUE(state.imageBuffer.empty());
+    EXPECT_EQ(state.usedBlockCount, 0u);
+    EXPECT_FALSE(state.operationResult);
+}
+
+TEST_F(ReloadTest, AMergeThatCannotReadItsSettingsFailsTheReload) {
+    settings.WriteInt("Allocation", 3);
+    assignedText = "";  // not a number
+    settings.WriteText("LastFilePath", WriteFile("fw.bin", FileBytes(100)));
+    auto context = Context();
+    ReloadLastImage(context);
+    EXPECT_EQ(panel.mainLog.back(), "Can't Find The File , Please Lode File Again !!");
+    EXPECT_FALSE(state.operationResult);
+}
+
+class ConfirmTest : public ImageTest {
+protected:
+    void Buffers(std::size_t size, uint32_t blocks) {
+        state.imageBuffer = FileBytes(size);
+        state.readBuffer = FileBytes(size);
+        state.usedBlockCount = blocks;
+    }
+};
+
+TEST_F(ConfirmTest, RefusesEmptyOrUnequalBuffers) {
+    auto context = Context();
+    ConfirmImage(context);
+    Buffers(0x20000, 2);
+    state.readBuffer.resize(0x10000);
+    ConfirmImage(context);
+    ASSERT_EQ(panel.boxes.size(), 2u);
+    EXPECT_EQ(panel.boxes[0].text, "Please Open BIN File or Read Flash First !");
+    EXPECT_EQ(panel.boxes[1].text, "File and Buffer Size Can't Match!");
+    EXPECT_TRUE(panel.mainLog.empty());
+    EXPECT_TRUE(timer.IsEnabled());
+    EXPECT_FALSE(panel.busy);
+}
+
+TEST_F(ConfirmTest, EqualBuffersAreOkBlockByBlock) {
+    Buffers(0x20000, 2);
+    bool pausedWhileCounting = false;
+    panel.onPump = [&] { pausedWhileCounting = !timer.IsEnabled() && panel.busy; };
+    auto context = Context();
+    ConfirmImage(context);
+    EXPECT_THAT(panel.mainLog, ElementsAre("Confirm File and buffer ---> OK !"));
+    EXPECT_THAT(panel.progress, ElementsAre(50, 100));
+    EXPECT_EQ(panel.pumps, 2);
+    EXPECT_TRUE(pausedWhileCounting);
+    EXPECT_TRUE(timer.IsEnabled());
+    EXPECT_TRUE(state.operationResult);
+}
+
+TEST_F(ConfirmTest, CountsDifferingBytesOverTheUsedBlocksOnly) {
+    Buffers(0x30000, 2);
+    state.readBuffer[0x1FFFF] ^= 1;
+    state.readBuffer[0x20000] ^= 1;  // beyond the used blocks
+    auto context = Context();
+    ConfirmImage(context);
+    EXPECT_THAT(panel.mainLog,
+                ElementsAre("Confirm File and buffer ---> Failure !", "Error 1 bytes"));
+    EXPECT_FALSE(state.operationResult);
+}
+
+TEST_F(ConfirmTest, AHalfLastBlockIsComparedOverWhatItHolds) {
+    Buffers(96 * 1024, 2);  // a raw image whose last block holds 32 KB
+    state.readBuffer[96 * 1024 - 1] ^= 1;
+    auto context = Context();
+    ConfirmImage(context);
+    EXPECT_EQ(panel.mainLog.back(), "Error 1 bytes");
+}
+
+class SaveTest : public ImageTest {
+protected:
+    std::string Save(const std::string& name) {
+        const auto path = (dir / name).string();
+        panel.fileAnswers.push_back(path);
+        auto context = Context();
+        SaveReadBuffer(context);
+        return path;
+    }
+    std::size_t SavedSize(const std::string& path) {
+        return std::filesystem::exists(path) ? std::filesystem::file_size(path) : 0;
+    }
+};
+
+TEST_F(SaveTest, WritesTheReadBufferRaw) {
+    state.readBuffer = FileBytes(0x20000);
+    const auto path = Save("read.bin");
+    ASSERT_EQ(panel.dialogs.size(), 1u);
+    EXPECT_EQ(panel.dialogs[0].request.filter, "[*.bin]|*.bin|[*.*]|*.*");
+    EXPECT_EQ(panel.dialogs[0].request.proposedName, "KavoBIOS.bin");
+    EXPECT_THAT(panel.mainLog,
+                ElementsAre("Save Buffer to File ---> OK !", "Save in '" + path + "'"));
+    const auto saved = testing::ReadFileBytes(path);
+    EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.end()), FileBytes(0x20000));
+}
+
+std::vector<uint8_t> Saved(const std::string& path) {
+    const auto bytes = testing::ReadFileBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST_F(SaveTest, TheReadModeSetsTheSizeAndAddedBytesAreErased) {
+    state.readBuffer = FileBytes(0x40000);
+    commandModeRead = 129;
+    EXPECT_EQ(Saved(Save("a.bin")), FileBytes(256));
+    commandModeRead = 130;  // grows the 256 bytes left by the last save
+    auto grown = FileBytes(256);
+    grown.resize(0x18000, 0xFF);
+    EXPECT_EQ(Saved(Save("b.bin")), grown);
+    state.readBuffer.clear();  // grown before the emptiness test
+    commandModeRead = 128;
+    EXPECT_EQ(Saved(Save("c.bin")), std::vector<uint8_t>(0x20000, 0xFF));
+    EXPECT_TRUE(panel.boxes.empty());
+}
+
+TEST_F(SaveTest, AnEFlashReadIsCutToTheEFlashSize) {
+    SetChip("1FD1");
+    eflash.internalFlashSelected = true;
+    eflash.eFlashSize = 0xE000;
+    state.readBuffer = FileBytes(0x10000);
+    EXPECT_EQ(SavedSize(Save("cut.bin")), 0xE000u);
+    state.readBuffer = FileBytes(0x10000);
+    settings.WriteInt("RomKey", 1);
+    EXPECT_EQ(SavedSize(Save("romkey.bin")), 0x10000u);
+    settings.WriteInt("RomKey", 0);
+    eflash.eFlashSize = 0;  // not sized yet: the read is kept whole
+    EXPECT_EQ(SavedSize(Save("unsized.bin")), 0x10000u);
+}
+
+TEST_F(SaveTest, CancelAndAnEmptyBufferWriteNothing) {
+    auto context = Context();
+    SaveReadBuffer(context);  // no answer: cancelled
+    EXPECT_THAT(panel.mainLog, ElementsAre("Save Buffer to File ---> Cancel !"));
+    const auto path = Save("empty.bin");
+    EXPECT_EQ(panel.boxes.at(0).text, "Please Read Flash First !");
+    EXPECT_EQ(panel.mainLog.back(), "Save Buffer to File ---> Cancel !");
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(SaveTest, AFailedWriteLeavesWhatWasThereAndSaysWhy) {
+    state.readBuffer = FileBytes(1024);
+    std::filesystem::create_directory(dir / "taken");
+    testing::WriteFileBytes(dir / "taken" / "keep.txt", "kept");
+    const auto path = Save("taken");
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_THAT(panel.boxes[0].text, ::testing::HasSubstr(path));
+    EXPECT_EQ(panel.mainLog.back(), "Save Buffer to File ---> Failure !");
+    EXPECT_EQ(testing::ReadFileBytes(dir / "taken" / "keep.txt"), "kept");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1);  // no temporary file left behind
+}
+
+TEST(BlockSkipFlags, CoverPartsOfAnySize) {
+    BlockSkipFlags flags;
+    flags.Reset(1024);  // a 64 MiB part
+    flags.Set(1000, true);
+    EXPECT_TRUE(flags.IsSkipped(1000));
+    EXPECT_FALSE(flags.IsSkipped(5000));
+    flags.Set(5000, true);  // an image beyond the part grows the flags
+    EXPECT_TRUE(flags.IsSkipped(5000));
+    flags.Clear(100000);
+    EXPECT_FALSE(flags.IsSkipped(1000));
+}
+
+}  // namespace
+}  // namespace quillon::test
