@@ -21,6 +21,7 @@
 #include "app/qt_connection_timer.h"
 #include "app/qt_prompts.h"
 #include "app/setup_page.h"
+#include "app/simple_combo_box.h"
 #include "app/status_bar.h"
 #include "app/type_page.h"
 #include "app/widget_helpers.h"
@@ -166,12 +167,7 @@ void MainWindow::ConnectWindowControls() {
             [this] { Handle([this] { station_->SaveRegistryExport(); }); });
 
     // Page switching; the pages' own logic joins these handlers as it lands.
-    const MainPage::Controls& main = mainPage_->Widgets();
-    connect(main.type, &QPushButton::clicked, this, [this] { ShowPage(Page::Type); });
-    const TypePage::Controls& type = typePage_->Widgets();
-    for (QPushButton* button : {type.ok, type.cancel}) {
-        connect(button, &QPushButton::clicked, this, [this] { ShowPage(Page::Main); });
-    }
+    ConnectTypePage();
     connect(setup_, &QAction::triggered, this, [this] {
         ShowPage(Page::Setup);
         SetControlLevel(3, false);
@@ -183,6 +179,38 @@ void MainWindow::ConnectWindowControls() {
             SetControlLevel(4, true);
         });
     }
+}
+
+// The Type button, the two lists (picked or typed letter by letter), OK and Cancel.
+void MainWindow::ConnectTypePage() {
+    const auto typeHandler = [this](std::function<void()> handler) {
+        return [this, handler] {
+            Handle(handler);
+            typePage_->Mirror(station_->TypeLogic().State());
+        };
+    };
+    TypePageLogic& logic = station_->TypeLogic();
+    connect(mainPage_->Widgets().type, &QPushButton::clicked, this,
+            typeHandler([this] { station_->OpenTypePage(); }));
+    const TypePage::Controls& type = typePage_->Widgets();
+    connect(type.manufacturer, &SimpleComboBox::rowPicked, this, [typeHandler, &logic](int row) {
+        typeHandler([&logic, row] { logic.SelectManufacturer(row); })();
+    });
+    connect(type.manufacturer, &SimpleComboBox::textEdited, this,
+            [typeHandler, &logic](const QString& text) {
+                typeHandler([&logic, text] { logic.EditManufacturerText(text.toStdString()); })();
+            });
+    connect(type.device, &SimpleComboBox::rowPicked, this, [typeHandler, &logic](int row) {
+        typeHandler([&logic, row] { logic.SelectDevice(row); })();
+    });
+    connect(type.device, &SimpleComboBox::textEdited, this,
+            [typeHandler, &logic](const QString& text) {
+                typeHandler([&logic, text] { logic.EditDeviceText(text.toStdString()); })();
+            });
+    connect(type.ok, &QPushButton::clicked, this,
+            typeHandler([this] { station_->AcceptTypePage(); }));
+    connect(type.cancel, &QPushButton::clicked, this,
+            typeHandler([this] { station_->CancelTypePage(); }));
 }
 
 void MainWindow::Handle(const std::function<void()>& handler) {
@@ -314,6 +342,7 @@ void MainWindow::ShowPage(Page page) {
 void MainWindow::ControlsChanged() {
     MirrorWindow();
     mainPage_->Mirror(station_->Controls().main);
+    typePage_->Mirror(station_->TypeLogic().State());
     setupPage_->Mirror(station_->Controls().setup);
 }
 

@@ -62,6 +62,7 @@ private:
     void BuildMenus();
     QWidget* BuildCentre();
     void ConnectWindowControls();
+    void ConnectTypePage();
     void RunStartup();
     void MirrorWindow();
     // Runs a handler through the station so a settings error ends it in the error box.

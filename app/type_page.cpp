@@ -25,7 +25,49 @@ QLabel* StaticText(QWidget* parent, const char* name, const QString& caption) {
     text->setAutoFillBackground(true);
     return text;
 }
+QStringList ToQt(const std::vector<std::string>& lines) {
+    QStringList list;
+    for (const auto& line : lines) {
+        list << QString::fromStdString(line);
+    }
+    return list;
+}
+
+// Touches the widget only where it differs, so the operator's cursor stays while typing.
+void MirrorCombo(SimpleComboBox* box, const std::vector<std::string>& items, int index,
+                 const std::string& text) {
+    const QStringList list = ToQt(items);
+    if (box->Items() != list) {
+        box->SetItems(list);
+    }
+    if (box->CurrentRow() != index) {
+        box->SetCurrentRow(index);
+    }
+    if (box->Text() != QString::fromStdString(text)) {
+        box->SetText(QString::fromStdString(text));
+    }
+}
+
 }  // namespace
+
+void TypePage::Mirror(const TypePageState& state) {
+    MirrorCombo(controls_.manufacturer, state.manufacturers, state.manufacturerIndex,
+                state.manufacturerText);
+    MirrorCombo(controls_.device, state.devices, state.deviceIndex, state.deviceText);
+    const std::pair<QLabel*, const std::string*> fields[] = {
+        {controls_.pin, &state.pin}, {controls_.vcc, &state.vcc},   {controls_.vccp, &state.vccp},
+        {controls_.vpp, &state.vpp}, {controls_.size, &state.size}, {controls_.id, &state.id}};
+    for (const auto& [label, text] : fields) {
+        label->setText(QString::fromStdString(*text));
+    }
+    const QStringList memo = ToQt(state.memo2);
+    if (controls_.info->Lines() != memo) {
+        controls_.info->Clear();
+        for (const QString& line : memo) {
+            controls_.info->AppendLine(line);
+        }
+    }
+}
 
 TypePage::TypePage(QWidget* parent) : QWidget(parent) {
     setObjectName("TabControl_Type");

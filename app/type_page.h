@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "config/type_page.h"
+
 class QLabel;
 class QPushButton;
 
@@ -33,6 +35,9 @@ public:
     explicit TypePage(QWidget* parent = nullptr);
 
     const Controls& Widgets() const { return controls_; }
+
+    // Shows the lists, texts, information fields and Memo2 lines of the page's logic.
+    void Mirror(const TypePageState& state);
 
 private:
     Controls controls_;

@@ -20,6 +20,9 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
         auto context = MakeImageContext();
         return ReloadAtStartup(context, path);
     };
+    flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
+    typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_, log_);
+    hooks_.fillDeviceBox = [this] { FillDeviceBoxFromStore(); };
 }
 
 Station::~Station() = default;
@@ -47,9 +50,7 @@ std::filesystem::path Station::IniFolder() const {
     if (!options_.iniFolder.empty()) {
         return options_.iniFolder;
     }
-    std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (error ? std::filesystem::current_path(error) : program.parent_path()) / "INI";
+    return ::quillon::IniFolder::DefaultFolder();
 }
 
 void Station::ReportSettingsFileProblem() {
@@ -136,6 +137,7 @@ void Station::RunStartup() {
     if (hooks_.afterStatusBar) {
         RunHandler(hooks_.afterStatusBar);
     }
+    ShowParameterVersion();
     timer_.SetEnabled(true);
     mainPageActive_ = true;
 }

@@ -10,8 +10,10 @@
 #include "board/board_commands.h"
 #include "board/board_link.h"
 #include "board/driver_loader.h"
+#include "config/flash_database.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
+#include "config/type_page.h"
 #include "image/image_context.h"
 #include "image/image_state.h"
 #include "station/control_state.h"
@@ -28,7 +30,7 @@ namespace quillon {
 struct StationOptions {
     // Settings file; empty: $QUILLON_SETTINGS, else the default under the XDG config folder.
     std::filesystem::path settingsPath;
-    // The parameter-file folder; empty: "INI" beside the program.
+    // The parameter-file folder; empty: $QUILLON_INI_DIR, else "INI" beside the program.
     std::filesystem::path iniFolder;
 };
 
@@ -105,6 +107,13 @@ public:
     // The settings file in use, or nothing while running on the in-memory store.
     const std::optional<std::filesystem::path>& SettingsFile() const { return settingsFile_; }
 
+    // The Type page (parameter files): the Type button, the two lists, OK and Cancel.
+    const FlashDatabase& FlashTypes() const { return *flashDatabase_; }
+    TypePageLogic& TypeLogic() { return *typePage_; }
+    void OpenTypePage();
+    void AcceptTypePage();
+    void CancelTypePage();
+
     std::array<std::string, 7>& ChipIdStrings() { return identity_.chipIdStrings; }
     TargetIdentity& Identity() { return identity_; }
     EFlashFacts& EFlash() { return eflash_; }
@@ -120,6 +129,9 @@ private:
     void ReportSettingsFileProblem();
     void ApplyPageMode();
     void ShowError(const std::string& text);
+    void FillDeviceBoxFromStore();
+    void ShowParameterVersion();
+    void SetDeviceBox(std::vector<std::string> lines);
     // What the file commands and the merge work on, as the station holds it now.
     ImageContext MakeImageContext();
 
@@ -134,6 +146,8 @@ private:
     SettingsCache cache_;
     ControlState controls_;
     StartupHooks hooks_;
+    std::unique_ptr<FlashDatabase> flashDatabase_;
+    std::unique_ptr<TypePageLogic> typePage_;
     std::unique_ptr<BoardLink> link_;
     std::unique_ptr<BoardCommands> board_;
     TargetIdentity identity_;  // ChipIdStrings live here

@@ -11,6 +11,7 @@ std::unique_ptr<QObject> MakeWindowSuite();
 std::unique_ptr<QObject> MakeCustomerModeSuite();
 std::unique_ptr<QObject> MakePromptSuite();
 std::unique_ptr<QObject> MakeLogPaneSuite();
+std::unique_ptr<QObject> MakeTypePageSuite();
 
 inline std::vector<std::unique_ptr<QObject>> MakeSuites() {
     std::vector<std::unique_ptr<QObject>> suites;
@@ -18,6 +19,7 @@ inline std::vector<std::unique_ptr<QObject>> MakeSuites() {
     suites.push_back(MakeCustomerModeSuite());
     suites.push_back(MakePromptSuite());
     suites.push_back(MakeLogPaneSuite());
+    suites.push_back(MakeTypePageSuite());
     return suites;
 }
 

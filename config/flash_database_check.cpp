@@ -1,0 +1,329 @@
+#include "config/flash_database_check.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <optional>
+
+#include "config/flash_type.h"
+#include "config/flash_type_layout.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr const char* kPinSetFile = "PinSet.ini";
+
+// Keys a device section must set: without them the part would inherit the previous part's
+// value on the Type page.
+constexpr const char* kRequiredKeys[] = {"ReadID_CommandMode", "Erase_CommandMode",
+                                         "Write_CommandMode",  "PageWriteSize",
+                                         "EraseType",          "Flashblock"};
+constexpr const char* kTextKeys[] = {"PIN", "Vcc", "Vccp", "Vpp", "Size", "MIDDID", "SectorOffset"};
+
+bool IsKnownKey(std::string_view key) {
+    return std::any_of(std::begin(kFlashTypeIntegerKeys), std::end(kFlashTypeIntegerKeys),
+                       [&](const char* known) { return key == known; }) ||
+           std::any_of(std::begin(kTextKeys), std::end(kTextKeys),
+                       [&](const char* known) { return key == known; });
+}
+
+std::optional<std::string> KnownSpelling(std::string_view key) {
+    for (const char* known : kFlashTypeIntegerKeys) {
+        if (SameIniName(key, known)) {
+            return known;
+        }
+    }
+    for (const char* known : kTextKeys) {
+        if (SameIniName(key, known)) {
+            return known;
+        }
+    }
+    return std::nullopt;
+}
+
+// "512 Kbit", "16 Mbit", "128 KB", "2 MB" in bytes; free text the check cannot read gives
+// nothing and is not compared.
+std::optional<int64_t> SizeTextBytes(std::string_view text) {
+    std::size_t at = 0;
+    int64_t number = 0;
+    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) {
+        number = number * 10 + (text[at] - '0');
+        if (number > (int64_t{1} << 40)) {
+            return std::nullopt;
+        }
+        ++at;
+    }
+    if (at == 0) {
+        return std::nullopt;
+    }
+    while (at < text.size() && text[at] == ' ') {
+        ++at;
+    }
+    const std::string_view unit = text.substr(at);
+    if (SameIniName(unit, "Kbit")) {
+        return number * 128;
+    }
+    if (SameIniName(unit, "Mbit")) {
+        return number * 128 * 1024;
+    }
+    if (unit == "KB") {
+        return number * 1024;
+    }
+    if (unit == "MB") {
+        return number * 1024 * 1024;
+    }
+    return std::nullopt;
+}
+
+class DeviceChecker {
+public:
+    DeviceChecker(std::string file, std::string device)
+        : file_(std::move(file)), device_(std::move(device)) {}
+
+    std::vector<ParameterProblem> Run(const std::vector<IniEntry>& entries) {
+        for (const auto& entry : entries) {
+            CheckEntry(entry);
+        }
+        for (const char* key : kRequiredKeys) {
+            if (!seen(key)) {
+                Report(key, "missing; the part would keep the previous part's value");
+            }
+        }
+        CheckSizes();
+        return std::move(problems_);
+    }
+
+private:
+    void Report(std::string key, std::string message) {
+        problems_.push_back({file_, device_, std::move(key), std::move(message)});
+    }
+
+    bool seen(std::string_view key) const {
+        return std::find(seenKeys_.begin(), seenKeys_.end(), key) != seenKeys_.end();
+    }
+
+    void CheckEntry(const IniEntry& entry) {
+        if (!IsKnownKey(entry.key)) {
+            if (auto spelling = KnownSpelling(entry.key)) {
+                Report(entry.key, "is not read; the key is spelt \"" + *spelling + "\"");
+            }
+            return;
+        }
+        // A repeated key is checked too: the Type page reads every line, the last one counts.
+        if (!seen(entry.key)) {
+            seenKeys_.push_back(entry.key);
+        }
+        SettingsCache probe;
+        if (FlashTypeIntegerField(probe, entry.key) != nullptr) {
+            const auto value = ParseIniInteger(entry.value);
+            if (!value) {
+                Report(entry.key, ConversionError(entry.value).what());
+                return;
+            }
+            SetValue(entry.key, *value);
+        } else if (entry.key == "SectorOffset") {
+            layout_ = entry.value;
+        } else if (entry.key == "Size") {
+            sizeText_ = entry.value;
+        }
+    }
+
+    void SetValue(const std::string& key, int32_t value) {
+        for (auto& [name, known] : values_) {
+            if (name == key) {
+                known = value;
+                return;
+            }
+        }
+        values_.emplace_back(key, value);
+    }
+
+    std::optional<int32_t> Value(std::string_view key) const {
+        for (const auto& [name, value] : values_) {
+            if (name == key) {
+                return value;
+            }
+        }
+        return std::nullopt;
+    }
+
+    void CheckSizes() {
+        const auto flashblock = Value("Flashblock");
+        if (flashblock && *flashblock <= 0) {
+            Report("Flashblock", "must be at least 1 block of 64 KB");
+        }
+        if (const auto page = Value("PageWriteSize")) {
+            constexpr int32_t kPageSizes[] = {1, 16, 32, 64, 128, 256};
+            if (std::find(std::begin(kPageSizes), std::end(kPageSizes), *page) ==
+                std::end(kPageSizes)) {
+                Report("PageWriteSize", "must be 16, 32, 64, 128, 256 or 1 (no page programming)");
+            }
+        }
+        const auto eraseType = Value("EraseType");
+        if (eraseType && (*eraseType < 0 || *eraseType > 2)) {
+            Report("EraseType", "must be 0 (chip), 1 (sector) or 2 (block)");
+        }
+        if (const auto sector = Value("SectorSize")) {
+            constexpr int32_t kSectorSizes[] = {1, 2, 4, 8, 16, 32, 64};
+            if (std::find(std::begin(kSectorSizes), std::end(kSectorSizes), *sector) ==
+                std::end(kSectorSizes)) {
+                Report("SectorSize", "must divide a 64 KB block (1, 2, 4, 8, 16, 32 or 64 KB)");
+            }
+        }
+        if (flashblock && *flashblock > 0 && !sizeText_.empty()) {
+            const auto bytes = SizeTextBytes(sizeText_);
+            if (bytes && *bytes != int64_t{*flashblock} * 65536) {
+                Report("Size", "\"" + sizeText_ + "\" does not agree with Flashblock " +
+                                   std::to_string(*flashblock));
+            }
+        }
+        if (!layout_.empty()) {
+            CheckLayout(flashblock);
+        }
+    }
+
+    void CheckLayout(std::optional<int32_t> flashblock) {
+        const auto runs = ParseSectorLayout(layout_);
+        if (!runs) {
+            Report("SectorOffset", "\"" + layout_ + "\" is not \"0\" nor groups of \"ss,nn,\"");
+            return;
+        }
+        for (const auto& run : *runs) {
+            // The erase walk names a sector by a page inside its first 4 KB.
+            if (run.sizeKb % 4 != 0 || run.sizeKb > 64) {
+                Report("SectorOffset", "sector size " + std::to_string(run.sizeKb) +
+                                           " KB is not a multiple of 4 KB up to 64 KB");
+                return;
+            }
+        }
+        if (!runs->empty() && flashblock && LayoutSizeKb(*runs) != int64_t{*flashblock} * 64) {
+            Report("SectorOffset", "the layout covers " + std::to_string(LayoutSizeKb(*runs)) +
+                                       " KB but Flashblock gives " +
+                                       std::to_string(int64_t{*flashblock} * 64) + " KB");
+        }
+    }
+
+    std::string file_;
+    std::string device_;
+    std::vector<ParameterProblem> problems_;
+    std::vector<std::string> seenKeys_;
+    std::vector<std::pair<std::string, int32_t>> values_;
+    std::string layout_;
+    std::string sizeText_;
+};
+
+void CheckPinSets(const IniFolder& folder, std::vector<ParameterProblem>& problems) {
+    if (!folder.Exists(kPinSetFile)) {
+        problems.push_back({kPinSetFile, "", "", "file missing"});
+        return;
+    }
+    const IniDocument pins = folder.Load(kPinSetFile);
+    const auto count = ParseIniInteger(pins.Read("SetNum", "Num", "1"));
+    if (!count || *count < 1) {
+        problems.push_back({kPinSetFile, "SetNum", "Num", "not a count of pin sets"});
+        return;
+    }
+    for (int32_t i = 0; i < *count; ++i) {
+        const std::string key = std::to_string(i);
+        const std::string value = pins.Read("PinSet", key, "");
+        bool good = value.size() > 45;
+        for (int column = 0; good && column < 15; ++column) {
+            const char tens = value[static_cast<std::size_t>(column * 3)];
+            const char units = value[static_cast<std::size_t>(column * 3 + 1)];
+            const char comma = value[static_cast<std::size_t>(column * 3 + 2)];
+            const int pin = (tens - '0') * 10 + (units - '0');
+            good = std::isdigit(static_cast<unsigned char>(tens)) &&
+                   std::isdigit(static_cast<unsigned char>(units)) && comma == ',' && pin >= 1 &&
+                   pin <= 34;
+        }
+        if (!good) {
+            problems.push_back({kPinSetFile, "PinSet", key,
+                                "\"" + value + "\" is not 15 pins (01..34) and a name"});
+        }
+    }
+}
+
+}  // namespace
+
+std::string DescribeProblem(const ParameterProblem& problem) {
+    std::string text = "Parameter check : " + problem.file;
+    if (!problem.section.empty()) {
+        text += " [" + problem.section + "]";
+    }
+    if (!problem.key.empty()) {
+        text += " " + problem.key;
+    }
+    return text + " : " + problem.message;
+}
+
+std::vector<ParameterProblem> CheckDevice(const FlashDatabase& database,
+                                          std::string_view manufacturer, std::string_view device) {
+    const IniDocument file = database.Folder().Load(FlashDatabase::ManufacturerFile(manufacturer));
+    if (!file.HasSection(device)) {
+        return {};
+    }
+    DeviceChecker checker(FlashDatabase::ManufacturerFile(manufacturer), std::string(device));
+    return checker.Run(file.SectionEntries(device));
+}
+
+std::vector<ParameterProblem> CheckParameterSet(const FlashDatabase& database) {
+    std::vector<ParameterProblem> problems;
+    const IniFolder& folder = database.Folder();
+    const auto append = [&](std::vector<ParameterProblem> more) {
+        problems.insert(problems.end(), more.begin(), more.end());
+    };
+
+    if (!folder.Exists(FlashDatabase::kIndexFile)) {
+        problems.push_back({FlashDatabase::kIndexFile, "", "", "file missing"});
+    }
+    const IniDocument index = folder.Load(FlashDatabase::kIndexFile);
+    for (const auto& entry : index.SectionEntries(FlashDatabase::kIndexSection)) {
+        const std::string file = FlashDatabase::ManufacturerFile(entry.value);
+        if (entry.value.empty() || !folder.Exists(file)) {
+            problems.push_back({FlashDatabase::kIndexFile, FlashDatabase::kIndexSection, entry.key,
+                                "manufacturer file \"" + file + "\" missing"});
+            continue;
+        }
+        const auto devices = database.Devices(entry.value);
+        if (devices.empty()) {
+            problems.push_back({file, "", "", "no device sections"});
+        }
+        for (const auto& device : devices) {
+            append(CheckDevice(database, entry.value, device));
+        }
+    }
+
+    if (!folder.Exists(FlashDatabase::kAutoTypeFile)) {
+        problems.push_back({FlashDatabase::kAutoTypeFile, "", "", "file missing"});
+    }
+    const IniDocument autoType = folder.Load(FlashDatabase::kAutoTypeFile);
+    for (const auto& key : autoType.SectionNames()) {
+        const bool hexKey =
+            (key.size() == 6 || key.size() == 4) && std::all_of(key.begin(), key.end(), [](char c) {
+                return std::isxdigit(static_cast<unsigned char>(c));
+            });
+        if (!hexKey) {
+            problems.push_back({FlashDatabase::kAutoTypeFile, key, "",
+                                "not a lookup key of 6 or 4 hexadecimal digits"});
+        }
+        const auto target = database.LookupAutoType(key);
+        if (target.manufacturer.empty() ||
+            !folder.Exists(FlashDatabase::ManufacturerFile(target.manufacturer))) {
+            problems.push_back({FlashDatabase::kAutoTypeFile, key, "Manufacturer",
+                                "no manufacturer file for \"" + target.manufacturer + "\""});
+        } else if (!database.HasDevice(target.manufacturer, target.device)) {
+            problems.push_back({FlashDatabase::kAutoTypeFile, key, "NAME",
+                                "\"" + target.device + "\" is not a device of " +
+                                    FlashDatabase::ManufacturerFile(target.manufacturer)});
+        }
+    }
+
+    if (folder.Load(FlashDatabase::kVersionFile).Read("Parameter", "VERSION", "").empty()) {
+        problems.push_back({FlashDatabase::kVersionFile, "Parameter", "VERSION", "missing"});
+    }
+    CheckPinSets(folder, problems);
+    return problems;
+}
+
+}  // namespace quillon

@@ -1,0 +1,116 @@
+#include "config/flash_type.h"
+
+namespace quillon {
+
+ConversionError::ConversionError(std::string_view text)
+    : std::runtime_error("'" + std::string(text) + "' is not a valid integer value") {}
+
+std::optional<int32_t> ParseIniInteger(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    unsigned base = 10;
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (!text.empty() && text.front() == '$') {
+        base = 16;
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    // Decimal to 2^31 (for -2147483648), hexadecimal to 2^32 - 1.
+    const uint64_t limit = base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    uint64_t magnitude = 0;
+    for (const char c : text) {
+        unsigned digit;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<unsigned>(c - '0');
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        } else {
+            return std::nullopt;
+        }
+        magnitude = magnitude * base + digit;
+        if (magnitude > limit) {
+            return std::nullopt;
+        }
+    }
+    // Two's complement wrap, as a 32-bit register holds it.
+    const uint32_t bits = static_cast<uint32_t>(negative ? (~magnitude + 1) : magnitude);
+    return static_cast<int32_t>(bits);
+}
+
+int32_t ConvertIniInteger(std::string_view text) {
+    const auto value = ParseIniInteger(text);
+    if (!value) {
+        throw ConversionError(text);
+    }
+    return *value;
+}
+
+int32_t* FlashTypeIntegerField(SettingsCache& type, std::string_view key) {
+    if (key == "ReadID_CommandMode") {
+        return &type.commandModeReadId;
+    }
+    if (key == "Read_CommandMode") {
+        return &type.commandModeRead;
+    }
+    if (key == "Erase_CommandMode") {
+        return &type.commandModeErase;
+    }
+    if (key == "Write_CommandMode") {
+        return &type.commandModeWrite;
+    }
+    if (key == "PageWriteSize") {
+        return &type.pageWriteSize;
+    }
+    if (key == "EraseType") {
+        return &type.eraseType;
+    }
+    if (key == "SectorSize") {
+        return &type.sectorSize;
+    }
+    if (key == "Flashblock") {
+        return &type.flashblock;
+    }
+    return nullptr;
+}
+
+void StoreFlashType(SettingsStore& store, const std::string& manufacturer,
+                    const std::string& device, const SettingsCache& type) {
+    store.WriteText("LastFlashID1", manufacturer);
+    store.WriteText("LastFlashID2", device);
+    store.WriteInt("CommandMode_ReadID", type.commandModeReadId);
+    store.WriteInt("CommandMode_Read", type.commandModeRead);
+    store.WriteInt("CommandMode_Erase", type.commandModeErase);
+    store.WriteInt("CommandMode_Write", type.commandModeWrite);
+    store.WriteInt("PageWriteSize", type.pageWriteSize);
+    store.WriteInt("EraseType", type.eraseType);
+    store.WriteInt("SectorSize", type.sectorSize);
+    store.WriteInt("Flashblock", type.flashblock);
+    store.WriteText("SectorOffset", type.sectorOffset);
+}
+
+void RestoreFlashType(const SettingsStore& store, SettingsCache& type) {
+    type.commandModeReadId = store.ReadInt("CommandMode_ReadID");
+    type.commandModeRead = store.ReadInt("CommandMode_Read");
+    type.commandModeErase = store.ReadInt("CommandMode_Erase");
+    type.commandModeWrite = store.ReadInt("CommandMode_Write");
+    type.pageWriteSize = store.ReadInt("PageWriteSize");
+    type.eraseType = store.ReadInt("EraseType");
+    type.flashblock = store.ReadInt("Flashblock");
+    type.sectorOffset = store.ReadText("SectorOffset");
+    // The sector size belongs with the other fields; without it the page would leave the size
+    // of the last device shown in force for a part that was never accepted.
+    if (store.Exists("SectorSize")) {
+        type.sectorSize = store.ReadInt("SectorSize");
+    }
+}
+
+}  // namespace quillon

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+// One key=value line of a section, blanks around key and value dropped and one pair of
+// matching quotes around the value removed.
+struct IniEntry {
+    std::string key;
+    std::string value;
+};
+
+// Result of a write: on failure the file on disk is unchanged and `error` says what and where.
+struct IniWriteResult {
+    bool ok = false;
+    std::string error;
+};
+
+// Files larger than this read as empty and are never rewritten: a parameter file is a few
+// kilobytes, and reading something far bigger (a stray image, a device node) would only stall.
+inline constexpr std::size_t kMaxIniFileBytes = 16u * 1024u * 1024u;
+
+// The text of one INI file with the profile-file rules of the classic Windows reader:
+// - section and key names compare without regard to letter case; the first match wins;
+// - blanks around names and values are dropped; a value wrapped in one matching pair of
+//   double or single quotes loses them;
+// - a line whose first non-blank character is ";" is a comment; "#" and ";" later in a line
+//   belong to the value; an indented line is an ordinary line (no continuation lines);
+// - a line that is neither a section header nor holds "=" is skipped.
+// The original bytes are kept, so a write changes only the line it concerns.
+class IniDocument {
+public:
+    IniDocument() = default;
+    explicit IniDocument(std::string text);
+
+    const std::string& Text() const { return text_; }
+
+    std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+    std::string Read(std::string_view section, std::string_view key,
+                     std::string_view defaultValue) const;
+    bool HasSection(std::string_view section) const;
+    // Section names in file order; a name repeated later in the file is listed once.
+    std::vector<std::string> SectionNames() const;
+    // The key=value lines of the (first) section of that name, in file order.
+    std::vector<IniEntry> SectionEntries(std::string_view section) const;
+
+    // Sets one key: an existing key keeps its line, position and spelling; a new key goes
+    // after the last key of its section; a new section goes at the end of the text. The
+    // rest of the text stays byte for byte. Names or values that would break the line
+    // structure (line breaks, "]" in a section name, "=" in a key) are refused.
+    IniWriteResult Write(std::string_view section, std::string_view key, std::string_view value);
+
+private:
+    enum class LineKind { Blank, Comment, Section, BadSection, Entry, Malformed };
+    struct Line {
+        std::size_t begin = 0;       // first byte of the line
+        std::size_t contentEnd = 0;  // end of the text before the line break
+        std::size_t end = 0;         // after the line break
+        LineKind kind = LineKind::Blank;
+        std::string name;   // section name or key
+        std::string value;  // entry value, trimmed and unquoted
+        std::size_t keyBegin = 0;
+    };
+    struct Section {
+        std::string name;
+        std::size_t headerLine = 0;
+        std::size_t lastLine = 0;  // last line before the next header (inclusive)
+        bool named = true;         // false for an unterminated "[..." header
+    };
+
+    void Parse();
+    const Section* FindSection(std::string_view name) const;
+    const Line* FindEntry(const Section& section, std::string_view key) const;
+    std::string LineBreak() const;
+
+    std::string text_;
+    std::vector<Line> lines_;
+    std::vector<Section> sections_;  // every header, in file order
+};
+
+// Reads a whole file as an INI document. A missing, unreadable, oversized or non-regular file
+// reads as an empty document, as the profile reader treats an absent file.
+IniDocument LoadIniFile(const std::filesystem::path& path);
+
+// Writes one key into the file in place and replaces the file atomically (temporary file in the
+// same folder, flushed, renamed over the old one). A file that exists but cannot be read is
+// never overwritten.
+IniWriteResult WriteIniValue(const std::filesystem::path& path, std::string_view section,
+                             std::string_view key, std::string_view value);
+
+// Letter-case-blind comparison of ASCII names, as the profile reader compares them.
+bool SameIniName(std::string_view a, std::string_view b);
+
+}  // namespace quillon

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/flash_database.h"
+#include "config/flash_type.h"
+#include "config/settings_cache.h"
+#include "config/settings_store.h"
+#include "ui/message_log.h"
+#include "ui/operator_panel.h"
+
+namespace quillon {
+
+// What the Type page shows; the window mirrors it.
+struct TypePageState {
+    bool visible = false;  // the Type page is shown, with Memo2 in the place of the message log
+
+    std::vector<std::string> manufacturers;  // ComboBox_ManufacturerID list
+    int manufacturerIndex = -1;              // selected entry, -1 for none
+    std::string manufacturerText;            // the combo box's edit text
+
+    std::vector<std::string> devices;  // ComboBox_DeviceID list
+    int deviceIndex = -1;
+    std::string deviceText;
+
+    // The six information fields and their initial captions.
+    std::string pin = "PIN";
+    std::string vcc = "Vcc";
+    std::string vccp = "Vccp";
+    std::string vpp = "Vpp";
+    std::string size = "Size";
+    std::string id = "ID";
+
+    std::vector<std::string> memo2;  // command-mode lines of the shown device
+};
+
+// The Type page's logic: pick a manufacturer and a device from the parameter files and make
+// the device the current flash type. ConversionError and SettingsError end a step part-way,
+// as they end the handler that runs it.
+class TypePageLogic {
+public:
+    TypePageLogic(const FlashDatabase& database, SettingsStore& store, SettingsCache& flashType,
+                  OperatorPanel& panel, MessageLog& log);
+
+    const TypePageState& State() const { return state_; }
+
+    // The Type button: show the page, fill the manufacturer list and select the stored part.
+    void Open();
+
+    // The manufacturer box: the operator picked entry `index` or typed `text`.
+    void SelectManufacturer(int index);
+    void EditManufacturerText(std::string text);
+
+    // The device box.
+    void SelectDevice(int index);
+    void EditDeviceText(std::string text);
+
+    // OK: accept the shown device. Fills the device box (Memo_Device) with the manufacturer
+    // (left out when the internal flash is selected) and the device, then stores the part.
+    void Ok(bool internalFlashSelected, std::vector<std::string>& deviceBox);
+
+    // Cancel: back to the main page, the flash type read back from the store.
+    void Cancel();
+
+    // For the automatic typing: put the two names into the boxes, open the manufacturer's
+    // file and load the device, without refilling the lists.
+    void ApplyAutoType(std::string manufacturer, std::string device);
+
+private:
+    void ManufacturerChanged();
+    void DeviceChanged();
+    void ReportProblems();
+    int IndexOf(const std::vector<std::string>& list, const std::string& text) const;
+    void Leave();
+
+    const FlashDatabase& database_;
+    SettingsStore& store_;
+    SettingsCache& flashType_;  // the in-memory flash type fields
+    OperatorPanel& panel_;
+    MessageLog& log_;
+    TypePageState state_;
+    std::string openManufacturer_;  // the manufacturer whose file the device step reads
+    std::string lastChecked_;       // device last checked, so a re-load is not reported twice
+};
+
+// The device box lines for a part, as OK and the start-up load fill it.
+std::vector<std::string> DeviceBoxLines(const std::string& manufacturer, const std::string& device,
+                                        bool internalFlashSelected);
+
+}  // namespace quillon

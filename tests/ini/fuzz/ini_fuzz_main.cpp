@@ -1,0 +1,8 @@
+// libFuzzer entry for the INI reader; built by scripts/fuzz-ini with clang, not by the
+// normal build.
+#include "tests/ini/fuzz/ini_fuzz_body.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    quillon::FuzzIniDocument(data, size);
+    return 0;
+}
