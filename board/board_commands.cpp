@@ -10,7 +10,6 @@ namespace {
 
 constexpr int kConnectModeSmb = 2;
 constexpr int kConnectModeSocket = 3;
-constexpr uint8_t kSocketSubCommandOffset = 0x10;
 constexpr uint8_t kRegisterMarker = 0xF0;  // P7 of the target register commands
 
 uint8_t Low(int block) {
@@ -45,7 +44,25 @@ BoardCommands::Route BoardCommands::CurrentRoute() const {
 }
 
 uint8_t BoardCommands::Route::FlashSubCommand(uint8_t base) const {
-    return socket ? static_cast<uint8_t>(base + kSocketSubCommandOffset) : base;
+    if (!socket) {
+        return base;
+    }
+    // The socket part has its own six flash sub-commands, 0x11..0x16. The status write and
+    // the page write are 0x15 and 0x16, not base + 0x10: 0x19 and 0x1A already belong to the
+    // board's own flash (0x1A is ReadBoardFlash).
+    switch (base) {
+        case 0x01:
+        case 0x02:
+        case 0x03:
+        case 0x04:
+            return static_cast<uint8_t>(base + 0x10);
+        case 0x09:
+            return 0x15;
+        case 0x0A:
+            return 0x16;
+        default:
+            return base;
+    }
 }
 
 uint8_t BoardCommands::SwitchRom() const {

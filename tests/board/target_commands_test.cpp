@@ -33,9 +33,21 @@ sim::FaultRule FailAlways(uint8_t opcode, uint8_t subCommand) {
 struct Routed {
     const char* name;
     uint8_t subCommand;
-    bool flash;  // one of the six flash sub-commands that gain 0x10 on the socket
+    bool flash;  // one of the six flash sub-commands with a socket variant
     std::function<int(BoardCommands&)> send;
 };
+
+// The socket part's own flash sub-commands: 0x01..0x04 -> 0x11..0x14, 0x09 -> 0x15, 0x0A -> 0x16.
+uint8_t SocketSubCommand(uint8_t base) {
+    switch (base) {
+        case 0x09:
+            return 0x15;
+        case 0x0A:
+            return 0x16;
+        default:
+            return static_cast<uint8_t>(base + 0x10);
+    }
+}
 
 std::vector<Routed> RoutedCommands() {
     static const std::vector<uint8_t> block = Pattern(kMaxTransferLength, 1);
@@ -94,8 +106,8 @@ TEST(ConnectModeRouting, EachCommandTakesItsOpcodeAndSubCommandFromTheModeAtTheC
             command.send(bench.commands);
             ASSERT_EQ(bench.Trace().size(), before + 1) << command.name << " in mode " << mode;
             const uint8_t opcode = mode == 2 ? 0xF3 : 0xF2;
-            const uint8_t sub =
-                mode == 3 && command.flash ? command.subCommand + 0x10 : command.subCommand;
+            const uint8_t sub = mode == 3 && command.flash ? SocketSubCommand(command.subCommand)
+                                                           : command.subCommand;
             EXPECT_EQ(bench.Sent()[0], opcode) << command.name << " in mode " << mode;
             EXPECT_EQ(bench.Sent()[1], sub) << command.name << " in mode " << mode;
         }
