@@ -97,6 +97,21 @@ TEST(BoardPins, PinDefinitionIsReadFromTheRecordAddress) {
     EXPECT_TRUE(std::equal(pins.begin(), pins.end(), record.begin()));
 }
 
+TEST(BoardPins, BoardFlashBlocksBeyondOneCountByteAndShortPdPagesAreRefused) {
+    Bench bench(EcScenario(2));
+    ASSERT_TRUE(bench.bound);
+    SeedRecord(bench, 0x3FC00);
+    std::vector<uint8_t> bytes(256, 0x5A);
+    EXPECT_EQ(bench.boardSide.ReadBoardFlash(0x3FC00, bytes), 0);
+    EXPECT_TRUE(std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0x5A; }));
+    EXPECT_EQ(bench.boardSide.WriteBoardFlash(0x3FC00, bytes), 0);
+    EXPECT_EQ(bench.boardSide.PdWritePage(0x80, 0, 0, std::span(bytes).first(255)), 0);
+    EXPECT_TRUE(bench.Trace().empty());
+
+    EXPECT_EQ(bench.boardSide.ReadBoardFlash(0x3FC00, std::span(bytes).first(255)), 1);
+    EXPECT_EQ(bench.Sent()[7], 0xFF);
+}
+
 // ---------------------------------------------------------------- parameter record update
 
 TEST(RecordUpdate, Kq11edBoardWritesTheRecordInOneCommand) {
