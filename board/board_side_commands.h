@@ -61,6 +61,8 @@ public:
                     std::span<const uint8_t> source);
     // enter != 0: enter test mode (0x10); 0: leave it (0x11), which resets the controller.
     int PdTestMode(uint8_t address, int enter);
+    int PdEnterTestMode(uint8_t address) { return PdTestMode(address, 1); }
+    int PdExitTestMode(uint8_t address) { return PdTestMode(address, 0); }
     int PdWriteRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow, uint8_t value);
     int PdReadRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow, uint8_t& value);
 

@@ -259,7 +259,7 @@ TEST(PdCommands, TestModeRegistersAndFlashPagesRoundTrip) {
     EXPECT_EQ(bench.boardSide.PdReadRegister(0x80, 0xFE, 0x5A, value), 1);
     EXPECT_EQ(value, 0x3D);
 
-    EXPECT_EQ(bench.boardSide.PdTestMode(0x80, 1), 1);
+    EXPECT_EQ(bench.boardSide.PdEnterTestMode(0x80), 1);
     EXPECT_EQ(bench.Sent()[1], 0x10);
     std::array<uint8_t, 256> page{};
     for (std::size_t i = 0; i < page.size(); ++i) {
@@ -271,7 +271,7 @@ TEST(PdCommands, TestModeRegistersAndFlashPagesRoundTrip) {
     ASSERT_EQ(bench.boardSide.PdReadPage(0x80, 3, 5, back), 1);
     EXPECT_EQ(back, page);
 
-    EXPECT_EQ(bench.boardSide.PdTestMode(0x80, 0), 1);
+    EXPECT_EQ(bench.boardSide.PdExitTestMode(0x80), 1);
     EXPECT_EQ(bench.Sent()[1], 0x11);
 }
 
