@@ -11,7 +11,7 @@ Version.ini and PinSet.ini.
 
 Command modes are the ones the Vessa board firmware understands:
   CommandMode_ReadID  0 = RDID 9Fh then REMS 90h, 1 = 9Fh then RES ABh, 2 = 9Fh then Atmel 15h
-  CommandMode_Read    0 = READ 03h; 0x80 = embedded-flash read
+  CommandMode_Read    0 = READ 03h; 0x80 = embedded-flash read of 128 KB (Save keeps 128 KB)
   CommandMode_Erase   sector / block / chip opcodes: 0 = 20h/D8h/C7h, 1 = D7h/D8h/C7h (PMC),
                       2 = 52h/52h/62h (Atmel AT25F), 0x80 = embedded flash
   CommandMode_Write   0 = page program 02h with PageWriteSize bytes, 1 = byte program 02h,
@@ -179,7 +179,9 @@ def kavo_sections():
             f"Size={size}",
             "MIDDID=Embedded",
             "ReadID_CommandMode=0",
-            "Read_CommandMode=0x80",
+            # 0x80 is the 128 KB embedded-flash read: Save cuts or pads a read in that
+            # mode to 128 KB, so the other sizes read in the plain mode.
+            f"Read_CommandMode={'0x80' if blocks == 2 else '0'}",
             "Erase_CommandMode=0x80",
             f"Write_CommandMode={write_mode}",
             "PageWriteSize=256",

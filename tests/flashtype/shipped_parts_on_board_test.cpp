@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/board_commands.h"
@@ -186,9 +187,11 @@ std::vector<std::string> ShippedSocketParts() {
 
 TEST(ShippedEFlashOnBoardTest, ControllerEFlashEntriesEraseProgramAndReadBack) {
     const FlashDatabase database{IniFolder(QUILLON_SHIPPED_INI)};
-    for (const char* device : {"eFlash 128KB", "eFlash 128KB Mode80"}) {
+    const std::pair<const char*, uint32_t> devices[] = {
+        {"eFlash 128KB", 0x20000}, {"eFlash 128KB Mode80", 0x20000}, {"eFlash 256KB", 0x40000}};
+    for (const auto& [device, size] : devices) {
         SCOPED_TRACE(device);
-        PartBench bench(PartBench::Scenario("", 0x20000));
+        PartBench bench(PartBench::Scenario("", size));
         ASSERT_TRUE(bench.bound);
         EraseProgramAndReadBack(bench, Load(database, "Kavo", device), sim::FlashId::kEFlash);
     }
