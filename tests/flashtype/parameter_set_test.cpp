@@ -76,10 +76,10 @@ TEST_F(ShippedSetTest, CoversEveryPartOfTheFactsTableWithItsSize) {
 TEST_F(ShippedSetTest, AutoTypingFindsPartsByEitherKeyForm) {
     const std::map<std::string, std::pair<std::string, std::string>> expected = {
         {"EF4017", {"Winbond", "W25Q64FV"}},
-        {"BF48", {"SST", "SST25VF512A"}},        // no RDID: the older two-byte key
-        {"C22015", {"Macronix", "MX25L1606E"}},  // shared key: the 4 KB-sector part
-        {"204014", {"XMC", "XM25QH80B"}},
-        {"1C2015", {"Eon", "EN25B16"}},
+        {"BF48", {"SST", "SST25VF512A"}},                 // no RDID: the older two-byte key
+        {"C22015", {"Macronix", "MX25L1606E"}},           // shared key: the 4 KB-sector part
+        {"204014", {"Micron", "M45PE80"}},                // the 64 KB erase works on both parts
+        {"1C2015", {"Eon", "EN25P16/EN25B16/EN25B16T"}},  // boot sectors at either end
         {"0E4015", {"Zbit", "ZB25VQ16"}},
         {"FFFFFE", {"Kavo", "USB-PD eFlash"}},
         {"ef4017", {"Winbond", "W25Q64FV"}},  // section names ignore letter case
