@@ -261,7 +261,7 @@ void CheckPinSets(const IniFolder& folder, std::vector<ParameterProblem>& proble
     for (int32_t i = 0; i < *count; ++i) {
         const std::string key = std::to_string(i);
         const std::string value = pins.Read("PinSet", key, "");
-        bool good = value.size() > 45;
+        bool good = value.size() >= 45;  // the name after the pins may be empty
         for (int column = 0; good && column < 15; ++column) {
             const char tens = value[static_cast<std::size_t>(column * 3)];
             const char units = value[static_cast<std::size_t>(column * 3 + 1)];

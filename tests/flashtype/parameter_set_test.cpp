@@ -185,6 +185,14 @@ TEST_P(ParameterCheckTest, ReportsTheFaultWithFileAndKey) {
     EXPECT_NE(report.find(c.expected), std::string::npos) << report;
 }
 
+TEST(PinSetCheckTest, EmptyNameIsSound) {
+    testing::TempIniFolder folder("pinname");
+    folder.Put("PinSet.ini",
+               "[SetNum]\nNum=1\n[PinSet]\n0=01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,\n");
+    const std::string report = Report(CheckParameterSet(FlashDatabase(folder.Folder())));
+    EXPECT_EQ(report.find("PinSet.ini"), std::string::npos) << report;
+}
+
 INSTANTIATE_TEST_SUITE_P(Faults, ParameterCheckTest, ::testing::ValuesIn(kFaults),
                          [](const auto& param) {
                              std::string name = param.param.name;
