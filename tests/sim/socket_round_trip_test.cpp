@@ -3,6 +3,8 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -171,6 +173,41 @@ TEST_F(SocketRoundTrip, FaultsAndFlashFilesThroughTheControlSocket) {
     EXPECT_EQ(block[0], 0x12);
     EXPECT_EQ(Control("load eflash " + image).rfind("error: ", 0), 0u);  // 128 KiB flash
     EXPECT_EQ(Control("dump pd " + image).rfind("error: no flash 'pd'", 0), 0u);
+}
+
+// Sends raw bytes on a connection of its own and waits until the daemon hangs up.
+void SendRawAndWaitForHangUp(const std::string& socketPath, const std::vector<uint8_t>& bytes) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+    shutdown(fd, SHUT_WR);
+    uint8_t reply[64];
+    while (recv(fd, reply, sizeof(reply), 0) > 0) {
+    }
+    close(fd);
+}
+
+TEST_F(SocketRoundTrip, ABadOrCutOffFrameDropsOnlyItsOwnClient) {
+    ServedDaemon daemon(folder_, "default.ini");
+    ASSERT_EQ(driver_.connectDevice(0, 9000), 0);
+    SendRawAndWaitForHangUp(
+        socket_, {'X', 'Y', 1, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    // A write that promises 64 KiB and delivers 10 bytes, from a client that went away.
+    std::vector<uint8_t> cutOff{'V', 'S', 1, 3, 0xF2, 0x04, 0, 0, 0, 0, 0, 0,
+                                0,   0,   0, 1, 0,    0,    0, 0, 0, 0, 0, 0};
+    cutOff.resize(cutOff.size() + 10, 0x00);
+    SendRawAndWaitForHangUp(socket_, cutOff);
+    std::vector<uint8_t> id(3);
+    EXPECT_EQ(Read({0xF2, 0x00}, id), 1);
+    EXPECT_EQ(id, (std::vector<uint8_t>{0x84, 0x58, 0x01}));
+    std::vector<uint8_t> block(65536);
+    ASSERT_EQ(Read({0xF2, 0x02}, block), 1);
+    EXPECT_EQ(block[0], 0xFF);  // the cut-off write programmed nothing
 }
 
 TEST_F(SocketRoundTrip, FlashContentsSurviveARestartWithTheSameStateFolder) {
