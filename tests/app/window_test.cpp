@@ -253,6 +253,18 @@ private slots:
         QCOMPARE(Find<QLabel>(window_.get(), "StaticText_Vccp")->text(), QString("Vccp"));
     }
 
+    void everyCaptionOfTheSetupPageFitsItsControl() {
+        window_->ShowPage(Page::Setup);
+        QTRY_VERIFY(W("TabControl_Setup")->isVisible());
+        for (QAbstractButton* button : W("TabControl_Setup")->findChildren<QAbstractButton*>()) {
+            if (!button->text().isEmpty()) {
+                QVERIFY2(button->width() >= button->sizeHint().width(),
+                         qPrintable(button->objectName() + " cuts " + button->text()));
+            }
+        }
+        window_->ShowPage(Page::Main);
+    }
+
     void menusHoldTheirItems() {
         QStringList titles;
         for (QAction* top : window_->menuBar()->actions()) {
