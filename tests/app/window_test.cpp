@@ -100,6 +100,8 @@ private slots:
         auto* gauge = Find<QProgressBar>(window_.get(), "CGauge1");
         QCOMPARE(gauge->parentWidget(), panel2);
         QVERIFY(gauge->isVisible());
+        QCOMPARE(gauge->palette().color(QPalette::Highlight), QColor(0xB9, 0xD1, 0xEA));
+        QCOMPARE(gauge->palette().color(QPalette::Base), gauge->palette().color(QPalette::Button));
         window_->SetProgress(37);
         QCOMPARE(gauge->value(), 37);
         window_->SetProgress(250);  // a caller's rounding never overfills the bar
