@@ -2,6 +2,7 @@
 // texts, the settings summary, menus, Show Message, Stop, control-enable levels, pages.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include "app/about_box.h"
 #include "app/log_pane.h"
 #include "app/main_window.h"
+#include "app/pin_editor_dialog.h"
 #include "app/radio_group.h"
 #include "app/status_bar.h"
 #include "tests/app/suites.h"
@@ -265,6 +267,22 @@ private slots:
             }
         }
         window_->ShowPage(Page::Main);
+    }
+
+    void pinEditorDialogIsCreatedWithItsTwoPanels() {
+        PinEditorDialog* editor = window_->PinEditor();
+        QCOMPARE(editor->objectName(), QString("TOKBottomDlg"));
+        QCOMPARE(editor->windowTitle(), QString("Editor"));
+        QCOMPARE(Find<QLabel>(editor, "Label_KSIONum")->text(), QString("KSO0"));
+        QCOMPARE(Find<QLabel>(editor, "Label_PinNum")->text(), QString("Pin01"));
+        QCOMPARE(Find<QComboBox>(editor, "ComboBox1")->count(), 4);
+        QCOMPARE(Find<QComboBox>(editor, "ComboBox2")->count(), 10);
+        QCOMPARE(Find<QComboBox>(editor, "ComboBox2")->itemText(9), QString("9"));
+        QCOMPARE(Find<QLineEdit>(editor, "Edit_EditName")->text(), QString("New Project Name"));
+        auto* ok = Find<QPushButton>(editor, "OKBtn");
+        QVERIFY(ok->isDefault());
+        QCOMPARE(ok->text(), QString("OK"));
+        QCOMPARE(Find<QPushButton>(editor, "CancelBtn")->text(), QString("Cancel"));
     }
 
     void menusHoldTheirItems() {
