@@ -47,7 +47,7 @@ CustomerPage::CustomerPage(QWidget* parent) : QWidget(parent) {
     column->addWidget(controls_.log, 1);
 
     controls_.loadFile =
-        BigButton(this, "Button_LoadFile", "LoadFile", QStyle::SP_DialogOpenButton);
+        BigButton(this, "BitBtn_Tandra_LoadFile", "LoadFile", QStyle::SP_DialogOpenButton);
     controls_.autoBurn = BigButton(this, "Button_AutoBurn", "AutoBurn", QStyle::SP_MediaPlay);
     controls_.readRom = BigButton(this, "Button_ReadRom", "Read Rom", QStyle::SP_ArrowDown);
     controls_.backup = BigButton(this, "Button_Backup", "Backup", QStyle::SP_DialogSaveButton);

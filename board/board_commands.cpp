@@ -26,6 +26,12 @@ std::size_t CopyInto(std::span<uint8_t> to, std::span<const uint8_t> from) {
     return count;
 }
 
+// A source shorter than the block a command sends would let the scratch area's leftovers
+// from an earlier command reach the flash in its place.
+bool Covers(std::span<const uint8_t> source, std::size_t length) {
+    return source.size() >= length;
+}
+
 }  // namespace
 
 BoardCommands::BoardCommands(BoardLink& link, const SettingsStore& settings, MessageLog& log,
@@ -179,6 +185,10 @@ int BoardCommands::EraseFlash(int blockField, uint8_t sectorEndPage, uint8_t era
 
 int BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
                               std::span<const uint8_t> source, uint8_t pageWriteSize) {
+    // A count above 65536 still goes on, so the link refuses it with the size message.
+    if (byteCount <= kMaxTransferLength && !Covers(source, byteCount)) {
+        return 0;
+    }
     BoardCommand& record = link_.Record();
     record.p1 = commandModeWrite;
     record.p2 = Low(block);
@@ -190,6 +200,9 @@ int BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, uint32_t byte
 }
 
 int BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<const uint8_t> key) {
+    if (!Covers(key, keyLength)) {
+        return 0;
+    }
     BoardCommand& record = link_.Record();
     record.p1 = keyKind;
     record.p2 = keyLength;
@@ -198,6 +211,9 @@ int BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<c
 }
 
 int BoardCommands::VerifyBlockChecksums(int block, std::span<const uint8_t> checksums) {
+    if (!Covers(checksums, checksumScratch_.size())) {
+        return 0;
+    }
     BoardCommand& record = link_.Record();
     record.p2 = Low(block);
     record.p5 = High(block);
@@ -208,6 +224,9 @@ int BoardCommands::VerifyBlockChecksums(int block, std::span<const uint8_t> chec
 
 int BoardCommands::QuickWriteBlock(int block, uint8_t quickModeMinusOne,
                                    std::span<const uint8_t> source) {
+    if (!Covers(source, quickWriteScratch_.size())) {
+        return 0;
+    }
     BoardCommand& record = link_.Record();
     record.p2 = Low(block);
     record.p5 = High(block);
@@ -245,6 +264,9 @@ int BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t s
 
 int BoardCommands::WritePage(int block, uint8_t page, std::span<const uint8_t> source,
                              uint8_t pageWriteSize) {
+    if (!Covers(source, pageScratch_.size())) {
+        return 0;
+    }
     BoardCommand& record = link_.Record();
     record.p2 = pageWriteSize;
     record.p3 = Low(block);

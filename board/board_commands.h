@@ -20,7 +20,9 @@ namespace quillon {
 // result (1 = success, 0 = failure). ConnectMode is read from the settings at every call:
 // opcode 0xF3 in mode 2, else 0xF2; the six flash sub-commands 0x01..0x04, 0x09, 0x0A gain
 // 0x10 in mode 3. Each command sends and receives through a scratch area of its own; a
-// failed transfer leaves the caller's data (buffers, ChipIdStrings) unchanged.
+// failed transfer leaves the caller's data (buffers, ChipIdStrings) unchanged. A command
+// given less data than it sends (a short page, block, key or checksum table) sends nothing
+// and returns 0.
 class BoardCommands {
 public:
     static constexpr uint8_t kOpcodeKbs = 0xF2;

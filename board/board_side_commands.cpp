@@ -77,7 +77,11 @@ int BoardSideCommands::SetKbsPinDefine(std::span<const uint8_t, kPinCount> pins)
 }
 
 int BoardSideCommands::ReadBoardFlash(uint32_t address, std::span<uint8_t> destination) {
-    const auto count = static_cast<uint8_t>(std::min<std::size_t>(destination.size(), 255));
+    // The byte count travels in one header byte: more than 255 cannot be asked for.
+    if (destination.size() > kBoardFlashMaxCount) {
+        return 0;
+    }
+    const auto count = static_cast<uint8_t>(destination.size());
     SetAddress(address);
     link_.Record().p6 = count;
     const int result = Send(kOpcodeBoardFlash, 0x1A, kFromBoard, flashReadScratch_, count);
@@ -93,6 +97,10 @@ int BoardSideCommands::EraseBoardFlash(uint32_t address) {
 }
 
 int BoardSideCommands::WriteBoardFlash(uint32_t address, std::span<const uint8_t> source) {
+    // Cutting the block short would report a partial write as success.
+    if (source.size() > kBoardFlashMaxCount) {
+        return 0;
+    }
     const auto count = static_cast<uint8_t>(CopyInto(flashWriteScratch_, source));
     SetAddress(address);
     link_.Record().p6 = count;
@@ -205,6 +213,10 @@ int BoardSideCommands::PdReadPage(uint8_t address, uint8_t variant, uint16_t pag
 
 int BoardSideCommands::PdWritePage(uint8_t address, uint8_t variant, uint16_t page,
                                    std::span<const uint8_t> source) {
+    // A short source would send the leftovers of the previous page in its place.
+    if (source.size() < kPdPageSize) {
+        return 0;
+    }
     BoardCommand& record = link_.Record();
     record.p2 = PageHigh(page);
     record.p4 = PageLow(page);

@@ -24,6 +24,7 @@ public:
     static constexpr std::size_t kPinDefineSize = 16;  // 15 pins and one byte 0
     static constexpr std::size_t kPinCount = 15;
     static constexpr std::size_t kPdPageSize = 256;
+    static constexpr std::size_t kBoardFlashMaxCount = 255;  // P6 carries the byte count
 
     BoardSideCommands(BoardLink& link, MessageLog& log);
 
@@ -38,9 +39,10 @@ public:
     int SetKbsPinDefine(std::span<const uint8_t, kPinCount> pins);
 
     // The board's own flash; the address travels as P3 (bits 23..16), P4, P5 (bits 7..0).
-    int ReadBoardFlash(uint32_t address, std::span<uint8_t> destination);  // 1..255 bytes
+    // ReadBoardFlash and WriteBoardFlash move 1..255 bytes; a longer block is refused (0).
+    int ReadBoardFlash(uint32_t address, std::span<uint8_t> destination);
     int EraseBoardFlash(uint32_t address);
-    int WriteBoardFlash(uint32_t address, std::span<const uint8_t> source);  // 1..255 bytes
+    int WriteBoardFlash(uint32_t address, std::span<const uint8_t> source);
 
     // The parameter record: bytes 0..15 pin definition, 20..23 last image size.
     int ReadBoardPinDefine(std::array<uint8_t, kPinDefineSize>& pins);
@@ -59,6 +61,8 @@ public:
                     std::span<const uint8_t> source);
     // enter != 0: enter test mode (0x10); 0: leave it (0x11), which resets the controller.
     int PdTestMode(uint8_t address, int enter);
+    int PdEnterTestMode(uint8_t address) { return PdTestMode(address, 1); }
+    int PdExitTestMode(uint8_t address) { return PdTestMode(address, 0); }
     int PdWriteRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow, uint8_t value);
     int PdReadRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow, uint8_t& value);
 

@@ -122,6 +122,9 @@ private:
                 return;
             }
             SetValue(entry.key, *value);
+            if (entry.key == "Read_CommandMode") {
+                readModeText_ = entry.value;
+            }
         } else if (entry.key == "SectorOffset") {
             layout_ = entry.value;
         } else if (entry.key == "Size") {
@@ -181,6 +184,36 @@ private:
         if (!layout_.empty()) {
             CheckLayout(flashblock);
         }
+        CheckSavedReadSize(flashblock);
+    }
+
+    // The embedded-flash read modes 128, 129 and 130 make Save cut or pad a read to a fixed
+    // size; a part of another size would be saved short (lost bytes) or padded.
+    void CheckSavedReadSize(std::optional<int32_t> flashblock) {
+        const auto mode = Value("Read_CommandMode");
+        if (!mode || !flashblock || *flashblock <= 0) {
+            return;
+        }
+        int64_t savedBytes = 0;
+        switch (*mode) {
+            case 128:
+                savedBytes = 0x20000;
+                break;
+            case 129:
+                savedBytes = 256;
+                break;
+            case 130:
+                savedBytes = 0x18000;
+                break;
+            default:
+                return;
+        }
+        if (savedBytes != int64_t{*flashblock} * 65536) {
+            Report("Read_CommandMode", readModeText_ + " saves a read as " +
+                                           std::to_string(savedBytes) + " bytes but Flashblock " +
+                                           std::to_string(*flashblock) + " gives " +
+                                           std::to_string(int64_t{*flashblock} * 65536));
+        }
     }
 
     void CheckLayout(std::optional<int32_t> flashblock) {
@@ -211,6 +244,7 @@ private:
     std::vector<std::pair<std::string, int32_t>> values_;
     std::string layout_;
     std::string sizeText_;
+    std::string readModeText_;  // Read_CommandMode as written
 };
 
 void CheckPinSets(const IniFolder& folder, std::vector<ParameterProblem>& problems) {
@@ -227,7 +261,7 @@ void CheckPinSets(const IniFolder& folder, std::vector<ParameterProblem>& proble
     for (int32_t i = 0; i < *count; ++i) {
         const std::string key = std::to_string(i);
         const std::string value = pins.Read("PinSet", key, "");
-        bool good = value.size() > 45;
+        bool good = value.size() >= 45;  // the name after the pins may be empty
         for (int column = 0; good && column < 15; ++column) {
             const char tens = value[static_cast<std::size_t>(column * 3)];
             const char units = value[static_cast<std::size_t>(column * 3 + 1)];

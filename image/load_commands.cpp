@@ -57,7 +57,15 @@ void LoadImage(ImageContext& context) {
     context.log.ReplaceLast(kLoadedLine);
     context.log.Append(OpenFromLine(*chosen));
     RememberLastFile(context, *chosen);
-    MergeImage(context);
+    try {
+        MergeImage(context);
+    } catch (...) {
+        // The raw file must not stay behind as if it were placed: the operations would
+        // write it from address 0. The error itself is shown by the caller.
+        DropImage(context.state);
+        context.state.operationResult = false;
+        throw;
+    }
 }
 
 void ReloadLastImage(ImageContext& context) {

@@ -11,7 +11,7 @@ Version.ini and PinSet.ini.
 
 Command modes are the ones the Vessa board firmware understands:
   CommandMode_ReadID  0 = RDID 9Fh then REMS 90h, 1 = 9Fh then RES ABh, 2 = 9Fh then Atmel 15h
-  CommandMode_Read    0 = READ 03h; 0x80 = embedded-flash read
+  CommandMode_Read    0 = READ 03h; 0x80 = embedded-flash read of 128 KB (Save keeps 128 KB)
   CommandMode_Erase   sector / block / chip opcodes: 0 = 20h/D8h/C7h, 1 = D7h/D8h/C7h (PMC),
                       2 = 52h/52h/62h (Atmel AT25F), 0x80 = embedded flash
   CommandMode_Write   0 = page program 02h with PageWriteSize bytes, 1 = byte program 02h,
@@ -179,7 +179,9 @@ def kavo_sections():
             f"Size={size}",
             "MIDDID=Embedded",
             "ReadID_CommandMode=0",
-            "Read_CommandMode=0x80",
+            # 0x80 is the 128 KB embedded-flash read: Save cuts or pads a read in that
+            # mode to 128 KB, so the other sizes read in the plain mode.
+            f"Read_CommandMode={'0x80' if blocks == 2 else '0'}",
             "Erase_CommandMode=0x80",
             f"Write_CommandMode={write_mode}",
             "PageWriteSize=256",
@@ -202,13 +204,109 @@ def pin_sets():
     return lines
 
 
+# Shared keys where the part with the smallest erase unit would not erase every part that
+# answers the key: the key goes to the part named here instead, for the reason given.
+SHARED_KEY_CHOICE = {
+    "204014": ("M45PE80", "XM25QH80B's 4 KB erase (20h) does nothing on M45PE80, "
+               "while D8h erases 64 KB on both"),
+}
+
+
+def sector_starts(part):
+    """Start addresses (KB) of the sectors the part's erase walk hits."""
+    if part.sector_offset == "0":
+        return set(range(0, part.size // 1024, part.sector))
+    starts, at = set(), 0
+    for group in re.findall(r"(\d\d),(\d\d),", part.sector_offset):
+        size, count = int(group[0]), int(group[1])
+        for _ in range(count):
+            starts.add(at)
+            at += size
+    return starts
+
+
+def union_layout(sharing):
+    """A layout with a sector start wherever any of the parts has one, so that one D8h per
+    sector erases every sector of each of them."""
+    total = sharing[0].size // 1024
+    starts = sorted(set().union(*(sector_starts(p) for p in sharing))) + [total]
+    runs = []
+    for begin, end in zip(starts, starts[1:]):
+        if runs and runs[-1][0] == end - begin:
+            runs[-1][1] += 1
+        else:
+            runs.append([end - begin, 1])
+    groups = []
+    for size, count in runs:
+        while count > 0:
+            step = min(count, 99)
+            groups.append(f"{size:02d},{step:02d},")
+            count -= step
+    return "".join(groups)
+
+
+class SharedPart(Part):
+    """One description for parts that answer the same key but have different boot-sector
+    layouts: erased by D8h at every sector start of any of them."""
+
+    def __init__(self, key, sharing):
+        base = min(sharing, key=lambda p: p.smallest_unit_kb)
+        super().__init__(base.row)
+        assert all(p.size == base.size for p in sharing)
+        self.name = "/".join(p.name for p in sharing)
+        self.id_text = key
+        self.erase_mode, self.erase_type, self.sector = 0, 2, 64
+        self.sector_offset = union_layout(sharing)
+        self.comments = [f"One description for the parts that answer {key}: D8h erases "
+                         "each sector of any of their layouts"]
+
+
+def choose(key, sharing, by_name):
+    """The description a lookup key leads to, and the comment line that says why."""
+    if len(sharing) == 1:
+        return sharing[0], None
+    if key in SHARED_KEY_CHOICE:
+        name, why = SHARED_KEY_CHOICE[key]
+        chosen = by_name[name]
+        others = ", ".join(p.name for p in sharing if p is not chosen)
+        return chosen, f"; {key} is shared with {others}: mapped to {chosen.name}, as {why}"
+    if len({p.sector_offset for p in sharing}) > 1 and any(
+            p.sector_offset != "0" for p in sharing):
+        chosen = SharedPart(key, sharing)
+        return chosen, (f"; {key} is answered by parts with different boot sectors: mapped to "
+                        f"{chosen.name}, which erases each of them")
+    chosen = min(sharing, key=lambda p: p.smallest_unit_kb)  # first of equals stays first
+    others = ", ".join(p.name for p in sharing if p is not chosen)
+    return chosen, f"; {key} is shared with {others}: mapped to {chosen.name}, the smallest erase unit"
+
+
 def build():
     with FACTS.open(newline="") as f:
         parts = [Part(row) for row in csv.DictReader(f, delimiter="\t")]
 
+    # Several parts may answer the same key; the key goes to the one with the smallest erase
+    # unit, which erases no more than intended on any of them, unless that one cannot erase
+    # all of them (see SHARED_KEY_CHOICE and SharedPart).
+    by_key = OrderedDict()
+    for part in parts:
+        for key in part.lookup_keys():
+            by_key.setdefault(key, []).append(part)
+    by_name = {p.name: p for p in parts}
+    auto = ["; Flash auto-typing table: JEDEC key (6 hex digits) or older ID key (4 digits)"]
+    shared_parts = []
+    for key, sharing in by_key.items():
+        chosen, comment = choose(key, sharing, by_name)
+        if isinstance(chosen, SharedPart):
+            shared_parts.append(chosen)
+        if comment:
+            auto.append(comment)
+        auto += [f"[{key}]", f"Manufacturer={chosen.maker}", f"NAME={chosen.name}"]
+    auto += ["; USB-PD targets answer FF FF FE", "[FFFFFE]", f"Manufacturer={KAVO}",
+             "NAME=USB-PD eFlash"]
+
     files = OrderedDict()
     makers = OrderedDict()
-    for part in parts:
+    for part in parts + shared_parts:
         makers.setdefault(part.maker, []).append(part)
     for maker, members in makers.items():
         lines = [f"; {maker} SPI flash parts, generated by scripts/gen_ini.py"]
@@ -220,22 +318,6 @@ def build():
     index = ["[Index]"] + [f"{i + 1}={m}" for i, m in enumerate(list(makers) + [KAVO])]
     files["FlashROM_Index.ini"] = index
 
-    # Several parts may answer the same key; the key goes to the one with the smallest erase
-    # unit, which erases no more than intended on any of them.
-    by_key = OrderedDict()
-    for part in parts:
-        for key in part.lookup_keys():
-            by_key.setdefault(key, []).append(part)
-    auto = ["; Flash auto-typing table: JEDEC key (6 hex digits) or older ID key (4 digits)"]
-    for key, sharing in by_key.items():
-        chosen = min(sharing, key=lambda p: p.smallest_unit_kb)  # first of equals stays first
-        if len(sharing) > 1:
-            others = ", ".join(p.name for p in sharing if p is not chosen)
-            auto.append(f"; {key} is shared with {others}: mapped to {chosen.name}, "
-                        "the smallest erase unit")
-        auto += [f"[{key}]", f"Manufacturer={chosen.maker}", f"NAME={chosen.name}"]
-    auto += ["; USB-PD targets answer FF FF FE", "[FFFFFE]", f"Manufacturer={KAVO}",
-             "NAME=USB-PD eFlash"]
     files["Kavo_Flash_TypeAuto.ini"] = auto
 
     files["Version.ini"] = ["[Parameter]", f"VERSION={VERSION}"]

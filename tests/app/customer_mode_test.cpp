@@ -62,10 +62,11 @@ private slots:
     }
 
     void customerPageHoldsItsButtonGroups() {
-        const std::pair<const char*, const char*> buttons[] = {{"Button_LoadFile", "LoadFile"},
-                                                               {"Button_AutoBurn", "AutoBurn"},
-                                                               {"Button_ReadRom", "Read Rom"},
-                                                               {"Button_Backup", "Backup"}};
+        const std::pair<const char*, const char*> buttons[] = {
+            {"BitBtn_Tandra_LoadFile", "LoadFile"},
+            {"Button_AutoBurn", "AutoBurn"},
+            {"Button_ReadRom", "Read Rom"},
+            {"Button_Backup", "Backup"}};
         for (const auto& [name, caption] : buttons) {
             auto* button = window_->findChild<QPushButton*>(name);
             QVERIFY2(button && button->isVisible(), name);

@@ -248,7 +248,7 @@ private slots:
                                  "BitBtn_Cancel",
                                  "Memo2",
                                  "Memo3",
-                                 "Button_LoadFile",
+                                 "BitBtn_Tandra_LoadFile",
                                  "Button_AutoBurn",
                                  "Button_ReadRom",
                                  "Button_Backup"}) {

@@ -97,6 +97,21 @@ TEST(BoardPins, PinDefinitionIsReadFromTheRecordAddress) {
     EXPECT_TRUE(std::equal(pins.begin(), pins.end(), record.begin()));
 }
 
+TEST(BoardPins, BoardFlashBlocksBeyondOneCountByteAndShortPdPagesAreRefused) {
+    Bench bench(EcScenario(2));
+    ASSERT_TRUE(bench.bound);
+    SeedRecord(bench, 0x3FC00);
+    std::vector<uint8_t> bytes(256, 0x5A);
+    EXPECT_EQ(bench.boardSide.ReadBoardFlash(0x3FC00, bytes), 0);
+    EXPECT_TRUE(std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0x5A; }));
+    EXPECT_EQ(bench.boardSide.WriteBoardFlash(0x3FC00, bytes), 0);
+    EXPECT_EQ(bench.boardSide.PdWritePage(0x80, 0, 0, std::span(bytes).first(255)), 0);
+    EXPECT_TRUE(bench.Trace().empty());
+
+    EXPECT_EQ(bench.boardSide.ReadBoardFlash(0x3FC00, std::span(bytes).first(255)), 1);
+    EXPECT_EQ(bench.Sent()[7], 0xFF);
+}
+
 // ---------------------------------------------------------------- parameter record update
 
 TEST(RecordUpdate, Kq11edBoardWritesTheRecordInOneCommand) {
@@ -244,7 +259,7 @@ TEST(PdCommands, TestModeRegistersAndFlashPagesRoundTrip) {
     EXPECT_EQ(bench.boardSide.PdReadRegister(0x80, 0xFE, 0x5A, value), 1);
     EXPECT_EQ(value, 0x3D);
 
-    EXPECT_EQ(bench.boardSide.PdTestMode(0x80, 1), 1);
+    EXPECT_EQ(bench.boardSide.PdEnterTestMode(0x80), 1);
     EXPECT_EQ(bench.Sent()[1], 0x10);
     std::array<uint8_t, 256> page{};
     for (std::size_t i = 0; i < page.size(); ++i) {
@@ -256,7 +271,7 @@ TEST(PdCommands, TestModeRegistersAndFlashPagesRoundTrip) {
     ASSERT_EQ(bench.boardSide.PdReadPage(0x80, 3, 5, back), 1);
     EXPECT_EQ(back, page);
 
-    EXPECT_EQ(bench.boardSide.PdTestMode(0x80, 0), 1);
+    EXPECT_EQ(bench.boardSide.PdExitTestMode(0x80), 1);
     EXPECT_EQ(bench.Sent()[1], 0x11);
 }
 

@@ -331,6 +331,24 @@ TEST(FlashData, ABlockLongerThan65536IsRefusedWithTheSizeBox) {
     EXPECT_EQ(bench.panel.boxes[0].text, "The size can not be more 65536 bytes!");
 }
 
+TEST(FlashData, AShortSourceIsRefusedRatherThanPaddedWithAnEarlierCommandsBytes) {
+    Bench bench;
+    ASSERT_TRUE(bench.bound);
+    const std::vector<uint8_t> block = Pattern(kMaxTransferLength, 4);
+    ASSERT_EQ(bench.commands.WritePage(0, 0, block, 0), 1);  // leaves a full page in scratch
+    ASSERT_EQ(bench.commands.WriteBlock(0, 0, kMaxTransferLength, block, 0), 1);
+    ASSERT_EQ(bench.commands.QuickWriteBlock(0, 0, block), 1);
+    bench.board.ClearTrace();
+    const auto shortBy = [&block](std::size_t size) { return std::span(block).first(size - 1); };
+
+    EXPECT_EQ(bench.commands.WritePage(0, 1, shortBy(256), 0), 0);
+    EXPECT_EQ(bench.commands.WriteBlock(1, 0, 4096, shortBy(4096), 0), 0);
+    EXPECT_EQ(bench.commands.QuickWriteBlock(1, 0, shortBy(kMaxTransferLength)), 0);
+    EXPECT_EQ(bench.commands.VerifyBlockChecksums(1, shortBy(128)), 0);
+    EXPECT_EQ(bench.commands.SendTargetKey(1, 8, shortBy(8)), 0);
+    EXPECT_TRUE(bench.Trace().empty());
+}
+
 TEST(FlashData, WithoutABoardEveryCommandFailsQuietly) {
     Bench bench;
     ASSERT_TRUE(bench.bound);

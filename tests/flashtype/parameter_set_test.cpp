@@ -76,10 +76,10 @@ TEST_F(ShippedSetTest, CoversEveryPartOfTheFactsTableWithItsSize) {
 TEST_F(ShippedSetTest, AutoTypingFindsPartsByEitherKeyForm) {
     const std::map<std::string, std::pair<std::string, std::string>> expected = {
         {"EF4017", {"Winbond", "W25Q64FV"}},
-        {"BF48", {"SST", "SST25VF512A"}},        // no RDID: the older two-byte key
-        {"C22015", {"Macronix", "MX25L1606E"}},  // shared key: the 4 KB-sector part
-        {"204014", {"XMC", "XM25QH80B"}},
-        {"1C2015", {"Eon", "EN25B16"}},
+        {"BF48", {"SST", "SST25VF512A"}},                 // no RDID: the older two-byte key
+        {"C22015", {"Macronix", "MX25L1606E"}},           // shared key: the 4 KB-sector part
+        {"204014", {"Micron", "M45PE80"}},                // the 64 KB erase works on both parts
+        {"1C2015", {"Eon", "EN25P16/EN25B16/EN25B16T"}},  // boot sectors at either end
         {"0E4015", {"Zbit", "ZB25VQ16"}},
         {"FFFFFE", {"Kavo", "USB-PD eFlash"}},
         {"ef4017", {"Winbond", "W25Q64FV"}},  // section names ignore letter case
@@ -134,6 +134,10 @@ const FaultCase kFaults[] = {
     {"erase type", "Acme.ini", "Flashblock=1\nEraseType=3\n", "[P1] EraseType"},
     {"sector size", "Acme.ini", "Flashblock=1\nSectorSize=3\n", "[P1] SectorSize"},
     {"zero blocks", "Acme.ini", "Flashblock=0\n", "[P1] Flashblock"},
+    {"fixed-size read cuts the part", "Acme.ini", "Flashblock=16\nRead_CommandMode=0x80\n",
+     "[P1] Read_CommandMode : 0x80 saves a read as 131072 bytes"},
+    {"fixed-size read pads the part", "Acme.ini", "Flashblock=1\nRead_CommandMode=130\n",
+     "[P1] Read_CommandMode : 130 saves a read as 98304 bytes"},
     {"misspelt key", "Acme.ini", "Flashblock=1\nsectorsize=4\n", "[P1] sectorsize"},
     {"missing field", "Acme.ini", "Flashblock=1\n", "[P1] EraseType : missing"},
     {"index names a missing file", "FlashROM_Index.ini", "[Index]\n1=Acme\n2=Nobody\n",
@@ -179,6 +183,14 @@ TEST_P(ParameterCheckTest, ReportsTheFaultWithFileAndKey) {
     folder.Put(c.file, text);
     const std::string report = Report(CheckParameterSet(database));
     EXPECT_NE(report.find(c.expected), std::string::npos) << report;
+}
+
+TEST(PinSetCheckTest, EmptyNameIsSound) {
+    testing::TempIniFolder folder("pinname");
+    folder.Put("PinSet.ini",
+               "[SetNum]\nNum=1\n[PinSet]\n0=01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,\n");
+    const std::string report = Report(CheckParameterSet(FlashDatabase(folder.Folder())));
+    EXPECT_EQ(report.find("PinSet.ini"), std::string::npos) << report;
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ParameterCheckTest, ::testing::ValuesIn(kFaults),

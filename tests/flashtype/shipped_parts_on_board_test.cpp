@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/board_commands.h"
@@ -176,6 +178,44 @@ TEST_P(ShippedPartOnBoardTest, IdentifiesErasesProgramsAndReadsBack) {
     EraseProgramAndReadBack(bench, type, sim::FlashId::kExternalSpi);
 }
 
+// A key several parts answer leads to one description; it must erase every one of those
+// parts end to end (boot sectors at either end, parts without small sectors), since the
+// operator cannot tell which of them is fitted.
+TEST_P(ShippedPartOnBoardTest, DescriptionFoundByItsKeyErasesTheWholePart) {
+    const std::string part = GetParam();
+    const FlashDatabase database{IniFolder(QUILLON_SHIPPED_INI)};
+    const auto* facts = sim::FindSpiPart(part);
+    ASSERT_NE(facts, nullptr);
+    PartBench bench(PartBench::Scenario(part));
+    ASSERT_TRUE(bench.bound);
+
+    ChipIdStrings slots{};
+    ASSERT_EQ(bench.commands.ReadFlashId(
+                  slots, Load(database, facts->manufacturer, part).commandModeReadId),
+              1);
+    const bool olderForm = slots[4] == slots[6];
+    const auto found =
+        database.LookupAutoType(olderForm ? slots[2] + slots[3] : slots[4] + slots[5] + slots[6]);
+    if (found.manufacturer == facts->manufacturer && found.device == part) {
+        return;  // its own description, erased above
+    }
+    SCOPED_TRACE("typed as " + found.device);
+    const SettingsCache type = Load(database, found.manufacturer, found.device);
+    std::array<uint8_t, 2> status{};
+    ASSERT_EQ(bench.commands.WriteFlashStatus(1, 0x00, 0x00, status), 1);
+    auto memory = bench.board.Flash(sim::FlashId::kExternalSpi);
+    std::fill(memory.begin(), memory.end(), uint8_t{0x00});
+    ASSERT_TRUE(Erase(bench.commands, type, type.flashblock));
+    std::vector<uint8_t> read(kBlock);
+    for (int block = 0; block < type.flashblock; ++block) {
+        ASSERT_EQ(bench.commands.ReadBlock(block, static_cast<uint8_t>(type.commandModeRead), read),
+                  1);
+        const auto stuck =
+            std::count_if(read.begin(), read.end(), [](uint8_t b) { return b != 0xFF; });
+        EXPECT_EQ(stuck, 0) << "block " << block << " not erased";
+    }
+}
+
 std::vector<std::string> ShippedSocketParts() {
     std::vector<std::string> names;
     for (const auto& part : sim::SpiPartTable()) {
@@ -186,9 +226,11 @@ std::vector<std::string> ShippedSocketParts() {
 
 TEST(ShippedEFlashOnBoardTest, ControllerEFlashEntriesEraseProgramAndReadBack) {
     const FlashDatabase database{IniFolder(QUILLON_SHIPPED_INI)};
-    for (const char* device : {"eFlash 128KB", "eFlash 128KB Mode80"}) {
+    const std::pair<const char*, uint32_t> devices[] = {
+        {"eFlash 128KB", 0x20000}, {"eFlash 128KB Mode80", 0x20000}, {"eFlash 256KB", 0x40000}};
+    for (const auto& [device, size] : devices) {
         SCOPED_TRACE(device);
-        PartBench bench(PartBench::Scenario("", 0x20000));
+        PartBench bench(PartBench::Scenario("", size));
         ASSERT_TRUE(bench.bound);
         EraseProgramAndReadBack(bench, Load(database, "Kavo", device), sim::FlashId::kEFlash);
     }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "config/flash_type.h"  // ConversionError
 #include "image/block_skip_flags.h"
 #include "tests/image/image_fixture.h"
 
@@ -79,6 +80,24 @@ TEST_F(LoadTest, AnUnreadableFileIsReportedAndTheImageKept) {
     EXPECT_EQ(panel.mainLog.back(), "Load File to Buffer ---> Loading...");
     EXPECT_EQ(state.imageBuffer, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_FALSE(settings.Exists("LastFilePath"));
+}
+
+TEST_F(LoadTest, AMergeThatCannotReadItsSettingsLeavesNoUnplacedImage) {
+    // A raw file left in the buffer would be programmed from address 0 instead of where the
+    // allocation puts it.
+    settings.WriteInt("Allocation", 3);
+    assignedText = "";  // not a number
+    state.imageBuffer = {1, 2, 3};
+    state.usedBlockCount = 1;
+    state.operationResult = true;
+    const auto path = WriteFile("fw.bin", FileBytes(100 * 1024));
+    panel.fileAnswers.push_back(path);
+    auto context = Context();
+    EXPECT_THROW(LoadImage(context), ConversionError);
+    EXPECT_TRUE(state.imageBuffer.empty());
+    EXPECT_EQ(state.usedBlockCount, 0u);
+    EXPECT_FALSE(state.operationResult);
+    EXPECT_EQ(settings.ReadText("LastFilePath"), path);  // the file itself is fine
 }
 
 class ReloadTest : public ImageTest {};

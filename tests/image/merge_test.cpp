@@ -229,6 +229,18 @@ INSTANTIATE_TEST_SUITE_P(
                    "cleared.",
                    1}));
 
+TEST_F(RomKeyTest, AnUnidentifiedPartIsRefusedWhileTheConnectionCheckIsPaused) {
+    settings.WriteInt("RomKey", 2);
+    bool pausedDuringMessage = false;
+    panel.onMessage = [&](const RecordingPanel::Box&) { pausedDuringMessage = !timer.IsEnabled(); };
+    LoadRaw(0x10000);
+    auto context = Context();
+    EXPECT_FALSE(MergeImage(context));
+    EXPECT_TRUE(pausedDuringMessage);
+    EXPECT_TRUE(timer.IsEnabled());
+    ExpectForgotten();
+}
+
 TEST_F(RomKeyTest, AFileAbove8KIsRejectedAndForgotten) {
     eflash.romCodeStart = 0xE000;
     LoadRaw(16 * 1024);
@@ -290,6 +302,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "Rom Code Start Address is 0xe000 and the tatol size including main code "
                      "is 64k."},
         CombinedCase{0x1E000, 1, 0, 0x30000, 0, "The Rom+Main Code Size must be 128K."},
+        CombinedCase{0x1E000, 2, 0, 0x20000, 0, "The Rom+Main Code Size must be 192K."},
+        CombinedCase{0xE000, 0, 0, 0x20000, 0, "The Rom+Main Code Size must be 64K."},
         CombinedCase{0, 0, 0, 0x20000, 0, "Plese press the 'Internal-Flash' button first."}));
 
 }  // namespace

@@ -40,6 +40,21 @@ TEST_F(StationImageTest, StartUpReloadsAndMergesTheLastFileWithoutTheLoadLines) 
     EXPECT_EQ(s.Controls().main.filePathText, "fw.bin");
 }
 
+TEST_F(StationImageTest, AStartUpReloadOfAMissingFileForgetsIt) {
+    const auto path = (dir / "gone.bin").string();
+    Preset([&](SettingsStore& s) {
+        s.WriteInt("RomKey", 0);
+        s.WriteText("LastFilePath", path);
+        s.WriteText("LastFileName", "gone.bin");
+    });
+    auto& s = Start();
+    EXPECT_EQ(panel.mainLog.back(), "Can't Find The File , Please Lode File Again !!");
+    EXPECT_TRUE(s.Image().imageBuffer.empty());
+    EXPECT_FALSE(s.Image().operationResult);
+    EXPECT_EQ(s.Controls().main.filePathText + s.Controls().main.filePathHint, "");
+    EXPECT_EQ(Reopen()->ReadText("LastFilePath"), "");
+}
+
 TEST_F(StationImageTest, LoadReadsTheBoundaryBlockThroughTheStationsBoard) {
     sim::Scenario scenario;
     scenario.ec = sim::EcSpec{};
