@@ -17,6 +17,7 @@
 #include "app/customer_page.h"
 #include "app/log_pane.h"
 #include "app/main_page.h"
+#include "app/pin_editor_dialog.h"
 #include "app/program_icon.h"
 #include "app/qt_connection_timer.h"
 #include "app/qt_prompts.h"
@@ -53,6 +54,7 @@ MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(pa
     BuildMenus();
     setCentralWidget(BuildCentre());
     about_ = new AboutBox(this);
+    pinEditor_ = new PinEditorDialog(this);
 
     station_ = std::make_unique<Station>(*this, clock_, *timer_, std::move(options));
     mainPage_->ConnectTo(*station_);

@@ -18,6 +18,7 @@ class QStackedWidget;
 namespace quillon {
 
 class AboutBox;
+class PinEditorDialog;
 class CustomerPage;
 class LogPaneWidget;
 class MainPage;
@@ -38,6 +39,7 @@ public:
 
     Station& GetStation() { return *station_; }
     AboutBox* About() const { return about_; }
+    PinEditorDialog* PinEditor() const { return pinEditor_; }
 
     // OperatorPanel
     void LogAppended(LogPane pane, const std::string& line) override;
@@ -90,6 +92,7 @@ private:
     QPushButton* externalFlash_ = nullptr;
     QPushButton* internalFlash_ = nullptr;
     AboutBox* about_ = nullptr;
+    PinEditorDialog* pinEditor_ = nullptr;  // TOKBottomDlg
 
     QMenu* fileMenu_ = nullptr;
     QMenu* otherMenu_ = nullptr;

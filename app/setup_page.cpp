@@ -117,7 +117,7 @@ QWidget* SetupPage::BuildModes() {
     controls_.connectMode->AddBeside(3, controls_.pdI2cAddress);
     controls_.allocation = new RadioGroupBox(area, "RadioGroup_Allocation", "Allocation",
                                              {"From Top", "From Medium", "From Assigned  0x"});
-    controls_.assignedAddress = HexEdit(area, "Edit_AssignedAddress", 80);
+    controls_.assignedAddress = HexEdit(area, "Edit_AssignedAddress", 64);
     controls_.allocation->AddBeside(2, controls_.assignedAddress);
     left->addWidget(controls_.connectMode);
     left->addWidget(controls_.allocation);

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "app/widget_helpers.h"
+
 namespace quillon {
 
 namespace {
@@ -42,6 +44,12 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QFrame(parent) {
     gauge_->setValue(0);
     gauge_->setTextVisible(true);
     gauge_->setAlignment(Qt::AlignCenter);
+    // The bar in the active caption's gradient colour on the button face.
+    QPalette colours = gauge_->palette();
+    colours.setColor(QPalette::Highlight, kGradientActiveCaption);
+    colours.setColor(QPalette::Base, colours.color(QPalette::Button));
+    colours.setColor(QPalette::HighlightedText, colours.color(QPalette::ButtonText));
+    gauge_->setPalette(colours);
     gaugeBox->addWidget(gauge_);
     row->addWidget(gaugePanel);
     row->addStretch(1);

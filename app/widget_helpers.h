@@ -30,5 +30,7 @@ inline const QColor kMoneyGreen{0xC0, 0xDC, 0xC0};
 inline const QColor kSkyBlue{0xA6, 0xCA, 0xF0};
 inline const QColor kPurple{0x80, 0x00, 0x80};
 inline const QColor kAqua{0x00, 0xFF, 0xFF};
+// The desktop's default gradient colour of an active window caption.
+inline const QColor kGradientActiveCaption{0xB9, 0xD1, 0xEA};
 
 }  // namespace quillon

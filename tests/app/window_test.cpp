@@ -2,6 +2,7 @@
 // texts, the settings summary, menus, Show Message, Stop, control-enable levels, pages.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include "app/about_box.h"
 #include "app/log_pane.h"
 #include "app/main_window.h"
+#include "app/pin_editor_dialog.h"
 #include "app/radio_group.h"
 #include "app/status_bar.h"
 #include "tests/app/suites.h"
@@ -100,6 +102,8 @@ private slots:
         auto* gauge = Find<QProgressBar>(window_.get(), "CGauge1");
         QCOMPARE(gauge->parentWidget(), panel2);
         QVERIFY(gauge->isVisible());
+        QCOMPARE(gauge->palette().color(QPalette::Highlight), QColor(0xB9, 0xD1, 0xEA));
+        QCOMPARE(gauge->palette().color(QPalette::Base), gauge->palette().color(QPalette::Button));
         window_->SetProgress(37);
         QCOMPARE(gauge->value(), 37);
         window_->SetProgress(250);  // a caller's rounding never overfills the bar
@@ -251,6 +255,34 @@ private slots:
             QVERIFY2(window_->findChild<QWidget*>(name), name);
         }
         QCOMPARE(Find<QLabel>(window_.get(), "StaticText_Vccp")->text(), QString("Vccp"));
+    }
+
+    void everyCaptionOfTheSetupPageFitsItsControl() {
+        window_->ShowPage(Page::Setup);
+        QTRY_VERIFY(W("TabControl_Setup")->isVisible());
+        for (QAbstractButton* button : W("TabControl_Setup")->findChildren<QAbstractButton*>()) {
+            if (!button->text().isEmpty()) {
+                QVERIFY2(button->width() >= button->sizeHint().width(),
+                         qPrintable(button->objectName() + " cuts " + button->text()));
+            }
+        }
+        window_->ShowPage(Page::Main);
+    }
+
+    void pinEditorDialogIsCreatedWithItsTwoPanels() {
+        PinEditorDialog* editor = window_->PinEditor();
+        QCOMPARE(editor->objectName(), QString("TOKBottomDlg"));
+        QCOMPARE(editor->windowTitle(), QString("Editor"));
+        QCOMPARE(Find<QLabel>(editor, "Label_KSIONum")->text(), QString("KSO0"));
+        QCOMPARE(Find<QLabel>(editor, "Label_PinNum")->text(), QString("Pin01"));
+        QCOMPARE(Find<QComboBox>(editor, "ComboBox1")->count(), 4);
+        QCOMPARE(Find<QComboBox>(editor, "ComboBox2")->count(), 10);
+        QCOMPARE(Find<QComboBox>(editor, "ComboBox2")->itemText(9), QString("9"));
+        QCOMPARE(Find<QLineEdit>(editor, "Edit_EditName")->text(), QString("New Project Name"));
+        auto* ok = Find<QPushButton>(editor, "OKBtn");
+        QVERIFY(ok->isDefault());
+        QCOMPARE(ok->text(), QString("OK"));
+        QCOMPARE(Find<QPushButton>(editor, "CancelBtn")->text(), QString("Cancel"));
     }
 
     void menusHoldTheirItems() {

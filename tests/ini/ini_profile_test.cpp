@@ -1,13 +1,18 @@
 #include "config/ini_profile.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -177,6 +182,34 @@ protected:
         }
         return names;
     }
+    // Root ignores file and folder permissions, and the tests may run as root: then the
+    // body runs in a forked child that has become the ordinary user "nobody", who is given
+    // the test folder first. The child's failures are printed by the child and fail the test.
+    void AsOrdinaryUser(const std::function<void()>& body) {
+        if (::geteuid() != 0) {
+            body();
+            return;
+        }
+        constexpr uid_t kNobody = 65534;
+        ASSERT_EQ(::chown(dir_.c_str(), kNobody, kNobody), 0);
+        std::fflush(stdout);  // nothing buffered may be printed twice
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 ||
+                ::geteuid() == 0) {
+                std::_Exit(2);
+            }
+            body();
+            std::fflush(stdout);
+            std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "the ordinary user's run ended abnormally";
+        EXPECT_EQ(WEXITSTATUS(status), 0)
+            << "the ordinary user's run failed (1: a check above, 2: no user switch)";
+    }
     fs::path dir_;
 };
 
@@ -214,18 +247,17 @@ TEST_F(IniFileTest, WriteKeepsThePermissionsAndCreatesAMissingFile) {
 }
 
 TEST_F(IniFileTest, FailedWriteLeavesTheOldFileAndSaysSo) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root ignores folder permissions";
-    }
-    const fs::path file = dir_ / "Locked.ini";
-    Put(file, "[A]\nk=old\n");
-    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);  // no new files
-    const IniWriteResult result = WriteIniValue(file, "A", "k", "new");
-    fs::permissions(dir_, fs::perms::owner_all);
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find(file.string()), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find("left as it was"), std::string::npos) << result.error;
-    EXPECT_EQ(Get(file), "[A]\nk=old\n");
+    AsOrdinaryUser([this] {
+        const fs::path file = dir_ / "Locked.ini";
+        Put(file, "[A]\nk=old\n");
+        fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);  // no new files
+        const IniWriteResult result = WriteIniValue(file, "A", "k", "new");
+        fs::permissions(dir_, fs::perms::owner_all);
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.error.find(file.string()), std::string::npos) << result.error;
+        EXPECT_NE(result.error.find("left as it was"), std::string::npos) << result.error;
+        EXPECT_EQ(Get(file), "[A]\nk=old\n");
+    });
 }
 
 TEST_F(IniFileTest, WriteThatRunsOutOfSpaceLeavesTheOldFile) {
@@ -249,17 +281,16 @@ TEST_F(IniFileTest, WriteThatRunsOutOfSpaceLeavesTheOldFile) {
 }
 
 TEST_F(IniFileTest, UnreadableFileIsNeverOverwritten) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root reads every file";
-    }
-    const fs::path file = dir_ / "Secret.ini";
-    Put(file, "[A]\nk=old\nother=keep\n");
-    fs::permissions(file, fs::perms::owner_write);
-    EXPECT_EQ(LoadIniFile(file).Read("A", "k", "default"), "default");
-    const IniWriteResult result = WriteIniValue(file, "A", "k", "new");
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(Get(file), "[A]\nk=old\nother=keep\n");
+    AsOrdinaryUser([this] {
+        const fs::path file = dir_ / "Secret.ini";
+        Put(file, "[A]\nk=old\nother=keep\n");
+        fs::permissions(file, fs::perms::owner_write);
+        EXPECT_EQ(LoadIniFile(file).Read("A", "k", "default"), "default");
+        const IniWriteResult result = WriteIniValue(file, "A", "k", "new");
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(Get(file), "[A]\nk=old\nother=keep\n");
+    });
 }
 
 TEST_F(IniFileTest, MissingHugeAndSpecialFilesReadAsEmpty) {

@@ -1,0 +1,115 @@
+#include "app/pin_editor_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+namespace {
+QLabel* LargeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    QFont large = label->font();
+    large.setPointSizeF(large.pointSizeF() * 2.2);
+    large.setBold(true);
+    label->setFont(large);
+    return label;
+}
+
+QComboBox* DigitList(QWidget* parent, const char* name, int last) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(name);
+    for (int digit = 0; digit <= last; ++digit) {
+        list->addItem(QString::number(digit));
+    }
+    return list;
+}
+}  // namespace
+
+PinEditorDialog::PinEditorDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("TOKBottomDlg");
+    setWindowTitle("Editor");
+    setModal(true);
+    auto* column = new QVBoxLayout(this);
+
+    controls_.panels = new QStackedWidget(this);
+    controls_.pinPanel = BuildPinPanel();
+    controls_.namePanel = BuildNamePanel();
+    controls_.panels->addWidget(controls_.pinPanel);
+    controls_.panels->addWidget(controls_.namePanel);
+    column->addWidget(controls_.panels);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setObjectName("OKBtn");
+    ok->setText("OK");
+    ok->setDefault(true);
+    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
+    cancel->setObjectName("CancelBtn");
+    cancel->setText("Cancel");
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    column->addWidget(buttons);
+    // A fixed dialog border.
+    column->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QWidget* PinEditorDialog::BuildPinPanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName("Panel_PinSelect");
+    auto* grid = new QGridLayout(panel);
+    controls_.signal = LargeLabel(panel, "Label_KSIONum", "KSO0");
+    controls_.pinLabel = LargeLabel(panel, "Label_PinNum", "Pin01");
+    QPalette red = controls_.pinLabel->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    controls_.pinLabel->setPalette(red);
+    controls_.tens = DigitList(panel, "ComboBox1", 3);
+    controls_.units = DigitList(panel, "ComboBox2", 9);
+    controls_.units->setCurrentIndex(1);
+    auto* hint = new QLabel("Min:1 , Max:30", panel);
+    hint->setObjectName("Label_PinRange");
+    grid->addWidget(controls_.signal, 0, 0, 1, 2, Qt::AlignCenter);
+    grid->addWidget(controls_.pinLabel, 1, 0, 1, 2, Qt::AlignCenter);
+    grid->addWidget(controls_.tens, 2, 0);
+    grid->addWidget(controls_.units, 2, 1);
+    grid->addWidget(hint, 3, 0, 1, 2, Qt::AlignCenter);
+    return panel;
+}
+
+QWidget* PinEditorDialog::BuildNamePanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName("Panel_Name");
+    auto* column = new QVBoxLayout(panel);
+    column->addWidget(LargeLabel(panel, "Label_Name", "Name"), 0, Qt::AlignCenter);
+    controls_.name = new QLineEdit("New Project Name", panel);
+    controls_.name->setObjectName("Edit_EditName");
+    column->addWidget(controls_.name);
+    column->addStretch(1);
+    return panel;
+}
+
+void PinEditorDialog::ShowPinPanel() {
+    controls_.panels->setCurrentWidget(controls_.pinPanel);
+}
+
+void PinEditorDialog::ShowNamePanel() {
+    controls_.panels->setCurrentWidget(controls_.namePanel);
+}
+
+void PinEditorDialog::showEvent(QShowEvent* event) {
+    // Centred on the screen, not on the main window.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    QDialog::showEvent(event);
+}
+
+}  // namespace quillon
