@@ -48,9 +48,11 @@ CustomerPage::CustomerPage(QWidget* parent) : QWidget(parent) {
 
     controls_.loadFile =
         BigButton(this, "BitBtn_Tandra_LoadFile", "LoadFile", QStyle::SP_DialogOpenButton);
-    controls_.autoBurn = BigButton(this, "Button_AutoBurn", "AutoBurn", QStyle::SP_MediaPlay);
-    controls_.readRom = BigButton(this, "Button_ReadRom", "Read Rom", QStyle::SP_ArrowDown);
-    controls_.backup = BigButton(this, "Button_Backup", "Backup", QStyle::SP_DialogSaveButton);
+    controls_.autoBurn =
+        BigButton(this, "BitBtn_Tandra_AutoBurn", "AutoBurn", QStyle::SP_MediaPlay);
+    controls_.readRom = BigButton(this, "BitBtn1", "Read Rom", QStyle::SP_ArrowDown);
+    controls_.backup =
+        BigButton(this, "BitBtn_Tandra_Backup", "Backup", QStyle::SP_DialogSaveButton);
 
     auto* row = new QHBoxLayout;
     row->setSpacing(6);

@@ -64,9 +64,9 @@ private slots:
     void customerPageHoldsItsButtonGroups() {
         const std::pair<const char*, const char*> buttons[] = {
             {"BitBtn_Tandra_LoadFile", "LoadFile"},
-            {"Button_AutoBurn", "AutoBurn"},
-            {"Button_ReadRom", "Read Rom"},
-            {"Button_Backup", "Backup"}};
+            {"BitBtn_Tandra_AutoBurn", "AutoBurn"},
+            {"BitBtn1", "Read Rom"},
+            {"BitBtn_Tandra_Backup", "Backup"}};
         for (const auto& [name, caption] : buttons) {
             auto* button = window_->findChild<QPushButton*>(name);
             QVERIFY2(button && button->isVisible(), name);

@@ -249,9 +249,9 @@ private slots:
                                  "Memo2",
                                  "Memo3",
                                  "BitBtn_Tandra_LoadFile",
-                                 "Button_AutoBurn",
-                                 "Button_ReadRom",
-                                 "Button_Backup"}) {
+                                 "BitBtn_Tandra_AutoBurn",
+                                 "BitBtn1",
+                                 "BitBtn_Tandra_Backup"}) {
             QVERIFY2(window_->findChild<QWidget*>(name), name);
         }
         QCOMPARE(Find<QLabel>(window_.get(), "StaticText_Vccp")->text(), QString("Vccp"));
