@@ -77,18 +77,7 @@ uint8_t BoardCommands::SwitchRom() const {
 
 int BoardCommands::Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
                         std::span<uint8_t> scratch, uint32_t length) {
-    // Never let the library run past a scratch area; a length above 65536 still goes to
-    // the link, which refuses it with the size message.
-    if (length > scratch.size() && length <= kMaxTransferLength) {
-        return 0;
-    }
-    BoardCommand& record = link_.Record();
-    record.opcode = opcode;
-    record.subCommand = subCommand;
-    record.direction = direction;
-    record.buffer = scratch.data();
-    record.length = length;
-    return link_.Transfer(record);
+    return link_.SendFromScratch(opcode, subCommand, direction, scratch, length);
 }
 
 int BoardCommands::SendFlash(uint8_t baseSubCommand, uint32_t direction, std::span<uint8_t> scratch,

@@ -41,6 +41,19 @@ int BoardLink::Unbind() {
     return 1;
 }
 
+int BoardLink::SendFromScratch(uint8_t opcode, uint8_t subCommand, uint32_t direction,
+                               std::span<uint8_t> scratch, uint32_t length) {
+    if (length > scratch.size() && length <= kMaxTransferLength) {
+        return 0;
+    }
+    record_.opcode = opcode;
+    record_.subCommand = subCommand;
+    record_.direction = direction;
+    record_.buffer = scratch.data();
+    record_.length = length;
+    return Transfer(record_);
+}
+
 int BoardLink::Transfer(const BoardCommand& command) {
     if (connected_ == 0 || !driver_) {
         return 0;

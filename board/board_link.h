@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "board/board_command.h"
@@ -45,6 +46,12 @@ public:
 
     // The shared command record.
     BoardCommand& Record() { return record_; }
+    // Fills the record's opcode, sub-command, direction and data block (P1..P7 stay as the
+    // caller set them) and transfers it. A length that would run past the scratch area is
+    // refused with 0 and nothing sent; a length above 65536 still reaches Transfer, which
+    // refuses it with the size message.
+    int SendFromScratch(uint8_t opcode, uint8_t subCommand, uint32_t direction,
+                        std::span<uint8_t> scratch, uint32_t length);
 
 private:
     DriverLoader loader_;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "board/driver_api.h"
+#include "sim/socket_io.h"
 #include "sim/socket_path.h"
 #include "sim/wire_protocol.h"
 
@@ -86,33 +87,10 @@ public:
 
 private:
     bool Send(const uint8_t* data, std::size_t size) {
-        while (size > 0) {
-            const ssize_t sent = ::send(fd_, data, size, MSG_NOSIGNAL);
-            if (sent < 0 && errno == EINTR) {
-                continue;
-            }
-            if (sent <= 0) {
-                return false;
-            }
-            data += sent;
-            size -= static_cast<std::size_t>(sent);
-        }
-        return true;
+        return quillon::sim::SendAll(fd_, data, size);
     }
-
     bool Receive(uint8_t* data, std::size_t size) {
-        while (size > 0) {
-            const ssize_t got = ::recv(fd_, data, size, 0);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;
-            }
-            data += got;
-            size -= static_cast<std::size_t>(got);
-        }
-        return true;
+        return quillon::sim::ReceiveAll(fd_, data, size);
     }
 
     int fd_ = -1;

@@ -13,6 +13,7 @@
 
 #include "sim/request_executor.h"
 #include "sim/scenario_file.h"
+#include "sim/socket_io.h"
 #include "sim/socket_path.h"
 
 namespace quillon::sim {
@@ -65,21 +66,6 @@ int Listen(const std::string& path) {
         throw std::runtime_error(path + ": cannot listen: " + reason);
     }
     return fd;
-}
-
-bool SendAll(int fd, const uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
-        if (sent <= 0) {
-            return false;
-        }
-        data += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
 }
 
 std::optional<FlashId> FlashByName(const std::string& name) {
