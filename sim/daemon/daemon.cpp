@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -217,6 +218,10 @@ void Daemon::Run(const std::atomic<bool>& stop) {
 void Daemon::AcceptData() {
     const int fd = accept4(dataListener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd >= 0) {
+        // The daemon serves its clients one at a time: a client that stops reading its
+        // replies is dropped after a while instead of stalling every other client.
+        timeval sendTimeout{5, 0};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
         clients_.push_back(std::make_unique<Client>(Client{fd, {}}));
     }
 }
