@@ -26,6 +26,7 @@
 #include "app/radio_group.h"
 #include "app/status_bar.h"
 #include "tests/app/suites.h"
+#include "tests/support/fresh_settings_summary.h"
 
 namespace quillon::testing {
 namespace {
@@ -112,17 +113,10 @@ private slots:
     }
 
     void logShowsTheFreshSettingsSummary() {
-        const QStringList expected = {"Connect Mode : Kavo USB for DBGR/SMB",
-                                      "Allocation : From Top",
-                                      "Flash Size : 4 Mbit",
-                                      "CommandMode_ReadID : 0",
-                                      "CommandMode_Read : 0",
-                                      "CommandMode_Erase : 0",
-                                      "CommandMode_Write : 0",
-                                      "EraseType : Sector Erase",
-                                      "SectorOffset : 0",
-                                      "SectorSize : 64 Kb",
-                                      "Page Write Size : None"};
+        QStringList expected;
+        for (const auto& line : testing::FreshSettingsSummary()) {
+            expected << QString::fromStdString(line);
+        }
         auto* memo1 = Find<LogPaneWidget>(window_.get(), "Memo1");
         QCOMPARE(memo1->Lines().mid(0, expected.size()), expected);
         QVERIFY(memo1->isReadOnly());

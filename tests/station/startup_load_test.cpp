@@ -2,25 +2,14 @@
 
 #include "config/settings_export.h"
 #include "station_fixture.h"
+#include "tests/support/fresh_settings_summary.h"
 
 namespace quillon {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-const Lines kFreshSummary = {
-    "Connect Mode : Kavo USB for DBGR/SMB",
-    "Allocation : From Top",
-    "Flash Size : 4 Mbit",
-    "CommandMode_ReadID : 0",
-    "CommandMode_Read : 0",
-    "CommandMode_Erase : 0",
-    "CommandMode_Write : 0",
-    "EraseType : Sector Erase",
-    "SectorOffset : 0",
-    "SectorSize : 64 Kb",
-    "Page Write Size : None",
-};
+const Lines& kFreshSummary = quillon::testing::FreshSettingsSummary();
 
 TEST_F(StationTest, FreshStoreGivesTheSummaryAndTheStartupState) {
     auto& s = Start();
