@@ -245,7 +245,7 @@ void MainPage::ConnectTo(Station& station) {
             [&state](const QString& text) { state.writeStatus.status2 = text.toStdString(); });
 
     connect(controls_.stop, &QPushButton::clicked, this,
-            [&station] { station.RunHandler([&] { station.RequestStop(); }); });
+            [&station] { station.RequestStop(); });  // Stop must work while work runs
 
     // File commands.
     const std::pair<QPushButton*, void (Station::*)()> fileButtons[] = {

@@ -172,13 +172,13 @@ void MainWindow::ConnectWindowControls() {
     ConnectTypePage();
     connect(setup_, &QAction::triggered, this, [this] {
         ShowPage(Page::Setup);
-        SetControlLevel(3, false);
+        SetControlLevel(ControlLevel::Operations, false);
     });
     const SetupPage::Controls& setup = setupPage_->Widgets();
     for (QPushButton* button : {setup.ok, setup.cancel}) {
         connect(button, &QPushButton::clicked, this, [this] {
             ShowPage(Page::Main);
-            SetControlLevel(4, true);
+            SetControlLevel(ControlLevel::SetupMenu, true);
         });
     }
 }
@@ -304,10 +304,8 @@ MainWindow::LevelSet MainWindow::LevelOwnControls(int level) const {
     }
 }
 
-void MainWindow::SetControlLevel(int level, bool enabled) {
-    if (level < 1 || level > 4) {
-        return;
-    }
+void MainWindow::SetControlLevel(ControlLevel named, bool enabled) {
+    const int level = LevelNumber(named);
     // Each level holds every higher-numbered level.
     for (int nested = level; nested <= 4; ++nested) {
         const LevelSet set = LevelOwnControls(nested);
@@ -320,7 +318,9 @@ void MainWindow::SetControlLevel(int level, bool enabled) {
     }
 }
 
-void MainWindow::SetBusyCursor(bool busy) {
+void MainWindow::SetBusyCursor(bool busy, CursorArea /*area*/) {
+    // One override cursor serves both areas: the log pane's and the window's busy periods
+    // never overlap.
     if (busy == busyCursor_) {
         return;
     }

@@ -50,8 +50,8 @@ public:
     void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override;
     std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;
-    void SetControlLevel(int level, bool enabled) override;
-    void SetBusyCursor(bool busy) override;
+    void SetControlLevel(ControlLevel level, bool enabled) override;
+    void SetBusyCursor(bool busy, CursorArea area) override;
     void PumpEvents() override;
     void ShowPage(Page page) override;
     void ControlsChanged() override;

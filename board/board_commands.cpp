@@ -75,28 +75,28 @@ uint8_t BoardCommands::SwitchRom() const {
     return settings_.ReadBool("SwitchRom") ? 1 : 0;
 }
 
-int BoardCommands::Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
-                        std::span<uint8_t> scratch, uint32_t length) {
+TransferResult BoardCommands::Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
+                                   std::span<uint8_t> scratch, uint32_t length) {
     return link_.SendFromScratch(opcode, subCommand, direction, scratch, length);
 }
 
-int BoardCommands::SendFlash(uint8_t baseSubCommand, uint32_t direction, std::span<uint8_t> scratch,
-                             uint32_t length) {
+TransferResult BoardCommands::SendFlash(uint8_t baseSubCommand, uint32_t direction,
+                                        std::span<uint8_t> scratch, uint32_t length) {
     const Route route = CurrentRoute();
     return Send(route.opcode, route.FlashSubCommand(baseSubCommand), direction, scratch, length);
 }
 
-int BoardCommands::KbsPortControl(uint8_t action) {
+TransferResult BoardCommands::KbsPortControl(uint8_t action) {
     link_.Record().p1 = action;
     return Send(kOpcodeKbs, 0x20, kFromBoard, portScratch_, 1);
 }
 
-int BoardCommands::SmbPortControl(uint8_t action) {
+TransferResult BoardCommands::SmbPortControl(uint8_t action) {
     link_.Record().p1 = action;
     return Send(kOpcodeSmb, 0x20, kFromBoard, portScratch_, 1);
 }
 
-int BoardCommands::ReadChipId(ChipIdStrings& slots) {
+TransferResult BoardCommands::ReadChipId(ChipIdStrings& slots) {
     // Timer1 runs again afterwards whatever happened, also when the caller had stopped it.
     struct RestartTimer {
         ConnectionTimer& timer;
@@ -104,8 +104,9 @@ int BoardCommands::ReadChipId(ChipIdStrings& slots) {
     } restart{timer1_};
     timer1_.SetEnabled(false);
 
-    const int transferred = Send(CurrentRoute().opcode, 0x00, kFromBoard, chipIdScratch_, 3);
-    if (transferred != 1) {
+    const TransferResult transferred =
+        Send(CurrentRoute().opcode, 0x00, kFromBoard, chipIdScratch_, 3);
+    if (!transferred.Succeeded()) {
         return 0;  // only exactly 1 counts as a reply
     }
     const auto& id = chipIdScratch_;
@@ -120,14 +121,14 @@ int BoardCommands::ReadChipId(ChipIdStrings& slots) {
     return result;
 }
 
-int BoardCommands::ReadFlashId(ChipIdStrings& slots, int readIdCommand) {
+TransferResult BoardCommands::ReadFlashId(ChipIdStrings& slots, int readIdCommand) {
     const bool longForm = readIdCommand == kReadIdLong;
     BoardCommand& record = link_.Record();
     record.p1 = static_cast<uint8_t>(readIdCommand);
     record.p6 = SwitchRom();
     const uint32_t length = longForm ? 16 : 5;
-    const int result = SendFlash(0x01, kFromBoard, flashIdScratch_, length);
-    if (result == 0) {
+    const TransferResult result = SendFlash(0x01, kFromBoard, flashIdScratch_, length);
+    if (!result.Answered()) {
         return result;  // nothing was read: keep the slots, log nothing
     }
     const auto& id = flashIdScratch_;
@@ -147,21 +148,23 @@ int BoardCommands::ReadFlashId(ChipIdStrings& slots, int readIdCommand) {
     return result;
 }
 
-int BoardCommands::ReadBlock(int block, uint8_t commandModeRead, std::span<uint8_t> destination) {
+TransferResult BoardCommands::ReadBlock(int block, uint8_t commandModeRead,
+                                        std::span<uint8_t> destination) {
     BoardCommand& record = link_.Record();
     record.p1 = Low(block);
     record.p5 = High(block);
     record.p2 = commandModeRead;
     record.p6 = SwitchRom();
-    const int result = SendFlash(0x02, kFromBoard, readBlockScratch_, kMaxTransferLength);
-    if (result != 0) {
+    const TransferResult result =
+        SendFlash(0x02, kFromBoard, readBlockScratch_, kMaxTransferLength);
+    if (result.Answered()) {
         CopyInto(destination, readBlockScratch_);
     }
     return result;
 }
 
-int BoardCommands::EraseFlash(int blockField, uint8_t sectorEndPage, uint8_t eraseType,
-                              uint8_t commandModeErase) {
+TransferResult BoardCommands::EraseFlash(int blockField, uint8_t sectorEndPage, uint8_t eraseType,
+                                         uint8_t commandModeErase) {
     BoardCommand& record = link_.Record();
     record.p1 = eraseType;
     record.p2 = commandModeErase;
@@ -172,8 +175,8 @@ int BoardCommands::EraseFlash(int blockField, uint8_t sectorEndPage, uint8_t era
     return SendFlash(0x03, kToBoard, eraseScratch_, 1);
 }
 
-int BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
-                              std::span<const uint8_t> source, uint8_t pageWriteSize) {
+TransferResult BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
+                                         std::span<const uint8_t> source, uint8_t pageWriteSize) {
     // A count above 65536 still goes on, so the link refuses it with the size message.
     if (byteCount <= kMaxTransferLength && !Covers(source, byteCount)) {
         return 0;
@@ -188,7 +191,8 @@ int BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, uint32_t byte
     return SendFlash(0x04, kToBoard, writeBlockScratch_, byteCount);
 }
 
-int BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<const uint8_t> key) {
+TransferResult BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength,
+                                            std::span<const uint8_t> key) {
     if (!Covers(key, keyLength)) {
         return 0;
     }
@@ -199,7 +203,7 @@ int BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<c
     return Send(CurrentRoute().opcode, 0x06, kToBoard, keyScratch_, keyLength);
 }
 
-int BoardCommands::VerifyBlockChecksums(int block, std::span<const uint8_t> checksums) {
+TransferResult BoardCommands::VerifyBlockChecksums(int block, std::span<const uint8_t> checksums) {
     if (!Covers(checksums, checksumScratch_.size())) {
         return 0;
     }
@@ -211,8 +215,8 @@ int BoardCommands::VerifyBlockChecksums(int block, std::span<const uint8_t> chec
                 static_cast<uint32_t>(checksumScratch_.size()));
 }
 
-int BoardCommands::QuickWriteBlock(int block, uint8_t quickModeMinusOne,
-                                   std::span<const uint8_t> source) {
+TransferResult BoardCommands::QuickWriteBlock(int block, uint8_t quickModeMinusOne,
+                                              std::span<const uint8_t> source) {
     if (!Covers(source, quickWriteScratch_.size())) {
         return 0;
     }
@@ -224,20 +228,22 @@ int BoardCommands::QuickWriteBlock(int block, uint8_t quickModeMinusOne,
     return Send(CurrentRoute().opcode, 0x08, kToBoard, quickWriteScratch_, kMaxTransferLength);
 }
 
-int BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus) {
+TransferResult BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus,
+                                               uint8_t secondStatus) {
     std::array<uint8_t, 2> statusRead{};
     return WriteFlashStatus(mode, firstStatus, secondStatus, statusRead);
 }
 
-int BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus,
-                                    std::array<uint8_t, 2>& statusRead) {
+TransferResult BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus,
+                                               uint8_t secondStatus,
+                                               std::array<uint8_t, 2>& statusRead) {
     BoardCommand& record = link_.Record();
     record.p1 = mode;
     record.p2 = firstStatus;
     record.p3 = secondStatus;
     // The board answers with as many bytes as the mode's value; the first two count.
-    const int result = SendFlash(0x09, kFromBoard, statusScratch_, mode);
-    if (result == 0) {
+    const TransferResult result = SendFlash(0x09, kFromBoard, statusScratch_, mode);
+    if (!result.Answered()) {
         return result;
     }
     statusRead = {statusScratch_[0], statusScratch_[1]};
@@ -251,8 +257,8 @@ int BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t s
     return result;
 }
 
-int BoardCommands::WritePage(int block, uint8_t page, std::span<const uint8_t> source,
-                             uint8_t pageWriteSize) {
+TransferResult BoardCommands::WritePage(int block, uint8_t page, std::span<const uint8_t> source,
+                                        uint8_t pageWriteSize) {
     if (!Covers(source, pageScratch_.size())) {
         return 0;
     }
@@ -265,7 +271,8 @@ int BoardCommands::WritePage(int block, uint8_t page, std::span<const uint8_t> s
     return SendFlash(0x0A, kToBoard, pageScratch_, static_cast<uint32_t>(pageScratch_.size()));
 }
 
-int BoardCommands::WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t value) {
+TransferResult BoardCommands::WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow,
+                                                  uint8_t value) {
     BoardCommand& record = link_.Record();
     record.p1 = addressHigh;
     record.p2 = addressLow;
@@ -274,19 +281,21 @@ int BoardCommands::WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow, 
     return Send(CurrentRoute().opcode, 0x23, kToBoard, registerWriteScratch_, 1);
 }
 
-int BoardCommands::ReadTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t& value) {
+TransferResult BoardCommands::ReadTargetRegister(uint8_t addressHigh, uint8_t addressLow,
+                                                 uint8_t& value) {
     BoardCommand& record = link_.Record();
     record.p1 = addressHigh;
     record.p2 = addressLow;
     record.p7 = kRegisterMarker;
-    const int result = Send(CurrentRoute().opcode, 0x24, kFromBoard, registerReadScratch_, 1);
-    if (result != 0) {
+    const TransferResult result =
+        Send(CurrentRoute().opcode, 0x24, kFromBoard, registerReadScratch_, 1);
+    if (result.Answered()) {
         value = registerReadScratch_[0];
     }
     return result;
 }
 
-int BoardCommands::TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3) {
+TransferResult BoardCommands::TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3) {
     BoardCommand& record = link_.Record();
     record.p1 = p1;
     record.p2 = p2;
@@ -294,13 +303,14 @@ int BoardCommands::TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3) {
     return Send(CurrentRoute().opcode, 0x27, kToBoard, runControlScratch_, 1);
 }
 
-int BoardCommands::DebugRegisterAccess(uint8_t write, uint8_t registerIndex, uint8_t& value) {
+TransferResult BoardCommands::DebugRegisterAccess(uint8_t write, uint8_t registerIndex,
+                                                  uint8_t& value) {
     BoardCommand& record = link_.Record();
     record.p1 = write;
     record.p2 = registerIndex;
     record.p3 = value;
-    const int result = Send(CurrentRoute().opcode, 0x2F, kFromBoard, debugScratch_, 4);
-    if (result != 0 && write == 0) {
+    const TransferResult result = Send(CurrentRoute().opcode, 0x2F, kFromBoard, debugScratch_, 4);
+    if (result.Answered() && write == 0) {
         value = debugScratch_[0];
     }
     return result;

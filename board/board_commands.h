@@ -33,43 +33,45 @@ public:
                   ConnectionTimer& timer1);
 
     // Port control (fixed opcodes 0xF2 / 0xF3, sub-command 0x20): P1 = action code.
-    int KbsPortControl(uint8_t action);
-    int SmbPortControl(uint8_t action);
+    TransferResult KbsPortControl(uint8_t action);
+    TransferResult SmbPortControl(uint8_t action);
 
     // Reads the 3 chip-ID bytes into slots 0 and 1. Succeeds only on a transfer result of
     // exactly 1 and a known chip family; "023E" is shown as "115E". Pauses Timer1 for the
     // transfer and always restarts it afterwards.
-    int ReadChipId(ChipIdStrings& slots);
+    TransferResult ReadChipId(ChipIdStrings& slots);
     // readIdCommand 16: 16 ID bytes logged as one line, slots untouched; otherwise 5 bytes
     // decoded into slots 2..6.
-    int ReadFlashId(ChipIdStrings& slots, int readIdCommand);
+    TransferResult ReadFlashId(ChipIdStrings& slots, int readIdCommand);
     // One 64 KiB block into `destination` (at least 65536 bytes).
-    int ReadBlock(int block, uint8_t commandModeRead, std::span<uint8_t> destination);
+    TransferResult ReadBlock(int block, uint8_t commandModeRead, std::span<uint8_t> destination);
     // eraseType 0 (chip): blockField = size in 64 KiB blocks, sectorEndPage = SectorSize;
     // 1 (sector), 2 (block): blockField = block, sectorEndPage = last page of the sector.
-    int EraseFlash(int blockField, uint8_t sectorEndPage, uint8_t eraseType,
-                   uint8_t commandModeErase);
+    TransferResult EraseFlash(int blockField, uint8_t sectorEndPage, uint8_t eraseType,
+                              uint8_t commandModeErase);
     // Writes `byteCount` bytes (1..65536) of `source` to a block.
-    int WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
-                   std::span<const uint8_t> source, uint8_t pageWriteSize);
+    TransferResult WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
+                              std::span<const uint8_t> source, uint8_t pageWriteSize);
     // keyKind 1 = key-match key, 2 = built-in ROM key.
-    int SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<const uint8_t> key);
+    TransferResult SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<const uint8_t> key);
     // The 128 bytes of BlockChecksums(); 1 = the block matches.
-    int VerifyBlockChecksums(int block, std::span<const uint8_t> checksums);
-    int QuickWriteBlock(int block, uint8_t quickModeMinusOne, std::span<const uint8_t> source);
+    TransferResult VerifyBlockChecksums(int block, std::span<const uint8_t> checksums);
+    TransferResult QuickWriteBlock(int block, uint8_t quickModeMinusOne,
+                                   std::span<const uint8_t> source);
     // mode 1, 2, 0x82 or 0xFF; logs the status registers 0x05 (and 0x35) read back.
-    int WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus);
+    TransferResult WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus);
     // The same, also handing the two status bytes read back to the caller.
-    int WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus,
-                         std::array<uint8_t, 2>& statusRead);
+    TransferResult WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus,
+                                    std::array<uint8_t, 2>& statusRead);
     // One 256-byte page (page 0..255 within the block).
-    int WritePage(int block, uint8_t page, std::span<const uint8_t> source, uint8_t pageWriteSize);
-    int WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t value);
-    int ReadTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t& value);
+    TransferResult WritePage(int block, uint8_t page, std::span<const uint8_t> source,
+                             uint8_t pageWriteSize);
+    TransferResult WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t value);
+    TransferResult ReadTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t& value);
     // P1 = 0x80 or 0x81 (break at address 0), P2, P3 = 0.
-    int TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3);
+    TransferResult TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3);
     // write 1 / read 0 on a debugger register; a read copies reply byte 0 into `value`.
-    int DebugRegisterAccess(uint8_t write, uint8_t registerIndex, uint8_t& value);
+    TransferResult DebugRegisterAccess(uint8_t write, uint8_t registerIndex, uint8_t& value);
 
 private:
     // Opcode and sub-command variant for the ConnectMode set now.
@@ -80,11 +82,11 @@ private:
     };
     Route CurrentRoute() const;
     // One of the six flash sub-commands (0x01..0x04, 0x09, 0x0A) by the current route.
-    int SendFlash(uint8_t baseSubCommand, uint32_t direction, std::span<uint8_t> scratch,
-                  uint32_t length);
+    TransferResult SendFlash(uint8_t baseSubCommand, uint32_t direction, std::span<uint8_t> scratch,
+                             uint32_t length);
     uint8_t SwitchRom() const;
-    int Send(uint8_t opcode, uint8_t subCommand, uint32_t direction, std::span<uint8_t> scratch,
-             uint32_t length);
+    TransferResult Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
+                        std::span<uint8_t> scratch, uint32_t length);
 
     BoardLink& link_;
     const SettingsStore& settings_;

@@ -24,7 +24,10 @@ int BoardLink::Bind(uint8_t deviceIndex, int32_t connectParameter) {
     // library loaded twice stays mapped throughout.
     driver_ = std::move(loaded.driver);
     connected_ = 0;
-    if (driver_->functions.connectDevice(deviceIndex, connectParameter) != 0) {
+    uint8_t opened = 1;
+    const auto connect = driver_->functions.connectDevice;
+    runner_->Run([&] { opened = connect(deviceIndex, connectParameter); });
+    if (opened != 0) {
         return 0;  // ConnectDevice reports success as 0
     }
     connected_ = 1;
@@ -41,8 +44,8 @@ int BoardLink::Unbind() {
     return 1;
 }
 
-int BoardLink::SendFromScratch(uint8_t opcode, uint8_t subCommand, uint32_t direction,
-                               std::span<uint8_t> scratch, uint32_t length) {
+TransferResult BoardLink::SendFromScratch(uint8_t opcode, uint8_t subCommand, uint32_t direction,
+                                          std::span<uint8_t> scratch, uint32_t length) {
     if (length > scratch.size() && length <= kMaxTransferLength) {
         return 0;
     }
@@ -54,7 +57,7 @@ int BoardLink::SendFromScratch(uint8_t opcode, uint8_t subCommand, uint32_t dire
     return Transfer(record_);
 }
 
-int BoardLink::Transfer(const BoardCommand& command) {
+TransferResult BoardLink::Transfer(const BoardCommand& command) {
     if (connected_ == 0 || !driver_) {
         return 0;
     }
@@ -66,15 +69,22 @@ int BoardLink::Transfer(const BoardCommand& command) {
         return 0;  // nothing to send from or read into
     }
     const std::array<uint8_t, VESSA_HEADER_SIZE> header = command.Header();
+    const uint32_t length = command.length;
+    uint8_t* const buffer = command.buffer;
+    uint8_t result = 0;
     switch (command.direction) {
-        case kToBoard:
-            return driver_->functions.writeDataToDevice(header.data(), command.length,
-                                                        command.buffer);
-        case kFromBoard:
-            return driver_->functions.readDataFromDevice(header.data(), command.length,
-                                                         command.buffer);
+        case kToBoard: {
+            const auto write = driver_->functions.writeDataToDevice;
+            runner_->Run([&] { result = write(header.data(), length, buffer); });
+            return result;
+        }
+        case kFromBoard: {
+            const auto read = driver_->functions.readDataFromDevice;
+            runner_->Run([&] { result = read(header.data(), length, buffer); });
+            return result;
+        }
         default:
-            return 0;  // no such direction: nothing moved, so no success either
+            return TransferResult::Refused();  // no such direction: nothing moved
     }
 }
 

@@ -7,6 +7,8 @@
 
 #include "board/board_command.h"
 #include "board/driver_loader.h"
+#include "board/transfer_result.h"
+#include "ui/blocking_call.h"
 #include "ui/operator_panel.h"
 
 namespace quillon {
@@ -33,8 +35,13 @@ public:
     // Closes the board and releases the library. Always 1.
     int Unbind();
     // Sends or fetches one data block: the library's result byte (1 = success), or 0 when
-    // refused (not connected, block longer than 65536 bytes, no data block).
-    int Transfer(const BoardCommand& command);
+    // refused (not connected, block longer than 65536 bytes, no data block). The library
+    // call itself runs through the blocking-call seam.
+    TransferResult Transfer(const BoardCommand& command);
+
+    // Where library calls run: inline unless a front-end hands over its own runner (the
+    // window's keeps repainting during a long call). The runner must outlive the link.
+    void UseCallRunner(BlockingCallRunner& runner) { runner_ = &runner; }
     // The connected flag: 1 only after a successful ConnectDevice.
     uint8_t IsConnected() const { return connected_; }
     // Clears the connected flag (the plug-out handler does this after Unbind).
@@ -50,12 +57,14 @@ public:
     // caller set them) and transfers it. A length that would run past the scratch area is
     // refused with 0 and nothing sent; a length above 65536 still reaches Transfer, which
     // refuses it with the size message.
-    int SendFromScratch(uint8_t opcode, uint8_t subCommand, uint32_t direction,
-                        std::span<uint8_t> scratch, uint32_t length);
+    TransferResult SendFromScratch(uint8_t opcode, uint8_t subCommand, uint32_t direction,
+                                   std::span<uint8_t> scratch, uint32_t length);
 
 private:
     DriverLoader loader_;
     OperatorPanel& panel_;
+    InlineCallRunner inlineRunner_;
+    BlockingCallRunner* runner_ = &inlineRunner_;  // not owned
     std::optional<LoadedDriver> driver_;
     std::string loadError_;
     uint8_t connected_ = 0;

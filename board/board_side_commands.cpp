@@ -35,8 +35,8 @@ std::size_t CopyInto(std::span<uint8_t> to, std::span<const uint8_t> from) {
 
 BoardSideCommands::BoardSideCommands(BoardLink& link, MessageLog& log) : link_(link), log_(log) {}
 
-int BoardSideCommands::Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
-                            std::span<uint8_t> scratch, uint32_t length) {
+TransferResult BoardSideCommands::Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
+                                       std::span<uint8_t> scratch, uint32_t length) {
     return link_.SendFromScratch(opcode, subCommand, direction, scratch, length);
 }
 
@@ -47,9 +47,9 @@ void BoardSideCommands::SetAddress(uint32_t address) {
     record.p5 = static_cast<uint8_t>(address);
 }
 
-int BoardSideCommands::ReadBoardFirmware(std::array<uint8_t, 4>& info) {
-    const int result = Send(kOpcodeBoard, 0x02, kFromBoard, firmwareScratch_, 4);
-    if (result != 0) {
+TransferResult BoardSideCommands::ReadBoardFirmware(std::array<uint8_t, 4>& info) {
+    const TransferResult result = Send(kOpcodeBoard, 0x02, kFromBoard, firmwareScratch_, 4);
+    if (result.Answered()) {
         info = firmwareScratch_;
         boardKind_ = firmwareScratch_[2];
     }
@@ -60,12 +60,12 @@ uint32_t BoardSideCommands::RecordAddress() const {
     return boardKind_ == kBoardKindKq11ed ? kRecordAddressKq11ed : kRecordAddressKq775a;
 }
 
-int BoardSideCommands::SetKbsPinDefine(std::span<const uint8_t, kPinCount> pins) {
+TransferResult BoardSideCommands::SetKbsPinDefine(std::span<const uint8_t, kPinCount> pins) {
     CopyInto(pinScratch_, pins);
     return Send(kOpcodeBoardFlash, 0x05, kToBoard, pinScratch_, kPinCount);
 }
 
-int BoardSideCommands::ReadBoardFlash(uint32_t address, std::span<uint8_t> destination) {
+TransferResult BoardSideCommands::ReadBoardFlash(uint32_t address, std::span<uint8_t> destination) {
     // The byte count travels in one header byte: more than 255 cannot be asked for.
     if (destination.size() > kBoardFlashMaxCount) {
         return 0;
@@ -73,19 +73,21 @@ int BoardSideCommands::ReadBoardFlash(uint32_t address, std::span<uint8_t> desti
     const auto count = static_cast<uint8_t>(destination.size());
     SetAddress(address);
     link_.Record().p6 = count;
-    const int result = Send(kOpcodeBoardFlash, 0x1A, kFromBoard, flashReadScratch_, count);
-    if (result != 0) {
+    const TransferResult result =
+        Send(kOpcodeBoardFlash, 0x1A, kFromBoard, flashReadScratch_, count);
+    if (result.Answered()) {
         std::copy_n(flashReadScratch_.begin(), count, destination.begin());
     }
     return result;
 }
 
-int BoardSideCommands::EraseBoardFlash(uint32_t address) {
+TransferResult BoardSideCommands::EraseBoardFlash(uint32_t address) {
     SetAddress(address);
     return Send(kOpcodeBoardFlash, 0x1B, kFromBoard, {}, 0);
 }
 
-int BoardSideCommands::WriteBoardFlash(uint32_t address, std::span<const uint8_t> source) {
+TransferResult BoardSideCommands::WriteBoardFlash(uint32_t address,
+                                                  std::span<const uint8_t> source) {
     // Cutting the block short would report a partial write as success.
     if (source.size() > kBoardFlashMaxCount) {
         return 0;
@@ -96,29 +98,30 @@ int BoardSideCommands::WriteBoardFlash(uint32_t address, std::span<const uint8_t
     return Send(kOpcodeBoardFlash, 0x1C, kToBoard, flashWriteScratch_, count);
 }
 
-int BoardSideCommands::ReadBoardPinDefine(std::array<uint8_t, kPinDefineSize>& pins) {
+TransferResult BoardSideCommands::ReadBoardPinDefine(std::array<uint8_t, kPinDefineSize>& pins) {
     return ReadBoardFlash(RecordAddress(), pins);
 }
 
-int BoardSideCommands::WriteBoardPinDefine(std::span<const uint8_t, kPinDefineSize> pins) {
+TransferResult BoardSideCommands::WriteBoardPinDefine(
+    std::span<const uint8_t, kPinDefineSize> pins) {
     return UpdateRecord(RecordField::PinDefine, pins);
 }
 
-int BoardSideCommands::WriteBoardFileSize(uint32_t imageSize) {
+TransferResult BoardSideCommands::WriteBoardFileSize(uint32_t imageSize) {
     const std::array<uint8_t, 4> littleEndian = {
         static_cast<uint8_t>(imageSize), static_cast<uint8_t>(imageSize >> 8),
         static_cast<uint8_t>(imageSize >> 16), static_cast<uint8_t>(imageSize >> 24)};
     return UpdateRecord(RecordField::FileSize, littleEndian);
 }
 
-int BoardSideCommands::UpdateRecord(RecordField field, std::span<const uint8_t> bytes) {
+TransferResult BoardSideCommands::UpdateRecord(RecordField field, std::span<const uint8_t> bytes) {
     const char* failLine = field == RecordField::PinDefine ? "Write PinDefine to eFlash is FAIL!"
                                                            : "Write FileSize to eFlash is FAIL!";
     const uint32_t address = RecordAddress();
     std::array<uint8_t, kRecordSize> record{};
     // Without the old record the bytes the system does not own would be lost: stop
     // before erasing anything.
-    if (ReadBoardFlash(address, record) == 0) {
+    if (!ReadBoardFlash(address, record).Answered()) {
         log_.Append(failLine);
         return 0;
     }
@@ -134,19 +137,19 @@ int BoardSideCommands::UpdateRecord(RecordField field, std::span<const uint8_t> 
         }
     }
     std::array<uint8_t, kRecordSize> readBack{};
-    const int result = ReadBoardFlash(address, readBack);
-    if (result == 0 || readBack != record) {
+    const TransferResult result = ReadBoardFlash(address, readBack);
+    if (!result.Answered() || readBack != record) {
         log_.Append(failLine);
         return 0;
     }
     return result;
 }
 
-int BoardSideCommands::FetchPdChipId(uint8_t address, std::array<uint8_t, 3>& chipId,
-                                     ChipIdStrings& slots) {
+TransferResult BoardSideCommands::FetchPdChipId(uint8_t address, std::array<uint8_t, 3>& chipId,
+                                                ChipIdStrings& slots) {
     link_.Record().p5 = address;
-    const int result = Send(kOpcodePd, 0x00, kFromBoard, pdChipIdScratch_, 3);
-    if (result != 0) {
+    const TransferResult result = Send(kOpcodePd, 0x00, kFromBoard, pdChipIdScratch_, 3);
+    if (result.Answered()) {
         chipId = pdChipIdScratch_;
         slots[kSlotChipCode] = HexByte(chipId[0]) + HexByte(chipId[1]);
         slots[kSlotChipVersion] = HexByte(chipId[2]);
@@ -154,19 +157,20 @@ int BoardSideCommands::FetchPdChipId(uint8_t address, std::array<uint8_t, 3>& ch
     return result;
 }
 
-int BoardSideCommands::PdQueryChipId(uint8_t address, std::array<uint8_t, 3>& chipId,
-                                     ChipIdStrings& slots) {
-    const int result = FetchPdChipId(address, chipId, slots);
-    return result != 0 && IsPdFamily(chipId[0]) ? result : 0;
+TransferResult BoardSideCommands::PdQueryChipId(uint8_t address, std::array<uint8_t, 3>& chipId,
+                                                ChipIdStrings& slots) {
+    const TransferResult result = FetchPdChipId(address, chipId, slots);
+    return result.Answered() && IsPdFamily(chipId[0]) ? result : TransferResult::Refused();
 }
 
-int BoardSideCommands::PdQueryFlashId(uint8_t address, uint8_t variant,
-                                      std::array<uint8_t, 16>& flashId, ChipIdStrings& slots) {
+TransferResult BoardSideCommands::PdQueryFlashId(uint8_t address, uint8_t variant,
+                                                 std::array<uint8_t, 16>& flashId,
+                                                 ChipIdStrings& slots) {
     BoardCommand& record = link_.Record();
     record.p5 = address;
     record.p6 = variant;
-    const int result = Send(kOpcodePd, 0x01, kFromBoard, pdFlashIdScratch_, 16);
-    if (result == 0) {
+    const TransferResult result = Send(kOpcodePd, 0x01, kFromBoard, pdFlashIdScratch_, 16);
+    if (!result.Answered()) {
         return result;
     }
     flashId = pdFlashIdScratch_;
@@ -176,7 +180,7 @@ int BoardSideCommands::PdQueryFlashId(uint8_t address, uint8_t variant,
     return result;
 }
 
-int BoardSideCommands::PdEraseBlock(uint8_t address, uint8_t variant, uint16_t page) {
+TransferResult BoardSideCommands::PdEraseBlock(uint8_t address, uint8_t variant, uint16_t page) {
     BoardCommand& record = link_.Record();
     record.p1 = 1;
     record.p3 = PageHigh(page);
@@ -186,22 +190,22 @@ int BoardSideCommands::PdEraseBlock(uint8_t address, uint8_t variant, uint16_t p
     return Send(kOpcodePd, 0x02, kFromBoard, pdEraseScratch_, 16);
 }
 
-int BoardSideCommands::PdReadPage(uint8_t address, uint8_t variant, uint16_t page,
-                                  std::span<uint8_t> destination) {
+TransferResult BoardSideCommands::PdReadPage(uint8_t address, uint8_t variant, uint16_t page,
+                                             std::span<uint8_t> destination) {
     BoardCommand& record = link_.Record();
     record.p1 = PageHigh(page);
     record.p4 = PageLow(page);
     record.p5 = address;
     record.p6 = variant;
-    const int result = Send(kOpcodePd, 0x03, kFromBoard, pdReadScratch_, kPdPageSize);
-    if (result != 0) {
+    const TransferResult result = Send(kOpcodePd, 0x03, kFromBoard, pdReadScratch_, kPdPageSize);
+    if (result.Answered()) {
         CopyInto(destination, pdReadScratch_);
     }
     return result;
 }
 
-int BoardSideCommands::PdWritePage(uint8_t address, uint8_t variant, uint16_t page,
-                                   std::span<const uint8_t> source) {
+TransferResult BoardSideCommands::PdWritePage(uint8_t address, uint8_t variant, uint16_t page,
+                                              std::span<const uint8_t> source) {
     // A short source would send the leftovers of the previous page in its place.
     if (source.size() < kPdPageSize) {
         return 0;
@@ -215,13 +219,13 @@ int BoardSideCommands::PdWritePage(uint8_t address, uint8_t variant, uint16_t pa
     return Send(kOpcodePd, 0x04, kToBoard, pdWriteScratch_, kPdPageSize);
 }
 
-int BoardSideCommands::PdTestMode(uint8_t address, int enter) {
+TransferResult BoardSideCommands::PdTestMode(uint8_t address, int enter) {
     link_.Record().p5 = address;
     return Send(kOpcodePd, enter != 0 ? 0x10 : 0x11, kFromBoard, pdTestModeScratch_, 4);
 }
 
-int BoardSideCommands::PdWriteRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow,
-                                       uint8_t value) {
+TransferResult BoardSideCommands::PdWriteRegister(uint8_t address, uint8_t registerHigh,
+                                                  uint8_t registerLow, uint8_t value) {
     BoardCommand& record = link_.Record();
     record.p1 = registerHigh;
     record.p2 = registerLow;
@@ -230,14 +234,14 @@ int BoardSideCommands::PdWriteRegister(uint8_t address, uint8_t registerHigh, ui
     return Send(kOpcodePd, 0x15, kToBoard, pdRegisterWriteScratch_, 1);
 }
 
-int BoardSideCommands::PdReadRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow,
-                                      uint8_t& value) {
+TransferResult BoardSideCommands::PdReadRegister(uint8_t address, uint8_t registerHigh,
+                                                 uint8_t registerLow, uint8_t& value) {
     BoardCommand& record = link_.Record();
     record.p1 = registerHigh;
     record.p2 = registerLow;
     record.p5 = address;
-    const int result = Send(kOpcodePd, 0x16, kFromBoard, pdRegisterReadScratch_, 1);
-    if (result != 0) {
+    const TransferResult result = Send(kOpcodePd, 0x16, kFromBoard, pdRegisterReadScratch_, 1);
+    if (result.Answered()) {
         value = pdRegisterReadScratch_[0];
     }
     return result;
@@ -262,21 +266,21 @@ uint8_t BoardSideCommands::PdFlashVariantOf(const std::array<uint8_t, 3>& chipId
     return 0;
 }
 
-int BoardSideCommands::ReadPdChipId(uint8_t address, TargetIdentity& identity) {
+TransferResult BoardSideCommands::ReadPdChipId(uint8_t address, TargetIdentity& identity) {
     std::array<uint8_t, 3> chipId{};
-    const int result = FetchPdChipId(address, chipId, identity.chipIdStrings);
-    if (result == 0) {
+    const TransferResult result = FetchPdChipId(address, chipId, identity.chipIdStrings);
+    if (!result.Answered()) {
         return 0;  // nothing read: the identity stays as it was
     }
     identity.pdFlashVariant = PdFlashVariantOf(chipId);
     return IsPdFamily(chipId[0]) ? result : 0;
 }
 
-int BoardSideCommands::ReadPdFlashId(uint8_t address, TargetIdentity& identity) {
+TransferResult BoardSideCommands::ReadPdFlashId(uint8_t address, TargetIdentity& identity) {
     std::array<uint8_t, 16> flashId{};
     auto& slots = identity.chipIdStrings;
-    const int result = PdQueryFlashId(address, identity.pdFlashVariant, flashId, slots);
-    if (result == 0) {
+    const TransferResult result = PdQueryFlashId(address, identity.pdFlashVariant, flashId, slots);
+    if (!result.Answered()) {
         return 0;
     }
     // A 0232 answers its ID one byte later.

@@ -30,47 +30,51 @@ public:
 
     // Firmware information: version major, minor, board controller kind, pin-definition
     // kind. Stores the controller kind.
-    int ReadBoardFirmware(std::array<uint8_t, 4>& info);
+    TransferResult ReadBoardFirmware(std::array<uint8_t, 4>& info);
     // 1 = a Vessa-KQ11ED board; anything else (and 0 before the first read) = Vessa-KQ775A.
     uint8_t BoardControllerKind() const { return boardKind_; }
     uint32_t RecordAddress() const;
 
     // The KBS pin definition the board uses on the debugger port (15 pin numbers).
-    int SetKbsPinDefine(std::span<const uint8_t, kPinCount> pins);
+    TransferResult SetKbsPinDefine(std::span<const uint8_t, kPinCount> pins);
 
     // The board's own flash; the address travels as P3 (bits 23..16), P4, P5 (bits 7..0).
     // ReadBoardFlash and WriteBoardFlash move 1..255 bytes; a longer block is refused (0).
-    int ReadBoardFlash(uint32_t address, std::span<uint8_t> destination);
-    int EraseBoardFlash(uint32_t address);
-    int WriteBoardFlash(uint32_t address, std::span<const uint8_t> source);
+    TransferResult ReadBoardFlash(uint32_t address, std::span<uint8_t> destination);
+    TransferResult EraseBoardFlash(uint32_t address);
+    TransferResult WriteBoardFlash(uint32_t address, std::span<const uint8_t> source);
 
     // The parameter record: bytes 0..15 pin definition, 20..23 last image size.
-    int ReadBoardPinDefine(std::array<uint8_t, kPinDefineSize>& pins);
+    TransferResult ReadBoardPinDefine(std::array<uint8_t, kPinDefineSize>& pins);
     // Read, erase, modify, write and read back the record; 1 = written and verified.
-    int WriteBoardPinDefine(std::span<const uint8_t, kPinDefineSize> pins);
-    int WriteBoardFileSize(uint32_t imageSize);
+    TransferResult WriteBoardPinDefine(std::span<const uint8_t, kPinDefineSize> pins);
+    TransferResult WriteBoardFileSize(uint32_t imageSize);
 
     // USB-PD controller; `address` is the PDI2CAddress setting (P5 of every 0xFC command).
-    int PdQueryChipId(uint8_t address, std::array<uint8_t, 3>& chipId, ChipIdStrings& slots);
-    int PdQueryFlashId(uint8_t address, uint8_t variant, std::array<uint8_t, 16>& flashId,
-                       ChipIdStrings& slots);
+    TransferResult PdQueryChipId(uint8_t address, std::array<uint8_t, 3>& chipId,
+                                 ChipIdStrings& slots);
+    TransferResult PdQueryFlashId(uint8_t address, uint8_t variant,
+                                  std::array<uint8_t, 16>& flashId, ChipIdStrings& slots);
     // Erases the KiB that starts at `page` (256-byte pages from the start of the PD flash).
-    int PdEraseBlock(uint8_t address, uint8_t variant, uint16_t page);
-    int PdReadPage(uint8_t address, uint8_t variant, uint16_t page, std::span<uint8_t> destination);
-    int PdWritePage(uint8_t address, uint8_t variant, uint16_t page,
-                    std::span<const uint8_t> source);
+    TransferResult PdEraseBlock(uint8_t address, uint8_t variant, uint16_t page);
+    TransferResult PdReadPage(uint8_t address, uint8_t variant, uint16_t page,
+                              std::span<uint8_t> destination);
+    TransferResult PdWritePage(uint8_t address, uint8_t variant, uint16_t page,
+                               std::span<const uint8_t> source);
     // enter != 0: enter test mode (0x10); 0: leave it (0x11), which resets the controller.
-    int PdTestMode(uint8_t address, int enter);
-    int PdEnterTestMode(uint8_t address) { return PdTestMode(address, 1); }
-    int PdExitTestMode(uint8_t address) { return PdTestMode(address, 0); }
-    int PdWriteRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow, uint8_t value);
-    int PdReadRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow, uint8_t& value);
+    TransferResult PdTestMode(uint8_t address, int enter);
+    TransferResult PdEnterTestMode(uint8_t address) { return PdTestMode(address, 1); }
+    TransferResult PdExitTestMode(uint8_t address) { return PdTestMode(address, 0); }
+    TransferResult PdWriteRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow,
+                                   uint8_t value);
+    TransferResult PdReadRegister(uint8_t address, uint8_t registerHigh, uint8_t registerLow,
+                                  uint8_t& value);
 
     // PD identification: ChipCode, ChipVersion and PdFlashVariant from the PD chip ID;
     // 1 only for the PD families D1 and 02.
-    int ReadPdChipId(uint8_t address, TargetIdentity& identity);
+    TransferResult ReadPdChipId(uint8_t address, TargetIdentity& identity);
     // The JEDEC texts (slots 4..6) of the PD flash; 1 only when they read "FF" "FF" "FE".
-    int ReadPdFlashId(uint8_t address, TargetIdentity& identity);
+    TransferResult ReadPdFlashId(uint8_t address, TargetIdentity& identity);
 
     // PdFlashVariant for a PD chip ID.
     static uint8_t PdFlashVariantOf(const std::array<uint8_t, 3>& chipId);
@@ -78,10 +82,11 @@ public:
 private:
     enum class RecordField { PinDefine, FileSize };
     // PdQueryChipId without the family test: the transfer result.
-    int FetchPdChipId(uint8_t address, std::array<uint8_t, 3>& chipId, ChipIdStrings& slots);
-    int UpdateRecord(RecordField field, std::span<const uint8_t> bytes);
-    int Send(uint8_t opcode, uint8_t subCommand, uint32_t direction, std::span<uint8_t> scratch,
-             uint32_t length);
+    TransferResult FetchPdChipId(uint8_t address, std::array<uint8_t, 3>& chipId,
+                                 ChipIdStrings& slots);
+    TransferResult UpdateRecord(RecordField field, std::span<const uint8_t> bytes);
+    TransferResult Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
+                        std::span<uint8_t> scratch, uint32_t length);
     void SetAddress(uint32_t address);
 
     BoardLink& link_;

@@ -11,6 +11,7 @@
 #include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
+#include "ui/scoped_effects.h"
 
 namespace quillon {
 
@@ -40,34 +41,6 @@ struct ImageContext {
     const int32_t& commandModeRead;          // CommandMode_Read of the selected part
     const std::string& assignedAddressText;  // Edit_AssignedAddress: hex digits, no prefix
     PathBox pathBox;
-};
-
-// Pauses the periodic connection check for a scope and puts it back as it was.
-class ConnectionCheckPause {
-public:
-    explicit ConnectionCheckPause(ConnectionTimer& timer)
-        : timer_(timer), wasEnabled_(timer.IsEnabled()) {
-        timer_.SetEnabled(false);
-    }
-    ~ConnectionCheckPause() { timer_.SetEnabled(wasEnabled_); }
-    ConnectionCheckPause(const ConnectionCheckPause&) = delete;
-    ConnectionCheckPause& operator=(const ConnectionCheckPause&) = delete;
-
-private:
-    ConnectionTimer& timer_;
-    bool wasEnabled_;
-};
-
-// Shows the busy cursor for a scope.
-class BusyCursor {
-public:
-    explicit BusyCursor(OperatorPanel& panel) : panel_(panel) { panel_.SetBusyCursor(true); }
-    ~BusyCursor() { panel_.SetBusyCursor(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-private:
-    OperatorPanel& panel_;
 };
 
 }  // namespace quillon

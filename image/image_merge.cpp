@@ -132,13 +132,13 @@ bool MergeRomKeyImage(ImageContext& context, int32_t romKey) {
 bool CopyFromFlash(ImageContext& context, uint32_t block, std::size_t from, std::size_t to) {
     ImageState& state = context.state;
     state.readBuffer.resize(kBlockSize);
-    const int result = context.board.ReadBlock(
+    const TransferResult result = context.board.ReadBlock(
         static_cast<int>(block), static_cast<uint8_t>(context.commandModeRead), state.readBuffer);
     std::copy(state.readBuffer.begin() + static_cast<std::ptrdiff_t>(from),
               state.readBuffer.begin() + static_cast<std::ptrdiff_t>(to),
               state.mergeBuffer.begin() +
                   static_cast<std::ptrdiff_t>(std::size_t{block} * kBlockSize + from));
-    return result == 1;
+    return result.Succeeded();
 }
 
 void MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBlock, int32_t romKey) {

@@ -103,7 +103,16 @@ void Station::SaveReadBuffer() {
     quillon::SaveReadBuffer(context);
 }
 
-void Station::RunHandler(const std::function<void()>& handler) {
+bool Station::RunHandler(const std::function<void()>& handler) {
+    auto scope = activity_.TryEnter();
+    if (!scope) {
+        return false;
+    }
+    RunCaught(handler);
+    return true;
+}
+
+void Station::RunCaught(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& error) {
@@ -124,9 +133,8 @@ void Station::RunStartup() {
 
     ReportSettingsFileProblem();
     // A settings error ends the load; the window still comes up and runs on.
-    RunHandler([this] { StartupLoad(*store_, log_, panel_, controls_, cache_, hooks_).Run(); });
-    RunHandler(
-        [this] { controls_.window.dualFlashButtonsVisible = store_->ReadBool("DualFlash"); });
+    RunCaught([this] { StartupLoad(*store_, log_, panel_, controls_, cache_, hooks_).Run(); });
+    RunCaught([this] { controls_.window.dualFlashButtonsVisible = store_->ReadBool("DualFlash"); });
     ApplyPageMode();
 
     panel_.SetStatusText(StatusPanel::Board, "USB Device 'Vessa' Plug-Out");
@@ -135,7 +143,7 @@ void Station::RunStartup() {
     panel_.ControlsChanged();
 
     if (hooks_.afterStatusBar) {
-        RunHandler(hooks_.afterStatusBar);
+        RunCaught(hooks_.afterStatusBar);
     }
     ShowParameterVersion();
     timer_.SetEnabled(true);
@@ -187,7 +195,7 @@ void Station::SaveRegistryExport() {
 }
 
 void Station::RequestStop() {
-    stopRequested_ = true;
+    stop_.Request();
     panel_.SetLogColour(LogColour::Silver);
 }
 

@@ -20,10 +20,13 @@
 #include "station/startup_hooks.h"
 #include "target/eflash_facts.h"
 #include "target/target_identity.h"
+#include "ui/activity_guard.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
 #include "ui/message_log.h"
+#include "ui/operation_frame.h"
 #include "ui/operator_panel.h"
+#include "ui/stop_request.h"
 
 namespace quillon {
 
@@ -56,8 +59,12 @@ public:
     bool StartupDone() const { return startupDone_; }
 
     // Runs one button or menu handler. A settings error (or any other error) ends the
-    // handler and is shown in the error box; the program runs on.
-    void RunHandler(const std::function<void()>& handler);
+    // handler and is shown in the error box; the program runs on. A handler that arrives
+    // while other work runs (a click pumped during an operation or a blocking wait) is
+    // refused quietly: false.
+    bool RunHandler(const std::function<void()>& handler);
+    // True while an operation, a connection-check tick or a blocking wait is in progress.
+    bool Busy() const { return activity_.Busy(); }
 
     // Other > Show Message: toggles the log, the window height and the stored ShowMessage.
     void ToggleShowMessage();
@@ -68,9 +75,9 @@ public:
 
     // The Stop button: sets the stop request and turns the log silver.
     void RequestStop();
-    bool StopRequested() const { return stopRequested_; }
+    bool StopRequested() const { return stop_.Requested(); }
     // Each operation clears the request when it starts.
-    void ClearStop() { stopRequested_ = false; }
+    void ClearStop() { stop_.Clear(); }
 
     // File commands of the main page (Load also serves the customer page's LoadFile).
     void LoadImage();
@@ -125,6 +132,9 @@ public:
     bool MainPageActive() const { return mainPageActive_; }
 
 private:
+    // Runs a step of the station's own sequences: an error ends the step and is shown in
+    // the error box.
+    void RunCaught(const std::function<void()>& handler);
     void OpenSettings();
     void ReportSettingsFileProblem();
     void ApplyPageMode();
@@ -154,7 +164,9 @@ private:
     EFlashFacts eflash_;
     ImageState image_;
     bool startupDone_ = false;
-    bool stopRequested_ = false;
+    StopRequest stop_;
+    ActivityGuard activity_;
+    OperationFrame frame_{panel_, log_, timer_, stop_, image_.operationResult};
     bool inFlashMode_ = false;
     bool mainPageActive_ = false;
 };

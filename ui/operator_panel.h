@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "ui/control_level.h"
+
 namespace quillon {
 
 // The two log panes: the main log (Memo1) and its filtered copy on the customer page (Memo3).
@@ -16,6 +18,9 @@ enum class StatusPanel { Board = 0, Target = 1 };
 enum class Page { Main, Type, Setup, Customer };
 
 enum class MessageKind { Plain, Warning, Error, Information };
+
+// Where the busy cursor shows: over the log pane (erase, program) or the whole window.
+enum class CursorArea { LogPane, Window };
 
 struct FileDialogRequest {
     std::string filter;        // "[*.bin]|*.bin|[*.*]|*.*": caption|pattern pairs
@@ -45,10 +50,10 @@ public:
     virtual std::optional<std::string> AskOpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> AskSaveFile(const FileDialogRequest& request) = 0;
 
-    // Control-enable levels 1..4 (nested sets of controls).
-    virtual void SetControlLevel(int level, bool enabled) = 0;
+    // Control-enable levels (nested sets of controls).
+    virtual void SetControlLevel(ControlLevel level, bool enabled) = 0;
 
-    virtual void SetBusyCursor(bool busy) = 0;
+    virtual void SetBusyCursor(bool busy, CursorArea area) = 0;
 
     // Let pending window events run (Stop, log and gauge stay live during long operations).
     virtual void PumpEvents() = 0;
@@ -59,7 +64,7 @@ public:
     // it into its widgets again.
     virtual void ControlsChanged() = 0;
 
-    // Convenience wrappers for the two boxes every Part uses.
+    // The refusal and prompt box ("Warning") and the error box.
     void Warn(const std::string& text) { ShowMessage(MessageKind::Warning, "Warning", text); }
     void Error(const std::string& text) { ShowMessage(MessageKind::Error, "Error", text); }
 };

@@ -53,7 +53,8 @@ std::optional<std::string> RecordingPanel::AskSaveFile(const FileDialogRequest& 
     return answer;
 }
 
-void RecordingPanel::SetControlLevel(int level, bool enabled) {
+void RecordingPanel::SetControlLevel(ControlLevel named, bool enabled) {
+    const int level = LevelNumber(named);
     levelChanges.emplace_back(level, enabled);
     // Levels nest: a level's set holds every higher-numbered level's set.
     for (int l = level; l <= 4 && l >= 1; ++l) {

@@ -32,8 +32,11 @@ public:
     void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override;
     std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;
-    void SetControlLevel(int level, bool enabled) override;
-    void SetBusyCursor(bool on) override { busy = on; }
+    void SetControlLevel(ControlLevel level, bool enabled) override;
+    void SetBusyCursor(bool on, CursorArea area) override {
+        busy = on;
+        busyArea = area;
+    }
     void PumpEvents() override;
     void ShowPage(Page shown) override { page = shown; }
     void ControlsChanged() override { ++controlsChanges; }
@@ -58,6 +61,7 @@ public:
     std::string statusTarget;
     LogColour logColour = LogColour::Normal;
     bool busy = false;
+    CursorArea busyArea = CursorArea::Window;
     Page page = Page::Main;
     int pumps = 0;
     int controlsChanges = 0;

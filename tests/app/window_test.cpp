@@ -386,7 +386,7 @@ private slots:
         };
 
         // An operation starts: only Stop stays usable.
-        window_->SetControlLevel(2, false);
+        window_->SetControlLevel(ControlLevel::FilesAndBelow, false);
         QVERIFY(disabled(level2 + level3));
         QVERIFY(W("BitBtn_Stop")->isEnabled());
         QVERIFY(!Action("Menu_BurnRun")->isEnabled());
@@ -395,17 +395,17 @@ private slots:
         QVERIFY(W("CheckBox_Erase")->isEnabled());
 
         // No board: level 3 off, level 4 (the Setup menu) on.
-        window_->SetControlLevel(1, true);
-        window_->SetControlLevel(3, false);
-        window_->SetControlLevel(4, true);
+        window_->SetControlLevel(ControlLevel::StopAndBelow, true);
+        window_->SetControlLevel(ControlLevel::Operations, false);
+        window_->SetControlLevel(ControlLevel::SetupMenu, true);
         QVERIFY(disabled(level3));
         QVERIFY(enabled(level2));
         QVERIFY(Action("Menu_Setup")->isEnabled());
         QVERIFY(!Action("Menu_BurnRun")->isEnabled());
 
-        window_->SetControlLevel(1, false);
+        window_->SetControlLevel(ControlLevel::StopAndBelow, false);
         QVERIFY(!W("BitBtn_Stop")->isEnabled());
-        window_->SetControlLevel(1, true);
+        window_->SetControlLevel(ControlLevel::StopAndBelow, true);
         QVERIFY(enabled(level2 + level3 + QStringList{"BitBtn_Stop"}));
         QVERIFY(Action("Menu_BurnRun")->isEnabled());
     }
@@ -430,7 +430,7 @@ private slots:
         QTest::mouseClick(W("BitBtn_Setup_Cancel"), Qt::LeftButton);
         QCOMPARE(VisiblePages(window_.get()), QStringList{"TabControl_Main"});
         QVERIFY(Action("Menu_Setup")->isEnabled());
-        window_->SetControlLevel(1, true);
+        window_->SetControlLevel(ControlLevel::StopAndBelow, true);
     }
 
     void aboutBoxIsBorderlessWithProductAndVersion() {

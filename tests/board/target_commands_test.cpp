@@ -34,7 +34,7 @@ struct Routed {
     const char* name;
     uint8_t subCommand;
     bool flash;  // one of the six flash sub-commands with a socket variant
-    std::function<int(BoardCommands&)> send;
+    std::function<TransferResult(BoardCommands&)> send;
 };
 
 // The socket part's own flash sub-commands: 0x01..0x04 -> 0x11..0x14, 0x09 -> 0x15, 0x0A -> 0x16.
@@ -136,7 +136,7 @@ TEST(ConnectModeRouting, PortControlOpcodesAreFixedInEveryMode) {
 
 struct Expected {
     const char* name;
-    std::function<int(BoardCommands&)> send;
+    std::function<TransferResult(BoardCommands&)> send;
     Header header;  // A1..A7 mark bytes the command leaves as the previous command left them
     uint32_t direction;
     uint32_t length;
