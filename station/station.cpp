@@ -16,6 +16,7 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     OpenSettings();
     link_ = std::make_unique<BoardLink>(std::move(driverLoader), panel_);
     board_ = std::make_unique<BoardCommands>(*link_, *store_, log_, timer_);
+    boardSide_ = std::make_unique<BoardSideCommands>(*link_, log_);
     hooks_.reloadLastFile = [this](const std::string& path) {
         auto context = MakeImageContext();
         return ReloadAtStartup(context, path);
@@ -139,7 +140,7 @@ void Station::RunStartup() {
 
     panel_.SetStatusText(StatusPanel::Board, "USB Device 'Vessa' Plug-Out");
     panel_.SetStatusText(StatusPanel::Target, "Kavo EC Power-Off");
-    inFlashMode_ = false;
+    flags_.inFlashMode = false;
     panel_.ControlsChanged();
 
     if (hooks_.afterStatusBar) {
@@ -147,7 +148,7 @@ void Station::RunStartup() {
     }
     ShowParameterVersion();
     timer_.SetEnabled(true);
-    mainPageActive_ = true;
+    flags_.mainPageActive = true;
 }
 
 void Station::ApplyPageMode() {
