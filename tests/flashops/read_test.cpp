@@ -92,8 +92,8 @@ TEST(Read, ThePdFlashIsReadPageByPage) {
     FlashRig rig(ScenarioFile("pd-d1"));
     rig.UsePd();
     SeedFlash(rig.Flash(sim::FlashId::kPd));
-    rig.readTwice = true;  // not in this mode
-    rig.cache.flashblock = 1;
+    rig.readTwice = true;          // not in this mode
+    rig.cache.flashblock = 70000;  // the flash type does not size the PD flash
     EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
     EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), 256u);
     ASSERT_EQ(rig.image.readBuffer.size(), 0x10000u);
