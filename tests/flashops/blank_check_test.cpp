@@ -60,6 +60,26 @@ TEST(BlankCheck, TheQuickPathLetsTheBoardCompareErasedChecksums) {
     EXPECT_EQ(rig.LastLine(), "Check Flash be cleared ---> Failure ! 41");
 }
 
+TEST(BlankCheck, TheQuickPathSelectsTheUpperBankFromBlock256) {
+    auto scenario = EcScenario();
+    scenario.ec->externalPart = "W25Q256FV";
+    FlashRig rig(scenario);
+    rig.FillFlash(0xFF);
+    rig.settings.WriteInt("QuickMode", 1);
+    rig.settings.WriteInt("Allocation", 2);
+    rig.flags.quickModeCapable = true;
+    rig.LoadImage(257 * kBlock);
+    rig.image.startBlock = 255;
+    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Ok);
+    const auto& trace = rig.board.Trace();
+    ASSERT_EQ(trace.size(), 4u);
+    EXPECT_EQ(trace[0].data, std::vector<uint8_t>{0x40});
+    EXPECT_EQ(trace[2].data, std::vector<uint8_t>{0x50});
+    EXPECT_EQ(trace[3].header[3], 0x00);  // block 256: low byte 0 in P2, high byte 1 in P5
+    EXPECT_EQ(trace[3].header[6], 0x01);
+    EXPECT_THAT(rig.panel.progress, ElementsAre(50, 100));
+}
+
 TEST(BlankCheck, QuickModeOffClearsTheCapabilityAndReads) {
     FlashRig rig;
     rig.FillFlash(0xFF);
