@@ -115,6 +115,17 @@ TEST(BlockProcess, ABlockThatNeverPassesStillLetsStopEndTheRun) {
                                            "Program: 0 Block", "Check  : 0 Block"));
 }
 
+TEST(BlockProcess, AChipEraseTypeIsRefusedBeforeAnythingIsErased) {
+    FlashRig rig;
+    rig.cache.eraseType = 0;  // each sector step would erase the whole part
+    rig.LoadImage(2 * kBlock);
+    EXPECT_EQ(rig.ops.BlockProcess(), StepResult::Refused);
+    ASSERT_EQ(rig.panel.boxes.size(), 1u);
+    EXPECT_EQ(rig.panel.boxes[0].title, "Warning");
+    EXPECT_TRUE(rig.board.Trace().empty());
+    EXPECT_FALSE(rig.image.operationResult);
+}
+
 TEST(BlockProcess, ChipsWithASmallEFlashCompareOnlyItsSize) {
     FlashRig rig;
     rig.identity.chipIdStrings[0] = "1FD2";
