@@ -16,7 +16,6 @@
 #include "board/board_link.h"
 #include "board/board_side_commands.h"
 #include "config/flash_database.h"
-#include "config/memory_settings_store.h"
 #include "config/type_page.h"
 #include "sim/in_process_driver.h"
 #include "sim/scenario_file.h"
@@ -24,6 +23,7 @@
 #include "target/connection_cycle.h"
 #include "target/eflash_sizing.h"
 #include "target/type_auto.h"
+#include "tests/flashtype/write_order_store.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
 #include "ui/halt_poll_timer.h"
@@ -156,7 +156,7 @@ public:
     sim::InProcessBoard attached;
     RecordingPanel panel;
     MessageLog log{panel};
-    MemorySettingsStore settings;
+    ::quillon::testing::WriteOrderStore settings;  // records the order of its writes
     SettingsCache cache;
     VirtualClock clock;
     ManualConnectionTimer timer1;
