@@ -11,10 +11,10 @@
 namespace quillon {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using test::BenchScenario;
 using test::TargetBench;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 constexpr const char* kNotSupported = "Error : Flash TypeAuto not support this flash !!";
 
@@ -50,13 +50,13 @@ TEST(TypeAuto, JedecFormSelectsStoresAndSizesThePart) {
     EXPECT_EQ(bench.typePage.State().deviceText, "GD25Q10");
     EXPECT_EQ(bench.settings.ReadText("LastFlashID1"), "GigaDevice");
     EXPECT_EQ(bench.settings.ReadText("LastFlashID2"), "GD25Q10");
-    EXPECT_THAT(WritesFrom(bench.settings.writes, "LastFlashID1"),
-                ElementsAre("LastFlashID1", "LastFlashID2", "CommandMode_ReadID",
-                            "CommandMode_Read", "CommandMode_Erase", "CommandMode_Write",
-                            "PageWriteSize", "EraseType", "SectorSize", "Flashblock",
-                            "SectorOffset",
-                            "Flashblock",    // rule 3
-                            "Flashblock"));  // rule 4
+    EXPECT_THAT(
+        WritesFrom(bench.settings.writes, "LastFlashID1"),
+        ElementsAre("LastFlashID1", "LastFlashID2", "CommandMode_ReadID", "CommandMode_Read",
+                    "CommandMode_Erase", "CommandMode_Write", "PageWriteSize", "EraseType",
+                    "SectorSize", "Flashblock", "SectorOffset",
+                    "Flashblock",    // rule 3
+                    "Flashblock"));  // rule 4
     EXPECT_EQ(bench.cache.flashblock, 3);
     EXPECT_EQ(bench.eflash.eFlashSize, 0x30000u);
     EXPECT_EQ(bench.eflash.romCodeStart, 0x1E000u);
@@ -133,10 +133,10 @@ TEST(TypeAuto, AKeyWithoutASectionStopsBeforeSizingAndLeavesTheWriteStatus) {
     bench.controls.writeStatus1 = "05";
     bench.settings.writes.clear();
     EXPECT_EQ(bench.typeAuto.Run(), StepResult::Failed);
-    EXPECT_THAT(bench.panel.mainLog,
-                ElementsAre("Chip ID=4C8A : Version=00",
-                            "Manufacturer ID=12 : m_MemoryType=34 : m_MemoryCapacity=56",
-                            kNotSupported));
+    EXPECT_THAT(
+        bench.panel.mainLog,
+        ElementsAre("Chip ID=4C8A : Version=00",
+                    "Manufacturer ID=12 : m_MemoryType=34 : m_MemoryCapacity=56", kNotSupported));
     EXPECT_THAT(bench.controls.deviceLines, IsEmpty());
     EXPECT_TRUE(bench.controls.writeStatusVisible);
     EXPECT_EQ(bench.controls.writeStatus1, "05");
