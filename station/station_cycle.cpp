@@ -30,7 +30,13 @@ void Station::Timer1Tick() {
 }
 
 void Station::Timer2Tick() {
-    RunCaught([this] { cycle_->HaltPollTick(); });
+    // Every millisecond while the prompt is open: the window is told of changes only by the
+    // tick that halts the controller.
+    try {
+        cycle_->HaltPollTick();
+    } catch (const std::exception& error) {
+        ShowError(error.what());
+    }
 }
 
 }  // namespace quillon

@@ -163,6 +163,12 @@ TEST(ConnectionCheckKbs, PowerLossPromptsEveryTickAndPowerReturnReentersWithoutT
 }
 
 TEST(ConnectionCheckKbs, ResetEcResetsPromptsAndEntersAgain) {
+    {
+        // Before any entry the program already counts as having been in flash mode.
+        TargetBench fresh(BenchScenario("default"), 1);
+        fresh.cycle.ResetEc();
+        EXPECT_THAT(fresh.Boxes(), ElementsAre(kReturnBox));
+    }
     TargetBench bench(BenchScenario("default"), 1);
     bench.cycle.Tick();
     bench.Transfers();

@@ -113,7 +113,6 @@ public:
         cache.pdI2cAddress = 0x80;
         cache.commandModeReadId = 0;
         flags.mainPageActive = true;
-        flags.flashModeReentry = true;  // as the program starts
         eflash.internalFlashSelected = scenario.ec && scenario.ec->internalSelected;
         EXPECT_EQ(link.Bind(BoardLink::kDeviceIndex, mode == 4 ? BoardLink::kConnectParameterPd
                                                                : BoardLink::kConnectParameter),
