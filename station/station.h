@@ -197,6 +197,7 @@ private:
     std::unique_ptr<TypeAuto> typeAuto_;
     std::unique_ptr<ConnectionCycle> cycle_;
     void BuildTargetDesks();
+    void RunTimerTick(const std::function<void()>& tick);
 };
 
 }  // namespace quillon

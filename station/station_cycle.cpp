@@ -26,14 +26,18 @@ void Station::Timer1Tick() {
     if (!scope) {
         return;
     }
-    RunCaught([this] { cycle_->Tick(); });
+    RunTimerTick([this] { cycle_->Tick(); });
 }
 
 void Station::Timer2Tick() {
-    // Every millisecond while the prompt is open: the window is told of changes only by the
-    // tick that halts the controller.
+    RunTimerTick([this] { cycle_->HaltPollTick(); });
+}
+
+// A timer's tick tells the window itself about the controls it changes, so that a tick does
+// not mirror every page (and an edit in progress) anew each time it falls due.
+void Station::RunTimerTick(const std::function<void()>& tick) {
     try {
-        cycle_->HaltPollTick();
+        tick();
     } catch (const std::exception& error) {
         ShowError(error.what());
     }

@@ -13,7 +13,7 @@ namespace {
 enum Code : uint8_t {
     kRelease = 0,
     kPowerOff = 1,
-    kKbsRun = 2,  // also SMBus low speed without BreakAt0
+    kRun = 2,  // KBS after flash-mode entry; SMBus speed 1 without BreakAt0
     kSmbLowBreak = 3,
     kPowerOffInternalClock = 5,
     kSmbWave2 = 7,
@@ -201,7 +201,7 @@ void ConnectionCycle::PowerOffSmb() {
     const bool breakAt0 = Setting(setting::kBreakAt0);
     const int32_t speed = IntSetting(setting::kSmbusSpeed);
     if (speed == 1) {
-        c_.board.SmbPortControl(breakAt0 ? kSmbLowBreak : kKbsRun);
+        c_.board.SmbPortControl(breakAt0 ? kSmbLowBreak : kRun);
     } else if (speed == kSmbSpeedHigh) {
         c_.board.SmbPortControl(breakAt0 ? kSmbHighBreak : kSmbHigh);
     }
@@ -219,6 +219,7 @@ void ConnectionCycle::FirstPoweredEntry(Port port) {
         if (IsInGroup(ChipGroup::RomCodeFamilies, c) && IntSetting(setting::kRomKey) != 0 &&
             reloadLastImage_) {
             reloadLastImage_();
+            c_.panel.ControlsChanged();  // the path box
         }
         EnterFlashMode();
     }
@@ -243,11 +244,11 @@ void ConnectionCycle::EnterEFlashOnly(Port port) {
     }
     c_.board.ReadChipId(c_.identity.chipIdStrings);
     if (port == Port::Kbs) {
-        c_.board.KbsPortControl(kKbsRun);
+        c_.board.KbsPortControl(kRun);
     } else {
         const int32_t speed = IntSetting(setting::kSmbusSpeed);
         if (speed == 1) {
-            c_.board.SmbPortControl(kKbsRun);
+            c_.board.SmbPortControl(kRun);
         } else if (speed == kSmbSpeedHigh) {
             c_.board.SmbPortControl(kSmbHigh);
         }
@@ -412,10 +413,10 @@ void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
         c_.board.SendTargetKey(kRomKeyKind, kKeyLength, kBuiltInRomKey);
     }
     if (kbs) {
-        c_.board.KbsPortControl(kKbsRun);
+        c_.board.KbsPortControl(kRun);
     } else {
         if (speed == 1) {
-            c_.board.SmbPortControl(kKbsRun);
+            c_.board.SmbPortControl(kRun);
         }
         if (speed == kSmbSpeedHigh) {
             c_.board.SmbPortControl(kSmbHigh);
