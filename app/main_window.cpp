@@ -20,6 +20,7 @@
 #include "app/pin_editor_dialog.h"
 #include "app/program_icon.h"
 #include "app/qt_connection_timer.h"
+#include "app/qt_halt_poll_timer.h"
 #include "app/qt_prompts.h"
 #include "app/setup_page.h"
 #include "app/simple_combo_box.h"
@@ -48,9 +49,8 @@ MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(pa
 
     timer_ = new QtConnectionTimer(this);
     // Timer2: the PD processor-halt poll, run only while the PD power prompt is open.
-    auto* pdHaltPoll = new QTimer(this);
-    pdHaltPoll->setObjectName("Timer2");
-    pdHaltPoll->setInterval(1);
+    haltPollTimer_ = new QtHaltPollTimer(this);
+    options.haltPollTimer = haltPollTimer_;
     BuildMenus();
     setCentralWidget(BuildCentre());
     about_ = new AboutBox(this);
@@ -61,6 +61,7 @@ MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(pa
     setupPage_->ConnectTo(*station_);
     customerPage_->ConnectTo(*station_);
     ConnectWindowControls();
+    ConnectCycle();
     ControlsChanged();
 
     // A fixed single-line border: the window keeps its size and is centred on the screen.
@@ -181,6 +182,20 @@ void MainWindow::ConnectWindowControls() {
             SetControlLevel(ControlLevel::SetupMenu, true);
         });
     }
+}
+
+// Timer1 and Timer2, the flash-selection buttons and the CPU-halt menu item.
+void MainWindow::ConnectCycle() {
+    timer_->SetTickHandler([this] { station_->Timer1Tick(); });
+    haltPollTimer_->SetTickHandler([this] { station_->Timer2Tick(); });
+    connect(externalFlash_, &QPushButton::clicked, this,
+            [this] { Handle([this] { station_->Cycle().ExternalFlash(); }); });
+    connect(internalFlash_, &QPushButton::clicked, this,
+            [this] { Handle([this] { station_->Cycle().InternalFlash(); }); });
+    connect(needPdCpuHalt_, &QAction::triggered, this, [this] {
+        Handle([this] { station_->Cycle().ToggleNeedPdCpuHalt(); });
+        MirrorWindow();  // the check mark follows the station, also when refused
+    });
 }
 
 // The Type button, the two lists (picked or typed letter by letter), OK and Cancel.
@@ -379,6 +394,7 @@ void MainWindow::MirrorWindow() {
                                     : static_cast<QWidget*>(log_));
     logArea_->setVisible(window.logVisible);
     showMessage_->setChecked(window.showMessage);
+    needPdCpuHalt_->setChecked(station_->Flags().pdCpuHaltPending);
     if (height() != window.height) {
         setFixedSize(kClientWidth, window.height);
     }

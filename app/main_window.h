@@ -23,6 +23,7 @@ class CustomerPage;
 class LogPaneWidget;
 class MainPage;
 class QtConnectionTimer;
+class QtHaltPollTimer;
 class SetupPage;
 class StatusBarWidget;
 class TypePage;
@@ -66,6 +67,7 @@ private:
     QWidget* BuildCentre();
     void ConnectWindowControls();
     void ConnectTypePage();
+    void ConnectCycle();
     void RunStartup();
     void MirrorWindow();
     // Runs a handler through the station so a settings error ends it in the error box.
@@ -80,6 +82,7 @@ private:
 
     SystemClock clock_;
     QtConnectionTimer* timer_ = nullptr;
+    QtHaltPollTimer* haltPollTimer_ = nullptr;
 
     MainPage* mainPage_ = nullptr;
     TypePage* typePage_ = nullptr;

@@ -126,6 +126,25 @@ private slots:
         QVERIFY(!Find<QTimer>(window_.get(), "Timer2")->isActive());
     }
 
+    void needPdCpuHaltChecksOnlyInPdMode() {
+        QAction* item = Action("Menu_NeedPdCpuHalt");
+        QCOMPARE(Find<QTimer>(window_.get(), "Timer2")->interval(), 1);
+        Station& station = window_->GetStation();
+        const int mode = station.Settings().ReadInt("ConnectMode");
+        station.Settings().WriteInt("ConnectMode", 2);
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        station.Settings().WriteInt("ConnectMode", 4);
+        item->trigger();
+        QVERIFY(item->isChecked());
+        QVERIFY(station.Flags().pdCpuHaltPending);
+        station.Settings().WriteInt("ConnectMode", 1);
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        QVERIFY(!station.Flags().pdCpuHaltPending);
+        station.Settings().WriteInt("ConnectMode", mode);
+    }
+
     void everyMainPageControlCarriesItsNameAndCaption() {
         const std::pair<const char*, const char*> buttons[] = {
             {"BitBtn_Type", "Type"},

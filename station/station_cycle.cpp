@@ -1,0 +1,46 @@
+// The Station's part of the connection cycle and the automatic typing.
+#include "station/station.h"
+
+namespace quillon {
+
+void Station::BuildTargetDesks() {
+    HaltPollTimer& timer2 =
+        options_.haltPollTimer != nullptr ? *options_.haltPollTimer : ownHaltPollTimer_;
+    auto& main = controls_.main;
+    targetContext_ = std::make_unique<TargetContext>(TargetContext{
+        *link_, *board_, *boardSide_, *store_, cache_, log_, panel_, clock_, timer_, timer2, flags_,
+        identity_, eflash_,
+        TargetControls{main.resetEcVisible, controls_.window.dualFlashButtonsVisible,
+                       controls_.setup.unprotectKeyMatch, main.deviceLines, main.deviceHint,
+                       main.writeStatus.visible, main.writeStatus.status1, main.writeStatus.status2,
+                       main.writeStatus.continue2Bytes},
+        ImagePlacementRef{image_.usedBlockCount, image_.startBlock}});
+    sizing_ = std::make_unique<EFlashSizing>(*targetContext_);
+    typeAuto_ = std::make_unique<TypeAuto>(*targetContext_, *flashDatabase_, *typePage_, *sizing_);
+    cycle_ = std::make_unique<ConnectionCycle>(*targetContext_, *sizing_, *typeAuto_,
+                                               [this] { ReloadLastImage(); });
+}
+
+void Station::Timer1Tick() {
+    auto scope = activity_.TryEnter();
+    if (!scope) {
+        return;
+    }
+    RunTimerTick([this] { cycle_->Tick(); });
+}
+
+void Station::Timer2Tick() {
+    RunTimerTick([this] { cycle_->HaltPollTick(); });
+}
+
+// A timer's tick tells the window itself about the controls it changes, so that a tick does
+// not mirror every page (and an edit in progress) anew each time it falls due.
+void Station::RunTimerTick(const std::function<void()>& tick) {
+    try {
+        tick();
+    } catch (const std::exception& error) {
+        ShowError(error.what());
+    }
+}
+
+}  // namespace quillon
