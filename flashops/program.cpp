@@ -139,18 +139,13 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
                 if (!result.Succeeded()) {
                     break;
                 }
-                if (!Step(done * kPagesPerBlock + t, span * kPagesPerBlock)) {
-                    // Stopped inside the block: it is not written whole.
-                    result = TransferResult::Refused();
-                    break;
-                }
+                // A Stop pressed here is noticed before the next block: this one is
+                // finished first.
+                Step(done * kPagesPerBlock + t, span * kPagesPerBlock);
             }
         }
         run.result = result.Succeeded();
         if (!run.result) {
-            if (parts_.frame.StopRequested()) {
-                break;
-            }
             PauseBeforeRetry(run.retries);
             continue;
         }

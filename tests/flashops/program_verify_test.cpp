@@ -265,15 +265,41 @@ TEST(Program, AFailedPageRepeatsItsBlockFromTheFirstPage) {
     EXPECT_EQ(pages.LastLine(), "Write Flash from buffer ---> OK ! 1");
 }
 
-TEST(Program, StopInsideAPageByPageBlockEndsTheProgramWithFailure) {
+TEST(Program, StopInsideAPageByPageBlockFinishesThatBlockAndEndsBeforeTheNext) {
     FlashRig rig;
     rig.cache.commandModeWrite = 3;
     rig.cache.pageWriteSize = 16;
     rig.LoadImage(2 * kBlock);
     rig.StopAtPump(10);
     EXPECT_EQ(rig.ops.Program(), StepResult::Failed);
-    EXPECT_EQ(rig.SentWith(0x0A).size(), 10u);
+    const auto pages = rig.SentWith(0x0A);
+    ASSERT_EQ(pages.size(), 256u);
+    EXPECT_EQ(pages.back().p[2], 0);    // block 0
+    EXPECT_EQ(pages.back().p[3], 255);  // its last page
     EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> Failure ! 0");
+    const auto flash = rig.Flash();
+    EXPECT_TRUE(std::equal(flash.begin(), flash.begin() + kBlock, rig.image.imageBuffer.begin()));
+    EXPECT_TRUE(std::all_of(flash.begin() + kBlock, flash.begin() + 2 * kBlock,
+                            [](uint8_t b) { return b == 0xFF; }));
+}
+
+TEST(Program, AFailedWriteAfterStopIsStillCountedAsARetry) {
+    FlashRig rig;
+    rig.cache.commandModeWrite = 3;
+    rig.cache.pageWriteSize = 16;
+    rig.LoadImage(2 * kBlock);
+    // Stop is pressed after page 9 and page 10 then fails: the block counts one repetition
+    // and the walk ends before it is written again.
+    rig.panel.onPump = [&rig, count = 0]() mutable {
+        if (++count == 10) {
+            rig.stop.Request();
+            rig.board.AddFault(Failing(0x0A, std::nullopt, 1));
+        }
+    };
+    EXPECT_EQ(rig.ops.Program(), StepResult::Failed);
+    EXPECT_EQ(rig.SentWith(0x0A).size(), 11u);
+    EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> Failure ! 1");
+    EXPECT_EQ(rig.clock.Now().count(), 10);
 }
 
 TEST(Program, ProgramAndVerifyRefuseWithoutImageOrType) {
