@@ -270,12 +270,21 @@ TEST_F(StationTest, CustomerPageMode) {
 
 TEST_F(StationTest, SettingErrorEndsTheLoadButTheStationRunsOn) {
     Preset([](SettingsStore& s) { s.WriteText("Flashblock", "8"); });
-    Start();
-    ASSERT_EQ(panel.boxes.size(), 2u);
+    // One box: the load stopped there, and the later steps that need a value it never
+    // created (DualFlash, the hook's ConnectMode read) end quietly.
+    bool hookRan = false;
+    station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}});
+    station->Hooks().afterStatusBar = [&] {
+        station->Settings().ReadInt("SpecialWave");
+        hookRan = true;
+    };
+    station->RunStartup();
+    ASSERT_EQ(panel.boxes.size(), 1u);
     EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
+    EXPECT_EQ(panel.boxes[0].title, "KavoEC_Quillon");
     EXPECT_EQ(panel.boxes[0].text, "Invalid data type for 'Flashblock'");
-    // The load stopped there: DualFlash was never created, so its read fails too.
-    EXPECT_EQ(panel.boxes[1].text, "Failed to get data for 'DualFlash'");
+    EXPECT_FALSE(hookRan);
+    EXPECT_FALSE(station->Controls().window.dualFlashButtonsVisible);
     EXPECT_EQ(panel.mainLog.back(), "Allocation : From Top");
     EXPECT_EQ(panel.statusBoard, "USB Device 'Vessa' Plug-Out");
     EXPECT_TRUE(timer.IsEnabled());
@@ -285,6 +294,8 @@ TEST_F(StationTest, AssignedAddressThatIsNoNumberIsReportedAndReadAsZero) {
     Preset([](SettingsStore& s) { s.WriteText("AssignedAddress", "12G0"); });
     auto& s = Start();
     ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
+    EXPECT_EQ(panel.boxes[0].title, "KavoEC_Quillon");  // the application's box
     EXPECT_EQ(panel.boxes[0].text, "'0x12G0' is not a valid integer value");
     EXPECT_EQ(s.Cache().assignedAddress, 0u);
     EXPECT_EQ(s.Controls().setup.assignedAddress, "12G0");
