@@ -21,7 +21,7 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
         return ReloadAtStartup(context, path);
     };
     flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
-    typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_, log_);
+    typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_);
     hooks_.fillDeviceBox = [this] { FillDeviceBoxFromStore(); };
 }
 
