@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "config/settings_export.h"
 #include "station_fixture.h"
 #include "tests/support/fresh_settings_summary.h"
@@ -224,6 +227,77 @@ TEST_F(StationTest, SpecialWaveWithoutItemShowsTheLastItem) {
     Preset([](SettingsStore& s) { s.WriteInt("SpecialWave", 3); });
     EXPECT_EQ(Start().Controls().setup.specialWaveItem, 1);
     EXPECT_EQ(Reopen()->ReadInt("SpecialWave"), 3);
+}
+
+TEST_F(StationTest, SpecialWaveWithoutAnyMeaningSelectsNothingAndStaysStored) {
+    for (int stored : {0, 4, -1}) {
+        station.reset();
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::filesystem::remove(file.string() + suffix);
+        }
+        Preset([&](SettingsStore& s) { s.WriteInt("SpecialWave", stored); });
+        EXPECT_EQ(Start().Controls().setup.specialWaveItem, -1) << stored;
+        EXPECT_EQ(Reopen()->ReadInt("SpecialWave"), stored);
+    }
+}
+
+// Start-up values outside their lists: what each does to the summary, the controls and the
+// cache, and that the stored value is left as it was.
+struct OutOfRange {
+    const char* name;
+    int32_t value;
+    std::function<void(const Station&, const Lines& log)> check;
+};
+
+TEST_F(StationTest, StartUpValuesOutOfRange) {
+    const auto without = [](const Lines& log, const std::string& prefix) {
+        return std::none_of(log.begin(), log.end(),
+                            [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+    };
+    const OutOfRange cases[] = {
+        {"Allocation", 0,
+         [&](const Station& s, const Lines& log) {
+             EXPECT_TRUE(without(log, "Allocation"));
+             EXPECT_EQ(s.Controls().setup.allocationItem, -1);
+         }},
+        {"Allocation", 4,
+         [&](const Station& s, const Lines& log) {
+             EXPECT_TRUE(without(log, "Allocation"));
+             EXPECT_EQ(s.Controls().setup.allocationItem, -1);
+         }},
+        {"EraseType", 5,
+         [&](const Station& s, const Lines& log) {
+             EXPECT_TRUE(without(log, "EraseType"));
+             EXPECT_EQ(s.Cache().eraseType, SettingsCache{}.eraseType);  // as it was
+         }},
+        {"SMBusSpeed", 3,
+         [](const Station& s, const Lines&) { EXPECT_EQ(s.Controls().setup.smbSpeedItem, -1); }},
+        {"QuickMode", 3,  // no item 3: the group shows its last item
+         [](const Station& s, const Lines&) { EXPECT_EQ(s.Controls().setup.quickModeItem, 2); }},
+        {"PinDefSource", 0,
+         [](const Station& s, const Lines&) {
+             EXPECT_EQ(s.Controls().setup.pinDefSourceItem, -1);
+             EXPECT_FALSE(s.Controls().setup.pinSetListEnabled);
+         }},
+        {"PinDefSource", 5,  // no item 4: the last, "INI", but the list stays off
+         [](const Station& s, const Lines&) {
+             EXPECT_EQ(s.Controls().setup.pinDefSourceItem, 2);
+             EXPECT_FALSE(s.Controls().setup.pinSetListEnabled);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " = " + std::to_string(c.value));
+        station.reset();
+        panel.mainLog.clear();
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::filesystem::remove(file.string() + suffix);
+        }
+        Preset([&](SettingsStore& s) { s.WriteInt(c.name, c.value); });
+        const Station& s = Start();
+        EXPECT_TRUE(panel.boxes.empty());
+        c.check(s, panel.mainLog);
+        EXPECT_EQ(Reopen()->ReadInt(c.name), c.value);
+    }
 }
 
 TEST_F(StationTest, PdAddressKeepsItsLowByte) {

@@ -87,8 +87,7 @@ TEST_F(StationTest, SaveMessageCancelled) {
     EXPECT_EQ(panel.mainLog.back(), "Save Debug Message to File ---> Cancel !");
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         // Only the open settings store and its write-ahead log and index are there.
-        EXPECT_EQ(entry.path().filename().string().rfind("settings.sqlite", 0), 0u)
-            << entry.path();
+        EXPECT_EQ(entry.path().filename().string().rfind("settings.sqlite", 0), 0u) << entry.path();
     }
 }
 
