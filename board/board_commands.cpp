@@ -97,28 +97,25 @@ TransferResult BoardCommands::SmbPortControl(uint8_t action) {
 }
 
 TransferResult BoardCommands::ReadChipId(ChipIdStrings& slots) {
-    // Timer1 runs again afterwards whatever happened, also when the caller had stopped it.
+    timer1_.SetEnabled(false);
+    // A settings error here ends the running handler with Timer1 still stopped, so a broken
+    // store is reported once, not again on every tick.
+    const uint8_t opcode = CurrentRoute().opcode;
+    // From here Timer1 runs again afterwards whatever happened, also when the caller had
+    // stopped it.
     struct RestartTimer {
         ConnectionTimer& timer;
         ~RestartTimer() { timer.SetEnabled(true); }
     } restart{timer1_};
-    timer1_.SetEnabled(false);
 
-    const TransferResult transferred =
-        Send(CurrentRoute().opcode, 0x00, kFromBoard, chipIdScratch_, 3);
+    const TransferResult transferred = Send(opcode, 0x00, kFromBoard, chipIdScratch_, 3);
     if (!transferred.Succeeded()) {
         return 0;  // only exactly 1 counts as a reply
     }
     const auto& id = chipIdScratch_;
-    slots[kSlotChipCode] = HexByte(id[0]) + HexByte(id[1]);
-    slots[kSlotChipVersion] = HexByte(id[2]);
+    SetChipCodeAndVersion(slots, id);
     // An unknown family fails the read; the slots show the code all the same.
-    const int result = IsKnownFamily(static_cast<uint16_t>(id[0] << 8 | id[1])) ? 1 : 0;
-    // 023E answers for a 115E.
-    if (slots[kSlotChipCode] == "023E") {
-        slots[kSlotChipCode] = "115E";
-    }
-    return result;
+    return IsKnownFamily(static_cast<uint16_t>(id[0] << 8 | id[1])) ? 1 : 0;
 }
 
 TransferResult BoardCommands::ReadFlashId(ChipIdStrings& slots, int readIdCommand) {

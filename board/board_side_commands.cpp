@@ -272,6 +272,7 @@ TransferResult BoardSideCommands::ReadPdChipId(uint8_t address, TargetIdentity& 
     if (!result.Answered()) {
         return 0;  // nothing read: the identity stays as it was
     }
+    SetChipCodeAndVersion(identity.chipIdStrings, chipId);
     identity.pdFlashVariant = PdFlashVariantOf(chipId);
     return IsPdFamily(chipId[0]) ? result : 0;
 }

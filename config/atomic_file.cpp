@@ -51,6 +51,26 @@ private:
                              std::strerror(error) + ")");
 }
 
+// The file a write lands in: a symbolic link is followed to its target (relative links
+// from the link's folder), so the link itself stays a link.
+std::filesystem::path FollowLinks(const std::filesystem::path& file) {
+    constexpr int kMaxLinks = 40;  // the kernel's own limit on a chain of links
+    std::filesystem::path path = file;
+    for (int hops = 0; hops < kMaxLinks; ++hops) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) {
+            return path;
+        }
+        const auto target = std::filesystem::read_symlink(path, error);
+        if (error) {
+            return path;
+        }
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    errno = ELOOP;
+    Fail(file, "too many symbolic links");
+}
+
 mode_t NewFileMode() {
     const mode_t mask = umask(0);
     umask(mask);
@@ -59,7 +79,13 @@ mode_t NewFileMode() {
 
 }  // namespace
 
-void WriteFileAtomically(const std::filesystem::path& file, std::string_view content) {
+void WriteFileAtomically(const std::filesystem::path& link, std::string_view content) {
+    const std::filesystem::path file = FollowLinks(link);
+    // A file the user may not write is never replaced, although the folder would allow it:
+    // a read-only file stays as it is. access() asks as the real user, the one at the window.
+    if (access(file.c_str(), F_OK) == 0 && access(file.c_str(), W_OK) != 0) {
+        Fail(link, "the file is read-only");
+    }
     const auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
     TempFile temp((folder / ("." + file.filename().string() + ".XXXXXX")).string());
     if (temp.Fd() < 0) {

@@ -4,10 +4,9 @@ namespace quillon {
 
 std::vector<std::string> FlashDatabase::Manufacturers() const {
     std::vector<std::string> names;
+    // Every key line counts, also one with an empty value ("2="): it lists an empty name.
     for (auto& entry : folder_.Load(kIndexFile).SectionEntries(kIndexSection)) {
-        if (!entry.value.empty()) {
-            names.push_back(std::move(entry.value));
-        }
+        names.push_back(std::move(entry.value));
     }
     return names;
 }

@@ -16,7 +16,8 @@ struct ParameterProblem {
     std::string message;
 };
 
-// "Parameter check : Winbond.ini [W25Q64FV] Flashblock : ..." for the message log.
+// "Parameter check : Winbond.ini [W25Q64FV] Flashblock : ..." for a report of the self-check
+// (the test suite, the command line's parameter check); never for the operator's log.
 std::string DescribeProblem(const ParameterProblem& problem);
 
 // Checks one device section: integer fields parse and lie in their ranges, the fields a part

@@ -1,5 +1,7 @@
 #include "config/ini_profile.h"
 
+#include "config/atomic_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,30 +88,12 @@ private:
     int fd_;
 };
 
-// Removes a temporary file unless it was renamed into place.
-class TempFileGuard {
-public:
-    explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-    ~TempFileGuard() {
-        if (!path_.empty()) {
-            ::unlink(path_.c_str());
-        }
-    }
-    void Release() { path_.clear(); }
-
-private:
-    std::string path_;
-};
-
 enum class ReadStatus { Ok, Missing, Failed };
 
 struct FileText {
     ReadStatus status = ReadStatus::Failed;
     std::string text;
     std::string error;
-    mode_t mode = 0644;
 };
 
 std::string Quoted(const std::filesystem::path& path) {
@@ -140,7 +124,6 @@ FileText ReadWholeFile(const std::filesystem::path& path) {
                        " bytes and is not a parameter file";
         return result;
     }
-    result.mode = info.st_mode & 07777;
     std::string text;
     char buffer[65536];
     for (;;) {
@@ -167,50 +150,17 @@ FileText ReadWholeFile(const std::filesystem::path& path) {
     return result;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t count = ::write(fd, data.data(), data.size());
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
-}
-
 IniWriteResult Failure(const std::filesystem::path& path, const std::string& why) {
     return {false, "Cannot write " + Quoted(path) + ": " + why + "; the file was left as it was."};
 }
 
-// Temporary file beside the target, flushed, then renamed over it; the folder is flushed too
-// so that the rename survives a power cut.
-IniWriteResult ReplaceFile(const std::filesystem::path& path, std::string_view text, mode_t mode) {
-    const std::filesystem::path folder =
-        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    FileHandle temp(::mkstemp(pattern.data()));
-    if (!temp.Valid()) {
-        return Failure(path,
-                       std::string("cannot create a temporary file: ") + std::strerror(errno));
-    }
-    TempFileGuard guard(pattern);
-    if (!WriteAll(temp.Get(), text) || ::fchmod(temp.Get(), mode) != 0 ||
-        ::fsync(temp.Get()) != 0) {
-        return Failure(path, std::strerror(errno));
-    }
-    if (temp.Close() != 0) {
-        return Failure(path, std::strerror(errno));
-    }
-    if (::rename(pattern.c_str(), path.c_str()) != 0) {
-        return Failure(path, std::strerror(errno));
-    }
-    guard.Release();
-    FileHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Valid()) {
-        ::fsync(dir.Get());
+// The shared atomic writer: a read-only file is refused, a link is written through, and a
+// failure leaves the old file as it was.
+IniWriteResult ReplaceFile(const std::filesystem::path& path, std::string_view text) {
+    try {
+        WriteFileAtomically(path, text);
+    } catch (const std::exception& error) {
+        return {false, std::string(error.what()) + "; the file was left as it was."};
     }
     return {true, {}};
 }
@@ -431,7 +381,7 @@ IniWriteResult WriteIniValue(const std::filesystem::path& path, std::string_view
     if (!edit.ok) {
         return Failure(path, edit.error);
     }
-    return ReplaceFile(path, document.Text(), file.mode);
+    return ReplaceFile(path, document.Text());
 }
 
 }  // namespace quillon

@@ -1,8 +1,10 @@
 #include "config/sqlite_settings_store.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -76,12 +78,26 @@ int QueryInt(sqlite3* db, const char* sql) {
     return sqlite3_column_int(statement.get(), 0);
 }
 
+std::string Quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
+
+std::string QueryText(sqlite3* db, const char* sql) {
+    auto statement = Prepare(db, sql);
+    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) {
+        throw OpenFailure{Describe(db)};
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
+    return text ? text : "";
+}
+
 // Looks at the first bytes ourselves: SQLite would happily start a new database over an
-// empty one, but must never be handed a file of some other kind.
-void CheckFileKind(const std::filesystem::path& file) {
+// empty one, but must never be handed a file of some other kind. True when the file holds
+// a database (false: missing or empty).
+bool CheckFileKind(const std::filesystem::path& file) {
     std::error_code error;
     if (!std::filesystem::exists(file, error)) {
-        return;
+        return false;
     }
     if (!std::filesystem::is_regular_file(file, error)) {
         throw OpenFailure{"it is not a regular file"};
@@ -94,10 +110,48 @@ void CheckFileKind(const std::filesystem::path& file) {
     in.read(header.data(), header.size());
     const auto got = in.gcount();
     if (got == 0) {
-        return;  // an empty file holds nothing to lose
+        return false;  // an empty file holds nothing to lose
     }
     if (got < 16 || std::memcmp(header.data(), "SQLite format 3", 16) != 0) {
         throw OpenFailure{"it is not a settings database"};
+    }
+    return true;
+}
+
+// The write-ahead log ("-wal") and its index ("-shm") beside the file are part of the
+// store: committed values may live in the log until they are copied into the file. Each
+// that exists must be a regular file this user may write; a log without its database would
+// be replayed into a new, empty one, so it is left for the operator to look at.
+void CheckCompanions(const std::filesystem::path& file, bool databaseThere) {
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const std::filesystem::path companion = file.string() + suffix;
+        std::error_code error;
+        const auto status = std::filesystem::symlink_status(companion, error);
+        if (!std::filesystem::exists(status)) {
+            continue;
+        }
+        if (!std::filesystem::is_regular_file(status)) {
+            throw OpenFailure{"its companion " + Quoted(companion) + " is not a regular file"};
+        }
+        if (access(companion.c_str(), R_OK | W_OK) != 0) {
+            throw OpenFailure{"its companion " + Quoted(companion) + " cannot be written (" +
+                              std::strerror(errno) + ")"};
+        }
+        if (!databaseThere && std::string_view(suffix) == "-wal" &&
+            std::filesystem::file_size(companion, error) > 0) {
+            throw OpenFailure{"its write-ahead log " + Quoted(companion) +
+                              " is there without the database"};
+        }
+    }
+}
+
+// The log and its index are created beside the file, so the folder must be writable too.
+void CheckFolder(const std::filesystem::path& file) {
+    const std::filesystem::path folder =
+        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        throw OpenFailure{"its folder " + Quoted(folder) + " cannot be written (" +
+                          std::strerror(errno) + ")"};
     }
 }
 
@@ -125,31 +179,57 @@ void CheckContent(sqlite3* db) {
     }
 }
 
-// Decodes the columns name, type, value of the current row.
-SettingValue ValueFromRow(sqlite3_stmt* s) {
+// Decodes the columns name, type, value of the current row. `matches` says whether the
+// stored value has the form of its type: a DWORD is an integer within 32 bits, a text is
+// text, a binary value is a blob. A hand-edited file can hold anything (NULL, '0x10', 3.9,
+// 5000000000); such a value is never converted, its read fails like a value of another type.
+struct Row {
     SettingValue value;
+    bool matches = true;
+};
+
+Row RowFromStatement(sqlite3_stmt* s) {
+    Row row;
+    SettingValue& value = row.value;
     value.name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+    const int stored = sqlite3_column_type(s, 2);
     switch (sqlite3_column_int(s, 1)) {
-        case kTypeDword:
+        case kTypeDword: {
             value.type = SettingType::Dword;
-            value.dword = static_cast<int32_t>(sqlite3_column_int64(s, 2));
-            break;
-        case kTypeText: {
-            value.type = SettingType::Text;
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 2));
-            value.text.assign(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(s, 2)));
+            const sqlite3_int64 number = sqlite3_column_int64(s, 2);
+            // Up to 0xFFFFFFFF: the registry's DWORD is unsigned, ours its 32-bit pattern.
+            row.matches = stored == SQLITE_INTEGER && number >= INT32_MIN && number <= UINT32_MAX;
+            value.dword = row.matches ? static_cast<int32_t>(static_cast<uint32_t>(number)) : 0;
             break;
         }
-        default: {
+        case kTypeText: {
+            value.type = SettingType::Text;
+            row.matches = stored == SQLITE_TEXT;
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 2));
+            if (row.matches && text) {
+                value.text.assign(text, static_cast<size_t>(sqlite3_column_bytes(s, 2)));
+            }
+            break;
+        }
+        case kTypeBinary: {
             value.type = SettingType::Binary;
+            row.matches = stored == SQLITE_BLOB;
             const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(s, 2));
-            if (bytes) {
+            if (row.matches && bytes) {
                 value.binary.assign(bytes, bytes + sqlite3_column_bytes(s, 2));
             }
             break;
         }
+        default:
+            value.type = SettingType::Binary;
+            row.matches = false;  // a type number of no registry type
+            break;
     }
-    return value;
+    return row;
+}
+
+SettingsError InvalidType(const std::string& name) {
+    return SettingsError("Invalid data type for '" + name + "'");
 }
 
 }  // namespace
@@ -170,7 +250,7 @@ SqliteSettingsStore::~SqliteSettingsStore() = default;
 
 std::unique_ptr<SqliteSettingsStore> SqliteSettingsStore::Open(const std::filesystem::path& file) {
     try {
-        CheckFileKind(file);
+        CheckCompanions(file, CheckFileKind(file));
         std::error_code error;
         if (file.has_parent_path()) {
             std::filesystem::create_directories(file.parent_path(), error);
@@ -178,6 +258,7 @@ std::unique_ptr<SqliteSettingsStore> SqliteSettingsStore::Open(const std::filesy
                 throw OpenFailure{"its folder cannot be created (" + error.message() + ")"};
             }
         }
+        CheckFolder(file);
         sqlite3* raw = nullptr;
         const int opened = sqlite3_open_v2(file.c_str(), &raw,
                                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -191,9 +272,12 @@ std::unique_ptr<SqliteSettingsStore> SqliteSettingsStore::Open(const std::filesy
         }
         sqlite3_busy_timeout(db.get(), 2000);
         CheckContent(db.get());
-        // A rollback journal with a full sync: a committed write survives a crash, and the
-        // file at rest is a single file.
-        Exec(db.get(), "PRAGMA journal_mode = DELETE");
+        // A write-ahead log with a full sync: each write appends to the log and syncs it
+        // once, and a committed write survives a crash or a power cut. The log is copied
+        // into the file from time to time and when the store closes.
+        if (QueryText(db.get(), "PRAGMA journal_mode = WAL") != "wal") {
+            throw OpenFailure{"its write-ahead log cannot be used"};
+        }
         Exec(db.get(), "PRAGMA synchronous = FULL");
         // Creating the table (or proving we may) is the write probe.
         Exec(db.get(), "BEGIN IMMEDIATE");
@@ -213,7 +297,8 @@ std::unique_ptr<SqliteSettingsStore> SqliteSettingsStore::Open(const std::filesy
     }
 }
 
-std::optional<SettingValue> SqliteSettingsStore::Fetch(const std::string& name) const {
+std::optional<SqliteSettingsStore::Fetched> SqliteSettingsStore::Fetch(
+    const std::string& name) const {
     auto statement = Prepare(db_.get(), "SELECT name, type, value FROM settings WHERE name = ?1");
     if (!statement) {
         throw SettingsError("Failed to get data for '" + name + "'");
@@ -227,7 +312,8 @@ std::optional<SettingValue> SqliteSettingsStore::Fetch(const std::string& name) 
     if (step != SQLITE_ROW) {
         throw SettingsError("Failed to get data for '" + name + "'");
     }
-    return ValueFromRow(statement.get());
+    Row row = RowFromStatement(statement.get());
+    return Fetched{std::move(row.value), row.matches};
 }
 
 bool SqliteSettingsStore::Exists(const std::string& name) const {
@@ -239,10 +325,10 @@ int32_t SqliteSettingsStore::ReadInt(const std::string& name) const {
     if (!row) {
         throw SettingsError("Failed to get data for '" + name + "'");
     }
-    if (row->type != SettingType::Dword) {
-        throw SettingsError("Invalid data type for '" + name + "'");
+    if (row->value.type != SettingType::Dword || !row->matches) {
+        throw InvalidType(name);
     }
-    return row->dword;
+    return row->value.dword;
 }
 
 std::string SqliteSettingsStore::ReadText(const std::string& name) const {
@@ -250,10 +336,10 @@ std::string SqliteSettingsStore::ReadText(const std::string& name) const {
     if (!row) {
         return "";
     }
-    if (row->type != SettingType::Text) {
-        throw SettingsError("Invalid data type for '" + name + "'");
+    if (row->value.type != SettingType::Text || !row->matches) {
+        throw InvalidType(name);
     }
-    return row->text;
+    return row->value.text;
 }
 
 std::vector<uint8_t> SqliteSettingsStore::ReadBinary(const std::string& name) const {
@@ -261,10 +347,10 @@ std::vector<uint8_t> SqliteSettingsStore::ReadBinary(const std::string& name) co
     if (!row) {
         throw SettingsError("Failed to get data for '" + name + "'");
     }
-    if (row->type != SettingType::Binary) {
-        throw SettingsError("Invalid data type for '" + name + "'");
+    if (row->value.type != SettingType::Binary || !row->matches) {
+        throw InvalidType(name);
     }
-    return row->binary;
+    return row->value.binary;
 }
 
 void SqliteSettingsStore::Write(const std::string& name, const SettingValue& value) {
@@ -324,7 +410,11 @@ std::vector<SettingValue> SqliteSettingsStore::Enumerate() const {
     auto statement = Prepare(db_.get(), "SELECT name, type, value FROM settings ORDER BY id");
     int step = statement ? sqlite3_step(statement.get()) : SQLITE_ERROR;
     for (; step == SQLITE_ROW; step = sqlite3_step(statement.get())) {
-        values.push_back(ValueFromRow(statement.get()));
+        Row row = RowFromStatement(statement.get());
+        if (!row.matches) {
+            throw InvalidType(row.value.name);  // no line may claim a value the file lacks
+        }
+        values.push_back(std::move(row.value));
     }
     if (step != SQLITE_DONE) {
         throw SettingsError("Cannot list the settings in '" + file_.string() +

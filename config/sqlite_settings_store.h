@@ -28,11 +28,14 @@ private:
 
 // The settings key kept in one SQLite file: one table of typed values, names compared
 // without regard to ASCII letter case (the stored spelling is kept), enumerated in creation
-// order. Each write is its own transaction, committed with a full sync before it returns.
+// order. Each write is its own transaction, committed with a full sync of the write-ahead
+// log before it returns. The log ("-wal") and its index ("-shm") beside the file belong to
+// the store: they are checked with it and never removed when the file is refused.
 class SqliteSettingsStore final : public SettingsStore {
 public:
     // Opens the file, creating it (and its folder) when it does not exist. A file that is
-    // not ours or cannot be written is left exactly as it is: throws SettingsFileError.
+    // not ours or cannot be written (it, its companions or its folder) is left exactly as it
+    // is: throws SettingsFileError.
     static std::unique_ptr<SqliteSettingsStore> Open(const std::filesystem::path& file);
     ~SqliteSettingsStore() override;
 
@@ -54,7 +57,12 @@ private:
     using Handle = std::unique_ptr<sqlite3, Closer>;
 
     SqliteSettingsStore(std::filesystem::path file, Handle db);
-    std::optional<SettingValue> Fetch(const std::string& name) const;
+    // A stored value, and whether its stored form fits its type.
+    struct Fetched {
+        SettingValue value;
+        bool matches = true;
+    };
+    std::optional<Fetched> Fetch(const std::string& name) const;
     void Write(const std::string& name, const SettingValue& value);
 
     std::filesystem::path file_;

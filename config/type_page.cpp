@@ -2,13 +2,11 @@
 
 #include <utility>
 
-#include "config/flash_database_check.h"
-
 namespace quillon {
 
 TypePageLogic::TypePageLogic(const FlashDatabase& database, SettingsStore& store,
-                             SettingsCache& flashType, OperatorPanel& panel, MessageLog& log)
-    : database_(database), store_(store), flashType_(flashType), panel_(panel), log_(log) {}
+                             SettingsCache& flashType, OperatorPanel& panel)
+    : database_(database), store_(store), flashType_(flashType), panel_(panel) {}
 
 int TypePageLogic::IndexOf(const std::vector<std::string>& list, const std::string& text) const {
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -95,7 +93,6 @@ void TypePageLogic::DeviceChanged() {
     const std::vector<IniEntry> entries =
         database_.DeviceEntries(openManufacturer_, state_.deviceText);
     state_.memo2.clear();
-    ReportProblems();
 
     for (const auto& entry : entries) {
         const std::string& key = entry.key;
@@ -122,22 +119,8 @@ void TypePageLogic::DeviceChanged() {
     }
 }
 
-// A device whose description is faulty is named in the log with file and key, once per
-// selection, before its lines are applied.
-void TypePageLogic::ReportProblems() {
-    const std::string checked = openManufacturer_ + '\n' + state_.deviceText;
-    if (checked == lastChecked_) {
-        return;
-    }
-    lastChecked_ = checked;
-    for (const auto& problem : CheckDevice(database_, openManufacturer_, state_.deviceText)) {
-        log_.Append(DescribeProblem(problem));
-    }
-}
-
 void TypePageLogic::Leave() {
     state_.visible = false;
-    lastChecked_.clear();
     panel_.ShowPage(Page::Main);
 }
 

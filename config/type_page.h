@@ -8,7 +8,6 @@
 #include "config/flash_type.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
-#include "ui/message_log.h"
 #include "ui/operator_panel.h"
 
 namespace quillon {
@@ -42,7 +41,7 @@ struct TypePageState {
 class TypePageLogic {
 public:
     TypePageLogic(const FlashDatabase& database, SettingsStore& store, SettingsCache& flashType,
-                  OperatorPanel& panel, MessageLog& log);
+                  OperatorPanel& panel);
 
     const TypePageState& State() const { return state_; }
 
@@ -74,7 +73,6 @@ public:
 private:
     void ManufacturerChanged();
     void DeviceChanged();
-    void ReportProblems();
     int IndexOf(const std::vector<std::string>& list, const std::string& text) const;
     void Leave();
 
@@ -82,10 +80,8 @@ private:
     SettingsStore& store_;
     SettingsCache& flashType_;  // the in-memory flash type fields
     OperatorPanel& panel_;
-    MessageLog& log_;
     TypePageState state_;
     std::string openManufacturer_;  // the manufacturer whose file the device step reads
-    std::string lastChecked_;       // device last checked, so a re-load is not reported twice
 };
 
 // The device box lines for a part, as OK and the start-up load fill it.

@@ -162,7 +162,8 @@ void MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBlock, int
                 state.mergeBuffer.begin() + static_cast<std::ptrdiff_t>(state.startAddress));
     state.imageBuffer.swap(state.mergeBuffer);
     state.usedBlockCount = endBlock;
-    if (romKey == 0 && context.identity.ChipCode() == "11ED") {
+    // 11ED is a ROM-code chip, so `romKey` holds the stored value here.
+    if (context.identity.ChipCode() == "11ED" && romKey == 0) {
         // The ROM-code area of the 11ED is never programmed from a main image.
         const std::size_t end = std::min<std::size_t>(kRom11EDEnd, state.imageBuffer.size());
         if (end > kRom11EDStart) {
@@ -234,9 +235,14 @@ bool MergeImage(ImageContext& context) {
     ImageState& state = context.state;
     state.operationResult = true;
     state.imageFileSize = static_cast<uint32_t>(state.imageBuffer.size());
-    const int32_t romKey = context.settings.ReadInt("RomKey");
-    if (romKey != 0 && IsInGroup(ChipGroup::RomCodeFamilies, context.identity.C())) {
-        return MergeRomKeyImage(context, romKey);
+    // RomKey matters only to the ROM-code chips: the others never read it, so a store
+    // without it does not stop their merge.
+    int32_t romKey = 0;
+    if (IsInGroup(ChipGroup::RomCodeFamilies, context.identity.C())) {
+        romKey = context.settings.ReadInt("RomKey");
+        if (romKey != 0) {
+            return MergeRomKeyImage(context, romKey);
+        }
     }
     Allocate(context, romKey);
     return true;

@@ -56,12 +56,13 @@ void LoadImage(ImageContext& context) {
     context.panel.SetProgress(100);
     context.log.ReplaceLast(kLoadedLine);
     context.log.Append(OpenFromLine(*chosen));
-    RememberLastFile(context, *chosen);
     try {
+        RememberLastFile(context, *chosen);
         MergeImage(context);
     } catch (...) {
-        // The raw file must not stay behind as if it were placed: the operations would
-        // write it from address 0. The error itself is shown by the caller.
+        // The raw file must not stay behind as if it were placed (the store refused the
+        // file's name, or the merge met an error): the operations would write it from
+        // address 0. The error itself is shown by the caller.
         DropImage(context.state);
         context.state.operationResult = false;
         throw;
@@ -75,17 +76,19 @@ void ReloadLastImage(ImageContext& context) {
     }
     const std::string path = context.settings.ReadText("LastFilePath");
     DropImage(context.state);
-    bool reloaded = false;
+    bool failed = false;
     try {
         TakeFile(context, ReadImageFile(path));
         context.panel.SetProgress(100);
         context.log.Append(kLoadedLine);
         context.log.Append(OpenFromLine(path));
-        reloaded = MergeImage(context);
+        // A file the merge rejects (ROM-key size) has had its own box, and the rejection
+        // has already dropped the image and forgotten the file.
+        MergeImage(context);
     } catch (const std::exception&) {
-        reloaded = false;  // unreadable file, or a setting the merge could not use
+        failed = true;  // unreadable file, or a setting the merge could not use
     }
-    if (!reloaded) {
+    if (failed) {
         DropImage(context.state);
         ForgetLastFile(context);
         context.log.Append(kCantFindLine);

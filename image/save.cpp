@@ -53,11 +53,11 @@ void SaveReadBuffer(ImageContext& context) {
     try {
         WriteFileAtomically(
             *chosen, std::string_view(reinterpret_cast<const char*>(buffer.data()), buffer.size()));
-    } catch (const std::exception& error) {
-        context.panel.Warn(error.what());
-        context.log.ReplaceLast("Save Buffer to File ---> Failure !");
+    } catch (const std::exception&) {
+        // The error box of the running handler says why; the log keeps "Saving..." and the
+        // file on disk stays as it was.
         context.state.operationResult = false;
-        return;
+        throw;
     }
     context.log.ReplaceLast("Save Buffer to File ---> OK !");
     context.log.Append("Save in '" + *chosen + "'");

@@ -15,6 +15,8 @@ struct StartupHooks {
     // Device box from LastFlashID1 / LastFlashID2 (both exist when it is called).
     std::function<void()> fillDeviceBox;
     // After the status bar is set: pin sets, board binding and greeting, parameter version.
+    // When the settings load ended with an error, a settings error here ends the hook
+    // without a second box.
     std::function<void()> afterStatusBar;
 };
 

@@ -233,8 +233,11 @@ void StartupLoad::InternalClock() {
 void StartupLoad::SpecialWave() {
     EnsureDefault(store_, "ExtraECChipID");
     const int value = EnsureInt("SpecialWave");
-    // Two items; SpecialWave 3 (PD test mode) has none and shows as the last.
-    controls_.setup.specialWaveItem = ClampRadioItem(value - 1, 2);
+    // Two items; SpecialWave 3 (PD test mode) has none and shows as the last. Any other
+    // value selects nothing, so a later Setup OK cannot store an item over it unasked.
+    if (value >= 1 && value <= 3) {
+        controls_.setup.specialWaveItem = ClampRadioItem(value - 1, 2);
+    }
     EnsureDefault(store_, "USBTimeOutSec");
 }
 

@@ -22,7 +22,7 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
         return ReloadAtStartup(context, path);
     };
     flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
-    typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_, log_);
+    typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_);
     hooks_.fillDeviceBox = [this] { FillDeviceBoxFromStore(); };
     BuildTargetDesks();
     flashOps_ = std::make_unique<FlashOperations>(
@@ -77,7 +77,7 @@ void Station::ReportSettingsFileProblem() {
 }
 
 void Station::ShowError(const std::string& text) {
-    panel_.ShowMessage(MessageKind::Error, kCaption, text);
+    panel_.Error(text);
 }
 
 ImageContext Station::MakeImageContext() {
@@ -125,9 +125,28 @@ bool Station::RunHandler(const std::function<void()>& handler) {
     return true;
 }
 
-void Station::RunCaught(const std::function<void()>& handler) {
+bool Station::RunCaught(const std::function<void()>& handler) {
+    bool completed = false;
     try {
         handler();
+        completed = true;
+    } catch (const std::exception& error) {
+        ShowError(error.what());
+    }
+    panel_.ControlsChanged();
+    return completed;
+}
+
+void Station::RunAfterLoad(bool loadCompleted, const std::function<void()>& step) {
+    if (loadCompleted) {
+        RunCaught(step);
+        return;
+    }
+    // The operator has seen the load's error: a value the load never reached (missing, or of
+    // the wrong type) ends this step without a second box.
+    try {
+        step();
+    } catch (const SettingsError&) {
     } catch (const std::exception& error) {
         ShowError(error.what());
     }
@@ -146,8 +165,11 @@ void Station::RunStartup() {
 
     ReportSettingsFileProblem();
     // A settings error ends the load; the window still comes up and runs on.
-    RunCaught([this] { StartupLoad(*store_, log_, panel_, controls_, cache_, hooks_).Run(); });
-    RunCaught([this] { controls_.window.dualFlashButtonsVisible = store_->ReadBool("DualFlash"); });
+    const bool loaded =
+        RunCaught([this] { StartupLoad(*store_, log_, panel_, controls_, cache_, hooks_).Run(); });
+    RunAfterLoad(loaded, [this] {
+        controls_.window.dualFlashButtonsVisible = store_->ReadBool("DualFlash");
+    });
     ApplyPageMode();
 
     panel_.SetStatusText(StatusPanel::Board, "USB Device 'Vessa' Plug-Out");
@@ -156,7 +178,7 @@ void Station::RunStartup() {
     panel_.ControlsChanged();
 
     if (hooks_.afterStatusBar) {
-        RunCaught(hooks_.afterStatusBar);
+        RunAfterLoad(loaded, hooks_.afterStatusBar);
     }
     ShowParameterVersion();
     timer_.SetEnabled(true);

@@ -158,8 +158,11 @@ public:
 
 private:
     // Runs a step of the station's own sequences: an error ends the step and is shown in
-    // the error box.
-    void RunCaught(const std::function<void()>& handler);
+    // the error box. True when the step ran to its end.
+    bool RunCaught(const std::function<void()>& handler);
+    // A start-up step after the settings load. When the load ended early, a settings error
+    // here ends the step quietly: the operator has already seen the load's box.
+    void RunAfterLoad(bool loadCompleted, const std::function<void()>& step);
     void OpenSettings();
     void ReportSettingsFileProblem();
     void ApplyPageMode();

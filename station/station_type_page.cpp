@@ -24,13 +24,13 @@ void Station::CancelTypePage() {
     panel_.ControlsChanged();
 }
 
-// Start-up step 16: the device box shows the stored part.
+// At start-up the device box shows the part stored by the last Type OK or TypeAuto.
 void Station::FillDeviceBoxFromStore() {
     SetDeviceBox(DeviceBoxLines(store_->ReadText("LastFlashID1"), store_->ReadText("LastFlashID2"),
                                 eflash_.internalFlashSelected));
 }
 
-// Start-up step 14: the parameter version, "NONE" without Version.ini.
+// The parameter version below the device box at start-up; "NONE" without Version.ini.
 void Station::ShowParameterVersion() {
     controls_.main.iniValue = flashDatabase_->ParameterVersion();
     panel_.ControlsChanged();

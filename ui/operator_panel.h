@@ -33,6 +33,9 @@ struct FileDialogRequest {
 // RecordingPanel. The logic never reads a widget: every state it needs lives in the core.
 class OperatorPanel {
 public:
+    // The application's name: the title of its error boxes.
+    static constexpr const char* kApplicationTitle = "KavoEC_Quillon";
+
     virtual ~OperatorPanel() = default;
 
     // Log panes; MessageLog keeps the text and calls these to show it.
@@ -72,9 +75,12 @@ public:
     // it into its widgets again.
     virtual void ControlsChanged() = 0;
 
-    // The refusal and prompt box ("Warning") and the error box.
+    // The refusal and prompt box ("Warning") and the application's error box, titled with
+    // the application's name like every error the running handler reports.
     void Warn(const std::string& text) { ShowMessage(MessageKind::Warning, "Warning", text); }
-    void Error(const std::string& text) { ShowMessage(MessageKind::Error, "Error", text); }
+    void Error(const std::string& text) {
+        ShowMessage(MessageKind::Error, kApplicationTitle, text);
+    }
 };
 
 }  // namespace quillon

@@ -83,14 +83,21 @@ TEST_F(BoardLinkTest, ConnectDeviceAnsweringZeroConnectsAndOneDoesNot) {
 }
 
 TEST_F(BoardLinkTest, LoaderFailureLeavesTheConnectedFlagAsItWas) {
-    ASSERT_EQ(link.Bind(0, 9000), 1);
+    // The library loads the first time; the second load finds it incomplete.
     VessaDriverFunctions incomplete = kFake;
     incomplete.readDataFromDevice = nullptr;
-    BoardLink other(FixedDriverLoader(incomplete), panel);
-    EXPECT_EQ(other.Bind(0, 9000), 0);
-    EXPECT_FALSE(other.IsLoaded());
-    EXPECT_FALSE(other.LoadError().empty());
-    EXPECT_EQ(driverLog.connects, 1);  // never reached ConnectDevice
+    int loads = 0;
+    BoardLink relinked([&] { return FixedDriverLoader(++loads == 1 ? kFake : incomplete)(); },
+                       panel);
+    ASSERT_EQ(relinked.Bind(0, 9000), 1);
+    ASSERT_EQ(relinked.IsConnected(), 1);
+
+    EXPECT_EQ(relinked.Bind(0, 9000), 0);
+    EXPECT_FALSE(relinked.LoadError().empty());
+    EXPECT_EQ(relinked.IsConnected(), 1);  // still connected through the first load
+    EXPECT_TRUE(relinked.IsLoaded());
+    EXPECT_EQ(driverLog.connects, 1);  // the failed load never reached ConnectDevice
+    EXPECT_EQ(relinked.Transfer(relinked.Record()), 1);  // and the board still answers
 }
 
 TEST_F(BoardLinkTest, UnbindDisconnectsOnceAndRefusesLaterTransfers) {

@@ -328,6 +328,16 @@ TEST(PdIdentity, ChipIdFillsTheIdentityAndSucceedsOnlyForPdFamilies) {
     }
 }
 
+TEST(PdIdentity, A023EIsKeptAs115ELikeTheDebuggerReadDoes) {
+    Bench bench(PdScenario({0x02, 0x3E, 0x07}));
+    ASSERT_TRUE(bench.bound);
+    TargetIdentity identity;
+    EXPECT_EQ(bench.boardSide.ReadPdChipId(0x80, identity), 1);  // family 02 counts
+    EXPECT_EQ(identity.ChipCode(), "115E");
+    EXPECT_EQ(identity.ChipVersion(), "07");
+    EXPECT_EQ(identity.pdFlashVariant, 1);  // decided on the bytes read, 02
+}
+
 TEST(PdIdentity, FlashIdMustReadFFFFFE) {
     Bench bench(PdScenario({0xD1, 0x08, 0x00}));
     ASSERT_TRUE(bench.bound);

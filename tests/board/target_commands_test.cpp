@@ -412,13 +412,18 @@ TEST(ReadChipId, Timer1StopsForTheReadAndAlwaysRunsAfterwards) {
     EXPECT_EQ(bench.timer1.changes, (std::vector<bool>{false, true}));
 }
 
-TEST(ReadChipId, Timer1RestartsWhenTheSettingCannotBeRead) {
+TEST(ReadChipId, ASettingsErrorEndsTheReadWithTimer1Stopped) {
     Bench bench;
     ASSERT_TRUE(bench.bound);
-    bench.settings.WriteText("ConnectMode", "1");  // wrong type: the read throws
+    bench.timer1.SetEnabled(true);
+    bench.board.ClearTrace();
     ChipIdStrings slots;
+    slots[0] = "0";
+    bench.settings.WriteText("ConnectMode", "1");  // wrong type: the read throws
     EXPECT_THROW(bench.commands.ReadChipId(slots), SettingsError);
-    EXPECT_TRUE(bench.timer1.IsEnabled());
+    EXPECT_FALSE(bench.timer1.IsEnabled());  // no tick raises the same box again
+    EXPECT_TRUE(bench.board.Trace().empty());
+    EXPECT_EQ(slots[0], "0");
 }
 
 // ---------------------------------------------------------------- flash ID and status

@@ -170,7 +170,7 @@ public:
     uint32_t usedBlockCount = 0;
     uint32_t startBlock = 0;
     FlashDatabase database;
-    TypePageLogic typePage{database, settings, cache, panel, log};
+    TypePageLogic typePage{database, settings, cache, panel};
     TargetContext context{
         link,
         commands,

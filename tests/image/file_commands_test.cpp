@@ -7,6 +7,7 @@
 
 #include "config/flash_type.h"  // ConversionError
 #include "image/block_skip_flags.h"
+#include "tests/flashtype/write_order_store.h"
 #include "tests/image/image_fixture.h"
 
 namespace quillon::test {
@@ -100,6 +101,42 @@ TEST_F(LoadTest, AMergeThatCannotReadItsSettingsLeavesNoUnplacedImage) {
     EXPECT_EQ(settings.ReadText("LastFilePath"), path);  // the file itself is fine
 }
 
+TEST_F(LoadTest, AStoreThatRefusesTheFileNameDropsTheRawFile) {
+    // A store whose file became read-only after it was opened fails the write.
+    struct RefusingStore final : SettingsStore {
+        explicit RefusingStore(SettingsStore& wrapped) : inner(wrapped) {}
+        bool Exists(const std::string& name) const override { return inner.Exists(name); }
+        int32_t ReadInt(const std::string& name) const override { return inner.ReadInt(name); }
+        std::string ReadText(const std::string& name) const override {
+            return inner.ReadText(name);
+        }
+        std::vector<uint8_t> ReadBinary(const std::string& name) const override {
+            return inner.ReadBinary(name);
+        }
+        void WriteInt(const std::string& name, int32_t value) override {
+            inner.WriteInt(name, value);
+        }
+        void WriteText(const std::string& name, const std::string&) override {
+            throw SettingsError("Failed to write data for '" + name + "'");
+        }
+        void WriteBinary(const std::string& name, const std::vector<uint8_t>& value) override {
+            inner.WriteBinary(name, value);
+        }
+        std::vector<SettingValue> Enumerate() const override { return inner.Enumerate(); }
+        SettingsStore& inner;
+    } store(settings);
+    panel.fileAnswers.push_back(WriteFile("fw.bin", FileBytes(0x20000)));
+    state.operationResult = true;
+    auto context = Context();
+    ImageContext refusing{state,      store,           panel,        log,
+                          timer,      commands,        identity,     eflash,
+                          flashblock, commandModeRead, assignedText, context.pathBox};
+    EXPECT_THROW(LoadImage(refusing), SettingsError);
+    EXPECT_TRUE(state.imageBuffer.empty());  // not left to be written from address 0
+    EXPECT_EQ(state.usedBlockCount, 0u);
+    EXPECT_FALSE(state.operationResult);
+}
+
 class ReloadTest : public ImageTest {};
 
 TEST_F(ReloadTest, WithoutARememberedFileAsksForOne) {
@@ -150,6 +187,32 @@ TEST_F(ReloadTest, AMergeThatCannotReadItsSettingsFailsTheReload) {
     auto context = Context();
     ReloadLastImage(context);
     EXPECT_EQ(panel.mainLog.back(), "Can't Find The File , Please Lode File Again !!");
+    EXPECT_FALSE(state.operationResult);
+}
+
+TEST_F(ReloadTest, ARomKeyRejectionHasItsOwnBoxAndForgetsTheFileOnce) {
+    // The store records its writes; the station's values are copied over first.
+    testing::WriteOrderStore store;
+    for (const auto& value : settings.Enumerate()) {
+        store.inner.WriteInt(value.name, value.dword);
+    }
+    store.inner.WriteInt("RomKey", 1);
+    SetChip("1FD1");
+    eflash.romCodeStart = 0xE000;
+    const auto path = WriteFile("main.bin", FileBytes(16 * 1024));
+    store.inner.WriteText("LastFilePath", path);
+    auto context = Context();
+    ImageContext recorded{state,      store,           panel,        log,
+                          timer,      commands,        identity,     eflash,
+                          flashblock, commandModeRead, assignedText, context.pathBox};
+    ReloadLastImage(recorded);
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].text, "The Rom Code Size can not more 8K.");
+    EXPECT_THAT(panel.mainLog,
+                ElementsAre("Load File to Buffer ---> OK !", "Open from '" + path + "'"));
+    EXPECT_EQ(store.writes, (std::vector<std::string>{"LastFilePath", "LastFileName"}));
+    EXPECT_EQ(store.ReadText("LastFilePath"), "");
+    EXPECT_TRUE(state.imageBuffer.empty());
     EXPECT_FALSE(state.operationResult);
 }
 
@@ -282,10 +345,15 @@ TEST_F(SaveTest, AFailedWriteLeavesWhatWasThereAndSaysWhy) {
     state.readBuffer = FileBytes(1024);
     std::filesystem::create_directory(dir / "taken");
     testing::WriteFileBytes(dir / "taken" / "keep.txt", "kept");
-    const auto path = Save("taken");
-    ASSERT_EQ(panel.boxes.size(), 1u);
-    EXPECT_THAT(panel.boxes[0].text, ::testing::HasSubstr(path));
-    EXPECT_EQ(panel.mainLog.back(), "Save Buffer to File ---> Failure !");
+    // The error ends the handler (its box names the file); the log keeps "Saving...".
+    try {
+        Save("taken");
+        ADD_FAILURE() << "a folder was replaced by a file";
+    } catch (const std::runtime_error& error) {
+        EXPECT_THAT(error.what(), ::testing::HasSubstr((dir / "taken").string()));
+    }
+    EXPECT_TRUE(panel.boxes.empty());
+    EXPECT_EQ(panel.mainLog.back(), "Save Buffer to File ---> Saving...");
     EXPECT_EQ(testing::ReadFileBytes(dir / "taken" / "keep.txt"), "kept");
     int entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) {

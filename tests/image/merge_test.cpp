@@ -157,6 +157,28 @@ TEST_F(AllocationTest, The11EDKeepsItsRomCodeAreaErasedInAMainImage) {
     EXPECT_EQ(state.imageBuffer[0x20000], FileByte(0x20000));
 }
 
+TEST_F(AllocationTest, OnlyTheRomCodeChipsReadRomKey) {
+    // A store without RomKey (never created for a part that has no ROM code).
+    MemorySettingsStore bare;
+    for (const char* name : {"ConnectMode", "Allocation", "DesignatedEflashSizeKB", "SwitchRom"}) {
+        bare.WriteInt(name, settings.ReadInt(name));
+    }
+    auto context = Context();
+    ImageContext withoutRomKey{state,        bare,           panel,  log,        timer,
+                               commands,     identity,       eflash, flashblock, commandModeRead,
+                               assignedText, context.pathBox};
+    for (const char* chip : {"8458", "0", "1B50"}) {
+        SetChip(chip);
+        LoadRaw(0x10000);
+        EXPECT_TRUE(MergeImage(withoutRomKey)) << chip;
+        EXPECT_EQ(state.usedBlockCount, 1u) << chip;
+    }
+    // A ROM-code chip (11ED among them) does need it.
+    SetChip("11ED");
+    LoadRaw(0x10000);
+    EXPECT_THROW(MergeImage(withoutRomKey), SettingsError);
+}
+
 // ROM-key chips (series 1FDx) with RomKey on.
 class RomKeyTest : public ImageTest {
 protected:

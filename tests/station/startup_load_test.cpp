@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "config/settings_export.h"
 #include "station_fixture.h"
 #include "tests/support/fresh_settings_summary.h"
@@ -226,6 +229,77 @@ TEST_F(StationTest, SpecialWaveWithoutItemShowsTheLastItem) {
     EXPECT_EQ(Reopen()->ReadInt("SpecialWave"), 3);
 }
 
+TEST_F(StationTest, SpecialWaveWithoutAnyMeaningSelectsNothingAndStaysStored) {
+    for (int stored : {0, 4, -1}) {
+        station.reset();
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::filesystem::remove(file.string() + suffix);
+        }
+        Preset([&](SettingsStore& s) { s.WriteInt("SpecialWave", stored); });
+        EXPECT_EQ(Start().Controls().setup.specialWaveItem, -1) << stored;
+        EXPECT_EQ(Reopen()->ReadInt("SpecialWave"), stored);
+    }
+}
+
+// Start-up values outside their lists: what each does to the summary, the controls and the
+// cache, and that the stored value is left as it was.
+struct OutOfRange {
+    const char* name;
+    int32_t value;
+    std::function<void(const Station&, const Lines& log)> check;
+};
+
+TEST_F(StationTest, StartUpValuesOutOfRange) {
+    const auto without = [](const Lines& log, const std::string& prefix) {
+        return std::none_of(log.begin(), log.end(),
+                            [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+    };
+    const OutOfRange cases[] = {
+        {"Allocation", 0,
+         [&](const Station& s, const Lines& log) {
+             EXPECT_TRUE(without(log, "Allocation"));
+             EXPECT_EQ(s.Controls().setup.allocationItem, -1);
+         }},
+        {"Allocation", 4,
+         [&](const Station& s, const Lines& log) {
+             EXPECT_TRUE(without(log, "Allocation"));
+             EXPECT_EQ(s.Controls().setup.allocationItem, -1);
+         }},
+        {"EraseType", 5,
+         [&](const Station& s, const Lines& log) {
+             EXPECT_TRUE(without(log, "EraseType"));
+             EXPECT_EQ(s.Cache().eraseType, SettingsCache{}.eraseType);  // as it was
+         }},
+        {"SMBusSpeed", 3,
+         [](const Station& s, const Lines&) { EXPECT_EQ(s.Controls().setup.smbSpeedItem, -1); }},
+        {"QuickMode", 3,  // no item 3: the group shows its last item
+         [](const Station& s, const Lines&) { EXPECT_EQ(s.Controls().setup.quickModeItem, 2); }},
+        {"PinDefSource", 0,
+         [](const Station& s, const Lines&) {
+             EXPECT_EQ(s.Controls().setup.pinDefSourceItem, -1);
+             EXPECT_FALSE(s.Controls().setup.pinSetListEnabled);
+         }},
+        {"PinDefSource", 5,  // no item 4: the last, "INI", but the list stays off
+         [](const Station& s, const Lines&) {
+             EXPECT_EQ(s.Controls().setup.pinDefSourceItem, 2);
+             EXPECT_FALSE(s.Controls().setup.pinSetListEnabled);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " = " + std::to_string(c.value));
+        station.reset();
+        panel.mainLog.clear();
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::filesystem::remove(file.string() + suffix);
+        }
+        Preset([&](SettingsStore& s) { s.WriteInt(c.name, c.value); });
+        const Station& s = Start();
+        EXPECT_TRUE(panel.boxes.empty());
+        c.check(s, panel.mainLog);
+        EXPECT_EQ(Reopen()->ReadInt(c.name), c.value);
+    }
+}
+
 TEST_F(StationTest, PdAddressKeepsItsLowByte) {
     Preset([](SettingsStore& s) { s.WriteInt("PDI2CAddress", 300); });
     auto& s = Start();
@@ -270,12 +344,21 @@ TEST_F(StationTest, CustomerPageMode) {
 
 TEST_F(StationTest, SettingErrorEndsTheLoadButTheStationRunsOn) {
     Preset([](SettingsStore& s) { s.WriteText("Flashblock", "8"); });
-    Start();
-    ASSERT_EQ(panel.boxes.size(), 2u);
+    // One box: the load stopped there, and the later steps that need a value it never
+    // created (DualFlash, the hook's ConnectMode read) end quietly.
+    bool hookRan = false;
+    station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}});
+    station->Hooks().afterStatusBar = [&] {
+        station->Settings().ReadInt("SpecialWave");
+        hookRan = true;
+    };
+    station->RunStartup();
+    ASSERT_EQ(panel.boxes.size(), 1u);
     EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
+    EXPECT_EQ(panel.boxes[0].title, "KavoEC_Quillon");
     EXPECT_EQ(panel.boxes[0].text, "Invalid data type for 'Flashblock'");
-    // The load stopped there: DualFlash was never created, so its read fails too.
-    EXPECT_EQ(panel.boxes[1].text, "Failed to get data for 'DualFlash'");
+    EXPECT_FALSE(hookRan);
+    EXPECT_FALSE(station->Controls().window.dualFlashButtonsVisible);
     EXPECT_EQ(panel.mainLog.back(), "Allocation : From Top");
     EXPECT_EQ(panel.statusBoard, "USB Device 'Vessa' Plug-Out");
     EXPECT_TRUE(timer.IsEnabled());
@@ -285,6 +368,8 @@ TEST_F(StationTest, AssignedAddressThatIsNoNumberIsReportedAndReadAsZero) {
     Preset([](SettingsStore& s) { s.WriteText("AssignedAddress", "12G0"); });
     auto& s = Start();
     ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
+    EXPECT_EQ(panel.boxes[0].title, "KavoEC_Quillon");  // the application's box
     EXPECT_EQ(panel.boxes[0].text, "'0x12G0' is not a valid integer value");
     EXPECT_EQ(s.Cache().assignedAddress, 0u);
     EXPECT_EQ(s.Controls().setup.assignedAddress, "12G0");

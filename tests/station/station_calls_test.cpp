@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "station_fixture.h"
+#include "tests/support/ordinary_user.h"
 
 namespace quillon {
 namespace {
@@ -84,7 +85,10 @@ TEST_F(StationTest, SaveMessageCancelled) {
     auto& s = Start();
     s.RunHandler([&] { s.SaveMessage(); });
     EXPECT_EQ(panel.mainLog.back(), "Save Debug Message to File ---> Cancel !");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        // Only the open settings store and its write-ahead log and index are there.
+        EXPECT_EQ(entry.path().filename().string().rfind("settings.sqlite", 0), 0u) << entry.path();
+    }
 }
 
 TEST_F(StationTest, FailedFileWriteIsShownInTheErrorBox) {
@@ -95,6 +99,25 @@ TEST_F(StationTest, FailedFileWriteIsShownInTheErrorBox) {
     EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
     EXPECT_NE(panel.boxes[0].text.find("folder.reg"), std::string::npos);
     EXPECT_EQ(panel.mainLog.back(), "Save Kavo Quillon Setting to File ---> Saving...");
+}
+
+TEST_F(StationTest, SaveMessageOverAReadOnlyFileKeepsItAndShowsTheError) {
+    auto& s = Start();
+    const auto target = dir / "KavoEC_Quillon.log";
+    WriteFileBytes(target, "yesterday's log\n");
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
+    testing::AsOrdinaryUser(dir.Path(), [&] {
+        panel.fileAnswers.push_back(target.string());
+        s.RunHandler([&] { s.SaveMessage(); });
+        ASSERT_EQ(panel.boxes.size(), 1u);
+        EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
+        EXPECT_EQ(panel.boxes[0].title, "KavoEC_Quillon");
+        EXPECT_NE(panel.boxes[0].text.find(target.string()), std::string::npos);
+        EXPECT_EQ(panel.mainLog.back(), "Save Debug Message to File ---> Saving...");
+    });
+    EXPECT_EQ(ReadFileBytes(target), "yesterday's log\n");
 }
 
 TEST_F(StationTest, SettingsErrorEndsOnlyTheHandler) {

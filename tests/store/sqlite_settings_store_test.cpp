@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "config/settings_location.h"
+#include "tests/support/ordinary_user.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillon {
@@ -83,6 +84,80 @@ TEST_F(SqliteStoreTest, ReadsFailWithTheOperatorMessages) {
     EXPECT_EQ(store->Enumerate().front().name, "ConnectMode");
 }
 
+// Stores a value with the given SQL literal as it sits in a hand-edited file.
+void StoreRaw(const std::filesystem::path& file, const std::string& name, int type,
+              const std::string& literal) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+    const std::string sql = "INSERT INTO settings (name, type, value) VALUES ('" + name + "', " +
+                            std::to_string(type) + ", " + literal + ")";
+    EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    sqlite3_close(raw);
+}
+
+TEST_F(SqliteStoreTest, HandEditedValuesOfTheWrongFormAreNeverConverted) {
+    SqliteSettingsStore::Open(file)->WriteInt("Flashblock", 8);
+    constexpr int kDword = 4;
+    constexpr int kText = 1;
+    constexpr int kBinary = 3;
+    const struct {
+        const char* name;
+        int type;
+        const char* literal;
+    } wrong[] = {
+        {"DwordNull", kDword, "NULL"},         {"DwordWord", kDword, "'abc'"},
+        {"DwordHex", kDword, "'0x10'"},        {"DwordTail", kDword, "'16x'"},
+        {"DwordReal", kDword, "3.9"},          {"DwordHuge", kDword, "5000000000"},
+        {"DwordBelow", kDword, "-2147483649"}, {"DwordBlob", kDword, "x'10'"},
+        {"TextNumber", kText, "16"},           {"TextNull", kText, "NULL"},
+        {"TextBlob", kText, "x'4142'"},        {"BinaryText", kBinary, "'AB'"},
+        {"BinaryNull", kBinary, "NULL"},       {"BinaryNumber", kBinary, "7"},
+    };
+    for (const auto& value : wrong) {
+        StoreRaw(file, value.name, value.type, value.literal);
+    }
+    // Both ends of 32 bits still read: the registry's DWORD is unsigned.
+    StoreRaw(file, "DwordAllOnes", kDword, "4294967295");
+    StoreRaw(file, "DwordLowest", kDword, "-2147483648");
+
+    auto store = SqliteSettingsStore::Open(file);  // quick_check does not mind them
+    for (const auto& value : wrong) {
+        const std::string invalid = std::string("Invalid data type for '") + value.name + "'";
+        EXPECT_TRUE(store->Exists(value.name)) << value.name;
+        if (value.type == kDword) {
+            EXPECT_EQ(ErrorOf([&] { store->ReadInt(value.name); }), invalid);
+        } else if (value.type == kText) {
+            EXPECT_EQ(ErrorOf([&] { store->ReadText(value.name); }), invalid);
+        } else {
+            EXPECT_EQ(ErrorOf([&] { store->ReadBinary(value.name); }), invalid);
+        }
+    }
+    EXPECT_EQ(store->ReadInt("DwordAllOnes"), -1);
+    EXPECT_EQ(store->ReadInt("DwordLowest"), INT32_MIN);
+    // The export must not write a line for a value the file does not hold.
+    EXPECT_EQ(ErrorOf([&] { store->Enumerate(); }), "Invalid data type for 'DwordNull'");
+    store->WriteInt("DwordNull", 0);  // a write mends the value in place
+    EXPECT_EQ(store->ReadInt("DwordNull"), 0);
+}
+
+TEST_F(SqliteStoreTest, CommitsThroughTheWriteAheadLog) {
+    auto store = SqliteSettingsStore::Open(file);
+    store->WriteInt("X", 1);
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+    sqlite3_stmt* mode = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(raw, "PRAGMA journal_mode", -1, &mode, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(mode), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal");
+    sqlite3_finalize(mode);
+    sqlite3_close(raw);
+    EXPECT_TRUE(std::filesystem::exists(file.string() + "-wal"));  // while the store is open
+    store.reset();
+    // Closed, the log is copied into the file and removed: the file alone holds everything.
+    EXPECT_FALSE(std::filesystem::exists(file.string() + "-wal"));
+    EXPECT_EQ(SqliteSettingsStore::Open(file)->ReadInt("X"), 1);
+}
+
 TEST_F(SqliteStoreTest, CreatesItsFolder) {
     const auto nested = dir / "a" / "b" / "settings.sqlite";
     SqliteSettingsStore::Open(nested)->WriteInt("X", 1);
@@ -102,7 +177,24 @@ protected:
             EXPECT_NE(error.Reason().find(reasonPart), std::string::npos) << error.Reason();
         }
         EXPECT_EQ(ReadFileBytes(file), before);
-        EXPECT_FALSE(std::filesystem::exists(file.string() + "-journal"));
+        for (const char* companion : {"-journal", "-wal", "-shm"}) {
+            EXPECT_FALSE(std::filesystem::exists(file.string() + companion)) << companion;
+        }
+    }
+    // The same for a store refused because of `culprit` (a companion or the folder), which
+    // the reason names and which stays where it is.
+    void ExpectRefusedAndUntouchedBesides(const std::filesystem::path& culprit,
+                                          const std::string& reasonPart) {
+        const auto before = ReadFileBytes(file);
+        try {
+            SqliteSettingsStore::Open(file);
+            ADD_FAILURE() << "opened";
+        } catch (const SettingsFileError& error) {
+            EXPECT_NE(error.Reason().find(culprit.string()), std::string::npos) << error.Reason();
+            EXPECT_NE(error.Reason().find(reasonPart), std::string::npos) << error.Reason();
+        }
+        EXPECT_EQ(ReadFileBytes(file), before);
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(culprit)));
     }
 };
 
@@ -133,6 +225,56 @@ TEST_F(UnusableFileTest, DatabaseOfAnotherProgram) {
                  nullptr, nullptr);
     sqlite3_close(raw);
     ExpectRefusedAndUntouched("another program");
+}
+
+TEST_F(UnusableFileTest, CompanionsAreCheckedAndKept) {
+    SqliteSettingsStore::Open(file)->WriteInt("X", 1);
+    const std::filesystem::path wal = file.string() + "-wal";
+    const std::filesystem::path shm = file.string() + "-shm";
+
+    std::filesystem::create_directory(wal);  // not a file
+    ExpectRefusedAndUntouchedBesides(wal, "not a regular file");
+    EXPECT_TRUE(std::filesystem::is_directory(wal));
+    std::filesystem::remove(wal);
+
+    std::filesystem::create_symlink("elsewhere", shm);
+    ExpectRefusedAndUntouchedBesides(shm, "not a regular file");
+    std::filesystem::remove(shm);
+
+    // A log left without its database is not replayed into a new one.
+    const auto before = ReadFileBytes(file);
+    std::filesystem::remove(file);
+    WriteFileBytes(wal, "frames of a log whose database is gone");
+    try {
+        SqliteSettingsStore::Open(file);
+        FAIL() << "opened";
+    } catch (const SettingsFileError& error) {
+        EXPECT_NE(error.Reason().find(wal.string()), std::string::npos) << error.Reason();
+    }
+    EXPECT_EQ(ReadFileBytes(wal), "frames of a log whose database is gone");
+    EXPECT_FALSE(std::filesystem::exists(file));
+    std::filesystem::remove(wal);
+    WriteFileBytes(file, before);
+    EXPECT_EQ(SqliteSettingsStore::Open(file)->ReadInt("X"), 1);
+}
+
+TEST_F(UnusableFileTest, ReadOnlyCompanionOrFolder) {
+    {
+        auto store = SqliteSettingsStore::Open(file);
+        store->WriteInt("X", 1);
+    }
+    const std::filesystem::path wal = file.string() + "-wal";
+    WriteFileBytes(wal, "");
+    std::filesystem::permissions(wal, std::filesystem::perms::owner_read);
+    testing::AsOrdinaryUser(dir.Path(), [&] {
+        ExpectRefusedAndUntouchedBesides(wal, "cannot be written");
+        std::filesystem::remove(wal);
+        std::filesystem::permissions(
+            dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        ExpectRefusedAndUntouchedBesides(dir.Path(), "cannot be written");
+        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all);
+    });
+    EXPECT_EQ(SqliteSettingsStore::Open(file)->ReadInt("X"), 1);
 }
 
 TEST_F(UnusableFileTest, ReadOnlyFile) {

@@ -24,6 +24,61 @@ TEST(MessageLogTest, CustomerCopyTakesRelevantLinesAndOverwritesWithOutcome) {
     EXPECT_EQ(panel.customerLog[1], "Erase Flash ---> OK ! ");
 }
 
+TEST(MessageLogTest, EveryKeyIsMirroredAndEachOutcomeOverwritesItsProgressLine) {
+    const char* const keys[] = {
+        "The Last File Path",
+        "Load File to Buffer",
+        "Open from",
+        "UnProtect Flash",
+        "Erase Flash",
+        "Check Flash be cleared",
+        "Write Flash from buffer",
+        "Verify Flash with buffer",
+        "Auto Flash",
+        "Total Time",
+    };
+    for (const char* key : keys) {
+        for (const char* outcome : {" ---> OK ! ", " ---> Cancel !", " ---> Failure ! "}) {
+            SCOPED_TRACE(std::string(key) + outcome);
+            RecordingPanel panel;
+            MessageLog log(panel);
+            log.Append("Earlier line of " + std::string(key));
+            const std::string progress = "x " + std::string(key) + " ---> Working...";
+            log.Append(progress);  // the key anywhere in the line; no outcome word: appended
+            EXPECT_EQ(panel.customerLog,
+                      (std::vector<std::string>{"Earlier line of " + std::string(key), progress}));
+            const std::string done = std::string(key) + outcome;
+            log.Append(done);  // an outcome overwrites the last mirrored line, appended or not
+            EXPECT_EQ(panel.customerLog,
+                      (std::vector<std::string>{"Earlier line of " + std::string(key), done}));
+        }
+    }
+}
+
+TEST(MessageLogTest, OnlyTheKeysAndTheOutcomeWordsAsWrittenCount) {
+    RecordingPanel panel;
+    MessageLog log(panel);
+    log.Append("Total Time = 12 s");
+    // Outcome words without a key are not mirrored, whichever word.
+    for (const char* line : {"Save Buffer to File ---> Cancel !", "Merge File ---> Failure !",
+                             "Confirm File and buffer ---> OK !", "erase flash ---> Erasing...",
+                             "Auto flash ---> OK !"}) {
+        log.Append(line);
+    }
+    EXPECT_EQ(panel.customerLog, std::vector<std::string>{"Total Time = 12 s"});
+    // Outcome words are tested as written: "ok" and "cancelled" in lower case are not "OK" or
+    // "Cancel", so such a line is appended.
+    log.Append("Auto Flash ---> ok");
+    log.Append("Auto Flash ---> cancelled");
+    EXPECT_EQ(panel.customerLog,
+              (std::vector<std::string>{"Total Time = 12 s", "Auto Flash ---> ok",
+                                        "Auto Flash ---> cancelled"}));
+    // A replaced main-log line is mirrored by the same rule.
+    log.ReplaceLast("Verify Flash with buffer ---> Failure ! ");
+    EXPECT_EQ(panel.customerLog.back(), "Verify Flash with buffer ---> Failure ! ");
+    EXPECT_EQ(panel.customerLog.size(), 3u);
+}
+
 TEST(MessageLogTest, ReplaceOnEmptyLogAppends) {
     RecordingPanel panel;
     MessageLog log(panel);

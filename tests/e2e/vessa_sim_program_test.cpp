@@ -1,0 +1,157 @@
+// The board as the program meets it on a bench without hardware: the vessa-sim program runs
+// as a process of its own, and the driver library is loaded with dlopen and reached only
+// through the entry points of board/driver_api.h. Nothing of the virtual board is linked in.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <numeric>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "board/driver_api.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Runs `arguments` (the program first) and returns its process id; the child ends with us.
+pid_t Spawn(const std::vector<std::string>& arguments) {
+    const pid_t child = fork();
+    if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive the test
+        std::vector<char*> argv;
+        for (const auto& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return child;
+}
+
+// Waits up to `limit` for the process to end; its exit status, or -1 when it did not end.
+int WaitFor(pid_t child, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        int status = 0;
+        if (waitpid(child, &status, WNOHANG) == child) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return -1;
+}
+
+class VessaSimProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quillon-e2e.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        socket_ = (folder_ / "vessa.sock").string();
+        daemon_ = Spawn({QUILLON_E2E_VESSA_SIM, "serve", "--scenario",
+                         std::string(QUILLON_E2E_SCENARIO_DIR) + "/default.ini", "--socket",
+                         socket_, "--state", (folder_ / "state").string()});
+        ASSERT_GT(daemon_, 0);
+        for (int waited = 0; !fs::exists(socket_) && waited < 1000; ++waited) {
+            std::this_thread::sleep_for(10ms);
+        }
+        ASSERT_TRUE(fs::exists(socket_)) << "vessa-sim did not open its socket";
+
+        setenv("VESSA_SIM_SOCKET", socket_.c_str(), 1);
+        library_ = dlopen(QUILLON_E2E_DRIVER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library_, nullptr) << dlerror();
+        driver_.connectDevice =
+            reinterpret_cast<VessaConnectDeviceFn>(dlsym(library_, "ConnectDevice"));
+        driver_.disconnectDevice =
+            reinterpret_cast<VessaDisconnectDeviceFn>(dlsym(library_, "DisconnectDevice"));
+        driver_.writeDataToDevice =
+            reinterpret_cast<VessaWriteDataToDeviceFn>(dlsym(library_, "WriteDataToDevice"));
+        driver_.readDataFromDevice =
+            reinterpret_cast<VessaReadDataFromDeviceFn>(dlsym(library_, "ReadDataFromDevice"));
+        ASSERT_TRUE(driver_.connectDevice && driver_.disconnectDevice &&
+                    driver_.writeDataToDevice && driver_.readDataFromDevice);
+    }
+    void TearDown() override {
+        if (driver_.disconnectDevice != nullptr) {
+            driver_.disconnectDevice(0);
+        }
+        if (library_ != nullptr) {
+            dlclose(library_);
+        }
+        if (daemon_ > 0 && WaitFor(daemon_, 0ms) == -1) {
+            kill(daemon_, SIGKILL);
+            waitpid(daemon_, nullptr, 0);
+        }
+        unsetenv("VESSA_SIM_SOCKET");
+        fs::remove_all(folder_);
+    }
+
+    // The program's control sub-command against our daemon; its exit status.
+    int Control(const std::vector<std::string>& words) {
+        std::vector<std::string> arguments = {QUILLON_E2E_VESSA_SIM};
+        arguments.insert(arguments.end(), words.begin(), words.end());
+        arguments.insert(arguments.end(), {"--socket", socket_});
+        return WaitFor(Spawn(arguments), 10s);
+    }
+    uint8_t Read(std::array<uint8_t, VESSA_HEADER_SIZE> header, std::vector<uint8_t>& buffer) {
+        return driver_.readDataFromDevice(header.data(), static_cast<uint32_t>(buffer.size()),
+                                          buffer.data());
+    }
+    uint8_t Write(std::array<uint8_t, VESSA_HEADER_SIZE> header, const std::vector<uint8_t>& data) {
+        return driver_.writeDataToDevice(header.data(), static_cast<uint32_t>(data.size()),
+                                         data.data());
+    }
+
+    fs::path folder_;
+    std::string socket_;
+    pid_t daemon_ = -1;
+    void* library_ = nullptr;
+    VessaDriverFunctions driver_{};
+};
+
+TEST_F(VessaSimProgram, TheLibraryReachesTheRunningProgramUntilItStops) {
+    ASSERT_EQ(driver_.connectDevice(0, 9000), 0);  // 0: the board is open
+
+    std::vector<uint8_t> firmware(4);
+    ASSERT_EQ(Read({0xF0, 0x02}, firmware), 1);  // the board's firmware information
+    EXPECT_EQ(firmware, (std::vector<uint8_t>{0x02, 0x15, 0x01, 0x00}));
+    std::vector<uint8_t> chipId(3);
+    ASSERT_EQ(Read({0xF3, 0x00}, chipId), 1);  // chip ID over SMBus
+    EXPECT_EQ(chipId, (std::vector<uint8_t>{0x84, 0x58, 0x01}));
+
+    // A whole block to the external flash and back.
+    std::vector<uint8_t> block(VESSA_MAX_TRANSFER);
+    std::iota(block.begin(), block.end(), 0);
+    ASSERT_EQ(Write({0xF2, 0x04, 0x00, 0x02, 0x00}, block), 1);  // WriteBlock, block 2
+    std::vector<uint8_t> back(VESSA_MAX_TRANSFER);
+    ASSERT_EQ(Read({0xF2, 0x02, 0x02, 0x00}, back), 1);  // ReadBlock, block 2
+    EXPECT_EQ(back, block);
+
+    // The program's own control command switches the target off and on under the link.
+    ASSERT_EQ(Control({"power", "off"}), 0);
+    EXPECT_EQ(Read({0xF3, 0x00}, chipId), 0);
+    ASSERT_EQ(Control({"power", "on"}), 0);
+    EXPECT_EQ(Read({0xF3, 0x00}, chipId), 1);
+
+    // Stopped, the program ends by itself and the board is gone for the library.
+    ASSERT_EQ(kill(daemon_, SIGTERM), 0);
+    EXPECT_EQ(WaitFor(daemon_, 10s), 0);
+    daemon_ = -1;
+    EXPECT_EQ(Read({0xF3, 0x00}, chipId), 0);
+    EXPECT_NE(driver_.connectDevice(0, 9000), 0);
+}
+
+}  // namespace
