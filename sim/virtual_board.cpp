@@ -284,6 +284,7 @@ void VirtualBoard::ApplyStuckBits(const FaultRule& rule) {
 
 void VirtualBoard::ClearFaults() {
     faults_.clear();
+    previousReply_.clear();
     if (ec_ && ec_->EFlash()) {
         ec_->EFlash()->Memory().ClearStuckBits();
     }
@@ -299,10 +300,10 @@ void VirtualBoard::ClearFaults() {
     boardFlash_.Memory().ClearStuckBits();
 }
 
-bool VirtualBoard::InjectFailure(const CommandHeader& command) {
+const FaultRule* VirtualBoard::Fire(FaultKind kind, const CommandHeader& command) {
     for (Active& active : faults_) {
         const FaultRule& rule = active.rule;
-        if (rule.kind != FaultKind::kFailTransfer) {
+        if (rule.kind != kind) {
             continue;
         }
         if ((rule.opcode && *rule.opcode != command.opcode) ||
@@ -320,22 +321,49 @@ bool VirtualBoard::InjectFailure(const CommandHeader& command) {
         if (rule.times != 0) {
             --active.remaining;
         }
-        return true;
+        return &rule;
     }
-    return false;
+    return nullptr;
 }
 
-bool VirtualBoard::InjectWriteLie(const CommandHeader& command) {
-    if (!IsProgramCommand(command)) {
-        return false;
+bool VirtualBoard::HasRule(FaultKind kind) const {
+    return std::any_of(faults_.begin(), faults_.end(),
+                       [kind](const Active& active) { return active.rule.kind == kind; });
+}
+
+// What the board answers once no injected failure stopped the transfer: the lies first, then
+// the real command with a partial write's tail cut off, then what happens to the reply.
+uint8_t VirtualBoard::Answer(const CommandHeader& command, uint32_t direction, uint32_t length,
+                             std::span<const uint8_t> out, std::span<uint8_t> in) {
+    const bool programs = IsProgramCommand(command);
+    if (programs && Fire(FaultKind::kWriteLie, command) != nullptr) {
+        return 1;
     }
-    return std::any_of(faults_.begin(), faults_.end(), [&](const Active& active) {
-        const FaultRule& rule = active.rule;
-        return rule.kind == FaultKind::kWriteLie &&
-               (!rule.opcode || *rule.opcode == command.opcode) &&
-               (!rule.subCommand || *rule.subCommand == command.sub) &&
-               (!rule.unit || CommandUnit(command) == rule.unit);
-    });
+    if (IsEraseCommand(command) && Fire(FaultKind::kEraseLie, command) != nullptr) {
+        return 1;
+    }
+    std::vector<uint8_t> cut;
+    if (const FaultRule* rule = programs ? Fire(FaultKind::kPartialWrite, command) : nullptr) {
+        // Bytes of 0xFF program nothing: the cells past the first `bytes` keep their state.
+        cut.assign(out.begin(), out.end());
+        std::fill(cut.begin() + std::min<std::size_t>(rule->bytes, cut.size()), cut.end(), 0xFF);
+        out = cut;
+    }
+    const uint8_t result = Dispatch(command, direction, length, out, in);
+    if (result == 0 || direction != kIn) {
+        return result;
+    }
+    if (IsFlashReadCommand(command) && HasRule(FaultKind::kStaleRead)) {
+        if (Fire(FaultKind::kStaleRead, command) != nullptr) {
+            // The board sends its buffer without refilling it (0x00 where it never held data).
+            previousReply_.resize(std::max<std::size_t>(previousReply_.size(), in.size()), 0x00);
+            std::copy_n(previousReply_.begin(), in.size(), in.begin());
+            return result;
+        }
+        previousReply_.assign(in.begin(), in.end());
+    }
+    ShakeReadBytes(in);
+    return result;
 }
 
 void VirtualBoard::ShakeReadBytes(std::span<uint8_t> in) {
@@ -424,15 +452,10 @@ uint8_t VirtualBoard::Transfer(const uint8_t* header, uint32_t direction, uint32
         inData = {in, length};
     }
 
-    uint8_t result = 0;
     lastRead_.reset();
-    if (!InjectFailure(command)) {
-        result =
-            InjectWriteLie(command) ? 1 : Dispatch(command, direction, length, outData, inData);
-        if (result != 0 && direction == kIn) {
-            ShakeReadBytes(inData);
-        }
-    }
+    const uint8_t result = Fire(FaultKind::kFailTransfer, command) != nullptr
+                               ? uint8_t{0}
+                               : Answer(command, direction, length, outData, inData);
 
     ++stats_.transfers;
     if (result == 0) {
