@@ -243,11 +243,15 @@ void SpiFlash::ProgramPageCommand(uint32_t address, std::span<const uint8_t> dat
     const uint32_t page = part_.programPage;
     const uint32_t base = Wrap(address) / page * page;
     uint32_t offset = Wrap(address) % page;
+    busyNs_ += times_.pageProgramNs;
+    if (offset + data.size() <= page) {
+        memory_.ProgramRange(base + offset, data);
+        return;
+    }
     for (uint8_t value : data) {
         memory_.Program(base + offset, value);
         offset = (offset + 1) % page;
     }
-    busyNs_ += times_.pageProgramNs;
 }
 
 bool SpiFlash::Program(uint8_t mode, uint32_t address, std::span<const uint8_t> data,
@@ -263,9 +267,7 @@ bool SpiFlash::Program(uint8_t mode, uint32_t address, std::span<const uint8_t> 
         if (uint64_t{address} + data.size() > memory_.Size()) {
             return false;
         }
-        for (std::size_t i = 0; i < data.size(); ++i) {
-            memory_.Program(static_cast<uint32_t>(address + i), data[i]);
-        }
+        memory_.ProgramRange(address, data);
         busyNs_ += times_.pageProgramNs * ((data.size() + 255) / 256);
         return true;
     }
