@@ -124,13 +124,17 @@ Before StateBefore(Op op) {
     return Before::OldData;
 }
 
-MatrixBench::MatrixBench(Mode mode, uint64_t seed)
+MatrixBench::MatrixBench(Mode mode, uint64_t seed, uint32_t imageSize)
     : mode_(mode), board_(std::make_unique<sim::VirtualBoard>(ScenarioFor(mode))) {
     board_->SeedFaults(seed);
     attach_ = std::make_unique<sim::InProcessBoard>(*board_);
-    const uint32_t imageSize = mode == Mode::Pd ? kPdImageSize : kImageBlocks * kBlock;
+    if (imageSize == 0) {
+        imageSize = mode == Mode::Pd ? kPdImageSize : kImageBlocks * kBlock;
+    }
     image_ = RandomBytes(imageSize, seed * 2 + 1);
-    image_[ProbeAddress()] &= 0xFE;  // a stuck bit 0 there keeps the flash from the image
+    if (ProbeAddress() < image_.size()) {
+        image_[ProbeAddress()] &= 0xFE;  // a stuck bit 0 there keeps the flash from the image
+    }
     old_ = RandomBytes(Truth().size(), seed * 2 + 2);
     station_ = std::make_unique<Station>(
         panel_, clock_, timer_, StationOptions{dir_.path / "settings.sqlite", dir_.path / "INI"},
@@ -198,7 +202,7 @@ void MatrixBench::Configure() {
 
     ImageState& image = station.Image();
     image.imageBuffer = image_;
-    image.usedBlockCount = mode_ == Mode::Pd ? 1 : kImageBlocks;
+    image.usedBlockCount = static_cast<uint32_t>((image_.size() + kBlock - 1) / kBlock);
     image.startBlock = 0;
     image.startAddress = 0;
     image.halfLastBlock = false;

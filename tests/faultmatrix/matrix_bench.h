@@ -42,7 +42,8 @@ public:
     static constexpr uint32_t kPdFlashSize = 65536;  // 256 pages of 256 bytes
     static constexpr uint32_t kPdImageSize = 16384;
 
-    MatrixBench(Mode mode, uint64_t seed);
+    // `imageSize` 0: three blocks, or 16 KiB on a USB-PD controller.
+    MatrixBench(Mode mode, uint64_t seed, uint32_t imageSize = 0);
     ~MatrixBench();
     MatrixBench(const MatrixBench&) = delete;
     MatrixBench& operator=(const MatrixBench&) = delete;
