@@ -18,6 +18,8 @@ constexpr const char* kEraseText = "Erase  : ";
 constexpr const char* kCheckText = "Check  : ";
 constexpr const char* kProgramText = "Program: ";
 constexpr Millis kRepeatPause{10};
+constexpr int32_t kSectorEraseType = 1;
+constexpr int32_t kBlockEraseType = 2;
 
 std::string StageLine(const char* stage, uint32_t block) {
     return std::string(stage) + std::to_string(block) + " Block";
@@ -27,6 +29,12 @@ std::string StageLine(const char* stage, uint32_t block) {
 StepResult FlashOperations::BlockProcess() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal = UsedBlocksRefusal();
+    // Every erase here names one sector: a chip erase would wipe the blocks already done.
+    if (!refusal && run.type.eraseType != kSectorEraseType &&
+        run.type.eraseType != kBlockEraseType) {
+        refusal = "The Block Process erases sector by sector; the flash type's EraseType " +
+                  std::to_string(run.type.eraseType) + " cannot be used for it";
+    }
     if (!refusal && SectorPageBytes(run.type.sectorSize).empty()) {
         refusal = "The flash type's SectorSize " + std::to_string(run.type.sectorSize) +
                   " KB cannot be erased. Please Choice Flash Type Again !";

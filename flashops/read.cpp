@@ -28,7 +28,7 @@ StepResult FlashOperations::Read() {
 
 OperationOutcome FlashOperations::RunRead(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
-    parts_.image.readBuffer.resize(static_cast<std::size_t>(run.type.flashblock) * kBlockSize);
+    // The PD flash is sized by its own facts, not by the flash type.
     if (run.IsMode(ConnectMode::Pd)) {
         ReadPdPages(run);
     } else if (ReadBlocks(run) && controls_.readTwice) {
@@ -71,6 +71,7 @@ bool FlashOperations::ReadPdPages(FlashRun& run) {
 bool FlashOperations::ReadBlocks(FlashRun& run) {
     auto& buffer = parts_.image.readBuffer;
     const int blocks = run.type.flashblock;
+    buffer.resize(static_cast<std::size_t>(blocks) * kBlockSize);
     for (int b = 0; b < blocks;) {
         if (run.RetriesExhausted() || parts_.frame.StopRequested()) {
             run.result = false;
