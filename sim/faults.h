@@ -22,7 +22,8 @@ enum class FaultKind {
     kEraseLie,      // matching erase transfers report success and erase nothing
     kPartialWrite,  // matching program transfers write only their first `bytes` bytes
     kStaleRead,     // matching bulk reads report success with the board's previous reply
-    kPowerLoss,     // target power drops after `afterTransfers` further transfers
+    kPowerLoss,     // target power drops after `afterTransfers` further transfers; with
+                    // `bytes` set it drops in the middle of the next one (a torn transfer)
     kUnplug,        // the board is pulled out after `afterTransfers` further transfers
 };
 
@@ -42,7 +43,8 @@ struct FaultRule {
     // Transfer rules: chance per match (0 = always); kUnstableRead: chance per byte.
     double rate = 0.0;
 
-    uint32_t bytes = 0;  // kPartialWrite: how many leading data bytes reach the flash
+    // kPartialWrite, torn kPowerLoss: how many leading data bytes reach the flash.
+    uint32_t bytes = 0;
 
     uint32_t afterTransfers = 0;  // kPowerLoss, kUnplug
 

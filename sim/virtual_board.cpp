@@ -111,6 +111,14 @@ bool IsBoardOwnCommand(uint8_t sub) {
     return sub == 0x05 || (sub >= 0x1A && sub <= 0x1C);
 }
 
+// Program data of which only the first `bytes` reach the cells: 0xFF programs nothing.
+std::span<const uint8_t> CutShort(std::span<const uint8_t> data, uint32_t bytes,
+                                  std::vector<uint8_t>& storage) {
+    storage.assign(data.begin(), data.end());
+    std::fill(storage.begin() + std::min<std::size_t>(bytes, storage.size()), storage.end(), 0xFF);
+    return storage;
+}
+
 }  // namespace
 
 VirtualBoard::VirtualBoard(const Scenario& scenario)
@@ -344,10 +352,7 @@ uint8_t VirtualBoard::Answer(const CommandHeader& command, uint32_t direction, u
     }
     std::vector<uint8_t> cut;
     if (const FaultRule* rule = programs ? Fire(FaultKind::kPartialWrite, command) : nullptr) {
-        // Bytes of 0xFF program nothing: the cells past the first `bytes` keep their state.
-        cut.assign(out.begin(), out.end());
-        std::fill(cut.begin() + std::min<std::size_t>(rule->bytes, cut.size()), cut.end(), 0xFF);
-        out = cut;
+        out = CutShort(out, rule->bytes, cut);
     }
     const uint8_t result = Dispatch(command, direction, length, out, in);
     if (result == 0 || direction != kIn) {
@@ -388,6 +393,24 @@ void VirtualBoard::ShakeReadBytes(std::span<uint8_t> in) {
     }
 }
 
+bool VirtualBoard::TearTransfer(const CommandHeader& command, uint32_t direction, uint32_t length,
+                                std::span<const uint8_t> out, std::span<uint8_t> in) {
+    const auto due = std::find_if(faults_.begin(), faults_.end(), [](const Active& active) {
+        return active.rule.kind == FaultKind::kPowerLoss && active.rule.bytes != 0 &&
+               active.remaining == 0;
+    });
+    if (due == faults_.end()) {
+        return false;
+    }
+    if (IsProgramCommand(command)) {
+        std::vector<uint8_t> cut;
+        Dispatch(command, direction, length, CutShort(out, due->rule.bytes, cut), in);
+    }
+    faults_.erase(due);
+    SetTargetPower(false);
+    return true;
+}
+
 void VirtualBoard::CountDownEvents() {
     for (auto it = faults_.begin(); it != faults_.end();) {
         const FaultKind kind = it->rule.kind;
@@ -398,7 +421,8 @@ void VirtualBoard::CountDownEvents() {
         if (it->remaining > 0) {
             --it->remaining;
         }
-        if (it->remaining == 0) {
+        const bool torn = kind == FaultKind::kPowerLoss && it->rule.bytes != 0;
+        if (it->remaining == 0 && !torn) {
             if (kind == FaultKind::kPowerLoss) {
                 SetTargetPower(false);
             } else {
@@ -453,9 +477,10 @@ uint8_t VirtualBoard::Transfer(const uint8_t* header, uint32_t direction, uint32
     }
 
     lastRead_.reset();
-    const uint8_t result = Fire(FaultKind::kFailTransfer, command) != nullptr
-                               ? uint8_t{0}
-                               : Answer(command, direction, length, outData, inData);
+    const bool failed = TearTransfer(command, direction, length, outData, inData) ||
+                        Fire(FaultKind::kFailTransfer, command) != nullptr;
+    const uint8_t result =
+        failed ? uint8_t{0} : Answer(command, direction, length, outData, inData);
 
     ++stats_.transfers;
     if (result == 0) {

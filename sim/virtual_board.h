@@ -103,6 +103,10 @@ private:
     bool HasRule(FaultKind kind) const;
     uint8_t Answer(const CommandHeader& command, uint32_t direction, uint32_t length,
                    std::span<const uint8_t> out, std::span<uint8_t> in);
+    // A torn power loss due now: the transfer in flight reaches the flash cut short and
+    // fails, and power drops. True when it happened.
+    bool TearTransfer(const CommandHeader& command, uint32_t direction, uint32_t length,
+                      std::span<const uint8_t> out, std::span<uint8_t> in);
     void ShakeReadBytes(std::span<uint8_t> in);
     void CountDownEvents();
     void SeedRecord();

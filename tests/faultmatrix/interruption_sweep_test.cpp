@@ -1,5 +1,5 @@
-// Power lost at every transfer of a 64 KiB program: each run must report failure, and the
-// next run, on restored power, must leave the image in the flash.
+// Power lost at every transfer of a 64 KiB program, in the middle of the transfer: each run
+// must report failure, and the next run, on restored power, must leave the image in the flash.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +10,7 @@ namespace quillon::test {
 namespace {
 
 constexpr uint32_t kProgramSize = 65536;
+constexpr uint32_t kTornBytes = 100;
 
 // Transfers a clean 64 KiB program sends in this mode.
 std::size_t ProgramTransfers(Mode mode) {
@@ -28,14 +29,12 @@ void Sweep(Mode mode) {
     for (std::size_t k = 0; k < transfers; ++k) {
         MatrixBench bench(mode, 100 + k, kProgramSize);
         bench.Prepare(Op::Program);
-        if (k == 0) {
-            bench.Board().SetTargetPower(false);  // lost before the first transfer
-        } else {
-            sim::FaultRule rule;
-            rule.kind = sim::FaultKind::kPowerLoss;
-            rule.afterTransfers = static_cast<uint32_t>(k);
-            bench.Board().AddFault(rule);
-        }
+        // Power drops in the middle of transfer k: a page gets only its first bytes.
+        sim::FaultRule rule;
+        rule.kind = sim::FaultKind::kPowerLoss;
+        rule.afterTransfers = static_cast<uint32_t>(k);
+        rule.bytes = kTornBytes;
+        bench.Board().AddFault(rule);
         const StepResult interrupted = bench.Run(Op::Program);
         EXPECT_EQ(interrupted, StepResult::Failed) << ModeName(mode) << ", power lost after " << k;
         failures += interrupted == StepResult::Failed ? 1 : 0;
@@ -56,12 +55,17 @@ TEST(InterruptionSweep, PagePrograms) {
 }
 
 TEST(InterruptionSweep, AQuickWriteOfAWholeBlock) {
-    // The KBS quick write sends the block in one transfer: power lost before it.
+    // The KBS quick write sends the block in one transfer: power lost half way through it.
     MatrixBench bench(Mode::Kbs, 7, kProgramSize);
     bench.Prepare(Op::Program);
-    bench.Board().SetTargetPower(false);
+    sim::FaultRule rule;
+    rule.kind = sim::FaultKind::kPowerLoss;
+    rule.bytes = kProgramSize / 2;
+    bench.Board().AddFault(rule);
     EXPECT_EQ(bench.Run(Op::Program), StepResult::Failed);
     EXPECT_EQ(bench.GetStation().Log().Lines().back(), "Write Flash from buffer ---> Failure ! 41");
+    EXPECT_TRUE(JudgeHolds(bench.Truth(), bench.Image(), {0, kProgramSize / 2}).Right());
+    EXPECT_EQ(bench.Judge(Op::Program).firstWrong.value_or(0) / 1024, kProgramSize / 2 / 1024);
     bench.Restore();
     EXPECT_EQ(bench.Run(Op::Program), StepResult::Ok);
     EXPECT_TRUE(bench.Judge(Op::Program).Right());

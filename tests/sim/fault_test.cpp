@@ -131,6 +131,25 @@ TEST_F(FaultTest, PowerIsLostAfterTheGivenNumberOfTransfers) {
     EXPECT_EQ(ReadResult(kReadBlock3), 1);  // the event happens once
 }
 
+TEST_F(FaultTest, ATornPowerLossCutsTheProgramInFlightAndFailsIt) {
+    FaultRule rule;
+    rule.kind = FaultKind::kPowerLoss;
+    rule.afterTransfers = 1;
+    rule.bytes = 10;
+    board_.AddFault(rule);
+    const std::vector<uint8_t> data(256, 0x00);
+    EXPECT_EQ(WriteTo(board_, Cmd(0xF2, 0x04, 0, 0x01, 0, 0, 0), data), 1);
+    EXPECT_TRUE(board_.TargetPowered());
+    EXPECT_EQ(WriteTo(board_, Cmd(0xF2, 0x04, 0, 0x02, 0, 0, 0), data), 0);
+    EXPECT_FALSE(board_.TargetPowered());
+    const std::span<uint8_t> flash = board_.Flash(FlashId::kExternalSpi);
+    EXPECT_EQ(flash[0x20009], 0x00);
+    EXPECT_EQ(flash[0x2000A], 0xFF);
+    board_.SetTargetPower(true);
+    EXPECT_EQ(WriteTo(board_, Cmd(0xF2, 0x04, 0, 0x02, 0, 0, 0), data), 1);  // once only
+    EXPECT_EQ(flash[0x200FF], 0x00);
+}
+
 TEST_F(FaultTest, TheBoardIsPulledOutAfterTheGivenNumberOfTransfers) {
     FaultRule rule;
     rule.kind = FaultKind::kUnplug;
