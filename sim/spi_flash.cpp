@@ -138,7 +138,7 @@ bool SpiFlash::Read(uint8_t mode, uint32_t address, std::span<uint8_t> out) {
     if (!known || memory_.Size() == 0) {
         return false;
     }
-    if (embedded_ && uint64_t{address} + out.size() > memory_.Size()) {
+    if (embedded_ && address >= memory_.Size()) {
         return false;
     }
     busyNs_ += (out.size() + 5) * 8 * 1'000'000'000ull / times_.spiClockHz;
@@ -147,7 +147,13 @@ bool SpiFlash::Read(uint8_t mode, uint32_t address, std::span<uint8_t> out) {
         return true;
     }
     const auto bytes = memory_.Bytes();
-    if (embedded_ || address % memory_.Size() + out.size() <= memory_.Size()) {
+    if (embedded_) {
+        // A block read that runs past the end of the embedded flash (the 32 KB tail of a
+        // 96 KB part) answers the missing addresses as erased cells.
+        const std::size_t present = std::min<std::size_t>(out.size(), memory_.Size() - address);
+        std::copy_n(bytes.begin() + address, present, out.begin());
+        std::fill(out.begin() + static_cast<std::ptrdiff_t>(present), out.end(), 0xFF);
+    } else if (address % memory_.Size() + out.size() <= memory_.Size()) {
         std::copy_n(bytes.begin() + Wrap(address), out.size(), out.begin());
     } else {
         for (std::size_t i = 0; i < out.size(); ++i) {
