@@ -107,6 +107,11 @@ const std::vector<Fault>& Faults() {
              rule.afterTransfers = 1 + static_cast<uint32_t>(seed % 2);
              return std::vector{rule};
          }},
+        {"Stop pressed after k",
+         [](MatrixBench& b, Op, uint64_t seed) {
+             b.StopAfterTransfers(1 + seed % 2);
+             return std::vector<FaultRule>{};
+         }},
     };
     return faults;
 }

@@ -235,6 +235,15 @@ void MatrixBench::Restore() {
     }
 }
 
+void MatrixBench::StopAfterTransfers(uint64_t transfers) {
+    const uint64_t at = board_->Stats().transfers + transfers;
+    panel_.onPump = [this, at] {
+        if (board_->Stats().transfers >= at) {
+            station_->RequestStop();
+        }
+    };
+}
+
 ByteRange MatrixBench::Range(Op op) const {
     if (op == Op::Read || op == Op::ReadTwice) {
         return {0, mode_ == Mode::Pd ? kPdFlashSize : kPartBlocks * kBlock};

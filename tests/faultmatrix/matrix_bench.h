@@ -66,6 +66,8 @@ public:
     // or USB-PD page) for fault rules.
     uint32_t ProbeAddress() const;
     uint32_t ProbeUnit() const;
+    // Presses Stop at the first pump after `transfers` more transfers reached the board.
+    void StopAfterTransfers(uint64_t transfers);
     // Waits a run may spend on retries before the bench presses Stop.
     void SetPatience(std::size_t waits) { patience_ = waits; }
     // Brings the target back after a power loss or the board after an unplug, and enters the
