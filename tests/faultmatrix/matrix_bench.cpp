@@ -235,6 +235,14 @@ void MatrixBench::Restore() {
     }
 }
 
+void MatrixBench::StartAtBlock(uint32_t block) {
+    startBlock_ = block;
+    station_->Settings().WriteInt(setting::kAllocation, 2);
+    ImageState& image = station_->Image();
+    image.startBlock = block;
+    image.startAddress = block * kBlock;
+}
+
 void MatrixBench::StopAfterTransfers(uint64_t transfers) {
     const uint64_t at = board_->Stats().transfers + transfers;
     panel_.onPump = [this, at] {
@@ -251,7 +259,8 @@ ByteRange MatrixBench::Range(Op op) const {
     if (mode_ == Mode::Pd && (op == Op::Erase || op == Op::BlankCheck)) {
         return {0, kPdFlashSize};
     }
-    return {0, static_cast<uint32_t>(image_.size())};
+    const uint32_t start = startBlock_ * kBlock;
+    return {start, static_cast<uint32_t>(image_.size()) - start};
 }
 
 uint32_t MatrixBench::ProbeAddress() const {
@@ -274,7 +283,7 @@ void MatrixBench::Prepare(Op op) {
             std::fill(begin, begin + range.length, 0xFF);
             break;
         case Before::Image:
-            std::copy(image_.begin(), image_.end(), begin);
+            std::copy_n(image_.begin() + range.start, range.length, begin);
             break;
     }
     station_->Controls().main.readTwice = op == Op::ReadTwice;

@@ -66,6 +66,11 @@ public:
     // or USB-PD page) for fault rules.
     uint32_t ProbeAddress() const;
     uint32_t ProbeUnit() const;
+    // Places the image from `block` on (allocation From Medium): the blocks below it are
+    // left alone by erase, blank check, program and verify.
+    void StartAtBlock(uint32_t block);
+    // The old contents the flash held before Prepare, by flash address.
+    const std::vector<uint8_t>& OldData() const { return old_; }
     // Presses Stop at the first pump after `transfers` more transfers reached the board.
     void StopAfterTransfers(uint64_t transfers);
     // Waits a run may spend on retries before the bench presses Stop.
@@ -94,6 +99,7 @@ private:
     std::unique_ptr<Station> station_;
     std::vector<uint8_t> image_;
     std::vector<uint8_t> old_;
+    uint32_t startBlock_ = 0;
     std::size_t patience_ = 200;
     std::size_t waits_ = 0;
 };
