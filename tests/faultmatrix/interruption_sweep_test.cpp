@@ -54,6 +54,23 @@ TEST(InterruptionSweep, PagePrograms) {
     Sweep(Mode::Pd);     // 256 USB-PD page writes
 }
 
+TEST(InterruptionSweep, TheBoardPulledOutDuringAPageProgram) {
+    const std::size_t transfers = ProgramTransfers(Mode::Smbus);
+    constexpr std::size_t kStride = 16;
+    for (std::size_t k = 1; k < transfers; k += kStride) {
+        MatrixBench bench(Mode::Smbus, 500 + k, kProgramSize);
+        bench.Prepare(Op::Program);
+        sim::FaultRule rule;
+        rule.kind = sim::FaultKind::kUnplug;
+        rule.afterTransfers = static_cast<uint32_t>(k);
+        bench.Board().AddFault(rule);
+        EXPECT_EQ(bench.Run(Op::Program), StepResult::Failed) << "pulled out after " << k;
+        bench.Restore();
+        EXPECT_EQ(bench.Run(Op::Program), StepResult::Ok) << "plugged in after " << k;
+        EXPECT_TRUE(bench.Judge(Op::Program).Right()) << "plugged in after " << k;
+    }
+}
+
 TEST(InterruptionSweep, AQuickWriteOfAWholeBlock) {
     // The KBS quick write sends the block in one transfer: power lost half way through it.
     MatrixBench bench(Mode::Kbs, 7, kProgramSize);
