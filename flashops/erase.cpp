@@ -238,6 +238,12 @@ void FlashOperations::EraseBlockWalk(FlashRun& run) {
                 break;
             }
             if (half && b == used - 1 && page >= kPagesPerBlock / 2) {
+                if (page == pages.front()) {
+                    // The first sector already reaches past the half block: erasing it would
+                    // wipe the half the image leaves alone, skipping it leaves the image's
+                    // half unerased. Either way the range is not erased as claimed.
+                    run.result = false;
+                }
                 break;
             }
             const auto result = parts_.board.EraseFlash(

@@ -59,4 +59,30 @@ bool IsProgramCommand(const CommandHeader& command) {
     }
 }
 
+bool IsEraseCommand(const CommandHeader& command) {
+    switch (command.opcode) {
+        case 0xFC:
+            return command.sub == 0x02;
+        case 0xF2:
+            return command.sub == 0x03 || command.sub == 0x13 || command.sub == 0x1B;
+        case 0xF3:
+            return command.sub == 0x03;
+        default:
+            return false;
+    }
+}
+
+bool IsFlashReadCommand(const CommandHeader& command) {
+    switch (command.opcode) {
+        case 0xFC:
+            return command.sub == 0x03;
+        case 0xF2:
+            return command.sub == 0x02 || command.sub == 0x12 || command.sub == 0x1A;
+        case 0xF3:
+            return command.sub == 0x02;
+        default:
+            return false;
+    }
+}
+
 }  // namespace quillon::sim

@@ -29,6 +29,10 @@ struct CommandHeader {
 std::optional<uint32_t> CommandUnit(const CommandHeader& command);
 // Whether the command programs flash (the commands a write lie applies to).
 bool IsProgramCommand(const CommandHeader& command);
+// Whether the command erases flash (the commands an erase lie applies to).
+bool IsEraseCommand(const CommandHeader& command);
+// Whether the command reads flash contents (the commands a stale read applies to).
+bool IsFlashReadCommand(const CommandHeader& command);
 
 // Where the bytes of a bulk read came from.
 struct ReadOrigin {

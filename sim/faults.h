@@ -19,7 +19,11 @@ enum class FaultKind {
     kUnstableRead,  // bytes of a flash range read back with random bit flips at `rate`
     kStuckBits,     // `bits` of the bytes in a flash range stay 1: program cannot clear them
     kWriteLie,      // matching program transfers report success and write nothing
-    kPowerLoss,     // target power drops after `afterTransfers` further transfers
+    kEraseLie,      // matching erase transfers report success and erase nothing
+    kPartialWrite,  // matching program transfers write only their first `bytes` bytes
+    kStaleRead,     // matching bulk reads report success with the board's previous reply
+    kPowerLoss,     // target power drops after `afterTransfers` further transfers; with
+                    // `bytes` set it drops in the middle of the next one (a torn transfer)
     kUnplug,        // the board is pulled out after `afterTransfers` further transfers
 };
 
@@ -27,14 +31,20 @@ enum class FaultKind {
 struct FaultRule {
     FaultKind kind = FaultKind::kFailTransfer;
 
-    // Which transfers a kFailTransfer or kWriteLie rule matches; unset matches any.
+    // Which transfers a kFailTransfer, lie, partial-write or stale-read rule matches; unset
+    // matches any.
     std::optional<uint8_t> opcode;
     std::optional<uint8_t> subCommand;
     // Block number of a target flash command, or page number of a USB-PD flash command.
     std::optional<uint32_t> unit;
 
-    uint32_t times = 0;  // kFailTransfer: fail this many matches, then pass; 0 = no limit
-    double rate = 0.0;   // kFailTransfer: chance per match (0 = always); kUnstableRead: per byte
+    // Transfer rules: act on this many matches, then pass; 0 = no limit.
+    uint32_t times = 0;
+    // Transfer rules: chance per match (0 = always); kUnstableRead: chance per byte.
+    double rate = 0.0;
+
+    // kPartialWrite, torn kPowerLoss: how many leading data bytes reach the flash.
+    uint32_t bytes = 0;
 
     uint32_t afterTransfers = 0;  // kPowerLoss, kUnplug
 

@@ -13,6 +13,25 @@ void NorArray::Erase(uint32_t address, uint32_t length) {
     // A stuck bit reads 1 after an erase as well; nothing to do.
 }
 
+void NorArray::ProgramRange(uint32_t address, std::span<const uint8_t> data) {
+    if (address >= bytes_.size()) {
+        return;
+    }
+    const std::size_t count = std::min<std::size_t>(data.size(), bytes_.size() - address);
+    uint8_t* cells = bytes_.data() + address;
+    for (std::size_t i = 0; i < count; ++i) {
+        cells[i] &= data[i];
+    }
+    for (const StuckRange& range : stuck_) {
+        const uint64_t begin = std::max<uint64_t>(range.address, address);
+        const uint64_t end =
+            std::min<uint64_t>(uint64_t{range.address} + range.length, uint64_t{address} + count);
+        for (uint64_t a = begin; a < end; ++a) {
+            bytes_[a] |= range.bits;
+        }
+    }
+}
+
 void NorArray::AddStuckBits(uint32_t address, uint32_t length, uint8_t bits) {
     stuck_.push_back({address, length, bits});
     for (uint64_t a = address; a < uint64_t{address} + length && a < bytes_.size(); ++a) {

@@ -23,6 +23,9 @@ public:
         }
     }
 
+    // Programs consecutive bytes, as Program does byte by byte.
+    void ProgramRange(uint32_t address, std::span<const uint8_t> data);
+
     // Bits that stay 1 whatever is programmed (a worn cell).
     void AddStuckBits(uint32_t address, uint32_t length, uint8_t bits);
     void ClearStuckBits() { stuck_.clear(); }

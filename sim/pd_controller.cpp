@@ -91,9 +91,7 @@ uint8_t PdController::Handle(const CommandHeader& command, std::span<const uint8
             if (!FlashReady(command) || address + kPage > memory_.Size()) {
                 return 0;
             }
-            for (uint32_t i = 0; i < kPage; ++i) {
-                memory_.Program(address + i, out[i]);
-            }
+            memory_.ProgramRange(address, out.first(kPage));
             busyNs_ += 1'000'000;
             return 1;
         }

@@ -169,6 +169,9 @@ void SetFaultKey(FaultRule& rule, const std::string& key, const std::string& val
             {"unstable_read", FaultKind::kUnstableRead},
             {"stuck_bits", FaultKind::kStuckBits},
             {"write_lie", FaultKind::kWriteLie},
+            {"erase_lie", FaultKind::kEraseLie},
+            {"partial_write", FaultKind::kPartialWrite},
+            {"stale_read", FaultKind::kStaleRead},
             {"power_loss", FaultKind::kPowerLoss},
             {"unplug", FaultKind::kUnplug}};
         const auto it = kKinds.find(Lower(value));
@@ -186,6 +189,8 @@ void SetFaultKey(FaultRule& rule, const std::string& key, const std::string& val
         rule.times = static_cast<uint32_t>(ParseUnsigned(value, where, UINT32_MAX));
     } else if (key == "rate") {
         rule.rate = ParseRate(value, where);
+    } else if (key == "bytes") {
+        rule.bytes = static_cast<uint32_t>(ParseUnsigned(value, where, 65536));
     } else if (key == "after") {
         rule.afterTransfers = static_cast<uint32_t>(ParseUnsigned(value, where, UINT32_MAX));
     } else if (key == "flash") {

@@ -40,9 +40,9 @@ Scenario ParseScenario(std::string_view text, const std::string& fileName);
 Scenario LoadScenarioFile(const std::filesystem::path& path);
 
 // A fault rule from key = value pairs:
-//   kind (fail_transfer, unstable_read, stuck_bits, write_lie, power_loss, unplug),
-//   opcode, sub (hex), unit, times, rate (0..1), after, flash (eflash, external, socket,
-//   pd, board), address, length, bits (hex).
+//   kind (fail_transfer, unstable_read, stuck_bits, write_lie, erase_lie, partial_write,
+//   stale_read, power_loss, unplug), opcode, sub (hex), unit, times, rate (0..1), bytes,
+//   after, flash (eflash, external, socket, pd, board), address, length, bits (hex).
 // `where` prefixes the messages.
 FaultRule ParseFaultRule(const std::vector<std::pair<std::string, std::string>>& keys,
                          const std::string& where);

@@ -138,7 +138,7 @@ bool SpiFlash::Read(uint8_t mode, uint32_t address, std::span<uint8_t> out) {
     if (!known || memory_.Size() == 0) {
         return false;
     }
-    if (embedded_ && uint64_t{address} + out.size() > memory_.Size()) {
+    if (embedded_ && address >= memory_.Size()) {
         return false;
     }
     busyNs_ += (out.size() + 5) * 8 * 1'000'000'000ull / times_.spiClockHz;
@@ -147,7 +147,13 @@ bool SpiFlash::Read(uint8_t mode, uint32_t address, std::span<uint8_t> out) {
         return true;
     }
     const auto bytes = memory_.Bytes();
-    if (embedded_ || address % memory_.Size() + out.size() <= memory_.Size()) {
+    if (embedded_) {
+        // A block read that runs past the end of the embedded flash (the 32 KB tail of a
+        // 96 KB part) answers the missing addresses as erased cells.
+        const std::size_t present = std::min<std::size_t>(out.size(), memory_.Size() - address);
+        std::copy_n(bytes.begin() + address, present, out.begin());
+        std::fill(out.begin() + static_cast<std::ptrdiff_t>(present), out.end(), 0xFF);
+    } else if (address % memory_.Size() + out.size() <= memory_.Size()) {
         std::copy_n(bytes.begin() + Wrap(address), out.size(), out.begin());
     } else {
         for (std::size_t i = 0; i < out.size(); ++i) {
@@ -243,11 +249,15 @@ void SpiFlash::ProgramPageCommand(uint32_t address, std::span<const uint8_t> dat
     const uint32_t page = part_.programPage;
     const uint32_t base = Wrap(address) / page * page;
     uint32_t offset = Wrap(address) % page;
+    busyNs_ += times_.pageProgramNs;
+    if (offset + data.size() <= page) {
+        memory_.ProgramRange(base + offset, data);
+        return;
+    }
     for (uint8_t value : data) {
         memory_.Program(base + offset, value);
         offset = (offset + 1) % page;
     }
-    busyNs_ += times_.pageProgramNs;
 }
 
 bool SpiFlash::Program(uint8_t mode, uint32_t address, std::span<const uint8_t> data,
@@ -263,9 +273,7 @@ bool SpiFlash::Program(uint8_t mode, uint32_t address, std::span<const uint8_t> 
         if (uint64_t{address} + data.size() > memory_.Size()) {
             return false;
         }
-        for (std::size_t i = 0; i < data.size(); ++i) {
-            memory_.Program(static_cast<uint32_t>(address + i), data[i]);
-        }
+        memory_.ProgramRange(address, data);
         busyNs_ += times_.pageProgramNs * ((data.size() + 255) / 256);
         return true;
     }

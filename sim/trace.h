@@ -20,7 +20,8 @@ struct TraceEntry {
 
 constexpr uint32_t kTracedDataLimit = 64;
 
-// FNV-1a, 64 bit: cheap enough to run over every 64 KiB block.
+// FNV-1a style, 64 bit, over 64-bit words in four lanes: cheap enough to run over every
+// 64 KiB block.
 uint64_t Digest(std::span<const uint8_t> data);
 
 }  // namespace quillon::sim

@@ -111,6 +111,14 @@ bool IsBoardOwnCommand(uint8_t sub) {
     return sub == 0x05 || (sub >= 0x1A && sub <= 0x1C);
 }
 
+// Program data of which only the first `bytes` reach the cells: 0xFF programs nothing.
+std::span<const uint8_t> CutShort(std::span<const uint8_t> data, uint32_t bytes,
+                                  std::vector<uint8_t>& storage) {
+    storage.assign(data.begin(), data.end());
+    std::fill(storage.begin() + std::min<std::size_t>(bytes, storage.size()), storage.end(), 0xFF);
+    return storage;
+}
+
 }  // namespace
 
 VirtualBoard::VirtualBoard(const Scenario& scenario)
@@ -284,6 +292,7 @@ void VirtualBoard::ApplyStuckBits(const FaultRule& rule) {
 
 void VirtualBoard::ClearFaults() {
     faults_.clear();
+    previousReply_.clear();
     if (ec_ && ec_->EFlash()) {
         ec_->EFlash()->Memory().ClearStuckBits();
     }
@@ -299,10 +308,10 @@ void VirtualBoard::ClearFaults() {
     boardFlash_.Memory().ClearStuckBits();
 }
 
-bool VirtualBoard::InjectFailure(const CommandHeader& command) {
+const FaultRule* VirtualBoard::Fire(FaultKind kind, const CommandHeader& command) {
     for (Active& active : faults_) {
         const FaultRule& rule = active.rule;
-        if (rule.kind != FaultKind::kFailTransfer) {
+        if (rule.kind != kind) {
             continue;
         }
         if ((rule.opcode && *rule.opcode != command.opcode) ||
@@ -320,22 +329,46 @@ bool VirtualBoard::InjectFailure(const CommandHeader& command) {
         if (rule.times != 0) {
             --active.remaining;
         }
-        return true;
+        return &rule;
     }
-    return false;
+    return nullptr;
 }
 
-bool VirtualBoard::InjectWriteLie(const CommandHeader& command) {
-    if (!IsProgramCommand(command)) {
-        return false;
+bool VirtualBoard::HasRule(FaultKind kind) const {
+    return std::any_of(faults_.begin(), faults_.end(),
+                       [kind](const Active& active) { return active.rule.kind == kind; });
+}
+
+// What the board answers once no injected failure stopped the transfer: the lies first, then
+// the real command with a partial write's tail cut off, then what happens to the reply.
+uint8_t VirtualBoard::Answer(const CommandHeader& command, uint32_t direction, uint32_t length,
+                             std::span<const uint8_t> out, std::span<uint8_t> in) {
+    const bool programs = IsProgramCommand(command);
+    if (programs && Fire(FaultKind::kWriteLie, command) != nullptr) {
+        return 1;
     }
-    return std::any_of(faults_.begin(), faults_.end(), [&](const Active& active) {
-        const FaultRule& rule = active.rule;
-        return rule.kind == FaultKind::kWriteLie &&
-               (!rule.opcode || *rule.opcode == command.opcode) &&
-               (!rule.subCommand || *rule.subCommand == command.sub) &&
-               (!rule.unit || CommandUnit(command) == rule.unit);
-    });
+    if (IsEraseCommand(command) && Fire(FaultKind::kEraseLie, command) != nullptr) {
+        return 1;
+    }
+    std::vector<uint8_t> cut;
+    if (const FaultRule* rule = programs ? Fire(FaultKind::kPartialWrite, command) : nullptr) {
+        out = CutShort(out, rule->bytes, cut);
+    }
+    const uint8_t result = Dispatch(command, direction, length, out, in);
+    if (result == 0 || direction != kIn) {
+        return result;
+    }
+    if (IsFlashReadCommand(command) && HasRule(FaultKind::kStaleRead)) {
+        if (Fire(FaultKind::kStaleRead, command) != nullptr) {
+            // The board sends its buffer without refilling it (0x00 where it never held data).
+            previousReply_.resize(std::max<std::size_t>(previousReply_.size(), in.size()), 0x00);
+            std::copy_n(previousReply_.begin(), in.size(), in.begin());
+            return result;
+        }
+        previousReply_.assign(in.begin(), in.end());
+    }
+    ShakeReadBytes(in);
+    return result;
 }
 
 void VirtualBoard::ShakeReadBytes(std::span<uint8_t> in) {
@@ -360,6 +393,24 @@ void VirtualBoard::ShakeReadBytes(std::span<uint8_t> in) {
     }
 }
 
+bool VirtualBoard::TearTransfer(const CommandHeader& command, uint32_t direction, uint32_t length,
+                                std::span<const uint8_t> out, std::span<uint8_t> in) {
+    const auto due = std::find_if(faults_.begin(), faults_.end(), [](const Active& active) {
+        return active.rule.kind == FaultKind::kPowerLoss && active.rule.bytes != 0 &&
+               active.remaining == 0;
+    });
+    if (due == faults_.end()) {
+        return false;
+    }
+    if (IsProgramCommand(command)) {
+        std::vector<uint8_t> cut;
+        Dispatch(command, direction, length, CutShort(out, due->rule.bytes, cut), in);
+    }
+    faults_.erase(due);
+    SetTargetPower(false);
+    return true;
+}
+
 void VirtualBoard::CountDownEvents() {
     for (auto it = faults_.begin(); it != faults_.end();) {
         const FaultKind kind = it->rule.kind;
@@ -370,7 +421,8 @@ void VirtualBoard::CountDownEvents() {
         if (it->remaining > 0) {
             --it->remaining;
         }
-        if (it->remaining == 0) {
+        const bool torn = kind == FaultKind::kPowerLoss && it->rule.bytes != 0;
+        if (it->remaining == 0 && !torn) {
             if (kind == FaultKind::kPowerLoss) {
                 SetTargetPower(false);
             } else {
@@ -424,15 +476,11 @@ uint8_t VirtualBoard::Transfer(const uint8_t* header, uint32_t direction, uint32
         inData = {in, length};
     }
 
-    uint8_t result = 0;
     lastRead_.reset();
-    if (!InjectFailure(command)) {
-        result =
-            InjectWriteLie(command) ? 1 : Dispatch(command, direction, length, outData, inData);
-        if (result != 0 && direction == kIn) {
-            ShakeReadBytes(inData);
-        }
-    }
+    const bool failed = TearTransfer(command, direction, length, outData, inData) ||
+                        Fire(FaultKind::kFailTransfer, command) != nullptr;
+    const uint8_t result =
+        failed ? uint8_t{0} : Answer(command, direction, length, outData, inData);
 
     ++stats_.transfers;
     if (result == 0) {

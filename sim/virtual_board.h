@@ -97,8 +97,16 @@ private:
                          std::span<uint8_t> in);
     uint8_t SocketCommand(const CommandHeader& command, std::span<const uint8_t> out,
                           std::span<uint8_t> in);
-    bool InjectFailure(const CommandHeader& command);
-    bool InjectWriteLie(const CommandHeader& command);
+    // The first armed rule of that kind that matches the command and fires now (counting
+    // down `times`, drawing against `rate`), or null.
+    const FaultRule* Fire(FaultKind kind, const CommandHeader& command);
+    bool HasRule(FaultKind kind) const;
+    uint8_t Answer(const CommandHeader& command, uint32_t direction, uint32_t length,
+                   std::span<const uint8_t> out, std::span<uint8_t> in);
+    // A torn power loss due now: the transfer in flight reaches the flash cut short and
+    // fails, and power drops. True when it happened.
+    bool TearTransfer(const CommandHeader& command, uint32_t direction, uint32_t length,
+                      std::span<const uint8_t> out, std::span<uint8_t> in);
     void ShakeReadBytes(std::span<uint8_t> in);
     void CountDownEvents();
     void SeedRecord();
@@ -127,6 +135,9 @@ private:
     BoardStats stats_;
     // The flash range the last bulk read came from, for unstable-read faults.
     std::optional<ReadOrigin> lastRead_;
+    // The board's reply buffer as its last fresh flash read left it, kept while a
+    // stale-read rule is armed.
+    std::vector<uint8_t> previousReply_;
 };
 
 }  // namespace quillon::sim

@@ -18,6 +18,34 @@ std::string ErrorOf(const std::string& text) {
     return "no error";
 }
 
+TEST(ScenarioFile, ReadsTheLyingAndStaleFaultKinds) {
+    const Scenario scenario = ParseScenario(R"(
+[socket]
+part = W25Q32FV
+[fault]
+kind = erase_lie
+unit = 2
+[fault]
+kind = partial_write
+bytes = 4K
+times = 1
+[fault]
+kind = stale_read
+rate = 0.25
+)",
+                                            "bench.ini");
+    ASSERT_EQ(scenario.faults.size(), 3u);
+    EXPECT_EQ(scenario.faults[0].kind, FaultKind::kEraseLie);
+    EXPECT_EQ(scenario.faults[0].unit, 2u);
+    EXPECT_EQ(scenario.faults[1].kind, FaultKind::kPartialWrite);
+    EXPECT_EQ(scenario.faults[1].bytes, 4096u);
+    EXPECT_EQ(scenario.faults[2].kind, FaultKind::kStaleRead);
+    EXPECT_DOUBLE_EQ(scenario.faults[2].rate, 0.25);
+    EXPECT_EQ(ErrorOf("[socket]\npart = W25Q32FV\n[fault]\nkind = partial_write\nbytes = 70000\n")
+                  .substr(0, 12),
+              "bench.ini:5:");
+}
+
 TEST(ScenarioFile, ReadsEverySection) {
     const Scenario scenario = ParseScenario(R"(
 ; comment

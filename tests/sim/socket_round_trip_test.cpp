@@ -171,6 +171,13 @@ TEST_F(SocketRoundTrip, FaultsAndFlashFilesThroughTheControlSocket) {
     std::vector<uint8_t> block(65536);
     ASSERT_EQ(Read({0xF2, 0x02, 0x01}, block), 1);
     EXPECT_EQ(block[0], 0x12);
+    // A stale reply: block 1 answers once with what block 0 sent.
+    EXPECT_EQ(Control("fault kind=stale_read unit=1 times=1"), "ok fault added");
+    ASSERT_EQ(Read({0xF2, 0x02, 0x00}, block), 1);
+    ASSERT_EQ(Read({0xF2, 0x02, 0x01}, block), 1);
+    EXPECT_EQ(block[0], 0x00);
+    ASSERT_EQ(Read({0xF2, 0x02, 0x01}, block), 1);
+    EXPECT_EQ(block[0], 0x12);
     EXPECT_EQ(Control("load eflash " + image).rfind("error: ", 0), 0u);  // 128 KiB flash
     EXPECT_EQ(Control("dump pd " + image).rfind("error: no flash 'pd'", 0), 0u);
 }

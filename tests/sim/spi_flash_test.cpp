@@ -176,6 +176,11 @@ TEST(EmbeddedFlash, ErasesItsOwnSectorsAndRefusesRangesOutsideIt) {
     EXPECT_EQ(eflash.Memory().Bytes()[0x1FC00], 0xFF);
     std::vector<uint8_t> block(0x10000);
     EXPECT_FALSE(eflash.Read(modes::kReadNormal, 0x20000, block));
+    // A block that runs past the end reads its missing tail as erased.
+    eflash.Memory().Bytes()[0x1FFFF] = 0x12;
+    ASSERT_TRUE(eflash.Read(modes::kReadNormal, 0x18000, block));
+    EXPECT_EQ(block[0x7FFF], 0x12);
+    EXPECT_EQ(block[0x8000], 0xFF);
     EXPECT_FALSE(eflash.Program(modes::kWritePage, 0x20000, block, 256));
     EXPECT_TRUE(eflash.Program(modes::kWriteEFlash, 0x10000, block, 256));
 }
