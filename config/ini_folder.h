@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,8 @@ public:
     bool Exists(std::string_view name) const;
     IniWriteResult Write(std::string_view name, std::string_view section, std::string_view key,
                          std::string_view value) const;
+    // Several keys in one atomic replacement of the file.
+    IniWriteResult WriteValues(std::string_view name, std::span<const IniValueWrite> writes) const;
 
 private:
     std::filesystem::path folder_;

@@ -18,6 +18,8 @@
 #include "image/image_context.h"
 #include "image/image_state.h"
 #include "station/control_state.h"
+#include "station/pin_definition_desk.h"
+#include "station/setup_page_logic.h"
 #include "station/startup_hooks.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
@@ -134,6 +136,9 @@ public:
     // the board-kind byte that the parameter-record writes need).
     BoardSideCommands& BoardSide() { return *boardSide_; }
     ConnectionFlags& Flags() { return flags_; }
+    // The KBS pin definition and the Setup page (menu Setup, OK, Cancel, control rules).
+    PinDefinitionDesk& Pins() { return *pins_; }
+    SetupPageLogic& SetupLogic() { return *setupPage_; }
     bool InFlashMode() const { return flags_.inFlashMode; }
     bool MainPageActive() const { return flags_.mainPageActive; }
 
@@ -168,6 +173,8 @@ private:
     std::unique_ptr<BoardCommands> board_;
     std::unique_ptr<BoardSideCommands> boardSide_;
     ConnectionFlags flags_;
+    std::unique_ptr<PinDefinitionDesk> pins_;
+    std::unique_ptr<SetupPageLogic> setupPage_;
     TargetIdentity identity_;  // ChipIdStrings live here
     EFlashFacts eflash_;
     ImageState image_;
