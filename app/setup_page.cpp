@@ -34,8 +34,8 @@ constexpr int kPinRowHeight = 16;
 // the entry at the top-left corner (or centred), never elided.
 class GridCellDelegate : public QStyledItemDelegate {
 public:
-    GridCellDelegate(QObject* parent, Qt::Alignment alignment)
-        : QStyledItemDelegate(parent), alignment_(alignment) {}
+    GridCellDelegate(QObject* parent, Qt::Alignment alignment, bool framed = false)
+        : QStyledItemDelegate(parent), alignment_(alignment), framed_(framed) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -44,13 +44,18 @@ public:
         painter->fillRect(option.rect, background.isValid() ? background.value<QBrush>()
                                                             : option.palette.brush(QPalette::Base));
         painter->setPen(option.palette.color(QPalette::Text));
-        painter->drawText(option.rect.adjusted(2, 0, -1, 0), alignment_ | Qt::AlignVCenter,
+        if (framed_) {
+            // A frame one pixel outside the cell.
+            painter->drawRect(option.rect.adjusted(-1, -1, 0, 0));
+        }
+        painter->drawText(option.rect.adjusted(2, 0, -1, 0), alignment_,
                           index.data(Qt::DisplayRole).toString().left(5));
         painter->restore();
     }
 
 private:
     Qt::Alignment alignment_;
+    bool framed_;
 };
 
 QLineEdit* HexEdit(QWidget* parent, const char* name, int width) {
@@ -183,7 +188,8 @@ QWidget* SetupPage::BuildOptions() {
     controls_.keyGrid = FixedGrid(controls_.unprotect, "StringGrid_KeyMatch", 1, kKeyCells,
                                   kKeyCellWidth + 2, kPinRowHeight + 2);
     controls_.keyGrid->setShowGrid(true);
-    controls_.keyGrid->setItemDelegate(new GridCellDelegate(controls_.keyGrid, Qt::AlignHCenter));
+    controls_.keyGrid->setItemDelegate(
+        new GridCellDelegate(controls_.keyGrid, Qt::AlignHCenter | Qt::AlignVCenter));
     QPalette keyColours = controls_.keyGrid->palette();
     keyColours.setColor(QPalette::Base, palette().color(QPalette::Highlight));
     keyColours.setColor(QPalette::Text, Qt::white);
@@ -228,7 +234,8 @@ QGroupBox* SetupPage::BuildPinDefine() {
                                   kPinColumnWidth, kPinRowHeight);
     controls_.pinGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     controls_.pinGrid->setSelectionMode(QAbstractItemView::NoSelection);
-    controls_.pinGrid->setItemDelegate(new GridCellDelegate(controls_.pinGrid, Qt::AlignLeft));
+    controls_.pinGrid->setItemDelegate(
+        new GridCellDelegate(controls_.pinGrid, Qt::AlignLeft | Qt::AlignTop, true));
     QFont small = controls_.pinGrid->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     controls_.pinGrid->setFont(small);

@@ -68,7 +68,7 @@ inline sim::Scenario PinScenario(uint8_t controllerKind, uint8_t pinDefinitionKi
     scenario.board.controllerKind = controllerKind;
     scenario.board.pinDefinitionKind = pinDefinitionKind;
     scenario.board.storedPins =
-        std::array<uint8_t, 15>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+        std::array<uint8_t, 15>{20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6};
     sim::EcSpec ec;
     ec.chipId = {0x84, 0x58, 0x01};
     ec.eflashSize = 0x20000;

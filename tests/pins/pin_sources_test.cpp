@@ -92,7 +92,7 @@ TEST_F(PinSourceTest, FileAndEFlashOnAPinNumberBoard) {
     ASSERT_EQ(Sent(0xF2, 0x1A).size(), 1u);
     EXPECT_EQ(Sent(0xF2, 0x1A)[0].length, 16u);
     EXPECT_EQ(Sent(0xF2, 0x1A)[0].result, 1);
-    EXPECT_EQ(SetupControls().pins.labels[0], "Pin01");
+    EXPECT_EQ(SetupControls().pins.labels[0], "Pin20");
     EXPECT_EQ(SetupControls().pins.codes[0], "0x22");  // the code row is left as it was
 }
 
@@ -106,9 +106,14 @@ TEST_P(EFlashStoreTest, ChangedPinsAreWrittenIntoTheBoardsFlash) {
     UseBoard(controllerKind, 0);
     Preset([](SettingsStore& s) { s.WriteInt("PinDefSource", 1); });
     Start();
+    // Before the board is bound the start-up's read of its copy fails quietly, and the set
+    // from the file fills the definition.
+    EXPECT_TRUE(panel.boxes.empty());
+    EXPECT_EQ(SetupControls().pinDefSourceItem, 0);
+    EXPECT_EQ(SetupControls().pins.labels[0], "Pin01");
     BindBoard();
     // After the board's kind is known, the definition comes from its flash.
-    EXPECT_EQ(SetupControls().pins.labels[2], "Pin03");
+    EXPECT_EQ(SetupControls().pins.labels[2], "Pin18");
 
     station->SetupLogic().Open();
     board->ClearTrace();
@@ -136,13 +141,14 @@ TEST_P(EFlashStoreTest, ChangedPinsAreWrittenIntoTheBoardsFlash) {
     }
     EXPECT_EQ(Sent(0xF2, 0x1B).size(), 1u);
     EXPECT_EQ(trace.back().header[1], 0x05);  // SetKbsPinDefine last
-    EXPECT_EQ(PinDefinesSent().back(), Pins({1, 2, 27, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(PinDefinesSent().back(),
+              Pins({20, 19, 27, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6}));
 
     // The board's true flash holds the new record: 15 pins and a 0.
     std::array<uint8_t, 16> record{};
     ASSERT_TRUE(board->OwnFlash().Read(address, record));
     EXPECT_EQ(std::vector<uint8_t>(record.begin(), record.end()),
-              Pins({1, 2, 27, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}));
+              Pins({20, 19, 27, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 0}));
     EXPECT_EQ(
         std::find(panel.mainLog.begin(), panel.mainLog.end(), "Write PinDefine to eFlash is FAIL!"),
         panel.mainLog.end());
