@@ -24,6 +24,17 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
     typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_, log_);
     hooks_.fillDeviceBox = [this] { FillDeviceBoxFromStore(); };
+    flashOps_ = std::make_unique<FlashOperations>(
+        FlashOpsParts{*board_, *boardSide_, *store_, cache_, image_, identity_, eflash_, flags_,
+                      frame_, log_, stop_, clock_},
+        FlashOpsControls{controls_.main.deviceLines, controls_.main.skipFF,
+                         controls_.main.readTwice, controls_.setup.unprotectTheLast1K, [this] {
+                             for (auto box : {StepCheckBox::Erase, StepCheckBox::Check,
+                                              StepCheckBox::Program, StepCheckBox::Verify}) {
+                                 OnCheckBoxClicked(box, true);
+                             }
+                             panel_.ControlsChanged();
+                         }});
     pins_ = std::make_unique<PinDefinitionDesk>(*store_, ::quillon::IniFolder(IniFolder()),
                                                 *boardSide_, panel_, log_, controls_.setup);
     hooks_.pinSourceSelected = [this](int item) { pins_->SelectSourceAtStartup(item); };

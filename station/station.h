@@ -15,6 +15,7 @@
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "config/type_page.h"
+#include "flashops/flash_operations.h"
 #include "image/image_context.h"
 #include "image/image_state.h"
 #include "station/control_state.h"
@@ -136,6 +137,8 @@ public:
     // the board-kind byte that the parameter-record writes need).
     BoardSideCommands& BoardSide() { return *boardSide_; }
     ConnectionFlags& Flags() { return flags_; }
+    // Erase, Check, Program, Verify, Read and the block process.
+    FlashOperations& FlashOps() { return *flashOps_; }
     // The KBS pin definition and the Setup page (menu Setup, OK, Cancel, control rules).
     PinDefinitionDesk& Pins() { return *pins_; }
     SetupPageLogic& SetupLogic() { return *setupPage_; }
@@ -182,6 +185,7 @@ private:
     StopRequest stop_;
     ActivityGuard activity_;
     OperationFrame frame_{panel_, log_, timer_, stop_, image_.operationResult};
+    std::unique_ptr<FlashOperations> flashOps_;
 };
 
 }  // namespace quillon
