@@ -14,6 +14,7 @@ constexpr const char* kSetNumSection = "SetNum";
 constexpr const char* kSetNumKey = "Num";
 constexpr const char* kPinSetSection = "PinSet";
 constexpr std::string_view kLabelPrefix = "Pin";
+constexpr std::size_t kMaxCountDigits = 4;  // up to 9999 sets
 
 constexpr std::string_view kPjigMarker = "$PJIG$";
 constexpr std::string_view kMiscMarker = "$MISC$";
@@ -165,8 +166,8 @@ std::string PinLabelOfDigits(PinDigits digits) {
 int PinSetFile::Count() const {
     const IniDocument document = folder_.Load(kPinSetFileName);
     const std::string text = document.Read(kSetNumSection, kSetNumKey, "1");
-    // A count is a small decimal number; anything else counts as one set.
-    if (text.empty() || text.size() > 6 ||
+    // A count is a small decimal number; anything else (a hand-edited file) counts as one set.
+    if (text.empty() || text.size() > kMaxCountDigits ||
         !std::all_of(text.begin(), text.end(), [](char c) { return IsDigit(c); })) {
         return 1;
     }

@@ -106,7 +106,8 @@ class PinSetFile {
 public:
     explicit PinSetFile(IniFolder folder) : folder_(std::move(folder)) {}
 
-    // "Num" of "SetNum", default 1; a text that is no number counts as 1 set.
+    // "Num" of "SetNum", default 1; a text that is no number of up to four digits counts as
+    // 1 set.
     int Count() const;
     // Key `index` of "PinSet" (default empty).
     std::string Value(int index) const;
