@@ -35,7 +35,6 @@ private:
     }
     QTableWidget* Grid() { return W<QTableWidget>("StringGrid_PinNum"); }
     QString Cell(int row, int column) { return Grid()->item(row, column)->text(); }
-    // What a double-click on a cell reports.
     void DoubleClick(int row, int column) { emit Grid()->cellDoubleClicked(row, column); }
 
 private slots:
