@@ -176,3 +176,28 @@ TEST_F(PinStationTest, GridEditsOnlyTheLabelRowOfAnEditableSource) {
 
 }  // namespace
 }  // namespace quillon::test
+
+namespace quillon::test {
+namespace {
+
+TEST(PinSetFileTest, CountsThatAreNoSmallNumberMeanOneSet) {
+    testing::TempDir folder;
+    const PinSetFile file{IniFolder(folder.Path())};
+    const auto count = [&](const std::string& num) {
+        testing::WriteFileBytes(folder / "PinSet.ini", "[SetNum]\nNum=" + num + "\n");
+        return file.Count();
+    };
+    EXPECT_EQ(count("3"), 3);
+    EXPECT_EQ(count("0"), 0);
+    EXPECT_EQ(count("9999"), 9999);
+    EXPECT_EQ(count("12345"), 1);
+    EXPECT_EQ(count("-2"), 1);
+    EXPECT_EQ(count("two"), 1);
+    EXPECT_EQ(count(""), 1);
+    testing::WriteFileBytes(folder / "PinSet.ini", "[PinSet]\n0=x\n");
+    EXPECT_EQ(file.Count(), 1);
+    EXPECT_EQ(file.ListEntries(), (std::vector<std::string>{"0 : ", kPinSetNewEntry}));
+}
+
+}  // namespace
+}  // namespace quillon::test
