@@ -171,17 +171,13 @@ void MainWindow::ConnectWindowControls() {
 
     // Page switching; the pages' own logic joins these handlers as it lands.
     ConnectTypePage();
-    connect(setup_, &QAction::triggered, this, [this] {
-        ShowPage(Page::Setup);
-        SetControlLevel(ControlLevel::Operations, false);
-    });
-    const SetupPage::Controls& setup = setupPage_->Widgets();
-    for (QPushButton* button : {setup.ok, setup.cancel}) {
-        connect(button, &QPushButton::clicked, this, [this] {
-            ShowPage(Page::Main);
-            SetControlLevel(ControlLevel::SetupMenu, true);
-        });
-    }
+    // The Setup page's own controls (OK, Cancel, the rules) are wired by the page itself.
+    connect(setup_, &QAction::triggered, this,
+            [this] { Handle([this] { station_->SetupLogic().Open(); }); });
+    station_->SetupLogic().GetSeams().loadEnabled = [this] {
+        return mainPage_->Widgets().load->isEnabled();
+    };
+    station_->Pins().SetEditor(pinEditor_);
 }
 
 // Timer1 and Timer2, the flash-selection buttons and the CPU-halt menu item.

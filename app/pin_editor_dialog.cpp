@@ -1,5 +1,7 @@
 #include "app/pin_editor_dialog.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -8,8 +10,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include "config/pin_sets.h"
 
 namespace quillon {
 
@@ -74,6 +79,9 @@ QWidget* PinEditorDialog::BuildPinPanel() {
     controls_.tens = DigitList(panel, "ComboBox1", 3);
     controls_.units = DigitList(panel, "ComboBox2", 9);
     controls_.units->setCurrentIndex(1);
+    for (QComboBox* list : {controls_.tens, controls_.units}) {
+        connect(list, &QComboBox::currentIndexChanged, this, [this] { DigitsChanged(); });
+    }
     auto* hint = new QLabel("Min:1 , Max:30", panel);
     hint->setObjectName("Label_PinRange");
     grid->addWidget(controls_.signal, 0, 0, 1, 2, Qt::AlignCenter);
@@ -102,6 +110,44 @@ void PinEditorDialog::ShowPinPanel() {
 
 void PinEditorDialog::ShowNamePanel() {
     controls_.panels->setCurrentWidget(controls_.namePanel);
+}
+
+void PinEditorDialog::DigitsChanged() {
+    const PinDigits digits =
+        ClampEditorDigits({controls_.tens->currentIndex(), controls_.units->currentIndex()});
+    const QSignalBlocker tensBlocker(controls_.tens);
+    const QSignalBlocker unitsBlocker(controls_.units);
+    controls_.tens->setCurrentIndex(digits.tens);
+    controls_.units->setCurrentIndex(digits.units);
+    controls_.pinLabel->setText(QString::fromStdString(PinLabelOfDigits(digits)));
+}
+
+std::optional<std::string> PinEditorDialog::EditPin(const std::string& signal,
+                                                    const std::string& pinLabel) {
+    ShowPinPanel();
+    controls_.signal->setText(QString::fromStdString(signal));
+    // The lists start at the label's two digits; a label without a pin starts at Pin01.
+    const int pin = PinOfLabel(pinLabel).value_or(1);
+    {
+        const QSignalBlocker tensBlocker(controls_.tens);
+        const QSignalBlocker unitsBlocker(controls_.units);
+        controls_.tens->setCurrentIndex(std::min(pin / 10, controls_.tens->count() - 1));
+        controls_.units->setCurrentIndex(pin % 10);
+    }
+    DigitsChanged();
+    if (exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return controls_.pinLabel->text().toStdString();
+}
+
+std::optional<std::string> PinEditorDialog::AskSetName() {
+    // The field keeps the last text typed for the rest of the run.
+    ShowNamePanel();
+    if (exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return controls_.name->text().toStdString();
 }
 
 void PinEditorDialog::showEvent(QShowEvent* event) {

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "station/pin_editor.h"
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -11,7 +13,7 @@ namespace quillon {
 
 // TOKBottomDlg, the "Editor": one pin of the KBS pin grid (signal, pin label, tens and units
 // lists) or the name of a new pin set, one panel at a time. The pin-set rules drive it.
-class PinEditorDialog : public QDialog {
+class PinEditorDialog : public QDialog, public PinEditor {
     Q_OBJECT
 public:
     struct Controls {
@@ -31,12 +33,19 @@ public:
     void ShowPinPanel();
     void ShowNamePanel();
 
+    // PinEditor
+    std::optional<std::string> EditPin(const std::string& signal,
+                                       const std::string& pinLabel) override;
+    std::optional<std::string> AskSetName() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     QWidget* BuildPinPanel();
     QWidget* BuildNamePanel();
+    // Either digit list changed: keep the pin within 1..30 and show its label.
+    void DigitsChanged();
 
     Controls controls_;
 };

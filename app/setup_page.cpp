@@ -15,9 +15,11 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 #include "app/radio_group.h"
 #include "app/widget_helpers.h"
+#include "config/pin_sets.h"
 #include "station/station.h"
 
 namespace quillon {
@@ -27,16 +29,13 @@ namespace {
 constexpr int kKeyCellWidth = 22;
 constexpr int kPinColumnWidth = 30;
 constexpr int kPinRowHeight = 16;
-const char* const kSignals[SetupPage::kPinColumns] = {"KSO0", "KSO1", "KSO2", "KSO3", "KSO4",
-                                                      "KSO5", "KSO6", "KSO7", "KSI0", "KSI1",
-                                                      "KSI2", "KSI3", "KSI4", "KSI5", "KSO9"};
 
 // Draws a string-grid cell: its background, a frame, and the first five characters of
 // the entry at the top-left corner (or centred), never elided.
 class GridCellDelegate : public QStyledItemDelegate {
 public:
-    GridCellDelegate(QObject* parent, Qt::Alignment alignment)
-        : QStyledItemDelegate(parent), alignment_(alignment) {}
+    GridCellDelegate(QObject* parent, Qt::Alignment alignment, bool framed = false)
+        : QStyledItemDelegate(parent), alignment_(alignment), framed_(framed) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -45,13 +44,18 @@ public:
         painter->fillRect(option.rect, background.isValid() ? background.value<QBrush>()
                                                             : option.palette.brush(QPalette::Base));
         painter->setPen(option.palette.color(QPalette::Text));
-        painter->drawText(option.rect.adjusted(2, 0, -1, 0), alignment_ | Qt::AlignVCenter,
+        if (framed_) {
+            // A frame one pixel outside the cell.
+            painter->drawRect(option.rect.adjusted(-1, -1, 0, 0));
+        }
+        painter->drawText(option.rect.adjusted(2, 0, -1, 0), alignment_,
                           index.data(Qt::DisplayRole).toString().left(5));
         painter->restore();
     }
 
 private:
     Qt::Alignment alignment_;
+    bool framed_;
 };
 
 QLineEdit* HexEdit(QWidget* parent, const char* name, int width) {
@@ -184,7 +188,8 @@ QWidget* SetupPage::BuildOptions() {
     controls_.keyGrid = FixedGrid(controls_.unprotect, "StringGrid_KeyMatch", 1, kKeyCells,
                                   kKeyCellWidth + 2, kPinRowHeight + 2);
     controls_.keyGrid->setShowGrid(true);
-    controls_.keyGrid->setItemDelegate(new GridCellDelegate(controls_.keyGrid, Qt::AlignHCenter));
+    controls_.keyGrid->setItemDelegate(
+        new GridCellDelegate(controls_.keyGrid, Qt::AlignHCenter | Qt::AlignVCenter));
     QPalette keyColours = controls_.keyGrid->palette();
     keyColours.setColor(QPalette::Base, palette().color(QPalette::Highlight));
     keyColours.setColor(QPalette::Text, Qt::white);
@@ -229,12 +234,13 @@ QGroupBox* SetupPage::BuildPinDefine() {
                                   kPinColumnWidth, kPinRowHeight);
     controls_.pinGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     controls_.pinGrid->setSelectionMode(QAbstractItemView::NoSelection);
-    controls_.pinGrid->setItemDelegate(new GridCellDelegate(controls_.pinGrid, Qt::AlignLeft));
+    controls_.pinGrid->setItemDelegate(
+        new GridCellDelegate(controls_.pinGrid, Qt::AlignLeft | Qt::AlignTop, true));
     QFont small = controls_.pinGrid->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     controls_.pinGrid->setFont(small);
     for (int c = 0; c < kPinColumns; ++c) {
-        auto* signalCell = new QTableWidgetItem(kSignals[c]);
+        auto* signalCell = new QTableWidgetItem(kPinSignals[static_cast<size_t>(c)]);
         signalCell->setBackground(kAqua);
         controls_.pinGrid->setItem(0, c, signalCell);
         for (int r = 1; r < 3; ++r) {
@@ -298,15 +304,81 @@ void SetupPage::Mirror(const SetupPageControls& state) {
     controls_.others->setEnabled(state.othersEnabled);
     controls_.unprotect->setEnabled(state.unprotectEnabled);
     controls_.pinDefine->setEnabled(state.pinDefineEnabled);
+    MirrorPins(state.pins);
+}
+
+void SetupPage::MirrorPins(const PinDefineControls& pins) {
+    QComboBox* list = controls_.pinSet;
+    const QSignalBlocker blocker(list);
+    QStringList entries;
+    for (const auto& entry : pins.setEntries) {
+        entries << QString::fromStdString(entry);
+    }
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i) {
+        shown << list->itemText(i);
+    }
+    if (shown != entries) {
+        list->clear();
+        list->addItems(entries);
+    }
+    list->setCurrentIndex(pins.setIndex < list->count() ? pins.setIndex : -1);
+
+    QTableWidget* grid = controls_.pinGrid;
+    if (grid->rowCount() != pins.gridRows) {
+        grid->setRowCount(pins.gridRows);
+        for (int r = 1; r < pins.gridRows; ++r) {
+            for (int c = 0; c < kPinColumns; ++c) {
+                if (grid->item(r, c) == nullptr) {
+                    grid->setItem(r, c, new QTableWidgetItem(" "));
+                }
+            }
+        }
+    }
+    grid->setRowHeight(1, pins.secondRowHeight);
+    int height = 2 * grid->frameWidth();
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        height += grid->rowHeight(r);
+    }
+    grid->setFixedHeight(height);
+    for (int c = 0; c < kPinColumns; ++c) {
+        const auto column = static_cast<size_t>(c);
+        grid->item(1, c)->setText(QString::fromStdString(pins.labels[column]));
+        if (grid->rowCount() > 2) {
+            grid->item(2, c)->setText(QString::fromStdString(pins.codes[column]));
+        }
+    }
 }
 
 void SetupPage::ConnectTo(Station& station) {
     SetupPageControls& state = station.Controls().setup;
+    // Clicks that run a rule, and the buttons, go through the station's handler runner.
+    const auto handle = [&station](std::function<void()> handler) {
+        return [&station, handler] { station.RunHandler(handler); };
+    };
+    SetupPageLogic& logic = station.SetupLogic();
+    PinDefinitionDesk& pins = station.Pins();
+    connect(controls_.pinDefSource, &RadioGroupBox::itemClicked, this, [handle, &logic](int item) {
+        handle([&logic, item] { logic.PinSourceSelected(item); })();
+    });
+    connect(controls_.connectMode, &RadioGroupBox::itemClicked, this, [handle, &logic](int item) {
+        handle([&logic, item] { logic.ConnectModeSelected(item); })();
+    });
+    connect(controls_.keyMatch, &QCheckBox::clicked, this, [handle, &logic](bool checked) {
+        handle([&logic, checked] { logic.KeyMatchChanged(checked); })();
+    });
+    connect(controls_.pinSet, &QComboBox::activated, this,
+            [handle, &pins](int index) { handle([&pins, index] { pins.PickSet(index); })(); });
+    connect(controls_.pinGrid, &QTableWidget::cellDoubleClicked, this,
+            [handle, &pins](int row, int column) {
+                handle([&pins, row, column] { pins.EditPin(row, column); })();
+            });
+    connect(controls_.ok, &QPushButton::clicked, this, handle([&logic] { logic.Ok(); }));
+    connect(controls_.cancel, &QPushButton::clicked, this, handle([&logic] { logic.Cancel(); }));
+
     const auto keepItem = [this](RadioGroupBox* group, int& item) {
         connect(group, &RadioGroupBox::itemClicked, this, [&item](int clicked) { item = clicked; });
     };
-    keepItem(controls_.pinDefSource, state.pinDefSourceItem);
-    keepItem(controls_.connectMode, state.connectModeItem);
     keepItem(controls_.allocation, state.allocationItem);
     keepItem(controls_.specialWave, state.specialWaveItem);
     keepItem(controls_.smbSpeed, state.smbSpeedItem);
@@ -327,7 +399,6 @@ void SetupPage::ConnectTo(Station& station) {
     keepBox(controls_.breakAt0, state.breakAt0);
     keepBox(controls_.switchRom, state.switchRom);
     keepBox(controls_.eraseLast1K, state.unprotectTheLast1K);
-    keepBox(controls_.keyMatch, state.unprotectKeyMatch);
 
     connect(this, &SetupPage::keyCellEdited, this, [&state](int cell, const QString& text) {
         if (cell >= 0 && cell < kKeyCells) {

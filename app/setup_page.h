@@ -13,6 +13,7 @@ namespace quillon {
 
 class RadioGroupBox;
 class Station;
+struct PinDefineControls;
 struct SetupPageControls;
 
 // The Setup page (TabControl_Setup): connect mode, allocation, SMB signalling, quick
@@ -68,6 +69,7 @@ private:
     QWidget* BuildModes();
     QWidget* BuildOptions();
     QGroupBox* BuildPinDefine();
+    void MirrorPins(const PinDefineControls& pins);
 
     Controls controls_;
 };

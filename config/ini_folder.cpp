@@ -140,4 +140,14 @@ IniWriteResult IniFolder::Write(std::string_view name, std::string_view section,
     return WriteIniValue(*path, section, key, value);
 }
 
+IniWriteResult IniFolder::WriteValues(std::string_view name,
+                                      std::span<const IniValueWrite> writes) const {
+    const auto path = Resolve(name);
+    if (!path) {
+        return {false, "Cannot write '" + std::string(name) +
+                           "': the name does not lie inside the parameter folder."};
+    }
+    return WriteIniValues(*path, writes);
+}
+
 }  // namespace quillon

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,8 @@ public:
     // to the operator's folder and writes there.
     IniWriteResult Write(std::string_view name, std::string_view section, std::string_view key,
                          std::string_view value) const;
+    // Several keys in one atomic replacement of the file.
+    IniWriteResult WriteValues(std::string_view name, std::span<const IniValueWrite> writes) const;
 
 private:
     // Copies the installed set to the operator's folder once; false with `why` when it can't.

@@ -372,14 +372,22 @@ IniDocument LoadIniFile(const std::filesystem::path& path) {
 
 IniWriteResult WriteIniValue(const std::filesystem::path& path, std::string_view section,
                              std::string_view key, std::string_view value) {
+    const IniValueWrite write{section, key, value};
+    return WriteIniValues(path, std::span(&write, 1));
+}
+
+IniWriteResult WriteIniValues(const std::filesystem::path& path,
+                              std::span<const IniValueWrite> writes) {
     FileText file = ReadWholeFile(path);
     if (file.status == ReadStatus::Failed) {
         return Failure(path, file.error);
     }
     IniDocument document(std::move(file.text));
-    IniWriteResult edit = document.Write(section, key, value);
-    if (!edit.ok) {
-        return Failure(path, edit.error);
+    for (const auto& write : writes) {
+        IniWriteResult edit = document.Write(write.section, write.key, write.value);
+        if (!edit.ok) {
+            return Failure(path, edit.error);
+        }
     }
     return ReplaceFile(path, document.Text());
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,18 @@ IniDocument LoadIniFile(const std::filesystem::path& path);
 // never overwritten.
 IniWriteResult WriteIniValue(const std::filesystem::path& path, std::string_view section,
                              std::string_view key, std::string_view value);
+
+// One key of a write that sets several keys together.
+struct IniValueWrite {
+    std::string_view section;
+    std::string_view key;
+    std::string_view value;
+};
+
+// Writes several keys, in order, in one atomic replacement of the file: either all of them
+// land or the file stays as it was. Same rules as WriteIniValue.
+IniWriteResult WriteIniValues(const std::filesystem::path& path,
+                              std::span<const IniValueWrite> writes);
 
 // Letter-case-blind comparison of ASCII names, as the profile reader compares them.
 bool SameIniName(std::string_view a, std::string_view b);

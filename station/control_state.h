@@ -39,6 +39,16 @@ struct MainPageControls {
     bool resetEcVisible = true;            // Button_ResetEC
 };
 
+// Group "Pin Define for KBS": the pin-set list and the pin grid.
+struct PinDefineControls {
+    std::vector<std::string> setEntries;  // ComboBox_PinSet: "i : name" ..., then "New"
+    int setIndex = -1;                    // its selected entry
+    int gridRows = 3;                     // StringGrid_PinNum: 3 pin-code board, 2 pin-number
+    int secondRowHeight = 16;             // 33 on a pin-number board
+    std::array<std::string, 15> labels;   // row 1: "Pin07"
+    std::array<std::string, 15> codes;    // row 2: "0x37" (pin-code board)
+};
+
 struct SetupPageControls {
     int pinDefSourceItem = -1;            // RadioGroup_PinDefSource
     bool pinSetListEnabled = false;       // ComboBox_PinSet
@@ -66,6 +76,8 @@ struct SetupPageControls {
     bool othersEnabled = true;       // GroupBox_Others
     bool unprotectEnabled = true;    // GroupBox_UnProtect
     bool pinDefineEnabled = true;    // GroupBox_PinDef
+
+    PinDefineControls pins;
 };
 
 struct WindowControls {

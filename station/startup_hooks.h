@@ -14,6 +14,8 @@ struct StartupHooks {
     std::function<bool(const std::string& path)> reloadLastFile;
     // Device box from LastFlashID1 / LastFlashID2 (both exist when it is called).
     std::function<void()> fillDeviceBox;
+    // After the status bar is set: the pin-set list and the pin definition.
+    std::function<void()> fillPinSets;
     // After the status bar is set: pin sets, board binding and greeting, parameter version.
     // When the settings load ended with an error, a settings error here ends the hook
     // without a second box.

@@ -36,6 +36,12 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
                              }
                              panel_.ControlsChanged();
                          }});
+    pins_ = std::make_unique<PinDefinitionDesk>(*store_, ::quillon::IniFolder(IniFolder()),
+                                                *boardSide_, panel_, log_, controls_.setup);
+    hooks_.pinSourceSelected = [this](int item) { pins_->SelectSourceAtStartup(item); };
+    hooks_.fillPinSets = [this] { pins_->FillAtStartup(); };
+    setupPage_ = std::make_unique<SetupPageLogic>(*store_, cache_, panel_, clock_, timer_, *board_,
+                                                  flags_, controls_, *pins_);
 }
 
 Station::~Station() = default;
@@ -177,6 +183,9 @@ void Station::RunStartup() {
     flags_.inFlashMode = false;
     panel_.ControlsChanged();
 
+    if (hooks_.fillPinSets) {
+        RunCaught(hooks_.fillPinSets);
+    }
     if (hooks_.afterStatusBar) {
         RunAfterLoad(loaded, hooks_.afterStatusBar);
     }

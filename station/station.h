@@ -19,6 +19,8 @@
 #include "image/image_context.h"
 #include "image/image_state.h"
 #include "station/control_state.h"
+#include "station/pin_definition_desk.h"
+#include "station/setup_page_logic.h"
 #include "station/startup_hooks.h"
 #include "target/connection_cycle.h"
 #include "target/connection_flags.h"
@@ -142,6 +144,9 @@ public:
     ConnectionFlags& Flags() { return flags_; }
     // Erase, Check, Program, Verify, Read and the block process.
     FlashOperations& FlashOps() { return *flashOps_; }
+    // The KBS pin definition and the Setup page (menu Setup, OK, Cancel, control rules).
+    PinDefinitionDesk& Pins() { return *pins_; }
+    SetupPageLogic& SetupLogic() { return *setupPage_; }
     bool InFlashMode() const { return flags_.inFlashMode; }
     bool MainPageActive() const { return flags_.mainPageActive; }
 
@@ -190,6 +195,8 @@ private:
     std::unique_ptr<BoardCommands> board_;
     std::unique_ptr<BoardSideCommands> boardSide_;
     ConnectionFlags flags_;
+    std::unique_ptr<PinDefinitionDesk> pins_;
+    std::unique_ptr<SetupPageLogic> setupPage_;
     TargetIdentity identity_;  // ChipIdStrings live here
     EFlashFacts eflash_;
     ImageState image_;

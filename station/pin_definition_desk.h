@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+
+#include "board/board_side_commands.h"
+#include "config/pin_sets.h"
+#include "config/settings_store.h"
+#include "station/control_state.h"
+#include "station/pin_editor.h"
+#include "ui/message_log.h"
+#include "ui/operator_panel.h"
+
+namespace quillon {
+
+// The KBS pin definition: the pin sets of "PinSet.ini", the three sources ("eFlash", "File",
+// "INI"), the grid and its editor, and what the board receives. The definition lives here
+// for the whole run; the grid and the pin-set list are mirrored into the Setup page's state.
+class PinDefinitionDesk {
+public:
+    enum SourceItem { kEFlash = 0, kFile = 1, kIni = 2 };
+    static constexpr int kLabelRow = 1;
+    static constexpr uint8_t kPinNumberBoard = 0;  // pin-definition kind of the firmware info
+
+    PinDefinitionDesk(SettingsStore& store, IniFolder folder, BoardSideCommands& board,
+                      OperatorPanel& panel, MessageLog& log, SetupPageControls& setup);
+
+    // The editor dialog; without one (headless) every edit is cancelled.
+    void SetEditor(PinEditor* editor) { editor_ = editor; }
+
+    // Start-up, once the settings are loaded: the pin-set list and the definition from the
+    // stored PinDefNum. A set that cannot be parsed is skipped with one log line.
+    void FillAtStartup();
+    // Start-up, once the board has told its pin-definition kind: a pin-number board gets the
+    // two-row grid and, with the stored source "eFlash", the definition kept in its flash.
+    void AfterBoardKnown(uint8_t pinDefinitionKind);
+
+    // The source radio group changed its item (operator or program): the selection rule.
+    void SelectSource(int item);
+    // The same while the start-up load sets the group: no file is asked for.
+    void SelectSourceAtStartup(int item);
+
+    // The operator picked another pin-set entry (PinDefNum is stored only by Setup OK).
+    void PickSet(int index);
+    // Shows the selected set (the template for "New"); an empty value changes nothing, a
+    // malformed one changes nothing and says so.
+    void PinSetChange();
+    // Selects entry `index` of the list without the pin-set change.
+    void SelectEntry(int index);
+
+    // Grid double-click: edits one pin label (and its code) on the label row.
+    void EditPin(int row, int column);
+
+    // Setup OK: saves the set (source "INI"), writes the board's copy (source "eFlash" on a
+    // pin-number board, when pins changed), and sends the pins to the board.
+    void StoreOnSetupOk();
+    // SetKbsPinDefine with the current pin numbers.
+    TransferResult SendToBoard();
+
+    bool PinNumberBoard() const { return pinKind_ == kPinNumberBoard; }
+    uint8_t PinDefinitionKind() const { return pinKind_; }
+    const PinDefinition& Definition() const { return definition_; }
+
+private:
+    void ApplySourceRule(int item, bool startup);
+    void ReadBoardCopy();
+    void FileStep();
+    void StoreIniSet();
+    void StoreBoardCopy();
+    void ApplyLabelsToNumbers();
+    void SetDefinition(const PinDefinition& definition);
+    void Publish();
+    void FillList();
+    int StoredSetNumber() const;
+
+    SettingsStore& store_;
+    PinSetFile file_;
+    BoardSideCommands& board_;
+    OperatorPanel& panel_;
+    MessageLog& log_;
+    SetupPageControls& setup_;
+    PinEditor* editor_ = nullptr;  // not owned
+    PinDefinition definition_;
+    uint8_t pinKind_ = kPinNumberBoard;  // until the board says otherwise
+};
+
+}  // namespace quillon

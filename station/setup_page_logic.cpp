@@ -1,0 +1,247 @@
+#include "station/setup_page_logic.h"
+
+#include "config/connect_mode.h"
+#include "config/hex_field_check.h"
+#include "config/hex_text.h"
+#include "config/setting_names.h"
+#include "station/control_rules.h"
+
+namespace quillon {
+
+namespace {
+constexpr Millis kOpenWait{500};
+constexpr std::size_t kAddressDigits = 8;
+constexpr std::size_t kByteDigits = 2;
+constexpr std::size_t kKeyCells = 8;
+
+// Port-control action codes.
+constexpr uint8_t kReleasePort = 0;
+constexpr uint8_t kSmbLowSpeed = 2;
+constexpr uint8_t kSmbHighSpeed = 12;
+constexpr uint8_t kInternalFlash = 10;
+constexpr uint8_t kExternalFlash = 11;
+
+constexpr int kSmbLowSpeedValue = 1;
+constexpr int kSmbHighSpeedValue = 2;
+constexpr int kConnectModeCount = 4;
+constexpr int kAllocationCount = 3;
+constexpr int kSpecialWaveItems = 2;
+constexpr int kSpecialWaveValues = 3;
+constexpr int kQuickModeItems = 3;
+}  // namespace
+
+SetupPageLogic::SetupPageLogic(SettingsStore& store, SettingsCache& cache, OperatorPanel& panel,
+                               Clock& clock, ConnectionTimer& timer1, BoardCommands& board,
+                               ConnectionFlags& flags, ControlState& controls,
+                               PinDefinitionDesk& pins)
+    : store_(store),
+      cache_(cache),
+      panel_(panel),
+      clock_(clock),
+      timer1_(timer1),
+      board_(board),
+      flags_(flags),
+      controls_(controls),
+      pins_(pins) {}
+
+void SetupPageLogic::Open() {
+    clock_.Sleep(kOpenWait);
+    if (seams_.loadEnabled && !seams_.loadEnabled()) {
+        return;  // an operation is running
+    }
+    controls_.window.page = Page::Setup;
+    panel_.ShowPage(Page::Setup);
+    panel_.SetControlLevel(ControlLevel::Operations, false);
+    clock_.Sleep(kOpenWait);
+    timer1_.SetEnabled(false);
+    flags_.mainPageActive = false;
+
+    const auto mode = ConnectModeFrom(store_.ReadInt(setting::kConnectMode));
+    if (mode == ConnectMode::Kbs) {
+        board_.KbsPortControl(kReleasePort);
+    } else if (mode == ConnectMode::Smbus || mode == ConnectMode::Pd) {
+        board_.SmbPortControl(kReleasePort);
+    }
+    const bool keyMatch = store_.ReadBool(setting::kUnprotectKeyMatch);
+    controls_.setup.keyGridEnabled = keyMatch;
+    controls_.setup.eraseLast1KEnabled = keyMatch;
+}
+
+void SetupPageLogic::ConnectModeSelected(int item) {
+    if (item == controls_.setup.connectModeItem) {
+        return;
+    }
+    controls_.setup.connectModeItem = item;
+    ApplyConnectModeRule(item, store_, controls_);
+}
+
+void SetupPageLogic::KeyMatchChanged(bool checked) {
+    if (checked == controls_.setup.unprotectKeyMatch) {
+        return;
+    }
+    controls_.setup.unprotectKeyMatch = checked;
+    ApplyKeyMatchRule(checked, controls_.setup);
+}
+
+void SetupPageLogic::PinSourceSelected(int item) {
+    if (item == controls_.setup.pinDefSourceItem) {
+        return;
+    }
+    pins_.SelectSource(item);
+}
+
+bool SetupPageLogic::CheckField(const std::string& text, std::size_t maxLength, bool lastByteZero) {
+    if (const auto refusal = CheckHexField(text, maxLength, lastByteZero)) {
+        panel_.Warn(*refusal);
+        return false;
+    }
+    return true;
+}
+
+std::string SetupPageLogic::StoredKeyText(int cell) const {
+    const auto value = store_.ReadInt(setting::kKeyNames[cell]);
+    return HexDigits(static_cast<uint32_t>(value) & 0xFF, 2);
+}
+
+bool SetupPageLogic::Ok() {
+    auto& setup = controls_.setup;
+    if (setup.pinDefSourceItem >= 0) {
+        store_.WriteInt(setting::kPinDefSource, setup.pinDefSourceItem + 1);
+    }
+    if (setup.connectModeItem >= 0) {
+        store_.WriteInt(setting::kConnectMode, setup.connectModeItem + 1);
+    }
+    if (setup.allocationItem >= 0) {
+        store_.WriteInt(setting::kAllocation, setup.allocationItem + 1);
+    }
+
+    if (!CheckField(setup.assignedAddress, kAddressDigits, true)) {
+        return false;
+    }
+    store_.WriteText(setting::kAssignedAddress, setup.assignedAddress);
+    cache_.assignedAddress = ParseHexText(setup.assignedAddress);
+
+    if (setup.specialWaveItem >= 0) {
+        store_.WriteInt(setting::kSpecialWave, setup.specialWaveItem + 1);
+    }
+    pins_.StoreOnSetupOk();
+    store_.WriteBool(setting::kInternalClock, setup.internalClock);
+
+    if (store_.ReadInt(setting::kConnectMode) == StoredValue(ConnectMode::Socket)) {
+        setup.dualFlash = false;
+    }
+    store_.WriteBool(setting::kDualFlash, setup.dualFlash);
+    controls_.window.dualFlashButtonsVisible = store_.ReadBool(setting::kDualFlash);
+    store_.WriteBool(setting::kBreakAt0, setup.breakAt0);
+
+    StoreKeyCells();
+    store_.WriteBool(setting::kUnprotectTheLast1K, setup.unprotectTheLast1K);
+    store_.WriteBool(setting::kUnprotectKeyMatch, setup.unprotectKeyMatch);
+
+    if (setup.smbSpeedItem == 0) {
+        store_.WriteInt(setting::kSmbusSpeed, kSmbLowSpeedValue);
+        board_.SmbPortControl(kSmbLowSpeed);
+    } else if (setup.smbSpeedItem == 1) {
+        store_.WriteInt(setting::kSmbusSpeed, kSmbHighSpeedValue);
+        board_.SmbPortControl(kSmbHighSpeed);
+    }
+    if (setup.quickModeItem >= 0) {
+        store_.WriteInt(setting::kQuickMode, setup.quickModeItem);
+    }
+
+    if (setup.pdI2cAddress.empty()) {
+        setup.pdI2cAddress = "0";
+    }
+    if (!CheckField(setup.pdI2cAddress, kByteDigits, false)) {
+        return false;
+    }
+    const auto pdAddress = static_cast<uint8_t>(ParseHexText(setup.pdI2cAddress));
+    store_.WriteInt(setting::kPdI2cAddress, pdAddress);
+    cache_.pdI2cAddress = pdAddress;
+    store_.WriteBool(setting::kSwitchRom, setup.switchRom);
+
+    CloseToMainPage();
+    ResumeConnectionCheck();
+    board_.KbsPortControl(store_.ReadBool(setting::kDualFlash) ? kInternalFlash : kExternalFlash);
+    return true;
+}
+
+void SetupPageLogic::StoreKeyCells() {
+    auto& cells = controls_.setup.keyCells;
+    for (std::size_t i = 0; i < kKeyCells; ++i) {
+        const int cell = static_cast<int>(i);
+        // An empty cell cannot be read as a byte: it is restored like a refused one.
+        if (!cells[i].empty() && CheckField(cells[i], kByteDigits, false)) {
+            store_.WriteInt(setting::kKeyNames[i], static_cast<int32_t>(ParseHexText(cells[i])));
+        } else {
+            cells[i] = StoredKeyText(cell);
+        }
+    }
+}
+
+void SetupPageLogic::CloseToMainPage() {
+    controls_.window.page = Page::Main;
+    panel_.ShowPage(Page::Main);
+    panel_.SetControlLevel(ControlLevel::SetupMenu, true);
+}
+
+void SetupPageLogic::ResumeConnectionCheck() {
+    timer1_.SetEnabled(true);
+    flags_.mainPageActive = true;
+    if (seams_.connectionCheck) {
+        seams_.connectionCheck();
+    }
+}
+
+void SetupPageLogic::Cancel() {
+    CloseToMainPage();
+    ReloadControls();
+    ResumeConnectionCheck();
+}
+
+void SetupPageLogic::ReloadControls() {
+    auto& setup = controls_.setup;
+    const int source = store_.ReadInt(setting::kPinDefSource);
+    PinSourceSelected(ClampRadioItem(source - 1, 3));
+    setup.pinSetListEnabled = source == PinDefinitionDesk::kIni + 1;
+
+    const int mode = store_.ReadInt(setting::kConnectMode);
+    if (mode >= 1 && mode <= kConnectModeCount) {
+        ConnectModeSelected(mode - 1);
+    }
+    const int allocation = store_.ReadInt(setting::kAllocation);
+    if (allocation >= 1 && allocation <= kAllocationCount) {
+        setup.allocationItem = allocation - 1;
+    }
+    setup.assignedAddress = store_.ReadText(setting::kAssignedAddress);
+    const int wave = store_.ReadInt(setting::kSpecialWave);
+    if (wave >= 1 && wave <= kSpecialWaveValues) {
+        setup.specialWaveItem = ClampRadioItem(wave - 1, kSpecialWaveItems);
+    }
+
+    const int setNumber = store_.ReadInt(setting::kPinDefNum);
+    const int entries = static_cast<int>(setup.pins.setEntries.size());
+    pins_.SelectEntry(setNumber >= 0 && setNumber < entries ? setNumber : 0);
+    pins_.PinSetChange();
+
+    setup.internalClock = store_.ReadBool(setting::kInternalClock);
+    setup.dualFlash = store_.ReadBool(setting::kDualFlash);
+    controls_.window.dualFlashButtonsVisible = setup.dualFlash;
+    setup.breakAt0 = store_.ReadBool(setting::kBreakAt0);
+    for (std::size_t i = 0; i < kKeyCells; ++i) {
+        setup.keyCells[i] = StoredKeyText(static_cast<int>(i));
+    }
+    setup.unprotectTheLast1K = store_.ReadBool(setting::kUnprotectTheLast1K);
+    KeyMatchChanged(store_.ReadBool(setting::kUnprotectKeyMatch));
+
+    const int speed = store_.ReadInt(setting::kSmbusSpeed);
+    if (speed == kSmbLowSpeedValue || speed == kSmbHighSpeedValue) {
+        setup.smbSpeedItem = speed - 1;
+    }
+    setup.quickModeItem = ClampRadioItem(store_.ReadInt(setting::kQuickMode), kQuickModeItems);
+    setup.pdI2cAddress =
+        HexDigits(static_cast<uint32_t>(store_.ReadInt(setting::kPdI2cAddress)) & 0xFF, 2);
+    setup.switchRom = store_.ReadBool(setting::kSwitchRom);
+}
+
+}  // namespace quillon

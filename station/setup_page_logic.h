@@ -1,0 +1,69 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "board/board_commands.h"
+#include "config/settings_cache.h"
+#include "config/settings_store.h"
+#include "station/control_state.h"
+#include "station/pin_definition_desk.h"
+#include "target/connection_flags.h"
+#include "ui/clock.h"
+#include "ui/connection_timer.h"
+#include "ui/operator_panel.h"
+
+namespace quillon {
+
+// The Setup page: opening it (connection check stopped, debugger port released), the rules
+// that run when its controls change, OK (validate and store in a fixed order) and Cancel
+// (reload the controls from the store). The controls are the Station's SetupPageControls.
+class SetupPageLogic {
+public:
+    struct Seams {
+        // True while the main page's Load button is enabled (no operation running).
+        std::function<bool()> loadEnabled;
+        // One connection check at once (the Timer1 handler).
+        std::function<void()> connectionCheck;
+    };
+
+    SetupPageLogic(SettingsStore& store, SettingsCache& cache, OperatorPanel& panel, Clock& clock,
+                   ConnectionTimer& timer1, BoardCommands& board, ConnectionFlags& flags,
+                   ControlState& controls, PinDefinitionDesk& pins);
+
+    Seams& GetSeams() { return seams_; }
+
+    // Menu "Setup". Does nothing (after its first wait) while an operation runs.
+    void Open();
+    // OK: true when the page closed; false when a refused field left it open (the values
+    // stored before the refusal stay stored).
+    bool Ok();
+    void Cancel();
+
+    // Control changes, by the operator (the program runs the same rules itself).
+    void ConnectModeSelected(int item);
+    void KeyMatchChanged(bool checked);
+    void PinSourceSelected(int item);
+
+private:
+    bool CheckField(const std::string& text, std::size_t maxLength, bool lastByteZero);
+    void StoreKeyCells();
+    void CloseToMainPage();
+    void ResumeConnectionCheck();
+    void ReloadControls();
+    std::string StoredKeyText(int cell) const;
+
+    SettingsStore& store_;
+    SettingsCache& cache_;
+    OperatorPanel& panel_;
+    Clock& clock_;
+    ConnectionTimer& timer1_;
+    BoardCommands& board_;
+    ConnectionFlags& flags_;
+    ControlState& controls_;
+    PinDefinitionDesk& pins_;
+    Seams seams_;
+};
+
+}  // namespace quillon

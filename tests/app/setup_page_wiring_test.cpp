@@ -1,0 +1,143 @@
+// The Setup page's wiring: the pin-set list and grid mirror the pin definition, a double-click
+// edits a pin in the Editor dialog (kept within 1..30), OK stores a new named set.
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/main_window.h"
+#include "app/pin_editor_dialog.h"
+#include "config/sqlite_settings_store.h"
+#include "tests/app/modal.h"
+#include "tests/app/suites.h"
+
+namespace quillon::testing {
+namespace {
+
+class SetupPageWiringTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+    QString ini_;
+    std::unique_ptr<MainWindow> window_;
+
+    template <typename T = QWidget>
+    T* W(const char* name) {
+        return window_->findChild<T*>(name);
+    }
+    QTableWidget* Grid() { return W<QTableWidget>("StringGrid_PinNum"); }
+    QString Cell(int row, int column) { return Grid()->item(row, column)->text(); }
+    void DoubleClick(int row, int column) { emit Grid()->cellDoubleClicked(row, column); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        ini_ = folder_.path() + "/INI";
+        QVERIFY(QDir().mkpath(ini_));
+        std::ofstream(ini_.toStdString() + "/PinSet.ini", std::ios::binary)
+            << "[SetNum]\r\nNum=2\r\n[PinSet]\r\n"
+               "0=01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,Default\r\n"
+               "1=16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,KQ8 EVB\r\n";
+        const QString settings = folder_.path() + "/settings.sqlite";
+        {
+            auto store = SqliteSettingsStore::Open(settings.toStdString());
+            store->WriteInt("ConnectMode", 3);
+            store->WriteInt("PinDefNum", 1);
+        }
+        StationOptions options;
+        options.settingsPath = settings.toStdString();
+        options.iniFolder = ini_.toStdString();
+        window_ = std::make_unique<MainWindow>(options);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        QTRY_VERIFY(window_->GetStation().StartupDone());
+    }
+
+    void cleanupTestCase() { window_.reset(); }
+
+    void listAndGridShowTheStoredSet() {
+        auto* list = W<QComboBox>("ComboBox_PinSet");
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->itemText(1), QString("1 : KQ8 EVB"));
+        QCOMPARE(list->itemText(2), QString(kPinSetNewEntry));
+        QCOMPARE(list->currentIndex(), 1);
+        QCOMPARE(Grid()->rowCount(), 3);
+        QCOMPARE(Cell(0, 14), QString("KSO9"));
+        QCOMPARE(Cell(1, 0), QString("Pin16"));
+        QCOMPARE(Cell(2, 0), QString("0x22"));
+    }
+
+    void doubleClickEditsOnePinWithinOneToThirty() {
+        window_->findChild<QAction*>("Menu_Setup")->trigger();
+        QTRY_VERIFY(W("TabControl_Setup")->isVisible());
+        QString shownSignal;
+        QString shownLabel;
+        AnswerNextModal([&](QWidget* modal) {
+            auto* editor = qobject_cast<PinEditorDialog*>(modal);
+            QVERIFY(editor != nullptr);
+            shownSignal = editor->Widgets().signal->text();
+            editor->Widgets().tens->setCurrentIndex(3);
+            editor->Widgets().units->setCurrentIndex(5);
+            shownLabel = editor->Widgets().pinLabel->text();
+            QCOMPARE(editor->Widgets().units->currentIndex(), 0);
+            editor->accept();
+        });
+        DoubleClick(1, 2);
+        QCOMPARE(shownSignal, QString("KSO2"));
+        QCOMPARE(shownLabel, QString("Pin30"));
+        QCOMPARE(Cell(1, 2), QString("Pin30"));
+        QCOMPARE(Cell(2, 2), QString("0x95"));
+
+        // The signal row opens nothing; the editor's 00 becomes 01.
+        AnswerNextModal([&](QWidget* modal) {
+            auto* editor = qobject_cast<PinEditorDialog*>(modal);
+            editor->Widgets().tens->setCurrentIndex(0);
+            editor->Widgets().units->setCurrentIndex(0);
+            shownLabel = editor->Widgets().pinLabel->text();
+            editor->reject();
+        });
+        DoubleClick(1, 3);
+        QCOMPARE(shownLabel, QString("Pin01"));
+        QCOMPARE(Cell(1, 3), QString("Pin19"));  // cancelled: unchanged
+    }
+
+    void okStoresANewNamedSet() {
+        auto* list = W<QComboBox>("ComboBox_PinSet");
+        list->setCurrentIndex(2);
+        emit list->activated(2);
+        QCOMPARE(Cell(1, 0), QString("Pin01"));
+        AnswerNextModal([](QWidget* modal) {
+            auto* editor = qobject_cast<PinEditorDialog*>(modal);
+            editor->Widgets().name->setText("Alpha");
+            editor->accept();
+        });
+        QTest::mouseClick(W("BitBtn_Setup_OK"), Qt::LeftButton);
+        QTRY_VERIFY(W("TabControl_Main")->isVisible());
+        std::ifstream in(ini_.toStdString() + "/PinSet.ini", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        QVERIFY(text.str().find("Num=3\r\n") != std::string::npos);
+        QVERIFY(text.str().find("2=01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,Alpha\r\n") !=
+                std::string::npos);
+        QCOMPARE(list->itemText(2), QString("2 : Alpha"));
+        QCOMPARE(list->currentIndex(), 2);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<QObject> MakeSetupPageSuite() {
+    return std::make_unique<SetupPageWiringTest>();
+}
+
+}  // namespace quillon::testing
+
+#include "setup_page_wiring_test.moc"
