@@ -12,6 +12,7 @@ std::unique_ptr<QObject> MakeCustomerModeSuite();
 std::unique_ptr<QObject> MakePromptSuite();
 std::unique_ptr<QObject> MakeLogPaneSuite();
 std::unique_ptr<QObject> MakeTypePageSuite();
+std::unique_ptr<QObject> MakeLiveWaitSuite();
 
 inline std::vector<std::unique_ptr<QObject>> MakeSuites() {
     std::vector<std::unique_ptr<QObject>> suites;
@@ -20,6 +21,7 @@ inline std::vector<std::unique_ptr<QObject>> MakeSuites() {
     suites.push_back(MakePromptSuite());
     suites.push_back(MakeLogPaneSuite());
     suites.push_back(MakeTypePageSuite());
+    suites.push_back(MakeLiveWaitSuite());
     return suites;
 }
 
