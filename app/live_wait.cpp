@@ -5,6 +5,9 @@
 #include <QEventLoop>
 #include <QWidget>
 
+#include <chrono>
+#include <thread>
+
 namespace quillon {
 
 namespace {
@@ -43,6 +46,11 @@ void LiveWait::Exec(QEventLoop& loop, const std::function<bool()>& finished) {
     }
     while (!finished()) {
         loop.exec(QEventLoop::AllEvents);
+        if (!finished()) {
+            // Ended by the application quitting, which keeps ending loops at once: wait out
+            // the call without spinning.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
     if (--depth_ == 0 && application != nullptr) {
         application->removeEventFilter(this);
