@@ -14,8 +14,8 @@ namespace quillon {
 namespace {
 // How long the UI thread polls for a fast call before it waits in the event loop, and how
 // long the worker polls for the next call before it sleeps. Both are far below one frame.
-constexpr auto kUiSpin = std::chrono::microseconds(200);
-constexpr auto kWorkerSpin = std::chrono::microseconds(200);
+constexpr auto kUiSpin = std::chrono::microseconds(1000);
+constexpr auto kWorkerSpin = std::chrono::microseconds(500);
 }  // namespace
 
 struct QtCallRunner::Job {

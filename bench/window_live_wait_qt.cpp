@@ -154,6 +154,8 @@ void BM_FiveSecondTransferInTheWindow(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FiveSecondTransferInTheWindow)
+    ->Arg(1)
+    ->Arg(0)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -68,24 +68,30 @@ TransferResult BoardLink::Transfer(const BoardCommand& command) {
     if (command.length > 0 && command.buffer == nullptr) {
         return 0;  // nothing to send from or read into
     }
-    const std::array<uint8_t, VESSA_HEADER_SIZE> header = command.Header();
-    const uint32_t length = command.length;
-    uint8_t* const buffer = command.buffer;
-    uint8_t result = 0;
-    switch (command.direction) {
-        case kToBoard: {
-            const auto write = driver_->functions.writeDataToDevice;
-            runner_->Run([&] { result = write(header.data(), length, buffer); });
-            return result;
-        }
-        case kFromBoard: {
-            const auto read = driver_->functions.readDataFromDevice;
-            runner_->Run([&] { result = read(header.data(), length, buffer); });
-            return result;
-        }
-        default:
-            return TransferResult::Refused();  // no such direction: nothing moved
+    if (command.direction != kToBoard && command.direction != kFromBoard) {
+        return TransferResult::Refused();  // no such direction: nothing moved
     }
+    // Everything the library call needs, read here on the caller's thread.
+    struct LibraryCall {
+        std::array<uint8_t, VESSA_HEADER_SIZE> header;
+        uint32_t length;
+        uint8_t* buffer;
+        bool toBoard;
+        VessaDriverFunctions functions;
+        uint8_t result = 0;
+        void operator()() {
+            result = toBoard ? functions.writeDataToDevice(header.data(), length, buffer)
+                             : functions.readDataFromDevice(header.data(), length, buffer);
+        }
+    } call{command.Header(), command.length, command.buffer, command.direction == kToBoard,
+           driver_->functions};
+    if (runner_ == &inlineRunner_) {
+        call();  // no hand-off to pay for
+    } else {
+        // One pointer: the std::function holds it without allocating.
+        runner_->Run([&call] { call(); });
+    }
+    return call.result;
 }
 
 }  // namespace quillon
