@@ -16,6 +16,7 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     OpenSettings();
     link_ = std::make_unique<BoardLink>(std::move(driverLoader), panel_);
     board_ = std::make_unique<BoardCommands>(*link_, *store_, log_, timer_);
+    boardSide_ = std::make_unique<BoardSideCommands>(*link_, log_);
     hooks_.reloadLastFile = [this](const std::string& path) {
         auto context = MakeImageContext();
         // A merge that failed keeps the file (no board is bound yet at start-up, so its
@@ -25,6 +26,17 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
     typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_, log_);
     hooks_.fillDeviceBox = [this] { FillDeviceBoxFromStore(); };
+    flashOps_ = std::make_unique<FlashOperations>(
+        FlashOpsParts{*board_, *boardSide_, *store_, cache_, image_, identity_, eflash_, flags_,
+                      frame_, log_, stop_, clock_},
+        FlashOpsControls{controls_.main.deviceLines, controls_.main.skipFF,
+                         controls_.main.readTwice, controls_.setup.unprotectTheLast1K, [this] {
+                             for (auto box : {StepCheckBox::Erase, StepCheckBox::Check,
+                                              StepCheckBox::Program, StepCheckBox::Verify}) {
+                                 OnCheckBoxClicked(box, true);
+                             }
+                             panel_.ControlsChanged();
+                         }});
 }
 
 Station::~Station() = default;
@@ -141,7 +153,7 @@ void Station::RunStartup() {
 
     panel_.SetStatusText(StatusPanel::Board, "USB Device 'Vessa' Plug-Out");
     panel_.SetStatusText(StatusPanel::Target, "Kavo EC Power-Off");
-    inFlashMode_ = false;
+    flags_.inFlashMode = false;
     panel_.ControlsChanged();
 
     if (hooks_.afterStatusBar) {
@@ -149,7 +161,7 @@ void Station::RunStartup() {
     }
     ShowParameterVersion();
     timer_.SetEnabled(true);
-    mainPageActive_ = true;
+    flags_.mainPageActive = true;
 }
 
 void Station::ApplyPageMode() {

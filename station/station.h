@@ -9,15 +9,18 @@
 
 #include "board/board_commands.h"
 #include "board/board_link.h"
+#include "board/board_side_commands.h"
 #include "board/driver_loader.h"
 #include "config/flash_database.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "config/type_page.h"
+#include "flashops/flash_operations.h"
 #include "image/image_context.h"
 #include "image/image_state.h"
 #include "station/control_state.h"
 #include "station/startup_hooks.h"
+#include "target/connection_flags.h"
 #include "target/eflash_facts.h"
 #include "target/target_identity.h"
 #include "ui/activity_guard.h"
@@ -128,8 +131,14 @@ public:
     const ImageState& Image() const { return image_; }
     BoardLink& Link() { return *link_; }
     BoardCommands& Board() { return *board_; }
-    bool InFlashMode() const { return inFlashMode_; }
-    bool MainPageActive() const { return mainPageActive_; }
+    // The board's own commands and the USB-PD controller commands (one per process: it holds
+    // the board-kind byte that the parameter-record writes need).
+    BoardSideCommands& BoardSide() { return *boardSide_; }
+    ConnectionFlags& Flags() { return flags_; }
+    // Erase, Check, Program, Verify, Read and the block process.
+    FlashOperations& FlashOps() { return *flashOps_; }
+    bool InFlashMode() const { return flags_.inFlashMode; }
+    bool MainPageActive() const { return flags_.mainPageActive; }
 
 private:
     // Runs a step of the station's own sequences: an error ends the step and is shown in
@@ -160,6 +169,8 @@ private:
     std::unique_ptr<TypePageLogic> typePage_;
     std::unique_ptr<BoardLink> link_;
     std::unique_ptr<BoardCommands> board_;
+    std::unique_ptr<BoardSideCommands> boardSide_;
+    ConnectionFlags flags_;
     TargetIdentity identity_;  // ChipIdStrings live here
     EFlashFacts eflash_;
     ImageState image_;
@@ -167,8 +178,7 @@ private:
     StopRequest stop_;
     ActivityGuard activity_;
     OperationFrame frame_{panel_, log_, timer_, stop_, image_.operationResult};
-    bool inFlashMode_ = false;
-    bool mainPageActive_ = false;
+    std::unique_ptr<FlashOperations> flashOps_;
 };
 
 }  // namespace quillon

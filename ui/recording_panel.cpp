@@ -34,6 +34,15 @@ void RecordingPanel::LogLastReplaced(LogPane pane, const std::string& line) {
     }
 }
 
+void RecordingPanel::LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::string& line) {
+    Note((pane == LogPane::Main ? "replace line " : "customer replace line ") +
+         std::to_string(fromEnd) + " " + line);
+    auto& lines = PaneLines(*this, pane);
+    if (fromEnd < lines.size()) {
+        lines[lines.size() - 1 - fromEnd] = line;
+    }
+}
+
 void RecordingPanel::SetLogColour(LogColour colour) {
     Note("colour " + std::to_string(static_cast<int>(colour)));
     logColour = colour;

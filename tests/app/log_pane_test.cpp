@@ -38,6 +38,23 @@ private slots:
         QVERIFY(!pane.isUndoRedoEnabled());
     }
 
+    void stageLinesAreRewrittenCountedFromTheEnd() {
+        LogPaneWidget pane("Memo1");
+        for (const char* line : {"Auto", "Erase  : ", "Check  : ", "Program: ", "Check  : "}) {
+            pane.AppendLine(line);
+        }
+        pane.ReplaceLineFromEnd(3, "Erase  : 12 Block");
+        pane.ReplaceLineFromEnd(1, "Program: 12 Block");
+        pane.ReplaceLineFromEnd(0, "Check  : 12 Block");
+        pane.ReplaceLineFromEnd(9, "beyond the first line: nothing");
+        QCOMPARE(pane.Lines(), (QStringList{"Auto", "Erase  : 12 Block", "Check  : ",
+                                            "Program: 12 Block", "Check  : 12 Block"}));
+        // The last line is still where the next rewrite of it lands.
+        pane.ReplaceLastLine("Auto Flash ---> OK !");
+        QCOMPARE(pane.Lines().last(), QString("Auto Flash ---> OK !"));
+        QCOMPARE(pane.Lines().size(), 5);
+    }
+
     void longLogKeepsEveryLineAndTheBottomInView() {
         LogPaneWidget pane("Memo1");
         pane.resize(500, 150);

@@ -115,6 +115,36 @@ private slots:
                  (QStringList{"Save Debug Message to File ---> OK !", "Save in '" + target + "'"}));
     }
 
+    void flashButtonsRunTheirOperations() {
+        QTemporaryDir folder;
+        StationOptions options;
+        options.settingsPath = (folder.path() + "/settings.sqlite").toStdString();
+        MainWindow window(options);
+        window.show();
+        QTRY_VERIFY(window.GetStation().StartupDone());
+        for (const char* name :
+             {"BitBtn_Erase", "BitBtn_Check", "BitBtn_Program", "BitBtn_Verify"}) {
+            QString text;
+            AnswerNextModal([&](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                QVERIFY(box);
+                text = box->text();
+                box->button(QMessageBox::Ok)->click();
+            });
+            auto* button = window.findChild<QPushButton*>(name);
+            QVERIFY(button);
+            button->setEnabled(true);
+            button->click();
+            QCOMPARE(text, QString("Please Open BIN File First or Choice Flash Type !"));
+        }
+        // No board is bound: the first block fails until the retry limit.
+        auto* read = window.findChild<QPushButton*>("BitBtn_Read");
+        read->setEnabled(true);
+        read->click();
+        QCOMPARE(window.findChild<LogPaneWidget*>("Memo1")->Lines().last(),
+                 QString("Read Flash to Buffer ---> Failure ! 41"));
+    }
+
     void commandLineChoosesSettingsAndIniFolder() {
         const ParsedOptions parsed = ParseCommandLine(
             {"quillon", "--settings", "/tmp/q/settings.sqlite", "--ini-dir", "/opt/ini"});

@@ -32,6 +32,21 @@ TEST(MessageLogTest, ReplaceOnEmptyLogAppends) {
     EXPECT_EQ(panel.customerLog, std::vector<std::string>{"Auto Flash ---> Failure !"});
 }
 
+TEST(MessageLogTest, ReplaceFromEndRewritesOneLineAndLeavesTheCustomerCopy) {
+    RecordingPanel panel;
+    MessageLog log(panel);
+    log.Append("Erase Flash ---> OK ! 0");
+    log.Append("Erase  : ");
+    log.Append("Check  : ");
+    log.ReplaceFromEnd(1, "Erase  : 3 Block");
+    log.ReplaceFromEnd(5, "above the first line");  // nothing happens
+    const std::vector<std::string> expected{"Erase Flash ---> OK ! 0", "Erase  : 3 Block",
+                                            "Check  : "};
+    EXPECT_EQ(log.Lines(), expected);
+    EXPECT_EQ(panel.mainLog, expected);
+    EXPECT_EQ(panel.customerLog, std::vector<std::string>{"Erase Flash ---> OK ! 0"});
+}
+
 TEST(VirtualClockTest, SleepsAdvanceTimeAndAreRecorded) {
     VirtualClock clock;
     int calls = 0;

@@ -1,0 +1,124 @@
+// Read: the whole part whatever the allocation, Read Twice, PD pages, Stop and refusals.
+#include <gmock/gmock.h>
+
+#include <algorithm>
+
+#include "tests/flashops/flash_rig.h"
+
+namespace quillon::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+void SeedFlash(std::span<uint8_t> flash) {
+    for (std::size_t i = 0; i < flash.size(); ++i) {
+        flash[i] = static_cast<uint8_t>(i * 13 + (i >> 12));
+    }
+}
+
+TEST(Read, ReadsEveryBlockOfThePartWhateverTheAllocation) {
+    FlashRig rig;
+    SeedFlash(rig.Flash());
+    rig.settings.WriteInt("Allocation", 2);
+    rig.image.usedBlockCount = 2;
+    rig.image.startBlock = 1;
+    rig.cache.flashblock = 4;
+    rig.cache.commandModeRead = 1;
+    EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+    std::vector<int> blocks;
+    for (const auto& s : rig.SentWith(0x02)) {
+        blocks.push_back(s.p[0]);
+        EXPECT_EQ(s.p[1], 1);  // CommandMode_Read
+    }
+    EXPECT_THAT(blocks, ElementsAre(0, 1, 2, 3));
+    EXPECT_THAT(rig.panel.progress, ElementsAre(25, 50, 75, 100));
+    ASSERT_EQ(rig.image.readBuffer.size(), 4 * kBlock);
+    EXPECT_TRUE(
+        std::equal(rig.image.readBuffer.begin(), rig.image.readBuffer.end(), rig.Flash().begin()));
+    EXPECT_THAT(rig.panel.mainLog, ElementsAre("Read Flash to Bufferr ---> OK ! 0"));
+    EXPECT_EQ(rig.panel.busyArea, CursorArea::Window);
+}
+
+TEST(Read, ReadTwiceReadsAgainAndFailsOnAnUnstableByte) {
+    FlashRig rig;
+    SeedFlash(rig.Flash());
+    rig.readTwice = true;
+    rig.cache.flashblock = 2;
+    EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+    EXPECT_EQ(rig.SentWith(0x02).size(), 4u);
+    EXPECT_THAT(rig.panel.progress, ElementsAre(50, 100, 50, 100));
+
+    sim::FaultRule unstable;
+    unstable.kind = sim::FaultKind::kUnstableRead;
+    unstable.address = kBlock + 40;
+    unstable.length = 8;
+    unstable.rate = 1.0;
+    rig.board.AddFault(unstable);
+    EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
+    EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 0");
+    EXPECT_FALSE(rig.image.operationResult);
+}
+
+TEST(Read, AFirstPassEndedByStopFailsAndIsNotReadAgain) {
+    FlashRig rig;
+    rig.readTwice = true;
+    rig.cache.flashblock = 4;
+    rig.StopAtPump(2);
+    EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
+    EXPECT_EQ(rig.SentWith(0x02).size(), 2u);
+    EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 0");
+
+    // Stop in the second pass ends it as well.
+    rig.board.ClearTrace();
+    rig.StopAtPump(5);
+    EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
+    EXPECT_EQ(rig.SentWith(0x02).size(), 5u);
+}
+
+TEST(Read, RetriesAreCountedAndTheLimitEndsTheRead) {
+    FlashRig rig;
+    rig.cache.flashblock = 2;
+    rig.board.AddFault(Failing(0x02, 1, 3));
+    EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+    EXPECT_EQ(rig.LastLine(), "Read Flash to Bufferr ---> OK ! 3");
+    EXPECT_THAT(rig.clock.Sleeps(), ElementsAre(Millis(10), Millis(10), Millis(10)));
+
+    rig.board.AddFault(Failing(0x02, 0));
+    EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
+    EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 41");
+}
+
+TEST(Read, ThePdFlashIsReadPageByPage) {
+    FlashRig rig(ScenarioFile("pd-d1"));
+    rig.UsePd();
+    SeedFlash(rig.Flash(sim::FlashId::kPd));
+    rig.readTwice = true;          // not in this mode
+    rig.cache.flashblock = 70000;  // the flash type does not size the PD flash
+    EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+    EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), 256u);
+    ASSERT_EQ(rig.image.readBuffer.size(), 0x10000u);
+    EXPECT_TRUE(std::equal(rig.image.readBuffer.begin(), rig.image.readBuffer.end(),
+                           rig.Flash(sim::FlashId::kPd).begin()));
+    EXPECT_EQ(rig.panel.progress.back(), 100);
+}
+
+TEST(Read, RefusesWithoutAFlashTypeOrWithOneThatCannotBeRead) {
+    FlashRig rig;
+    rig.cache.flashblock = 0;
+    EXPECT_EQ(rig.ops.Read(), StepResult::Refused);
+    ASSERT_EQ(rig.panel.boxes.size(), 1u);
+    EXPECT_EQ(rig.panel.boxes[0].text, "Please Choice Flash Type First !");
+    EXPECT_EQ(rig.panel.boxes[0].kind, MessageKind::Warning);
+
+    for (const int32_t blocks : {-1, 70000, 5000}) {
+        rig.cache.flashblock = blocks;
+        EXPECT_EQ(rig.ops.Read(), StepResult::Refused);
+        EXPECT_THAT(rig.panel.boxes.back().text,
+                    ::testing::HasSubstr(std::to_string(blocks) + " blocks"));
+    }
+    EXPECT_TRUE(rig.board.Trace().empty());
+    EXPECT_TRUE(rig.image.readBuffer.empty());
+}
+
+}  // namespace
+}  // namespace quillon::test
