@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <exception>
+
 #include "app/about_box.h"
 #include "app/customer_page.h"
 #include "app/live_wait.h"
@@ -70,7 +72,7 @@ MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidge
     // a Timer1 tick that falls due while other work runs is dropped.
     station_->Link().UseCallRunner(*runner_);
     liveWait_->SetStopHandler([this] { station_->RequestStop(); });
-    timer_->SetTickGate([this](const std::function<void()>& tick) { station_->RunHandler(tick); });
+    timer_->SetTickGate([this](const std::function<void()>& tick) { GateTick(tick); });
     mainPage_->ConnectTo(*station_);
     setupPage_->ConnectTo(*station_);
     customerPage_->ConnectTo(*station_);
@@ -261,6 +263,26 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     closePending_ = false;
     timer_->SetEnabled(false);
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::GateTick(const std::function<void()>& tick) {
+    // A tick that falls due while other work runs (a handler, or a tick of its own that is
+    // waiting on the board) is dropped. The tick enters the station's activity guard itself,
+    // so it is not run through RunHandler, which would find the guard taken.
+    if (station_->Busy() || tickRunning_) {
+        return;
+    }
+    tickRunning_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{tickRunning_};
+    try {
+        tick();
+    } catch (const std::exception& error) {
+        // As for a handler: the error box, and the program runs on.
+        ShowMessage(MessageKind::Error, Station::kCaption, error.what());
+    }
 }
 
 void MainWindow::CloseWhenIdle() {

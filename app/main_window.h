@@ -91,6 +91,7 @@ private:
     LevelSet LevelOwnControls(int level) const;
 
     void CloseWhenIdle();
+    void GateTick(const std::function<void()>& tick);
 
     LiveWait* liveWait_ = nullptr;
     std::unique_ptr<QtClock> clock_;
@@ -98,6 +99,7 @@ private:
     QtConnectionTimer* timer_ = nullptr;
     QTimer* closeRetry_ = nullptr;
     bool closePending_ = false;
+    bool tickRunning_ = false;
 
     MainPage* mainPage_ = nullptr;
     TypePage* typePage_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -174,6 +175,33 @@ private slots:
         QVERIFY(std::chrono::steady_clock::now() - before >= std::chrono::milliseconds(80));
         QVERIFY(silverDuringTheSleep);
         QVERIFY(station.StopRequested());
+        timer1->SetTickHandler(nullptr);
+        timer1->Timer()->setInterval(ConnectionTimer::kIntervalMs);
+    }
+
+    void aTickThatWaitsOnTheBoardIsNotEnteredAgain() {
+        auto window = OpenWindow();
+        QVERIFY(window);
+        Station& station = window->GetStation();
+        auto* timer1 = window->findChild<QtConnectionTimer*>();
+        QVERIFY(timer1);
+        int depth = 0;
+        int deepest = 0;
+        int ticks = 0;
+        timer1->SetTickHandler([&] {
+            deepest = std::max(deepest, ++depth);
+            if (++ticks == 1) {  // the first tick waits 50 ms on the board
+                released = false;
+                QTimer::singleShot(50, [&] { released = true; });
+                SendBlock(station.Link(), block_);
+            }
+            --depth;
+        });
+        timer1->Timer()->setInterval(5);
+        timer1->SetEnabled(true);
+        QTRY_VERIFY(ticks >= 3);
+        timer1->SetEnabled(false);
+        QCOMPARE(deepest, 1);
         timer1->SetTickHandler(nullptr);
         timer1->Timer()->setInterval(ConnectionTimer::kIntervalMs);
     }
