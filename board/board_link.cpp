@@ -37,7 +37,8 @@ int BoardLink::Bind(uint8_t deviceIndex, int32_t connectParameter) {
 int BoardLink::Unbind() {
     // Without a library there is nothing to disconnect through.
     if (driver_) {
-        driver_->functions.disconnectDevice(0);
+        const auto disconnect = driver_->functions.disconnectDevice;
+        runner_->Run([disconnect] { disconnect(0); });
     }
     connected_ = 0;
     driver_.reset();
