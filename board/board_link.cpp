@@ -72,26 +72,31 @@ TransferResult BoardLink::Transfer(const BoardCommand& command) {
     if (command.direction != kToBoard && command.direction != kFromBoard) {
         return TransferResult::Refused();  // no such direction: nothing moved
     }
-    // Everything the library call needs, read here on the caller's thread.
+    const std::array<uint8_t, VESSA_HEADER_SIZE> header = command.Header();
+    const uint32_t length = command.length;
+    uint8_t* const buffer = command.buffer;
+    const VessaWriteDataToDeviceFn write = driver_->functions.writeDataToDevice;
+    const VessaReadDataFromDeviceFn read = driver_->functions.readDataFromDevice;
+    const bool toBoard = command.direction == kToBoard;
+    if (runner_ == &inlineRunner_) {
+        // No hand-off to pay for.
+        return toBoard ? write(header.data(), length, buffer) : read(header.data(), length, buffer);
+    }
+    // Everything the call needs is read above, on the caller's thread. The lambda holds one
+    // pointer, so the std::function keeps it without allocating.
     struct LibraryCall {
-        std::array<uint8_t, VESSA_HEADER_SIZE> header;
+        const uint8_t* header;
         uint32_t length;
         uint8_t* buffer;
         bool toBoard;
-        VessaDriverFunctions functions;
-        uint8_t result = 0;
-        void operator()() {
-            result = toBoard ? functions.writeDataToDevice(header.data(), length, buffer)
-                             : functions.readDataFromDevice(header.data(), length, buffer);
-        }
-    } call{command.Header(), command.length, command.buffer, command.direction == kToBoard,
-           driver_->functions};
-    if (runner_ == &inlineRunner_) {
-        call();  // no hand-off to pay for
-    } else {
-        // One pointer: the std::function holds it without allocating.
-        runner_->Run([&call] { call(); });
-    }
+        VessaWriteDataToDeviceFn write;
+        VessaReadDataFromDeviceFn read;
+        uint8_t result;
+    } call{header.data(), length, buffer, toBoard, write, read, 0};
+    runner_->Run([&call] {
+        call.result = call.toBoard ? call.write(call.header, call.length, call.buffer)
+                                   : call.read(call.header, call.length, call.buffer);
+    });
     return call.result;
 }
 
