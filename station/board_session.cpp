@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "config/connect_mode.h"
 #include "board/chip_id_strings.h"
+#include "config/connect_mode.h"
 #include "config/setting_names.h"
 
 namespace quillon {
@@ -60,8 +60,7 @@ void BoardSession::Wait(int milliseconds) {
 
 std::string BoardSession::FirmwareLine(const std::array<uint8_t, 4>& info) {
     const std::string board = info[2] == kBoardKindKq11ed ? "Vessa-KQ11ED" : "Vessa-KQ775A";
-    return "USB Device '" + board + "' : F/W Version=" + HexByte(info[0]) + "." +
-           HexByte(info[1]);
+    return "USB Device '" + board + "' : F/W Version=" + HexByte(info[0]) + "." + HexByte(info[1]);
 }
 
 void BoardSession::LogFirmware() {
@@ -141,9 +140,8 @@ void BoardSession::KbsPowerSequence() {
         const PinDefinitionSeams::Numbers pins = parts_.pins.numbers();
         parts_.boardSide.SetKbsPinDefine(pins);
     }
-    parts_.board.KbsPortControl(parts_.settings.ReadBool(setting::kInternalClock)
-                                    ? kKbsInternalClock
-                                    : kKbsPowerOff);
+    parts_.board.KbsPortControl(
+        parts_.settings.ReadBool(setting::kInternalClock) ? kKbsInternalClock : kKbsPowerOff);
     PromptForPower();
 }
 

@@ -252,8 +252,7 @@ TEST_F(BoardSessionTest, KbsStartupTakesTheBoardsPinsAndPrompts) {
          "> F2 20 0A",  // DualFlash: the internal flash
          "> F0 02", kFirmware, "pin-number board",
          "> F2 1A * * 01 DC 00 10",  // the record's pin definition at 0x1DC00, 16 bytes
-         "pins taken over",
-         "> F2 05 * * * * * * * <- 03 01 04 0F 09 02 06 05 22 08 07 13 14 15 16",
+         "pins taken over", "> F2 05 * * * * * * * <- 03 01 04 0F 09 02 06 05 22 08 07 13 14 15 16",
          "> F2 20 05",  // InternalClock
          "level 3 off", "level 4 on", kPrompt},
         Take()));
@@ -288,10 +287,10 @@ TEST_F(BoardSessionTest, KbsStartupSendsThePinSetInUse) {
     Start();
     const Events all = Take();
     ASSERT_GE(all.size(), 10u);
-    EXPECT_TRUE(SameEvents({"pin-number board",
-                            "> F2 05 * * * * * * * <- 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F",
-                            "> F2 20 01"},
-                           Events(all.begin() + 7, all.begin() + 10)));
+    EXPECT_TRUE(SameEvents(
+        {"pin-number board",
+         "> F2 05 * * * * * * * <- 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F", "> F2 20 01"},
+        Events(all.begin() + 7, all.begin() + 10)));
 }
 
 struct SmbusCase {
@@ -314,12 +313,17 @@ TEST_P(SmbusStartup, SendsTheWaveAndSpeedCodesAroundThePrompt) {
         s.WriteInt(setting::kSmbusSpeed, c.speed);
     });
     Start();
-    Events expected = {"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
-                       "pin sets filled", "status0 USB Device 'Vessa' Plug-In",
+    Events expected = {"status0 USB Device 'Vessa' Plug-Out",
+                       "status1 Kavo EC Power-Off",
+                       "pin sets filled",
+                       "status0 USB Device 'Vessa' Plug-In",
                        "> F2 20 0B",  // KbsPortControl: opcode F2 in every mode
-                       "> F0 02", kFirmware, "pin-number board"};
+                       "> F0 02",
+                       kFirmware,
+                       "pin-number board"};
     expected.insert(expected.end(), c.beforePrompt.begin(), c.beforePrompt.end());
-    expected.insert(expected.end(), {"level 3 off", "level 4 on", kPrompt, "> F3 20 00", "wait 50"});
+    expected.insert(expected.end(),
+                    {"level 3 off", "level 4 on", kPrompt, "> F3 20 00", "wait 50"});
     expected.insert(expected.end(), c.afterPrompt.begin(), c.afterPrompt.end());
     EXPECT_TRUE(SameEvents(expected, Take()));
 }
@@ -348,13 +352,28 @@ TEST_F(BoardSessionTest, PdStartupSetsBits7And4Of1C34) {
     Board(PdBench(0x00));
     Mode(4);
     Start();
-    EXPECT_TRUE(SameEvents(
-        {"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off", "pin sets filled",
-         "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B", "> F0 02", kFirmware,
-         "pin-number board", "> F3 20 07", "level 3 off", "level 4 on", kPrompt, "> F3 20 00",
-         "wait 50", "> F3 20 03", "wait 200", "> F2 24 1C 34", "> F2 23 1C 34 * * * * * <- 80",
-         "> F2 24 1C 34", "> F2 23 1C 34 * * * * * <- 90", "wait 200"},
-        Take()));
+    EXPECT_TRUE(SameEvents({"status0 USB Device 'Vessa' Plug-Out",
+                            "status1 Kavo EC Power-Off",
+                            "pin sets filled",
+                            "status0 USB Device 'Vessa' Plug-In",
+                            "> F2 20 0B",
+                            "> F0 02",
+                            kFirmware,
+                            "pin-number board",
+                            "> F3 20 07",
+                            "level 3 off",
+                            "level 4 on",
+                            kPrompt,
+                            "> F3 20 00",
+                            "wait 50",
+                            "> F3 20 03",
+                            "wait 200",
+                            "> F2 24 1C 34",
+                            "> F2 23 1C 34 * * * * * <- 80",
+                            "> F2 24 1C 34",
+                            "> F2 23 1C 34 * * * * * <- 90",
+                            "wait 200"},
+                           Take()));
     EXPECT_EQ(board->Pd()->Register(0x1C34), 0x90);
     EXPECT_EQ(board->LastConnectParameter(), 1000);
 }
@@ -428,10 +447,10 @@ TEST_F(BoardSessionTest, PlugInAfterAStartWithoutBoardGreetsAfterOneSecond) {
     Take();
     board->Plug();
     s.Session().OnBoardArrived();
-    EXPECT_TRUE(SameEvents({"log USB Device 'Vessa' Plug-In Detected!",
-                            "status0 USB Device 'Vessa' Plug-In", "wait 1000", "> F0 02",
-                            kFirmware},
-                           Take()));
+    EXPECT_TRUE(
+        SameEvents({"log USB Device 'Vessa' Plug-In Detected!",
+                    "status0 USB Device 'Vessa' Plug-In", "wait 1000", "> F0 02", kFirmware},
+                   Take()));
     EXPECT_EQ(s.Link().IsConnected(), 1);
     EXPECT_TRUE(panel.boxes.empty());  // no power prompt on plug-in
 
@@ -542,9 +561,8 @@ TEST_F(BoardSessionTest, CloseInSmbusModeWithBit7SetWritesNothing) {
     Station& s = Start();
     Take();
     s.Session().CloseSequence();
-    EXPECT_TRUE(SameEvents({"wait 500", "> F3 24 1C 08", "wait 300", "> F3 20 00", "wait 500",
-                            "> F3 20 00"},
-                           Take()));
+    EXPECT_TRUE(SameEvents(
+        {"wait 500", "> F3 24 1C 08", "wait 300", "> F3 20 00", "wait 500", "> F3 20 00"}, Take()));
 }
 
 TEST_F(BoardSessionTest, CloseInSocketModeOnlyWaits) {
