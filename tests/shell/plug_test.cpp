@@ -107,6 +107,7 @@ protected:
         sim::DaemonOptions options;
         options.scenarioFile = dir_ / "bench.ini";
         options.socketPath = socket_;
+        options.traceFile = dir_ / "trace.txt";
         daemon_ = std::make_unique<sim::Daemon>(options);
         thread_ = std::thread([this] { daemon_->Run(stop_); });
         setenv("VESSA_SIM_SOCKET", socket_.c_str(), 1);
@@ -140,6 +141,15 @@ protected:
     }
     bool Logged(const QString& line, int timeoutMs = 5000) {
         return QTest::qWaitFor([&] { return Log().contains(line); }, timeoutMs);
+    }
+    // The headers the board received, one "F2 20 09 ..." line each.
+    QStringList Trace() const {
+        std::ifstream in(dir_ / "trace.txt");
+        QStringList lines;
+        for (std::string line; std::getline(in, line);) {
+            lines << QString::fromStdString(line.substr(0, 8));
+        }
+        return lines;
     }
     std::string Control(const std::string& command) { return sim::SendControl(socket_, command); }
 
@@ -197,6 +207,18 @@ TEST_F(PlugEndToEnd, PullOutInSocketModeShowsFlashOfVessa) {
     EXPECT_EQ(Control("unplug"), "ok unplugged");
     ASSERT_TRUE(Logged(kPlugOut));
     EXPECT_EQ(Status(1), "Flash of Vessa");
+}
+
+TEST_F(PlugEndToEnd, ClosingInKbsModeReleasesTheTargetPortAndKeepsTheBoardBound) {
+    Serve("default.ini", false);
+    Open(1);
+    Control("plug");
+    ASSERT_TRUE(Logged(kFirmware));
+    const int before = static_cast<int>(Trace().size());
+    window_->close();
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(Trace().mid(before), (QStringList{"F2 20 09", "F2 20 00"}));
+    EXPECT_EQ(window_->GetStation().Link().IsConnected(), 1);
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "app/main_page.h"
 #include "app/main_window.h"
 #include "app/sibling_tool.h"
+#include "config/setting_names.h"
+#include "config/sqlite_settings_store.h"
 #include "sim/in_process_driver.h"
 #include "tests/shell/x_server.h"
 #include "tests/support/temp_dir.h"
@@ -144,6 +146,26 @@ TEST_F(X11Shell, WindowHotKeysPressAutoAndReloadTheLastImage) {
     Press("ctrl+alt+r");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !seen.text.isEmpty(); }, 5000));
     EXPECT_EQ(seen.text, "Please Open BIN File first !");
+}
+
+TEST(WindowClose, PdModeWarnsBeforeThePdControllerResets) {
+    TempDir dir;
+    {
+        auto store = SqliteSettingsStore::Open(dir / "settings.sqlite");
+        store->WriteInt(setting::kConnectMode, 4);
+    }
+    MainWindow window(StationOptions{dir / "settings.sqlite", {}},
+                      FixedDriverLoader(sim::InProcessDriverFunctions()));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.GetStation().StartupDone(); }, 5000));
+    QTest::qWait(50);
+    SeenBox seen;
+    AnswerNextBox(seen);
+    window.close();
+    EXPECT_EQ(seen.title, "Reset PD");
+    EXPECT_EQ(seen.text,
+              "Exiting test mode will cause the PD to reset. The system will suddenly shut down!!");
+    EXPECT_FALSE(window.isVisible());
 }
 
 }  // namespace
