@@ -1,21 +1,67 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <exception>
+#include <initializer_list>
+#include <string_view>
 
 #include "app/app_options.h"
 #include "app/main_window.h"
 #include "app/sibling_tool.h"
 #include "app/single_instance.h"
+#include "station/station.h"
 
 namespace {
 int ShowFatal(const QString& text) {
     QMessageBox::critical(nullptr, QCoreApplication::applicationName(), text);
     return 1;
 }
+
+// --help and --version answer on standard output without opening a window, so that they work
+// without a display (the manual page is generated from them).
+constexpr const char* kHelp =
+    "Usage: quillon [--settings PATH] [--ini-dir DIR] [--board-usb-id VVVV:PPPP]\n"
+    "Kavo EC Quillon: programs EC and SPI flash through the Vessa download board.\n\n"
+    "Options:\n"
+    "  --settings PATH  Settings file to use (default: $QUILLON_SETTINGS, else\n"
+    "                   $XDG_CONFIG_HOME/quillon/settings.sqlite).\n"
+    "  --ini-dir DIR    Folder of the parameter (INI) files (default: $QUILLON_INI_DIR, else\n"
+    "                   INI beside the program, the user's copy in\n"
+    "                   $XDG_DATA_HOME/quillon/INI, or the installed set).\n"
+    "  --board-usb-id VVVV:PPPP\n"
+    "                   USB vendor:product ID of the board, whose plug-in and plug-out\n"
+    "                   are then followed (default: $QUILLON_BOARD_USB_ID).\n"
+    "  -h, --help       Show this help and exit.\n"
+    "  --version        Show the version and exit.\n\n"
+    "Environment:\n"
+    "  QUILLON_DRIVER_LIBRARY  the board's driver library to bind instead of\n"
+    "                          libKavoVessadll.so\n"
+    "  QUILLON_INSTANCE_NAME   another single-instance name (one window per name)\n"
+    "  VESSA_SIM_SOCKET        the virtual board's socket, followed for plug-in and\n"
+    "                          plug-out\n";
+
+bool Asks(int argc, char** argv, std::initializer_list<std::string_view> names) {
+    for (int i = 1; i < argc; ++i) {
+        for (const std::string_view name : names) {
+            if (argv[i] == name) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (Asks(argc, argv, {"--help", "-h"})) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (Asks(argc, argv, {"--version"})) {
+        std::printf("quillon %s\n", quillon::Station::kVersion);
+        return 0;
+    }
     QApplication application(argc, argv);
     // The application title until the start-up sequence gives it the window caption.
     QCoreApplication::setApplicationName("Kavo_NewQuillon");

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "config/install_layout.h"
+
 namespace quillon {
 
 SharedLibrary::~SharedLibrary() {
@@ -92,15 +94,19 @@ std::string ProgramFolder() {
     return error ? std::string() : exe.parent_path().string();
 }
 
-std::string DriverLibraryLocation(const char* overridePath, const std::string& programFolder) {
+std::string DriverLibraryLocation(const char* overridePath, const std::string& programFolder,
+                                  const std::string& privateFolder) {
     if (overridePath != nullptr && *overridePath != '\0') {
         return overridePath;
     }
-    if (!programFolder.empty()) {
-        const auto beside = std::filesystem::path(programFolder) / VESSA_DRIVER_LIBRARY_NAME;
+    for (const std::string& folder : {programFolder, privateFolder}) {
+        if (folder.empty()) {
+            continue;
+        }
+        const auto candidate = std::filesystem::path(folder) / VESSA_DRIVER_LIBRARY_NAME;
         std::error_code error;
-        if (std::filesystem::exists(beside, error)) {
-            return beside.string();
+        if (std::filesystem::exists(candidate, error)) {
+            return candidate.string();
         }
     }
     return VESSA_DRIVER_LIBRARY_NAME;
@@ -109,7 +115,8 @@ std::string DriverLibraryLocation(const char* overridePath, const std::string& p
 DriverLoader SystemDriverLoader() {
     return [] {
         return LoadFrom(
-            DriverLibraryLocation(std::getenv(VESSA_DRIVER_LIBRARY_ENV), ProgramFolder()));
+            DriverLibraryLocation(std::getenv(VESSA_DRIVER_LIBRARY_ENV), ProgramFolder(),
+                                  InstallLayout::OfThisProcess().PrivateLibraryFolder().string()));
     };
 }
 

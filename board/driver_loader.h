@@ -58,8 +58,10 @@ DriverLoader SystemDriverLoader();
 DriverLoader FixedDriverLoader(VessaDriverFunctions functions);
 
 // Where SystemDriverLoader looks: the override when set, else the file in `programFolder`
-// when it exists, else the bare name.
-std::string DriverLibraryLocation(const char* overridePath, const std::string& programFolder);
+// when it exists, else the file in the package's private library folder when it exists,
+// else the bare name (the loader's search path).
+std::string DriverLibraryLocation(const char* overridePath, const std::string& programFolder,
+                                  const std::string& privateFolder = "");
 
 // The folder of the running program (from /proc/self/exe), or "" when unknown.
 std::string ProgramFolder();

@@ -1,5 +1,7 @@
 #include "config/ini_folder.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <system_error>
@@ -44,16 +46,50 @@ std::optional<std::string> FindEntry(const std::filesystem::path& folder, const 
 
 }  // namespace
 
+IniFolder::IniFolder(std::filesystem::path folder, const InstallLayout& layout)
+    : folder_(std::move(folder)) {
+    const auto installed = layout.InstalledIniFolder();
+    std::error_code error;
+    if (!installed.empty() && std::filesystem::equivalent(folder_, installed, error)) {
+        copyOnWrite_ = layout.UserIniFolder();
+    }
+}
+
 std::filesystem::path IniFolder::DefaultFolder() {
     if (const char* override = std::getenv(kFolderVariable); override && *override) {
         return override;
     }
+    return InstallLayout::OfThisProcess().IniFolder();
+}
+
+bool IniFolder::MoveToOwnCopy(std::string& why) const {
+    namespace fs = std::filesystem;
+    const fs::path target = *copyOnWrite_;
     std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return "INI";
+    if (!fs::is_directory(target, error)) {
+        // Copy beside the target first and rename, so that a copy cut short never passes
+        // for the operator's parameter set.
+        fs::create_directories(target.parent_path(), error);
+        const fs::path scratch = target.parent_path() / (".INI.copy-" + std::to_string(::getpid()));
+        fs::remove_all(scratch, error);
+        error.clear();
+        fs::copy(folder_, scratch, fs::copy_options::recursive, error);
+        if (!error) {
+            fs::rename(scratch, target, error);
+        }
+        if (error) {
+            std::error_code ignored;
+            fs::remove_all(scratch, ignored);
+            if (!fs::is_directory(target, ignored)) {
+                why = "Cannot copy the parameter files from '" + folder_.string() + "' to '" +
+                      target.string() + "': " + error.message();
+                return false;
+            }
+        }
     }
-    return program.parent_path() / "INI";
+    folder_ = target;
+    copyOnWrite_.reset();
+    return true;
 }
 
 std::optional<std::filesystem::path> IniFolder::Resolve(std::string_view name) const {
@@ -90,6 +126,12 @@ bool IniFolder::Exists(std::string_view name) const {
 
 IniWriteResult IniFolder::Write(std::string_view name, std::string_view section,
                                 std::string_view key, std::string_view value) const {
+    if (copyOnWrite_) {
+        std::string why;
+        if (!MoveToOwnCopy(why)) {
+            return {false, why};
+        }
+    }
     const auto path = Resolve(name);
     if (!path) {
         return {false, "Cannot write '" + std::string(name) +

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "config/ini_profile.h"
+#include "config/install_layout.h"
 
 namespace quillon {
 
@@ -17,9 +18,14 @@ public:
     // Environment variable that names another INI folder.
     static constexpr const char* kFolderVariable = "QUILLON_INI_DIR";
 
-    explicit IniFolder(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    // A folder that is the installed (read-only) parameter set is copied to the operator's
+    // own folder on the first write, and read from there afterwards.
+    explicit IniFolder(std::filesystem::path folder)
+        : IniFolder(std::move(folder), InstallLayout::OfThisProcess()) {}
+    IniFolder(std::filesystem::path folder, const InstallLayout& layout);
 
-    // $QUILLON_INI_DIR when set, else "INI" beside the running program.
+    // $QUILLON_INI_DIR when set, else the folder the install layout chooses ("INI" beside
+    // the program, the operator's copy, the installed set).
     static std::filesystem::path DefaultFolder();
 
     const std::filesystem::path& Folder() const { return folder_; }
@@ -32,11 +38,19 @@ public:
     // The file as an INI document; a name without a file reads as an empty document.
     IniDocument Load(std::string_view name) const;
     bool Exists(std::string_view name) const;
+    // Writes one key in place. The installed set is never written: the first write copies it
+    // to the operator's folder and writes there.
     IniWriteResult Write(std::string_view name, std::string_view section, std::string_view key,
                          std::string_view value) const;
 
 private:
-    std::filesystem::path folder_;
+    // Copies the installed set to the operator's folder once; false with `why` when it can't.
+    bool MoveToOwnCopy(std::string& why) const;
+
+    // Mutable: a write of the installed set moves the folder to the operator's copy, which
+    // changes no content a reader can see.
+    mutable std::filesystem::path folder_;
+    mutable std::optional<std::filesystem::path> copyOnWrite_;
 };
 
 }  // namespace quillon

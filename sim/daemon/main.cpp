@@ -23,15 +23,38 @@ void OnSignal(int) {
     stopRequested = true;
 }
 
+constexpr const char* kUsage =
+    "usage: vessa-sim serve --scenario FILE [--state DIR] [--socket PATH]\n"
+    "                       [--trace FILE] [--timing fast|real]\n"
+    "       vessa-sim power on|off | unplug | plug | stats [--socket PATH]\n"
+    "       vessa-sim fault KEY=VALUE... | fault clear [--socket PATH]\n"
+    "       vessa-sim dump|load FLASH FILE [--socket PATH]\n"
+    "       vessa-sim check FILE...\n";
+
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: vessa-sim serve --scenario FILE [--state DIR] [--socket PATH]\n"
-                 "                       [--trace FILE] [--timing fast|real]\n"
-                 "       vessa-sim power on|off | unplug | plug | stats [--socket PATH]\n"
-                 "       vessa-sim fault KEY=VALUE... | fault clear [--socket PATH]\n"
-                 "       vessa-sim dump|load FLASH FILE [--socket PATH]\n"
-                 "       vessa-sim check FILE...\n");
+    std::fputs(kUsage, stderr);
     return 2;
+}
+
+int Help() {
+    std::printf(
+        "vessa-sim - the virtual Vessa download board with its target\n\n%s\n"
+        "Commands:\n"
+        "  serve       play the board described by a scenario file on a Unix socket; the\n"
+        "              driver library libKavoVessadll.so connects to it. --state keeps the\n"
+        "              simulated flash memories between runs, --trace writes every transfer,\n"
+        "              --timing real sleeps the modelled device times.\n"
+        "  power       switch the target's power on or off\n"
+        "  unplug      pull the board's USB plug; plug puts it back\n"
+        "  fault       inject faults (KEY=VALUE rules) or clear them\n"
+        "  dump, load  copy a simulated flash memory to or from a file\n"
+        "  stats       print the transfer counters\n"
+        "  check       validate scenario files\n\n"
+        "Environment:\n"
+        "  VESSA_SIM_SOCKET   the socket (default $XDG_RUNTIME_DIR/vessa-sim.sock, else\n"
+        "                     /tmp/vessa-sim-<uid>.sock); control commands use <socket>.ctl\n",
+        kUsage);
+    return 0;
 }
 
 int Serve(const std::vector<std::string>& args) {
@@ -98,6 +121,13 @@ int main(int argc, char** argv) {
     }
     const std::string verb = args[0];
     args.erase(args.begin());
+    if (verb == "--help" || verb == "-h") {
+        return Help();
+    }
+    if (verb == "--version") {
+        std::printf("vessa-sim 4.0.0.8\n");
+        return 0;
+    }
     if (verb == "serve") {
         return Serve(args);
     }
