@@ -12,7 +12,9 @@ ParsedOptions ParseCommandLine(const QStringList& arguments) {
     parser.setApplicationDescription("Kavo EC Quillon: programs EC and SPI flash through Vessa");
     const QCommandLineOption settings("settings", "Settings file to use.", "PATH");
     const QCommandLineOption iniDir("ini-dir", "Folder of the parameter (INI) files.", "DIR");
-    parser.addOptions({settings, iniDir});
+    const QCommandLineOption usbId("board-usb-id", "USB vendor:product ID of the board.",
+                                   "VVVV:PPPP");
+    parser.addOptions({settings, iniDir, usbId});
     parser.addHelpOption();
 
     ParsedOptions parsed;
@@ -33,6 +35,15 @@ ParsedOptions ParseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(iniDir)) {
         parsed.station.iniFolder = QFile::encodeName(parser.value(iniDir)).toStdString();
+    }
+    if (parser.isSet(usbId)) {
+        parsed.boardUsbId = ParseUsbDeviceId(parser.value(usbId));
+        if (!parsed.boardUsbId) {
+            parsed.error = QString(
+                               "--board-usb-id '%1' is not VVVV:PPPP (four hexadecimal "
+                               "digits each).")
+                               .arg(parser.value(usbId));
+        }
     }
     return parsed;
 }

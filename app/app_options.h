@@ -4,16 +4,20 @@
 
 #include <optional>
 
+#include "app/device_watcher.h"
 #include "station/station.h"
 
 namespace quillon {
 
 struct ParsedOptions {
     StationOptions station;
+    // "--board-usb-id VVVV:PPPP": the real board's USB IDs (else QUILLON_BOARD_USB_ID).
+    std::optional<UsbDeviceId> boardUsbId;
     QString error;  // set when the command line cannot be used
 };
 
-// "--settings PATH" chooses the settings file, "--ini-dir DIR" the parameter-file folder.
+// "--settings PATH" chooses the settings file, "--ini-dir DIR" the parameter-file folder,
+// "--board-usb-id VVVV:PPPP" the USB device taken for the board.
 ParsedOptions ParseCommandLine(const QStringList& arguments);
 
 // The process-wide look: one style on every desktop.

@@ -8,6 +8,8 @@
 
 #include "app/app_options.h"
 #include "app/main_window.h"
+#include "app/sibling_tool.h"
+#include "app/single_instance.h"
 #include "station/station.h"
 
 namespace {
@@ -19,7 +21,7 @@ int ShowFatal(const QString& text) {
 // --help and --version answer on standard output without opening a window, so that they work
 // without a display (the manual page is generated from them).
 constexpr const char* kHelp =
-    "Usage: quillon [--settings PATH] [--ini-dir DIR]\n"
+    "Usage: quillon [--settings PATH] [--ini-dir DIR] [--board-usb-id VVVV:PPPP]\n"
     "Kavo EC Quillon: programs EC and SPI flash through the Vessa download board.\n\n"
     "Options:\n"
     "  --settings PATH  Settings file to use (default: $QUILLON_SETTINGS, else\n"
@@ -27,11 +29,17 @@ constexpr const char* kHelp =
     "  --ini-dir DIR    Folder of the parameter (INI) files (default: $QUILLON_INI_DIR, else\n"
     "                   INI beside the program, the user's copy in\n"
     "                   $XDG_DATA_HOME/quillon/INI, or the installed set).\n"
+    "  --board-usb-id VVVV:PPPP\n"
+    "                   USB vendor:product ID of the board, whose plug-in and plug-out\n"
+    "                   are then followed (default: $QUILLON_BOARD_USB_ID).\n"
     "  -h, --help       Show this help and exit.\n"
     "  --version        Show the version and exit.\n\n"
     "Environment:\n"
     "  QUILLON_DRIVER_LIBRARY  the board's driver library to bind instead of\n"
-    "                          libKavoVessadll.so\n";
+    "                          libKavoVessadll.so\n"
+    "  QUILLON_INSTANCE_NAME   another single-instance name (one window per name)\n"
+    "  VESSA_SIM_SOCKET        the virtual board's socket, followed for plug-in and\n"
+    "                          plug-out\n";
 
 bool Asks(int argc, char** argv, std::initializer_list<std::string_view> names) {
     for (int i = 1; i < argc; ++i) {
@@ -63,9 +71,25 @@ int main(int argc, char** argv) {
     if (!options.error.isEmpty()) {
         return ShowFatal(options.error);
     }
+    // A second start brings the running window to the front and ends without a window.
+    quillon::SingleInstance instance(quillon::SingleInstance::DefaultName());
+    if (!instance.Claim()) {
+        return 0;
+    }
+    if (quillon::RefuseBesideSibling()) {
+        return 1;
+    }
     // An error that reaches this point ends the process after the operator has seen it.
     try {
         quillon::MainWindow window(options.station);
+        QObject::connect(&instance, &quillon::SingleInstance::activationRequested, &window,
+                         &quillon::MainWindow::BringToFront);
+        quillon::BoardWatchConfig watch = quillon::BoardWatchFromEnvironment();
+        if (options.boardUsbId) {
+            watch.usbId = options.boardUsbId;
+        }
+        window.WatchBoard(watch);
+        window.RegisterHotKeys();
         window.show();
         return QApplication::exec();
     } catch (const std::exception& error) {

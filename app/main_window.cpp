@@ -17,10 +17,12 @@
 
 #include "app/about_box.h"
 #include "app/customer_page.h"
+#include "app/global_hot_keys.h"
 #include "app/live_wait.h"
 #include "app/log_pane.h"
 #include "app/main_page.h"
 #include "app/pin_editor_dialog.h"
+#include "app/plug_relay.h"
 #include "app/program_icon.h"
 #include "app/qt_call_runner.h"
 #include "app/qt_clock.h"
@@ -277,6 +279,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     closeRetry_->stop();
     closePending_ = false;
     timer_->SetEnabled(false);
+    Handle([this] { station_->Session().CloseSequence(); });
     QMainWindow::closeEvent(event);
 }
 
@@ -298,6 +301,35 @@ void MainWindow::GateTick(const std::function<void()>& tick) {
         // As for a handler: the error box, and the program runs on.
         ShowMessage(MessageKind::Error, Station::kCaption, error.what());
     }
+}
+
+void MainWindow::WatchBoard(BoardWatchConfig config) {
+    if (deviceWatcher_ != nullptr) {
+        return;
+    }
+    deviceWatcher_ = new DeviceWatcher(std::move(config), this);
+    plugRelay_ = new PlugRelay(*deviceWatcher_, *station_, this);
+    station_->Hooks().watchDevices = [this] { deviceWatcher_->Start(); };
+}
+
+void MainWindow::RegisterHotKeys() {
+    if (hotKeys_ != nullptr) {
+        return;
+    }
+    hotKeys_ = new GlobalHotKeys(this);
+    connect(hotKeys_, &GlobalHotKeys::reloadPressed, this,
+            [this] { Handle([this] { station_->ReloadLastImage(); }); });
+    connect(hotKeys_, &GlobalHotKeys::autoPressed, this,
+            [this] { mainPage_->Widgets().autoRun->click(); });
+    hotKeys_->Register();  // a key that cannot be had is left to the window's shortcuts
+}
+
+void MainWindow::BringToFront() {
+    if (isMinimized()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
 }
 
 void MainWindow::CloseWhenIdle() {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/device_watcher.h"
 #include "board/driver_loader.h"
 #include "station/station.h"
 #include "ui/clock.h"
@@ -20,6 +21,8 @@ class QTimer;
 namespace quillon {
 
 class AboutBox;
+class GlobalHotKeys;
+class PlugRelay;
 class PinEditorDialog;
 class CustomerPage;
 class LiveWait;
@@ -53,6 +56,14 @@ public:
     LiveWait& Wait() { return *liveWait_; }
     // A close was asked for while an operation ran: the window closes once it has ended.
     bool ClosePending() const { return closePending_; }
+
+    // Follows the board's plug-in and plug-out from start-up on (call before the window shows).
+    void WatchBoard(BoardWatchConfig config);
+    DeviceWatcher* Watcher() const { return deviceWatcher_; }
+    // Ctrl+Alt+R and Ctrl+Alt+A system-wide; released when the window goes.
+    void RegisterHotKeys();
+    // Another start of the program asked for this window: restore, raise, activate.
+    void BringToFront();
 
     // OperatorPanel
     void LogAppended(LogPane pane, const std::string& line) override;
@@ -103,6 +114,9 @@ private:
     QTimer* closeRetry_ = nullptr;
     bool closePending_ = false;
     bool tickRunning_ = false;
+    DeviceWatcher* deviceWatcher_ = nullptr;
+    PlugRelay* plugRelay_ = nullptr;
+    GlobalHotKeys* hotKeys_ = nullptr;
 
     MainPage* mainPage_ = nullptr;
     TypePage* typePage_ = nullptr;

@@ -94,6 +94,13 @@ void PinDefinitionDesk::FillAtStartup() {
 }
 
 void PinDefinitionDesk::AfterBoardKnown(uint8_t pinDefinitionKind) {
+    SetBoardKind(pinDefinitionKind);
+    if (PinNumberBoard() && store_.ReadInt(setting::kPinDefSource) == kEFlash + 1) {
+        ReadBoardCopy();
+    }
+}
+
+void PinDefinitionDesk::SetBoardKind(uint8_t pinDefinitionKind) {
     pinKind_ = pinDefinitionKind;
     if (!PinNumberBoard()) {
         setup_.pins.gridRows = kPinCodeBoardRows;
@@ -102,9 +109,23 @@ void PinDefinitionDesk::AfterBoardKnown(uint8_t pinDefinitionKind) {
     }
     setup_.pins.gridRows = kPinNumberBoardRows;
     setup_.pins.secondRowHeight = kTallSecondRow;
-    if (store_.ReadInt(setting::kPinDefSource) == kEFlash + 1) {
-        ReadBoardCopy();
+}
+
+void PinDefinitionDesk::TakeOver(std::span<const uint8_t, kPinColumns> numbers) {
+    for (std::size_t c = 0; c < kPinColumns; ++c) {
+        definition_.numbers[c] = numbers[c];
+        definition_.labels[c] = PinLabel(numbers[c]);
     }
+    Publish();
+}
+
+std::optional<std::array<uint8_t, kPinColumns>> PinDefinitionDesk::NumbersToSend() const {
+    for (const uint8_t pin : definition_.numbers) {
+        if (pin < kFirstPin || pin > kLastPin) {
+            return std::nullopt;  // no definition loaded
+        }
+    }
+    return definition_.numbers;
 }
 
 void PinDefinitionDesk::SelectSource(int item) {
@@ -144,11 +165,7 @@ void PinDefinitionDesk::ReadBoardCopy() {
     if (!board_.ReadBoardPinDefine(record).Succeeded()) {
         return;  // no board, or it did not answer: the definition stays as it was
     }
-    for (std::size_t c = 0; c < kPinColumns; ++c) {
-        definition_.numbers[c] = record[c];
-        definition_.labels[c] = PinLabel(record[c]);
-    }
-    Publish();
+    TakeOver(std::span<const uint8_t, kPinColumns>(record.data(), kPinColumns));
 }
 
 void PinDefinitionDesk::FileStep() {

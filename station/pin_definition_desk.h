@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
 
 #include "board/board_side_commands.h"
 #include "config/pin_sets.h"
@@ -33,6 +36,12 @@ public:
     // Start-up, once the board has told its pin-definition kind: a pin-number board gets the
     // two-row grid and, with the stored source "eFlash", the definition kept in its flash.
     void AfterBoardKnown(uint8_t pinDefinitionKind);
+    // The grid's form for the board's pin-definition kind (no board command).
+    void SetBoardKind(uint8_t pinDefinitionKind);
+    // The board's own copy was read: its 15 pin numbers become the definition.
+    void TakeOver(std::span<const uint8_t, kPinColumns> numbers);
+    // The pin numbers SetKbsPinDefine sends; nothing while no sound definition is loaded.
+    std::optional<std::array<uint8_t, kPinColumns>> NumbersToSend() const;
 
     // The source radio group changed its item (operator or program): the selection rule.
     void SelectSource(int item);

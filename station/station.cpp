@@ -41,9 +41,21 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     pins_ = std::make_unique<PinDefinitionDesk>(*store_, ::quillon::IniFolder(IniFolder()),
                                                 *boardSide_, panel_, log_, controls_.setup);
     hooks_.pinSourceSelected = [this](int item) { pins_->SelectSourceAtStartup(item); };
-    hooks_.fillPinSets = [this] { pins_->FillAtStartup(); };
     setupPage_ = std::make_unique<SetupPageLogic>(*store_, cache_, panel_, clock_, timer_, *board_,
                                                   flags_, controls_, *pins_);
+    session_ = std::make_unique<BoardSession>(
+        BoardSession::Parts{*link_, *board_, *boardSide_, *store_, cache_, panel_, log_, clock_,
+                            timer_, flags_, eflash_, hooks_.pins, [this] {
+                                image_.imageBuffer = {};
+                                image_.readBuffer = {};
+                                image_.mergeBuffer = {};
+                            }});
+    hooks_.pins.fill = [this] { pins_->FillAtStartup(); };
+    hooks_.pins.boardKind = [this](uint8_t kind) { pins_->SetBoardKind(kind); };
+    hooks_.pins.numbers = [this] { return pins_->NumbersToSend(); };
+    hooks_.pins.takeOver = [this](const PinDefinitionSeams::Numbers& numbers) {
+        pins_->TakeOver(numbers);
+    };
 }
 
 Station::~Station() = default;
@@ -185,15 +197,28 @@ void Station::RunStartup() {
     flags_.inFlashMode = false;
     panel_.ControlsChanged();
 
-    if (hooks_.fillPinSets) {
-        RunCaught(hooks_.fillPinSets);
+    FillPinSets();
+    if (hooks_.watchDevices) {
+        RunCaught(hooks_.watchDevices);
     }
-    if (hooks_.afterStatusBar) {
-        RunAfterLoad(loaded, hooks_.afterStatusBar);
-    }
+    // After a settings error has ended the load, the board steps run without a second box.
+    RunAfterLoad(loaded, [this] { session_->BindAtStartup(); });
     ShowParameterVersion();
     timer_.SetEnabled(true);
     flags_.mainPageActive = true;
+}
+
+void Station::FillPinSets() {
+    if (!hooks_.pins.fill) {
+        return;
+    }
+    // A selected pin set that cannot be read is skipped, as a later pin-set change would
+    // skip it: the board is still contacted.
+    try {
+        hooks_.pins.fill();
+    } catch (const std::exception& error) {
+        log_.Append(std::string("Pin set skipped: ") + error.what());
+    }
 }
 
 void Station::ApplyPageMode() {

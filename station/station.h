@@ -18,6 +18,7 @@
 #include "flashops/flash_operations.h"
 #include "image/image_context.h"
 #include "image/image_state.h"
+#include "station/board_session.h"
 #include "station/control_state.h"
 #include "station/pin_definition_desk.h"
 #include "station/setup_page_logic.h"
@@ -147,6 +148,8 @@ public:
     // The KBS pin definition and the Setup page (menu Setup, OK, Cancel, control rules).
     PinDefinitionDesk& Pins() { return *pins_; }
     SetupPageLogic& SetupLogic() { return *setupPage_; }
+    // The board's start-up binding, plug-in and plug-out, and the close sequence.
+    BoardSession& Session() { return *session_; }
     bool InFlashMode() const { return flags_.inFlashMode; }
     bool MainPageActive() const { return flags_.mainPageActive; }
 
@@ -171,6 +174,7 @@ private:
     void OpenSettings();
     void ReportSettingsFileProblem();
     void ApplyPageMode();
+    void FillPinSets();
     void ShowError(const std::string& text);
     void FillDeviceBoxFromStore();
     void ShowParameterVersion();
@@ -197,6 +201,7 @@ private:
     ConnectionFlags flags_;
     std::unique_ptr<PinDefinitionDesk> pins_;
     std::unique_ptr<SetupPageLogic> setupPage_;
+    std::unique_ptr<BoardSession> session_;
     TargetIdentity identity_;  // ChipIdStrings live here
     EFlashFacts eflash_;
     ImageState image_;

@@ -56,13 +56,19 @@ int Listen(const std::string& path) {
         }
         ::unlink(path.c_str());  // left behind by a daemon that did not stop cleanly
     }
-    const sockaddr_un address = Address(path);
+    // The socket is bound under a scratch name and renamed once it listens: a watcher that
+    // sees it appear (the board plugged in) can connect at once, as to a USB device that
+    // is announced when it is ready.
+    const std::string scratch = path + ".new";
+    const sockaddr_un address = Address(scratch);
+    ::unlink(scratch.c_str());
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(fd, 8) != 0) {
+        listen(fd, 8) != 0 || ::rename(scratch.c_str(), path.c_str()) != 0) {
         const std::string reason = std::strerror(errno);
         if (fd >= 0) {
             ::close(fd);
+            ::unlink(scratch.c_str());
         }
         throw std::runtime_error(path + ": cannot listen: " + reason);
     }
