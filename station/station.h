@@ -15,6 +15,7 @@
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "config/type_page.h"
+#include "flashops/auto_flash.h"
 #include "image/image_context.h"
 #include "image/image_state.h"
 #include "station/control_state.h"
@@ -136,6 +137,8 @@ public:
     ConnectionFlags& Flags() { return flags_; }
     bool InFlashMode() const { return flags_.inFlashMode; }
     bool MainPageActive() const { return flags_.mainPageActive; }
+    // Auto Flash, BurnRun and Backup.
+    AutoFlash& Auto() { return *auto_; }
 
 private:
     // Runs a step of the station's own sequences: an error ends the step and is shown in
@@ -150,6 +153,8 @@ private:
     void SetDeviceBox(std::vector<std::string> lines);
     // What the file commands and the merge work on, as the station holds it now.
     ImageContext MakeImageContext();
+    // The steps Auto Flash chains, each as its own button runs it.
+    AutoFlashSteps MakeAutoSteps();
 
     OperatorPanel& panel_;
     Clock& clock_;
@@ -175,6 +180,7 @@ private:
     StopRequest stop_;
     ActivityGuard activity_;
     OperationFrame frame_{panel_, log_, timer_, stop_, image_.operationResult};
+    std::unique_ptr<AutoFlash> auto_;
 };
 
 }  // namespace quillon
