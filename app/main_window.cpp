@@ -15,10 +15,13 @@
 
 #include "app/about_box.h"
 #include "app/customer_page.h"
+#include "app/live_wait.h"
 #include "app/log_pane.h"
 #include "app/main_page.h"
 #include "app/pin_editor_dialog.h"
 #include "app/program_icon.h"
+#include "app/qt_call_runner.h"
+#include "app/qt_clock.h"
 #include "app/qt_connection_timer.h"
 #include "app/qt_prompts.h"
 #include "app/setup_page.h"
@@ -32,13 +35,16 @@ namespace quillon {
 namespace {
 // The log area is exactly what the window loses when the log is hidden (625 - 470).
 constexpr int kLogAreaHeight = Station::kHeightWithLog - Station::kHeightWithoutLog;
+// How often a close that waits for a running operation looks again.
+constexpr int kCloseRetryMs = 20;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 }  // namespace
 
-MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidget* parent)
+    : QMainWindow(parent) {
     setObjectName("TForm1");
     setWindowTitle(Station::kCaption);
     setWindowIcon(ProgramIcon());
@@ -46,17 +52,25 @@ MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(pa
     compact.setPointSizeF(8.5);
     setFont(compact);
 
+    liveWait_ = new LiveWait(this);
+    clock_ = std::make_unique<QtClock>(*liveWait_);
+    runner_ = std::make_unique<QtCallRunner>(*liveWait_);
     timer_ = new QtConnectionTimer(this);
-    // Timer2: the PD processor-halt poll, run only while the PD power prompt is open.
-    auto* pdHaltPoll = new QTimer(this);
-    pdHaltPoll->setObjectName("Timer2");
-    pdHaltPoll->setInterval(1);
+    closeRetry_ = new QTimer(this);
+    closeRetry_->setInterval(kCloseRetryMs);
+    connect(closeRetry_, &QTimer::timeout, this, &MainWindow::CloseWhenIdle);
     BuildMenus();
     setCentralWidget(BuildCentre());
     about_ = new AboutBox(this);
     pinEditor_ = new PinEditorDialog(this);
 
-    station_ = std::make_unique<Station>(*this, clock_, *timer_, std::move(options));
+    station_ = std::make_unique<Station>(*this, *clock_, *timer_, std::move(options),
+                                         std::move(driverLoader));
+    // Library calls and waits keep the window live; a Stop press registers during them, and
+    // a Timer1 tick that falls due while other work runs is dropped.
+    station_->Link().UseCallRunner(*runner_);
+    liveWait_->SetStopHandler([this] { station_->RequestStop(); });
+    timer_->SetTickGate([this](const std::function<void()>& tick) { station_->RunHandler(tick); });
     mainPage_->ConnectTo(*station_);
     setupPage_->ConnectTo(*station_);
     customerPage_->ConnectTo(*station_);
@@ -235,8 +249,24 @@ void MainWindow::RunStartup() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (station_->Busy()) {
+        // Ask the running operation to stop; the window closes once it has ended.
+        closePending_ = true;
+        station_->RequestStop();
+        closeRetry_->start();
+        event->ignore();
+        return;
+    }
+    closeRetry_->stop();
+    closePending_ = false;
     timer_->SetEnabled(false);
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::CloseWhenIdle() {
+    if (closePending_ && !station_->Busy()) {
+        close();
+    }
 }
 
 // ---- OperatorPanel -------------------------------------------------------------------

@@ -8,8 +8,8 @@ namespace {
 
 VirtualBoard* attached = nullptr;
 
-uint8_t InProcessConnect(uint8_t /*index*/, int32_t /*parameter*/) {
-    return attached != nullptr ? attached->Connect() : uint8_t{1};
+uint8_t InProcessConnect(uint8_t /*index*/, int32_t parameter) {
+    return attached != nullptr ? attached->Connect(parameter) : uint8_t{1};
 }
 
 uint8_t InProcessDisconnect(uint32_t /*reserved*/) {

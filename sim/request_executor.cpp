@@ -7,7 +7,7 @@ uint8_t ExecuteRequest(VirtualBoard& board, const wire::Request& request,
     replyData.clear();
     switch (request.kind) {
         case wire::Kind::kConnect:
-            return board.Connect();
+            return board.Connect(request.parameter);
         case wire::Kind::kDisconnect:
             board.Disconnect();
             return 0;

@@ -179,7 +179,8 @@ void VirtualBoard::LoadPinDefinitionFromFlash() {
 
 VirtualBoard::~VirtualBoard() = default;
 
-uint8_t VirtualBoard::Connect() {
+uint8_t VirtualBoard::Connect(int32_t parameter) {
+    lastConnectParameter_ = parameter;
     if (!plugged_) {
         return 1;
     }

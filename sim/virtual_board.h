@@ -40,7 +40,9 @@ public:
     VirtualBoard& operator=(const VirtualBoard&) = delete;
 
     // --- the driver's side: results as the four entry points give them
-    uint8_t Connect();  // 0 = board open, 1 = no board (unplugged)
+    // 0 = board open, 1 = no board (unplugged). `parameter` is the driver's connection
+    // parameter (9000, or 1000 for a USB-PD target), remembered for tests to look at.
+    uint8_t Connect(int32_t parameter = 0);
     void Disconnect();
     bool IsConnected() const { return connected_; }
     uint8_t Write(const uint8_t* header, uint32_t length, const uint8_t* data);
@@ -81,6 +83,7 @@ public:
     const std::array<uint8_t, 15>& KbsPinDefinition() const { return pinDefinition_; }
     std::optional<uint8_t> LastKbsAction() const { return lastKbsAction_; }
     std::optional<uint8_t> LastSmbAction() const { return lastSmbAction_; }
+    std::optional<int32_t> LastConnectParameter() const { return lastConnectParameter_; }
     // Sleep for the modelled device time of each transfer (demos).
     void SetRealTime(bool on) { realTime_ = on; }
 
@@ -120,6 +123,7 @@ private:
     std::array<uint8_t, 15> pinDefinition_{};
     std::optional<uint8_t> lastKbsAction_;
     std::optional<uint8_t> lastSmbAction_;
+    std::optional<int32_t> lastConnectParameter_;
     std::vector<Active> faults_;
     std::mt19937_64 random_;
     std::vector<TraceEntry> trace_;

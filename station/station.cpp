@@ -24,6 +24,13 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
     typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_, log_);
     hooks_.fillDeviceBox = [this] { FillDeviceBoxFromStore(); };
+    session_ = std::make_unique<BoardSession>(BoardSession::Parts{
+        *link_, *board_, *boardSide_, *store_, cache_, panel_, log_, clock_, timer_, flags_,
+        eflash_, hooks_.pins, [this] {
+            image_.imageBuffer = {};
+            image_.readBuffer = {};
+            image_.mergeBuffer = {};
+        }});
     auto& main = controls_.main;
     auto_ = std::make_unique<AutoFlash>(
         AutoFlashContext{panel_, log_, clock_, timer_, stop_, frame_, *store_, image_,
@@ -153,12 +160,27 @@ void Station::RunStartup() {
     flags_.inFlashMode = false;
     panel_.ControlsChanged();
 
-    if (hooks_.afterStatusBar) {
-        RunCaught(hooks_.afterStatusBar);
+    FillPinSets();
+    if (hooks_.watchDevices) {
+        RunCaught(hooks_.watchDevices);
     }
+    RunCaught([this] { session_->BindAtStartup(); });
     ShowParameterVersion();
     timer_.SetEnabled(true);
     flags_.mainPageActive = true;
+}
+
+void Station::FillPinSets() {
+    if (!hooks_.pins.fill) {
+        return;
+    }
+    // A selected pin set that cannot be read is skipped, as a later pin-set change would
+    // skip it: the board is still contacted.
+    try {
+        hooks_.pins.fill();
+    } catch (const std::exception& error) {
+        log_.Append(std::string("Pin set skipped: ") + error.what());
+    }
 }
 
 void Station::ApplyPageMode() {

@@ -18,6 +18,7 @@
 #include "flashops/auto_flash.h"
 #include "image/image_context.h"
 #include "image/image_state.h"
+#include "station/board_session.h"
 #include "station/control_state.h"
 #include "station/startup_hooks.h"
 #include "target/connection_flags.h"
@@ -135,6 +136,8 @@ public:
     // the board-kind byte that the parameter-record writes need).
     BoardSideCommands& BoardSide() { return *boardSide_; }
     ConnectionFlags& Flags() { return flags_; }
+    // The board's start-up binding, plug-in and plug-out, and the close sequence.
+    BoardSession& Session() { return *session_; }
     bool InFlashMode() const { return flags_.inFlashMode; }
     bool MainPageActive() const { return flags_.mainPageActive; }
     // Auto Flash, BurnRun and Backup.
@@ -147,6 +150,7 @@ private:
     void OpenSettings();
     void ReportSettingsFileProblem();
     void ApplyPageMode();
+    void FillPinSets();
     void ShowError(const std::string& text);
     void FillDeviceBoxFromStore();
     void ShowParameterVersion();
@@ -173,6 +177,7 @@ private:
     std::unique_ptr<BoardCommands> board_;
     std::unique_ptr<BoardSideCommands> boardSide_;
     ConnectionFlags flags_;
+    std::unique_ptr<BoardSession> session_;
     TargetIdentity identity_;  // ChipIdStrings live here
     EFlashFacts eflash_;
     ImageState image_;

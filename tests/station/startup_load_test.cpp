@@ -181,7 +181,7 @@ TEST_F(StationTest, LastFileReloadGoesThroughTheHook) {
         s.WriteText("LastFilePath", "/img/a.bin");
         s.WriteText("LastFileName", "a.bin");
     });
-    station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}});
+    station = MakeStation();
     std::string asked;
     station->Hooks().reloadLastFile = [&](const std::string& path) {
         asked = path;
@@ -196,7 +196,7 @@ TEST_F(StationTest, LastFileReloadGoesThroughTheHook) {
     // A failed reload clears what was shown and stored.
     station.reset();
     panel.mainLog.clear();
-    station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}});
+    station = MakeStation();
     station->Hooks().reloadLastFile = [](const std::string&) { return false; };
     station->RunStartup();
     EXPECT_EQ(station->Controls().main.filePathText, "");

@@ -138,18 +138,19 @@ TEST_F(StationTest, HooksRunInTheirPlaces) {
         s.WriteText("LastFlashID2", "W25Q80");
         s.WriteInt("PinDefSource", 1);
     });
-    station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}});
+    station = MakeStation();
     std::vector<std::string> calls;
     auto& hooks = station->Hooks();
     hooks.pinSourceSelected = [&](int item) { calls.push_back("pins " + std::to_string(item)); };
     hooks.fillDeviceBox = [&] { calls.push_back("device"); };
-    hooks.afterStatusBar = [&] {
-        calls.push_back("board " + panel.statusBoard);
+    hooks.pins.fill = [&] {
+        calls.push_back("pin sets " + panel.statusBoard);
         EXPECT_FALSE(timer.IsEnabled());
     };
+    hooks.watchDevices = [&] { calls.push_back("watch"); };
     station->RunStartup();
-    EXPECT_EQ(calls,
-              (std::vector<std::string>{"pins 0", "device", "board USB Device 'Vessa' Plug-Out"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"pins 0", "device",
+                                               "pin sets USB Device 'Vessa' Plug-Out", "watch"}));
     EXPECT_FALSE(station->Controls().setup.pinSetListEnabled);
     EXPECT_TRUE(timer.IsEnabled());
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "config/sqlite_settings_store.h"
+#include "sim/in_process_driver.h"
 #include "station/station.h"
 #include "tests/support/temp_dir.h"
 #include "ui/clock.h"
@@ -14,7 +15,8 @@
 
 namespace quillon {
 
-// A Station on a settings file in a temporary folder, with a recording panel.
+// A Station on a settings file in a temporary folder, with a recording panel. Its driver is
+// the in-process virtual board's: no board answers unless a test attaches one.
 class StationTest : public ::testing::Test {
 protected:
     // Writes values into the settings file before the station opens it.
@@ -23,9 +25,13 @@ protected:
         write(*store);
     }
     Station& Start() {
-        station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}});
+        station = MakeStation();
         station->RunStartup();
         return *station;
+    }
+    std::unique_ptr<Station> MakeStation() {
+        return std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}},
+                                         FixedDriverLoader(sim::InProcessDriverFunctions()));
     }
     std::unique_ptr<SqliteSettingsStore> Reopen() { return SqliteSettingsStore::Open(file); }
 

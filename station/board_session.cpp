@@ -1,0 +1,282 @@
+#include "station/board_session.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "config/connect_mode.h"
+#include "board/chip_id_strings.h"
+#include "config/setting_names.h"
+
+namespace quillon {
+
+namespace {
+
+// Port-control action codes (KbsPortControl / SmbPortControl) sent here.
+enum Action : uint8_t {
+    kRelease = 0,
+    kKbsPowerOff = 1,       // KBS without the internal clock; SMBus special wave 1
+    kSmbSpeed1 = 2,         // SMBus speed 1 without BreakAt0
+    kSmbSpeed1Break = 3,    // SMBus speed 1 with BreakAt0; PD after its prompt
+    kKbsInternalClock = 5,  // KBS with the internal clock
+    kSmbWave3Close = 6,     // leaving special wave 3 at close
+    kSmbWave2 = 7,          // SMBus special wave 2; PD before its prompt
+    kKbsClose = 9,          // leaving KBS at close
+    kSelectInternal = 10,
+    kSelectExternal = 11,
+    kSmbSpeed2 = 12,
+    kSmbSpeed2Break = 13,
+    kSmbWave3 = 14,
+    kSmbWave3After = 15,  // after the prompt with special wave 3
+};
+
+constexpr int kBoardFirmwareDelayMs = 1000;  // plug-in: the board settles before it answers
+constexpr int kAfterReleaseMs = 50;
+constexpr int kPdSettleMs = 200;
+constexpr int kCloseStartMs = 500;
+constexpr int kSmbCloseRegisterMs = 300;
+constexpr int kPdExitMs = 10;
+constexpr int kPdResetPulseMs = 200;
+constexpr int kPdCloseEndMs = 300;
+constexpr int kSmbReleaseGapMs = 500;
+
+constexpr uint8_t kBit7 = 0x80;
+constexpr uint8_t kBit4 = 0x10;
+constexpr uint8_t kPinDefSourceEFlash = 1;
+
+// Byte 2 of the firmware information: 1 = a Vessa-KQ11ED board.
+constexpr uint8_t kBoardKindKq11ed = 1;
+
+}  // namespace
+
+BoardSession::BoardSession(Parts parts) : parts_(std::move(parts)) {}
+
+int BoardSession::Mode() const {
+    return parts_.settings.ReadInt(setting::kConnectMode);
+}
+
+void BoardSession::Wait(int milliseconds) {
+    parts_.clock.Sleep(Millis(milliseconds));
+}
+
+std::string BoardSession::FirmwareLine(const std::array<uint8_t, 4>& info) {
+    const std::string board = info[2] == kBoardKindKq11ed ? "Vessa-KQ11ED" : "Vessa-KQ775A";
+    return "USB Device '" + board + "' : F/W Version=" + HexByte(info[0]) + "." +
+           HexByte(info[1]);
+}
+
+void BoardSession::LogFirmware() {
+    // A failed read leaves the board information as it was; the line is logged all the same.
+    parts_.boardSide.ReadBoardFirmware(boardInfo_);
+    parts_.log.Append(FirmwareLine(boardInfo_));
+}
+
+void BoardSession::BindAtStartup() {
+    connectionParameter_ = ConnectModeFrom(Mode()) == ConnectMode::Pd
+                               ? BoardLink::kConnectParameterPd
+                               : BoardLink::kConnectParameter;
+    if (parts_.link.Bind(BoardLink::kDeviceIndex, connectionParameter_) != 1) {
+        return;  // no board: the status bar keeps showing it plugged out
+    }
+    GreetBoard();
+}
+
+void BoardSession::GreetBoard() {
+    parts_.panel.SetStatusText(StatusPanel::Board, kPlugIn);
+
+    const bool dualFlash = parts_.settings.ReadBool(setting::kDualFlash);
+    parts_.eflash.internalFlashSelected = dualFlash;
+    parts_.board.KbsPortControl(dualFlash ? kSelectInternal : kSelectExternal);
+
+    LogFirmware();
+    pinDefinitionKind_ = boardInfo_[3];
+    if (pinDefinitionKind_ == 0) {
+        if (parts_.pins.pinNumberBoard) {
+            parts_.pins.pinNumberBoard();
+        }
+        if (parts_.settings.ReadInt(setting::kPinDefSource) == kPinDefSourceEFlash) {
+            TakeOverBoardPins();
+        }
+    }
+    PowerSequence(Mode());
+}
+
+void BoardSession::TakeOverBoardPins() {
+    std::array<uint8_t, BoardSideCommands::kPinDefineSize> stored{};
+    // Only a definition the board actually sent replaces the one in use.
+    if (!parts_.boardSide.ReadBoardPinDefine(stored).Answered() || !parts_.pins.takeOver) {
+        return;
+    }
+    PinDefinitionSeams::Numbers numbers{};
+    std::copy_n(stored.begin(), numbers.size(), numbers.begin());
+    parts_.pins.takeOver(numbers);
+}
+
+void BoardSession::PowerSequence(int mode) {
+    switch (ConnectModeFrom(mode).value_or(ConnectMode::Socket)) {
+        case ConnectMode::Kbs:
+            KbsPowerSequence();
+            break;
+        case ConnectMode::Smbus:
+            SmbusPowerSequence();
+            break;
+        case ConnectMode::Pd:
+            PdPowerSequence();
+            break;
+        case ConnectMode::Socket:
+            break;  // a part in the board's own socket: no target power to handle
+    }
+}
+
+void BoardSession::PromptForPower() {
+    parts_.panel.SetControlLevel(ControlLevel::Operations, false);
+    parts_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
+    parts_.panel.Warn(kPowerPrompt);
+}
+
+void BoardSession::KbsPowerSequence() {
+    const bool boardKeepsPins =
+        parts_.settings.ReadInt(setting::kPinDefSource) == kPinDefSourceEFlash &&
+        pinDefinitionKind_ != 0;
+    if (!boardKeepsPins && parts_.pins.numbers) {
+        const PinDefinitionSeams::Numbers pins = parts_.pins.numbers();
+        parts_.boardSide.SetKbsPinDefine(pins);
+    }
+    parts_.board.KbsPortControl(parts_.settings.ReadBool(setting::kInternalClock)
+                                    ? kKbsInternalClock
+                                    : kKbsPowerOff);
+    PromptForPower();
+}
+
+void BoardSession::SmbusPowerSequence() {
+    const int32_t wave = parts_.settings.ReadInt(setting::kSpecialWave);
+    switch (wave) {
+        case 1:
+            parts_.board.SmbPortControl(kKbsPowerOff);
+            break;
+        case 2:
+            parts_.board.SmbPortControl(kSmbWave2);
+            break;
+        case 3:
+            parts_.board.SmbPortControl(kSmbWave3);
+            break;
+        default:
+            break;  // another wave sends nothing
+    }
+    PromptForPower();
+    parts_.board.SmbPortControl(kRelease);
+    Wait(kAfterReleaseMs);
+    if (wave == 3) {
+        parts_.board.SmbPortControl(kSmbWave3After);
+    }
+    const int32_t speed = parts_.settings.ReadInt(setting::kSmbusSpeed);
+    const bool breakAt0 = parts_.settings.ReadBool(setting::kBreakAt0);
+    if (speed == 1) {
+        parts_.board.SmbPortControl(breakAt0 ? kSmbSpeed1Break : kSmbSpeed1);
+    } else if (speed == 2) {
+        parts_.board.SmbPortControl(breakAt0 ? kSmbSpeed2Break : kSmbSpeed2);
+    }
+}
+
+void BoardSession::PdPowerSequence() {
+    parts_.board.SmbPortControl(kSmbWave2);
+    PromptForPower();
+    parts_.board.SmbPortControl(kRelease);
+    Wait(kAfterReleaseMs);
+    parts_.board.SmbPortControl(kSmbSpeed1Break);
+    Wait(kPdSettleMs);
+    SetTargetRegisterBit(0x1C, 0x34, kBit7);
+    SetTargetRegisterBit(0x1C, 0x34, kBit4);
+    Wait(kPdSettleMs);
+}
+
+void BoardSession::SetTargetRegisterBit(uint8_t high, uint8_t low, uint8_t bit) {
+    uint8_t value = 0;
+    // A register that did not answer is left alone: its value is not known.
+    if (!parts_.board.ReadTargetRegister(high, low, value).Answered() || (value & bit) != 0) {
+        return;
+    }
+    parts_.board.WriteTargetRegister(high, low, static_cast<uint8_t>(value | bit));
+}
+
+void BoardSession::ChangePdRegister(uint8_t high, uint8_t low, uint8_t orMask, uint8_t andMask) {
+    const uint8_t address = parts_.cache.pdI2cAddress;
+    uint8_t value = 0;
+    if (!parts_.boardSide.PdReadRegister(address, high, low, value).Answered()) {
+        return;  // not known: not written
+    }
+    parts_.boardSide.PdWriteRegister(address, high, low,
+                                     static_cast<uint8_t>((value | orMask) & andMask));
+}
+
+void BoardSession::OnBoardArrived() {
+    if (parts_.link.IsConnected() != 0) {
+        return;
+    }
+    if (parts_.link.Bind(BoardLink::kDeviceIndex, connectionParameter_) != 1) {
+        return;  // the next arrival tries again
+    }
+    parts_.log.Append("USB Device 'Vessa' Plug-In Detected!");
+    parts_.panel.SetStatusText(StatusPanel::Board, kPlugIn);
+    Wait(kBoardFirmwareDelayMs);
+    LogFirmware();
+}
+
+void BoardSession::OnBoardRemoved() {
+    parts_.link.Unbind();
+    parts_.link.ClearConnected();
+    parts_.log.Append("USB Device 'Vessa' Plug-Out Detected!");
+    parts_.panel.SetStatusText(StatusPanel::Board, kPlugOut);
+    if (ConnectModeFrom(Mode()) == ConnectMode::Socket) {
+        parts_.panel.SetStatusText(StatusPanel::Target, "Flash of Vessa");
+    } else {
+        parts_.panel.SetStatusText(StatusPanel::Target, "Kavo EC Power-Off");
+        parts_.flags.inFlashMode = false;
+    }
+}
+
+void BoardSession::CloseSequence() {
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    parts_.timer1.SetEnabled(false);
+    Wait(kCloseStartMs);
+
+    // Command results are not looked at: the window closes whatever the board says.
+    const auto mode = ConnectModeFrom(Mode());
+    auto& board = parts_.board;
+    if (mode == ConnectMode::Kbs) {
+        board.KbsPortControl(kKbsClose);
+    }
+    if (mode == ConnectMode::Smbus) {
+        SetTargetRegisterBit(0x1C, 0x08, kBit7);
+        Wait(kSmbCloseRegisterMs);
+    }
+    if (mode == ConnectMode::Pd) {
+        parts_.panel.ShowMessage(MessageKind::Warning, kResetPdTitle, kResetPdText);
+        parts_.boardSide.PdExitTestMode(parts_.cache.pdI2cAddress);
+        Wait(kPdExitMs);
+        ChangePdRegister(0xFF, 0xD3, kBit4, 0xFF);
+        parts_.boardSide.PdWriteRegister(parts_.cache.pdI2cAddress, 0xFF, 0xD1, 1);
+        Wait(kPdResetPulseMs);
+        ChangePdRegister(0xFF, 0xD3, 0x00, static_cast<uint8_t>(~kBit4));
+        ChangePdRegister(0xFF, 0xC4, kBit4, 0xFF);
+        Wait(kPdCloseEndMs);
+    }
+    if (mode == ConnectMode::Kbs) {
+        board.KbsPortControl(kRelease);
+    }
+    if (mode == ConnectMode::Smbus && parts_.settings.ReadInt(setting::kSpecialWave) == 3) {
+        board.SmbPortControl(kSmbWave3Close);
+    }
+    if (mode == ConnectMode::Smbus || mode == ConnectMode::Pd) {
+        board.SmbPortControl(kRelease);
+        Wait(kSmbReleaseGapMs);
+        board.SmbPortControl(kRelease);
+    }
+    if (parts_.releaseBuffers) {
+        parts_.releaseBuffers();
+    }
+}
+
+}  // namespace quillon

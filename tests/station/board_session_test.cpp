@@ -1,0 +1,592 @@
+// The board's start-up greeting, plug-in and plug-out, and the close sequence, through a
+// station bound to an in-process virtual board. What reached the board comes from its trace,
+// interleaved with the waits, boxes, log lines, status texts and control levels.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
+
+#include "board/chip_id_strings.h"
+#include "config/setting_names.h"
+#include "sim/in_process_driver.h"
+#include "sim/virtual_board.h"
+#include "station_fixture.h"
+
+namespace quillon {
+namespace {
+
+using Events = std::vector<std::string>;
+
+// A recording panel that also notes, in order, what the operator sees of the board steps.
+class SequencePanel final : public RecordingPanel {
+public:
+    std::function<void(const std::string&)> onEvent;
+
+    void LogAppended(LogPane pane, const std::string& line) override {
+        RecordingPanel::LogAppended(pane, line);
+        if (pane == LogPane::Main) {
+            Note("log " + line);
+        }
+    }
+    void SetStatusText(StatusPanel panel, const std::string& text) override {
+        RecordingPanel::SetStatusText(panel, text);
+        Note("status" + std::to_string(static_cast<int>(panel)) + " " + text);
+    }
+    void SetControlLevel(ControlLevel level, bool enabled) override {
+        RecordingPanel::SetControlLevel(level, enabled);
+        Note("level " + std::to_string(LevelNumber(level)) + (enabled ? " on" : " off"));
+    }
+    void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override {
+        Note("box " + title + ": " + text);
+        RecordingPanel::ShowMessage(kind, title, text);
+    }
+
+private:
+    void Note(const std::string& event) {
+        if (onEvent) {
+            onEvent(event);
+        }
+    }
+};
+
+// An EC on KBS and SMBus behind a pin-number board of kind 1 with its pins stored.
+sim::Scenario EcBench() {
+    sim::Scenario scenario;
+    scenario.board.firmwareMajor = 0x02;
+    scenario.board.firmwareMinor = 0x15;
+    scenario.board.controllerKind = 1;
+    scenario.board.pinDefinitionKind = 0;
+    scenario.board.storedPins =
+        std::array<uint8_t, 15>{3, 1, 4, 15, 9, 2, 6, 5, 34, 8, 7, 19, 20, 21, 22};
+    sim::EcSpec ec;
+    ec.chipId = {0x84, 0x58, 0x01};
+    ec.eflashSize = 0x20000;
+    ec.externalPart = "W25Q32FV";
+    scenario.ec = ec;
+    return scenario;
+}
+
+// A USB-PD controller and nothing on the debugger port.
+sim::Scenario PdBench(uint8_t register1C34) {
+    sim::Scenario scenario;
+    sim::PdSpec pd;
+    pd.registers = {{0x1C34, register1C34}, {0xFFD3, 0x41}, {0xFFC4, 0x02}};
+    scenario.pd = pd;
+    return scenario;
+}
+
+sim::Scenario SocketBench() {
+    sim::Scenario scenario;
+    scenario.socketPart = "W25Q128FV";
+    return scenario;
+}
+
+std::string Describe(const sim::TraceEntry& entry) {
+    std::string text = ">";
+    for (uint8_t byte : entry.header) {
+        text += " " + HexByte(byte);
+    }
+    if (entry.direction == 0 && !entry.data.empty()) {
+        text += " <-";
+        for (uint8_t byte : entry.data) {
+            text += " " + HexByte(byte);
+        }
+    }
+    return text;
+}
+
+std::vector<std::string> Tokens(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> tokens;
+    for (std::string token; in >> token;) {
+        tokens.push_back(token);
+    }
+    return tokens;
+}
+
+// A transfer ("> F2 20 0B") matches when its leading tokens agree; "*" matches any byte.
+// Every other event matches exactly.
+bool Matches(const std::string& expected, const std::string& actual) {
+    if (expected.rfind(">", 0) != 0) {
+        return expected == actual;
+    }
+    const auto want = Tokens(expected);
+    const auto got = Tokens(actual);
+    if (want.size() > got.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        if (want[i] != "*" && want[i] != got[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+::testing::AssertionResult SameEvents(const Events& expected, const Events& actual) {
+    bool same = expected.size() == actual.size();
+    for (std::size_t i = 0; same && i < expected.size(); ++i) {
+        same = Matches(expected[i], actual[i]);
+    }
+    if (same) {
+        return ::testing::AssertionSuccess();
+    }
+    auto failure = ::testing::AssertionFailure() << "\n  expected:";
+    for (const auto& e : expected) {
+        failure << "\n    " << e;
+    }
+    failure << "\n  actual:";
+    for (const auto& e : actual) {
+        failure << "\n    " << e;
+    }
+    return failure;
+}
+
+class BoardSessionTest : public ::testing::Test {
+protected:
+    // Builds the board; `plugged` false starts the run without a board.
+    void Board(const sim::Scenario& scenario, bool plugged = true) {
+        board = std::make_unique<sim::VirtualBoard>(scenario);
+        if (!plugged) {
+            board->Unplug();
+        }
+        attached = std::make_unique<sim::InProcessBoard>(*board);
+    }
+    void Preset(const std::function<void(SettingsStore&)>& write) {
+        write(*SqliteSettingsStore::Open(file));
+    }
+    void Mode(int mode) {
+        Preset([mode](SettingsStore& s) { s.WriteInt(setting::kConnectMode, mode); });
+    }
+
+    // Runs start-up; the events are those from the plugged-out status on.
+    Station& Start() {
+        station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}},
+                                            FixedDriverLoader(sim::InProcessDriverFunctions()));
+        auto& pins = station->Hooks().pins;
+        pins.fill = [this] {
+            if (pinFillError) {
+                throw std::runtime_error(pinFillError);
+            }
+            Note("pin sets filled");
+        };
+        pins.numbers = [this] { return pinNumbers; };
+        pins.pinNumberBoard = [this] { Note("pin-number board"); };
+        pins.takeOver = [this](const PinDefinitionSeams::Numbers& numbers) {
+            pinNumbers = numbers;
+            Note("pins taken over");
+        };
+        panel.onEvent = [this](const std::string& event) {
+            if (event == "status0 USB Device 'Vessa' Plug-Out") {
+                recording = true;
+            }
+            Note(event);
+        };
+        clock.onSleep = [this](Millis d) { Note("wait " + std::to_string(d.count())); };
+        station->RunStartup();
+        return *station;
+    }
+
+    // Events from now on.
+    Events Take() {
+        Flush();
+        Events taken;
+        taken.swap(events);
+        recording = true;
+        return taken;
+    }
+
+    void Note(const std::string& event) {
+        if (!recording) {
+            seen = board ? board->Trace().size() : 0;
+            return;
+        }
+        Flush();
+        events.push_back(event);
+    }
+    void Flush() {
+        if (!board) {
+            return;
+        }
+        const auto& trace = board->Trace();
+        for (; seen < trace.size(); ++seen) {
+            if (recording) {
+                events.push_back(Describe(trace[seen]));
+            }
+        }
+    }
+
+    testing::TempDir dir;
+    std::filesystem::path file = dir / "settings.sqlite";
+    SequencePanel panel;
+    VirtualClock clock;
+    ManualConnectionTimer timer;
+    std::unique_ptr<sim::VirtualBoard> board;
+    std::unique_ptr<sim::InProcessBoard> attached;
+    std::unique_ptr<Station> station;
+    PinDefinitionSeams::Numbers pinNumbers{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    const char* pinFillError = nullptr;
+    Events events;
+    bool recording = false;
+    std::size_t seen = 0;
+};
+
+const std::string kPrompt = "box Warning: Please Turn on KavoEC Power!";
+const std::string kFirmware = "log USB Device 'Vessa-KQ11ED' : F/W Version=02.15";
+
+// ---- start-up, per connect mode ------------------------------------------------------
+
+TEST_F(BoardSessionTest, KbsStartupTakesTheBoardsPinsAndPrompts) {
+    Board(EcBench());
+    Preset([](SettingsStore& s) {
+        s.WriteInt(setting::kConnectMode, 1);
+        s.WriteInt(setting::kPinDefSource, 1);
+        s.WriteBool(setting::kDualFlash, true);
+        s.WriteBool(setting::kInternalClock, true);
+    });
+    Station& s = Start();
+    EXPECT_TRUE(SameEvents(
+        {"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off", "pin sets filled",
+         "status0 USB Device 'Vessa' Plug-In",
+         "> F2 20 0A",  // DualFlash: the internal flash
+         "> F0 02", kFirmware, "pin-number board",
+         "> F2 1A * * 01 DC 00 10",  // the record's pin definition at 0x1DC00, 16 bytes
+         "pins taken over",
+         "> F2 05 * * * * * * * <- 03 01 04 0F 09 02 06 05 22 08 07 13 14 15 16",
+         "> F2 20 05",  // InternalClock
+         "level 3 off", "level 4 on", kPrompt},
+        Take()));
+    EXPECT_TRUE(s.EFlash().internalFlashSelected);
+    EXPECT_EQ(s.Session().PinDefinitionKind(), 0);
+    EXPECT_EQ(board->LastConnectParameter(), 9000);
+    EXPECT_TRUE(timer.IsEnabled());
+    EXPECT_TRUE(s.MainPageActive());
+    EXPECT_EQ(board->KbsPinDefinition(), pinNumbers);
+}
+
+TEST_F(BoardSessionTest, KbsStartupOnAPinCodeBoardWithEFlashSourceSendsNoPins) {
+    sim::Scenario scenario = EcBench();
+    scenario.board.pinDefinitionKind = 1;
+    scenario.board.controllerKind = 2;
+    Board(scenario);
+    Preset([](SettingsStore& s) {
+        s.WriteInt(setting::kConnectMode, 1);
+        s.WriteInt(setting::kPinDefSource, 1);
+    });
+    Start();
+    EXPECT_TRUE(SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
+                            "pin sets filled", "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B",
+                            "> F0 02", "log USB Device 'Vessa-KQ775A' : F/W Version=02.15",
+                            "> F2 20 01", "level 3 off", "level 4 on", kPrompt},
+                           Take()));
+}
+
+TEST_F(BoardSessionTest, KbsStartupSendsThePinSetInUse) {
+    Board(EcBench());
+    Mode(1);  // PinDefSource stays "INI"
+    Start();
+    const Events all = Take();
+    ASSERT_GE(all.size(), 10u);
+    EXPECT_TRUE(SameEvents({"pin-number board",
+                            "> F2 05 * * * * * * * <- 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F",
+                            "> F2 20 01"},
+                           Events(all.begin() + 7, all.begin() + 10)));
+}
+
+struct SmbusCase {
+    int wave;
+    bool breakAt0;
+    int speed;
+    Events beforePrompt;
+    Events afterPrompt;
+};
+
+class SmbusStartup : public BoardSessionTest, public ::testing::WithParamInterface<SmbusCase> {};
+
+TEST_P(SmbusStartup, SendsTheWaveAndSpeedCodesAroundThePrompt) {
+    const SmbusCase& c = GetParam();
+    Board(EcBench());
+    Preset([&c](SettingsStore& s) {
+        s.WriteInt(setting::kConnectMode, 2);
+        s.WriteInt(setting::kSpecialWave, c.wave);
+        s.WriteBool(setting::kBreakAt0, c.breakAt0);
+        s.WriteInt(setting::kSmbusSpeed, c.speed);
+    });
+    Start();
+    Events expected = {"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
+                       "pin sets filled", "status0 USB Device 'Vessa' Plug-In",
+                       "> F2 20 0B",  // KbsPortControl: opcode F2 in every mode
+                       "> F0 02", kFirmware, "pin-number board"};
+    expected.insert(expected.end(), c.beforePrompt.begin(), c.beforePrompt.end());
+    expected.insert(expected.end(), {"level 3 off", "level 4 on", kPrompt, "> F3 20 00", "wait 50"});
+    expected.insert(expected.end(), c.afterPrompt.begin(), c.afterPrompt.end());
+    EXPECT_TRUE(SameEvents(expected, Take()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, SmbusStartup,
+    ::testing::Values(SmbusCase{1, false, 1, {"> F3 20 01"}, {"> F3 20 02"}},
+                      SmbusCase{2, true, 1, {"> F3 20 07"}, {"> F3 20 03"}},
+                      SmbusCase{3, true, 2, {"> F3 20 0E"}, {"> F3 20 0F", "> F3 20 0D"}},
+                      SmbusCase{3, false, 2, {"> F3 20 0E"}, {"> F3 20 0F", "> F3 20 0C"}},
+                      // Values outside the groups send nothing.
+                      SmbusCase{0, true, 3, {}, {}}));
+
+TEST_F(BoardSessionTest, SocketStartupNeitherPromptsNorSendsMore) {
+    Board(SocketBench());
+    Mode(3);
+    Start();
+    EXPECT_TRUE(SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
+                            "pin sets filled", "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B",
+                            "> F0 02", kFirmware, "pin-number board"},
+                           Take()));
+    EXPECT_TRUE(panel.boxes.empty());
+}
+
+TEST_F(BoardSessionTest, PdStartupSetsBits7And4Of1C34) {
+    Board(PdBench(0x00));
+    Mode(4);
+    Start();
+    EXPECT_TRUE(SameEvents(
+        {"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off", "pin sets filled",
+         "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B", "> F0 02", kFirmware,
+         "pin-number board", "> F3 20 07", "level 3 off", "level 4 on", kPrompt, "> F3 20 00",
+         "wait 50", "> F3 20 03", "wait 200", "> F2 24 1C 34", "> F2 23 1C 34 * * * * * <- 80",
+         "> F2 24 1C 34", "> F2 23 1C 34 * * * * * <- 90", "wait 200"},
+        Take()));
+    EXPECT_EQ(board->Pd()->Register(0x1C34), 0x90);
+    EXPECT_EQ(board->LastConnectParameter(), 1000);
+}
+
+TEST_F(BoardSessionTest, PdStartupLeavesSetBitsAlone) {
+    Board(PdBench(0x91));
+    Mode(4);
+    Start();
+    const Events all = Take();
+    const Events tail(all.end() - 4, all.end());
+    EXPECT_TRUE(SameEvents({"wait 200", "> F2 24 1C 34", "> F2 24 1C 34", "wait 200"}, tail));
+    EXPECT_EQ(board->Pd()->Register(0x1C34), 0x91);
+}
+
+TEST_F(BoardSessionTest, WithoutABoardNothingIsSentShownOrLogged) {
+    Board(EcBench(), false);
+    Mode(1);
+    Station& s = Start();
+    EXPECT_TRUE(SameEvents(
+        {"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off", "pin sets filled"},
+        Take()));
+    EXPECT_TRUE(board->Trace().empty());
+    EXPECT_TRUE(panel.boxes.empty());
+    EXPECT_EQ(panel.statusBoard, "USB Device 'Vessa' Plug-Out");
+    EXPECT_TRUE(timer.IsEnabled());
+    EXPECT_FALSE(s.InFlashMode());
+    EXPECT_NE(s.Controls().main.iniValue, "");  // the parameter version still shows
+}
+
+TEST_F(BoardSessionTest, MalformedPinSetIsSkippedAndTheBoardStillGreeted) {
+    Board(SocketBench());
+    Mode(3);
+    pinFillError = "'0x' is not a valid integer value";
+    Start();
+    EXPECT_TRUE(SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
+                            "log Pin set skipped: '0x' is not a valid integer value",
+                            "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B", "> F0 02",
+                            kFirmware, "pin-number board"},
+                           Take()));
+    EXPECT_TRUE(panel.boxes.empty());
+    EXPECT_TRUE(timer.IsEnabled());
+}
+
+TEST_F(BoardSessionTest, FirmwareLineNamesTheBoardByItsControllerKind) {
+    const std::pair<uint8_t, std::string> kinds[] = {
+        {1, "USB Device 'Vessa-KQ11ED' : F/W Version=01.0A"},
+        {0, "USB Device 'Vessa-KQ775A' : F/W Version=01.0A"},
+        {2, "USB Device 'Vessa-KQ775A' : F/W Version=01.0A"}};
+    for (const auto& [kind, line] : kinds) {
+        sim::Scenario scenario = SocketBench();
+        scenario.board.firmwareMajor = 0x01;
+        scenario.board.firmwareMinor = 0x0A;
+        scenario.board.controllerKind = kind;
+        station.reset();
+        attached.reset();
+        Board(scenario);
+        Mode(3);
+        panel.mainLog.clear();
+        Start();
+        EXPECT_EQ(panel.mainLog.back(), line) << "kind " << int(kind);
+        EXPECT_EQ(station->BoardSide().BoardControllerKind(), kind);
+    }
+}
+
+// ---- plug-in and plug-out --------------------------------------------------------------
+
+TEST_F(BoardSessionTest, PlugInAfterAStartWithoutBoardGreetsAfterOneSecond) {
+    Board(EcBench(), false);
+    Mode(1);
+    Station& s = Start();
+    Take();
+    board->Plug();
+    s.Session().OnBoardArrived();
+    EXPECT_TRUE(SameEvents({"log USB Device 'Vessa' Plug-In Detected!",
+                            "status0 USB Device 'Vessa' Plug-In", "wait 1000", "> F0 02",
+                            kFirmware},
+                           Take()));
+    EXPECT_EQ(s.Link().IsConnected(), 1);
+    EXPECT_TRUE(panel.boxes.empty());  // no power prompt on plug-in
+
+    // A second arrival while connected changes nothing.
+    s.Session().OnBoardArrived();
+    EXPECT_TRUE(Take().empty());
+}
+
+TEST_F(BoardSessionTest, PlugInWhoseBindFailsIsIgnored) {
+    Board(EcBench(), false);
+    Mode(1);
+    Station& s = Start();
+    Take();
+    s.Session().OnBoardArrived();  // the board is still out
+    EXPECT_TRUE(Take().empty());
+    board->Plug();
+    s.Session().OnBoardArrived();  // the next arrival tries again
+    EXPECT_EQ(s.Link().IsConnected(), 1);
+}
+
+TEST_F(BoardSessionTest, PlugInKeepsTheConnectionParameterChosenAtStartup) {
+    Board(PdBench(0x90));
+    Mode(4);
+    Station& s = Start();
+    s.Settings().WriteInt(setting::kConnectMode, 1);
+    board->Unplug();
+    s.Session().OnBoardRemoved();
+    board->Plug();
+    s.Session().OnBoardArrived();
+    EXPECT_EQ(board->LastConnectParameter(), 1000);
+    EXPECT_EQ(s.Session().ConnectionParameter(), 1000);
+}
+
+TEST_F(BoardSessionTest, PlugOutInKbsModeShowsPowerOffAndLeavesFlashMode) {
+    Board(EcBench());
+    Mode(1);
+    Station& s = Start();
+    s.Flags().inFlashMode = true;
+    Take();
+    board->Unplug();
+    s.Session().OnBoardRemoved();
+    EXPECT_TRUE(SameEvents({"log USB Device 'Vessa' Plug-Out Detected!",
+                            "status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off"},
+                           Take()));
+    EXPECT_FALSE(s.InFlashMode());
+    EXPECT_EQ(s.Link().IsConnected(), 0);
+    // Later commands are refused without reaching the board.
+    board->Plug();
+    EXPECT_FALSE(s.Board().KbsPortControl(2).Answered());
+    EXPECT_TRUE(Take().empty());
+}
+
+TEST_F(BoardSessionTest, PlugOutInSocketModeShowsFlashOfVessaAndKeepsFlashMode) {
+    Board(SocketBench());
+    Mode(3);
+    Station& s = Start();
+    s.Flags().inFlashMode = true;
+    Take();
+    board->Unplug();
+    s.Session().OnBoardRemoved();
+    EXPECT_TRUE(SameEvents({"log USB Device 'Vessa' Plug-Out Detected!",
+                            "status0 USB Device 'Vessa' Plug-Out", "status1 Flash of Vessa"},
+                           Take()));
+    EXPECT_TRUE(s.InFlashMode());
+}
+
+// ---- close ---------------------------------------------------------------------------------
+
+TEST_F(BoardSessionTest, CloseInKbsModeLeavesThePortAndKeepsTheBoardBound) {
+    Board(EcBench());
+    Mode(1);
+    Station& s = Start();
+    s.Image().imageBuffer.assign(0x10000, 0x5A);
+    const auto settingsBefore = s.Settings().Enumerate().size();
+    Take();
+    s.Session().CloseSequence();
+    EXPECT_TRUE(SameEvents({"wait 500", "> F2 20 09", "> F2 20 00"}, Take()));
+    EXPECT_FALSE(timer.IsEnabled());
+    EXPECT_EQ(s.Link().IsConnected(), 1);
+    EXPECT_TRUE(s.Image().imageBuffer.empty());
+    EXPECT_EQ(s.Settings().Enumerate().size(), settingsBefore);
+    s.Session().CloseSequence();  // once only
+    EXPECT_TRUE(Take().empty());
+}
+
+TEST_F(BoardSessionTest, CloseInSmbusModeSetsBit7Of1C08) {
+    sim::Scenario scenario = EcBench();
+    scenario.ec->registers[0x1C08] = 0x05;
+    Board(scenario);
+    Preset([](SettingsStore& s) {
+        s.WriteInt(setting::kConnectMode, 2);
+        s.WriteInt(setting::kSpecialWave, 3);
+    });
+    Station& s = Start();
+    Take();
+    s.Session().CloseSequence();
+    EXPECT_TRUE(SameEvents({"wait 500", "> F3 24 1C 08", "> F3 23 1C 08 * * * * * <- 85",
+                            "wait 300", "> F3 20 06", "> F3 20 00", "wait 500", "> F3 20 00"},
+                           Take()));
+    EXPECT_EQ(board->Ec()->Register(0x1C08), 0x85);
+}
+
+TEST_F(BoardSessionTest, CloseInSmbusModeWithBit7SetWritesNothing) {
+    sim::Scenario scenario = EcBench();
+    scenario.ec->registers[0x1C08] = 0x80;
+    Board(scenario);
+    Mode(2);  // SpecialWave 2
+    Station& s = Start();
+    Take();
+    s.Session().CloseSequence();
+    EXPECT_TRUE(SameEvents({"wait 500", "> F3 24 1C 08", "wait 300", "> F3 20 00", "wait 500",
+                            "> F3 20 00"},
+                           Take()));
+}
+
+TEST_F(BoardSessionTest, CloseInSocketModeOnlyWaits) {
+    Board(SocketBench());
+    Mode(3);
+    Station& s = Start();
+    Take();
+    s.Session().CloseSequence();
+    EXPECT_TRUE(SameEvents({"wait 500"}, Take()));
+}
+
+TEST_F(BoardSessionTest, CloseInPdModeWarnsThenTakesThePdOutOfTestMode) {
+    Board(PdBench(0x90));
+    Mode(4);
+    Station& s = Start();
+    Take();
+    s.Session().CloseSequence();
+    EXPECT_TRUE(SameEvents(
+        {"wait 500",
+         "box Reset PD: Exiting test mode will cause the PD to reset. The system will suddenly "
+         "shut down!!",
+         "> FC 11 * * * * 80", "wait 10", "> FC 16 FF D3 * * 80", "> FC 15 FF D3 * * 80 * * <- 51",
+         "> FC 15 FF D1 * * 80 * * <- 01", "wait 200", "> FC 16 FF D3",
+         "> FC 15 FF D3 * * * * * <- 41", "> FC 16 FF C4", "> FC 15 FF C4 * * * * * <- 12",
+         "wait 300", "> F3 20 00", "wait 500", "> F3 20 00"},
+        Take()));
+    EXPECT_EQ(panel.boxes.back().kind, MessageKind::Warning);
+    EXPECT_EQ(board->Pd()->Register(0xFFC4), 0x12);
+}
+
+TEST_F(BoardSessionTest, CloseInPdModeWarnsEvenWithoutABoard) {
+    Board(PdBench(0x90), false);
+    Mode(4);
+    Station& s = Start();
+    Take();
+    s.Session().CloseSequence();
+    EXPECT_TRUE(SameEvents({"wait 500",
+                            "box Reset PD: Exiting test mode will cause the PD to reset. The "
+                            "system will suddenly shut down!!",
+                            "wait 10", "wait 200", "wait 300", "wait 500"},
+                           Take()));
+}
+
+}  // namespace
+}  // namespace quillon
