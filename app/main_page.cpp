@@ -256,6 +256,12 @@ void MainPage::ConnectTo(Station& station) {
         connect(button, &QPushButton::clicked, this,
                 [&station, call = call] { station.RunHandler([&] { (station.*call)(); }); });
     }
+    // Identification and the connection cycle.
+    connect(controls_.typeAuto, &QPushButton::clicked, this,
+            [&station] { station.RunHandler([&] { station.TypeAutoDesk().Run(); }); });
+    connect(controls_.resetEc, &QPushButton::clicked, this,
+            [&station] { station.RunHandler([&] { station.Cycle().ResetEc(); }); });
+
     // Ctrl+Alt+R reloads the last image while the window has the focus; the system-wide
     // hot key of the shell calls the same Station::ReloadLastImage.
     auto* reload = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), this);

@@ -23,6 +23,7 @@
 #include "app/qt_call_runner.h"
 #include "app/qt_clock.h"
 #include "app/qt_connection_timer.h"
+#include "app/qt_halt_poll_timer.h"
 #include "app/qt_prompts.h"
 #include "app/setup_page.h"
 #include "app/simple_combo_box.h"
@@ -59,6 +60,9 @@ MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidge
     closeRetry_ = new QTimer(this);
     closeRetry_->setInterval(kCloseRetryMs);
     connect(closeRetry_, &QTimer::timeout, this, &MainWindow::CloseWhenIdle);
+    // Timer2: the PD processor-halt poll, run only while the PD power prompt is open.
+    haltPollTimer_ = new QtHaltPollTimer(this);
+    options.haltPollTimer = haltPollTimer_;
     BuildMenus();
     setCentralWidget(BuildCentre());
     about_ = new AboutBox(this);
@@ -75,6 +79,7 @@ MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidge
     setupPage_->ConnectTo(*station_);
     customerPage_->ConnectTo(*station_);
     ConnectWindowControls();
+    ConnectCycle();
     ControlsChanged();
 
     // A fixed single-line border: the window keeps its size and is centred on the screen.
@@ -195,6 +200,20 @@ void MainWindow::ConnectWindowControls() {
             SetControlLevel(ControlLevel::SetupMenu, true);
         });
     }
+}
+
+// Timer1 and Timer2, the flash-selection buttons and the CPU-halt menu item.
+void MainWindow::ConnectCycle() {
+    timer_->SetTickHandler([this] { station_->Timer1Tick(); });
+    haltPollTimer_->SetTickHandler([this] { station_->Timer2Tick(); });
+    connect(externalFlash_, &QPushButton::clicked, this,
+            [this] { Handle([this] { station_->Cycle().ExternalFlash(); }); });
+    connect(internalFlash_, &QPushButton::clicked, this,
+            [this] { Handle([this] { station_->Cycle().InternalFlash(); }); });
+    connect(needPdCpuHalt_, &QAction::triggered, this, [this] {
+        Handle([this] { station_->Cycle().ToggleNeedPdCpuHalt(); });
+        MirrorWindow();  // the check mark follows the station, also when refused
+    });
 }
 
 // The Type button, the two lists (picked or typed letter by letter), OK and Cancel.
@@ -404,6 +423,7 @@ void MainWindow::MirrorWindow() {
                                     : static_cast<QWidget*>(log_));
     logArea_->setVisible(window.logVisible);
     showMessage_->setChecked(window.showMessage);
+    needPdCpuHalt_->setChecked(station_->Flags().pdCpuHaltPending);
     if (height() != window.height) {
         setFixedSize(kClientWidth, window.height);
     }

@@ -28,6 +28,7 @@ class MainPage;
 class QtCallRunner;
 class QtClock;
 class QtConnectionTimer;
+class QtHaltPollTimer;
 class SetupPage;
 class StatusBarWidget;
 class TypePage;
@@ -77,6 +78,7 @@ private:
     QWidget* BuildCentre();
     void ConnectWindowControls();
     void ConnectTypePage();
+    void ConnectCycle();
     void RunStartup();
     void MirrorWindow();
     // Runs a handler through the station so a settings error ends it in the error box.
@@ -97,6 +99,7 @@ private:
     QtConnectionTimer* timer_ = nullptr;
     QTimer* closeRetry_ = nullptr;
     bool closePending_ = false;
+    QtHaltPollTimer* haltPollTimer_ = nullptr;
 
     MainPage* mainPage_ = nullptr;
     TypePage* typePage_ = nullptr;

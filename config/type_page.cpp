@@ -153,12 +153,16 @@ void TypePageLogic::Cancel() {
 }
 
 void TypePageLogic::ApplyAutoType(std::string manufacturer, std::string device) {
+    ShowAutoTypeNames(std::move(manufacturer), std::move(device));
+    openManufacturer_ = state_.manufacturerText;
+    DeviceChanged();
+}
+
+void TypePageLogic::ShowAutoTypeNames(std::string manufacturer, std::string device) {
     state_.manufacturerText = std::move(manufacturer);
     state_.manufacturerIndex = IndexOf(state_.manufacturers, state_.manufacturerText);
     state_.deviceText = std::move(device);
     state_.deviceIndex = IndexOf(state_.devices, state_.deviceText);
-    openManufacturer_ = state_.manufacturerText;
-    DeviceChanged();
 }
 
 std::vector<std::string> DeviceBoxLines(const std::string& manufacturer, const std::string& device,

@@ -67,6 +67,9 @@ public:
     // For the automatic typing: put the two names into the boxes, open the manufacturer's
     // file and load the device, without refilling the lists.
     void ApplyAutoType(std::string manufacturer, std::string device);
+    // The automatic typing's lookup result shown in the boxes as read, nothing loaded (an
+    // unknown part leaves both boxes empty).
+    void ShowAutoTypeNames(std::string manufacturer, std::string device);
 
 private:
     void ManufacturerChanged();

@@ -24,6 +24,7 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
     typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_, log_);
     hooks_.fillDeviceBox = [this] { FillDeviceBoxFromStore(); };
+    BuildTargetDesks();
     session_ = std::make_unique<BoardSession>(BoardSession::Parts{
         *link_, *board_, *boardSide_, *store_, cache_, panel_, log_, clock_, timer_, flags_,
         eflash_, hooks_.pins, [this] {

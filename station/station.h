@@ -21,12 +21,15 @@
 #include "station/board_session.h"
 #include "station/control_state.h"
 #include "station/startup_hooks.h"
+#include "target/connection_cycle.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
 #include "target/target_identity.h"
+#include "target/type_auto.h"
 #include "ui/activity_guard.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
+#include "ui/halt_poll_timer.h"
 #include "ui/message_log.h"
 #include "ui/operation_frame.h"
 #include "ui/operator_panel.h"
@@ -39,6 +42,8 @@ struct StationOptions {
     std::filesystem::path settingsPath;
     // The parameter-file folder; empty: $QUILLON_INI_DIR, else "INI" beside the program.
     std::filesystem::path iniFolder;
+    // Timer2, the USB-PD processor-halt poll; none: a timer that only remembers its state.
+    HaltPollTimer* haltPollTimer = nullptr;
 };
 
 // Owns the long-lived state of the programming station and runs what the window's
@@ -143,6 +148,17 @@ public:
     // Auto Flash, BurnRun and Backup.
     AutoFlash& Auto() { return *auto_; }
 
+    // The connection cycle (Timer1, flash-mode entry, Reset EC, the flash-selection buttons,
+    // the USB-PD CPU halt) and the automatic typing.
+    ConnectionCycle& Cycle() { return *cycle_; }
+    TypeAuto& TypeAutoDesk() { return *typeAuto_; }
+    // A Timer1 tick: the connection check, dropped while other work runs (a tick must not
+    // start inside an operation, or inside an earlier tick's command, prompt or wait).
+    void Timer1Tick();
+    // A Timer2 tick: the USB-PD CPU-halt poll. It runs while the power prompt of a tick is
+    // open, so it does not ask the activity guard.
+    void Timer2Tick();
+
 private:
     // Runs a step of the station's own sequences: an error ends the step and is shown in
     // the error box.
@@ -186,6 +202,12 @@ private:
     ActivityGuard activity_;
     OperationFrame frame_{panel_, log_, timer_, stop_, image_.operationResult};
     std::unique_ptr<AutoFlash> auto_;
+    ManualHaltPollTimer ownHaltPollTimer_;
+    std::unique_ptr<TargetContext> targetContext_;
+    std::unique_ptr<EFlashSizing> sizing_;
+    std::unique_ptr<TypeAuto> typeAuto_;
+    std::unique_ptr<ConnectionCycle> cycle_;
+    void BuildTargetDesks();
 };
 
 }  // namespace quillon

@@ -1,0 +1,504 @@
+#include "target/connection_cycle.h"
+
+#include <array>
+
+#include "config/rom_key.h"
+#include "target/chip_groups.h"
+
+namespace quillon {
+
+namespace {
+
+// Action codes of KbsPortControl / SmbPortControl.
+enum Code : uint8_t {
+    kRelease = 0,
+    kPowerOff = 1,
+    kKbsRun = 2,  // also SMBus low speed without BreakAt0
+    kSmbLowBreak = 3,
+    kPowerOffInternalClock = 5,
+    kSmbWave2 = 7,
+    kSelectInternal = 10,
+    kSelectExternal = 11,
+    kSmbHigh = 12,
+    kSmbHighBreak = 13,
+    kSmbWave3 = 14,
+    kAfterPrompt = 15,
+};
+
+constexpr uint8_t kRunFree = 0x80;
+constexpr uint8_t kBreakAtZero = 0x81;
+constexpr uint8_t kQuickModeRegister = 0x1A;
+constexpr uint8_t kQuickModeProbe = 0x04;
+constexpr uint8_t kQuickModeBit = 0x04;
+constexpr uint8_t kKeyMatchKind = 1;
+constexpr uint8_t kRomKeyKind = 2;
+constexpr uint8_t kKeyLength = 8;
+constexpr uint16_t kPdUnlockRegister = 0xFE5A;
+constexpr uint8_t kPdUnlockByte = 0x3D;
+constexpr int kPdUnlockWrites = 10;
+constexpr uint16_t kPdCcRegister = 0x1C34;
+constexpr int kSmbSpeedHigh = 2;
+
+constexpr Millis kProbeWait{100};
+constexpr Millis kReleaseWait{50};
+constexpr Millis kHaltStopWait{100};
+constexpr Millis kPdSettleWait{200};
+constexpr Millis kSettleHighSpeed{100};
+constexpr Millis kSettle{500};
+constexpr Millis k4C21Wait{300};
+constexpr Millis kWave3Wait{100};
+
+uint8_t High(uint16_t address) {
+    return static_cast<uint8_t>(address >> 8);
+}
+uint8_t Low(uint16_t address) {
+    return static_cast<uint8_t>(address & 0xFF);
+}
+
+// Chips that need 0x1036 and 0x1063 set before flash access, by version.
+bool NeedsClockSwitch(uint16_t c, const std::string& version) {
+    if ((c == 0x4C15 || c == 0x4CAB) && (version == "48" || version == "08")) {
+        return true;
+    }
+    if ((c == 0x4C00 || c == 0x4CF5) && version == "0D") {
+        return true;
+    }
+    return (c == 0x4C16 || c == 0x4C21 || c == 0x4C04) && version == "04";
+}
+
+}  // namespace
+
+bool ConnectionCycle::Setting(const char* name) const {
+    return c_.settings.ReadBool(name);
+}
+
+int32_t ConnectionCycle::IntSetting(const char* name) const {
+    return c_.settings.ReadInt(name);
+}
+
+void ConnectionCycle::SendCode(Port port, uint8_t code) {
+    if (port == Port::Kbs) {
+        c_.board.KbsPortControl(code);
+    } else {
+        c_.board.SmbPortControl(code);
+    }
+}
+
+void ConnectionCycle::WriteRegister(uint16_t address, uint8_t value) {
+    c_.board.WriteTargetRegister(High(address), Low(address), value);
+}
+
+uint8_t ConnectionCycle::ReadRegister(uint16_t address) {
+    uint8_t value = 0;
+    c_.board.ReadTargetRegister(High(address), Low(address), value);
+    return value;
+}
+
+void ConnectionCycle::PdWrite(uint16_t address, uint8_t value) {
+    c_.boardSide.PdWriteRegister(c_.PdAddress(), High(address), Low(address), value);
+}
+
+uint8_t ConnectionCycle::PdRead(uint16_t address) {
+    uint8_t value = 0;
+    c_.boardSide.PdReadRegister(c_.PdAddress(), High(address), Low(address), value);
+    return value;
+}
+
+void ConnectionCycle::UnlockPd() {
+    for (int i = 0; i < kPdUnlockWrites; ++i) {
+        PdWrite(kPdUnlockRegister, kPdUnlockByte);
+    }
+}
+
+// --- the connection check ------------------------------------------------------------------
+
+void ConnectionCycle::Tick() {
+    const int32_t mode = c_.Mode();
+    if (!c_.link.IsConnected()) {
+        c_.panel.SetControlLevel(ControlLevel::Operations, false);
+        c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
+    } else {
+        switch (mode) {
+            case 1:
+                CheckDebuggerTarget(Port::Kbs);
+                break;
+            case 2:
+                CheckDebuggerTarget(Port::Smb);
+                break;
+            case 3:
+                c_.panel.SetControlLevel(ControlLevel::StopAndBelow, true);
+                c_.panel.SetStatusText(StatusPanel::Target, "Flash of Vessa");
+                break;
+            case 4:
+                CheckPdTarget();
+                break;
+            default:
+                break;
+        }
+    }
+    if (!c_.flags.mainPageActive) {
+        ReleaseForSetup(mode);
+    }
+}
+
+void ConnectionCycle::ReleaseForSetup(int32_t mode) {
+    c_.timer1.SetEnabled(false);
+    if (mode == 1) {
+        c_.board.KbsPortControl(kRelease);
+    } else if (mode == 2 || mode == 4) {
+        c_.board.SmbPortControl(kRelease);
+    }
+}
+
+void ConnectionCycle::CheckDebuggerTarget(Port port) {
+    if (!c_.board.ReadChipId(c_.identity.chipIdStrings).Succeeded()) {
+        if (port == Port::Kbs) {
+            PowerOffKbs();
+        } else {
+            PowerOffSmb();
+        }
+        return;
+    }
+    c_.panel.SetStatusText(StatusPanel::Target,
+                           port == Port::Kbs ? "EC/KBS Power-On" : "EC/SMB Power-On");
+    c_.panel.SetControlLevel(ControlLevel::StopAndBelow, true);
+    if (!c_.flags.inFlashMode) {
+        FirstPoweredEntry(port);
+    }
+    c_.board.ReadFlashId(c_.identity.chipIdStrings, c_.flashType.commandModeReadId);
+}
+
+void ConnectionCycle::PowerOffKbs() {
+    c_.timer1.SetEnabled(false);
+    c_.panel.SetStatusText(StatusPanel::Target, "EC/KBS Power-Off");
+    c_.panel.SetControlLevel(ControlLevel::Operations, false);
+    c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
+    c_.board.KbsPortControl(Setting(setting::kInternalClock) ? kPowerOffInternalClock : kPowerOff);
+    c_.panel.Warn(kPowerPrompt);
+    c_.flags.inFlashMode = false;
+    c_.timer1.SetEnabled(true);
+}
+
+void ConnectionCycle::PowerOffSmb() {
+    c_.timer1.SetEnabled(false);
+    c_.panel.SetStatusText(StatusPanel::Target, "EC/SMB Power-Off");
+    c_.panel.SetControlLevel(ControlLevel::Operations, false);
+    c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
+    const int32_t wave = IntSetting(setting::kSpecialWave);
+    if (wave == 1) {
+        c_.board.SmbPortControl(kPowerOff);
+    } else if (wave == 2) {
+        c_.board.SmbPortControl(kSmbWave2);
+    } else if (wave == 3) {
+        c_.board.SmbPortControl(kSmbWave3);
+    }
+    c_.panel.Warn(kPowerPrompt);
+    c_.board.SmbPortControl(kRelease);
+    c_.clock.Sleep(kReleaseWait);
+    if (wave == 3) {
+        c_.board.SmbPortControl(kAfterPrompt);
+    }
+    const bool breakAt0 = Setting(setting::kBreakAt0);
+    const int32_t speed = IntSetting(setting::kSmbusSpeed);
+    if (speed == 1) {
+        c_.board.SmbPortControl(breakAt0 ? kSmbLowBreak : kKbsRun);
+    } else if (speed == kSmbSpeedHigh) {
+        c_.board.SmbPortControl(breakAt0 ? kSmbHighBreak : kSmbHigh);
+    }
+    c_.flags.inFlashMode = false;
+    c_.timer1.SetEnabled(true);
+}
+
+void ConnectionCycle::FirstPoweredEntry(Port port) {
+    const uint16_t c = c_.identity.C();
+    if (IsInGroup(ChipGroup::EFlashOnly, c)) {
+        EnterEFlashOnly(port);
+    } else {
+        SendCode(port, c_.eflash.internalFlashSelected ? kSelectInternal : kSelectExternal);
+        c_.flags.flashModeReentry = false;
+        if (IsInGroup(ChipGroup::RomCodeFamilies, c) && IntSetting(setting::kRomKey) != 0 &&
+            reloadLastImage_) {
+            reloadLastImage_();
+        }
+        EnterFlashMode();
+    }
+    ProbeQuickMode();
+    if (IsQuickModeException(c_.identity.C(), c_.identity.V())) {
+        c_.flags.quickModeCapable = false;
+    }
+}
+
+// A chip with nothing but embedded flash: straight in, the flash-selection buttons hidden.
+void ConnectionCycle::EnterEFlashOnly(Port port) {
+    const bool breakAt0 = Setting(setting::kBreakAt0);
+    c_.WriteFlashblock(1);
+    c_.controls.dualFlashButtonsVisible = false;
+    c_.controls.resetEcVisible = false;
+    c_.panel.ControlsChanged();
+    SendCode(port, kSelectInternal);
+    if (port == Port::Kbs) {
+        c_.board.TargetRunControl(breakAt0 ? kBreakAtZero : kRunFree, 0, 0);
+    } else if (breakAt0) {
+        c_.board.TargetRunControl(kBreakAtZero, 0, 0);
+    }
+    c_.board.ReadChipId(c_.identity.chipIdStrings);
+    if (port == Port::Kbs) {
+        c_.board.KbsPortControl(kKbsRun);
+    } else {
+        const int32_t speed = IntSetting(setting::kSmbusSpeed);
+        if (speed == 1) {
+            c_.board.SmbPortControl(kKbsRun);
+        } else if (speed == kSmbSpeedHigh) {
+            c_.board.SmbPortControl(kSmbHigh);
+        }
+    }
+}
+
+void ConnectionCycle::ProbeQuickMode() {
+    c_.flags.inFlashMode = true;
+    c_.clock.Sleep(kProbeWait);
+    uint8_t probe = kQuickModeProbe;
+    c_.board.DebugRegisterAccess(1, kQuickModeRegister, probe);
+    uint8_t answer = 0;
+    const TransferResult read = c_.board.DebugRegisterAccess(0, kQuickModeRegister, answer);
+    if (read.Answered() && answer != 0xFF && (answer & kQuickModeBit) != 0) {
+        c_.flags.quickModeCapable = true;
+    }
+}
+
+void ConnectionCycle::CheckPdTarget() {
+    const uint8_t address = c_.PdAddress();
+    bool powered = c_.boardSide.ReadPdFlashId(address, c_.identity).Succeeded();
+    if (!powered && !c_.flags.inFlashMode) {
+        powered = c_.boardSide.ReadPdChipId(address, c_.identity).Succeeded();
+    }
+    if (!powered) {
+        PowerOffPd();
+        return;
+    }
+    c_.panel.SetStatusText(StatusPanel::Target, "PDCC/I2C Power-On");
+    c_.panel.SetControlLevel(ControlLevel::StopAndBelow, true);
+    if (!c_.flags.inFlashMode) {
+        EnterPdFlashMode();
+    }
+}
+
+void ConnectionCycle::EnterPdFlashMode() {
+    UnlockPd();
+    c_.flags.inFlashMode = true;
+    c_.boardSide.PdEnterTestMode(c_.PdAddress());
+}
+
+void ConnectionCycle::PowerOffPd() {
+    c_.timer1.SetEnabled(false);
+    c_.panel.SetStatusText(StatusPanel::Target, "PDCC/I2C Power-Off");
+    c_.panel.SetControlLevel(ControlLevel::Operations, false);
+    c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
+    c_.board.SmbPortControl(kSmbWave2);
+    if (c_.flags.pdCpuHaltPending) {
+        c_.board.SmbPortControl(kRelease);
+        c_.board.SmbPortControl(kSmbLowBreak);
+        c_.timer2.SetEnabled(true);
+    }
+    c_.panel.Warn(kPowerPrompt);
+    if (c_.flags.pdCpuHaltPending) {
+        c_.timer2.SetEnabled(false);
+        c_.clock.Sleep(kHaltStopWait);
+    }
+    c_.board.SmbPortControl(kRelease);
+    c_.clock.Sleep(kReleaseWait);
+    if (IntSetting(setting::kSpecialWave) == 3) {
+        c_.board.SmbPortControl(kAfterPrompt);
+    }
+    c_.board.SmbPortControl(kSmbLowBreak);
+    c_.clock.Sleep(kPdSettleWait);
+    // The CC interface register, through the debugger's register commands.
+    constexpr uint8_t kBit7 = 0x80;
+    constexpr uint8_t kBit4 = 0x10;
+    const uint8_t first = ReadRegister(kPdCcRegister);
+    if ((first & kBit7) == 0) {
+        WriteRegister(kPdCcRegister, first | kBit7);
+    }
+    const uint8_t second = ReadRegister(kPdCcRegister);
+    if ((second & kBit4) == 0) {
+        WriteRegister(kPdCcRegister, second | kBit4);
+    }
+    c_.flags.inFlashMode = false;
+    c_.timer1.SetEnabled(true);
+}
+
+// --- flash-mode entry ------------------------------------------------------------------------
+
+void ConnectionCycle::EnterFlashMode() {
+    const int32_t mode = c_.Mode();
+    if (mode == 1) {
+        EnterFlashModeOnDebugger(Port::Kbs);
+    } else if (mode == 2) {
+        EnterFlashModeOnDebugger(Port::Smb);
+    }
+    c_.flags.flashModeReentry = true;
+}
+
+void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
+    const uint16_t c = c_.identity.C();
+    const std::string version = c_.identity.ChipVersion();
+    const bool kbs = port == Port::Kbs;
+    const bool reentry = c_.flags.flashModeReentry;
+    const bool breakAt0 = Setting(setting::kBreakAt0);
+    const int32_t speed = IntSetting(setting::kSmbusSpeed);
+
+    c_.timer1.SetEnabled(false);
+    WriteRegister(0x2006, 0x44);
+    if (reentry && (kbs || breakAt0)) {
+        c_.board.TargetRunControl(kRunFree, 0, 0);
+        c_.panel.Warn(kReturnPrompt);
+    }
+    WriteRegister(0x1063, 0x00);
+    if (NeedsClockSwitch(c, version)) {
+        WriteRegister(0x1036, 0x10);
+        WriteRegister(0x1063, 0x08);
+    }
+    c_.identity.flashConfigByte = ReadRegister(0x1080);
+    if (IsInGroup(ChipGroup::BankSize, c)) {
+        const uint8_t bank = ReadRegister(0x2005);
+        const uint8_t size = ReadRegister(0x2003);
+        c_.identity.eFlashSizeCode =
+            static_cast<uint8_t>(((bank & 0x40) != 0 ? 2 : 0) + ((size & 0x04) != 0 ? 1 : 0));
+    }
+    if (IsOfFamily(c, 0xD1) && !c_.eflash.internalFlashSelected) {
+        WriteRegister(0x1036, 0x00);
+    }
+    if (!kbs && c == 0x4C21 && version == "06") {
+        WriteRegister(0x2007, 0x02);
+        c_.clock.Sleep(k4C21Wait);
+    }
+    if (c == 0x7702 || c == 0x7740) {
+        WriteRegister(0x16F7, 0x00);
+    }
+    if (c == 0x777E) {
+        WriteRegister(0x1F05, 0x30);
+        for (uint16_t address = 0x20A0; address <= 0x20BF; ++address) {
+            WriteRegister(address, 0x00);
+        }
+    }
+    if (kbs || breakAt0) {
+        c_.board.TargetRunControl(kBreakAtZero, 0, 0);
+    }
+    // Settle after the reset.
+    if (reentry) {
+        c_.board.ReadChipId(c_.identity.chipIdStrings);
+    } else if (!IsNoWaitChip(c, kbs ? 1 : 2)) {
+        if (breakAt0) {
+            c_.board.ReadChipId(c_.identity.chipIdStrings);
+        } else {
+            c_.clock.Sleep(speed == kSmbSpeedHigh ? kSettleHighSpeed : kSettle);
+        }
+    }
+    if (!kbs && IntSetting(setting::kSpecialWave) == 3) {
+        c_.clock.Sleep(kWave3Wait);
+        c_.board.SmbPortControl(kAfterPrompt);
+    }
+    if (c_.controls.keyMatchTicked) {
+        std::array<uint8_t, kKeyLength> key{};
+        for (std::size_t i = 0; i < key.size(); ++i) {
+            // The key bytes are created only while RomKey is 0; an absent one counts as 0.
+            const char* name = setting::kKeyNames[i];
+            key[i] = c_.settings.Exists(name) ? static_cast<uint8_t>(IntSetting(name)) : 0;
+        }
+        c_.board.SendTargetKey(kKeyMatchKind, kKeyLength, key);
+    }
+    if (IsInGroup(ChipGroup::RomCodeFamilies, c) && IntSetting(setting::kRomKey) != 0) {
+        c_.log.Append("Enable & Enter Rom Key");
+        c_.board.SendTargetKey(kRomKeyKind, kKeyLength, kBuiltInRomKey);
+    }
+    if (kbs) {
+        c_.board.KbsPortControl(kKbsRun);
+    } else {
+        if (speed == 1) {
+            c_.board.SmbPortControl(kKbsRun);
+        }
+        if (speed == kSmbSpeedHigh) {
+            c_.board.SmbPortControl(kSmbHigh);
+        }
+    }
+    c_.timer1.SetEnabled(true);
+}
+
+void ConnectionCycle::ResetEc() {
+    EnterFlashMode();
+}
+
+// --- flash selection -------------------------------------------------------------------------
+
+void ConnectionCycle::ExternalFlash() {
+    c_.eflash.internalFlashSelected = false;
+    c_.flags.flashModeReentry = false;
+    EnterFlashMode();
+    const int32_t mode = c_.Mode();
+    if (mode == 1) {
+        c_.board.KbsPortControl(kSelectExternal);
+    } else if (mode == 2) {
+        c_.board.SmbPortControl(kSelectExternal);
+    }
+    if (mode == 1 || mode == 2) {
+        c_.board.ReadFlashId(c_.identity.chipIdStrings, c_.flashType.commandModeReadId);
+    }
+    typeAuto_.Run();
+}
+
+void ConnectionCycle::InternalFlash() {
+    c_.eflash.internalFlashSelected = true;
+    c_.flags.flashModeReentry = false;
+    EnterFlashMode();
+    const int32_t mode = c_.Mode();
+    if (mode == 1) {
+        c_.board.KbsPortControl(kSelectInternal);
+    } else if (mode == 2) {
+        c_.board.SmbPortControl(kSelectInternal);
+    }
+    typeAuto_.Run();
+    sizing_.SizeByVersion();
+    c_.controls.SetDeviceBox({"Kavo eFlash"});
+    c_.panel.ControlsChanged();
+}
+
+// --- USB-PD CPU halt -------------------------------------------------------------------------
+
+void ConnectionCycle::ToggleNeedPdCpuHalt() {
+    if (c_.flags.pdCpuHaltPending) {
+        c_.flags.pdCpuHaltPending = false;
+    } else if (c_.Mode() == StoredValue(ConnectMode::Pd)) {
+        c_.flags.pdCpuHaltPending = true;
+    }
+    c_.panel.ControlsChanged();
+}
+
+void ConnectionCycle::HaltPollTick() {
+    if (haltPolling_) {
+        return;  // a tick that falls due inside this one's register commands
+    }
+    haltPolling_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{haltPolling_};
+
+    constexpr uint8_t kReady = 0x52;  // "R"
+    constexpr uint8_t kHaltBit = 0x10;
+    constexpr uint16_t kScratchRegister = 0xFC03;
+    if (PdRead(0xFFC0) != kReady || (PdRead(0xFFC1) & kHaltBit) == 0) {
+        return;
+    }
+    c_.timer2.SetEnabled(false);
+    const uint8_t saved = PdRead(kScratchRegister);
+    PdWrite(kScratchRegister, static_cast<uint8_t>(saved + 2));
+    PdWrite(0xFFD3, 0xC0);
+    UnlockPd();
+    PdWrite(kScratchRegister, saved);
+    c_.flags.pdCpuHaltPending = false;
+    c_.panel.ControlsChanged();
+    c_.board.SmbPortControl(kSmbWave2);
+    c_.log.Append("===---> KQ023x CPU Halt <---===");
+}
+
+}  // namespace quillon

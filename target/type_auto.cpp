@@ -1,0 +1,115 @@
+#include "target/type_auto.h"
+
+#include "config/flash_type.h"
+#include "target/eflash_sizing.h"
+
+namespace quillon {
+
+namespace {
+constexpr uint8_t kStatusReadOnly = 0xFF;
+}  // namespace
+
+StepResult TypeAuto::Run() {
+    const int32_t mode = c_.Mode();
+    auto& slots = c_.identity.chipIdStrings;
+    if ((mode == 1 || mode == 2) && !c_.board.ReadChipId(slots).Succeeded()) {
+        return StepResult::Failed;  // no power: nothing logged, nothing changed
+    }
+
+    const bool flashAnswered =
+        mode == StoredValue(ConnectMode::Pd)
+            ? c_.boardSide.ReadPdFlashId(c_.PdAddress(), c_.identity).Succeeded()
+            : c_.board.ReadFlashId(slots, c_.flashType.commandModeReadId).Succeeded();
+    bool selected = false;
+    if (!flashAnswered) {
+        c_.log.Append("Get Flash Jedec ID ---> Failure !");
+    } else {
+        const std::string key = LookupKey();
+        if (mode != StoredValue(ConnectMode::Socket)) {
+            c_.log.Append("Chip ID=" + c_.identity.ChipCode() +
+                          " : Version=" + c_.identity.ChipVersion() +
+                          DisplayNameSuffix(c_.identity.C(), c_.identity.ChipCode()));
+        }
+        if (olderIdForm_) {
+            c_.log.Append("Manufacturer ID=" + slots[kSlotManufacturerId] +
+                          " : Device ID=" + slots[kSlotDeviceId]);
+        } else {
+            c_.log.Append("Manufacturer ID=" + slots[kSlotJedecManufacturer] +
+                          " : m_MemoryType=" + slots[kSlotJedecMemoryType] +
+                          " : m_MemoryCapacity=" + slots[kSlotJedecCapacity]);
+        }
+        if (!SelectPart(key)) {
+            c_.log.Append("Error : Flash TypeAuto not support this flash !!");
+            c_.controls.SetDeviceBox({});
+            c_.panel.ControlsChanged();
+            return StepResult::Failed;  // no sizing, write-status controls unchanged
+        }
+        selected = true;
+    }
+
+    sizing_.Size();
+    SetUpWriteStatus();
+    ReadBackStatus();
+    c_.panel.ControlsChanged();
+    return selected ? StepResult::Ok : StepResult::Failed;
+}
+
+std::string TypeAuto::LookupKey() {
+    auto& slots = c_.identity.chipIdStrings;
+    olderIdForm_ = slots[kSlotJedecManufacturer] == slots[kSlotJedecCapacity];
+    if (olderIdForm_) {
+        slots[kSlotJedecManufacturer].clear();
+        slots[kSlotJedecMemoryType].clear();
+        slots[kSlotJedecCapacity].clear();
+        return slots[kSlotManufacturerId] + slots[kSlotDeviceId];
+    }
+    return slots[kSlotJedecManufacturer] + slots[kSlotJedecMemoryType] + slots[kSlotJedecCapacity];
+}
+
+bool TypeAuto::SelectPart(const std::string& key) {
+    // A missing table reads like a table without this section.
+    FlashDatabase::AutoType part = database_.LookupAutoType(key);
+    if (part.manufacturer.empty()) {
+        typePage_.ShowAutoTypeNames(part.manufacturer, part.device);
+        return false;
+    }
+    typePage_.ApplyAutoType(part.manufacturer, part.device);
+    c_.controls.SetDeviceBox({part.manufacturer, part.device});
+    c_.panel.ControlsChanged();
+    StoreFlashType(c_.settings, part.manufacturer, part.device, c_.flashType);
+    return true;
+}
+
+void TypeAuto::SetUpWriteStatus() {
+    auto& slots = c_.identity.chipIdStrings;
+    auto& controls = c_.controls;
+    const bool internal = c_.eflash.internalFlashSelected;
+    const std::string& type = slots[kSlotJedecMemoryType];
+    if (internal && slots[kSlotJedecManufacturer] == "C8" && (type == "60" || type == "65") &&
+        slots[kSlotJedecCapacity] == "14") {
+        controls.writeStatusVisible = true;
+        controls.writeStatus1 = "00";
+        controls.writeStatus2 = "02";
+        controls.writeStatusContinue2Bytes = true;
+        return;
+    }
+    const int32_t show = c_.settings.ReadInt(setting::kShowWriteStatus);
+    if ((show >= 1 && !internal) || (show == 2 && internal)) {
+        controls.writeStatusVisible = true;
+        return;
+    }
+    controls.writeStatusVisible = false;
+    controls.writeStatus1.clear();
+    controls.writeStatus2.clear();
+}
+
+void TypeAuto::ReadBackStatus() {
+    if (c_.Mode() == StoredValue(ConnectMode::Pd) ||
+        c_.identity.chipIdStrings[kSlotJedecManufacturer] == "BF" ||
+        c_.controls.writeStatus1.empty()) {
+        return;
+    }
+    c_.board.WriteFlashStatus(kStatusReadOnly, 0, 0);
+}
+
+}  // namespace quillon
