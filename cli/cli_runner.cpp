@@ -243,7 +243,8 @@ int CliRunner::Run() {
             }
         }
     }
-    // The close sequence of the window's shutdown runs here once the board session exists.
+    // The window's shutdown: the connection check stops and the target interface is released.
+    station_->RunHandler([this] { station_->Session().CloseSequence(); });
     panel_.FlushLog();
     return status;
 }
@@ -435,6 +436,30 @@ ActionOutcome CliRunner::Execute(const CliAction& action) {
     }
     if (name == "flash") {
         return Flash(action);
+    }
+    if (name == "tick") {
+        return RunBody(action, false, [&] {
+            const int ticks = args.empty() ? 1 : std::stoi(args[0]);
+            for (int i = 0; i < ticks; ++i) {
+                s.Cycle().Tick();
+            }
+            return StepResult::Ok;
+        });
+    }
+    if (name == "typeauto") {
+        return RunBody(action, false, [&] { return s.TypeAutoDesk().Run(); });
+    }
+    if (name == "external-flash" || name == "internal-flash" || name == "reset-ec") {
+        return RunBody(action, false, [&] {
+            if (name == "external-flash") {
+                s.Cycle().ExternalFlash();
+            } else if (name == "internal-flash") {
+                s.Cycle().InternalFlash();
+            } else {
+                s.Cycle().ResetEc();
+            }
+            return StepResult::Ok;
+        });
     }
     // The connection cycle, TypeAuto, the flash operations and the parameter check.
     return RunBody(action, false, notAvailable);

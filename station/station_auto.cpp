@@ -16,7 +16,7 @@ AutoFlashSteps Station::MakeAutoSteps() {
         };
     };
     AutoFlashSteps steps;
-    steps.typeAuto = missing("TypeAuto");
+    steps.typeAuto = [this] { return TypeAutoDesk().Run(); };
     steps.reloadImage = [this] { ReloadLastImage(); };
     steps.erase = missing("Erase");
     steps.blankCheck = missing("Check");
@@ -24,7 +24,7 @@ AutoFlashSteps Station::MakeAutoSteps() {
     steps.verify = missing("Verify");
     steps.blockProcess = missing("Block Process");
     steps.read = missing("Read");
-    steps.enterFlashMode = [] {};
+    steps.enterFlashMode = [this] { Cycle().EnterFlashMode(); };
     steps.saveReadBuffer = [this] {
         SaveReadBuffer();
         const auto& lines = log_.Lines();
