@@ -41,6 +41,21 @@ void LogPaneWidget::ReplaceLastLine(const QString& line) {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
+void LogPaneWidget::ReplaceLineFromEnd(int fromEnd, const QString& line) {
+    if (fromEnd == 0) {
+        ReplaceLastLine(line);
+        return;
+    }
+    const QTextBlock block = document()->findBlockByNumber(document()->blockCount() - 1 - fromEnd);
+    if (empty_ || !block.isValid()) {
+        return;
+    }
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(line);
+    lastLineStart_ = document()->lastBlock().position();
+}
+
 void LogPaneWidget::Clear() {
     clear();
     empty_ = true;

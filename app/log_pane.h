@@ -15,6 +15,8 @@ public:
     void AppendLine(const QString& line);
     // Overwrites the last appended line; on an empty pane the line is appended.
     void ReplaceLastLine(const QString& line);
+    // Overwrites the line `fromEnd` lines above the last (0 = the last line).
+    void ReplaceLineFromEnd(int fromEnd, const QString& line);
     void Clear();
     void SetBackground(const QColor& colour);
 

@@ -262,6 +262,18 @@ void MainPage::ConnectTo(Station& station) {
     connect(controls_.resetEc, &QPushButton::clicked, this,
             [&station] { station.RunHandler([&] { station.Cycle().ResetEc(); }); });
 
+    // Flash operations.
+    const std::pair<QPushButton*, StepResult (FlashOperations::*)()> flashButtons[] = {
+        {controls_.erase, &FlashOperations::Erase},
+        {controls_.check, &FlashOperations::BlankCheck},
+        {controls_.program, &FlashOperations::Program},
+        {controls_.verify, &FlashOperations::Verify},
+        {controls_.read, &FlashOperations::Read}};
+    for (const auto& [button, call] : flashButtons) {
+        connect(button, &QPushButton::clicked, this, [&station, call = call] {
+            station.RunHandler([&] { (station.FlashOps().*call)(); });
+        });
+    }
     // Ctrl+Alt+R reloads the last image while the window has the focus; the system-wide
     // hot key of the shell calls the same Station::ReloadLastImage.
     auto* reload = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), this);

@@ -298,6 +298,11 @@ void MainWindow::LogLastReplaced(LogPane pane, const std::string& line) {
     (pane == LogPane::Main ? log_ : customerPage_->Widgets().log)->ReplaceLastLine(Q(line));
 }
 
+void MainWindow::LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::string& line) {
+    (pane == LogPane::Main ? log_ : customerPage_->Widgets().log)
+        ->ReplaceLineFromEnd(static_cast<int>(fromEnd), Q(line));
+}
+
 void MainWindow::SetLogColour(LogColour colour) {
     switch (colour) {
         case LogColour::Normal:

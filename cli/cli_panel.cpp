@@ -59,30 +59,50 @@ void CliPanel::LogAppended(LogPane pane, const std::string& line) {
         Emit(JsonObject({{"event", JsonString("append")}, {"line", JsonString(line)}}));
         return;
     }
-    FlushLog();
-    pending_ = line;
+    pending_.push_back(line);
+    while (pending_.size() > kHeldLines) {
+        PrintLine(pending_.front());
+        pending_.pop_front();
+    }
 }
 
 void CliPanel::LogLastReplaced(LogPane pane, const std::string& line) {
+    LogLineReplaced(pane, 0, line);
+}
+
+void CliPanel::LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::string& line) {
     if (pane != LogPane::Main) {
         return;
     }
     if (json_) {
-        Emit(JsonObject({{"event", JsonString("replace")}, {"line", JsonString(line)}}));
+        if (fromEnd == 0) {
+            Emit(JsonObject({{"event", JsonString("replace")}, {"line", JsonString(line)}}));
+        } else {
+            Emit(JsonObject({{"event", JsonString("replace")},
+                             {"line", JsonString(line)},
+                             {"from_end", std::to_string(fromEnd)}}));
+        }
         return;
     }
-    // The log was empty, or its last line was already printed: this one is printed as new.
-    pending_ = line;
+    if (fromEnd < pending_.size()) {
+        pending_[pending_.size() - 1 - fromEnd] = line;
+    } else if (fromEnd == 0) {
+        // The log was empty, or its last line was already printed: this one is printed as new.
+        pending_.push_back(line);
+    }
+}
+
+void CliPanel::PrintLine(const std::string& line) {
+    std::fputs(line.c_str(), out_);
+    std::fputc('\n', out_);
+    std::fflush(out_);
 }
 
 void CliPanel::FlushLog() {
-    if (!pending_) {
-        return;
+    for (const auto& line : pending_) {
+        PrintLine(line);
     }
-    std::fputs(pending_->c_str(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
-    pending_.reset();
+    pending_.clear();
 }
 
 void CliPanel::SetStatusText(StatusPanel panel, const std::string& text) {

@@ -13,8 +13,8 @@ namespace quillon::cli {
 
 // The operator panel of the command line.
 // Plain mode: standard output carries the main message log as it ends up: a line is printed
-// once it is final (the next line was appended, or the run ended), so a progress line its
-// outcome replaces is never printed. Message boxes go to standard error as "TITLE: TEXT"
+// once it is final (four further lines were appended, or the run ended), so a progress line
+// its outcome replaces is never printed. Message boxes go to standard error as "TITLE: TEXT"
 // and are answered OK; status-panel changes and the gauge go to standard error too (a
 // progress bar when standard error is a terminal).
 // JSON mode: standard output carries one JSON object per event instead.
@@ -24,6 +24,7 @@ public:
 
     void LogAppended(LogPane pane, const std::string& line) override;
     void LogLastReplaced(LogPane pane, const std::string& line) override;
+    void LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::string& line) override;
     void SetLogColour(LogColour) override {}
     void SetStatusText(StatusPanel panel, const std::string& text) override;
     void SetProgress(int percent) override;
@@ -64,12 +65,16 @@ private:
     void EndProgressBar();
     void Emit(const std::string& json);
     void ErrLine(const std::string& text);
+    void PrintLine(const std::string& line);
 
     std::FILE* out_;
     std::FILE* err_;
     bool json_;
     bool errIsTerminal_;
-    std::optional<std::string> pending_;  // the last log line, not final yet
+    // The last log lines, not final yet: the deepest rewrite of the system is the block
+    // process's fourth-last line, so the last four lines are held back.
+    static constexpr std::size_t kHeldLines = 4;
+    std::deque<std::string> pending_;
     int lastPercent_ = -1;
     bool barShown_ = false;
     std::vector<Box> boxes_;

@@ -25,13 +25,13 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_, log_);
     hooks_.fillDeviceBox = [this] { FillDeviceBoxFromStore(); };
     BuildTargetDesks();
-    session_ = std::make_unique<BoardSession>(BoardSession::Parts{
-        *link_, *board_, *boardSide_, *store_, cache_, panel_, log_, clock_, timer_, flags_,
-        eflash_, hooks_.pins, [this] {
-            image_.imageBuffer = {};
-            image_.readBuffer = {};
-            image_.mergeBuffer = {};
-        }});
+    session_ = std::make_unique<BoardSession>(
+        BoardSession::Parts{*link_, *board_, *boardSide_, *store_, cache_, panel_, log_, clock_,
+                            timer_, flags_, eflash_, hooks_.pins, [this] {
+                                image_.imageBuffer = {};
+                                image_.readBuffer = {};
+                                image_.mergeBuffer = {};
+                            }});
     auto& main = controls_.main;
     auto_ = std::make_unique<AutoFlash>(
         AutoFlashContext{panel_, log_, clock_, timer_, stop_, frame_, *store_, image_,
@@ -42,6 +42,17 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
                           main.writeStatus.status2, main.writeStatus.continue2Bytes,
                           main.deviceLines},
         MakeAutoSteps());
+    flashOps_ = std::make_unique<FlashOperations>(
+        FlashOpsParts{*board_, *boardSide_, *store_, cache_, image_, identity_, eflash_, flags_,
+                      frame_, log_, stop_, clock_},
+        FlashOpsControls{controls_.main.deviceLines, controls_.main.skipFF,
+                         controls_.main.readTwice, controls_.setup.unprotectTheLast1K, [this] {
+                             for (auto box : {StepCheckBox::Erase, StepCheckBox::Check,
+                                              StepCheckBox::Program, StepCheckBox::Verify}) {
+                                 OnCheckBoxClicked(box, true);
+                             }
+                             panel_.ControlsChanged();
+                         }});
 }
 
 Station::~Station() = default;

@@ -16,6 +16,7 @@
 #include "config/settings_store.h"
 #include "config/type_page.h"
 #include "flashops/auto_flash.h"
+#include "flashops/flash_operations.h"
 #include "image/image_context.h"
 #include "image/image_state.h"
 #include "station/board_session.h"
@@ -143,6 +144,8 @@ public:
     ConnectionFlags& Flags() { return flags_; }
     // The board's start-up binding, plug-in and plug-out, and the close sequence.
     BoardSession& Session() { return *session_; }
+    // Erase, Check, Program, Verify, Read and the block process.
+    FlashOperations& FlashOps() { return *flashOps_; }
     bool InFlashMode() const { return flags_.inFlashMode; }
     bool MainPageActive() const { return flags_.mainPageActive; }
     // Auto Flash, BurnRun and Backup.
@@ -208,6 +211,7 @@ private:
     std::unique_ptr<TypeAuto> typeAuto_;
     std::unique_ptr<ConnectionCycle> cycle_;
     void BuildTargetDesks();
+    std::unique_ptr<FlashOperations> flashOps_;
 };
 
 }  // namespace quillon

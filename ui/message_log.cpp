@@ -38,6 +38,14 @@ void MessageLog::ReplaceLast(const std::string& line) {
     Mirror(line);
 }
 
+void MessageLog::ReplaceFromEnd(std::size_t fromEnd, const std::string& line) {
+    if (fromEnd >= lines_.size()) {
+        return;
+    }
+    lines_[lines_.size() - 1 - fromEnd] = line;
+    panel_.LogLineReplaced(LogPane::Main, fromEnd, line);
+}
+
 const std::string& MessageLog::LastLine() const {
     static const std::string empty;
     return lines_.empty() ? empty : lines_.back();

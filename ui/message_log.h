@@ -15,6 +15,9 @@ public:
     void Append(const std::string& line);
     // Replaces the last line; on an empty log the line is appended.
     void ReplaceLast(const std::string& line);
+    // Replaces the line `fromEnd` lines above the last (0 = the last line); a position
+    // above the first line changes nothing. The customer copy is not touched.
+    void ReplaceFromEnd(std::size_t fromEnd, const std::string& line);
 
     const std::vector<std::string>& Lines() const { return lines_; }
     const std::vector<std::string>& CustomerLines() const { return customerLines_; }

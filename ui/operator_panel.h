@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,13 @@ public:
     // Log panes; MessageLog keeps the text and calls these to show it.
     virtual void LogAppended(LogPane pane, const std::string& line) = 0;
     virtual void LogLastReplaced(LogPane pane, const std::string& line) = 0;
+    // Replaces the line `fromEnd` lines above the last (0 = the last line). A panel that
+    // shows the main log overrides it; the fallback shows only a change of the last line.
+    virtual void LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::string& line) {
+        if (fromEnd == 0) {
+            LogLastReplaced(pane, line);
+        }
+    }
     virtual void SetLogColour(LogColour colour) = 0;
 
     virtual void SetStatusText(StatusPanel panel, const std::string& text) = 0;

@@ -21,6 +21,13 @@ void RecordingPanel::LogLastReplaced(LogPane pane, const std::string& line) {
     }
 }
 
+void RecordingPanel::LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::string& line) {
+    auto& lines = PaneLines(*this, pane);
+    if (fromEnd < lines.size()) {
+        lines[lines.size() - 1 - fromEnd] = line;
+    }
+}
+
 void RecordingPanel::SetStatusText(StatusPanel panel, const std::string& text) {
     (panel == StatusPanel::Board ? statusBoard : statusTarget) = text;
 }

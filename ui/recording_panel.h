@@ -26,6 +26,7 @@ public:
 
     void LogAppended(LogPane pane, const std::string& line) override;
     void LogLastReplaced(LogPane pane, const std::string& line) override;
+    void LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::string& line) override;
     void SetLogColour(LogColour colour) override { logColour = colour; }
     void SetStatusText(StatusPanel panel, const std::string& text) override;
     void SetProgress(int percent) override { progress.push_back(percent); }

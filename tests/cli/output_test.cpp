@@ -52,6 +52,26 @@ TEST(CliPanelTest, PrintsEachLogLineOnceItIsFinal) {
         "Warning: Please Open BIN File First !\nStatus target: EC/KBS Power-On\nGauge: 50%\n");
 }
 
+TEST(CliPanelTest, LinesRewrittenFromTheEndArePrintedAsTheyEndUp) {
+    Capture out, err;
+    CliPanel panel(out.File(), err.File(), false, false);
+    MessageLog log(panel);
+    log.Append("Start");
+    for (const char* line : {"Erase  : ", "Check  : ", "Program: ", "Check  : "}) {
+        log.Append(line);
+    }
+    log.ReplaceFromEnd(3, "Erase  : 2 Block");
+    log.ReplaceFromEnd(2, "Check  : 2 Block");
+    log.ReplaceFromEnd(1, "Program: 2 Block");
+    log.ReplaceFromEnd(0, "Check  : 2 Block");
+    EXPECT_EQ(out.Text(), "Start\n");
+    log.Append("Auto Flash ---> OK !");
+    panel.FlushLog();
+    EXPECT_EQ(out.Text(),
+              "Start\nErase  : 2 Block\nCheck  : 2 Block\nProgram: 2 Block\nCheck  : 2 Block\n"
+              "Auto Flash ---> OK !\n");
+}
+
 TEST(CliPanelTest, JsonModeWritesOneObjectPerEvent) {
     Capture out, err;
     CliPanel panel(out.File(), err.File(), true, false);

@@ -1,0 +1,127 @@
+#include <array>
+
+#include "board/block_checksum.h"
+#include "flashops/block_bytes.h"
+#include "flashops/block_limits.h"
+#include "flashops/flash_operations.h"
+#include "flashops/flash_run.h"
+
+namespace quillon {
+
+namespace {
+// The checksums of an erased block: 64 words of 0x7F0D, the checksum of 1 KiB of 0xFF.
+const std::array<uint8_t, kChecksumsPerBlock * 2>& ErasedBlockChecksums() {
+    static const auto sums = [] {
+        const std::vector<uint8_t> erased(kBlockSize, kErased);
+        return BlockChecksums(erased);
+    }();
+    return sums;
+}
+
+constexpr uint8_t kQuickRegisterHigh = 0x10;  // register 0x10A2 selects the bank the board
+constexpr uint8_t kQuickRegisterLow = 0xA2;   // checks: 0x40 below block 256, 0x50 above
+constexpr uint8_t kLowBank = 0x40;
+constexpr uint8_t kHighBank = 0x50;
+constexpr uint32_t kFirstHighBankBlock = 256;
+constexpr std::size_t kKiB = 1024;
+}  // namespace
+
+StepResult FlashOperations::BlankCheck() {
+    FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
+    std::optional<std::string> refusal = ImageAndTypeRefusal();
+    if (!refusal) {
+        refusal = run.IsMode(ConnectMode::Pd) ? PdPagesRefusal(0) : UsedBlocksRefusal();
+    }
+    const OperationSpec spec{CursorArea::Window, [&] { return !refusal; }, refusal.value_or(""),
+                             "Check Flash be cleared ---> Checking..."};
+    return parts_.frame.Run(spec, [&] { return RunBlankCheck(run); });
+}
+
+OperationOutcome FlashOperations::RunBlankCheck(FlashRun& run) {
+    parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
+                                   kBlockSize);
+    run.errors = run.IsMode(ConnectMode::Pd) ? CheckPdPages(run) : CheckBlocks(run);
+    const bool ok = run.errors == 0 && !parts_.frame.StopRequested();
+    return FinishWithErrors("Check Flash be cleared", ok, run.retries, run.errors);
+}
+
+long long FlashOperations::CheckPdPages(FlashRun& run) {
+    auto& buffer = parts_.image.readBuffer;
+    buffer.resize(static_cast<std::size_t>(parts_.eflash.eFlashSizeKB) * kKiB);
+    const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
+    long long errors = 0;
+    for (long long page = 0; page < pages;) {
+        if (run.RetriesExhausted()) {
+            parts_.stop.Request();
+        }
+        if (parts_.frame.StopRequested()) {
+            break;
+        }
+        const auto target = std::span<uint8_t>(buffer).subspan(
+            static_cast<std::size_t>(page) * kPageSize, kPageSize);
+        const auto result =
+            parts_.boardSide.PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
+                                        static_cast<uint16_t>(page), target);
+        if (!result.Succeeded()) {
+            PauseBeforeRetry(run.retries);
+            continue;
+        }
+        errors += CountNotErased(target);
+        Step(page, pages);
+        ++page;
+    }
+    return errors;
+}
+
+long long FlashOperations::CheckBlocks(FlashRun& run) {
+    auto& image = parts_.image;
+    const uint32_t used = image.usedBlockCount;
+    const uint32_t start = image.startBlock;
+    TestLimit limit;
+    long long errors = 0;
+    for (uint32_t b = 0; b < used;) {
+        if (run.RetriesExhausted()) {
+            parts_.stop.Request();
+        }
+        if (parts_.frame.StopRequested()) {
+            break;
+        }
+        if (!run.Covers(b, start)) {
+            ++b;
+            continue;
+        }
+        if (run.quickMode == 0) {
+            parts_.flags.quickModeCapable = false;
+        }
+        const bool quick = !image.halfLastBlock && parts_.flags.quickModeCapable &&
+                           !run.IsMode(ConnectMode::Socket) &&
+                           !InternalFlashBlocksQuickPath(run, parts_.eflash);
+        const auto block =
+            std::span<uint8_t>(image.readBuffer).subspan(std::size_t{b} * kBlockSize, kBlockSize);
+        TransferResult result;
+        if (quick) {
+            parts_.board.WriteTargetRegister(kQuickRegisterHigh, kQuickRegisterLow,
+                                             b < kFirstHighBankBlock ? kLowBank : kHighBank);
+            result = parts_.board.VerifyBlockChecksums(static_cast<int>(b), ErasedBlockChecksums());
+        } else {
+            result = parts_.board.ReadBlock(static_cast<int>(b),
+                                            static_cast<uint8_t>(run.type.commandModeRead), block);
+        }
+        MaskRomCodeArea(run, b, image.readBuffer);
+        if (!result.Succeeded()) {
+            PauseBeforeRetry(run.retries);
+            continue;
+        }
+        limit.Update(run, parts_.eflash, b);
+        // Every block that was read is tested; the board has tested the others.
+        if (!quick) {
+            const bool halfBlock = image.halfLastBlock && b == used - 1;
+            errors += CountNotErased(block.first(limit.Length(halfBlock)));
+        }
+        Step(static_cast<long long>(b) - start, static_cast<long long>(used) - start);
+        ++b;
+    }
+    return errors;
+}
+
+}  // namespace quillon

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "flashops/flash_run.h"
+#include "target/eflash_facts.h"
+
+namespace quillon {
+
+// The bytes of a block that a blank check or verify tests. A ROM-code controller whose ROM
+// key is not in use is tested only up to the end of its eFlash: from the block where the
+// eFlash ends, the limit stays at that end's offset. An unsized eFlash (0) sets no limit.
+class TestLimit {
+public:
+    void Update(const FlashRun& run, const EFlashFacts& eflash, uint32_t block);
+    // The first bytes of the block to test: the limit, and only the first half of a half
+    // last block.
+    std::size_t Length(bool halfBlock) const;
+
+private:
+    std::size_t limit_ = 65536;
+};
+
+// Chip 11ED without the ROM key: the 8 KiB ROM-code area at 0x1E000 is not tested, so
+// after block 1 is read its bytes in ReadBuffer count as erased.
+void MaskRomCodeArea(const FlashRun& run, uint32_t block, std::span<uint8_t> readBuffer);
+
+// The quick paths (the board compares checksums or writes whole blocks itself) serve the
+// internal flash only on chips 4CED and 4C40.
+bool InternalFlashBlocksQuickPath(const FlashRun& run, const EFlashFacts& eflash);
+
+}  // namespace quillon

@@ -1,0 +1,146 @@
+#include <algorithm>
+#include <string>
+
+#include "board/block_checksum.h"
+#include "flashops/block_bytes.h"
+#include "flashops/flash_operations.h"
+#include "flashops/flash_run.h"
+
+namespace quillon {
+
+namespace {
+// The four stage lines, by their position from the end of the log.
+constexpr std::size_t kEraseLine = 3;
+constexpr std::size_t kCheckLine = 2;
+constexpr std::size_t kProgramLine = 1;
+constexpr std::size_t kReadBackLine = 0;
+constexpr const char* kEraseText = "Erase  : ";
+constexpr const char* kCheckText = "Check  : ";
+constexpr const char* kProgramText = "Program: ";
+constexpr Millis kRepeatPause{10};
+
+std::string StageLine(const char* stage, uint32_t block) {
+    return std::string(stage) + std::to_string(block) + " Block";
+}
+}  // namespace
+
+StepResult FlashOperations::BlockProcess() {
+    FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
+    std::optional<std::string> refusal = UsedBlocksRefusal();
+    if (!refusal && SectorPageBytes(run.type.sectorSize).empty()) {
+        refusal = "The flash type's SectorSize " + std::to_string(run.type.sectorSize) +
+                  " KB cannot be erased. Please Choice Flash Type Again !";
+    }
+    const OperationSpec spec{CursorArea::Window, [&] { return !refusal; }, refusal.value_or(""),
+                             ""};
+    return parts_.frame.Run(spec, [&] { return RunBlockProcess(run); });
+}
+
+OperationOutcome FlashOperations::RunBlockProcess(FlashRun& run) {
+    run.result = parts_.frame.OperationResult();
+    if (controls_.checkAllSteps) {
+        controls_.checkAllSteps();
+    }
+    for (const char* line : {kEraseText, kCheckText, kProgramText, kCheckText}) {
+        parts_.log.Append(line);
+    }
+    parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
+                                   kBlockSize);
+    const uint32_t used = parts_.image.usedBlockCount;
+    for (uint32_t b = 0; b < used;) {
+        if (SkipsBlock(b)) {
+            ++b;
+            continue;
+        }
+        bool stopped = false;
+        if (ProcessOneBlock(run, b, stopped)) {
+            ++b;
+            continue;
+        }
+        if (stopped) {
+            run.result = false;
+            break;
+        }
+        // The block is done again from its erase; Stop stays reachable meanwhile.
+        parts_.clock.Sleep(kRepeatPause);
+        parts_.frame.Pump();
+    }
+    return {StepFrom(run.result), ""};
+}
+
+// Erase, blank check, program, read back and compare one block. True when it passed all
+// stages; `stopped` when a stop request ended it.
+bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) {
+    auto& image = parts_.image;
+    auto& board = parts_.board;
+    const uint32_t used = image.usedBlockCount;
+    const uint32_t start = image.startBlock;
+    const bool halfBlock = image.halfLastBlock && b == used - 1;
+    if (parts_.frame.StopRequested()) {
+        stopped = true;
+        return false;
+    }
+    long long failures = 0;
+    for (const uint8_t page : SectorPageBytes(run.type.sectorSize)) {
+        if (parts_.frame.StopRequested()) {
+            stopped = true;
+            return false;
+        }
+        if (!run.Covers(b, start)) {
+            break;
+        }
+        if (halfBlock && page >= kPagesPerBlock / 2) {
+            break;
+        }
+        run.result =
+            board
+                .EraseFlash(static_cast<int>(b), page, static_cast<uint8_t>(run.type.eraseType),
+                            static_cast<uint8_t>(run.type.commandModeErase))
+                .Succeeded();
+        failures += run.result ? 0 : 1;
+    }
+    if (failures > 0) {
+        return false;
+    }
+    parts_.log.ReplaceFromEnd(kEraseLine, StageLine(kEraseText, b));
+
+    // Only the eFlash of chips 1FD2 and 1F62 is tested, never more than a block.
+    std::size_t limit = kBlockSize;
+    if ((run.IsChip(chip::k1FD2) || run.IsChip(chip::k1F62)) && parts_.eflash.eFlashSize > 0) {
+        limit = std::min<std::size_t>(parts_.eflash.eFlashSize, kBlockSize);
+    }
+    const std::size_t tested = halfBlock ? std::min(limit, kHalfBlock) : limit;
+    const std::size_t offset = std::size_t{b} * kBlockSize;
+    const auto block = std::span<uint8_t>(image.readBuffer).subspan(offset, kBlockSize);
+    const auto readMode = static_cast<uint8_t>(run.type.commandModeRead);
+
+    run.result = board.ReadBlock(static_cast<int>(b), readMode, block).Succeeded();
+    if (!run.result || CountNotErased(block.first(tested)) > 0) {
+        return false;
+    }
+    parts_.log.ReplaceFromEnd(kCheckLine, StageLine(kCheckText, b));
+
+    const std::size_t length = halfBlock ? kHalfBlock : kBlockSize;
+    run.result =
+        board
+            .WriteBlock(static_cast<int>(b), static_cast<uint8_t>(run.type.commandModeWrite),
+                        static_cast<uint32_t>(length),
+                        ImageBytes(image.imageBuffer, offset, length, imageScratch_),
+                        static_cast<uint8_t>(run.type.pageWriteSize))
+            .Succeeded();
+    if (!run.result) {
+        return false;
+    }
+    parts_.log.ReplaceFromEnd(kProgramLine, StageLine(kProgramText, b));
+
+    run.result = board.ReadBlock(static_cast<int>(b), readMode, block).Succeeded();
+    if (!run.result || CountDifferent(block.first(tested), ImageBytes(image.imageBuffer, offset,
+                                                                      tested, imageScratch_)) > 0) {
+        return false;
+    }
+    parts_.log.ReplaceFromEnd(kReadBackLine, StageLine(kCheckText, b));
+    Step(static_cast<long long>(b) - start, static_cast<long long>(used) - start);
+    return true;
+}
+
+}  // namespace quillon

@@ -1,0 +1,97 @@
+#include "flashops/flash_operations.h"
+
+#include <utility>
+
+#include "flashops/block_bytes.h"
+#include "flashops/flash_run.h"
+
+namespace quillon {
+
+namespace {
+constexpr Millis kRetryPause{10};
+constexpr const char* kNeedImageAndType = "Please Open BIN File First or Choice Flash Type !";
+// Block numbers travel as two bytes.
+constexpr long long kAddressableBlocks = 65536;
+constexpr long long kAddressablePdPages = 65536;
+}  // namespace
+
+FlashOperations::FlashOperations(FlashOpsParts parts, FlashOpsControls controls)
+    : parts_(parts), controls_(std::move(controls)) {}
+
+std::optional<std::string> FlashOperations::ImageAndTypeRefusal() const {
+    if (parts_.image.imageBuffer.empty() || controls_.deviceLines.empty()) {
+        return kNeedImageAndType;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> FlashOperations::FlashblockRefusal() const {
+    const long long blocks = parts_.cache.flashblock;
+    if (blocks >= 1 && blocks <= kMaxBlocks && blocks <= kAddressableBlocks) {
+        return std::nullopt;
+    }
+    return "The flash type's size of " + std::to_string(blocks) +
+           " blocks of 64 KB cannot be used (1 to " + std::to_string(kMaxBlocks) +
+           " blocks). Please Choice Flash Type Again !";
+}
+
+std::optional<std::string> FlashOperations::UsedBlocksRefusal() const {
+    const long long used = parts_.image.usedBlockCount;
+    if (used <= kMaxBlocks) {
+        return std::nullopt;
+    }
+    return "The image covers " + std::to_string(used) + " blocks of 64 KB, more than the " +
+           std::to_string(kMaxBlocks) + " a part can hold. Please Open BIN File Again !";
+}
+
+std::optional<std::string> FlashOperations::PdPagesRefusal(std::size_t pages) const {
+    const long long flashPages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
+    const long long count = static_cast<long long>(pages);
+    if (count > kAddressablePdPages || (flashPages > 0 && count > flashPages)) {
+        return "The image (" + std::to_string(parts_.image.imageBuffer.size()) +
+               " bytes) is larger than the PD flash (" +
+               std::to_string(parts_.eflash.eFlashSizeKB) + " KB)";
+    }
+    return std::nullopt;
+}
+
+bool FlashOperations::SkipsBlock(uint32_t block) const {
+    return parts_.image.blockSkipFlags.IsSkipped(block) &&
+           IsAllErased(parts_.image.imageBuffer, static_cast<std::size_t>(block) * kBlockSize,
+                       kBlockSize);
+}
+
+void FlashOperations::ClearSkipFlagsUnlessSkipFF() {
+    if (!controls_.skipFF) {
+        parts_.image.blockSkipFlags.Clear(parts_.image.usedBlockCount);
+    }
+}
+
+bool FlashOperations::Step(long long done, long long total) {
+    if (const auto percent = OperationFrame::GaugePercent(done, total)) {
+        return parts_.frame.Progress(*percent);
+    }
+    return parts_.frame.Pump();
+}
+
+void FlashOperations::PauseBeforeRetry(int& retries) {
+    parts_.clock.Sleep(kRetryPause);
+    ++retries;
+}
+
+std::string FlashOperations::OutcomeLine(const std::string& okName, const std::string& failureName,
+                                         bool ok, int retries) {
+    return ok ? okName + " ---> OK ! " + std::to_string(retries)
+              : failureName + " ---> Failure ! " + std::to_string(retries);
+}
+
+OperationOutcome FlashOperations::FinishWithErrors(const std::string& name, bool ok, int retries,
+                                                   long long errors) {
+    parts_.log.ReplaceLast(OutcomeLine(name, name, ok, retries));
+    if (errors > 0) {
+        parts_.log.Append("Error " + std::to_string(errors) + " bytes");
+    }
+    return {StepFrom(ok), ""};
+}
+
+}  // namespace quillon

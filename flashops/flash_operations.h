@@ -1,0 +1,132 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "board/board_commands.h"
+#include "board/board_side_commands.h"
+#include "config/settings_cache.h"
+#include "config/settings_store.h"
+#include "image/image_state.h"
+#include "target/connection_flags.h"
+#include "target/eflash_facts.h"
+#include "target/target_identity.h"
+#include "ui/clock.h"
+#include "ui/message_log.h"
+#include "ui/operation_frame.h"
+#include "ui/step_result.h"
+#include "ui/stop_request.h"
+
+namespace quillon {
+
+struct FlashRun;
+
+// The long-lived objects the flash operations work on, all owned by the station.
+struct FlashOpsParts {
+    BoardCommands& board;
+    BoardSideCommands& boardSide;  // the USB-PD flash commands
+    const SettingsStore& settings;
+    const SettingsCache& cache;  // the selected flash type (Flashblock, command modes, ...)
+    ImageState& image;
+    const TargetIdentity& identity;
+    const EFlashFacts& eflash;
+    ConnectionFlags& flags;  // QuickModeCapable is cleared when the QuickMode setting is 0
+    OperationFrame& frame;
+    MessageLog& log;
+    StopRequest& stop;  // a retry overflow sets it
+    Clock& clock;
+};
+
+// The window's controls the operations read (their plain mirrors in the station).
+struct FlashOpsControls {
+    const std::vector<std::string>& deviceLines;  // Memo_Device: empty = no flash type chosen
+    const bool& skipFF;                           // "Skip FF"
+    const bool& readTwice;                        // "Read Twice to Verify"
+    const bool& eraseLast1K;                      // Setup: "Erase Last 1K"
+    // Ticks the four step boxes (Erase, Check, Program, Verify) and stores their state, as
+    // their click handlers do. The block process calls it when it starts.
+    std::function<void()> checkAllSteps;
+};
+
+// Erase, blank check, program, verify, read and the block process. Each runs in the one
+// operation frame and leaves OperationResult set.
+class FlashOperations {
+public:
+    // A failed block transfer is repeated after a short pause up to this many times.
+    static constexpr int kRetryLimit = 40;
+    // The largest part the buffers are made for: 256 MiB (4096 blocks of 64 KiB).
+    static constexpr int kMaxBlocks = 4096;
+
+    FlashOperations(FlashOpsParts parts, FlashOpsControls controls);
+
+    StepResult Erase();
+    StepResult BlankCheck();
+    StepResult Program();
+    StepResult Verify();
+    // Reads the whole part into ReadBuffer; with "Read Twice to Verify" a second pass must
+    // read the same bytes.
+    StepResult Read();
+    // Erase, check, program and read back one block at a time (Auto's alternative body).
+    StepResult BlockProcess();
+
+private:
+    // The operations' own steps, each given the settings of its run.
+    OperationOutcome RunErase(FlashRun& run);
+    void EraseChip(FlashRun& run);
+    void EraseBySectorLayout(FlashRun& run, std::string& problem);
+    void EraseWholePartByBlocks(FlashRun& run);
+    void UnprotectLastKilobyte(FlashRun& run);
+    void ErasePdFlash(FlashRun& run);
+    void EraseBlockWalk(FlashRun& run);
+
+    OperationOutcome RunBlankCheck(FlashRun& run);
+    long long CheckPdPages(FlashRun& run);
+    long long CheckBlocks(FlashRun& run);
+
+    OperationOutcome RunProgram(FlashRun& run);
+    bool ProgramPdPages(FlashRun& run);
+    bool ProgramBlocks(FlashRun& run);
+
+    OperationOutcome RunVerify(FlashRun& run);
+    long long VerifyPdPages(FlashRun& run);
+    long long VerifyBlocks(FlashRun& run);
+
+    OperationOutcome RunRead(FlashRun& run);
+    bool ReadPdPages(FlashRun& run);
+    bool ReadBlocks(FlashRun& run);
+    bool ReadSecondPass(FlashRun& run);
+
+    OperationOutcome RunBlockProcess(FlashRun& run);
+    bool ProcessOneBlock(FlashRun& run, uint32_t block, bool& stopped);
+
+    // Refusals shared by the operations; nothing when the run may go on.
+    std::optional<std::string> ImageAndTypeRefusal() const;
+    std::optional<std::string> FlashblockRefusal() const;
+    std::optional<std::string> UsedBlocksRefusal() const;
+    std::optional<std::string> PdPagesRefusal(std::size_t pages) const;
+
+    // A block may be skipped only when its skip flag is set and the image now loaded is all
+    // 0xFF there, so flags left from an earlier image never hide a block of this one.
+    bool SkipsBlock(uint32_t block) const;
+    void ClearSkipFlagsUnlessSkipFF();
+    // The gauge for `done` of `total` steps, or only a pump when the range is empty.
+    // False once a stop was requested.
+    bool Step(long long done, long long total);
+    // The repeat rule: a short pause, then one more retry counted.
+    void PauseBeforeRetry(int& retries);
+    // The outcome line "<name> ---> OK ! <retries>" or "... Failure ! <retries>".
+    static std::string OutcomeLine(const std::string& okName, const std::string& failureName,
+                                   bool ok, int retries);
+    // Ends with the outcome line and, when bytes were wrong, "Error n bytes" below it.
+    OperationOutcome FinishWithErrors(const std::string& name, bool ok, int retries,
+                                      long long errors);
+
+    FlashOpsParts parts_;
+    FlashOpsControls controls_;
+    // Scratch for image blocks that reach past the end of ImageBuffer (filled with 0xFF).
+    std::vector<uint8_t> imageScratch_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,123 @@
+#include <vector>
+
+#include "board/block_checksum.h"
+#include "flashops/block_bytes.h"
+#include "flashops/flash_operations.h"
+#include "flashops/flash_run.h"
+
+namespace quillon {
+
+namespace {
+constexpr std::size_t kKiB = 1024;
+}  // namespace
+
+StepResult FlashOperations::Read() {
+    FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
+    std::optional<std::string> refusal;
+    if (parts_.cache.flashblock == 0) {
+        refusal = "Please Choice Flash Type First !";
+    } else if (run.IsMode(ConnectMode::Pd)) {
+        refusal = PdPagesRefusal(0);
+    } else {
+        refusal = FlashblockRefusal();
+    }
+    const OperationSpec spec{CursorArea::Window, [&] { return !refusal; }, refusal.value_or(""),
+                             "Read Flash to Buffer ---> Reading..."};
+    return parts_.frame.Run(spec, [&] { return RunRead(run); });
+}
+
+OperationOutcome FlashOperations::RunRead(FlashRun& run) {
+    run.result = parts_.frame.OperationResult();
+    parts_.image.readBuffer.resize(static_cast<std::size_t>(run.type.flashblock) * kBlockSize);
+    if (run.IsMode(ConnectMode::Pd)) {
+        ReadPdPages(run);
+    } else if (ReadBlocks(run) && controls_.readTwice) {
+        ReadSecondPass(run);
+    }
+    const std::string line =
+        run.result ? "Read Flash to Bufferr ---> OK ! " + std::to_string(run.retries)
+                   : "Read Flash to Buffer ---> Failure ! " + std::to_string(run.retries);
+    return {StepFrom(run.result), line};
+}
+
+bool FlashOperations::ReadPdPages(FlashRun& run) {
+    auto& buffer = parts_.image.readBuffer;
+    buffer.resize(static_cast<std::size_t>(parts_.eflash.eFlashSizeKB) * kKiB);
+    const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
+    for (long long page = 0; page < pages;) {
+        if (run.RetriesExhausted()) {
+            parts_.stop.Request();
+        }
+        if (parts_.frame.StopRequested()) {
+            run.result = false;
+            break;
+        }
+        run.result = parts_.boardSide
+                         .PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
+                                     static_cast<uint16_t>(page),
+                                     std::span<uint8_t>(buffer).subspan(
+                                         static_cast<std::size_t>(page) * kPageSize, kPageSize))
+                         .Succeeded();
+        if (!run.result) {
+            PauseBeforeRetry(run.retries);
+            continue;
+        }
+        Step(page, pages);
+        ++page;
+    }
+    return run.result;
+}
+
+bool FlashOperations::ReadBlocks(FlashRun& run) {
+    auto& buffer = parts_.image.readBuffer;
+    const int blocks = run.type.flashblock;
+    for (int b = 0; b < blocks;) {
+        if (run.RetriesExhausted() || parts_.frame.StopRequested()) {
+            run.result = false;
+            break;
+        }
+        run.result = parts_.board
+                         .ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead),
+                                    std::span<uint8_t>(buffer).subspan(std::size_t(b) * kBlockSize,
+                                                                       kBlockSize))
+                         .Succeeded();
+        if (!run.result) {
+            PauseBeforeRetry(run.retries);
+            continue;
+        }
+        Step(b, blocks);
+        ++b;
+    }
+    return run.result;
+}
+
+// Reads the part again into a buffer of its own and compares block by block. It runs only
+// after a first pass that read every block, and a Stop ends it like the first pass.
+bool FlashOperations::ReadSecondPass(FlashRun& run) {
+    const auto& buffer = parts_.image.readBuffer;
+    std::vector<uint8_t> second(buffer.size());
+    const int blocks = run.type.flashblock;
+    long long mismatches = 0;
+    for (int b = 0; b < blocks;) {
+        if (run.RetriesExhausted() || parts_.frame.StopRequested()) {
+            run.result = false;
+            return false;
+        }
+        const std::size_t offset = std::size_t(b) * kBlockSize;
+        const auto target = std::span<uint8_t>(second).subspan(offset, kBlockSize);
+        const auto result =
+            parts_.board.ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead), target);
+        if (!result.Succeeded()) {
+            PauseBeforeRetry(run.retries);
+            continue;
+        }
+        Step(b, blocks);
+        mismatches +=
+            CountDifferent(target, std::span<const uint8_t>(buffer).subspan(offset, kBlockSize));
+        ++b;
+    }
+    run.result = mismatches == 0;
+    return run.result;
+}
+
+}  // namespace quillon
