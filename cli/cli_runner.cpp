@@ -446,6 +446,22 @@ ActionOutcome CliRunner::Execute(const CliAction& action) {
             return StepResult::Ok;
         });
     }
+    if (name == "erase" || name == "check" || name == "program" || name == "verify" ||
+        name == "read") {
+        return RunBody(action, false, [&] {
+            auto& ops = s.FlashOps();
+            if (name == "erase") {
+                return ops.Erase();
+            }
+            if (name == "check") {
+                return ops.BlankCheck();
+            }
+            if (name == "program") {
+                return ops.Program();
+            }
+            return name == "verify" ? ops.Verify() : ops.Read();
+        });
+    }
     if (name == "typeauto") {
         return RunBody(action, false, [&] { return s.TypeAutoDesk().Run(); });
     }

@@ -60,3 +60,56 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
 }
 
 }  // namespace quillon::cli::test
+
+#include <signal.h>
+#include <sys/prctl.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace quillon::cli::test {
+
+SimDaemon::SimDaemon(const std::filesystem::path& scenario, const std::filesystem::path& folder)
+    : folder_(folder), socket_(folder / "sim.sock") {
+    const auto state = folder / "sim-state";
+    std::filesystem::create_directories(state);
+    const std::string program = (BinFolder() / "vessa-sim").string();
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) {
+            _exit(0);
+        }
+        if (!freopen((folder / "sim.log").c_str(), "w", stderr)) {
+            _exit(127);
+        }
+        execl(program.c_str(), program.c_str(), "serve", "--scenario", scenario.c_str(), "--socket",
+              socket_.c_str(), "--state", state.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 500 && !std::filesystem::exists(socket_); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!std::filesystem::exists(socket_)) {
+        throw std::runtime_error("vessa-sim did not start: " + ReadAll(folder / "sim.log"));
+    }
+}
+
+SimDaemon::~SimDaemon() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+}
+
+int SimDaemon::Control(const std::vector<std::string>& words) const {
+    std::vector<std::string> arguments = words;
+    arguments.push_back("--socket");
+    arguments.push_back(socket_.string());
+    return RunProgram("vessa-sim", arguments, folder_).status;
+}
+
+}  // namespace quillon::cli::test

@@ -24,3 +24,26 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
 std::filesystem::path BinFolder();
 
 }  // namespace quillon::cli::test
+
+namespace quillon::cli::test {
+
+// A vessa-sim daemon serving a scenario on a socket in `folder` for the life of the object.
+// It is stopped when the object goes, and also when the test program dies.
+class SimDaemon {
+public:
+    SimDaemon(const std::filesystem::path& scenario, const std::filesystem::path& folder);
+    ~SimDaemon();
+    SimDaemon(const SimDaemon&) = delete;
+    SimDaemon& operator=(const SimDaemon&) = delete;
+
+    const std::filesystem::path& Socket() const { return socket_; }
+    // A control command ("fault ...", "dump external FILE"): its exit status.
+    int Control(const std::vector<std::string>& words) const;
+
+private:
+    std::filesystem::path folder_;
+    std::filesystem::path socket_;
+    int pid_ = -1;
+};
+
+}  // namespace quillon::cli::test
