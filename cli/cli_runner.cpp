@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli/run_record.h"
+#include "config/flash_database_check.h"
 #include "config/settings_import.h"
 #include "config/settings_location.h"
 #include "config/sqlite_settings_store.h"
@@ -328,10 +329,6 @@ ActionOutcome CliRunner::Execute(const CliAction& action) {
     const auto& args = action.args;
     Station& s = *station_;
     auto& main = s.Controls().main;
-    auto notAvailable = [this, &name] {
-        panel_.Diagnostic(name + ": not available in this build");
-        return StepResult::Refused;
-    };
 
     if (name == "load") {
         return Load(action, args[0]);
@@ -462,6 +459,9 @@ ActionOutcome CliRunner::Execute(const CliAction& action) {
             return name == "verify" ? ops.Verify() : ops.Read();
         });
     }
+    if (name == "check-params") {
+        return CheckParams(action);
+    }
     if (name == "typeauto") {
         return RunBody(action, false, [&] { return s.TypeAutoDesk().Run(); });
     }
@@ -477,8 +477,8 @@ ActionOutcome CliRunner::Execute(const CliAction& action) {
             return StepResult::Ok;
         });
     }
-    // The connection cycle, TypeAuto, the flash operations and the parameter check.
-    return RunBody(action, false, notAvailable);
+    panel_.Diagnostic(name + ": unknown action");
+    return {StepResult::Refused, kExitUsage, std::nullopt};
 }
 
 ActionOutcome CliRunner::Load(const CliAction& action, const std::string& file) {
@@ -615,6 +615,24 @@ ActionOutcome CliRunner::Get(const std::string& name) {
     }
     panel_.Diagnostic("get: no setting '" + name + "'");
     return {StepResult::Failed, kExitConfig, std::nullopt};
+}
+
+ActionOutcome CliRunner::CheckParams(const CliAction& action) {
+    std::size_t found = 0;
+    ActionOutcome outcome = RunBody(action, false, [&] {
+        const auto problems = CheckParameterSet(station_->FlashTypes());
+        for (const auto& problem : problems) {
+            panel_.Diagnostic(DescribeProblem(problem));
+        }
+        found = problems.size();
+        return problems.empty() ? StepResult::Ok : StepResult::Failed;
+    });
+    outcome.value = std::to_string(found) + " problem(s)";
+    if (found > 0) {
+        panel_.Diagnostic("check-params: " + *outcome.value + " in " +
+                          station_->IniFolder().string());
+    }
+    return outcome;
 }
 
 ActionOutcome CliRunner::Flash(const CliAction& action) {

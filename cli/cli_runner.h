@@ -49,6 +49,7 @@ private:
     ActionOutcome Set(const std::string& assignment);
     ActionOutcome Get(const std::string& name);
     ActionOutcome Flash(const CliAction& action);
+    ActionOutcome CheckParams(const CliAction& action);
     StepResult SaveTo(const std::string& file, const std::function<void()>& save,
                       const std::string& okLine);
     // Refused when a Warning box came up since `boxesBefore`, else Failed.

@@ -150,6 +150,23 @@ TEST_F(CliRunTest, MalformedRegistryFileChangesNothing) {
     }
 }
 
+TEST_F(CliRunTest, CheckParamsReportsEachProblemOfTheParameterFiles) {
+    EXPECT_EQ(Cli({"check-params"}).status, 0);
+    const auto ini = dir / "INI";
+    std::filesystem::copy(BinFolder() / "INI", ini, std::filesystem::copy_options::recursive);
+    std::string winbond = quillon::testing::ReadFileBytes(ini / "Winbond.ini");
+    const auto at = winbond.find("Flashblock=");
+    ASSERT_NE(at, std::string::npos);
+    winbond.replace(at, winbond.find('\n', at) - at, "Flashblock=zz");
+    quillon::testing::WriteFileBytes(ini / "Winbond.ini", winbond);
+    const auto run = Cli({"--ini-dir", ini.string(), "--json", "check-params"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Parameter check : Winbond.ini ["), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Flashblock : 'zz' is not a valid integer value"), std::string::npos);
+    EXPECT_NE(run.out.find("\"name\":\"check-params\",\"result\":\"failed\""),
+              std::string::npos);
+}
+
 TEST_F(CliRunTest, HelpAndVersion) {
     const auto help = RunProgram("quillon-cli", {"--help"}, dir.Path());
     EXPECT_EQ(help.status, 0);
