@@ -3,9 +3,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <signal.h>
+#include <sys/prctl.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
+#include <thread>
 
 #include "board/driver_loader.h"
 
@@ -24,7 +30,8 @@ std::filesystem::path BinFolder() {
 
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const std::filesystem::path& folder,
-                         const std::map<std::string, std::string>& environment) {
+                         const std::map<std::string, std::string>& environment,
+                         int interruptAfterMs) {
     const auto outFile = folder / ".stdout";
     const auto errFile = folder / ".stderr";
     const pid_t child = fork();
@@ -50,6 +57,10 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
     }
     ProcessResult result;
     int status = 0;
+    if (interruptAfterMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
+        kill(child, SIGINT);
+    }
     waitpid(child, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.out = ReadAll(outFile);
@@ -60,13 +71,6 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
 }
 
 }  // namespace quillon::cli::test
-
-#include <signal.h>
-#include <sys/prctl.h>
-
-#include <chrono>
-#include <stdexcept>
-#include <thread>
 
 namespace quillon::cli::test {
 

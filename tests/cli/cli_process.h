@@ -15,10 +15,12 @@ struct ProcessResult {
 };
 
 // Runs `program` (a file beside the test program) with `arguments` in `folder`, with the
-// extra environment variables, and collects its exit status and both output streams.
+// extra environment variables, and collects its exit status and both output streams. With
+// `interruptAfterMs`, the program gets an interrupt signal (Ctrl+C) after that time.
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const std::filesystem::path& folder,
-                         const std::map<std::string, std::string>& environment = {});
+                         const std::map<std::string, std::string>& environment = {},
+                         int interruptAfterMs = 0);
 
 // The folder of the test program, where the programs under test are built.
 std::filesystem::path BinFolder();

@@ -33,11 +33,11 @@ protected:
                                          std::string(image.begin(), image.end()));
     }
 
-    ProcessResult Cli(std::vector<std::string> arguments) {
+    ProcessResult Cli(std::vector<std::string> arguments, int interruptAfterMs = 0) {
         arguments.insert(arguments.begin(),
                          {"--settings", (dir / "settings.sqlite").string(), "--clock", "virtual"});
         auto result = RunProgram("quillon-cli", arguments, dir.Path(),
-                                 {{"VESSA_SIM_SOCKET", sim.Socket().string()}});
+                                 {{"VESSA_SIM_SOCKET", sim.Socket().string()}}, interruptAfterMs);
         // The temporary folder differs from run to run.
         result.out = std::regex_replace(result.out, std::regex(dir.Path().string()), "<DIR>");
         return result;
@@ -146,6 +146,17 @@ TEST_F(CliOnBoardTest, BurnRunRecordsEachPass) {
     EXPECT_NE(records.find("\"action\":\"burnrun\",\"pass\":1,"), std::string::npos);
     EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), 2);
     EXPECT_EQ(FlashContent().substr(0, image.size()), ImageText());
+}
+
+TEST_F(CliOnBoardTest, InterruptStopsABurnRunWithNoStepChecked) {
+    // With no step checked a pass does nothing and succeeds; only Stop ends the run.
+    const auto run = Cli(
+        {"tick", "typeauto", "load", "image.bin", "steps", "none", "burnrun", "100000000"}, 1500);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(
+        std::regex_search(run.out, std::regex("Burn Times = (\\d+)\nTotal Time : \\d\\d:\\d\\d   "
+                                              "\\(minute:second\\)\nBurn Times = \\d+\n$")))
+        << run.out.substr(run.out.size() > 400 ? run.out.size() - 400 : 0);
 }
 
 TEST_F(CliOnBoardTest, BackupSavesTheFlashOnlyOnTheCustomerPage) {

@@ -163,8 +163,26 @@ TEST_F(CliRunTest, CheckParamsReportsEachProblemOfTheParameterFiles) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Parameter check : Winbond.ini ["), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Flashblock : 'zz' is not a valid integer value"), std::string::npos);
-    EXPECT_NE(run.out.find("\"name\":\"check-params\",\"result\":\"failed\""),
+    EXPECT_NE(run.out.find("\"name\":\"check-params\",\"result\":\"failed\""), std::string::npos);
+}
+
+TEST_F(CliRunTest, TypeChoosesThePartAsTheTypePageOk) {
+    const auto run =
+        Cli({"type", "Winbond", "W25Q64FV", "get", "Flashblock", "get", "LastFlashID2"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\n128\nW25Q64FV\n"), std::string::npos) << run.out;
+    const auto unknown = Cli({"type", "Winbond", "NoSuchPart"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("type: no device 'NoSuchPart' of Winbond; known: "),
               std::string::npos);
+}
+
+TEST_F(CliRunTest, SettingsErrorAtStartUpEndsWithStatus78) {
+    SqliteSettingsStore::Open(settings)->WriteText("ConnectMode", "two");
+    const auto run = Cli({"get", "ConnectMode"});
+    EXPECT_EQ(run.status, 78);
+    EXPECT_NE(run.err.find("Invalid data type for 'ConnectMode'"), std::string::npos) << run.err;
+    EXPECT_EQ(SqliteSettingsStore::Open(settings)->ReadText("ConnectMode"), "two");
 }
 
 TEST_F(CliRunTest, HelpAndVersion) {
