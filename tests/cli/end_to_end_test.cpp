@@ -151,7 +151,7 @@ TEST_F(CliOnBoardTest, BurnRunRecordsEachPass) {
 TEST_F(CliOnBoardTest, InterruptStopsABurnRunWithNoStepChecked) {
     // With no step checked a pass does nothing and succeeds; only Stop ends the run.
     const auto run = Cli(
-        {"tick", "typeauto", "load", "image.bin", "steps", "none", "burnrun", "100000000"}, 1500);
+        {"tick", "typeauto", "load", "image.bin", "steps", "none", "burnrun", "100000000"}, 3000);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_TRUE(
         std::regex_search(run.out, std::regex("Burn Times = (\\d+)\nTotal Time : \\d\\d:\\d\\d   "
