@@ -25,13 +25,13 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_, log_);
     hooks_.fillDeviceBox = [this] { FillDeviceBoxFromStore(); };
     BuildTargetDesks();
-    session_ = std::make_unique<BoardSession>(
-        BoardSession::Parts{*link_, *board_, *boardSide_, *store_, cache_, panel_, log_, clock_,
-                            timer_, flags_, eflash_, hooks_.pins, [this] {
-                                image_.imageBuffer = {};
-                                image_.readBuffer = {};
-                                image_.mergeBuffer = {};
-                            }});
+    session_ = std::make_unique<BoardSession>(BoardSession::Parts{
+        *link_, *board_, *boardSide_, *store_, cache_, panel_, log_, clock_, timer_, flags_,
+        eflash_, hooks_.pins, [this] {
+            image_.imageBuffer = {};
+            image_.readBuffer = {};
+            image_.mergeBuffer = {};
+        }});
     auto& main = controls_.main;
     auto_ = std::make_unique<AutoFlash>(
         AutoFlashContext{panel_, log_, clock_, timer_, stop_, frame_, *store_, image_,
