@@ -270,7 +270,8 @@ Output:
   boxes go to standard error as "TITLE: TEXT" and are answered OK; status-bar
   changes and the gauge go to standard error (a progress bar on a terminal).
   With --json, standard output carries one JSON object per event instead:
-  {"event":"append"|"replace","line":...}, {"event":"box","kind":...,
+  {"event":"append"|"replace","line":...} ("from_end":N when a replace is of the
+  line N above the last), {"event":"box","kind":...,
   "title":...,"text":...}, {"event":"status","panel":"board"|"target",
   "text":...}, {"event":"gauge","percent":N}, and {"event":"action","name":...,
   "result":"ok"|"failed"|"refused","seconds":S} after each action ("value"
