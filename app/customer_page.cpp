@@ -69,6 +69,13 @@ void CustomerPage::ConnectTo(Station& station) {
     // LoadFile is the main page's Load.
     connect(controls_.loadFile, &QPushButton::clicked, this,
             [&station] { station.RunHandler([&] { station.LoadImage(); }); });
+    // AutoBurn is the Auto button; Read Rom and Backup both run the backup.
+    connect(controls_.autoBurn, &QPushButton::clicked, this,
+            [&station] { station.RunHandler([&] { station.Auto().Run(); }); });
+    for (QPushButton* button : {controls_.readRom, controls_.backup}) {
+        connect(button, &QPushButton::clicked, this,
+                [&station] { station.RunHandler([&] { station.Auto().Backup(); }); });
+    }
 }
 
 }  // namespace quillon

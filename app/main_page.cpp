@@ -274,6 +274,8 @@ void MainPage::ConnectTo(Station& station) {
     connect(controls_.resetEc, &QPushButton::clicked, this,
             [&station] { station.RunHandler([&] { station.Cycle().ResetEc(); }); });
 
+    connect(controls_.autoRun, &QPushButton::clicked, this,
+            [&station] { station.RunHandler([&] { station.Auto().Run(); }); });
     // Ctrl+Alt+R reloads the last image while the window has the focus; the system-wide
     // hot key of the shell calls the same Station::ReloadLastImage.
     auto* reload = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), this);
@@ -281,6 +283,11 @@ void MainPage::ConnectTo(Station& station) {
     reload->setContext(Qt::ApplicationShortcut);
     connect(reload, &QShortcut::activated, this,
             [&station] { station.RunHandler([&] { station.ReloadLastImage(); }); });
+    // Ctrl+Alt+A presses Auto the same way.
+    auto* autoKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_A), this);
+    autoKey->setObjectName("HotKey_AutoRun");
+    autoKey->setContext(Qt::ApplicationShortcut);
+    connect(autoKey, &QShortcut::activated, controls_.autoRun, &QPushButton::click);
 }
 
 }  // namespace quillon

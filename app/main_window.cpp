@@ -180,6 +180,8 @@ QWidget* MainWindow::BuildCentre() {
 
 void MainWindow::ConnectWindowControls() {
     connect(exit_, &QAction::triggered, this, &QWidget::close);
+    connect(burnRun_, &QAction::triggered, this,
+            [this] { station_->RunHandler([this] { station_->Auto().BurnRun(std::nullopt); }); });
     connect(aboutAction_, &QAction::triggered, this, [this] { about_->exec(); });
     connect(showMessage_, &QAction::triggered, this, [this] {
         Handle([this] { station_->ToggleShowMessage(); });

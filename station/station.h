@@ -15,6 +15,7 @@
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "config/type_page.h"
+#include "flashops/auto_flash.h"
 #include "flashops/flash_operations.h"
 #include "image/image_context.h"
 #include "image/image_state.h"
@@ -152,6 +153,8 @@ public:
     BoardSession& Session() { return *session_; }
     bool InFlashMode() const { return flags_.inFlashMode; }
     bool MainPageActive() const { return flags_.mainPageActive; }
+    // Auto Flash, BurnRun and Backup.
+    AutoFlash& Auto() { return *auto_; }
 
     // The connection cycle (Timer1, flash-mode entry, Reset EC, the flash-selection buttons,
     // the USB-PD CPU halt) and the automatic typing.
@@ -181,6 +184,8 @@ private:
     void SetDeviceBox(std::vector<std::string> lines);
     // What the file commands and the merge work on, as the station holds it now.
     ImageContext MakeImageContext();
+    // The steps Auto Flash chains, each as its own button runs it.
+    AutoFlashSteps MakeAutoSteps();
 
     OperatorPanel& panel_;
     Clock& clock_;
@@ -210,6 +215,7 @@ private:
     ActivityGuard activity_;
     OperationFrame frame_{panel_, log_, timer_, stop_, image_.operationResult};
     std::unique_ptr<FlashOperations> flashOps_;
+    std::unique_ptr<AutoFlash> auto_;
     ManualHaltPollTimer ownHaltPollTimer_;
     std::unique_ptr<TargetContext> targetContext_;
     std::unique_ptr<EFlashSizing> sizing_;

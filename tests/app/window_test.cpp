@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,6 +26,7 @@
 #include "app/pin_editor_dialog.h"
 #include "app/radio_group.h"
 #include "app/status_bar.h"
+#include "tests/app/modal.h"
 #include "tests/app/suites.h"
 #include "tests/support/fresh_settings_summary.h"
 
@@ -381,6 +383,24 @@ private slots:
         QCOMPARE(W("Memo1")->palette().color(QPalette::Base), QColor(Qt::red));
         window_->SetLogColour(LogColour::Normal);
         window_->GetStation().ClearStop();
+    }
+
+    void autoAndBurnRunAreWiredToTheSequence() {
+        // No image is loaded: both refuse with the same box.
+        window_->SetControlLevel(ControlLevel::StopAndBelow, true);
+        QStringList texts;
+        auto answer = [&texts](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            texts << box->text();
+            box->button(QMessageBox::Ok)->click();
+        };
+        AnswerNextModal(answer);
+        QTest::mouseClick(W("BitBtn_AutoRun"), Qt::LeftButton);
+        AnswerNextModal(answer);
+        window_->findChild<QAction*>("Menu_BurnRun")->trigger();
+        QCOMPARE(texts, QStringList({"Please Open BIN File First or Choice Flash Type !",
+                                     "Please Open BIN File First or Choice Flash Type !"}));
     }
 
     void controlLevelsNestOnTheRealWidgets() {

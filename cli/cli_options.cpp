@@ -1,0 +1,304 @@
+#include "cli/cli_options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+
+namespace quillon::cli {
+
+namespace {
+
+struct UsageError {
+    std::string text;
+};
+
+bool IsHexByte(const std::string& word) {
+    return !word.empty() && word.size() <= 2 && std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+bool IsCount(const std::string& word) {
+    return !word.empty() && word.size() <= 9 && std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+// Actions with a fixed number of arguments.
+const std::map<std::string, int>& FixedArity() {
+    static const std::map<std::string, int> arity = {
+        {"typeauto", 0},   {"type", 2},     {"external-flash", 0}, {"internal-flash", 0},
+        {"reset-ec", 0},   {"load", 1},     {"reload", 0},         {"confirm", 0},
+        {"save", 1},       {"erase", 0},    {"check", 0},          {"program", 0},
+        {"verify", 0},     {"read", 0},     {"auto", 0},           {"burnrun", 1},
+        {"backup", 1},     {"steps", 1},    {"skip-ff", 1},        {"block-process", 1},
+        {"read-twice", 1}, {"save-log", 1}, {"export-reg", 1},     {"import-reg", 1},
+        {"set", 1},        {"get", 1},      {"check-params", 0},   {"flash", 1},
+    };
+    return arity;
+}
+
+void CheckArguments(const CliAction& action) {
+    const auto& args = action.args;
+    const std::string& name = action.name;
+    if (name == "burnrun" && (!IsCount(args[0]) || std::stoi(args[0]) < 1)) {
+        throw UsageError{"burnrun: PASSES must be a whole number of at least 1, not '" + args[0] +
+                         "'"};
+    }
+    if (name == "steps") {
+        ParseStepList(args[0]);
+    }
+    if (name == "skip-ff" || name == "block-process" || name == "read-twice") {
+        if (args[0] != "on" && args[0] != "off") {
+            throw UsageError{name + ": on or off, not '" + args[0] + "'"};
+        }
+    }
+    if (name == "set" && (args[0].find('=') == std::string::npos || args[0][0] == '=')) {
+        throw UsageError{"set: NAME=VALUE, not '" + args[0] + "'"};
+    }
+    for (const auto& arg : args) {
+        if (arg.empty()) {
+            throw UsageError{name + ": an empty argument"};
+        }
+    }
+}
+
+}  // namespace
+
+bool OnOffValue(const std::string& word) {
+    return word == "on";
+}
+
+StepSelection ParseStepList(const std::string& list) {
+    StepSelection selection;
+    if (list == "none") {
+        return selection;
+    }
+    std::stringstream stream(list);
+    std::string step;
+    while (std::getline(stream, step, ',')) {
+        if (step == "erase") {
+            selection.erase = true;
+        } else if (step == "check") {
+            selection.check = true;
+        } else if (step == "program") {
+            selection.program = true;
+        } else if (step == "verify") {
+            selection.verify = true;
+        } else {
+            throw UsageError{"steps: '" + step +
+                             "' is not one of erase, check, program, verify (or none)"};
+        }
+    }
+    return selection;
+}
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    ParsedCommandLine parsed;
+    CliOptions& options = parsed.options;
+    try {
+        std::size_t i = 0;
+        auto optionValue = [&](const std::string& option, std::string& inlineValue) {
+            if (!inlineValue.empty()) {
+                return inlineValue;
+            }
+            if (i + 1 >= arguments.size()) {
+                throw UsageError{option + " needs a value"};
+            }
+            return arguments[++i];
+        };
+        for (; i < arguments.size(); ++i) {
+            std::string word = arguments[i];
+            if (word == "--") {
+                ++i;
+                break;
+            }
+            if (word.rfind("--", 0) != 0) {
+                break;
+            }
+            std::string inlineValue;
+            if (const auto eq = word.find('='); eq != std::string::npos) {
+                inlineValue = word.substr(eq + 1);
+                word = word.substr(0, eq);
+                if (inlineValue.empty()) {
+                    throw UsageError{word + " needs a value"};
+                }
+            }
+            if (word == "--help") {
+                options.help = true;
+            } else if (word == "--version") {
+                options.version = true;
+            } else if (word == "--json") {
+                options.json = true;
+            } else if (word == "--settings") {
+                options.settingsPath = optionValue(word, inlineValue);
+            } else if (word == "--ini-dir") {
+                options.iniFolder = optionValue(word, inlineValue);
+            } else if (word == "--record") {
+                options.recordFile = optionValue(word, inlineValue);
+            } else if (word == "--clock") {
+                const std::string kind = optionValue(word, inlineValue);
+                if (kind == "real") {
+                    options.clock = ClockKind::Real;
+                } else if (kind == "virtual") {
+                    options.clock = ClockKind::Virtual;
+                } else {
+                    throw UsageError{"--clock is real or virtual, not '" + kind + "'"};
+                }
+            } else {
+                throw UsageError{"unknown option '" + word + "'"};
+            }
+            if ((word == "--json" || word == "--help" || word == "--version") &&
+                !inlineValue.empty()) {
+                throw UsageError{word + " takes no value"};
+            }
+        }
+        if (options.help || options.version) {
+            return parsed;
+        }
+        while (i < arguments.size()) {
+            CliAction action{arguments[i++], {}};
+            if (action.name == "tick") {
+                if (i < arguments.size() && IsCount(arguments[i])) {
+                    action.args.push_back(arguments[i++]);
+                    if (std::stoi(action.args[0]) < 1) {
+                        throw UsageError{"tick: N must be at least 1"};
+                    }
+                }
+            } else if (action.name == "write-status") {
+                // Up to two hexadecimal bytes, then "continue" after the second.
+                while (action.args.size() < 2 && i < arguments.size() && IsHexByte(arguments[i])) {
+                    action.args.push_back(arguments[i++]);
+                }
+                if (action.args.size() == 2 && i < arguments.size() && arguments[i] == "continue") {
+                    action.args.push_back(arguments[i++]);
+                }
+            } else {
+                const auto found = FixedArity().find(action.name);
+                if (found == FixedArity().end()) {
+                    throw UsageError{"unknown action '" + action.name + "'"};
+                }
+                for (int n = 0; n < found->second; ++n) {
+                    if (i >= arguments.size()) {
+                        throw UsageError{action.name + " needs " + std::to_string(found->second) +
+                                         " argument(s)"};
+                    }
+                    action.args.push_back(arguments[i++]);
+                }
+                CheckArguments(action);
+            }
+            options.actions.push_back(std::move(action));
+        }
+        if (options.actions.empty()) {
+            throw UsageError{"no action given (see --help)"};
+        }
+    } catch (const UsageError& error) {
+        parsed.error = error.text;
+    }
+    return parsed;
+}
+
+std::string HelpText() {
+    return R"(Usage: quillon-cli [OPTION]... ACTION...
+Run the Quillon programming station without a window: the start-up sequence,
+then the ACTIONs in order, then the close sequence. A script does exactly what
+the window's buttons do.
+
+Options:
+  --settings PATH        settings file (default: $QUILLON_SETTINGS, else
+                         $XDG_CONFIG_HOME/quillon/settings.sqlite)
+  --ini-dir DIR          folder of the parameter (INI) files (default:
+                         $QUILLON_INI_DIR, else INI beside the program)
+  --clock real|virtual   real (the default) sleeps the waits; virtual counts
+                         them without sleeping (virtual board, benchmarks)
+  --json                 standard output carries one JSON object per event
+  --record FILE          append one record per unit flashed by auto, burnrun
+                         and flash (CSV with a header when FILE ends in .csv,
+                         else JSON Lines)
+  --help                 show this help and exit
+  --version              show the version and exit
+
+Actions:
+  tick [N]               run the connection check N times (default 1); it does
+                         not run on a timer here
+  typeauto               identify the controller and the SPI flash (TypeAuto)
+  type MANUFACTURER DEVICE
+                         choose the flash part on the Type page and press OK
+  external-flash         select the external flash (dual-flash targets)
+  internal-flash         select the internal flash
+  reset-ec               reset the controller (Reset EC)
+  load FILE              load an image file into the buffer and place it
+  reload                 load the last image file again
+  confirm                compare the read buffer with the image buffer
+  save FILE              write the read buffer to FILE
+  erase | check | program | verify | read
+                         one flash operation (check = blank check; read
+                         honours read-twice)
+  auto                   the Auto button: the checked steps in a row
+  burnrun PASSES         repeat the checked steps; ends after PASSES successful
+                         passes, at the first failure, or on an interrupt
+  backup FILE            the customer page's Backup (only with SpecialForm 1):
+                         Allocation becomes 2, then TypeAuto, read, save FILE
+  steps LIST             the four step boxes, e.g. "steps program,verify";
+                         names: erase, check, program, verify; "none" clears all
+  skip-ff on|off         the Skip FF box (stored)
+  block-process on|off   the Block Process box (not stored)
+  read-twice on|off      the Read Twice to Verify box
+  write-status [S1 [S2 [continue]]]
+                         the WriteStatus fields (hexadecimal bytes, no prefix);
+                         no argument empties them
+  save-log FILE          write the message log to FILE (Save Message)
+  export-reg FILE        write every setting as a REGEDIT4 file (Save REG)
+  import-reg FILE        store every value of a REGEDIT4 file of the key
+                         SOFTWARE\Kavo\Vessa_Quillon; nothing is stored unless
+                         the whole file is valid
+  set NAME=VALUE         store one setting (a DWORD takes a decimal or 0x
+                         number, a text any text, binary hexadecimal bytes)
+  get NAME               print one setting
+  check-params           check the parameter files
+  flash IMAGE            the production shortcut: tick, typeauto, load IMAGE,
+                         auto
+
+Values read into memory at start-up (the flash type, the page mode) take effect
+from the next run after set or import-reg.
+
+Output:
+  Standard output carries the message log as it ends up (the same lines Save
+  Message writes); a progress line its outcome replaces is not printed. Message
+  boxes go to standard error as "TITLE: TEXT" and are answered OK; status-bar
+  changes and the gauge go to standard error (a progress bar on a terminal).
+  With --json, standard output carries one JSON object per event instead:
+  {"event":"append"|"replace","line":...} ("from_end":N when a replace is of the
+  line N above the last), {"event":"box","kind":...,
+  "title":...,"text":...}, {"event":"status","panel":"board"|"target",
+  "text":...}, {"event":"gauge","percent":N}, and {"event":"action","name":...,
+  "result":"ok"|"failed"|"refused","seconds":S} after each action ("value"
+  added for get).
+
+  An interrupt (Ctrl+C) presses Stop; a second one ends the program.
+
+Records (--record):
+  time (ISO 8601 UTC), action, pass, chip code and version, flash IDs, part,
+  image path, size and CRC-32, each step's result, seconds and retries, total
+  seconds, outcome. Each record is appended with one write; earlier records are
+  never rewritten.
+
+Exit status:
+  0   every action succeeded
+  1   an action failed or was refused (the run stops there; the close sequence
+      still runs)
+  64  the command line cannot be used
+  66  an input file is missing or unreadable
+  69  no board, and an action needs one
+  74  an output file cannot be written
+  78  a settings error
+
+Environment:
+  QUILLON_SETTINGS, QUILLON_INI_DIR, QUILLON_DRIVER_LIBRARY (the driver library
+  to bind), VESSA_SIM_SOCKET (the virtual board's socket)
+)";
+}
+
+}  // namespace quillon::cli

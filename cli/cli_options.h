@@ -1,0 +1,60 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quillon::cli {
+
+// Exit statuses (the sysexits values scripts know).
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;        // an action failed or was refused
+inline constexpr int kExitUsage = 64;        // the command line cannot be used
+inline constexpr int kExitNoInput = 66;      // an input file is missing or unreadable
+inline constexpr int kExitUnavailable = 69;  // no board, and the action needs one
+inline constexpr int kExitCantCreate = 74;   // an output file cannot be written
+inline constexpr int kExitConfig = 78;       // a settings error
+
+enum class ClockKind { Real, Virtual };
+
+struct CliAction {
+    std::string name;
+    std::vector<std::string> args;
+};
+
+struct CliOptions {
+    std::filesystem::path settingsPath;
+    std::filesystem::path iniFolder;
+    ClockKind clock = ClockKind::Real;
+    bool json = false;
+    std::filesystem::path recordFile;  // empty: no records
+    std::vector<CliAction> actions;
+    bool help = false;
+    bool version = false;
+};
+
+struct ParsedCommandLine {
+    CliOptions options;
+    std::string error;  // non-empty: a usage error
+};
+
+// quillon-cli [--settings PATH] [--ini-dir DIR] [--clock real|virtual] [--json]
+//             [--record FILE] ACTION...
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The --help text (complete enough to make a manual page from).
+std::string HelpText();
+
+// "on" / "off".
+bool OnOffValue(const std::string& word);
+
+// The four step boxes a "steps" list names, in the order erase, check, program, verify.
+struct StepSelection {
+    bool erase = false;
+    bool check = false;
+    bool program = false;
+    bool verify = false;
+};
+StepSelection ParseStepList(const std::string& list);
+
+}  // namespace quillon::cli

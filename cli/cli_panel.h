@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/operator_panel.h"
+
+namespace quillon::cli {
+
+// The operator panel of the command line.
+// Plain mode: standard output carries the main message log as it ends up: a line is printed
+// once it is final (four further lines were appended, or the run ended), so a progress line
+// its outcome replaces is never printed. Message boxes go to standard error as "TITLE: TEXT"
+// and are answered OK; status-panel changes and the gauge go to standard error too (a
+// progress bar when standard error is a terminal).
+// JSON mode: standard output carries one JSON object per event instead.
+class CliPanel final : public OperatorPanel {
+public:
+    CliPanel(std::FILE* out, std::FILE* err, bool json, bool errIsTerminal);
+
+    void LogAppended(LogPane pane, const std::string& line) override;
+    void LogLastReplaced(LogPane pane, const std::string& line) override;
+    void LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::string& line) override;
+    void SetLogColour(LogColour) override {}
+    void SetStatusText(StatusPanel panel, const std::string& text) override;
+    void SetProgress(int percent) override;
+    void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override;
+    std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
+    std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;
+    void SetControlLevel(ControlLevel, bool) override {}
+    void SetBusyCursor(bool, CursorArea) override {}
+    void PumpEvents() override;
+    void ShowPage(Page) override {}
+    void ControlsChanged() override {}
+
+    // The file the next dialogs choose, in order; with none left a dialog is cancelled.
+    std::deque<std::string> fileAnswers;
+    // Called on every pump (the interrupt signal becomes the Stop button there).
+    std::function<void()> onPump;
+
+    // Prints the pending log line: the run ended, or something else must follow it.
+    void FlushLog();
+    // The "action" event (JSON mode only) with the action's name, result and seconds, and an
+    // optional value (get).
+    void ActionDone(const std::string& name, const char* result, double seconds,
+                    const std::optional<std::string>& value);
+    // A line of the program's own on standard error ("quillon-cli: ...").
+    void Diagnostic(const std::string& text);
+    // A value the operator asked for (get): a line of its own on standard output.
+    void PrintValue(const std::string& text);
+
+    // Boxes shown so far, for judging what an action came to.
+    struct Box {
+        MessageKind kind;
+        std::string title;
+        std::string text;
+    };
+    const std::vector<Box>& Boxes() const { return boxes_; }
+
+private:
+    void EndProgressBar();
+    void Emit(const std::string& json);
+    void ErrLine(const std::string& text);
+    void PrintLine(const std::string& line);
+
+    std::FILE* out_;
+    std::FILE* err_;
+    bool json_;
+    bool errIsTerminal_;
+    // The last log lines, not final yet: the deepest rewrite of the system is the block
+    // process's fourth-last line, so the last four lines are held back.
+    static constexpr std::size_t kHeldLines = 4;
+    std::deque<std::string> pending_;
+    int lastPercent_ = -1;
+    bool barShown_ = false;
+    std::vector<Box> boxes_;
+};
+
+const char* MessageKindName(MessageKind kind);
+
+}  // namespace quillon::cli

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "flashops/auto_flash.h"
+
+namespace quillon::cli {
+
+// One unit flashed by auto, burnrun or flash, as the record file keeps it.
+struct RunRecord {
+    std::string time;  // ISO 8601 UTC, e.g. 2026-12-07T09:30:00Z
+    std::string action;
+    int pass = 0;
+    std::string chipCode;
+    std::string chipVersion;
+    std::string flashId;  // the flash-ID bytes, space-separated
+    std::string part;     // the device box, lines joined by " / "
+    std::string imagePath;
+    uint64_t imageSize = 0;
+    std::optional<uint32_t> imageCrc32;  // nothing when the file cannot be read
+    AutoUnitReport unit;
+};
+
+// The steps a record has columns for, in column order.
+const std::vector<std::string>& RecordedSteps();
+
+// The retries count at the end of an outcome line ("Erase Flash ---> OK ! 3" gives 3).
+std::optional<int> RetriesFrom(const std::string& outcomeLine);
+
+// CRC-32 (zlib's: polynomial 0xEDB88320, reflected, initial and final XOR 0xFFFFFFFF).
+uint32_t Crc32(const std::vector<uint8_t>& bytes);
+
+std::string CsvHeader();
+std::string CsvLine(const RunRecord& record);
+std::string JsonLine(const RunRecord& record);
+
+// The current time in ISO 8601 UTC.
+std::string UtcNow();
+
+// Appends the record to `file`: CSV (with the header when the file is new or empty) when the
+// name ends in ".csv", else JSON Lines. The whole text goes out in one write under an
+// exclusive lock, at the end of the file; earlier records are never rewritten. Throws
+// std::runtime_error saying why when the file cannot be written.
+void AppendRecord(const std::filesystem::path& file, const RunRecord& record);
+
+}  // namespace quillon::cli

@@ -1,0 +1,279 @@
+#include "flashops/auto_flash.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <tuple>
+
+#include "config/connect_mode.h"
+#include "config/hex_text.h"
+#include "config/setting_names.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr const char* kChoiceFlashType = "Please Choice Flash Type First !";
+constexpr const char* kOpenBinFirst = "Please Open BIN File First or Choice Flash Type !";
+constexpr const char* kAutoOk = "Auto Flash ---> OK !";
+constexpr const char* kAutoFailure = "Auto Flash ---> Failure !";
+constexpr const char* kBurnFailure = "Auto Burn ---> Failure !";
+constexpr const char* kBurnTimes = "Burn Times = ";
+constexpr const char* kBackupNoSave = "Backup ---> Failure ! Read Flash failed, nothing was saved";
+// The SST parts take their status bytes another way; the writes are never sent to them.
+constexpr const char* kSstManufacturer = "BF";
+constexpr int kAllocationFromMedium = 2;
+constexpr int kAllocationFromAssigned = 3;
+constexpr uint8_t kStatusOneByte = 1;
+constexpr uint8_t kStatusTwoBytes = 2;
+constexpr uint8_t kStatusTwoBytesContinue = 0x82;
+constexpr uint32_t kMaxStatusByte = 0xFF;
+
+bool IsAllFF(const std::vector<uint8_t>& buffer, std::size_t from, std::size_t count) {
+    return std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(from),
+                       buffer.begin() + static_cast<std::ptrdiff_t>(from + count),
+                       [](uint8_t byte) { return byte == 0xFF; });
+}
+
+}  // namespace
+
+std::string TotalTimeLine(Millis elapsed) {
+    const long long seconds = std::max<long long>(0, elapsed.count() / 1000);
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(seconds / 60 % 60),
+                  static_cast<int>(seconds % 60));
+    return std::string("Total Time : ") + text + "   (minute:second)";
+}
+
+uint8_t WriteStatusByte(const std::string& text) {
+    const uint32_t value = ParseHexText(text);
+    if (value > kMaxStatusByte) {
+        throw ConversionError("'0x" + text + "' is not a valid integer value");
+    }
+    return static_cast<uint8_t>(value);
+}
+
+AutoFlash::AutoFlash(AutoFlashContext context, AutoFlashControls controls, AutoFlashSteps steps)
+    : c_(context), controls_(controls), steps_(std::move(steps)) {}
+
+double AutoFlash::SecondsSince(Millis start) const {
+    return static_cast<double>((c_.clock.Now() - start).count()) / 1000.0;
+}
+
+StepResult AutoFlash::RunStep(const char* name, const std::function<StepResult()>& step,
+                              AutoUnitReport& report) {
+    const Millis started = c_.clock.Now();
+    const StepResult result = step();
+    report.steps.push_back({name, result, SecondsSince(started), c_.log.LastLine()});
+    return result;
+}
+
+void AutoFlash::ComputeSkipFlags() {
+    ImageState& image = c_.image;
+    image.blockSkipFlags.Clear(image.usedBlockCount);
+    for (std::size_t b = 0; b < image.usedBlockCount; ++b) {
+        // Only the bytes ImageBuffer holds count: a half last block (the file ends 32 KB into
+        // it) is judged on its first half, which is all the operations write of it. A block
+        // the buffer does not reach at all is never skipped.
+        const std::size_t from = b * kBlockSize;
+        if (from >= image.imageBuffer.size()) {
+            image.blockSkipFlags.Set(b, false);
+            continue;
+        }
+        const std::size_t count =
+            std::min<std::size_t>(kBlockSize, image.imageBuffer.size() - from);
+        image.blockSkipFlags.Set(b, IsAllFF(image.imageBuffer, from, count));
+    }
+}
+
+StepResult AutoFlash::Refuse(const std::string& text) {
+    c_.panel.Warn(text);
+    c_.panel.SetBusyCursor(false, CursorArea::Window);
+    c_.timer1.SetEnabled(true);
+    return StepResult::Refused;
+}
+
+StepResult AutoFlash::Run() {
+    AutoUnitReport report;
+    c_.frame.SetOperationResult(StepResult::Ok);
+    c_.stop.Clear();
+    c_.panel.SetBusyCursor(true, CursorArea::Window);
+    c_.panel.SetLogColour(LogColour::Silver);
+    const Millis runStarted = c_.clock.Now();
+
+    if (c_.specialForm == 1) {
+        RunStep("typeauto", steps_.typeAuto, report);
+    }
+    if (controls_.skipFF && c_.settings.ReadInt(setting::kAllocation) != kAllocationFromAssigned) {
+        ComputeSkipFlags();
+        if (c_.flashblock == 0) {
+            return Refuse(kChoiceFlashType);
+        }
+    }
+    if (c_.image.imageBuffer.empty() || controls_.deviceLines.empty()) {
+        return Refuse(kOpenBinFirst);
+    }
+    steps_.reloadImage();
+    if (!c_.frame.OperationResult()) {
+        report.totalSeconds = SecondsSince(runStarted);
+        return FailureTail(report);
+    }
+    c_.panel.SetControlLevel(ControlLevel::FilesAndBelow, false);
+    start_ = c_.clock.Now();
+
+    if (controls_.blockProcess) {
+        RunStep("block-process", steps_.blockProcess, report);
+        report.totalSeconds = SecondsSince(runStarted);
+        return c_.frame.OperationResult() ? SuccessTail(report) : FailureTail(report);
+    }
+    const std::array<std::tuple<const char*, bool, const std::function<StepResult()>*>, 4> order = {
+        {{"erase", controls_.checkErase, &steps_.erase},
+         {"check", controls_.checkCheck, &steps_.blankCheck},
+         {"program", controls_.checkProgram, &steps_.program},
+         {"verify", controls_.checkVerify, &steps_.verify}}};
+    for (const auto& [name, checked, step] : order) {
+        if (checked) {
+            RunStep(name, *step, report);
+        }
+        if (!c_.frame.OperationResult()) {
+            report.totalSeconds = SecondsSince(runStarted);
+            return FailureTail(report);
+        }
+    }
+    report.totalSeconds = SecondsSince(runStarted);
+    return SuccessTail(report);
+}
+
+StepResult AutoFlash::SuccessTail(AutoUnitReport& report) {
+    c_.log.Append(kAutoOk);
+    c_.panel.SetLogColour(LogColour::Highlight);
+    c_.flags.flashModeReentry = false;
+    steps_.enterFlashMode();
+    c_.log.Append(TotalTimeLine(c_.clock.Now() - start_));
+    c_.panel.SetBusyCursor(false, CursorArea::Window);
+    const auto mode = ConnectModeFrom(c_.settings.ReadInt(setting::kConnectMode));
+    if (mode != ConnectMode::Pd) {
+        c_.flags.inFlashMode = false;
+    }
+    if (mode == ConnectMode::Socket) {
+        std::array<uint8_t, 4> firmware{};
+        c_.boardSide.ReadBoardFirmware(firmware);
+        c_.boardSide.WriteBoardFileSize(c_.image.imageFileSize);
+    }
+    report.outcome = StepResult::Ok;
+    if (onUnitDone) {
+        onUnitDone(report);
+    }
+    if (mode != ConnectMode::Pd) {
+        WriteStatusRegisters();
+    }
+    return StepResult::Ok;
+}
+
+void AutoFlash::WriteStatusRegisters() {
+    if (c_.chipIdStrings[2] == kSstManufacturer || controls_.writeStatus1.empty()) {
+        return;
+    }
+    // Both fields are read before anything is sent: a field that is not a hexadecimal byte
+    // ends the handler with the conversion-error box, and no status write goes out.
+    const uint8_t first = WriteStatusByte(controls_.writeStatus1);
+    if (controls_.writeStatus2.empty()) {
+        c_.board.WriteFlashStatus(kStatusOneByte, first, 0);
+        return;
+    }
+    const uint8_t second = WriteStatusByte(controls_.writeStatus2);
+    c_.board.WriteFlashStatus(
+        controls_.writeStatusContinue ? kStatusTwoBytesContinue : kStatusTwoBytes, first, second);
+}
+
+StepResult AutoFlash::FailureTail(AutoUnitReport& report) {
+    c_.log.Append(kAutoFailure);
+    c_.panel.SetLogColour(LogColour::Red);
+    c_.panel.SetBusyCursor(false, CursorArea::Window);
+    report.outcome = StepResult::Failed;
+    if (onUnitDone) {
+        onUnitDone(report);
+    }
+    return StepResult::Failed;
+}
+
+bool AutoFlash::PauseBetweenPasses() {
+    for (Millis slept{0}; slept < kBurnPause; slept += kPauseSlice) {
+        c_.clock.Sleep(std::min(kPauseSlice, kBurnPause - slept));
+        if (!c_.frame.Pump()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+StepResult AutoFlash::BurnRun(std::optional<int> passes) {
+    c_.frame.SetOperationResult(StepResult::Ok);
+    c_.stop.Clear();
+    c_.panel.SetBusyCursor(true, CursorArea::Window);
+    if (c_.image.imageBuffer.empty() || controls_.deviceLines.empty()) {
+        return Refuse(kOpenBinFirst);
+    }
+    c_.panel.SetControlLevel(ControlLevel::FilesAndBelow, false);
+    start_ = c_.clock.Now();
+    int counter = 0;
+    bool failed = false;
+    const std::array<std::tuple<const char*, bool, const std::function<StepResult()>*>, 4> order = {
+        {{"erase", controls_.checkErase, &steps_.erase},
+         {"check", controls_.checkCheck, &steps_.blankCheck},
+         {"program", controls_.checkProgram, &steps_.program},
+         {"verify", controls_.checkVerify, &steps_.verify}}};
+    while (!passes || counter < *passes) {
+        AutoUnitReport report;
+        report.pass = counter;
+        const Millis passStarted = c_.clock.Now();
+        for (const auto& [name, checked, step] : order) {
+            if (checked) {
+                RunStep(name, *step, report);
+            }
+            if (!c_.frame.OperationResult()) {
+                c_.log.Append(kBurnFailure);
+                failed = true;
+                break;
+            }
+        }
+        report.totalSeconds = SecondsSince(passStarted);
+        report.outcome = failed ? StepResult::Failed : StepResult::Ok;
+        if (onUnitDone && !report.steps.empty()) {
+            onUnitDone(report);
+        }
+        if (failed) {
+            break;
+        }
+        c_.log.Append(kBurnTimes + std::to_string(counter));
+        ++counter;
+        if (passes && counter >= *passes) {
+            break;
+        }
+        // With no step checked a pass does nothing and succeeds: Stop is what ends the run,
+        // so the pause keeps events flowing and ends the loop once Stop was pressed.
+        if (!PauseBetweenPasses()) {
+            break;
+        }
+    }
+    c_.panel.SetBusyCursor(false, CursorArea::Window);
+    c_.log.Append(TotalTimeLine(c_.clock.Now() - start_));
+    c_.log.Append(kBurnTimes + std::to_string(counter));
+    return failed || c_.stop.Requested() ? StepResult::Failed : StepResult::Ok;
+}
+
+StepResult AutoFlash::Backup() {
+    if (c_.specialForm != 1) {
+        return StepResult::Refused;
+    }
+    c_.settings.WriteInt(setting::kAllocation, kAllocationFromMedium);
+    steps_.typeAuto();
+    const StepResult read = steps_.read();
+    if (!IsOk(read)) {
+        // A backup of a failed read is not the flash: nothing is saved.
+        c_.log.Append(kBackupNoSave);
+        return read;
+    }
+    return steps_.saveReadBuffer();
+}
+
+}  // namespace quillon

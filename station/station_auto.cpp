@@ -1,0 +1,28 @@
+#include "station/station.h"
+
+namespace quillon {
+
+namespace {
+constexpr const char* kSavedLine = "Save Buffer to File ---> OK !";
+}  // namespace
+
+AutoFlashSteps Station::MakeAutoSteps() {
+    AutoFlashSteps steps;
+    steps.typeAuto = [this] { return TypeAutoDesk().Run(); };
+    steps.reloadImage = [this] { ReloadLastImage(); };
+    steps.erase = [this] { return FlashOps().Erase(); };
+    steps.blankCheck = [this] { return FlashOps().BlankCheck(); };
+    steps.program = [this] { return FlashOps().Program(); };
+    steps.verify = [this] { return FlashOps().Verify(); };
+    steps.blockProcess = [this] { return FlashOps().BlockProcess(); };
+    steps.read = [this] { return FlashOps().Read(); };
+    steps.enterFlashMode = [this] { Cycle().EnterFlashMode(); };
+    steps.saveReadBuffer = [this] {
+        SaveReadBuffer();
+        const auto& lines = log_.Lines();
+        return StepFrom(lines.size() >= 2 && lines[lines.size() - 2] == kSavedLine);
+    };
+    return steps;
+}
+
+}  // namespace quillon

@@ -1,0 +1,375 @@
+#include "flashops/auto_flash.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "board/board_commands.h"
+#include "board/board_link.h"
+#include "board/board_side_commands.h"
+#include "config/hex_text.h"
+#include "config/memory_settings_store.h"
+#include "sim/in_process_driver.h"
+#include "sim/virtual_board.h"
+#include "tests/support/temp_dir.h"
+#include "ui/recording_panel.h"
+
+namespace quillon {
+namespace {
+
+// Auto Flash over an in-process board (for the status and file-size writes), with steps that
+// log and report like the real ones, so the sequence itself is what is under test.
+class AutoFlashTest : public ::testing::Test {
+protected:
+    AutoFlashTest() {
+        settings.WriteInt("ConnectMode", 1);
+        settings.WriteInt("Allocation", 1);
+        settings.WriteText("LastFilePath", "image.bin");
+        EXPECT_EQ(link.Bind(BoardLink::kDeviceIndex, BoardLink::kConnectParameter), 1);
+        image.imageBuffer.assign(3 * kBlockSize, 0x5A);
+        image.usedBlockCount = 3;
+        image.imageFileSize = 3 * kBlockSize;
+        deviceLines = {"Winbond", "W25Q32FV"};
+        ids = {"8458", "01", "EF", "40", "16", "", ""};
+        board.ClearTrace();
+    }
+
+    static sim::Scenario MakeScenario() {
+        sim::Scenario scenario;
+        sim::EcSpec ec;
+        ec.chipId = {0x84, 0x58, 0x01};
+        ec.eflashSize = 0x20000;
+        ec.externalPart = "W25Q32FV";
+        scenario.ec = ec;
+        return scenario;
+    }
+
+    // A step that logs its progress and outcome lines and takes 1.5 s
+    // (fails when `*failOnCall` is its call number, counted from 1, or on a stop request).
+    std::function<StepResult()> Step(const std::string& name, const int* failOnCall = nullptr) {
+        return [this, name, failOnCall] {
+            calls.push_back(name);
+            const int call = static_cast<int>(std::count(calls.begin(), calls.end(), name));
+            log.Append(name + " ---> Working...");
+            clock.Sleep(Millis(1500));
+            const bool ok = (failOnCall == nullptr || call != *failOnCall) && !stop.Requested();
+            log.ReplaceLast(name + (ok ? " ---> OK ! 2" : " ---> Failure ! 40"));
+            frame.SetOperationResult(StepFrom(ok));
+            return StepFrom(ok);
+        };
+    }
+
+    AutoFlashSteps Steps() {
+        AutoFlashSteps steps;
+        steps.typeAuto = [this] {
+            calls.push_back("typeauto");
+            return StepResult::Ok;
+        };
+        steps.reloadImage = [this] {
+            calls.push_back("reload");
+            if (!reloadSucceeds) {
+                log.Append("Can't Find The File , Please Lode File Again !!");
+                frame.SetOperationResult(StepResult::Failed);
+            }
+        };
+        steps.erase = Step("Erase", &failErase);
+        steps.blankCheck = Step("Check");
+        steps.program = Step("Program");
+        steps.verify = Step("Verify", &failVerify);
+        steps.blockProcess = Step("BlockProcess");
+        steps.read = Step("Read", &failRead);
+        steps.enterFlashMode = [this] {
+            calls.push_back("enter-flash-mode");
+            reentryWhenEntered = flags.flashModeReentry;
+        };
+        steps.saveReadBuffer = [this] {
+            calls.push_back("save");
+            return StepResult::Ok;
+        };
+        return steps;
+    }
+
+    AutoFlash& Make() {
+        autoFlash = std::make_unique<AutoFlash>(
+            AutoFlashContext{panel, log, clock, timer, stop, frame, settings, image, flashblock,
+                             specialForm, flags, ids, commands, boardSide},
+            AutoFlashControls{erase, check, program, verify, skipFF, blockProcess, status1, status2,
+                              continue2, deviceLines},
+            Steps());
+        return *autoFlash;
+    }
+
+    // The WriteFlashStatus transfers (sub-command 0x09): P1, P2, P3 of each.
+    std::vector<std::array<uint8_t, 3>> StatusWrites() const {
+        std::vector<std::array<uint8_t, 3>> writes;
+        for (const auto& entry : board.Trace()) {
+            if (entry.header[0] == 0xF2 && entry.header[1] == 0x09) {
+                writes.push_back({entry.header[2], entry.header[3], entry.header[4]});
+            }
+        }
+        return writes;
+    }
+    bool BoardSideCommandSent() const {
+        return std::any_of(board.Trace().begin(), board.Trace().end(),
+                           [](const auto& entry) { return entry.header[0] == 0xF0; });
+    }
+    std::vector<std::string> LastLines(std::size_t n) const {
+        const auto& lines = log.Lines();
+        return {lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end()};
+    }
+
+    sim::VirtualBoard board{MakeScenario()};
+    sim::InProcessBoard attach{board};
+    RecordingPanel panel;
+    MemorySettingsStore settings;
+    MessageLog log{panel};
+    VirtualClock clock;
+    ManualConnectionTimer timer;
+    StopRequest stop;
+    ImageState image;
+    OperationFrame frame{panel, log, timer, stop, image.operationResult};
+    BoardLink link{FixedDriverLoader(sim::InProcessDriverFunctions()), panel};
+    BoardCommands commands{link, settings, log, timer};
+    BoardSideCommands boardSide{link, log};
+    ConnectionFlags flags;
+    std::array<std::string, 7> ids;
+    int32_t flashblock = 64;
+    int32_t specialForm = 0;
+    bool erase = true, check = true, program = true, verify = true;
+    bool skipFF = false, blockProcess = false, continue2 = false;
+    std::string status1, status2;
+    std::vector<std::string> deviceLines;
+    int failErase = 0, failVerify = 0, failRead = 0;
+    bool reloadSucceeds = true;
+    bool reentryWhenEntered = true;
+    std::vector<std::string> calls;
+    std::unique_ptr<AutoFlash> autoFlash;
+};
+
+TEST(TotalTimeLineTest, KeepsMinutesAndSecondsOnly) {
+    EXPECT_EQ(TotalTimeLine(Millis((3 * 60 + 25) * 1000)), "Total Time : 03:25   (minute:second)");
+    EXPECT_EQ(TotalTimeLine(Millis(((60 + 3) * 60 + 25) * 1000 + 999)),
+              "Total Time : 03:25   (minute:second)");
+    EXPECT_EQ(TotalTimeLine(Millis(0)), "Total Time : 00:00   (minute:second)");
+}
+
+TEST_F(AutoFlashTest, OnlyProgramAndVerifyRunThenOkAndTotalTime) {
+    erase = false;
+    check = false;
+    flags.flashModeReentry = true;
+    flags.inFlashMode = true;
+    EXPECT_EQ(Make().Run(), StepResult::Ok);
+    EXPECT_EQ(calls, (std::vector<std::string>{"reload", "Program", "Verify", "enter-flash-mode"}));
+    EXPECT_EQ(LastLines(4), (std::vector<std::string>{"Program ---> OK ! 2", "Verify ---> OK ! 2",
+                                                      "Auto Flash ---> OK !",
+                                                      "Total Time : 00:03   (minute:second)"}));
+    EXPECT_FALSE(reentryWhenEntered);  // cleared before flash mode is entered again
+    EXPECT_FALSE(flags.inFlashMode);
+    EXPECT_EQ(panel.logColour, LogColour::Highlight);
+    EXPECT_FALSE(panel.busy);
+    EXPECT_TRUE(StatusWrites().empty());  // the write-status fields are empty
+}
+
+TEST_F(AutoFlashTest, FirstFailedStepEndsInRedWithoutTotalTime) {
+    failVerify = 1;
+    EXPECT_EQ(Make().Run(), StepResult::Failed);
+    EXPECT_EQ(calls, (std::vector<std::string>{"reload", "Erase", "Check", "Program", "Verify"}));
+    EXPECT_EQ(log.LastLine(), "Auto Flash ---> Failure !");
+    EXPECT_EQ(panel.logColour, LogColour::Red);
+    EXPECT_FALSE(image.operationResult);
+
+    calls.clear();
+    failVerify = 0;
+    failErase = 1;  // counted again from the cleared calls
+    EXPECT_EQ(autoFlash->Run(), StepResult::Failed);
+    EXPECT_EQ(calls, (std::vector<std::string>{"reload", "Erase"}));
+}
+
+TEST_F(AutoFlashTest, FailedReloadGoesToTheFailureTail) {
+    reloadSucceeds = false;
+    EXPECT_EQ(Make().Run(), StepResult::Failed);
+    EXPECT_EQ(calls, (std::vector<std::string>{"reload"}));
+    EXPECT_EQ(LastLines(2),
+              (std::vector<std::string>{"Can't Find The File , Please Lode File Again !!",
+                                        "Auto Flash ---> Failure !"}));
+}
+
+TEST_F(AutoFlashTest, PreconditionsRefuseWithTheirBoxes) {
+    deviceLines.clear();
+    EXPECT_EQ(Make().Run(), StepResult::Refused);
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].text, "Please Open BIN File First or Choice Flash Type !");
+    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(timer.IsEnabled());
+    EXPECT_FALSE(panel.busy);
+
+    deviceLines = {"W25Q32FV"};
+    skipFF = true;
+    flashblock = 0;
+    EXPECT_EQ(autoFlash->Run(), StepResult::Refused);
+    EXPECT_EQ(panel.boxes.back().text, "Please Choice Flash Type First !");
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(AutoFlashTest, CustomerPageRunsTypeAutoFirst) {
+    specialForm = 1;
+    EXPECT_EQ(Make().Run(), StepResult::Ok);
+    EXPECT_EQ(calls.front(), "typeauto");
+}
+
+TEST_F(AutoFlashTest, BlockProcessReplacesTheFourSteps) {
+    blockProcess = true;
+    EXPECT_EQ(Make().Run(), StepResult::Ok);
+    EXPECT_EQ(calls, (std::vector<std::string>{"reload", "BlockProcess", "enter-flash-mode"}));
+    EXPECT_EQ(log.Lines()[log.Lines().size() - 2], "Auto Flash ---> OK !");
+}
+
+TEST_F(AutoFlashTest, StopDuringTheBlockProcessEndsInFailure) {
+    blockProcess = true;
+    Make();
+    // Stop pressed while the block process runs: it ends with failure.
+    clock.onSleep = [this](Millis) { stop.Request(); };
+    EXPECT_EQ(autoFlash->Run(), StepResult::Failed);
+    EXPECT_EQ(log.LastLine(), "Auto Flash ---> Failure !");
+}
+
+TEST_F(AutoFlashTest, SkipFlagsMarkAllFFBlocksAndLeaveAssignedAlone) {
+    std::fill_n(image.imageBuffer.begin() + kBlockSize, kBlockSize, 0xFF);
+    image.blockSkipFlags.Reset(64);
+    skipFF = true;
+    Make().Run();
+    EXPECT_FALSE(image.blockSkipFlags.IsSkipped(0));
+    EXPECT_TRUE(image.blockSkipFlags.IsSkipped(1));
+    EXPECT_FALSE(image.blockSkipFlags.IsSkipped(2));
+
+    // From Assigned: the flags stand as they are.
+    settings.WriteInt("Allocation", 3);
+    image.blockSkipFlags.Reset(64);
+    image.blockSkipFlags.Set(0, true);
+    autoFlash->Run();
+    EXPECT_TRUE(image.blockSkipFlags.IsSkipped(0));
+    EXPECT_FALSE(image.blockSkipFlags.IsSkipped(1));
+}
+
+TEST_F(AutoFlashTest, HalfLastBlockIsJudgedOnTheBytesTheBufferHolds) {
+    // The image ends 32 KB into its second block, and that half is all 0xFF.
+    image.imageBuffer.assign(kBlockSize + kBlockSize / 2, 0x11);
+    std::fill(image.imageBuffer.begin() + kBlockSize, image.imageBuffer.end(), 0xFF);
+    image.usedBlockCount = 3;  // one block more than the buffer reaches
+    image.halfLastBlock = true;
+    image.blockSkipFlags.Reset(64);
+    skipFF = true;
+    Make().Run();
+    EXPECT_FALSE(image.blockSkipFlags.IsSkipped(0));
+    EXPECT_TRUE(image.blockSkipFlags.IsSkipped(1));
+    EXPECT_FALSE(image.blockSkipFlags.IsSkipped(2));  // nothing of it is held: never skipped
+}
+
+TEST_F(AutoFlashTest, StatusWritesFollowTheFields) {
+    status1 = "1c";
+    Make().Run();
+    status2 = "02";
+    autoFlash->Run();
+    continue2 = true;
+    autoFlash->Run();
+    EXPECT_EQ(StatusWrites(), (std::vector<std::array<uint8_t, 3>>{
+                                  {1, 0x1C, 0}, {2, 0x1C, 0x02}, {0x82, 0x1C, 0x02}}));
+}
+
+TEST_F(AutoFlashTest, NoStatusWritesForSstOrPdAndNoFileSizeOutsideSocketMode) {
+    status1 = "1C";
+    ids[2] = "BF";
+    Make().Run();
+    EXPECT_TRUE(StatusWrites().empty());
+
+    ids[2] = "EF";
+    settings.WriteInt("ConnectMode", 4);
+    flags.inFlashMode = true;
+    autoFlash->Run();
+    EXPECT_TRUE(StatusWrites().empty());
+    EXPECT_FALSE(BoardSideCommandSent());
+    EXPECT_TRUE(flags.inFlashMode);  // kept in mode 4
+}
+
+TEST_F(AutoFlashTest, SocketModeReadsFirmwareAndRecordsTheFileSize) {
+    settings.WriteInt("ConnectMode", 3);
+    Make().Run();
+    ASSERT_FALSE(board.Trace().empty());
+    EXPECT_EQ(board.Trace()[0].header[0], 0xF0);
+    EXPECT_EQ(board.Trace()[0].header[1], 0x02);  // ReadBoardFirmware first
+    EXPECT_TRUE(BoardSideCommandSent());
+}
+
+TEST_F(AutoFlashTest, NonHexStatusFieldGivesTheConversionErrorAndNoWrite) {
+    status1 = "1C";
+    status2 = "zz";
+    EXPECT_THROW(Make().Run(), ConversionError);
+    EXPECT_TRUE(StatusWrites().empty());
+    status2 = "";
+    status1 = "100";  // more than one byte
+    EXPECT_THROW(autoFlash->Run(), ConversionError);
+    EXPECT_TRUE(StatusWrites().empty());
+}
+
+TEST_F(AutoFlashTest, BurnRunVerifyFailureInTheSecondPass) {
+    failVerify = 2;
+    EXPECT_EQ(Make().BurnRun(std::nullopt), StepResult::Failed);
+    EXPECT_EQ(LastLines(4),
+              (std::vector<std::string>{"Verify ---> Failure ! 40", "Auto Burn ---> Failure !",
+                                        "Total Time : 00:13   (minute:second)", "Burn Times = 1"}));
+    EXPECT_NE(std::find(log.Lines().begin(), log.Lines().end(), "Burn Times = 0"),
+              log.Lines().end());
+    // One 1000 ms pause between the passes; no reload, no TypeAuto, no colour change.
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "reload"), 0);
+    EXPECT_EQ(panel.logColour, LogColour::Normal);
+}
+
+TEST_F(AutoFlashTest, BurnRunEndsAfterTheGivenPasses) {
+    erase = false;
+    check = false;
+    std::vector<int> passes;
+    Make().onUnitDone = [&](const AutoUnitReport& unit) { passes.push_back(unit.pass); };
+    EXPECT_EQ(autoFlash->BurnRun(3), StepResult::Ok);
+    EXPECT_EQ(passes, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(LastLines(4),
+              (std::vector<std::string>{"Verify ---> OK ! 2", "Burn Times = 2",
+                                        "Total Time : 00:11   (minute:second)", "Burn Times = 3"}));
+}
+
+TEST_F(AutoFlashTest, BurnRunWithNoStepCheckedEndsOnStopAndPumpsDuringThePause) {
+    erase = check = program = verify = false;
+    int pumps = 0;
+    panel.onPump = [&] {
+        if (++pumps == 25) {
+            stop.Request();
+        }
+    };
+    EXPECT_EQ(Make().BurnRun(std::nullopt), StepResult::Failed);
+    EXPECT_EQ(pumps, 25);
+    EXPECT_EQ(log.LastLine(), "Burn Times = 3");  // two whole pauses, stopped in the third
+    const auto& sleeps = clock.Sleeps();
+    EXPECT_TRUE(std::all_of(sleeps.begin(), sleeps.end(),
+                            [](Millis slice) { return slice <= AutoFlash::kPauseSlice; }));
+}
+
+TEST_F(AutoFlashTest, BackupOnlyOnTheCustomerPageAndNeverSavesAFailedRead) {
+    EXPECT_EQ(Make().Backup(), StepResult::Refused);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(settings.ReadInt("Allocation"), 1);
+
+    specialForm = 1;
+    EXPECT_EQ(autoFlash->Backup(), StepResult::Ok);
+    EXPECT_EQ(calls, (std::vector<std::string>{"typeauto", "Read", "save"}));
+    EXPECT_EQ(settings.ReadInt("Allocation"), 2);
+
+    calls.clear();
+    failRead = 1;
+    EXPECT_EQ(autoFlash->Backup(), StepResult::Failed);
+    EXPECT_EQ(calls, (std::vector<std::string>{"typeauto", "Read"}));
+    EXPECT_EQ(log.LastLine(), "Backup ---> Failure ! Read Flash failed, nothing was saved");
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,150 @@
+// Auto Flash and BurnRun as the window's buttons run them: a Station on an in-process virtual
+// board playing the default bench. Verdicts about the flash come from the board's memory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "config/sqlite_settings_store.h"
+#include "sim/in_process_driver.h"
+#include "sim/scenario_file.h"
+#include "sim/virtual_board.h"
+#include "station/station.h"
+#include "tests/support/temp_dir.h"
+#include "ui/recording_panel.h"
+
+namespace quillon {
+namespace {
+
+constexpr std::size_t kImageSize = 2 * 65536;
+
+class StationAutoTest : public ::testing::Test {
+protected:
+    StationAutoTest() {
+        for (std::size_t i = 0; i < image.size(); ++i) {
+            image[i] = static_cast<uint8_t>(i * 7 + 3);  // every byte has a clear bit somewhere
+        }
+        testing::WriteFileBytes(imageFile, std::string(image.begin(), image.end()));
+        auto flash = board.Flash(sim::FlashId::kExternalSpi);
+        std::fill(flash.begin(), flash.end(), 0xFF);
+    }
+
+    // Start-up, one connection check, TypeAuto and Load, as an operator does before Auto.
+    Station& Ready() {
+        station =
+            std::make_unique<Station>(panel, clock, timer, StationOptions{dir / "s.sqlite", {}},
+                                      FixedDriverLoader(sim::InProcessDriverFunctions()));
+        station->RunStartup();
+        station->RunHandler([this] {
+            station->Cycle().Tick();
+            EXPECT_EQ(station->TypeAutoDesk().Run(), StepResult::Ok);
+            panel.fileAnswers.push_back(imageFile.string());
+            station->LoadImage();
+        });
+        EXPECT_FALSE(station->Image().imageBuffer.empty());
+        board.ClearTrace();
+        return *station;
+    }
+    void Steps(bool erase, bool check, bool program, bool verify) {
+        station->OnCheckBoxClicked(StepCheckBox::Erase, erase);
+        station->OnCheckBoxClicked(StepCheckBox::Check, check);
+        station->OnCheckBoxClicked(StepCheckBox::Program, program);
+        station->OnCheckBoxClicked(StepCheckBox::Verify, verify);
+    }
+    StepResult Press(const std::function<StepResult()>& handler) {
+        StepResult result = StepResult::Failed;
+        EXPECT_TRUE(station->RunHandler([&] { result = handler(); }));
+        return result;
+    }
+    bool FlashHoldsTheImage() {
+        auto flash = board.Flash(sim::FlashId::kExternalSpi);
+        return std::equal(image.begin(), image.end(), flash.begin());
+    }
+    std::size_t Sent(uint8_t sub) const {
+        return static_cast<std::size_t>(
+            std::count_if(board.Trace().begin(), board.Trace().end(), [sub](const auto& entry) {
+                return entry.header[0] != 0xF0 && (entry.header[1] & 0x0F) == sub;
+            }));
+    }
+    std::vector<std::string> LastLines(std::size_t n) const {
+        const auto& lines = station->Log().Lines();
+        return {lines.end() - static_cast<std::ptrdiff_t>(n), lines.end()};
+    }
+
+    testing::TempDir dir;
+    std::filesystem::path imageFile = dir / "image.bin";
+    std::vector<uint8_t> image = std::vector<uint8_t>(kImageSize);
+    sim::VirtualBoard board{
+        sim::LoadScenarioFile(std::filesystem::path(QUILLON_SCENARIOS) / "default.ini")};
+    sim::InProcessBoard attach{board};
+    RecordingPanel panel;
+    VirtualClock clock;
+    ManualConnectionTimer timer;
+    std::unique_ptr<Station> station;
+};
+
+TEST_F(StationAutoTest, AutoWithProgramAndVerifyOnlyWritesTheImage) {
+    Ready();
+    Steps(false, false, true, true);
+    EXPECT_EQ(Press([this] { return station->Auto().Run(); }), StepResult::Ok);
+    EXPECT_EQ(Sent(0x01), 0u);  // no erase command reached the board
+    EXPECT_TRUE(FlashHoldsTheImage());
+    EXPECT_EQ(LastLines(4),
+              (std::vector<std::string>{
+                  "Write Flash from buffer ---> OK ! 0", "Verify Flash with buffer ---> OK ! 0",
+                  "Auto Flash ---> OK !", "Total Time : 00:00   (minute:second)"}));
+    EXPECT_EQ(panel.logColour, LogColour::Highlight);
+    EXPECT_TRUE(station->Image().operationResult);
+}
+
+TEST_F(StationAutoTest, StopDuringTheBlockProcessEndsAutoInFailure) {
+    Ready();
+    station->Controls().main.blockProcess = true;
+    panel.onPump = [this] { station->RequestStop(); };  // Stop as soon as events run
+    EXPECT_EQ(Press([this] { return station->Auto().Run(); }), StepResult::Failed);
+    EXPECT_EQ(station->Log().LastLine(), "Auto Flash ---> Failure !");
+    EXPECT_EQ(panel.logColour, LogColour::Red);
+    EXPECT_FALSE(FlashHoldsTheImage());  // the second block was never written
+}
+
+TEST_F(StationAutoTest, BurnRunVerifyFailureInTheSecondPass) {
+    Ready();
+    // During the pause after the first pass a bit of the part sticks at 1.
+    clock.onSleep = [this](Millis) {
+        if (std::count(station->Log().Lines().begin(), station->Log().Lines().end(),
+                       "Burn Times = 0") == 1) {
+            sim::FaultRule stuck;
+            stuck.kind = sim::FaultKind::kStuckBits;
+            stuck.flash = sim::FlashId::kExternalSpi;
+            stuck.address = 0x100;  // image byte 0x03: bits 2..7 clear
+            stuck.bits = 0x80;
+            board.AddFault(stuck);
+            clock.onSleep = nullptr;
+        }
+    };
+    EXPECT_EQ(Press([this] { return station->Auto().BurnRun(std::nullopt); }), StepResult::Failed);
+    const auto& lines = station->Log().Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Burn Times = 0"), lines.end());
+    EXPECT_EQ(LastLines(5),
+              (std::vector<std::string>{"Verify Flash with buffer ---> Failure ! 0",
+                                        "Error 1 bytes", "Auto Burn ---> Failure !",
+                                        "Total Time : 00:01   (minute:second)", "Burn Times = 1"}));
+}
+
+TEST_F(StationAutoTest, BackupOfTheCustomerPageSavesWhatTheFlashHolds) {
+    {
+        auto store = SqliteSettingsStore::Open(dir / "s.sqlite");
+        store->WriteInt("SpecialForm", 1);
+    }
+    Ready();
+    auto flash = board.Flash(sim::FlashId::kExternalSpi);
+    std::copy(image.begin(), image.end(), flash.begin());
+    const auto saved = dir / "backup.bin";
+    panel.fileAnswers.push_back(saved.string());
+    EXPECT_EQ(Press([this] { return station->Auto().Backup(); }), StepResult::Ok);
+    EXPECT_EQ(station->Settings().ReadInt("Allocation"), 2);
+    const std::string bytes = testing::ReadFileBytes(saved);
+    EXPECT_EQ(bytes, std::string(flash.begin(), flash.end()));
+}
+
+}  // namespace
+}  // namespace quillon

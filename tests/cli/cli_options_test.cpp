@@ -1,0 +1,147 @@
+#include "cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+namespace quillon::cli {
+namespace {
+
+ParsedCommandLine Parse(std::vector<std::string> words) {
+    return ParseCommandLine(words);
+}
+
+TEST(CliOptionsTest, OptionsThenActionsWithTheirArguments) {
+    const auto parsed = Parse({"--settings",
+                               "s.db",
+                               "--ini-dir=INI",
+                               "--clock",
+                               "virtual",
+                               "--json",
+                               "--record",
+                               "r.csv",
+                               "tick",
+                               "3",
+                               "tick",
+                               "typeauto",
+                               "type",
+                               "Winbond",
+                               "W25Q32FV",
+                               "write-status",
+                               "1c",
+                               "02",
+                               "continue",
+                               "write-status",
+                               "load",
+                               "a.bin",
+                               "burnrun",
+                               "5",
+                               "steps",
+                               "program,verify",
+                               "set",
+                               "SpecialForm=1"});
+    ASSERT_EQ(parsed.error, "");
+    const CliOptions& o = parsed.options;
+    EXPECT_EQ(o.settingsPath, "s.db");
+    EXPECT_EQ(o.iniFolder, "INI");
+    EXPECT_EQ(o.clock, ClockKind::Virtual);
+    EXPECT_TRUE(o.json);
+    EXPECT_EQ(o.recordFile, "r.csv");
+    std::vector<std::pair<std::string, std::vector<std::string>>> actions;
+    for (const auto& a : o.actions) {
+        actions.emplace_back(a.name, a.args);
+    }
+    using Args = std::vector<std::string>;
+    EXPECT_EQ(actions,
+              (std::vector<std::pair<std::string, Args>>{{"tick", {"3"}},
+                                                         {"tick", {}},
+                                                         {"typeauto", {}},
+                                                         {"type", {"Winbond", "W25Q32FV"}},
+                                                         {"write-status", {"1c", "02", "continue"}},
+                                                         {"write-status", {}},
+                                                         {"load", {"a.bin"}},
+                                                         {"burnrun", {"5"}},
+                                                         {"steps", {"program,verify"}},
+                                                         {"set", {"SpecialForm=1"}}}));
+}
+
+TEST(CliOptionsTest, UsageErrors) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"--clock", "fast", "auto"},
+        {"--settings"},
+        {"--bogus", "auto"},
+        {"frobnicate"},
+        {"load"},
+        {"type", "Winbond"},
+        {"burnrun", "0"},
+        {"burnrun", "many"},
+        {"steps", "erase,flash"},
+        {"skip-ff", "yes"},
+        {"set", "NoEquals"},
+        {"set", "=1"},
+        {"tick", "0"},
+        {"--json=1", "auto"},
+    };
+    for (const auto& words : bad) {
+        SCOPED_TRACE(::testing::PrintToString(words));
+        EXPECT_NE(Parse(words).error, "");
+    }
+    EXPECT_TRUE(Parse({"--help"}).options.help);
+    EXPECT_EQ(Parse({"--help"}).error, "");
+}
+
+TEST(CliOptionsTest, StepLists) {
+    const auto steps = ParseStepList("verify,erase");
+    EXPECT_TRUE(steps.erase);
+    EXPECT_FALSE(steps.check);
+    EXPECT_FALSE(steps.program);
+    EXPECT_TRUE(steps.verify);
+    const auto none = ParseStepList("none");
+    EXPECT_FALSE(none.erase || none.check || none.program || none.verify);
+}
+
+TEST(CliOptionsTest, HelpNamesEveryActionAndExitStatus) {
+    const std::string help = HelpText();
+    for (const char* word : {"tick [N]",
+                             "typeauto",
+                             "type MANUFACTURER DEVICE",
+                             "external-flash",
+                             "internal-flash",
+                             "reset-ec",
+                             "load FILE",
+                             "reload",
+                             "confirm",
+                             "save FILE",
+                             "erase",
+                             "check",
+                             "program",
+                             "verify",
+                             "read",
+                             "auto",
+                             "burnrun PASSES",
+                             "backup FILE",
+                             "steps LIST",
+                             "skip-ff",
+                             "block-process",
+                             "read-twice",
+                             "write-status",
+                             "save-log FILE",
+                             "export-reg FILE",
+                             "import-reg FILE",
+                             "set NAME=VALUE",
+                             "get NAME",
+                             "check-params",
+                             "flash IMAGE",
+                             "Usage:",
+                             "Options:",
+                             "Exit status:",
+                             "  64",
+                             "  66",
+                             "  69",
+                             "  74",
+                             "  78"}) {
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    }
+}
+
+}  // namespace
+}  // namespace quillon::cli

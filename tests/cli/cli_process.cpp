@@ -1,0 +1,119 @@
+#include "tests/cli/cli_process.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <signal.h>
+#include <sys/prctl.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <thread>
+
+#include "board/driver_loader.h"
+
+namespace quillon::cli::test {
+
+namespace {
+std::string ReadAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+}  // namespace
+
+std::filesystem::path BinFolder() {
+    return ProgramFolder();
+}
+
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::filesystem::path& folder,
+                         const std::map<std::string, std::string>& environment,
+                         int interruptAfterMs) {
+    const auto outFile = folder / ".stdout";
+    const auto errFile = folder / ".stderr";
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(folder.c_str()) != 0) {
+            _exit(127);
+        }
+        for (const auto& [name, value] : environment) {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+        if (!freopen(outFile.c_str(), "w", stdout) || !freopen(errFile.c_str(), "w", stderr)) {
+            _exit(127);
+        }
+        const std::string path = (BinFolder() / program).string();
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(path.c_str()));
+        for (const auto& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(path.c_str(), argv.data());
+        _exit(127);
+    }
+    ProcessResult result;
+    int status = 0;
+    if (interruptAfterMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
+        kill(child, SIGINT);
+    }
+    waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadAll(outFile);
+    result.err = ReadAll(errFile);
+    std::filesystem::remove(outFile);
+    std::filesystem::remove(errFile);
+    return result;
+}
+
+}  // namespace quillon::cli::test
+
+namespace quillon::cli::test {
+
+SimDaemon::SimDaemon(const std::filesystem::path& scenario, const std::filesystem::path& folder)
+    : folder_(folder), socket_(folder / "sim.sock") {
+    const auto state = folder / "sim-state";
+    std::filesystem::create_directories(state);
+    const std::string program = (BinFolder() / "vessa-sim").string();
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) {
+            _exit(0);
+        }
+        if (!freopen((folder / "sim.log").c_str(), "w", stderr)) {
+            _exit(127);
+        }
+        execl(program.c_str(), program.c_str(), "serve", "--scenario", scenario.c_str(), "--socket",
+              socket_.c_str(), "--state", state.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 500 && !std::filesystem::exists(socket_); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!std::filesystem::exists(socket_)) {
+        throw std::runtime_error("vessa-sim did not start: " + ReadAll(folder / "sim.log"));
+    }
+}
+
+SimDaemon::~SimDaemon() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+}
+
+int SimDaemon::Control(const std::vector<std::string>& words) const {
+    std::vector<std::string> arguments = words;
+    arguments.push_back("--socket");
+    arguments.push_back(socket_.string());
+    return RunProgram("vessa-sim", arguments, folder_).status;
+}
+
+}  // namespace quillon::cli::test

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quillon::cli::test {
+
+// What one run of a program gave.
+struct ProcessResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` (a file beside the test program) with `arguments` in `folder`, with the
+// extra environment variables, and collects its exit status and both output streams. With
+// `interruptAfterMs`, the program gets an interrupt signal (Ctrl+C) after that time.
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::filesystem::path& folder,
+                         const std::map<std::string, std::string>& environment = {},
+                         int interruptAfterMs = 0);
+
+// The folder of the test program, where the programs under test are built.
+std::filesystem::path BinFolder();
+
+}  // namespace quillon::cli::test
+
+namespace quillon::cli::test {
+
+// A vessa-sim daemon serving a scenario on a socket in `folder` for the life of the object.
+// It is stopped when the object goes, and also when the test program dies.
+class SimDaemon {
+public:
+    SimDaemon(const std::filesystem::path& scenario, const std::filesystem::path& folder);
+    ~SimDaemon();
+    SimDaemon(const SimDaemon&) = delete;
+    SimDaemon& operator=(const SimDaemon&) = delete;
+
+    const std::filesystem::path& Socket() const { return socket_; }
+    // A control command ("fault ...", "dump external FILE"): its exit status.
+    int Control(const std::vector<std::string>& words) const;
+
+private:
+    std::filesystem::path folder_;
+    std::filesystem::path socket_;
+    int pid_ = -1;
+};
+
+}  // namespace quillon::cli::test

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "config/sqlite_settings_store.h"
+#include "tests/cli/cli_process.h"
+#include "tests/support/fresh_settings_summary.h"
+#include "tests/support/temp_dir.h"
+
+namespace quillon::cli::test {
+namespace {
+
+// quillon-cli as a script runs it, with no board: the driver's socket does not exist.
+class CliRunTest : public ::testing::Test {
+protected:
+    ProcessResult Cli(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(),
+                         {"--settings", settings.string(), "--clock", "virtual"});
+        return RunProgram("quillon-cli", arguments, dir.Path(),
+                          {{"VESSA_SIM_SOCKET", (dir / "no-board.sock").string()}});
+    }
+    std::vector<SettingValue> Stored() { return SqliteSettingsStore::Open(settings)->Enumerate(); }
+
+    quillon::testing::TempDir dir;
+    std::filesystem::path settings = dir / "settings.sqlite";
+};
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+TEST_F(CliRunTest, StandardOutputIsTheLogAsSaveMessageWritesIt) {
+    const auto run = Cli({"set", "SpecialForm=1", "get", "SpecialForm", "save-log", "run.log"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string summary = Lines(testing::FreshSettingsSummary());
+    // The value get prints, then the log; Save Message's file ends with its "Saving..." line.
+    EXPECT_EQ(run.out, summary + "1\nSave Debug Message to File ---> OK !\nSave in '" +
+                           (dir / "run.log").string() + "'\n");
+    EXPECT_EQ(quillon::testing::ReadFileBytes(dir / "run.log"),
+              summary + "Save Debug Message to File ---> Saving...\n");
+    EXPECT_NE(run.err.find("Status board: USB Device 'Vessa' Plug-Out"), std::string::npos);
+}
+
+TEST_F(CliRunTest, JsonEventsAndActionResults) {
+    const auto run = Cli({"--json", "get", "ConnectMode", "confirm"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("{\"event\":\"append\",\"line\":\"Connect Mode : Kavo USB for "
+                           "DBGR/SMB\"}\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("{\"event\":\"status\",\"panel\":\"target\",\"text\":\"Kavo EC "
+                           "Power-Off\"}\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("{\"event\":\"action\",\"name\":\"get\",\"result\":\"ok\","
+                           "\"seconds\":0.000,\"value\":\"2\"}\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("{\"event\":\"box\",\"kind\":\"warning\",\"title\":\"Warning\","
+                           "\"text\":\"Please Open BIN File or Read Flash First !\"}\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("{\"event\":\"action\",\"name\":\"confirm\",\"result\":\"refused\""),
+              std::string::npos);
+}
+
+TEST_F(CliRunTest, EachExitStatus) {
+    EXPECT_EQ(Cli({"get", "ConnectMode"}).status, 0);
+    EXPECT_EQ(Cli({"frobnicate"}).status, 64);
+    EXPECT_EQ(Cli({}).status, 64);
+    EXPECT_EQ(Cli({"load", "missing.bin"}).status, 66);
+    EXPECT_EQ(Cli({"import-reg", "missing.reg"}).status, 66);
+    EXPECT_EQ(Cli({"auto"}).status, 69);
+    EXPECT_EQ(Cli({"flash", "missing.bin"}).status, 66);
+    EXPECT_EQ(Cli({"save-log", (dir / "no-folder" / "x.log").string()}).status, 74);
+    EXPECT_EQ(Cli({"export-reg", dir.Path().string()}).status, 74);
+    EXPECT_EQ(
+        Cli({"--record", (dir / "no-folder" / "r.csv").string(), "get", "ConnectMode"}).status, 74);
+    EXPECT_EQ(Cli({"get", "NoSuchValue"}).status, 78);
+    EXPECT_EQ(Cli({"set", "ConnectMode=two"}).status, 78);
+    EXPECT_EQ(Cli({"confirm"}).status, 1);
+    EXPECT_EQ(Cli({"type", "NoSuchMaker", "X"}).status, 1);
+
+    // A run stops at the first action that does not succeed.
+    const auto stopped = Cli({"confirm", "set", "SpecialForm=1"});
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_EQ(Cli({"get", "SpecialForm"}).out.substr(Lines(testing::FreshSettingsSummary()).size()),
+              "0\n");
+
+    quillon::testing::WriteFileBytes(settings, "not a database at all, but a plain text file");
+    const auto corrupt = Cli({"get", "ConnectMode"});
+    EXPECT_EQ(corrupt.status, 78);
+    EXPECT_EQ(quillon::testing::ReadFileBytes(settings),
+              "not a database at all, but a plain text file");
+}
+
+TEST_F(CliRunTest, SetKeepsTheTypeOfEachValue) {
+    EXPECT_EQ(Cli({"set", "ConnectMode=0x3", "set", "AssignedAddress=1E000", "set",
+                   "ExtraECChipID=01,ab", "set", "NewText=abc", "set", "NewNumber=-5"})
+                  .status,
+              0);
+    auto store = SqliteSettingsStore::Open(settings);
+    EXPECT_EQ(store->ReadInt("ConnectMode"), 3);
+    EXPECT_EQ(store->ReadText("AssignedAddress"), "1E000");
+    EXPECT_EQ(store->ReadBinary("ExtraECChipID"), (std::vector<uint8_t>{0x01, 0xAB}));
+    EXPECT_EQ(store->ReadText("NewText"), "abc");
+    EXPECT_EQ(store->ReadInt("NewNumber"), -5);
+}
+
+TEST_F(CliRunTest, ImportOfAnExportGivesAnIdenticalStore) {
+    ASSERT_EQ(Cli({"set", "SpecialForm=1", "set", "LastFilePath=C:\\img\\a \"b\".bin", "set",
+                   "ExtraECChipID=00,ff", "set", "ShowWriteStatus=1", "export-reg", "a.reg"})
+                  .status,
+              0);
+    const auto original = Stored();
+    std::filesystem::remove(settings);
+    const auto run = Cli({"import-reg", "a.reg", "export-reg", "b.reg"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto copy = Stored();
+    ASSERT_EQ(original.size(), copy.size());
+    for (std::size_t i = 0; i < copy.size(); ++i) {
+        SCOPED_TRACE(original[i].name);
+        EXPECT_EQ(original[i].name, copy[i].name);
+        EXPECT_EQ(original[i].type, copy[i].type);
+        EXPECT_EQ(original[i].dword, copy[i].dword);
+        EXPECT_EQ(original[i].text, copy[i].text);
+        EXPECT_EQ(original[i].binary, copy[i].binary);
+    }
+    EXPECT_EQ(quillon::testing::ReadFileBytes(dir / "a.reg"),
+              quillon::testing::ReadFileBytes(dir / "b.reg"));
+}
+
+TEST_F(CliRunTest, MalformedRegistryFileChangesNothing) {
+    ASSERT_EQ(Cli({"get", "ConnectMode"}).status, 0);
+    const auto before = Stored();
+    quillon::testing::WriteFileBytes(dir / "bad.reg",
+                                     "REGEDIT4\r\n"
+                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kavo\\Vessa_Quillon]\r\n"
+                                     "\"SpecialForm\"=dword:00000001\r\n"
+                                     "\"ConnectMode\"=\"3\"\r\n");
+    const auto run = Cli({"import-reg", "bad.reg"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("bad.reg:4: \"ConnectMode\" must be a dword, not a string"),
+              std::string::npos)
+        << run.err;
+    const auto after = Stored();
+    ASSERT_EQ(before.size(), after.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(before[i].name, after[i].name);
+        EXPECT_EQ(before[i].dword, after[i].dword);
+        EXPECT_EQ(before[i].text, after[i].text);
+    }
+}
+
+TEST_F(CliRunTest, CheckParamsReportsEachProblemOfTheParameterFiles) {
+    EXPECT_EQ(Cli({"check-params"}).status, 0);
+    const auto ini = dir / "INI";
+    std::filesystem::copy(BinFolder() / "INI", ini, std::filesystem::copy_options::recursive);
+    std::string winbond = quillon::testing::ReadFileBytes(ini / "Winbond.ini");
+    const auto at = winbond.find("Flashblock=");
+    ASSERT_NE(at, std::string::npos);
+    winbond.replace(at, winbond.find('\n', at) - at, "Flashblock=zz");
+    quillon::testing::WriteFileBytes(ini / "Winbond.ini", winbond);
+    const auto run = Cli({"--ini-dir", ini.string(), "--json", "check-params"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Parameter check : Winbond.ini ["), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Flashblock : 'zz' is not a valid integer value"), std::string::npos);
+    EXPECT_NE(run.out.find("\"name\":\"check-params\",\"result\":\"failed\""), std::string::npos);
+}
+
+TEST_F(CliRunTest, TypeChoosesThePartAsTheTypePageOk) {
+    const auto run =
+        Cli({"type", "Winbond", "W25Q64FV", "get", "Flashblock", "get", "LastFlashID2"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\n128\nW25Q64FV\n"), std::string::npos) << run.out;
+    const auto unknown = Cli({"type", "Winbond", "NoSuchPart"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("type: no device 'NoSuchPart' of Winbond; known: "),
+              std::string::npos);
+}
+
+TEST_F(CliRunTest, SettingsErrorAtStartUpEndsWithStatus78) {
+    SqliteSettingsStore::Open(settings)->WriteText("ConnectMode", "two");
+    const auto run = Cli({"get", "ConnectMode"});
+    EXPECT_EQ(run.status, 78);
+    EXPECT_NE(run.err.find("Invalid data type for 'ConnectMode'"), std::string::npos) << run.err;
+    EXPECT_EQ(SqliteSettingsStore::Open(settings)->ReadText("ConnectMode"), "two");
+}
+
+TEST_F(CliRunTest, HelpAndVersion) {
+    const auto help = RunProgram("quillon-cli", {"--help"}, dir.Path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: quillon-cli", 0), 0u);
+    const auto version = RunProgram("quillon-cli", {"--version"}, dir.Path());
+    EXPECT_EQ(version.out, "quillon-cli 4.0.0.8\n");
+}
+
+}  // namespace
+}  // namespace quillon::cli::test

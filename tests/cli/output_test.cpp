@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "cli/cli_panel.h"
+#include "cli/run_record.h"
+#include "tests/support/temp_dir.h"
+#include "ui/message_log.h"
+
+namespace quillon::cli {
+namespace {
+
+// A FILE* over a memory buffer, read back as text.
+class Capture {
+public:
+    Capture() : file_(open_memstream(&data_, &size_)) {}
+    ~Capture() {
+        std::fclose(file_);
+        std::free(data_);
+    }
+    std::FILE* File() { return file_; }
+    std::string Text() {
+        std::fflush(file_);
+        return {data_, size_};
+    }
+
+private:
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::FILE* file_;
+};
+
+TEST(CliPanelTest, PrintsEachLogLineOnceItIsFinal) {
+    Capture out, err;
+    CliPanel panel(out.File(), err.File(), false, false);
+    MessageLog log(panel);
+    log.Append("Erase Flash ---> Erasing...");
+    EXPECT_EQ(out.Text(), "");  // not final yet
+    log.ReplaceLast("Erase Flash ---> OK ! 0");
+    log.Append("Check Flash be cleared ---> Checking...");
+    log.ReplaceLast("Check Flash be cleared ---> Failure ! 0");
+    log.Append("Error 3 bytes");
+    panel.ShowMessage(MessageKind::Warning, "Warning", "Please Open BIN File First !");
+    panel.SetStatusText(StatusPanel::Target, "EC/KBS Power-On");
+    panel.SetProgress(50);
+    panel.SetProgress(50);
+    panel.FlushLog();
+    EXPECT_EQ(out.Text(),
+              "Erase Flash ---> OK ! 0\nCheck Flash be cleared ---> Failure ! 0\nError 3 bytes\n");
+    EXPECT_EQ(
+        err.Text(),
+        "Warning: Please Open BIN File First !\nStatus target: EC/KBS Power-On\nGauge: 50%\n");
+}
+
+TEST(CliPanelTest, LinesRewrittenFromTheEndArePrintedAsTheyEndUp) {
+    Capture out, err;
+    CliPanel panel(out.File(), err.File(), false, false);
+    MessageLog log(panel);
+    log.Append("Start");
+    for (const char* line : {"Erase  : ", "Check  : ", "Program: ", "Check  : "}) {
+        log.Append(line);
+    }
+    log.ReplaceFromEnd(3, "Erase  : 2 Block");
+    log.ReplaceFromEnd(2, "Check  : 2 Block");
+    log.ReplaceFromEnd(1, "Program: 2 Block");
+    log.ReplaceFromEnd(0, "Check  : 2 Block");
+    EXPECT_EQ(out.Text(), "Start\n");
+    log.Append("Auto Flash ---> OK !");
+    panel.FlushLog();
+    EXPECT_EQ(out.Text(),
+              "Start\nErase  : 2 Block\nCheck  : 2 Block\nProgram: 2 Block\nCheck  : 2 Block\n"
+              "Auto Flash ---> OK !\n");
+}
+
+TEST(CliPanelTest, JsonModeWritesOneObjectPerEvent) {
+    Capture out, err;
+    CliPanel panel(out.File(), err.File(), true, false);
+    MessageLog log(panel);
+    log.Append("Load \"a\\b\"");
+    log.ReplaceLast("done\t!");
+    panel.ShowMessage(MessageKind::Error, "KavoEC_Quillon", "bad\nvalue");
+    panel.SetStatusText(StatusPanel::Board, "USB Device 'Vessa' Plug-In");
+    panel.SetProgress(100);
+    panel.ActionDone("get", "ok", 0.25, std::string("2"));
+    panel.ActionDone("erase", "failed", 1.5, std::nullopt);
+    panel.FlushLog();
+    EXPECT_EQ(
+        out.Text(),
+        "{\"event\":\"append\",\"line\":\"Load \\\"a\\\\b\\\"\"}\n"
+        "{\"event\":\"replace\",\"line\":\"done\\t!\"}\n"
+        "{\"event\":\"box\",\"kind\":\"error\",\"title\":\"KavoEC_Quillon\","
+        "\"text\":\"bad\\nvalue\"}\n"
+        "{\"event\":\"status\",\"panel\":\"board\",\"text\":\"USB Device 'Vessa' Plug-In\"}\n"
+        "{\"event\":\"gauge\",\"percent\":100}\n"
+        "{\"event\":\"action\",\"name\":\"get\",\"result\":\"ok\",\"seconds\":0.250,"
+        "\"value\":\"2\"}\n"
+        "{\"event\":\"action\",\"name\":\"erase\",\"result\":\"failed\",\"seconds\":1.500}\n");
+    EXPECT_EQ(err.Text(), "");
+}
+
+TEST(CliPanelTest, ProgressBarOnATerminalEndsItsLineBeforeOtherOutput) {
+    Capture out, err;
+    CliPanel panel(out.File(), err.File(), false, true);
+    panel.SetProgress(25);
+    panel.ShowMessage(MessageKind::Warning, "Warning", "x");
+    const std::string text = err.Text();
+    EXPECT_NE(text.find("\r["), std::string::npos);
+    EXPECT_NE(text.find(" 25%\nWarning: x\n"), std::string::npos);
+}
+
+TEST(RunRecordTest, RetriesCrcAndLines) {
+    EXPECT_EQ(RetriesFrom("Erase Flash ---> OK ! 3"), 3);
+    EXPECT_EQ(RetriesFrom("Read Flash to Bufferr ---> OK ! 0"), 0);
+    EXPECT_EQ(RetriesFrom("Verify Flash with buffer ---> Failure ! 41"), 41);
+    EXPECT_EQ(RetriesFrom("Auto Flash ---> OK !"), std::nullopt);
+    const std::string check = "123456789";
+    EXPECT_EQ(Crc32({check.begin(), check.end()}), 0xCBF43926u);
+
+    RunRecord record;
+    record.time = "2026-12-07T09:30:00Z";
+    record.action = "auto";
+    record.chipCode = "8458";
+    record.chipVersion = "01";
+    record.flashId = "EF 40 16";
+    record.part = "Winbond / W25Q32FV, \"x\"";
+    record.imagePath = "/img/a.bin";
+    record.imageSize = 131072;
+    record.imageCrc32 = 0x0000abcd;
+    record.unit.steps = {{"erase", StepResult::Ok, 1.25, "Erase Flash ---> OK ! 2"},
+                         {"verify", StepResult::Failed, 0.5, "Verify ---> Failure ! 0"}};
+    record.unit.totalSeconds = 2;
+    record.unit.outcome = StepResult::Failed;
+    EXPECT_EQ(CsvLine(record),
+              "2026-12-07T09:30:00Z,auto,0,8458,01,EF 40 16,\"Winbond / W25Q32FV, \"\"x\"\"\","
+              "/img/a.bin,131072,0000abcd,,,,ok,1.250,2,,,,,,,failed,0.500,0,,,,2.000,failed\n");
+    EXPECT_EQ(JsonLine(record),
+              "{\"time\":\"2026-12-07T09:30:00Z\",\"action\":\"auto\",\"pass\":0,"
+              "\"chip_code\":\"8458\",\"chip_version\":\"01\",\"flash_id\":\"EF 40 16\","
+              "\"part\":\"Winbond / W25Q32FV, \\\"x\\\"\",\"image\":\"/img/a.bin\","
+              "\"image_size\":131072,\"image_crc32\":\"0000abcd\",\"steps\":["
+              "{\"name\":\"erase\",\"result\":\"ok\",\"seconds\":1.250,\"retries\":2},"
+              "{\"name\":\"verify\",\"result\":\"failed\",\"seconds\":0.500,\"retries\":0}],"
+              "\"total_seconds\":2.000,\"outcome\":\"failed\"}\n");
+}
+
+TEST(RunRecordTest, AppendsWithOneHeaderAndNeverRewrites) {
+    testing::TempDir dir;
+    RunRecord record;
+    record.action = "auto";
+    const auto csv = dir / "units.csv";
+    AppendRecord(csv, record);
+    const std::string first = testing::ReadFileBytes(csv);
+    AppendRecord(csv, record);
+    const std::string both = testing::ReadFileBytes(csv);
+    EXPECT_EQ(both.substr(0, first.size()), first);
+    EXPECT_EQ(both, CsvHeader() + CsvLine(record) + CsvLine(record));
+
+    const auto jsonl = dir / "units.jsonl";
+    AppendRecord(jsonl, record);
+    AppendRecord(jsonl, record);
+    EXPECT_EQ(testing::ReadFileBytes(jsonl), JsonLine(record) + JsonLine(record));
+
+    EXPECT_THROW(AppendRecord(dir / "missing" / "x.csv", record), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace quillon::cli
