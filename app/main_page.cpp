@@ -248,7 +248,7 @@ void MainPage::ConnectTo(Station& station) {
             [&station] { station.RequestStop(); });  // Stop must work while work runs
 
     // File commands.
-    const std::pair<QPushButton*, void (Station::*)()> fileButtons[] = {
+    const std::pair<QPushButton*, StepResult (Station::*)()> fileButtons[] = {
         {controls_.load, &Station::LoadImage},
         {controls_.save, &Station::SaveReadBuffer},
         {controls_.confirm, &Station::ConfirmImage}};

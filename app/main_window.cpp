@@ -13,12 +13,17 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <exception>
+
 #include "app/about_box.h"
 #include "app/customer_page.h"
+#include "app/live_wait.h"
 #include "app/log_pane.h"
 #include "app/main_page.h"
 #include "app/pin_editor_dialog.h"
 #include "app/program_icon.h"
+#include "app/qt_call_runner.h"
+#include "app/qt_clock.h"
 #include "app/qt_connection_timer.h"
 #include "app/qt_halt_poll_timer.h"
 #include "app/qt_prompts.h"
@@ -33,13 +38,16 @@ namespace quillon {
 namespace {
 // The log area is exactly what the window loses when the log is hidden (625 - 470).
 constexpr int kLogAreaHeight = Station::kHeightWithLog - Station::kHeightWithoutLog;
+// How often a close that waits for a running operation looks again.
+constexpr int kCloseRetryMs = 20;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 }  // namespace
 
-MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidget* parent)
+    : QMainWindow(parent) {
     setObjectName("TForm1");
     setWindowTitle(Station::kCaption);
     setWindowIcon(ProgramIcon());
@@ -47,16 +55,28 @@ MainWindow::MainWindow(StationOptions options, QWidget* parent) : QMainWindow(pa
     compact.setPointSizeF(8.5);
     setFont(compact);
 
+    liveWait_ = new LiveWait(this);
+    clock_ = std::make_unique<QtClock>(*liveWait_);
+    runner_ = std::make_unique<QtCallRunner>(*liveWait_);
     timer_ = new QtConnectionTimer(this);
     // Timer2: the PD processor-halt poll, run only while the PD power prompt is open.
     haltPollTimer_ = new QtHaltPollTimer(this);
     options.haltPollTimer = haltPollTimer_;
+    closeRetry_ = new QTimer(this);
+    closeRetry_->setInterval(kCloseRetryMs);
+    connect(closeRetry_, &QTimer::timeout, this, &MainWindow::CloseWhenIdle);
     BuildMenus();
     setCentralWidget(BuildCentre());
     about_ = new AboutBox(this);
     pinEditor_ = new PinEditorDialog(this);
 
-    station_ = std::make_unique<Station>(*this, clock_, *timer_, std::move(options));
+    station_ = std::make_unique<Station>(*this, *clock_, *timer_, std::move(options),
+                                         std::move(driverLoader));
+    // Library calls and waits keep the window live; a Stop press registers during them, and
+    // a Timer1 tick that falls due while other work runs is dropped.
+    station_->Link().UseCallRunner(*runner_);
+    liveWait_->SetStopHandler([this] { station_->RequestStop(); });
+    timer_->SetTickGate([this](const std::function<void()>& tick) { GateTick(tick); });
     mainPage_->ConnectTo(*station_);
     setupPage_->ConnectTo(*station_);
     customerPage_->ConnectTo(*station_);
@@ -246,8 +266,44 @@ void MainWindow::RunStartup() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (station_->Busy()) {
+        // Ask the running operation to stop; the window closes once it has ended.
+        closePending_ = true;
+        station_->RequestStop();
+        closeRetry_->start();
+        event->ignore();
+        return;
+    }
+    closeRetry_->stop();
+    closePending_ = false;
     timer_->SetEnabled(false);
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::GateTick(const std::function<void()>& tick) {
+    // A tick that falls due while other work runs (a handler, or a tick of its own that is
+    // waiting on the board) is dropped. The tick enters the station's activity guard itself,
+    // so it is not run through RunHandler, which would find the guard taken.
+    if (station_->Busy() || tickRunning_) {
+        return;
+    }
+    tickRunning_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{tickRunning_};
+    try {
+        tick();
+    } catch (const std::exception& error) {
+        // As for a handler: the error box, and the program runs on.
+        ShowMessage(MessageKind::Error, Station::kCaption, error.what());
+    }
+}
+
+void MainWindow::CloseWhenIdle() {
+    if (closePending_ && !station_->Busy()) {
+        close();
+    }
 }
 
 // ---- OperatorPanel -------------------------------------------------------------------

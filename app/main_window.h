@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "board/driver_loader.h"
 #include "station/station.h"
 #include "ui/clock.h"
 #include "ui/operator_panel.h"
@@ -14,14 +15,18 @@ class QMenu;
 class QPushButton;
 class QStackedLayout;
 class QStackedWidget;
+class QTimer;
 
 namespace quillon {
 
 class AboutBox;
 class PinEditorDialog;
 class CustomerPage;
+class LiveWait;
 class LogPaneWidget;
 class MainPage;
+class QtCallRunner;
+class QtClock;
 class QtConnectionTimer;
 class QtHaltPollTimer;
 class SetupPage;
@@ -35,12 +40,19 @@ class MainWindow final : public QMainWindow, public OperatorPanel {
 public:
     static constexpr int kClientWidth = 518;
 
-    explicit MainWindow(StationOptions options, QWidget* parent = nullptr);
+    // `driverLoader` binds the board's driver library (tests hand in a virtual board).
+    explicit MainWindow(StationOptions options, DriverLoader driverLoader = SystemDriverLoader(),
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     Station& GetStation() { return *station_; }
     AboutBox* About() const { return about_; }
     PinEditorDialog* PinEditor() const { return pinEditor_; }
+    // The seam the board link's library calls run through, and the wait it uses.
+    QtCallRunner& CallRunner() { return *runner_; }
+    LiveWait& Wait() { return *liveWait_; }
+    // A close was asked for while an operation ran: the window closes once it has ended.
+    bool ClosePending() const { return closePending_; }
 
     // OperatorPanel
     void LogAppended(LogPane pane, const std::string& line) override;
@@ -80,9 +92,17 @@ private:
     };
     LevelSet LevelOwnControls(int level) const;
 
-    SystemClock clock_;
+    void CloseWhenIdle();
+    void GateTick(const std::function<void()>& tick);
+
+    LiveWait* liveWait_ = nullptr;
+    std::unique_ptr<QtClock> clock_;
+    std::unique_ptr<QtCallRunner> runner_;
     QtConnectionTimer* timer_ = nullptr;
     QtHaltPollTimer* haltPollTimer_ = nullptr;
+    QTimer* closeRetry_ = nullptr;
+    bool closePending_ = false;
+    bool tickRunning_ = false;
 
     MainPage* mainPage_ = nullptr;
     TypePage* typePage_ = nullptr;

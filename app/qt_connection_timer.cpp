@@ -7,7 +7,13 @@ QtConnectionTimer::QtConnectionTimer(QObject* parent) : QObject(parent) {
     timer_->setObjectName("Timer1");
     timer_->setInterval(kIntervalMs);
     connect(timer_, &QTimer::timeout, this, [this] {
-        if (tick_) {
+        if (!tick_) {
+            return;
+        }
+        if (gate_) {
+            const std::function<void()> tick = tick_;  // the tick may install another
+            gate_(tick);
+        } else {
             tick_();
         }
     });

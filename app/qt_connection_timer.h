@@ -19,11 +19,16 @@ public:
     bool IsEnabled() const override { return timer_->isActive(); }
 
     void SetTickHandler(std::function<void()> handler) { tick_ = std::move(handler); }
+    // Every tick goes through the gate when one is set: the window drops a tick that falls
+    // due while other work runs.
+    using TickGate = std::function<void(const std::function<void()>& tick)>;
+    void SetTickGate(TickGate gate) { gate_ = std::move(gate); }
     QTimer* Timer() const { return timer_; }
 
 private:
     QTimer* timer_ = nullptr;
     std::function<void()> tick_;
+    TickGate gate_;
 };
 
 }  // namespace quillon

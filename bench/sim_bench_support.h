@@ -42,6 +42,7 @@ public:
         connect = reinterpret_cast<VessaConnectDeviceFn>(dlsym(library_, "ConnectDevice"));
         disconnect = reinterpret_cast<VessaDisconnectDeviceFn>(dlsym(library_, "DisconnectDevice"));
         read = reinterpret_cast<VessaReadDataFromDeviceFn>(dlsym(library_, "ReadDataFromDevice"));
+        write = reinterpret_cast<VessaWriteDataToDeviceFn>(dlsym(library_, "WriteDataToDevice"));
         if (connect(0, 9000) != 0) {
             throw std::runtime_error("the driver library did not connect");
         }
@@ -58,6 +59,7 @@ public:
     VessaConnectDeviceFn connect = nullptr;
     VessaDisconnectDeviceFn disconnect = nullptr;
     VessaReadDataFromDeviceFn read = nullptr;
+    VessaWriteDataToDeviceFn write = nullptr;
 
 private:
     std::filesystem::path folder_;

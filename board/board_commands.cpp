@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "config/connect_mode.h"
+#include "config/setting_names.h"
 #include "target/chip_groups.h"
 
 namespace quillon {
 
 namespace {
 
-constexpr int kConnectModeSmb = 2;
-constexpr int kConnectModeSocket = 3;
 constexpr uint8_t kRegisterMarker = 0xF0;  // P7 of the target register commands
 
 uint8_t Low(int block) {
@@ -45,34 +45,36 @@ BoardCommands::BoardCommands(BoardLink& link, const SettingsStore& settings, Mes
       quickWriteScratch_(kMaxTransferLength) {}
 
 BoardCommands::Route BoardCommands::CurrentRoute() const {
-    const int32_t mode = settings_.ReadInt("ConnectMode");
-    return {mode == kConnectModeSmb ? kOpcodeSmb : kOpcodeKbs, mode == kConnectModeSocket};
+    const int32_t mode = settings_.ReadInt(setting::kConnectMode);
+    return {mode == StoredValue(ConnectMode::Smbus) ? kOpcodeSmb : kOpcodeKbs,
+            mode == StoredValue(ConnectMode::Socket)};
 }
 
 uint8_t BoardCommands::Route::FlashSubCommand(uint8_t base) const {
     if (!socket) {
         return base;
     }
-    // The socket part has its own six flash sub-commands, 0x11..0x16. The status write and
-    // the page write are 0x15 and 0x16, not base + 0x10: 0x19 and 0x1A already belong to the
-    // board's own flash (0x1A is ReadBoardFlash).
+    // The socket part has its own six flash sub-commands, 0x11..0x16.
     switch (base) {
-        case 0x01:
-        case 0x02:
-        case 0x03:
-        case 0x04:
-            return static_cast<uint8_t>(base + 0x10);
-        case 0x09:
-            return 0x15;
-        case 0x0A:
-            return 0x16;
+        case subcommand::kReadFlashId:
+            return subcommand::kSocketReadFlashId;
+        case subcommand::kReadBlock:
+            return subcommand::kSocketReadBlock;
+        case subcommand::kEraseFlash:
+            return subcommand::kSocketEraseFlash;
+        case subcommand::kWriteBlock:
+            return subcommand::kSocketWriteBlock;
+        case subcommand::kWriteFlashStatus:
+            return subcommand::kSocketWriteFlashStatus;
+        case subcommand::kWritePage:
+            return subcommand::kSocketWritePage;
         default:
             return base;
     }
 }
 
 uint8_t BoardCommands::SwitchRom() const {
-    return settings_.ReadBool("SwitchRom") ? 1 : 0;
+    return settings_.ReadBool(setting::kSwitchRom) ? 1 : 0;
 }
 
 TransferResult BoardCommands::Send(uint8_t opcode, uint8_t subCommand, uint32_t direction,
@@ -88,12 +90,12 @@ TransferResult BoardCommands::SendFlash(uint8_t baseSubCommand, uint32_t directi
 
 TransferResult BoardCommands::KbsPortControl(uint8_t action) {
     link_.Record().p1 = action;
-    return Send(kOpcodeKbs, 0x20, kFromBoard, portScratch_, 1);
+    return Send(kOpcodeKbs, subcommand::kPortControl, kFromBoard, portScratch_, 1);
 }
 
 TransferResult BoardCommands::SmbPortControl(uint8_t action) {
     link_.Record().p1 = action;
-    return Send(kOpcodeSmb, 0x20, kFromBoard, portScratch_, 1);
+    return Send(kOpcodeSmb, subcommand::kPortControl, kFromBoard, portScratch_, 1);
 }
 
 TransferResult BoardCommands::ReadChipId(ChipIdStrings& slots) {
@@ -108,7 +110,8 @@ TransferResult BoardCommands::ReadChipId(ChipIdStrings& slots) {
         ~RestartTimer() { timer.SetEnabled(true); }
     } restart{timer1_};
 
-    const TransferResult transferred = Send(opcode, 0x00, kFromBoard, chipIdScratch_, 3);
+    const TransferResult transferred =
+        Send(opcode, subcommand::kReadChipId, kFromBoard, chipIdScratch_, 3);
     if (!transferred.Succeeded()) {
         return 0;  // only exactly 1 counts as a reply
     }
@@ -124,7 +127,8 @@ TransferResult BoardCommands::ReadFlashId(ChipIdStrings& slots, int readIdComman
     record.p1 = static_cast<uint8_t>(readIdCommand);
     record.p6 = SwitchRom();
     const uint32_t length = longForm ? 16 : 5;
-    const TransferResult result = SendFlash(0x01, kFromBoard, flashIdScratch_, length);
+    const TransferResult result =
+        SendFlash(subcommand::kReadFlashId, kFromBoard, flashIdScratch_, length);
     if (!result.Answered()) {
         return result;  // nothing was read: keep the slots, log nothing
     }
@@ -153,7 +157,7 @@ TransferResult BoardCommands::ReadBlock(int block, uint8_t commandModeRead,
     record.p2 = commandModeRead;
     record.p6 = SwitchRom();
     const TransferResult result =
-        SendFlash(0x02, kFromBoard, readBlockScratch_, kMaxTransferLength);
+        SendFlash(subcommand::kReadBlock, kFromBoard, readBlockScratch_, kMaxTransferLength);
     if (result.Answered()) {
         CopyInto(destination, readBlockScratch_);
     }
@@ -169,7 +173,7 @@ TransferResult BoardCommands::EraseFlash(int blockField, uint8_t sectorEndPage, 
     record.p5 = High(blockField);
     record.p4 = sectorEndPage;
     record.p6 = SwitchRom();
-    return SendFlash(0x03, kToBoard, eraseScratch_, 1);
+    return SendFlash(subcommand::kEraseFlash, kToBoard, eraseScratch_, 1);
 }
 
 TransferResult BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
@@ -185,7 +189,7 @@ TransferResult BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, ui
     record.p3 = pageWriteSize;
     record.p6 = SwitchRom();
     CopyInto(writeBlockScratch_, source.first(std::min<std::size_t>(byteCount, source.size())));
-    return SendFlash(0x04, kToBoard, writeBlockScratch_, byteCount);
+    return SendFlash(subcommand::kWriteBlock, kToBoard, writeBlockScratch_, byteCount);
 }
 
 TransferResult BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength,
@@ -197,7 +201,8 @@ TransferResult BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength,
     record.p1 = keyKind;
     record.p2 = keyLength;
     CopyInto(keyScratch_, key.first(std::min<std::size_t>(keyLength, key.size())));
-    return Send(CurrentRoute().opcode, 0x06, kToBoard, keyScratch_, keyLength);
+    return Send(CurrentRoute().opcode, subcommand::kSendTargetKey, kToBoard, keyScratch_,
+                keyLength);
 }
 
 TransferResult BoardCommands::VerifyBlockChecksums(int block, std::span<const uint8_t> checksums) {
@@ -208,8 +213,8 @@ TransferResult BoardCommands::VerifyBlockChecksums(int block, std::span<const ui
     record.p2 = Low(block);
     record.p5 = High(block);
     CopyInto(checksumScratch_, checksums);
-    return Send(CurrentRoute().opcode, 0x07, kToBoard, checksumScratch_,
-                static_cast<uint32_t>(checksumScratch_.size()));
+    return Send(CurrentRoute().opcode, subcommand::kVerifyBlockChecksums, kToBoard,
+                checksumScratch_, static_cast<uint32_t>(checksumScratch_.size()));
 }
 
 TransferResult BoardCommands::QuickWriteBlock(int block, uint8_t quickModeMinusOne,
@@ -222,7 +227,8 @@ TransferResult BoardCommands::QuickWriteBlock(int block, uint8_t quickModeMinusO
     record.p5 = High(block);
     record.p3 = quickModeMinusOne;
     CopyInto(quickWriteScratch_, source);
-    return Send(CurrentRoute().opcode, 0x08, kToBoard, quickWriteScratch_, kMaxTransferLength);
+    return Send(CurrentRoute().opcode, subcommand::kQuickWriteBlock, kToBoard, quickWriteScratch_,
+                kMaxTransferLength);
 }
 
 TransferResult BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus,
@@ -239,7 +245,8 @@ TransferResult BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus
     record.p2 = firstStatus;
     record.p3 = secondStatus;
     // The board answers with as many bytes as the mode's value; the first two count.
-    const TransferResult result = SendFlash(0x09, kFromBoard, statusScratch_, mode);
+    const TransferResult result =
+        SendFlash(subcommand::kWriteFlashStatus, kFromBoard, statusScratch_, mode);
     if (!result.Answered()) {
         return result;
     }
@@ -265,7 +272,8 @@ TransferResult BoardCommands::WritePage(int block, uint8_t page, std::span<const
     record.p5 = High(block);
     record.p4 = page;
     CopyInto(pageScratch_, source);
-    return SendFlash(0x0A, kToBoard, pageScratch_, static_cast<uint32_t>(pageScratch_.size()));
+    return SendFlash(subcommand::kWritePage, kToBoard, pageScratch_,
+                     static_cast<uint32_t>(pageScratch_.size()));
 }
 
 TransferResult BoardCommands::WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow,
@@ -275,7 +283,8 @@ TransferResult BoardCommands::WriteTargetRegister(uint8_t addressHigh, uint8_t a
     record.p2 = addressLow;
     record.p7 = kRegisterMarker;
     registerWriteScratch_[0] = value;
-    return Send(CurrentRoute().opcode, 0x23, kToBoard, registerWriteScratch_, 1);
+    return Send(CurrentRoute().opcode, subcommand::kWriteTargetRegister, kToBoard,
+                registerWriteScratch_, 1);
 }
 
 TransferResult BoardCommands::ReadTargetRegister(uint8_t addressHigh, uint8_t addressLow,
@@ -284,8 +293,8 @@ TransferResult BoardCommands::ReadTargetRegister(uint8_t addressHigh, uint8_t ad
     record.p1 = addressHigh;
     record.p2 = addressLow;
     record.p7 = kRegisterMarker;
-    const TransferResult result =
-        Send(CurrentRoute().opcode, 0x24, kFromBoard, registerReadScratch_, 1);
+    const TransferResult result = Send(CurrentRoute().opcode, subcommand::kReadTargetRegister,
+                                       kFromBoard, registerReadScratch_, 1);
     if (result.Answered()) {
         value = registerReadScratch_[0];
     }
@@ -297,7 +306,8 @@ TransferResult BoardCommands::TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p
     record.p1 = p1;
     record.p2 = p2;
     record.p3 = p3;
-    return Send(CurrentRoute().opcode, 0x27, kToBoard, runControlScratch_, 1);
+    return Send(CurrentRoute().opcode, subcommand::kTargetRunControl, kToBoard, runControlScratch_,
+                1);
 }
 
 TransferResult BoardCommands::DebugRegisterAccess(uint8_t write, uint8_t registerIndex,
@@ -306,7 +316,8 @@ TransferResult BoardCommands::DebugRegisterAccess(uint8_t write, uint8_t registe
     record.p1 = write;
     record.p2 = registerIndex;
     record.p3 = value;
-    const TransferResult result = Send(CurrentRoute().opcode, 0x2F, kFromBoard, debugScratch_, 4);
+    const TransferResult result =
+        Send(CurrentRoute().opcode, subcommand::kDebugRegisterAccess, kFromBoard, debugScratch_, 4);
     if (result.Answered() && write == 0) {
         value = debugScratch_[0];
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "board/board_link.h"
+#include "board/board_opcodes.h"
 #include "board/chip_id_strings.h"
 #include "config/settings_store.h"
 #include "ui/connection_timer.h"
@@ -25,8 +26,8 @@ namespace quillon {
 // and returns 0.
 class BoardCommands {
 public:
-    static constexpr uint8_t kOpcodeKbs = 0xF2;
-    static constexpr uint8_t kOpcodeSmb = 0xF3;
+    static constexpr uint8_t kOpcodeKbs = opcode::kKbs;
+    static constexpr uint8_t kOpcodeSmb = opcode::kSmbus;
     static constexpr int kReadIdLong = 16;  // ReadFlashId argument for the 16-byte form
 
     BoardCommands(BoardLink& link, const SettingsStore& settings, MessageLog& log,

@@ -37,7 +37,8 @@ int BoardLink::Bind(uint8_t deviceIndex, int32_t connectParameter) {
 int BoardLink::Unbind() {
     // Without a library there is nothing to disconnect through.
     if (driver_) {
-        driver_->functions.disconnectDevice(0);
+        const auto disconnect = driver_->functions.disconnectDevice;
+        runner_->Run([disconnect] { disconnect(0); });
     }
     connected_ = 0;
     driver_.reset();
@@ -68,24 +69,35 @@ TransferResult BoardLink::Transfer(const BoardCommand& command) {
     if (command.length > 0 && command.buffer == nullptr) {
         return 0;  // nothing to send from or read into
     }
+    if (command.direction != kToBoard && command.direction != kFromBoard) {
+        return TransferResult::Refused();  // no such direction: nothing moved
+    }
     const std::array<uint8_t, VESSA_HEADER_SIZE> header = command.Header();
     const uint32_t length = command.length;
     uint8_t* const buffer = command.buffer;
-    uint8_t result = 0;
-    switch (command.direction) {
-        case kToBoard: {
-            const auto write = driver_->functions.writeDataToDevice;
-            runner_->Run([&] { result = write(header.data(), length, buffer); });
-            return result;
-        }
-        case kFromBoard: {
-            const auto read = driver_->functions.readDataFromDevice;
-            runner_->Run([&] { result = read(header.data(), length, buffer); });
-            return result;
-        }
-        default:
-            return TransferResult::Refused();  // no such direction: nothing moved
+    const VessaWriteDataToDeviceFn write = driver_->functions.writeDataToDevice;
+    const VessaReadDataFromDeviceFn read = driver_->functions.readDataFromDevice;
+    const bool toBoard = command.direction == kToBoard;
+    if (runner_ == &inlineRunner_) {
+        // No hand-off to pay for.
+        return toBoard ? write(header.data(), length, buffer) : read(header.data(), length, buffer);
     }
+    // Everything the call needs is read above, on the caller's thread. The lambda holds one
+    // pointer, so the std::function keeps it without allocating.
+    struct LibraryCall {
+        const uint8_t* header;
+        uint32_t length;
+        uint8_t* buffer;
+        bool toBoard;
+        VessaWriteDataToDeviceFn write;
+        VessaReadDataFromDeviceFn read;
+        uint8_t result;
+    } call{header.data(), length, buffer, toBoard, write, read, 0};
+    runner_->Run([&call] {
+        call.result = call.toBoard ? call.write(call.header, call.length, call.buffer)
+                                   : call.read(call.header, call.length, call.buffer);
+    });
+    return call.result;
 }
 
 }  // namespace quillon

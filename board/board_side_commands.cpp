@@ -2,13 +2,15 @@
 
 #include <algorithm>
 
+#include "board/board_opcodes.h"
+
 namespace quillon {
 
 namespace {
 
-constexpr uint8_t kOpcodeBoard = 0xF0;
-constexpr uint8_t kOpcodeBoardFlash = 0xF2;  // the board's own flash and pin definition
-constexpr uint8_t kOpcodePd = 0xFC;
+constexpr uint8_t kOpcodeBoard = opcode::kBoard;
+constexpr uint8_t kOpcodeBoardFlash = opcode::kKbs;  // the board's own flash and pin definition
+constexpr uint8_t kOpcodePd = opcode::kPd;
 constexpr uint8_t kBoardKindKq11ed = 1;
 
 constexpr uint8_t kPdFamilyD1 = 0xD1;
@@ -48,7 +50,8 @@ void BoardSideCommands::SetAddress(uint32_t address) {
 }
 
 TransferResult BoardSideCommands::ReadBoardFirmware(std::array<uint8_t, 4>& info) {
-    const TransferResult result = Send(kOpcodeBoard, 0x02, kFromBoard, firmwareScratch_, 4);
+    const TransferResult result =
+        Send(kOpcodeBoard, subcommand::kReadBoardFirmware, kFromBoard, firmwareScratch_, 4);
     if (result.Answered()) {
         info = firmwareScratch_;
         boardKind_ = firmwareScratch_[2];
@@ -62,7 +65,7 @@ uint32_t BoardSideCommands::RecordAddress() const {
 
 TransferResult BoardSideCommands::SetKbsPinDefine(std::span<const uint8_t, kPinCount> pins) {
     CopyInto(pinScratch_, pins);
-    return Send(kOpcodeBoardFlash, 0x05, kToBoard, pinScratch_, kPinCount);
+    return Send(kOpcodeBoardFlash, subcommand::kSetKbsPinDefine, kToBoard, pinScratch_, kPinCount);
 }
 
 TransferResult BoardSideCommands::ReadBoardFlash(uint32_t address, std::span<uint8_t> destination) {
@@ -74,7 +77,7 @@ TransferResult BoardSideCommands::ReadBoardFlash(uint32_t address, std::span<uin
     SetAddress(address);
     link_.Record().p6 = count;
     const TransferResult result =
-        Send(kOpcodeBoardFlash, 0x1A, kFromBoard, flashReadScratch_, count);
+        Send(kOpcodeBoardFlash, subcommand::kReadBoardFlash, kFromBoard, flashReadScratch_, count);
     if (result.Answered()) {
         std::copy_n(flashReadScratch_.begin(), count, destination.begin());
     }
@@ -83,7 +86,7 @@ TransferResult BoardSideCommands::ReadBoardFlash(uint32_t address, std::span<uin
 
 TransferResult BoardSideCommands::EraseBoardFlash(uint32_t address) {
     SetAddress(address);
-    return Send(kOpcodeBoardFlash, 0x1B, kFromBoard, {}, 0);
+    return Send(kOpcodeBoardFlash, subcommand::kEraseBoardFlash, kFromBoard, {}, 0);
 }
 
 TransferResult BoardSideCommands::WriteBoardFlash(uint32_t address,
@@ -95,7 +98,8 @@ TransferResult BoardSideCommands::WriteBoardFlash(uint32_t address,
     const auto count = static_cast<uint8_t>(CopyInto(flashWriteScratch_, source));
     SetAddress(address);
     link_.Record().p6 = count;
-    return Send(kOpcodeBoardFlash, 0x1C, kToBoard, flashWriteScratch_, count);
+    return Send(kOpcodeBoardFlash, subcommand::kWriteBoardFlash, kToBoard, flashWriteScratch_,
+                count);
 }
 
 TransferResult BoardSideCommands::ReadBoardPinDefine(std::array<uint8_t, kPinDefineSize>& pins) {
@@ -148,7 +152,8 @@ TransferResult BoardSideCommands::UpdateRecord(RecordField field, std::span<cons
 TransferResult BoardSideCommands::FetchPdChipId(uint8_t address, std::array<uint8_t, 3>& chipId,
                                                 ChipIdStrings& slots) {
     link_.Record().p5 = address;
-    const TransferResult result = Send(kOpcodePd, 0x00, kFromBoard, pdChipIdScratch_, 3);
+    const TransferResult result =
+        Send(kOpcodePd, subcommand::kPdQueryChipId, kFromBoard, pdChipIdScratch_, 3);
     if (result.Answered()) {
         chipId = pdChipIdScratch_;
         slots[kSlotChipCode] = HexByte(chipId[0]) + HexByte(chipId[1]);
@@ -169,7 +174,8 @@ TransferResult BoardSideCommands::PdQueryFlashId(uint8_t address, uint8_t varian
     BoardCommand& record = link_.Record();
     record.p5 = address;
     record.p6 = variant;
-    const TransferResult result = Send(kOpcodePd, 0x01, kFromBoard, pdFlashIdScratch_, 16);
+    const TransferResult result =
+        Send(kOpcodePd, subcommand::kPdQueryFlashId, kFromBoard, pdFlashIdScratch_, 16);
     if (!result.Answered()) {
         return result;
     }
@@ -187,7 +193,7 @@ TransferResult BoardSideCommands::PdEraseBlock(uint8_t address, uint8_t variant,
     record.p4 = PageLow(page);
     record.p5 = address;
     record.p6 = variant;
-    return Send(kOpcodePd, 0x02, kFromBoard, pdEraseScratch_, 16);
+    return Send(kOpcodePd, subcommand::kPdEraseBlock, kFromBoard, pdEraseScratch_, 16);
 }
 
 TransferResult BoardSideCommands::PdReadPage(uint8_t address, uint8_t variant, uint16_t page,
@@ -197,7 +203,8 @@ TransferResult BoardSideCommands::PdReadPage(uint8_t address, uint8_t variant, u
     record.p4 = PageLow(page);
     record.p5 = address;
     record.p6 = variant;
-    const TransferResult result = Send(kOpcodePd, 0x03, kFromBoard, pdReadScratch_, kPdPageSize);
+    const TransferResult result =
+        Send(kOpcodePd, subcommand::kPdReadPage, kFromBoard, pdReadScratch_, kPdPageSize);
     if (result.Answered()) {
         CopyInto(destination, pdReadScratch_);
     }
@@ -216,12 +223,13 @@ TransferResult BoardSideCommands::PdWritePage(uint8_t address, uint8_t variant, 
     record.p5 = address;
     record.p6 = variant;
     CopyInto(pdWriteScratch_, source);
-    return Send(kOpcodePd, 0x04, kToBoard, pdWriteScratch_, kPdPageSize);
+    return Send(kOpcodePd, subcommand::kPdWritePage, kToBoard, pdWriteScratch_, kPdPageSize);
 }
 
 TransferResult BoardSideCommands::PdTestMode(uint8_t address, int enter) {
     link_.Record().p5 = address;
-    return Send(kOpcodePd, enter != 0 ? 0x10 : 0x11, kFromBoard, pdTestModeScratch_, 4);
+    return Send(kOpcodePd, enter != 0 ? subcommand::kPdEnterTestMode : subcommand::kPdExitTestMode,
+                kFromBoard, pdTestModeScratch_, 4);
 }
 
 TransferResult BoardSideCommands::PdWriteRegister(uint8_t address, uint8_t registerHigh,
@@ -231,7 +239,7 @@ TransferResult BoardSideCommands::PdWriteRegister(uint8_t address, uint8_t regis
     record.p2 = registerLow;
     record.p5 = address;
     pdRegisterWriteScratch_[0] = value;
-    return Send(kOpcodePd, 0x15, kToBoard, pdRegisterWriteScratch_, 1);
+    return Send(kOpcodePd, subcommand::kPdWriteRegister, kToBoard, pdRegisterWriteScratch_, 1);
 }
 
 TransferResult BoardSideCommands::PdReadRegister(uint8_t address, uint8_t registerHigh,
@@ -240,7 +248,8 @@ TransferResult BoardSideCommands::PdReadRegister(uint8_t address, uint8_t regist
     record.p1 = registerHigh;
     record.p2 = registerLow;
     record.p5 = address;
-    const TransferResult result = Send(kOpcodePd, 0x16, kFromBoard, pdRegisterReadScratch_, 1);
+    const TransferResult result =
+        Send(kOpcodePd, subcommand::kPdReadRegister, kFromBoard, pdRegisterReadScratch_, 1);
     if (result.Answered()) {
         value = pdRegisterReadScratch_[0];
     }

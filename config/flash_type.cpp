@@ -2,43 +2,42 @@
 
 namespace quillon {
 
-ConversionError::ConversionError(std::string_view text)
-    : std::runtime_error("'" + std::string(text) + "' is not a valid integer value") {}
-
 std::optional<int32_t> ParseIniInteger(std::string_view text) {
     bool negative = false;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    unsigned base = 10;
+    bool hexadecimal = false;
     if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
+        hexadecimal = true;
         text.remove_prefix(2);
     } else if (!text.empty() && text.front() == '$') {
-        base = 16;
+        hexadecimal = true;
         text.remove_prefix(1);
     }
     if (text.empty()) {
         return std::nullopt;
     }
-    // Decimal to 2^31 (for -2147483648), hexadecimal to 2^32 - 1.
-    const uint64_t limit = base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
     uint64_t magnitude = 0;
-    for (const char c : text) {
-        unsigned digit;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
+    if (hexadecimal) {
+        // Hexadecimal to 2^32 - 1.
+        const auto hex = ParseHex(text);
+        if (!hex) {
             return std::nullopt;
         }
-        magnitude = magnitude * base + digit;
-        if (magnitude > limit) {
-            return std::nullopt;
+        magnitude = *hex;
+    } else {
+        // Decimal to 2^31 (for -2147483648).
+        const uint64_t limit = negative ? 0x80000000ull : 0x7FFFFFFFull;
+        for (const char c : text) {
+            if (c < '0' || c > '9') {
+                return std::nullopt;
+            }
+            magnitude = magnitude * 10 + static_cast<uint64_t>(c - '0');
+            if (magnitude > limit) {
+                return std::nullopt;
+            }
         }
     }
     // Two's complement wrap, as a 32-bit register holds it.

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "config/hex_text.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 
@@ -14,13 +14,6 @@ namespace quillon {
 // The selected flash part (`FlashType`): its manufacturer and device names live in the store
 // (LastFlashID1, LastFlashID2); its numeric fields and sector layout are held in memory in the
 // settings cache, where the operations read them, and mirrored in the store.
-
-// The text-to-number conversion failed; the message is the one the operator sees,
-// "'%s' is not a valid integer value". It ends the running handler like a settings error.
-class ConversionError : public std::runtime_error {
-public:
-    explicit ConversionError(std::string_view text);
-};
 
 // A parameter-file integer: decimal, or hexadecimal after "0x" or "$", with an optional sign.
 // Hexadecimal takes up to 32 bits (0xFFFFFFFF is -1); decimal must fit in 32 bits signed.

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "image/file_commands.h"
+#include "image/image_merge.h"
 
 namespace quillon {
 
@@ -21,17 +22,17 @@ uint64_t CountDifferences(const uint8_t* a, const uint8_t* b, std::size_t length
 
 }  // namespace
 
-void ConfirmImage(ImageContext& context) {
+StepResult ConfirmImage(ImageContext& context) {
     const ConnectionCheckPause pause(context.timer1);
     const BusyCursor busy(context.panel);
     ImageState& state = context.state;
     if (state.imageBuffer.empty() || state.readBuffer.empty()) {
         context.panel.Warn("Please Open BIN File or Read Flash First !");
-        return;
+        return StepResult::Refused;
     }
     if (state.imageBuffer.size() != state.readBuffer.size()) {
         context.panel.Warn("File and Buffer Size Can't Match!");
-        return;
+        return StepResult::Refused;
     }
     context.log.Append("Confirm File and buffer ---> Confirm...");
     const std::size_t size = state.imageBuffer.size();
@@ -47,13 +48,13 @@ void ConfirmImage(ImageContext& context) {
         context.panel.SetProgress(static_cast<int>((uint64_t{b} + 1) * 100 / blocks));
         context.panel.PumpEvents();
     }
-    state.operationResult = count == 0;
-    if (state.operationResult) {
+    if (count == 0) {
         context.log.ReplaceLast("Confirm File and buffer ---> OK !");
     } else {
         context.log.ReplaceLast("Confirm File and buffer ---> Failure !");
         context.log.Append("Error " + std::to_string(count) + " bytes");
     }
+    return RecordStep(state, StepFrom(count == 0));
 }
 
 }  // namespace quillon

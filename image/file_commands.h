@@ -3,6 +3,7 @@
 #include <string>
 
 #include "image/image_context.h"
+#include "ui/step_result.h"
 
 namespace quillon {
 
@@ -14,27 +15,36 @@ inline constexpr const char* kSaveProposedName = "KavoBIOS.bin";
 // Load (BitBtn_Load, the customer page's LoadFile): the operator picks a file; it is read
 // into ImageBuffer, remembered as the last file and merged. Cancel changes nothing but the
 // log line; a file that cannot be read is reported with the platform's message and changes
-// nothing else.
-void LoadImage(ImageContext& context);
+// nothing else. Each step returns what it came to and writes OperationResult from that
+// (RecordStep): a cancel is Refused and leaves it as it was.
+// Ok: read and merged. Failed: unreadable, or the merge failed.
+StepResult LoadImage(ImageContext& context);
 
 // Loads LastFilePath again and merges it (Auto Flash, the Ctrl+Alt+R hot key, the
 // connection cycle for ROM-key chips). On any failure the remembered file is forgotten,
 // "Can't Find The File , Please Lode File Again !!" is appended and OperationResult is false.
-void ReloadLastImage(ImageContext& context);
+// Refused (OperationResult as it was) when no file is remembered; Failed also when the
+// merge could not place the file.
+StepResult ReloadLastImage(ImageContext& context);
 
-// The start-up reload: the same load and merge without its log lines and gauge. False when
-// the file could not be read or the merge failed; the start-up load then forgets the file
-// and tells the operator.
-bool ReloadAtStartup(ImageContext& context, const std::string& path);
+// The start-up reload: the same load and merge without its log lines and gauge.
+//   Ok      - read and placed;
+//   Failed  - read, but the merge failed (a boundary block could not be read, as before the
+//             board is bound, or the start lies beyond the part): OperationResult is false,
+//             the file stays remembered for the next load;
+//   Refused - the file could not be read or was rejected: nothing is loaded, and the
+//             start-up load forgets the file and tells the operator.
+StepResult ReloadAtStartup(ImageContext& context, const std::string& path);
 
 // Confirm: counts the bytes in which ReadBuffer differs from ImageBuffer over the used
-// blocks. The caller clears the stop request first.
-void ConfirmImage(ImageContext& context);
+// blocks. The caller clears the stop request first. Refused for empty or unequal buffers.
+StepResult ConfirmImage(ImageContext& context);
 
 // Save: writes ReadBuffer to a file the operator picks, after cutting or growing it to the
 // size the read mode or the eFlash gives (bytes added are 0xFF). The file is replaced
-// atomically: a failed save leaves an existing file as it was and says why.
-void SaveReadBuffer(ImageContext& context);
+// atomically: a failed save leaves an existing file as it was and says why (Failed).
+// Refused when cancelled or when there is nothing to save.
+StepResult SaveReadBuffer(ImageContext& context);
 
 // The size Save gives ReadBuffer before the dialog opens.
 std::size_t SaveSize(const ImageContext& context);

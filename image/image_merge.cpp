@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "config/connect_mode.h"
 #include "config/hex_text.h"
+#include "config/setting_names.h"
 #include "image/last_file.h"
 #include "target/chip_groups.h"
 
@@ -105,26 +107,25 @@ bool CheckCombinedImage(ImageContext& context, std::size_t size) {
     return true;
 }
 
-void Reject(ImageContext& context, int32_t romKey) {
+MergeOutcome Reject(ImageContext& context, int32_t romKey) {
     if (romKey != kCombinedImage) {
         context.panel.Warn("The Rom Code Size can not more 8K.");
     }
     ForgetLastFile(context);
     DropImage(context.state);
-    context.state.operationResult = false;
+    return MergeOutcome::Rejected;
 }
 
-bool MergeRomKeyImage(ImageContext& context, int32_t romKey) {
+MergeOutcome MergeRomKeyImage(ImageContext& context, int32_t romKey) {
     const std::size_t size = context.state.imageBuffer.size();
     if (size <= kRomCodeAreaSize) {
         PlaceRomCode(context);
-        return true;
+        return MergeOutcome::Placed;
     }
     if (romKey == kCombinedImage && CheckCombinedImage(context, size)) {
-        return true;
+        return MergeOutcome::Placed;
     }
-    Reject(context, romKey);
-    return false;
+    return Reject(context, romKey);
 }
 
 // Completes the merge buffer with bytes of one flash block read through ReadBuffer.
@@ -141,7 +142,8 @@ bool CopyFromFlash(ImageContext& context, uint32_t block, std::size_t from, std:
     return result.Succeeded();
 }
 
-void MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBlock, int32_t romKey) {
+MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBlock,
+                            int32_t romKey) {
     ImageState& state = context.state;
     context.log.Append("Merge File ---> Merging...");
     context.panel.SetProgress(0);
@@ -157,7 +159,6 @@ void MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBlock, int
     if (tail != 0) {
         readsGood = CopyFromFlash(context, endBlock - 1, tail, kBlockSize) && readsGood;
     }
-    state.operationResult = readsGood;
     std::copy_n(state.imageBuffer.begin(), size,
                 state.mergeBuffer.begin() + static_cast<std::ptrdiff_t>(state.startAddress));
     state.imageBuffer.swap(state.mergeBuffer);
@@ -172,11 +173,11 @@ void MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBlock, int
         }
     }
     context.panel.SetProgress(100);
-    context.log.ReplaceLast(state.operationResult ? "Merge File ---> OK !"
-                                                  : "Merge File ---> Failure !");
+    context.log.ReplaceLast(readsGood ? "Merge File ---> OK !" : "Merge File ---> Failure !");
+    return readsGood ? MergeOutcome::Placed : MergeOutcome::ReadFailed;
 }
 
-void Allocate(ImageContext& context, int32_t romKey) {
+MergeOutcome Allocate(ImageContext& context, int32_t romKey) {
     ImageState& state = context.state;
     const int32_t allocation = context.settings.ReadInt("Allocation");
     // Flash addresses are 32-bit: no part is larger than 65536 blocks.
@@ -205,8 +206,7 @@ void Allocate(ImageContext& context, int32_t romKey) {
             state.startBlock = state.startAddress >> 16;
             state.halfLastBlock = false;
             DropImage(state);
-            state.operationResult = false;
-            return;
+            return MergeOutcome::OutsidePart;
         }
         size = partSize - start;
     }
@@ -221,19 +221,18 @@ void Allocate(ImageContext& context, int32_t romKey) {
     if (state.halfLastBlock) {
         state.usedBlockCount = endBlock;
         context.log.Append("The Last Block is 32K for EFlash!");
-        return;
+        return MergeOutcome::Placed;
     }
-    MergeWithFlash(context, size, endBlock, romKey);
+    return MergeWithFlash(context, size, endBlock, romKey);
 }
 
 }  // namespace
 
-bool MergeImage(ImageContext& context) {
-    if (context.settings.ReadInt("ConnectMode") == 4) {
-        return true;
+MergeOutcome MergeFile(ImageContext& context) {
+    if (context.settings.ReadInt(setting::kConnectMode) == StoredValue(ConnectMode::Pd)) {
+        return MergeOutcome::Placed;  // the PD paths use the file as it is
     }
     ImageState& state = context.state;
-    state.operationResult = true;
     state.imageFileSize = static_cast<uint32_t>(state.imageBuffer.size());
     // RomKey matters only to the ROM-code chips: the others never read it, so a store
     // without it does not stop their merge.
@@ -244,8 +243,18 @@ bool MergeImage(ImageContext& context) {
             return MergeRomKeyImage(context, romKey);
         }
     }
-    Allocate(context, romKey);
-    return true;
+    return Allocate(context, romKey);
+}
+
+StepResult MergeImage(ImageContext& context) {
+    return RecordStep(context.state, StepOf(MergeFile(context)));
+}
+
+StepResult RecordStep(ImageState& state, StepResult result) {
+    if (result != StepResult::Refused) {
+        state.operationResult = IsOk(result);
+    }
+    return result;
 }
 
 }  // namespace quillon

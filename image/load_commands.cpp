@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 #include "image/file_commands.h"
@@ -32,7 +33,7 @@ std::string OpenFromLine(const std::string& path) {
 
 }  // namespace
 
-void LoadImage(ImageContext& context) {
+StepResult LoadImage(ImageContext& context) {
     context.log.Append(kLoadingLine);
     FileDialogRequest request;
     request.filter = kLoadFilter;
@@ -43,14 +44,14 @@ void LoadImage(ImageContext& context) {
     const auto chosen = context.panel.AskOpenFile(request);
     if (!chosen) {
         context.log.ReplaceLast("Load File to Buffer ---> Cancel !");
-        return;
+        return StepResult::Refused;
     }
     std::vector<uint8_t> bytes;
     try {
         bytes = ReadImageFile(*chosen);
     } catch (const FileReadError& error) {
         context.panel.Error(error.what());
-        return;
+        return RecordStep(context.state, StepResult::Failed);
     }
     TakeFile(context, std::move(bytes));
     context.panel.SetProgress(100);
@@ -58,56 +59,62 @@ void LoadImage(ImageContext& context) {
     context.log.Append(OpenFromLine(*chosen));
     try {
         RememberLastFile(context, *chosen);
-        MergeImage(context);
+        return MergeImage(context);
     } catch (...) {
         // The raw file must not stay behind as if it were placed (the store refused the
         // file's name, or the merge met an error): the operations would write it from
         // address 0. The error itself is shown by the caller.
         DropImage(context.state);
-        context.state.operationResult = false;
+        RecordStep(context.state, StepResult::Failed);
         throw;
     }
 }
 
-void ReloadLastImage(ImageContext& context) {
+StepResult ReloadLastImage(ImageContext& context) {
     if (!context.settings.Exists("LastFilePath")) {
         context.panel.Warn("Please Open BIN File first !");
-        return;
+        return StepResult::Refused;
     }
     const std::string path = context.settings.ReadText("LastFilePath");
     DropImage(context.state);
-    bool failed = false;
-    try {
+    std::optional<MergeOutcome> merged;  // nothing: unreadable, or a setting the merge
+    try {                                // could not use
         TakeFile(context, ReadImageFile(path));
         context.panel.SetProgress(100);
         context.log.Append(kLoadedLine);
         context.log.Append(OpenFromLine(path));
-        // A file the merge rejects (ROM-key size) has had its own box, and the rejection
-        // has already dropped the image and forgotten the file.
-        MergeImage(context);
+        merged = MergeFile(context);
     } catch (const std::exception&) {
-        failed = true;  // unreadable file, or a setting the merge could not use
+        merged.reset();
     }
-    if (failed) {
+    if (merged == MergeOutcome::Rejected) {
+        // The rejection has had its own box, dropped the image and forgotten the file.
+        return RecordStep(context.state, StepResult::Failed);
+    }
+    if (!merged) {
         DropImage(context.state);
         ForgetLastFile(context);
         context.log.Append(kCantFindLine);
-        context.state.operationResult = false;
+        return RecordStep(context.state, StepResult::Failed);
     }
+    return RecordStep(context.state, StepOf(*merged));
 }
 
-bool ReloadAtStartup(ImageContext& context, const std::string& path) {
+StepResult ReloadAtStartup(ImageContext& context, const std::string& path) {
     DropImage(context.state);
+    std::optional<MergeOutcome> merged;
     try {
         TakeFile(context, ReadImageFile(path));
-        if (MergeImage(context)) {
-            return true;
-        }
+        merged = MergeFile(context);
     } catch (const std::exception&) {
+        merged.reset();
     }
-    DropImage(context.state);
-    context.state.operationResult = false;
-    return false;
+    if (!merged || *merged == MergeOutcome::Rejected) {
+        DropImage(context.state);
+        RecordStep(context.state, StepResult::Failed);
+        return StepResult::Refused;  // nothing usable: the start-up load forgets the file
+    }
+    return RecordStep(context.state, StepOf(*merged));
 }
 
 }  // namespace quillon

@@ -3,6 +3,7 @@
 
 #include "config/atomic_file.h"
 #include "image/file_commands.h"
+#include "image/image_merge.h"
 #include "target/chip_groups.h"
 
 namespace quillon {
@@ -32,7 +33,7 @@ std::size_t SaveSize(const ImageContext& context) {
     return size;
 }
 
-void SaveReadBuffer(ImageContext& context) {
+StepResult SaveReadBuffer(ImageContext& context) {
     constexpr const char* kCancelLine = "Save Buffer to File ---> Cancel !";
     context.log.Append("Save Buffer to File ---> Saving...");
     FileDialogRequest request;
@@ -43,12 +44,12 @@ void SaveReadBuffer(ImageContext& context) {
     const auto chosen = context.panel.AskSaveFile(request);
     if (!chosen) {
         context.log.ReplaceLast(kCancelLine);
-        return;
+        return StepResult::Refused;
     }
     if (buffer.empty()) {
         context.panel.Warn("Please Read Flash First !");
         context.log.ReplaceLast(kCancelLine);
-        return;
+        return StepResult::Refused;
     }
     try {
         WriteFileAtomically(
@@ -56,11 +57,12 @@ void SaveReadBuffer(ImageContext& context) {
     } catch (const std::exception&) {
         // The error box of the running handler says why; the log keeps "Saving..." and the
         // file on disk stays as it was.
-        context.state.operationResult = false;
+        RecordStep(context.state, StepResult::Failed);
         throw;
     }
     context.log.ReplaceLast("Save Buffer to File ---> OK !");
     context.log.Append("Save in '" + *chosen + "'");
+    return RecordStep(context.state, StepResult::Ok);
 }
 
 }  // namespace quillon

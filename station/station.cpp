@@ -19,7 +19,9 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     boardSide_ = std::make_unique<BoardSideCommands>(*link_, log_);
     hooks_.reloadLastFile = [this](const std::string& path) {
         auto context = MakeImageContext();
-        return ReloadAtStartup(context, path);
+        // A merge that failed keeps the file (no board is bound yet at start-up, so its
+        // boundary reads cannot succeed); only a file that cannot be used is forgotten.
+        return ReloadAtStartup(context, path) != StepResult::Refused;
     };
     flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
     typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_);
@@ -101,25 +103,25 @@ ImageContext Station::MakeImageContext() {
                         PathBox{controls_.main.filePathText, controls_.main.filePathHint}};
 }
 
-void Station::LoadImage() {
+StepResult Station::LoadImage() {
     auto context = MakeImageContext();
-    quillon::LoadImage(context);
+    return quillon::LoadImage(context);
 }
 
-void Station::ReloadLastImage() {
+StepResult Station::ReloadLastImage() {
     auto context = MakeImageContext();
-    quillon::ReloadLastImage(context);
+    return quillon::ReloadLastImage(context);
 }
 
-void Station::ConfirmImage() {
+StepResult Station::ConfirmImage() {
     ClearStop();
     auto context = MakeImageContext();
-    quillon::ConfirmImage(context);
+    return quillon::ConfirmImage(context);
 }
 
-void Station::SaveReadBuffer() {
+StepResult Station::SaveReadBuffer() {
     auto context = MakeImageContext();
-    quillon::SaveReadBuffer(context);
+    return quillon::SaveReadBuffer(context);
 }
 
 bool Station::RunHandler(const std::function<void()>& handler) {

@@ -90,13 +90,13 @@ public:
     void ClearStop() { stop_.Clear(); }
 
     // File commands of the main page (Load also serves the customer page's LoadFile).
-    void LoadImage();
+    StepResult LoadImage();
     // Loads and merges the last image file again (Ctrl+Alt+R, Auto Flash, ROM-key chips).
-    void ReloadLastImage();
+    StepResult ReloadLastImage();
     // Compares ReadBuffer with ImageBuffer over the used blocks.
-    void ConfirmImage();
+    StepResult ConfirmImage();
     // Writes ReadBuffer to a file the operator chooses.
-    void SaveReadBuffer();
+    StepResult SaveReadBuffer();
 
     // One of the five main-page boxes was clicked: stores its state at once.
     void OnCheckBoxClicked(StepCheckBox which, bool checked);

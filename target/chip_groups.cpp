@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include "config/hex_text.h"
+
 namespace quillon {
 
 namespace {
@@ -105,23 +107,15 @@ bool IsMember(const Members& group, uint16_t c) {
 
 // The three leading hex digits of a series name; false when the name is malformed.
 bool SeriesPrefix(std::string_view name, uint16_t& prefix) {
-    if (name.size() != 4 || (name[3] != 'x' && name[3] != 'X')) {
+    constexpr std::size_t kDigits = 3;
+    if (name.size() != kDigits + 1 || (name[kDigits] != 'x' && name[kDigits] != 'X')) {
         return false;
     }
-    prefix = 0;
-    for (char digit : name.substr(0, 3)) {
-        int value = -1;
-        if (digit >= '0' && digit <= '9') {
-            value = digit - '0';
-        } else if (digit >= 'A' && digit <= 'F') {
-            value = digit - 'A' + 10;
-        } else if (digit >= 'a' && digit <= 'f') {
-            value = digit - 'a' + 10;
-        } else {
-            return false;
-        }
-        prefix = static_cast<uint16_t>((prefix << 4) | value);
+    const auto digits = ParseHex(name.substr(0, kDigits), kDigits);
+    if (!digits) {
+        return false;
     }
+    prefix = static_cast<uint16_t>(*digits);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "board/chip_id_strings.h"
+#include "config/hex_text.h"
 
 namespace quillon {
 
@@ -25,7 +26,14 @@ struct TargetIdentity {
     uint8_t V() const;
 };
 
-// Reads up to `maxDigits` hex digits; nothing when the text is empty, too long or not hex.
-bool ParseHexText(const std::string& text, std::size_t maxDigits, uint32_t& value);
+// Reads up to `maxDigits` hex digits (ParseHex); false, and `value` untouched, when the
+// text is empty, too long or not hex.
+inline bool ParseHexText(const std::string& text, std::size_t maxDigits, uint32_t& value) {
+    const auto parsed = ParseHex(text, maxDigits);
+    if (parsed) {
+        value = *parsed;
+    }
+    return parsed.has_value();
+}
 
 }  // namespace quillon

@@ -1,5 +1,7 @@
 #include "ui/recording_panel.h"
 
+#include <utility>
+
 namespace quillon {
 
 namespace {
@@ -8,11 +10,22 @@ std::vector<std::string>& PaneLines(RecordingPanel& p, LogPane pane) {
 }
 }  // namespace
 
+void RecordingPanel::Note(std::string event) {
+    if (std::this_thread::get_id() != owner_) {
+        ++offThreadCalls;
+    }
+    if (keepEvents) {
+        events.push_back(std::move(event));
+    }
+}
+
 void RecordingPanel::LogAppended(LogPane pane, const std::string& line) {
+    Note((pane == LogPane::Main ? "append " : "customer append ") + line);
     PaneLines(*this, pane).push_back(line);
 }
 
 void RecordingPanel::LogLastReplaced(LogPane pane, const std::string& line) {
+    Note((pane == LogPane::Main ? "replace " : "customer replace ") + line);
     auto& lines = PaneLines(*this, pane);
     if (lines.empty()) {
         lines.push_back(line);
@@ -22,18 +35,48 @@ void RecordingPanel::LogLastReplaced(LogPane pane, const std::string& line) {
 }
 
 void RecordingPanel::LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::string& line) {
+    Note((pane == LogPane::Main ? "replace line " : "customer replace line ") +
+         std::to_string(fromEnd) + " " + line);
     auto& lines = PaneLines(*this, pane);
     if (fromEnd < lines.size()) {
         lines[lines.size() - 1 - fromEnd] = line;
     }
 }
 
+void RecordingPanel::SetLogColour(LogColour colour) {
+    Note("colour " + std::to_string(static_cast<int>(colour)));
+    logColour = colour;
+}
+
+void RecordingPanel::SetProgress(int percent) {
+    Note("progress " + std::to_string(percent));
+    progress.push_back(percent);
+}
+
+void RecordingPanel::SetBusyCursor(bool on, CursorArea area) {
+    Note(on ? "cursor on" : "cursor off");
+    busy = on;
+    busyArea = area;
+}
+
+void RecordingPanel::ShowPage(Page shown) {
+    Note("page");
+    page = shown;
+}
+
+void RecordingPanel::ControlsChanged() {
+    Note("controls");
+    ++controlsChanges;
+}
+
 void RecordingPanel::SetStatusText(StatusPanel panel, const std::string& text) {
+    Note("status " + text);
     (panel == StatusPanel::Board ? statusBoard : statusTarget) = text;
 }
 
 void RecordingPanel::ShowMessage(MessageKind kind, const std::string& title,
                                  const std::string& text) {
+    Note("box " + title + ": " + text);
     boxes.push_back({kind, title, text});
     if (onMessage) {
         onMessage(boxes.back());
@@ -41,6 +84,7 @@ void RecordingPanel::ShowMessage(MessageKind kind, const std::string& title,
 }
 
 std::optional<std::string> RecordingPanel::AskOpenFile(const FileDialogRequest& request) {
+    Note("open dialog");
     dialogs.push_back({false, request});
     if (fileAnswers.empty()) {
         return std::nullopt;
@@ -51,6 +95,7 @@ std::optional<std::string> RecordingPanel::AskOpenFile(const FileDialogRequest& 
 }
 
 std::optional<std::string> RecordingPanel::AskSaveFile(const FileDialogRequest& request) {
+    Note("save dialog");
     dialogs.push_back({true, request});
     if (fileAnswers.empty()) {
         return std::nullopt;
@@ -62,6 +107,7 @@ std::optional<std::string> RecordingPanel::AskSaveFile(const FileDialogRequest& 
 
 void RecordingPanel::SetControlLevel(ControlLevel named, bool enabled) {
     const int level = LevelNumber(named);
+    Note("level " + std::to_string(level) + (enabled ? " on" : " off"));
     levelChanges.emplace_back(level, enabled);
     // Levels nest: a level's set holds every higher-numbered level's set.
     for (int l = level; l <= 4 && l >= 1; ++l) {
@@ -70,6 +116,7 @@ void RecordingPanel::SetControlLevel(ControlLevel named, bool enabled) {
 }
 
 void RecordingPanel::PumpEvents() {
+    Note("pump");
     ++pumps;
     if (onPump) {
         onPump();

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/operator_panel.h"
@@ -27,20 +28,17 @@ public:
     void LogAppended(LogPane pane, const std::string& line) override;
     void LogLastReplaced(LogPane pane, const std::string& line) override;
     void LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::string& line) override;
-    void SetLogColour(LogColour colour) override { logColour = colour; }
+    void SetLogColour(LogColour colour) override;
     void SetStatusText(StatusPanel panel, const std::string& text) override;
-    void SetProgress(int percent) override { progress.push_back(percent); }
+    void SetProgress(int percent) override;
     void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override;
     std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;
     void SetControlLevel(ControlLevel level, bool enabled) override;
-    void SetBusyCursor(bool on, CursorArea area) override {
-        busy = on;
-        busyArea = area;
-    }
+    void SetBusyCursor(bool on, CursorArea area) override;
     void PumpEvents() override;
-    void ShowPage(Page shown) override { page = shown; }
-    void ControlsChanged() override { ++controlsChanges; }
+    void ShowPage(Page shown) override;
+    void ControlsChanged() override;
 
     // Script: answers for the next file dialogs, in order; nothing = cancel.
     // With no scripted answer left, a dialog is cancelled.
@@ -66,6 +64,20 @@ public:
     Page page = Page::Main;
     int pumps = 0;
     int controlsChanges = 0;
+
+    // Every call in order, in short words ("cursor on", "level 2 off", "append <line>",
+    // "replace <line>", "box Warning: <text>", "progress 50", "pump"), for tests of the order
+    // of effects. Tests may add their own entries (a timer's changes). Kept only while
+    // `keepEvents` is set, so that a long headless run does not grow it without end.
+    bool keepEvents = false;
+    std::vector<std::string> events;
+    // Calls that came from a thread other than the one that built the panel: the window's
+    // panel may be called on the UI thread only.
+    int offThreadCalls = 0;
+
+private:
+    void Note(std::string event);
+    std::thread::id owner_ = std::this_thread::get_id();
 };
 
 }  // namespace quillon

@@ -13,6 +13,7 @@ std::unique_ptr<QObject> MakePromptSuite();
 std::unique_ptr<QObject> MakeLogPaneSuite();
 std::unique_ptr<QObject> MakeTypePageSuite();
 std::unique_ptr<QObject> MakeSetupPageSuite();
+std::unique_ptr<QObject> MakeLiveWaitSuite();
 
 inline std::vector<std::unique_ptr<QObject>> MakeSuites() {
     std::vector<std::unique_ptr<QObject>> suites;
@@ -22,6 +23,7 @@ inline std::vector<std::unique_ptr<QObject>> MakeSuites() {
     suites.push_back(MakeLogPaneSuite());
     suites.push_back(MakeTypePageSuite());
     suites.push_back(MakeSetupPageSuite());
+    suites.push_back(MakeLiveWaitSuite());
     return suites;
 }
 

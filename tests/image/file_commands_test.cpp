@@ -216,6 +216,59 @@ TEST_F(ReloadTest, ARomKeyRejectionHasItsOwnBoxAndForgetsTheFileOnce) {
     EXPECT_FALSE(state.operationResult);
 }
 
+// A merge that runs but cannot place the file is a failed step wherever it is called from:
+// the step result and OperationResult agree, and the file stays remembered.
+TEST_F(ReloadTest, AFailedMergeFailsTheReloadButKeepsTheFile) {
+    settings.WriteInt("Allocation", 3);
+    const auto path = WriteFile("fw.bin", FileBytes(0x8000));
+    settings.WriteText("LastFilePath", path);
+    sim::FaultRule fault;
+    fault.subCommand = 0x02;  // every boundary read fails
+    board.AddFault(fault);
+    for (const char* start : {"8000", "400000"}) {  // a failed boundary read; beyond the part
+        assignedText = start;
+        state.operationResult = true;
+        panel.mainLog.clear();
+        auto context = Context();
+        EXPECT_EQ(ReloadLastImage(context), StepResult::Failed) << start;
+        EXPECT_FALSE(state.operationResult) << start;
+        EXPECT_NE(panel.mainLog.back(), "Can't Find The File , Please Lode File Again !!");
+        EXPECT_EQ(settings.ReadText("LastFilePath"), path);
+
+        state.operationResult = true;
+        auto startup = Context();
+        EXPECT_EQ(ReloadAtStartup(startup, path), StepResult::Failed) << start;
+        EXPECT_FALSE(state.operationResult) << start;
+    }
+}
+
+TEST_F(ReloadTest, AtStartUpAFileThatCannotBeUsedIsRefusedAndAGoodOneIsOk) {
+    auto context = Context();
+    state.operationResult = true;
+    EXPECT_EQ(ReloadAtStartup(context, (dir / "gone.bin").string()), StepResult::Refused);
+    EXPECT_FALSE(state.operationResult);
+    EXPECT_TRUE(state.imageBuffer.empty());
+
+    const auto path = WriteFile("fw.bin", FileBytes(0x10000));
+    EXPECT_EQ(ReloadAtStartup(context, path), StepResult::Ok);
+    EXPECT_TRUE(state.operationResult);
+    EXPECT_EQ(state.imageBuffer, FileBytes(0x10000));
+}
+
+TEST_F(ReloadTest, StepResultsOfLoadAndSaveMatchOperationResult) {
+    auto context = Context();
+    state.operationResult = true;
+    EXPECT_EQ(LoadImage(context), StepResult::Refused);  // cancelled
+    EXPECT_TRUE(state.operationResult);
+    panel.fileAnswers.push_back(WriteFile("fw.bin", FileBytes(0x10000)));
+    EXPECT_EQ(LoadImage(context), StepResult::Ok);
+    EXPECT_TRUE(state.operationResult);
+    state.readBuffer = FileBytes(0x100);
+    panel.fileAnswers.push_back((dir / "missing-folder" / "out.bin").string());
+    EXPECT_THROW(SaveReadBuffer(context), std::exception);  // the handler shows the box
+    EXPECT_FALSE(state.operationResult);
+}
+
 class ConfirmTest : public ImageTest {
 protected:
     void Buffers(std::size_t size, uint32_t blocks) {

@@ -31,7 +31,7 @@ class AllocationTest : public ImageTest {};
 TEST_F(AllocationTest, FromTopReadsTheTailOfTheLastBlockFromTheFlash) {
     LoadRaw(100 * 1024);
     auto context = Context();
-    EXPECT_TRUE(MergeImage(context));
+    EXPECT_EQ(MergeImage(context), StepResult::Ok);
     EXPECT_THAT(panel.mainLog, ElementsAre("Use Block=2  (End:2 - Start:0)",
                                            "Start Address = 0x00000000", "Merge File ---> OK !"));
     EXPECT_THAT(FlashReads(), ElementsAre(1));
@@ -116,7 +116,7 @@ TEST_F(AllocationTest, AStartAddressBeyondThePartPlacesNothing) {
         LoadRaw(0x20000);
         panel.boxes.clear();
         auto context = Context();
-        MergeImage(context);
+        EXPECT_EQ(MergeImage(context), StepResult::Failed) << text;
         ASSERT_EQ(panel.boxes.size(), 1u) << text;
         EXPECT_TRUE(state.imageBuffer.empty());
         EXPECT_EQ(state.usedBlockCount, 0u);
@@ -135,7 +135,7 @@ TEST_F(AllocationTest, AFailedBoundaryReadIsAFailureEvenWhenTheOtherReadSucceeds
     board.AddFault(fault);
     LoadRaw(0x10000);
     auto context = Context();
-    MergeImage(context);
+    EXPECT_EQ(MergeImage(context), StepResult::Failed);
     EXPECT_EQ(panel.mainLog.back(), "Merge File ---> Failure !");
     EXPECT_FALSE(state.operationResult);
     EXPECT_EQ(state.imageBuffer.size(), 0x30000u);  // still built
@@ -170,7 +170,7 @@ TEST_F(AllocationTest, OnlyTheRomCodeChipsReadRomKey) {
     for (const char* chip : {"8458", "0", "1B50"}) {
         SetChip(chip);
         LoadRaw(0x10000);
-        EXPECT_TRUE(MergeImage(withoutRomKey)) << chip;
+        EXPECT_EQ(MergeImage(withoutRomKey), StepResult::Ok) << chip;
         EXPECT_EQ(state.usedBlockCount, 1u) << chip;
     }
     // A ROM-code chip (11ED among them) does need it.
@@ -219,7 +219,7 @@ TEST_P(RomCodeTableTest, PlacesTheRomCodeInAnErasedEFlashImage) {
     state.startBlock = 2;
     LoadRaw(4096);
     auto context = Context();
-    EXPECT_TRUE(MergeImage(context));
+    EXPECT_EQ(MergeImage(context), StepResult::Ok);
     EXPECT_THAT(panel.mainLog, ElementsAre(row.line));
     EXPECT_EQ(flashblock, row.blocks);
     EXPECT_EQ(state.usedBlockCount, static_cast<uint32_t>(row.blocks));
@@ -257,7 +257,7 @@ TEST_F(RomKeyTest, AnUnidentifiedPartIsRefusedWhileTheConnectionCheckIsPaused) {
     panel.onMessage = [&](const RecordingPanel::Box&) { pausedDuringMessage = !timer.IsEnabled(); };
     LoadRaw(0x10000);
     auto context = Context();
-    EXPECT_FALSE(MergeImage(context));
+    EXPECT_EQ(MergeImage(context), StepResult::Failed);
     EXPECT_TRUE(pausedDuringMessage);
     EXPECT_TRUE(timer.IsEnabled());
     ExpectForgotten();
@@ -267,7 +267,7 @@ TEST_F(RomKeyTest, AFileAbove8KIsRejectedAndForgotten) {
     eflash.romCodeStart = 0xE000;
     LoadRaw(16 * 1024);
     auto context = Context();
-    EXPECT_FALSE(MergeImage(context));
+    EXPECT_EQ(MergeImage(context), StepResult::Failed);
     ASSERT_EQ(panel.boxes.size(), 1u);
     EXPECT_EQ(panel.boxes[0].text, "The Rom Code Size can not more 8K.");
     ExpectForgotten();
@@ -292,7 +292,7 @@ TEST_P(CombinedImageTest, ChecksTheSizeAgainstTheEFlash) {
     identity.eFlashSizeCode = c.sizeCode;
     LoadRaw(c.size);
     auto context = Context();
-    const bool kept = MergeImage(context);
+    const bool kept = IsOk(MergeImage(context));
     EXPECT_EQ(kept, c.blocks != 0);
     if (kept) {
         EXPECT_EQ(state.usedBlockCount, c.blocks);

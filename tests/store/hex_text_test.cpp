@@ -23,5 +23,17 @@ TEST(HexTextTest, ReadsUpTo32BitsAndNamesTheTextOtherwise) {
     EXPECT_EQ(HexDigits(0xFFFFFFFF, 2), "FFFFFFFF");
 }
 
+TEST(HexTextTest, OneReaderWithADigitLimitForTheFixedWidthFields) {
+    EXPECT_EQ(ParseHex("1e0A"), 0x1E0Au);
+    EXPECT_EQ(ParseHex("84F", 3), 0x84Fu);
+    EXPECT_EQ(ParseHex("0084", 4), 0x84u);
+    EXPECT_FALSE(ParseHex("00084", 4));  // leading zeros count against the limit
+    EXPECT_FALSE(ParseHex("", 4));
+    EXPECT_FALSE(ParseHex("8G", 4));
+    EXPECT_FALSE(ParseHex("0x84"));
+    EXPECT_FALSE(ParseHex("100000000"));
+    static_assert(ParseHex("FF", 2) == 0xFFu);
+}
+
 }  // namespace
 }  // namespace quillon

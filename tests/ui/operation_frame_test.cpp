@@ -1,0 +1,119 @@
+// The frame every operation runs in: the order of its effects on the window (cursor, control
+// levels, log lines, Timer1), for a refused and for a completed operation.
+#include "ui/operation_frame.h"
+
+#include <gmock/gmock.h>
+
+#include "ui/activity_guard.h"
+#include "ui/message_log.h"
+#include "ui/recording_panel.h"
+
+namespace quillon {
+namespace {
+
+using ::testing::ElementsAre;
+
+// Timer1 whose changes land in the panel's event list, in order with everything else.
+class EventTimer final : public ConnectionTimer {
+public:
+    explicit EventTimer(RecordingPanel& panel) : panel_(panel) {}
+    void SetEnabled(bool enabled) override {
+        enabled_ = enabled;
+        panel_.events.push_back(enabled ? "timer on" : "timer off");
+    }
+    bool IsEnabled() const override { return enabled_; }
+
+private:
+    RecordingPanel& panel_;
+    bool enabled_ = true;
+};
+
+class OperationFrameTest : public ::testing::Test {
+protected:
+    OperationFrameTest() { panel.keepEvents = true; }
+
+    RecordingPanel panel;
+    MessageLog log{panel};
+    EventTimer timer{panel};
+    StopRequest stop;
+    bool operationResult = true;
+    OperationFrame frame{panel, log, timer, stop, operationResult};
+};
+
+TEST_F(OperationFrameTest, ARefusedOperationShowsTheWarningAndTouchesNothingElse) {
+    stop.Request();
+    OperationSpec spec;
+    spec.cursor = CursorArea::LogPane;
+    spec.precondition = [] { return false; };
+    spec.refusal = "Please Open BIN File first !";
+    spec.progressLine = "Erase Flash ---> Erasing...";
+    bool ran = false;
+    const StepResult result = frame.Run(spec, [&] {
+        ran = true;
+        return OperationOutcome{StepResult::Ok, ""};
+    });
+    EXPECT_EQ(result, StepResult::Refused);
+    EXPECT_FALSE(ran);
+    EXPECT_FALSE(operationResult);
+    EXPECT_FALSE(stop.Requested());  // cleared before the precondition
+    EXPECT_THAT(panel.events,
+                ElementsAre("timer off", "cursor on", "box Warning: Please Open BIN File first !",
+                            "cursor off", "timer on"));
+    EXPECT_EQ(panel.busyArea, CursorArea::LogPane);
+}
+
+TEST_F(OperationFrameTest, ACompletedOperationLocksToStopWritesItsLinesAndResumes) {
+    OperationSpec spec;
+    spec.progressLine = "Erase Flash ---> Erasing...";
+    const StepResult result = frame.Run(spec, [&] {
+        EXPECT_TRUE(frame.Progress(50));
+        return OperationOutcome{StepResult::Ok, "Erase Flash ---> OK ! "};
+    });
+    EXPECT_EQ(result, StepResult::Ok);
+    EXPECT_TRUE(operationResult);
+    EXPECT_THAT(
+        panel.events,
+        ElementsAre("timer off", "cursor on", "level 2 off", "append Erase Flash ---> Erasing...",
+                    "customer append Erase Flash ---> Erasing...", "progress 50", "pump",
+                    "replace Erase Flash ---> OK ! ", "customer replace Erase Flash ---> OK ! ",
+                    "cursor off", "timer on"));
+    EXPECT_EQ(panel.offThreadCalls, 0);
+}
+
+TEST_F(OperationFrameTest, AStopDuringTheBodyEndsItAsAFailureAndTheCheckStaysPausedWhenItWas) {
+    timer.SetEnabled(false);  // an outer operation (Auto) paused the check
+    panel.events.clear();
+    panel.onPump = [&] { stop.Request(); };
+    OperationSpec spec;
+    spec.progressLine = "Verify Flash with buffer ---> Verifing...";
+    const StepResult result = frame.Run(spec, [&] {
+        const bool goOn = frame.Progress(10);
+        return OperationOutcome{goOn ? StepResult::Ok : StepResult::Failed,
+                                "Verify Flash with buffer ---> Failure ! "};
+    });
+    EXPECT_EQ(result, StepResult::Failed);
+    EXPECT_FALSE(operationResult);
+    EXPECT_EQ(panel.events.front(), "timer off");
+    EXPECT_EQ(panel.events.back(), "timer off");  // put back as it was: paused
+    EXPECT_EQ(panel.mainLog.back(), "Verify Flash with buffer ---> Failure ! ");
+}
+
+TEST(ActivityGuardTest, WorkThatFallsDueInsideOtherWorkIsRefusedUntilItEnds) {
+    ActivityGuard guard;
+    {
+        auto outer = guard.TryEnter();
+        ASSERT_TRUE(outer);
+        EXPECT_TRUE(guard.Busy());
+        EXPECT_FALSE(guard.TryEnter());  // a tick or a click during the operation
+        {
+            auto nested = guard.EnterNested();  // Auto's own steps
+            EXPECT_TRUE(guard.Busy());
+        }
+        EXPECT_TRUE(guard.Busy());
+    }
+    EXPECT_FALSE(guard.Busy());
+    EXPECT_TRUE(guard.TryEnter());
+}
+
+}  // namespace
+}  // namespace quillon
