@@ -40,14 +40,18 @@ StepResult FlashOperations::BlankCheck() {
 OperationOutcome FlashOperations::RunBlankCheck(FlashRun& run) {
     parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
                                    kBlockSize);
-    run.errors = run.IsMode(ConnectMode::Pd) ? CheckPdPages(run) : CheckBlocks(run);
+    run.errors = run.IsMode(ConnectMode::Pd) ? CheckPdPages(run, CheckWalk::BlankCheck)
+                                             : CheckBlocks(run, CheckWalk::BlankCheck);
     const bool ok = run.errors == 0 && !parts_.frame.StopRequested();
     return FinishWithErrors("Check Flash be cleared", ok, run.retries, run.errors);
 }
 
-long long FlashOperations::CheckPdPages(FlashRun& run) {
+long long FlashOperations::CheckPdPages(FlashRun& run, CheckWalk walk) {
+    const bool blankCheck = walk == CheckWalk::BlankCheck;
     auto& buffer = parts_.image.readBuffer;
-    buffer.resize(static_cast<std::size_t>(parts_.eflash.eFlashSizeKB) * kKiB);
+    if (blankCheck) {
+        buffer.resize(static_cast<std::size_t>(parts_.eflash.eFlashSizeKB) * kKiB);
+    }
     const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
     long long errors = 0;
     for (long long page = 0; page < pages;) {
@@ -57,8 +61,9 @@ long long FlashOperations::CheckPdPages(FlashRun& run) {
         if (parts_.frame.StopRequested()) {
             break;
         }
-        const auto target = std::span<uint8_t>(buffer).subspan(
-            static_cast<std::size_t>(page) * kPageSize, kPageSize);
+        const auto target = blankCheck ? std::span<uint8_t>(buffer).subspan(
+                                             static_cast<std::size_t>(page) * kPageSize, kPageSize)
+                                       : ScratchBlock().first(kPageSize);
         const auto result =
             parts_.boardSide.PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
                                         static_cast<uint16_t>(page), target);
@@ -67,13 +72,18 @@ long long FlashOperations::CheckPdPages(FlashRun& run) {
             continue;
         }
         errors += CountNotErased(target);
-        Step(page, pages);
+        if (blankCheck) {
+            Step(page, pages);
+        } else {
+            parts_.frame.Pump();
+        }
         ++page;
     }
     return errors;
 }
 
-long long FlashOperations::CheckBlocks(FlashRun& run) {
+long long FlashOperations::CheckBlocks(FlashRun& run, CheckWalk walk) {
+    const bool blankCheck = walk == CheckWalk::BlankCheck;
     auto& image = parts_.image;
     const uint32_t used = image.usedBlockCount;
     const uint32_t start = image.startBlock;
@@ -93,11 +103,10 @@ long long FlashOperations::CheckBlocks(FlashRun& run) {
         if (run.quickMode == 0) {
             parts_.flags.quickModeCapable = false;
         }
-        const bool quick = !image.halfLastBlock && parts_.flags.quickModeCapable &&
-                           !run.IsMode(ConnectMode::Socket) &&
-                           !InternalFlashBlocksQuickPath(run, parts_.eflash);
-        const auto block =
-            std::span<uint8_t>(image.readBuffer).subspan(std::size_t{b} * kBlockSize, kBlockSize);
+        const bool quick = BoardCompares(run, image.halfLastBlock);
+        const auto block = blankCheck ? std::span<uint8_t>(image.readBuffer)
+                                            .subspan(std::size_t{b} * kBlockSize, kBlockSize)
+                                      : ScratchBlock();
         TransferResult result;
         if (quick) {
             parts_.board.WriteTargetRegister(kQuickRegisterHigh, kQuickRegisterLow,
@@ -107,7 +116,7 @@ long long FlashOperations::CheckBlocks(FlashRun& run) {
             result = parts_.board.ReadBlock(static_cast<int>(b),
                                             static_cast<uint8_t>(run.type.commandModeRead), block);
         }
-        MaskRomCodeArea(run, b, image.readBuffer);
+        MaskRomCodeArea(run, b, block);
         if (!result.Succeeded()) {
             PauseBeforeRetry(run.retries);
             continue;
@@ -118,7 +127,11 @@ long long FlashOperations::CheckBlocks(FlashRun& run) {
             const bool halfBlock = image.halfLastBlock && b == used - 1;
             errors += CountNotErased(block.first(limit.Length(halfBlock)));
         }
-        Step(static_cast<long long>(b) - start, static_cast<long long>(used) - start);
+        if (blankCheck) {
+            Step(static_cast<long long>(b) - start, static_cast<long long>(used) - start);
+        } else {
+            parts_.frame.Pump();
+        }
         ++b;
     }
     return errors;

@@ -8,7 +8,7 @@
 namespace quillon {
 
 namespace {
-constexpr std::size_t kRomCodeOffset = 65536 + 0xE000;
+constexpr std::size_t kRomCodeOffset = 0xE000;  // in block 1
 constexpr std::size_t kRomCodeLength = 8192;
 constexpr uint32_t kRomCodeBlock = 1;
 }  // namespace
@@ -28,12 +28,12 @@ std::size_t TestLimit::Length(bool halfBlock) const {
     return halfBlock ? std::min(limit_, kHalfBlock) : limit_;
 }
 
-void MaskRomCodeArea(const FlashRun& run, uint32_t block, std::span<uint8_t> readBuffer) {
+void MaskRomCodeArea(const FlashRun& run, uint32_t block, std::span<uint8_t> blockBytes) {
     if (block != kRomCodeBlock || run.romKey || !run.IsChip(chip::k11ED) ||
-        readBuffer.size() < kRomCodeOffset + kRomCodeLength) {
+        blockBytes.size() < kRomCodeOffset + kRomCodeLength) {
         return;
     }
-    std::fill_n(readBuffer.begin() + kRomCodeOffset, kRomCodeLength, kErased);
+    std::fill_n(blockBytes.begin() + kRomCodeOffset, kRomCodeLength, kErased);
 }
 
 bool InternalFlashBlocksQuickPath(const FlashRun& run, const EFlashFacts& eflash) {

@@ -24,8 +24,8 @@ private:
 };
 
 // Chip 11ED without the ROM key: the 8 KiB ROM-code area at 0x1E000 is not tested, so
-// after block 1 is read its bytes in ReadBuffer count as erased.
-void MaskRomCodeArea(const FlashRun& run, uint32_t block, std::span<uint8_t> readBuffer);
+// after block 1 is read its bytes (at 0xE000 of the block's 64 KiB) count as erased.
+void MaskRomCodeArea(const FlashRun& run, uint32_t block, std::span<uint8_t> blockBytes);
 
 // The quick paths (the board compares checksums or writes whole blocks itself) serve the
 // internal flash only on chips 4CED and 4C40.

@@ -82,7 +82,17 @@ OperationOutcome FlashOperations::RunErase(FlashRun& run) {
             }
         }
     }
+    // An erase answered as done is proven blank, as the blank check would, before it is
+    // reported: a board can answer success and leave the sectors as they were.
+    if (run.result && problem.empty()) {
+        run.errors = run.IsMode(ConnectMode::Pd) ? CheckPdPages(run, CheckWalk::AfterErase)
+                                                 : CheckBlocks(run, CheckWalk::AfterErase);
+        run.result = run.errors == 0 && !parts_.frame.StopRequested();
+    }
     parts_.log.ReplaceLast(OutcomeLine("Erase Flash", "Erase Flash", run.result, run.retries));
+    if (run.errors > 0) {
+        parts_.log.Append("Error " + std::to_string(run.errors) + " bytes");
+    }
     if (!problem.empty()) {
         parts_.log.Append(problem);
     }

@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "board/block_checksum.h"
 #include "flashops/block_bytes.h"
+#include "flashops/block_limits.h"
 #include "flashops/flash_run.h"
 
 namespace quillon {
@@ -59,6 +61,17 @@ bool FlashOperations::SkipsBlock(uint32_t block) const {
     return parts_.image.blockSkipFlags.IsSkipped(block) &&
            IsAllErased(parts_.image.imageBuffer, static_cast<std::size_t>(block) * kBlockSize,
                        kBlockSize);
+}
+
+bool FlashOperations::BoardCompares(const FlashRun& run, bool halfLastBlock) const {
+    return !halfLastBlock && parts_.flags.quickModeCapable &&
+           !InternalFlashBlocksQuickPath(run, parts_.eflash) && !run.IsMode(ConnectMode::Socket) &&
+           !run.IsMode(ConnectMode::Pd);
+}
+
+std::span<uint8_t> FlashOperations::ScratchBlock() {
+    readBackScratch_.resize(kBlockSize);
+    return readBackScratch_;
 }
 
 void FlashOperations::ClearSkipFlagsUnlessSkipFF() {

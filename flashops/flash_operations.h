@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 namespace quillon {
 
 struct FlashRun;
+class TestLimit;
 
 // The long-lived objects the flash operations work on, all owned by the station.
 struct FlashOpsParts {
@@ -82,8 +84,12 @@ private:
     void EraseBlockWalk(FlashRun& run);
 
     OperationOutcome RunBlankCheck(FlashRun& run);
-    long long CheckPdPages(FlashRun& run);
-    long long CheckBlocks(FlashRun& run);
+    // The blank check's walk. A blank check reads into ReadBuffer and moves the gauge; the
+    // check that ends an erase reads into a scratch block (ReadBuffer keeps what it held)
+    // and leaves the gauge where the erase left it. Both return the bytes found not erased.
+    enum class CheckWalk { BlankCheck, AfterErase };
+    long long CheckPdPages(FlashRun& run, CheckWalk walk);
+    long long CheckBlocks(FlashRun& run, CheckWalk walk);
 
     OperationOutcome RunProgram(FlashRun& run);
     bool ProgramPdPages(FlashRun& run);
@@ -92,10 +98,21 @@ private:
     OperationOutcome RunVerify(FlashRun& run);
     long long VerifyPdPages(FlashRun& run);
     long long VerifyBlocks(FlashRun& run);
+    // Block b against ImageBuffer, the way verify tests it: the board compares checksums, or
+    // the block is read into `into` and compared over its tested bytes. The bytes found
+    // wrong (0 after a checksum match), or nothing when the transfer failed or the board
+    // found a mismatch.
+    std::optional<long long> CompareBlock(FlashRun& run, uint32_t block, TestLimit& limit,
+                                          std::span<uint8_t> into);
+    // USB-PD page `page` read back equals `expected`.
+    bool PdPageHolds(uint16_t page, std::span<const uint8_t> expected);
 
     OperationOutcome RunRead(FlashRun& run);
     bool ReadPdPages(FlashRun& run);
     bool ReadBlocks(FlashRun& run);
+    // A read that answered success is trusted only once confirmed: by the board comparing
+    // the checksums of the bytes received, or by a second read that brings the same bytes.
+    bool ReadConfirmed(FlashRun& run, int block, std::span<const uint8_t> bytes);
     bool ReadSecondPass(FlashRun& run);
 
     OperationOutcome RunBlockProcess(FlashRun& run);
@@ -106,6 +123,12 @@ private:
     std::optional<std::string> FlashblockRefusal() const;
     std::optional<std::string> UsedBlocksRefusal() const;
     std::optional<std::string> PdPagesRefusal(std::size_t pages) const;
+
+    // The board compares checksums itself (the quick compare): set up for it, not for an
+    // image with a half last block, not in the socket and not on a USB-PD controller.
+    bool BoardCompares(const FlashRun& run, bool halfLastBlock) const;
+    // A block's worth of scratch for bytes read back only to be tested.
+    std::span<uint8_t> ScratchBlock();
 
     // A block may be skipped only when its skip flag is set and the image now loaded is all
     // 0xFF there, so flags left from an earlier image never hide a block of this one.
@@ -127,6 +150,7 @@ private:
     FlashOpsControls controls_;
     // Scratch for image blocks that reach past the end of ImageBuffer (filled with 0xFF).
     std::vector<uint8_t> imageScratch_;
+    std::vector<uint8_t> readBackScratch_;
 };
 
 }  // namespace quillon

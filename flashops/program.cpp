@@ -66,12 +66,15 @@ bool FlashOperations::ProgramPdPages(FlashRun& run) {
             run.result = false;
             break;
         }
-        run.result =
-            parts_.boardSide
-                .PdWritePage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
-                             static_cast<uint16_t>(page),
-                             std::span<const uint8_t>(image).subspan(page * kPageSize, kPageSize))
-                .Succeeded();
+        const auto bytes = std::span<const uint8_t>(image).subspan(page * kPageSize, kPageSize);
+        run.result = parts_.boardSide
+                         .PdWritePage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
+                                      static_cast<uint16_t>(page), bytes)
+                         .Succeeded();
+        // A page that does not read back as written counts as a failed write.
+        if (run.result) {
+            run.result = PdPageHolds(static_cast<uint16_t>(page), bytes);
+        }
         if (!run.result) {
             PauseBeforeRetry(run.retries);
             continue;
@@ -89,6 +92,7 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
     const long long span = static_cast<long long>(used) - start;
     const auto writeMode = static_cast<uint8_t>(run.type.commandModeWrite);
     const auto pageWriteSize = static_cast<uint8_t>(run.type.pageWriteSize);
+    TestLimit limit;
     for (uint32_t b = 0; b < used;) {
         if (run.RetriesExhausted()) {
             parts_.stop.Request();
@@ -145,6 +149,12 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
             }
         }
         run.result = result.Succeeded();
+        // The block is read back as verify would test it; a block that does not hold the
+        // image counts as a failed write and is written again.
+        if (run.result) {
+            const auto wrong = CompareBlock(run, b, limit, ScratchBlock());
+            run.result = wrong && *wrong == 0;
+        }
         if (!run.result) {
             PauseBeforeRetry(run.retries);
             continue;

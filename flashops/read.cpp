@@ -29,9 +29,8 @@ StepResult FlashOperations::Read() {
 OperationOutcome FlashOperations::RunRead(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     // The PD flash is sized by its own facts, not by the flash type.
-    if (run.IsMode(ConnectMode::Pd)) {
-        ReadPdPages(run);
-    } else if (ReadBlocks(run) && controls_.readTwice) {
+    const bool firstPass = run.IsMode(ConnectMode::Pd) ? ReadPdPages(run) : ReadBlocks(run);
+    if (firstPass && controls_.readTwice) {
         ReadSecondPass(run);
     }
     const std::string line =
@@ -52,12 +51,17 @@ bool FlashOperations::ReadPdPages(FlashRun& run) {
             run.result = false;
             break;
         }
+        const auto bytes = std::span<uint8_t>(buffer).subspan(
+            static_cast<std::size_t>(page) * kPageSize, kPageSize);
         run.result = parts_.boardSide
                          .PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
-                                     static_cast<uint16_t>(page),
-                                     std::span<uint8_t>(buffer).subspan(
-                                         static_cast<std::size_t>(page) * kPageSize, kPageSize))
+                                     static_cast<uint16_t>(page), bytes)
                          .Succeeded();
+        // The controller has no checksum compare: a page counts as read once a second read
+        // brings the same bytes.
+        if (run.result) {
+            run.result = PdPageHolds(static_cast<uint16_t>(page), bytes);
+        }
         if (!run.result) {
             PauseBeforeRetry(run.retries);
             continue;
@@ -77,11 +81,12 @@ bool FlashOperations::ReadBlocks(FlashRun& run) {
             run.result = false;
             break;
         }
-        run.result = parts_.board
-                         .ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead),
-                                    std::span<uint8_t>(buffer).subspan(std::size_t(b) * kBlockSize,
-                                                                       kBlockSize))
-                         .Succeeded();
+        const auto bytes =
+            std::span<uint8_t>(buffer).subspan(std::size_t(b) * kBlockSize, kBlockSize);
+        run.result =
+            parts_.board.ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead), bytes)
+                .Succeeded() &&
+            ReadConfirmed(run, b, bytes);
         if (!run.result) {
             PauseBeforeRetry(run.retries);
             continue;
@@ -92,30 +97,49 @@ bool FlashOperations::ReadBlocks(FlashRun& run) {
     return run.result;
 }
 
-// Reads the part again into a buffer of its own and compares block by block. It runs only
-// after a first pass that read every block, and a Stop ends it like the first pass.
+// A block read is confirmed by the board comparing the checksums of the bytes received
+// with the flash where it can, else by a second read that must bring the same bytes.
+bool FlashOperations::ReadConfirmed(FlashRun& run, int b, std::span<const uint8_t> bytes) {
+    if (run.quickMode != 0 && BoardCompares(run, false)) {
+        return parts_.board.VerifyBlockChecksums(b, BlockChecksums(bytes)).Succeeded();
+    }
+    const auto again = ScratchBlock();
+    return parts_.board.ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead), again)
+               .Succeeded() &&
+           CountDifferent(again, bytes) == 0;
+}
+
+// Reads the part again into a buffer of its own and compares block by block (page by page on
+// a USB-PD controller). It runs only after a first pass that read everything, and a Stop ends
+// it like the first pass.
 bool FlashOperations::ReadSecondPass(FlashRun& run) {
     const auto& buffer = parts_.image.readBuffer;
     std::vector<uint8_t> second(buffer.size());
-    const int blocks = run.type.flashblock;
+    const bool pd = run.IsMode(ConnectMode::Pd);
+    const std::size_t unit = pd ? kPageSize : kBlockSize;
+    const long long units = static_cast<long long>(buffer.size() / unit);
     long long mismatches = 0;
-    for (int b = 0; b < blocks;) {
+    for (long long u = 0; u < units;) {
         if (run.RetriesExhausted() || parts_.frame.StopRequested()) {
             run.result = false;
             return false;
         }
-        const std::size_t offset = std::size_t(b) * kBlockSize;
-        const auto target = std::span<uint8_t>(second).subspan(offset, kBlockSize);
+        const std::size_t offset = static_cast<std::size_t>(u) * unit;
+        const auto target = std::span<uint8_t>(second).subspan(offset, unit);
         const auto result =
-            parts_.board.ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead), target);
+            pd ? parts_.boardSide.PdReadPage(parts_.cache.pdI2cAddress,
+                                             parts_.identity.pdFlashVariant,
+                                             static_cast<uint16_t>(u), target)
+               : parts_.board.ReadBlock(static_cast<int>(u),
+                                        static_cast<uint8_t>(run.type.commandModeRead), target);
         if (!result.Succeeded()) {
             PauseBeforeRetry(run.retries);
             continue;
         }
-        Step(b, blocks);
+        Step(u, units);
         mismatches +=
-            CountDifferent(target, std::span<const uint8_t>(buffer).subspan(offset, kBlockSize));
-        ++b;
+            CountDifferent(target, std::span<const uint8_t>(buffer).subspan(offset, unit));
+        ++u;
     }
     run.result = mismatches == 0;
     return run.result;

@@ -99,37 +99,55 @@ long long FlashOperations::VerifyBlocks(FlashRun& run) {
         if (run.quickMode == 0) {
             parts_.flags.quickModeCapable = false;
         }
-        const bool read = image.halfLastBlock || !parts_.flags.quickModeCapable ||
-                          InternalFlashBlocksQuickPath(run, parts_.eflash) ||
-                          run.IsMode(ConnectMode::Socket) || run.IsMode(ConnectMode::Pd);
         const std::size_t offset = std::size_t{b} * kBlockSize;
-        const auto block = std::span<uint8_t>(image.readBuffer).subspan(offset, kBlockSize);
-        TransferResult result;
-        if (read) {
-            result = parts_.board.ReadBlock(static_cast<int>(b),
-                                            static_cast<uint8_t>(run.type.commandModeRead), block);
-        } else {
-            result = parts_.board.VerifyBlockChecksums(
-                static_cast<int>(b),
-                BlockChecksums(ImageBytes(image.imageBuffer, offset, kBlockSize, imageScratch_)));
-        }
-        MaskRomCodeArea(run, b, image.readBuffer);
-        if (!result.Succeeded()) {
+        const auto found = CompareBlock(
+            run, b, limit, std::span<uint8_t>(image.readBuffer).subspan(offset, kBlockSize));
+        if (!found) {
             PauseBeforeRetry(run.retries);
             continue;
         }
-        limit.Update(run, parts_.eflash, b);
-        // Every block that was read is compared; the board has compared the others.
-        if (read) {
-            const bool halfBlock = image.halfLastBlock && b == used - 1;
-            const std::size_t length = limit.Length(halfBlock);
-            errors += CountDifferent(block.first(length),
-                                     ImageBytes(image.imageBuffer, offset, length, imageScratch_));
-        }
+        errors += *found;
         Step(done, span);
         ++b;
     }
     return errors;
+}
+
+std::optional<long long> FlashOperations::CompareBlock(FlashRun& run, uint32_t b, TestLimit& limit,
+                                                       std::span<uint8_t> into) {
+    const auto& image = parts_.image;
+    const bool read = !BoardCompares(run, image.halfLastBlock);
+    const std::size_t offset = std::size_t{b} * kBlockSize;
+    TransferResult result;
+    if (read) {
+        result = parts_.board.ReadBlock(static_cast<int>(b),
+                                        static_cast<uint8_t>(run.type.commandModeRead), into);
+    } else {
+        result = parts_.board.VerifyBlockChecksums(
+            static_cast<int>(b),
+            BlockChecksums(ImageBytes(image.imageBuffer, offset, kBlockSize, imageScratch_)));
+    }
+    MaskRomCodeArea(run, b, into);
+    if (!result.Succeeded()) {
+        return std::nullopt;
+    }
+    limit.Update(run, parts_.eflash, b);
+    // A block that was read is compared here; the board has compared the others.
+    if (!read) {
+        return 0;
+    }
+    const bool halfBlock = image.halfLastBlock && b == image.usedBlockCount - 1;
+    const std::size_t length = limit.Length(halfBlock);
+    return CountDifferent(into.first(length),
+                          ImageBytes(image.imageBuffer, offset, length, imageScratch_));
+}
+
+bool FlashOperations::PdPageHolds(uint16_t page, std::span<const uint8_t> expected) {
+    const auto found = ScratchBlock().first(kPageSize);
+    return parts_.boardSide
+               .PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page, found)
+               .Succeeded() &&
+           CountDifferent(found, expected) == 0;
 }
 
 }  // namespace quillon

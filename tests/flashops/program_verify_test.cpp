@@ -42,11 +42,14 @@ TEST(Program, WritesBlocksThatVerifyReadsBackAndCompares) {
     EXPECT_EQ(rig.LastLine(), "Error 2 bytes");
 }
 
-TEST(Program, ProgramWithoutEraseLeavesWrongBytesThatVerifyFinds) {
+TEST(Program, ProgramWithoutEraseFailsItsReadBackAndVerifyFindsTheWrongBytes) {
     FlashRig rig;
     rig.FillFlash(0x00);
     rig.LoadImage(kBlock);
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);  // the board cannot tell
+    // The board answers every write with success; the read-back shows the block is wrong.
+    EXPECT_EQ(rig.ops.Program(), StepResult::Failed);
+    EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> Failure ! 41");
+    EXPECT_EQ(rig.SentWith(0x04).size(), 41u);
     EXPECT_EQ(rig.ops.Verify(), StepResult::Failed);
 }
 
@@ -63,6 +66,11 @@ TEST(Program, TheQuickPathWritesAndComparesWholeBlocksOnTheBoard) {
     EXPECT_EQ(quick[1].p[1], 1);  // block low in P2
     EXPECT_TRUE(rig.SentWith(0x04).empty());
     EXPECT_TRUE(Holds(rig.Flash(), rig.image.imageBuffer));
+    // The board compares each written block with the image's checksums; nothing is read.
+    const auto compared = rig.SentWith(0x07);
+    ASSERT_EQ(compared.size(), 2u);
+    EXPECT_EQ(compared[1].p[1], 1);
+    EXPECT_TRUE(rig.SentWith(0x02).empty());
 
     rig.board.ClearTrace();
     EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
@@ -110,7 +118,9 @@ TEST(Program, ThePdImageIsPaddedToWholePages) {
         EXPECT_TRUE(std::all_of(rig.image.imageBuffer.begin() + static_cast<long>(size),
                                 rig.image.imageBuffer.end(), [](uint8_t b) { return b == 0xFF; }));
         EXPECT_TRUE(Holds(rig.Flash(sim::FlashId::kPd), rig.image.imageBuffer));
+        EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), pages);  // each page read back
 
+        rig.board.ClearTrace();
         EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
         EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), pages);
         rig.Flash(sim::FlashId::kPd)[1] ^= 0x01;
@@ -136,8 +146,10 @@ TEST(Program, ASkippedBlockIsNeitherWrittenNorComparedButMovesTheGauge) {
         return out;
     };
     EXPECT_THAT(blocks(0x04, 1), ElementsAre(0, 2));
+    EXPECT_THAT(blocks(0x02, 0), ElementsAre(0, 2));  // the written blocks read back
     EXPECT_THAT(rig.panel.progress, ElementsAre(33, 66, 100));
     rig.panel.progress.clear();
+    rig.board.ClearTrace();
     EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
     EXPECT_THAT(blocks(0x02, 0), ElementsAre(0, 2));
     EXPECT_THAT(rig.panel.progress, ElementsAre(33, 66, 100));
@@ -156,7 +168,9 @@ TEST(Program, SkipFlagsLeftFromAnEarlierImageNeverSkipABlockOfTheNewOne) {
     rig.LoadImage(2 * kBlock);              // the new one is not
     EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
     EXPECT_EQ(rig.SentWith(0x04).size(), 2u);
+    EXPECT_EQ(rig.SentWith(0x02).size(), 2u);  // both read back
     EXPECT_TRUE(Holds(rig.Flash(), rig.image.imageBuffer));
+    rig.board.ClearTrace();
     EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
     EXPECT_EQ(rig.SentWith(0x02).size(), 2u);
 }
@@ -167,9 +181,12 @@ TEST(Program, AHalfLastBlockIsWrittenAndComparedOverItsFirstHalf) {
     rig.image.halfLastBlock = true;
     rig.Flash()[kBlock + kBlock / 2] = 0x00;  // past the half: neither written nor compared
     EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+    // Each write is followed by its read-back; the byte past the half is not compared.
     const auto& trace = rig.board.Trace();
-    ASSERT_EQ(trace.size(), 2u);
-    EXPECT_EQ(trace[1].length, kBlock / 2);
+    ASSERT_EQ(trace.size(), 4u);
+    EXPECT_EQ(trace[1].header[1], 0x02);
+    EXPECT_EQ(trace[2].length, kBlock / 2);
+    EXPECT_EQ(trace[3].header[1], 0x02);
     EXPECT_TRUE(Holds(rig.Flash(), rig.image.imageBuffer));
     EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
 }
@@ -190,11 +207,12 @@ TEST(Program, BlocksPastTheEndOfTheImageAreSentAsErasedBytesNeverAsGarbage) {
     rig.image.usedBlockCount = 3;  // stale: one block more than the image reaches
     EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
     const auto& trace = rig.board.Trace();
-    ASSERT_EQ(trace.size(), 3u);
+    ASSERT_EQ(trace.size(), 6u);  // write and read back, three times
     std::vector<uint8_t> tail(kBlock, 0xFF);
     std::copy_n(rig.image.imageBuffer.begin() + kBlock, 100, tail.begin());
-    EXPECT_EQ(trace[1].digest, sim::Digest(tail));
-    EXPECT_EQ(trace[2].digest, sim::Digest(std::vector<uint8_t>(kBlock, 0xFF)));
+    EXPECT_EQ(trace[2].digest, sim::Digest(tail));
+    EXPECT_EQ(trace[3].digest, sim::Digest(tail));  // read back as written
+    EXPECT_EQ(trace[4].digest, sim::Digest(std::vector<uint8_t>(kBlock, 0xFF)));
     EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
     rig.Flash()[2 * kBlock + 5] = 0x00;
     EXPECT_EQ(rig.ops.Verify(), StepResult::Failed);

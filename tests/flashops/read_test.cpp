@@ -30,7 +30,8 @@ TEST(Read, ReadsEveryBlockOfThePartWhateverTheAllocation) {
         blocks.push_back(s.p[0]);
         EXPECT_EQ(s.p[1], 1);  // CommandMode_Read
     }
-    EXPECT_THAT(blocks, ElementsAre(0, 1, 2, 3));
+    // Without the board's checksum compare every block is read a second time to confirm it.
+    EXPECT_THAT(blocks, ElementsAre(0, 0, 1, 1, 2, 2, 3, 3));
     EXPECT_THAT(rig.panel.progress, ElementsAre(25, 50, 75, 100));
     ASSERT_EQ(rig.image.readBuffer.size(), 4 * kBlock);
     EXPECT_TRUE(
@@ -45,7 +46,7 @@ TEST(Read, ReadTwiceReadsAgainAndFailsOnAnUnstableByte) {
     rig.readTwice = true;
     rig.cache.flashblock = 2;
     EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
-    EXPECT_EQ(rig.SentWith(0x02).size(), 4u);
+    EXPECT_EQ(rig.SentWith(0x02).size(), 6u);  // each block twice, then the second pass
     EXPECT_THAT(rig.panel.progress, ElementsAre(50, 100, 50, 100));
 
     sim::FaultRule unstable;
@@ -54,8 +55,9 @@ TEST(Read, ReadTwiceReadsAgainAndFailsOnAnUnstableByte) {
     unstable.length = 8;
     unstable.rate = 1.0;
     rig.board.AddFault(unstable);
+    // The byte never reads the same twice: block 1 is read again until the limit.
     EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
-    EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 0");
+    EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 41");
     EXPECT_FALSE(rig.image.operationResult);
 }
 
@@ -65,14 +67,14 @@ TEST(Read, AFirstPassEndedByStopFailsAndIsNotReadAgain) {
     rig.cache.flashblock = 4;
     rig.StopAtPump(2);
     EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
-    EXPECT_EQ(rig.SentWith(0x02).size(), 2u);
+    EXPECT_EQ(rig.SentWith(0x02).size(), 4u);  // blocks 0 and 1, each read twice
     EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 0");
 
     // Stop in the second pass ends it as well.
     rig.board.ClearTrace();
     rig.StopAtPump(5);
     EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
-    EXPECT_EQ(rig.SentWith(0x02).size(), 5u);
+    EXPECT_EQ(rig.SentWith(0x02).size(), 9u);  // the first pass's 8, then block 0 again
 }
 
 TEST(Read, RetriesAreCountedAndTheLimitEndsTheRead) {
@@ -92,10 +94,15 @@ TEST(Read, ThePdFlashIsReadPageByPage) {
     FlashRig rig(ScenarioFile("pd-d1"));
     rig.UsePd();
     SeedFlash(rig.Flash(sim::FlashId::kPd));
-    rig.readTwice = true;          // not in this mode
+    rig.readTwice = true;          // a second pass here as well
     rig.cache.flashblock = 70000;  // the flash type does not size the PD flash
     EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
-    EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), 256u);
+    // Each page twice (no checksum compare on the controller), then the second pass.
+    const auto pages = rig.SentWith(0x03, 0xFC);
+    ASSERT_EQ(pages.size(), 3 * 256u);
+    EXPECT_EQ(pages[2].p[3], 1);  // page 1 (low byte in P4), read twice
+    EXPECT_EQ(pages[3].p[3], 1);
+    EXPECT_EQ(pages[513].p[3], 1);  // page 1 of the second pass
     ASSERT_EQ(rig.image.readBuffer.size(), 0x10000u);
     EXPECT_TRUE(std::equal(rig.image.readBuffer.begin(), rig.image.readBuffer.end(),
                            rig.Flash(sim::FlashId::kPd).begin()));
