@@ -22,6 +22,9 @@
 #include "app/qt_connection_timer.h"
 #include "app/widget_helpers.h"
 #include "board/board_link.h"
+#include "config/connect_mode.h"
+#include "config/setting_names.h"
+#include "config/sqlite_settings_store.h"
 #include "tests/app/suites.h"
 #include "ui/recording_panel.h"
 
@@ -81,6 +84,10 @@ private:
     std::unique_ptr<MainWindow> OpenWindow() {
         StationOptions options;
         options.settingsPath = (folder_.path() + "/settings.sqlite").toStdString();
+        // The driver connects, so start-up greets the board: in the socket mode that greeting
+        // has no power prompt to wait on.
+        SqliteSettingsStore::Open(options.settingsPath)
+            ->WriteInt(setting::kConnectMode, static_cast<int32_t>(ConnectMode::Socket));
         auto window = std::make_unique<MainWindow>(options, SlowDriver());
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()) ||

@@ -137,8 +137,12 @@ TEST_F(X11Shell, WindowHotKeysPressAutoAndReloadTheLastImage) {
 
     ClientWindow other("an editor");
     other.Focus();
+    // Auto runs and, with no image loaded, refuses in its box.
+    SeenBox refused;
+    AnswerNextBox(refused);
     Press("ctrl+alt+a");
     EXPECT_TRUE(QTest::qWaitFor([&] { return clicked.count() == 1; }, 5000));
+    EXPECT_EQ(refused.text, "Please Open BIN File First or Choice Flash Type !");
 
     // No image was loaded yet: the reload says so.
     SeenBox seen;
