@@ -23,10 +23,16 @@ protected:
         station = std::make_unique<Station>(panel, clock, timer, options,
                                             FixedDriverLoader(sim::InProcessDriverFunctions()));
         station->RunStartup();
-        EXPECT_EQ(
-            station->Link().Bind(BoardLink::kDeviceIndex, mode == 4 ? BoardLink::kConnectParameterPd
-                                                                    : BoardLink::kConnectParameter),
-            1);
+        // The start-up binds the board and greets it; the power prompt of the mode is the
+        // greeting's, not a tick's.
+        EXPECT_EQ(station->Link().IsConnected(), 1);
+        EXPECT_EQ(board->LastConnectParameter(),
+                  mode == 4 ? BoardLink::kConnectParameterPd : BoardLink::kConnectParameter);
+        if (mode != 3) {
+            EXPECT_EQ(panel.boxes.size(), 1u);
+            EXPECT_EQ(panel.boxes.back().text, "Please Turn on KavoEC Power!");
+        }
+        panel.boxes.clear();
         board->ClearTrace();
         return *station;
     }
