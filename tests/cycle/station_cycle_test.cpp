@@ -67,6 +67,29 @@ TEST_F(StationCycleTest, ATickDuringAnEarlierTicksPromptIsDroppedAndButtonsAreRe
     EXPECT_EQ(panel.statusTarget, "EC/KBS Power-On");
 }
 
+TEST_F(StationCycleTest, SetupOkAndCancelRunOneCheckAtOnceInsideTheirHandler) {
+    auto& s = StartOn("default", 1);
+    ASSERT_TRUE(s.RunHandler([&] { s.SetupLogic().Open(); }));
+    ASSERT_FALSE(timer.IsEnabled());
+    ASSERT_FALSE(s.InFlashMode());
+    bool closed = false;
+    ASSERT_TRUE(s.RunHandler([&] { closed = s.SetupLogic().Ok(); }));
+    EXPECT_TRUE(closed);
+    // The check ran before the handler ended: the powered target is in flash mode.
+    EXPECT_TRUE(s.InFlashMode());
+    EXPECT_EQ(panel.statusTarget, "EC/KBS Power-On");
+    EXPECT_TRUE(timer.IsEnabled());
+    EXPECT_FALSE(s.Busy());
+
+    board->SetTargetPower(false);
+    ASSERT_TRUE(s.RunHandler([&] { s.SetupLogic().Open(); }));
+    ASSERT_TRUE(s.RunHandler([&] { s.SetupLogic().Cancel(); }));
+    EXPECT_EQ(panel.statusTarget, "EC/KBS Power-Off");
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].text, "Please Turn on KavoEC Power!");
+    EXPECT_FALSE(s.Busy());
+}
+
 TEST_F(StationCycleTest, TypeAutoAndTheButtonsWorkOnTheStationsState) {
     auto& s = StartOn("ec-777e", 1);
     s.Timer1Tick();
