@@ -82,7 +82,11 @@ void BoardSession::BindAtStartup() {
 void BoardSession::GreetBoard() {
     parts_.panel.SetStatusText(StatusPanel::Board, kPlugIn);
 
-    const bool dualFlash = parts_.settings.ReadBool(setting::kDualFlash);
+    // A settings load that ended early may not have created DualFlash: the window then shows
+    // no flash-selection buttons, and the board is set for the external flash to match, so
+    // that the board is still greeted (firmware line, pin-definition kind).
+    const bool dualFlash = parts_.settings.Exists(setting::kDualFlash) &&
+                           parts_.settings.ReadBool(setting::kDualFlash);
     parts_.eflash.internalFlashSelected = dualFlash;
     parts_.board.KbsPortControl(dualFlash ? kSelectInternal : kSelectExternal);
 

@@ -93,13 +93,6 @@ void PinDefinitionDesk::FillAtStartup() {
     SetDefinition(*parsed.definition);
 }
 
-void PinDefinitionDesk::AfterBoardKnown(uint8_t pinDefinitionKind) {
-    SetBoardKind(pinDefinitionKind);
-    if (PinNumberBoard() && store_.ReadInt(setting::kPinDefSource) == kEFlash + 1) {
-        ReadBoardCopy();
-    }
-}
-
 void PinDefinitionDesk::SetBoardKind(uint8_t pinDefinitionKind) {
     pinKind_ = pinDefinitionKind;
     if (!PinNumberBoard()) {

@@ -33,9 +33,6 @@ public:
     // Start-up, once the settings are loaded: the pin-set list and the definition from the
     // stored PinDefNum. A set that cannot be parsed is skipped with one log line.
     void FillAtStartup();
-    // Start-up, once the board has told its pin-definition kind: a pin-number board gets the
-    // two-row grid and, with the stored source "eFlash", the definition kept in its flash.
-    void AfterBoardKnown(uint8_t pinDefinitionKind);
     // The grid's form for the board's pin-definition kind (no board command).
     void SetBoardKind(uint8_t pinDefinitionKind);
     // The board's own copy was read: its 15 pin numbers become the definition.

@@ -41,8 +41,15 @@ protected:
 
 TEST_F(DaemonPowerTest, PowerOffPromptsEachTickAndPowerOnEntersAgainWithoutTheResetPrompt) {
     Preset([](SettingsStore& s) { s.WriteInt("ConnectMode", 1); });
-    auto& s = Start();
-    ASSERT_EQ(s.Link().Bind(BoardLink::kDeviceIndex, BoardLink::kConnectParameter), 1);
+    // The production loader: the library named by QUILLON_DRIVER_LIBRARY.
+    station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}});
+    auto& s = *station;
+    s.RunStartup();
+    // The start-up bound the board through the daemon and asked for power once.
+    ASSERT_EQ(s.Link().IsConnected(), 1);
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].text, "Please Turn on KavoEC Power!");
+    panel.boxes.clear();
     s.Timer1Tick();
     ASSERT_TRUE(s.InFlashMode());
     EXPECT_EQ(panel.statusTarget, "EC/KBS Power-On");

@@ -23,10 +23,16 @@ protected:
         station = std::make_unique<Station>(panel, clock, timer, options,
                                             FixedDriverLoader(sim::InProcessDriverFunctions()));
         station->RunStartup();
-        EXPECT_EQ(
-            station->Link().Bind(BoardLink::kDeviceIndex, mode == 4 ? BoardLink::kConnectParameterPd
-                                                                    : BoardLink::kConnectParameter),
-            1);
+        // The start-up binds the board and greets it; the power prompt of the mode is the
+        // greeting's, not a tick's.
+        EXPECT_EQ(station->Link().IsConnected(), 1);
+        EXPECT_EQ(board->LastConnectParameter(),
+                  mode == 4 ? BoardLink::kConnectParameterPd : BoardLink::kConnectParameter);
+        if (mode != 3) {
+            EXPECT_EQ(panel.boxes.size(), 1u);
+            EXPECT_EQ(panel.boxes.back().text, "Please Turn on KavoEC Power!");
+        }
+        panel.boxes.clear();
         board->ClearTrace();
         return *station;
     }
@@ -59,6 +65,29 @@ TEST_F(StationCycleTest, ATickDuringAnEarlierTicksPromptIsDroppedAndButtonsAreRe
     s.Timer1Tick();
     EXPECT_TRUE(s.InFlashMode());
     EXPECT_EQ(panel.statusTarget, "EC/KBS Power-On");
+}
+
+TEST_F(StationCycleTest, SetupOkAndCancelRunOneCheckAtOnceInsideTheirHandler) {
+    auto& s = StartOn("default", 1);
+    ASSERT_TRUE(s.RunHandler([&] { s.SetupLogic().Open(); }));
+    ASSERT_FALSE(timer.IsEnabled());
+    ASSERT_FALSE(s.InFlashMode());
+    bool closed = false;
+    ASSERT_TRUE(s.RunHandler([&] { closed = s.SetupLogic().Ok(); }));
+    EXPECT_TRUE(closed);
+    // The check ran before the handler ended: the powered target is in flash mode.
+    EXPECT_TRUE(s.InFlashMode());
+    EXPECT_EQ(panel.statusTarget, "EC/KBS Power-On");
+    EXPECT_TRUE(timer.IsEnabled());
+    EXPECT_FALSE(s.Busy());
+
+    board->SetTargetPower(false);
+    ASSERT_TRUE(s.RunHandler([&] { s.SetupLogic().Open(); }));
+    ASSERT_TRUE(s.RunHandler([&] { s.SetupLogic().Cancel(); }));
+    EXPECT_EQ(panel.statusTarget, "EC/KBS Power-Off");
+    ASSERT_EQ(panel.boxes.size(), 1u);
+    EXPECT_EQ(panel.boxes[0].text, "Please Turn on KavoEC Power!");
+    EXPECT_FALSE(s.Busy());
 }
 
 TEST_F(StationCycleTest, TypeAutoAndTheButtonsWorkOnTheStationsState) {

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -95,7 +97,8 @@ protected:
         attached = std::make_unique<sim::InProcessBoard>(*board);
     }
 
-    // Start-up without the board, as the settings load and the pin fill see it.
+    // The start-up with the board attached: the settings load, the pin fill, then the board's
+    // greeting (firmware line, pin-definition kind, the power sequence of the connect mode).
     Station& Start() {
         if (!board) {
             UseBoard(1, 0);
@@ -109,18 +112,31 @@ protected:
         station->RunStartup();
         return *station;
     }
-    // The board is bound and has told its pin-definition kind (the start-up's board steps).
-    void BindBoard() {
-        ASSERT_EQ(station->Link().Bind(BoardLink::kDeviceIndex, BoardLink::kConnectParameter), 1);
-        std::array<uint8_t, 4> info{};
-        ASSERT_EQ(station->BoardSide().ReadBoardFirmware(info), 1);
-        station->Pins().AfterBoardKnown(info[3]);
+    // The start-up has bound the board and greeted it once; the power prompt of its connect
+    // mode has been answered. The trace and the boxes start afresh.
+    void PastGreeting() {
+        ASSERT_EQ(station->Link().IsConnected(), 1);
+        EXPECT_EQ(LinesStartingWith("USB Device 'Vessa-").size(), 1u);
+        if (Reopen()->ReadInt("ConnectMode") != 3) {
+            ASSERT_EQ(panel.boxes.size(), 1u);
+            EXPECT_EQ(panel.boxes[0].text, "Please Turn on KavoEC Power!");
+        } else {
+            EXPECT_TRUE(panel.boxes.empty());
+        }
+        panel.boxes.clear();
         board->ClearTrace();
     }
     std::unique_ptr<SqliteSettingsStore> Reopen() {
         return SqliteSettingsStore::Open(settingsFile);
     }
 
+    // The log lines that begin with `prefix`, in order.
+    std::vector<std::string> LinesStartingWith(const std::string& prefix) const {
+        std::vector<std::string> found;
+        std::copy_if(panel.mainLog.begin(), panel.mainLog.end(), std::back_inserter(found),
+                     [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+        return found;
+    }
     // Transfers with this opcode and sub-command, in order.
     std::vector<sim::TraceEntry> Sent(uint8_t opcode, uint8_t sub) const {
         std::vector<sim::TraceEntry> found;

@@ -30,10 +30,16 @@ TEST_F(PinStationTest, StoredSetNumberBeyondTheSetsSelectsTheFirst) {
 }
 
 TEST_F(PinStationTest, MissingFileGivesOneEmptySetThatIsSkippedWithOneLine) {
+    Preset([](SettingsStore& s) { s.WriteInt("ConnectMode", 1); });
     Start();
     EXPECT_EQ(SetupControls().pins.setEntries, (std::vector<std::string>{"0 : ", kPinSetNewEntry}));
-    EXPECT_EQ(panel.mainLog.back(), "Pin set 0 of PinSet.ini is skipped : The pin set is empty.");
+    EXPECT_EQ(
+        LinesStartingWith("Pin set"),
+        (std::vector<std::string>{"Pin set 0 of PinSet.ini is skipped : The pin set is empty."}));
     EXPECT_EQ(SetupControls().pins.labels[0], " ");
+    // The board was still greeted, but the KBS greeting sends no definition of empty pins.
+    EXPECT_TRUE(PinDefinesSent().empty());
+    PastGreeting();
     // The start-up went on to its end.
     EXPECT_TRUE(timer.IsEnabled());
     EXPECT_TRUE(station->MainPageActive());
@@ -45,9 +51,11 @@ TEST_F(PinStationTest, MalformedSetsAreSkippedAtStartupAndRefusedLater) {
         "0=01,02,03,04,05,06,07,08,09,10,11,12,13,14,99,Bad\n"
         "1=16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,Good\n");
     Start();
-    const std::string skipped = panel.mainLog.back();
-    EXPECT_NE(skipped.find("Pin set 0 of PinSet.ini is skipped"), std::string::npos);
-    EXPECT_NE(skipped.find("KSO9"), std::string::npos) << skipped;
+    const auto skipped = LinesStartingWith("Pin set");
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].rfind("Pin set 0 of PinSet.ini is skipped", 0), 0u) << skipped[0];
+    EXPECT_NE(skipped[0].find("KSO9"), std::string::npos) << skipped[0];
+    PastGreeting();
 
     station->Pins().PickSet(1);
     EXPECT_EQ(SetupControls().pins.labels[0], "Pin16");
@@ -73,7 +81,7 @@ TEST_F(PinStationTest, StoredFileSourceShowsIniWithTheListDisabled) {
     EXPECT_TRUE(panel.dialogs.empty());  // no file asked for at start-up
     EXPECT_EQ(Reopen()->ReadInt("PinDefSource"), 2);
 
-    BindBoard();
+    PastGreeting();
     station->SetupLogic().Open();
     ASSERT_TRUE(station->SetupLogic().Ok());
     EXPECT_EQ(Reopen()->ReadInt("PinDefSource"), 3);
@@ -85,7 +93,7 @@ TEST_F(PinStationTest, AddingANamedSetAppendsItBeforeNew) {
         "0=01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,Default\n"
         "1=16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,KQ8 EVB\n");
     Start();
-    BindBoard();
+    PastGreeting();
     station->Pins().PickSet(2);  // "New": the template
     editor.pinAnswers = {"Pin22"};
     station->Pins().EditPin(1, 4);  // KSO4
@@ -114,7 +122,7 @@ TEST_F(PinStationTest, CancelledNameStoresNothingAndReturnsToTheStoredSet) {
     WritePinSets(kThreeSets);
     Preset([](SettingsStore& s) { s.WriteInt("PinDefNum", 1); });
     Start();
-    BindBoard();
+    PastGreeting();
     const std::string before = PinSetText();
     station->Pins().PickSet(3);
     station->Pins().StoreOnSetupOk();  // the name dialog is cancelled
@@ -129,7 +137,7 @@ TEST_F(PinStationTest, CancelledNameStoresNothingAndReturnsToTheStoredSet) {
 TEST_F(PinStationTest, ExistingSetKeepsItsNameAndTheRestOfTheFile) {
     WritePinSets(std::string("; bench sets\r\n") + kThreeSets);
     Start();
-    BindBoard();
+    PastGreeting();
     station->Pins().PickSet(1);
     editor.pinAnswers = {"Pin01"};
     station->Pins().EditPin(1, 14);
@@ -146,7 +154,7 @@ TEST_F(PinStationTest, UnreadablePinSetFileIsNeverReplaced) {
     // A folder where the file should be cannot be read, and so must not be written over.
     std::filesystem::create_directory(iniDir / "PinSet.ini");
     Start();
-    BindBoard();
+    PastGreeting();
     station->Pins().PickSet(1);  // "New"
     editor.nameAnswers = {"Alpha"};
     station->Pins().StoreOnSetupOk();
@@ -161,7 +169,7 @@ TEST_F(PinStationTest, GridEditsOnlyTheLabelRowOfAnEditableSource) {
     WritePinSets(kThreeSets);
     UseBoard(1, 1);  // pin-code board
     Start();
-    BindBoard();
+    PastGreeting();
     editor.pinAnswers = {"Pin30", "Pin30", "Pin30"};
     station->Pins().EditPin(0, 3);  // signal row
     station->Pins().EditPin(2, 3);  // code row

@@ -27,7 +27,7 @@ TEST_F(PinSourceTest, FileOnAPinCodeBoardTakesThePinsFromTheBinFile) {
     UseBoard(1, 1);
     Preset([](SettingsStore& s) { s.WriteInt("PinDefNum", 2); });
     Start();
-    BindBoard();
+    PastGreeting();
     panel.fileAnswers = {BinWithPjig()};
     station->SetupLogic().PinSourceSelected(1);
     ASSERT_EQ(panel.dialogs.size(), 1u);
@@ -55,7 +55,7 @@ TEST_F(PinSourceTest, BinFileWithoutADefinitionFallsBackToIni) {
     WritePinSets(kThreeSets);
     UseBoard(1, 1);
     Start();
-    BindBoard();
+    PastGreeting();
     std::string bytes(0x100, '\0');
     std::memcpy(bytes.data() + 0x10, "$$PJIG$", 7);
     testing::WriteFileBytes(dir / "plain.bin", bytes);
@@ -78,7 +78,7 @@ TEST_F(PinSourceTest, FileAndEFlashOnAPinNumberBoard) {
     WritePinSets(kThreeSets);
     UseBoard(1, 0);
     Start();
-    BindBoard();
+    PastGreeting();
     EXPECT_EQ(SetupControls().pins.gridRows, 2);
     EXPECT_EQ(SetupControls().pins.secondRowHeight, 33);
     station->SetupLogic().PinSourceSelected(1);  // "File" -> "INI", no dialog
@@ -104,16 +104,23 @@ TEST_P(EFlashStoreTest, ChangedPinsAreWrittenIntoTheBoardsFlash) {
     const uint8_t controllerKind = GetParam();
     WritePinSets(kThreeSets);
     UseBoard(controllerKind, 0);
-    Preset([](SettingsStore& s) { s.WriteInt("PinDefSource", 1); });
+    Preset([](SettingsStore& s) {
+        s.WriteInt("PinDefSource", 1);
+        s.WriteInt("ConnectMode", 1);
+    });
     Start();
-    // Before the board is bound the start-up's read of its copy fails quietly, and the set
-    // from the file fills the definition.
-    EXPECT_TRUE(panel.boxes.empty());
+    // The settings load's read of the board's copy came before the board was bound and failed
+    // quietly; the greeting, told of a pin-number board, took its copy over (the code row
+    // stays the one of the file's set) and sent it with the KBS power sequence.
     EXPECT_EQ(SetupControls().pinDefSourceItem, 0);
-    EXPECT_EQ(SetupControls().pins.labels[0], "Pin01");
-    BindBoard();
-    // After the board's kind is known, the definition comes from its flash.
+    EXPECT_EQ(SetupControls().pins.gridRows, 2);
+    EXPECT_EQ(SetupControls().pins.labels[0], "Pin20");
     EXPECT_EQ(SetupControls().pins.labels[2], "Pin18");
+    EXPECT_EQ(SetupControls().pins.codes[0], "0x27");
+    EXPECT_EQ(Sent(0xF2, 0x1A).size(), 1u);
+    EXPECT_EQ(PinDefinesSent(), (std::vector<std::vector<uint8_t>>{Pins(
+                                    {20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6})}));
+    PastGreeting();
 
     station->SetupLogic().Open();
     board->ClearTrace();

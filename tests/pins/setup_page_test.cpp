@@ -21,7 +21,7 @@ protected:
         WritePinSets(kThreeSets);
         Preset([connectMode](SettingsStore& s) { s.WriteInt("ConnectMode", connectMode); });
         Start();
-        BindBoard();
+        PastGreeting();
         return *station;
     }
     std::vector<std::string> Ports() const { return PortControls(board->Trace()); }

@@ -358,6 +358,13 @@ TEST_F(StationTest, SettingErrorEndsTheLoadButTheStationRunsOn) {
     EXPECT_EQ(panel.statusBoard, "USB Device 'Vessa' Plug-In");  // the board was greeted
     EXPECT_FALSE(station->Controls().window.dualFlashButtonsVisible);
     EXPECT_EQ(panel.mainLog.back().rfind("USB Device 'Vessa-", 0), 0u) << panel.mainLog.back();
+    // DualFlash was never created: the board is set for the external flash, as the window
+    // (without its flash-selection buttons) shows it.
+    ASSERT_FALSE(board.Trace().empty());
+    EXPECT_EQ(board.Trace()[0].header[0], 0xF2);
+    EXPECT_EQ(board.Trace()[0].header[1], 0x20);
+    EXPECT_EQ(board.Trace()[0].header[2], 11);
+    EXPECT_FALSE(station->EFlash().internalFlashSelected);
     EXPECT_TRUE(timer.IsEnabled());
 }
 
