@@ -147,7 +147,7 @@ void BoardSession::KbsPowerSequence() {
         if (const auto pins = parts_.pins.numbers()) {
             parts_.boardSide.SetKbsPinDefine(*pins);
         } else {
-            parts_.log.Append("No pin definition is loaded: the board keeps its KBS pins");
+            parts_.log.Append("No KBS pin definition is loaded : the board keeps the one it has.");
         }
     }
     parts_.board.KbsPortControl(
