@@ -46,7 +46,10 @@ class OperationFrame {
 public:
     OperationFrame(OperatorPanel& panel, MessageLog& log, ConnectionTimer& timer1,
                    StopRequest& stop, bool& operationResult)
-        : panel_(panel), log_(log), timer1_(timer1), stop_(stop),
+        : panel_(panel),
+          log_(log),
+          timer1_(timer1),
+          stop_(stop),
           operationResult_(operationResult) {}
 
     StepResult Run(const OperationSpec& spec, const std::function<OperationOutcome()>& body);
