@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "cli/json_text.h"
+#include "config/file_descriptor.h"
 
 namespace quillon::cli {
 
@@ -55,23 +56,6 @@ std::string RetriesText(const AutoStepReport& step) {
     const auto retries = RetriesFrom(step.outcomeLine);
     return retries ? std::to_string(*retries) : "";
 }
-
-// Closes the descriptor whatever happens.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 }  // namespace
 

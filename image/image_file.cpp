@@ -7,26 +7,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "config/file_descriptor.h"
+
 namespace quillon {
 
 namespace {
-
-// Closes the descriptor when the read is over, however it ends.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 [[noreturn]] void Fail(const std::string& path, int error) {
     throw FileReadError("Cannot open file \"" + path + "\". " + std::strerror(error));
