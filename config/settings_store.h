@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -51,6 +52,39 @@ public:
 
     // Every value in creation order.
     virtual std::vector<SettingValue> Enumerate() const = 0;
+
+    // Groups the writes until EndBatch into one durable commit (the start-up load creates
+    // its 45 defaults this way). Reads inside see the writes. Batches nest; only the
+    // outermost end commits. A store without transactions ignores both.
+    virtual void BeginBatch() {}
+    // Commits the batch; throws SettingsError when the writes could not be made durable.
+    virtual void EndBatch() {}
+};
+
+// One batch of writes for a scope. Commit() ends it and reports a failed commit; a scope
+// left by an error commits what was written before the error as well as it can.
+class SettingsBatch {
+public:
+    explicit SettingsBatch(SettingsStore& store) : store_(&store) { store_->BeginBatch(); }
+    ~SettingsBatch() {
+        if (store_ != nullptr) {
+            try {
+                store_->EndBatch();
+            } catch (...) {
+                // The error that left the scope is the one the operator sees.
+            }
+        }
+    }
+    SettingsBatch(const SettingsBatch&) = delete;
+    SettingsBatch& operator=(const SettingsBatch&) = delete;
+
+    void Commit() {
+        SettingsStore* store = std::exchange(store_, nullptr);
+        store->EndBatch();
+    }
+
+private:
+    SettingsStore* store_;  // not owned
 };
 
 }  // namespace quillon

@@ -393,6 +393,28 @@ void SqliteSettingsStore::Write(const std::string& name, const SettingValue& val
     }
 }
 
+void SqliteSettingsStore::BeginBatch() {
+    if (batchDepth_++ > 0) {
+        return;
+    }
+    if (sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        batchDepth_ = 0;
+        throw SettingsError("Failed to write data to '" + file_.string() +
+                            "': " + sqlite3_errmsg(db_.get()));
+    }
+}
+
+void SqliteSettingsStore::EndBatch() {
+    if (batchDepth_ == 0 || --batchDepth_ > 0) {
+        return;
+    }
+    if (sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const std::string why = sqlite3_errmsg(db_.get());
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw SettingsError("Failed to write data to '" + file_.string() + "': " + why);
+    }
+}
+
 void SqliteSettingsStore::WriteInt(const std::string& name, int32_t value) {
     Write(name, SettingValue{name, SettingType::Dword, value, {}, {}});
 }

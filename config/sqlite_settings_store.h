@@ -47,6 +47,8 @@ public:
     void WriteText(const std::string& name, const std::string& value) override;
     void WriteBinary(const std::string& name, const std::vector<uint8_t>& value) override;
     std::vector<SettingValue> Enumerate() const override;
+    void BeginBatch() override;
+    void EndBatch() override;
 
     const std::filesystem::path& File() const { return file_; }
 
@@ -64,6 +66,8 @@ private:
     };
     std::optional<Fetched> Fetch(const std::string& name) const;
     void Write(const std::string& name, const SettingValue& value);
+
+    int batchDepth_ = 0;
 
     std::filesystem::path file_;
     Handle db_;

@@ -35,6 +35,9 @@ std::string StartupLoad::EnsureText(const char* name) {
 }
 
 void StartupLoad::Run() {
+    // One durable commit for the values the load creates, instead of one per value: a first
+    // start writes 45 of them.
+    SettingsBatch batch(store_);
     PinSource();
     ConnectMode();
     Allocation();
@@ -60,6 +63,7 @@ void StartupLoad::Run() {
     SmbAndQuickMode();
     PdAddress();
     Remaining();
+    batch.Commit();
 }
 
 void StartupLoad::PinSource() {

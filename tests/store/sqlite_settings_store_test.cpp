@@ -158,6 +158,49 @@ TEST_F(SqliteStoreTest, CommitsThroughTheWriteAheadLog) {
     EXPECT_EQ(SqliteSettingsStore::Open(file)->ReadInt("X"), 1);
 }
 
+// A batch is one commit: another connection sees none of it until the batch ends, then all
+// of it; nested batches commit with the outermost; an error leaving the scope still commits
+// what was written before it.
+TEST_F(SqliteStoreTest, ABatchCommitsItsWritesTogether) {
+    auto store = SqliteSettingsStore::Open(file);
+    {
+        SettingsBatch outer(*store);
+        store->WriteInt("A", 1);
+        {
+            SettingsBatch inner(*store);
+            store->WriteText("B", "two");
+            inner.Commit();
+        }
+        EXPECT_EQ(store->ReadText("B"), "two");  // the batch reads its own writes
+        {                                        // another reader does not see it yet
+            sqlite3* raw = nullptr;
+            ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+            sqlite3_stmt* count = nullptr;
+            ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT COUNT(*) FROM settings", -1, &count, nullptr),
+                      SQLITE_OK);
+            ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+            EXPECT_EQ(sqlite3_column_int(count, 0), 0);
+            sqlite3_finalize(count);
+            sqlite3_close(raw);
+        }
+        outer.Commit();
+    }
+    auto other = SqliteSettingsStore::Open(file);
+    EXPECT_EQ(other->ReadInt("A"), 1);
+    EXPECT_EQ(other->ReadText("B"), "two");
+
+    try {
+        SettingsBatch batch(*store);
+        store->WriteInt("C", 3);
+        store->ReadInt("Missing");  // a settings error ends the load half-way
+        batch.Commit();
+    } catch (const SettingsError&) {
+    }
+    EXPECT_EQ(SqliteSettingsStore::Open(file)->ReadInt("C"), 3);
+    store->WriteInt("D", 4);  // single writes commit at once again
+    EXPECT_EQ(SqliteSettingsStore::Open(file)->ReadInt("D"), 4);
+}
+
 TEST_F(SqliteStoreTest, CreatesItsFolder) {
     const auto nested = dir / "a" / "b" / "settings.sqlite";
     SqliteSettingsStore::Open(nested)->WriteInt("X", 1);
