@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ordinary_user.h"
+
 namespace quillon {
 namespace {
 
@@ -182,34 +184,8 @@ protected:
         }
         return names;
     }
-    // Root ignores file and folder permissions, and the tests may run as root: then the
-    // body runs in a forked child that has become the ordinary user "nobody", who is given
-    // the test folder first. The child's failures are printed by the child and fail the test.
-    void AsOrdinaryUser(const std::function<void()>& body) {
-        if (::geteuid() != 0) {
-            body();
-            return;
-        }
-        constexpr uid_t kNobody = 65534;
-        ASSERT_EQ(::chown(dir_.c_str(), kNobody, kNobody), 0);
-        std::fflush(stdout);  // nothing buffered may be printed twice
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 ||
-                ::geteuid() == 0) {
-                std::_Exit(2);
-            }
-            body();
-            std::fflush(stdout);
-            std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status)) << "the ordinary user's run ended abnormally";
-        EXPECT_EQ(WEXITSTATUS(status), 0)
-            << "the ordinary user's run failed (1: a check above, 2: no user switch)";
-    }
+    // Root ignores permissions: the body runs as the ordinary user "nobody" then.
+    void AsOrdinaryUser(const std::function<void()>& body) { testing::AsOrdinaryUser(dir_, body); }
     fs::path dir_;
 };
 
