@@ -37,6 +37,14 @@ std::optional<std::string> FlashOperations::FlashblockRefusal() const {
            " blocks). Please Choice Flash Type Again !";
 }
 
+std::optional<std::string> FlashOperations::ImageWriteRefusal(const FlashRun& run) const {
+    if (auto refusal = ImageAndTypeRefusal()) {
+        return refusal;
+    }
+    const std::size_t pages = (parts_.image.imageBuffer.size() + kPageSize - 1) / kPageSize;
+    return run.IsMode(ConnectMode::Pd) ? PdPagesRefusal(pages) : UsedBlocksRefusal();
+}
+
 std::optional<std::string> FlashOperations::UsedBlocksRefusal() const {
     const long long used = parts_.image.usedBlockCount;
     if (used <= kMaxBlocks) {

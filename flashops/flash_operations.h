@@ -123,6 +123,8 @@ private:
     std::optional<std::string> FlashblockRefusal() const;
     std::optional<std::string> UsedBlocksRefusal() const;
     std::optional<std::string> PdPagesRefusal(std::size_t pages) const;
+    // Program and verify: an image and a type, and an image the flash can hold.
+    std::optional<std::string> ImageWriteRefusal(const FlashRun& run) const;
 
     // The board compares checksums itself (the quick compare): set up for it, not for an
     // image with a half last block, not in the socket and not on a USB-PD controller.

@@ -11,6 +11,12 @@
 namespace quillon {
 
 // Chip codes with rules of their own in the flash operations.
+// SMBus speeds: the stored SMBusSpeed of the fast bus, and the port-control codes that switch
+// the bus to the low and back to the high speed around a program or verify.
+inline constexpr int32_t kHighSmbusSpeed = 2;
+inline constexpr uint8_t kSmbusLowSpeedCode = 2;
+inline constexpr uint8_t kSmbusHighSpeedCode = 12;
+
 namespace chip {
 inline constexpr uint16_t k11ED = 0x11ED;  // ROM-code area of block 1 not tested
 inline constexpr uint16_t k4C8A = 0x4C8A;  // no last-KiB unprotect

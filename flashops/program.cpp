@@ -8,9 +8,6 @@
 namespace quillon {
 
 namespace {
-constexpr int32_t kHighSmbusSpeed = 2;
-constexpr uint8_t kSmbusLowSpeedCode = 2;
-constexpr uint8_t kSmbusHighSpeedCode = 12;
 constexpr int32_t kQuickWriteMode = 3;  // CommandMode_Write of the parts the board writes itself
 constexpr int32_t kQuickWritePageSize = 256;
 constexpr int32_t kLargestSmallPage = 32;  // smaller program commands go page by page
@@ -24,11 +21,7 @@ bool NeedsLowSpeedToProgram(const FlashRun& run) {
 
 StepResult FlashOperations::Program() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
-    std::optional<std::string> refusal = ImageAndTypeRefusal();
-    if (!refusal) {
-        const std::size_t pages = (parts_.image.imageBuffer.size() + kPageSize - 1) / kPageSize;
-        refusal = run.IsMode(ConnectMode::Pd) ? PdPagesRefusal(pages) : UsedBlocksRefusal();
-    }
+    const std::optional<std::string> refusal = ImageWriteRefusal(run);
     const OperationSpec spec{CursorArea::LogPane, [&] { return !refusal; }, refusal.value_or(""),
                              "Write Flash from buffer ---> Writing..."};
     return parts_.frame.Run(spec, [&] { return RunProgram(run); });

@@ -6,19 +6,9 @@
 
 namespace quillon {
 
-namespace {
-constexpr int32_t kHighSmbusSpeed = 2;
-constexpr uint8_t kSmbusLowSpeedCode = 2;
-constexpr uint8_t kSmbusHighSpeedCode = 12;
-}  // namespace
-
 StepResult FlashOperations::Verify() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
-    std::optional<std::string> refusal = ImageAndTypeRefusal();
-    if (!refusal) {
-        const std::size_t pages = (parts_.image.imageBuffer.size() + kPageSize - 1) / kPageSize;
-        refusal = run.IsMode(ConnectMode::Pd) ? PdPagesRefusal(pages) : UsedBlocksRefusal();
-    }
+    const std::optional<std::string> refusal = ImageWriteRefusal(run);
     const OperationSpec spec{CursorArea::Window, [&] { return !refusal; }, refusal.value_or(""),
                              "Verify Flash with buffer ---> Verifing..."};
     return parts_.frame.Run(spec, [&] { return RunVerify(run); });
