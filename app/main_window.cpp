@@ -76,7 +76,7 @@ MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidge
                                          std::move(driverLoader));
     // Library calls and waits keep the window live; a Stop press registers during them, and
     // a Timer1 tick that falls due while other work runs is dropped.
-    station_->Link().UseCallRunner(*runner_);
+    station_->UseCallRunner(*runner_);
     liveWait_->SetStopHandler([this] { station_->RequestStop(); });
     timer_->SetTickGate([this](const std::function<void()>& tick) { GateTick(tick); });
     mainPage_->ConnectTo(*station_);
@@ -311,7 +311,7 @@ void MainWindow::WatchBoard(BoardWatchConfig config) {
     }
     deviceWatcher_ = new DeviceWatcher(std::move(config), this);
     plugRelay_ = new PlugRelay(*deviceWatcher_, *station_, this);
-    station_->Hooks().watchDevices = [this] { deviceWatcher_->Start(); };
+    station_->WatchDevicesWith([this] { deviceWatcher_->Start(); });
 }
 
 void MainWindow::RegisterHotKeys() {

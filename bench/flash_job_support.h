@@ -17,6 +17,7 @@
 #include "board/driver_loader.h"
 #include "config/setting_names.h"
 #include "station/station.h"
+#include "tests/support/station_probe.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
 #include "ui/recording_panel.h"
@@ -58,7 +59,7 @@ public:
         settings.WriteInt(setting::kQuickMode, 0);
         settings.WriteText(setting::kLastFlashId1, "Winbond");
         settings.WriteText(setting::kLastFlashId2, kJobPart);
-        SettingsCache& type = station_->Cache();
+        SettingsCache& type = Probe(*station_).Cache();
         type.flashblock = kJobBlocks;
         type.commandModeRead = 0;
         type.commandModeErase = 0;
@@ -68,11 +69,11 @@ public:
         type.sectorSize = 64;
         type.sectorOffset = "0";
         station_->Controls().main.deviceLines = {"Winbond", kJobPart};
-        ImageState& image = station_->Image();
+        ImageState& image = Probe(*station_).Image();
         image.imageBuffer = JobImage();
         image.usedBlockCount = kJobBlocks;
         image.imageFileSize = static_cast<uint32_t>(kJobPartSize);
-        if (!station_->Link().Bind(0, 9000)) {
+        if (!Probe(*station_).Link().Bind(0, 9000)) {
             throw std::runtime_error("the station did not bind the board");
         }
     }

@@ -21,6 +21,7 @@
 #include "app/widget_helpers.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
+#include "tests/support/station_probe.h"
 
 namespace {
 
@@ -93,12 +94,13 @@ void BM_FiveSecondTransferInTheWindow(benchmark::State& state) {
         QCoreApplication::processEvents();
     }
     quillon::Station& station = window.GetStation();
-    station.RunHandler([&] { station.Link().Bind(0, quillon::BoardLink::kConnectParameter); });
+    station.RunHandler(
+        [&] { Probe(station).Link().Bind(0, quillon::BoardLink::kConnectParameter); });
     window.SetControlLevel(quillon::ControlLevel::StopAndBelow, true);
     // Argument 0: the library call made inline on the UI thread, for comparison.
     quillon::InlineCallRunner inlineRunner;
     if (state.range(0) == 0) {
-        station.Link().UseCallRunner(inlineRunner);
+        Probe(station).Link().UseCallRunner(inlineRunner);
     }
 
     auto* gauge = window.findChild<QProgressBar*>();
@@ -122,15 +124,15 @@ void BM_FiveSecondTransferInTheWindow(benchmark::State& state) {
         const auto start = Clock::now();
         animation.start();
         station.RunHandler([&] {
-            station.ClearStop();
-            quillon::BoardCommand& record = station.Link().Record();
+            Probe(station).ClearStop();
+            quillon::BoardCommand& record = Probe(station).Link().Record();
             record.opcode = 0xF2;
             record.subCommand = 0x12;  // ReadBlock from the socket part
             record.p1 = 0;
             record.direction = quillon::kFromBoard;
             record.buffer = block.data();
             record.length = 65536;
-            station.Link().Transfer(record);
+            Probe(station).Link().Transfer(record);
         });
         const auto end = Clock::now();
         animation.stop();

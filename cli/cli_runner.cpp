@@ -268,8 +268,8 @@ std::optional<int> CliRunner::CheckPrerequisites(const CliAction& action) {
             return kExitCantCreate;
         }
     }
-    if (NeedsBoard(name) && station_->Link().IsConnected() != 1) {
-        const std::string why = station_->Link().LoadError();
+    if (NeedsBoard(name) && !station_->BoardConnected()) {
+        const std::string why = station_->BoardLoadError();
         panel_.Diagnostic(name + ": no board is connected" + (why.empty() ? "" : " (" + why + ")"));
         return kExitUnavailable;
     }
@@ -336,18 +336,13 @@ ActionOutcome CliRunner::Execute(const CliAction& action) {
     if (name == "reload") {
         return RunBody(action, false, [&] {
             const std::size_t boxes = panel_.Boxes().size();
-            s.Image().operationResult = true;
-            s.ReloadLastImage();
-            return s.Image().operationResult && !s.Image().imageBuffer.empty() ? StepResult::Ok
-                                                                               : NotOk(boxes);
+            return s.ReloadLastImage() == StepResult::Ok ? StepResult::Ok : NotOk(boxes);
         });
     }
     if (name == "confirm") {
         return RunBody(action, false, [&] {
             const std::size_t boxes = panel_.Boxes().size();
-            s.Image().operationResult = false;
-            s.ConfirmImage();
-            return s.Image().operationResult ? StepResult::Ok : NotOk(boxes);
+            return s.ConfirmImage() == StepResult::Ok ? StepResult::Ok : NotOk(boxes);
         });
     }
     if (name == "save") {

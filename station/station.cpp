@@ -143,7 +143,7 @@ StepResult Station::ReloadLastImage() {
 }
 
 StepResult Station::ConfirmImage() {
-    ClearStop();
+    stop_.Clear();  // Confirm is stoppable like an operation
     auto context = MakeImageContext();
     return quillon::ConfirmImage(context);
 }

@@ -88,8 +88,6 @@ public:
     // The Stop button: sets the stop request and turns the log silver.
     void RequestStop();
     bool StopRequested() const { return stop_.Requested(); }
-    // Each operation clears the request when it starts.
-    void ClearStop() { stop_.Clear(); }
 
     // File commands of the main page (Load also serves the customer page's LoadFile).
     StepResult LoadImage();
@@ -103,28 +101,37 @@ public:
     // One of the five main-page boxes was clicked: stores its state at once.
     void OnCheckBoxClicked(StepCheckBox which, bool checked);
 
+    // The panel's model. The window writes operator edits of fields that are not stored on
+    // change (WriteStatus fields, Read Twice, Block Process, Setup fields before OK) and the
+    // page it shows; both front-ends mirror it.
     const ControlState& Controls() const { return controls_; }
-    // For the window to write operator edits of fields that are not stored on change
-    // (WriteStatus fields, Read Twice, Block Process, Setup fields before OK).
     ControlState& Controls() { return controls_; }
     // Tells the window to mirror the control state again.
     void NotifyControlsChanged() { panel_.ControlsChanged(); }
 
-    StartupHooks& Hooks() { return hooks_; }
-    MessageLog& Log() { return log_; }
+    // What the front-ends may read of the station's state.
     const MessageLog& Log() const { return log_; }
-    SettingsStore& Settings() { return *store_; }
-    SettingsCache& Cache() { return cache_; }
     const SettingsCache& Cache() const { return cache_; }
-    OperatorPanel& Panel() { return panel_; }
-    Clock& GetClock() { return clock_; }
-    ConnectionTimer& Timer() { return timer_; }
+    const ImageState& Image() const { return image_; }
+    const ConnectionFlags& Flags() const { return flags_; }
+    const std::array<std::string, 7>& ChipIdStrings() const { return identity_.chipIdStrings; }
+    bool InFlashMode() const { return flags_.inFlashMode; }
+    bool MainPageActive() const { return flags_.mainPageActive; }
     const StationOptions& Options() const { return options_; }
     // The parameter-file folder: the option, else "INI" beside the program.
     std::filesystem::path IniFolder() const;
-
     // The settings file in use, or nothing while running on the in-memory store.
     const std::optional<std::filesystem::path>& SettingsFile() const { return settingsFile_; }
+    // The settings store itself: the command line's get, set, export and import.
+    SettingsStore& Settings() { return *store_; }
+
+    // The board link as the front-ends see it: whether the driver library is bound, why not,
+    // and how its library calls run (the window hands them to its worker thread).
+    bool BoardConnected() const { return link_->IsConnected() == 1; }
+    const std::string& BoardLoadError() const { return link_->LoadError(); }
+    void UseCallRunner(BlockingCallRunner& runner) { link_->UseCallRunner(runner); }
+    // Starts following the board's plug-in and plug-out once start-up reaches that step.
+    void WatchDevicesWith(std::function<void()> start) { hooks_.watchDevices = std::move(start); }
 
     // The Type page (parameter files): the Type button, the two lists, OK and Cancel.
     const FlashDatabase& FlashTypes() const { return *flashDatabase_; }
@@ -133,33 +140,21 @@ public:
     void AcceptTypePage();
     void CancelTypePage();
 
-    std::array<std::string, 7>& ChipIdStrings() { return identity_.chipIdStrings; }
-    TargetIdentity& Identity() { return identity_; }
-    EFlashFacts& EFlash() { return eflash_; }
-    ImageState& Image() { return image_; }
-    const ImageState& Image() const { return image_; }
-    BoardLink& Link() { return *link_; }
-    BoardCommands& Board() { return *board_; }
-    // The board's own commands and the USB-PD controller commands (one per process: it holds
-    // the board-kind byte that the parameter-record writes need).
-    BoardSideCommands& BoardSide() { return *boardSide_; }
-    ConnectionFlags& Flags() { return flags_; }
+    // The desks: each front-end reaches a feature through its desk.
     // Erase, Check, Program, Verify, Read and the block process.
     FlashOperations& FlashOps() { return *flashOps_; }
+    // Auto Flash, BurnRun and Backup.
+    AutoFlash& Auto() { return *auto_; }
+    // The connection cycle (Timer1, flash-mode entry, Reset EC, the flash-selection buttons,
+    // the USB-PD CPU halt) and the automatic typing.
+    ConnectionCycle& Cycle() { return *cycle_; }
+    TypeAuto& TypeAutoDesk() { return *typeAuto_; }
     // The KBS pin definition and the Setup page (menu Setup, OK, Cancel, control rules).
     PinDefinitionDesk& Pins() { return *pins_; }
     SetupPageLogic& SetupLogic() { return *setupPage_; }
     // The board's start-up binding, plug-in and plug-out, and the close sequence.
     BoardSession& Session() { return *session_; }
-    bool InFlashMode() const { return flags_.inFlashMode; }
-    bool MainPageActive() const { return flags_.mainPageActive; }
-    // Auto Flash, BurnRun and Backup.
-    AutoFlash& Auto() { return *auto_; }
 
-    // The connection cycle (Timer1, flash-mode entry, Reset EC, the flash-selection buttons,
-    // the USB-PD CPU halt) and the automatic typing.
-    ConnectionCycle& Cycle() { return *cycle_; }
-    TypeAuto& TypeAutoDesk() { return *typeAuto_; }
     // A Timer1 tick: the connection check, dropped while other work runs (a tick must not
     // start inside an operation, or inside an earlier tick's command, prompt or wait).
     void Timer1Tick();
@@ -168,6 +163,10 @@ public:
     void Timer2Tick();
 
 private:
+    // Tests and benchmarks look into the parts the station owns (tests/support/station_probe.h);
+    // no front-end does.
+    friend class StationProbe;
+
     // Runs a step of the station's own sequences: an error ends the step and is shown in
     // the error box. True when the step ran to its end.
     bool RunCaught(const std::function<void()>& handler);

@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "config/sqlite_settings_store.h"
 #include "tests/app/suites.h"
+#include "tests/support/station_probe.h"
 
 namespace quillon::testing {
 namespace {
@@ -77,7 +78,7 @@ private slots:
     void customerLogMirrorsOnlyRelevantLines() {
         auto* memo3 = window_->findChild<LogPaneWidget*>("Memo3");
         const QStringList before = memo3->Lines();
-        MessageLog& log = window_->GetStation().Log();
+        MessageLog& log = Probe(window_->GetStation()).Log();
         log.Append("Open from '/tmp/image.bin'");
         log.Append("Save Debug Message to File ---> OK !");
         log.Append("Load File to Buffer ---> OK !");

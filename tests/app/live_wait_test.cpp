@@ -26,6 +26,7 @@
 #include "config/setting_names.h"
 #include "config/sqlite_settings_store.h"
 #include "tests/app/suites.h"
+#include "tests/support/station_probe.h"
 #include "ui/recording_panel.h"
 
 namespace quillon::testing {
@@ -95,7 +96,7 @@ private:
             return nullptr;
         }
         Station& station = window->GetStation();
-        station.RunHandler([&] { station.Link().Bind(0, BoardLink::kConnectParameter); });
+        station.RunHandler([&] { Probe(station).Link().Bind(0, BoardLink::kConnectParameter); });
         window->SetControlLevel(ControlLevel::StopAndBelow, true);
         return window;
     }
@@ -160,8 +161,8 @@ private slots:
         });
         TransferResult result;
         QVERIFY(station.RunHandler([&] {
-            station.ClearStop();
-            result = SendBlock(station.Link(), block_);
+            Probe(station).ClearStop();
+            result = SendBlock(Probe(station).Link(), block_);
         }));
         QCOMPARE(result.Raw(), 1);
         QVERIFY(silverBeforeTheEnd);
@@ -171,14 +172,14 @@ private slots:
         // A sleep of the power sequences waits the same way.
         timer1->SetEnabled(false);
         memo1->SetBackground(Qt::white);
-        station.ClearStop();
+        Probe(station).ClearStop();
         bool silverDuringTheSleep = false;
         QTimer::singleShot(20, [&] {
             QTest::mouseClick(stop, Qt::LeftButton);
             silverDuringTheSleep = IsSilver(memo1);
         });
         const auto before = std::chrono::steady_clock::now();
-        station.RunHandler([&] { station.GetClock().Sleep(Millis(80)); });
+        station.RunHandler([&] { Probe(station).GetClock().Sleep(Millis(80)); });
         QVERIFY(std::chrono::steady_clock::now() - before >= std::chrono::milliseconds(80));
         QVERIFY(silverDuringTheSleep);
         QVERIFY(station.StopRequested());
@@ -200,7 +201,7 @@ private slots:
             if (++ticks == 1) {  // the first tick waits 50 ms on the board
                 released = false;
                 QTimer::singleShot(50, [&] { released = true; });
-                SendBlock(station.Link(), block_);
+                SendBlock(Probe(station).Link(), block_);
             }
             --depth;
         });
@@ -226,7 +227,7 @@ private slots:
             QTest::mouseClick(readTwice, Qt::LeftButton, {}, QPoint(6, readTwice->height() / 2));
             released = true;
         });
-        station.RunHandler([&] { SendBlock(station.Link(), block_); });
+        station.RunHandler([&] { SendBlock(Probe(station).Link(), block_); });
         QCOMPARE(readTwice->isChecked(), before);
         QCOMPARE(station.Controls().main.readTwice, before);
         // Outside a wait the same click works.
@@ -246,8 +247,8 @@ private slots:
             released = true;
         });
         station.RunHandler([&] {
-            station.ClearStop();
-            SendBlock(station.Link(), block_);
+            Probe(station).ClearStop();
+            SendBlock(Probe(station).Link(), block_);
         });
         QVERIFY(stillOpen);
         QTRY_VERIFY(!window->isVisible());

@@ -29,6 +29,7 @@
 #include "tests/app/modal.h"
 #include "tests/app/suites.h"
 #include "tests/support/fresh_settings_summary.h"
+#include "tests/support/station_probe.h"
 
 namespace quillon::testing {
 namespace {
@@ -382,7 +383,7 @@ private slots:
         window_->SetLogColour(LogColour::Red);
         QCOMPARE(W("Memo1")->palette().color(QPalette::Base), QColor(Qt::red));
         window_->SetLogColour(LogColour::Normal);
-        window_->GetStation().ClearStop();
+        Probe(window_->GetStation()).ClearStop();
     }
 
     void autoAndBurnRunAreWiredToTheSequence() {

@@ -46,7 +46,7 @@ TEST_F(DaemonPowerTest, PowerOffPromptsEachTickAndPowerOnEntersAgainWithoutTheRe
     auto& s = *station;
     s.RunStartup();
     // The start-up bound the board through the daemon and asked for power once.
-    ASSERT_EQ(s.Link().IsConnected(), 1);
+    ASSERT_TRUE(s.BoardConnected());
     ASSERT_EQ(panel.boxes.size(), 1u);
     EXPECT_EQ(panel.boxes[0].text, "Please Turn on KavoEC Power!");
     panel.boxes.clear();

@@ -4,6 +4,7 @@
 
 #include "tests/cycle/target_bench.h"
 #include "tests/station/station_fixture.h"
+#include "tests/support/station_probe.h"
 
 namespace quillon {
 namespace {
@@ -25,7 +26,7 @@ protected:
         station->RunStartup();
         // The start-up binds the board and greets it; the power prompt of the mode is the
         // greeting's, not a tick's.
-        EXPECT_EQ(station->Link().IsConnected(), 1);
+        EXPECT_TRUE(station->BoardConnected());
         EXPECT_EQ(board->LastConnectParameter(),
                   mode == 4 ? BoardLink::kConnectParameterPd : BoardLink::kConnectParameter);
         if (mode != 3) {
@@ -98,7 +99,7 @@ TEST_F(StationCycleTest, TypeAutoAndTheButtonsWorkOnTheStationsState) {
     EXPECT_THAT(s.Controls().main.deviceLines, ::testing::ElementsAre("Kavo eFlash"));
     EXPECT_EQ(s.Cache().flashblock, 3);
     EXPECT_EQ(Reopen()->ReadInt("Flashblock"), 3);
-    EXPECT_TRUE(s.EFlash().internalFlashSelected);
+    EXPECT_TRUE(Probe(s).EFlash().internalFlashSelected);
 
     ASSERT_TRUE(s.RunHandler([&] { s.TypeAutoDesk().Run(); }));
     EXPECT_EQ(Reopen()->ReadText("LastFlashID2"), "GD25Q10");
@@ -120,7 +121,7 @@ TEST_F(StationCycleTest, TheSetupPageStopsTheCheckAfterOneRelease) {
     auto& s = StartOn("ec-smbus-romkey", 2);
     s.Timer1Tick();
     board->ClearTrace();
-    s.Flags().mainPageActive = false;
+    Probe(s).Flags().mainPageActive = false;
     s.Timer1Tick();
     EXPECT_EQ(board->Trace().back().header[0], 0xF3);
     EXPECT_EQ(board->Trace().back().header[1], 0x20);

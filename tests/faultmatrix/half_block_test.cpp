@@ -10,6 +10,7 @@
 #include "sim/virtual_board.h"
 #include "station/station.h"
 #include "tests/faultmatrix/flash_judge.h"
+#include "tests/support/station_probe.h"
 #include "tests/support/temp_dir.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
@@ -39,7 +40,7 @@ struct HalfBlockRig {
         station->RunStartup();
         settings.WriteInt(setting::kAllocation, 1);
         settings.WriteInt(setting::kQuickMode, 0);
-        SettingsCache& type = station->Cache();
+        SettingsCache& type = Probe(*station).Cache();
         type.flashblock = 2;
         type.commandModeErase = 0;
         type.commandModeRead = 0;
@@ -49,19 +50,19 @@ struct HalfBlockRig {
         type.sectorSize = sectorSize;
         type.sectorOffset = "0";
         station->Controls().main.deviceLines = {"Kavo", "eFlash"};
-        station->ChipIdStrings()[0] = "8458";
-        station->EFlash().internalFlashSelected = true;
-        station->EFlash().eFlashSize = kEFlashSize;
+        Probe(*station).ChipIdStrings()[0] = "8458";
+        Probe(*station).EFlash().internalFlashSelected = true;
+        Probe(*station).EFlash().eFlashSize = kEFlashSize;
         std::mt19937 random(5);
         image.resize(2 * 65536, 0xFF);
         for (uint32_t i = 0; i < kEFlashSize; ++i) {
             image[i] = static_cast<uint8_t>(random());
         }
-        ImageState& state = station->Image();
+        ImageState& state = Probe(*station).Image();
         state.imageBuffer = image;
         state.usedBlockCount = 2;
         state.halfLastBlock = true;
-        station->Link().Bind(0, 9000);
+        Probe(*station).Link().Bind(0, 9000);
         auto flash = board->Flash(sim::FlashId::kEFlash);
         for (uint8_t& byte : flash) {
             byte = static_cast<uint8_t>(random());  // an older firmware

@@ -9,6 +9,7 @@
 #include "board/driver_loader.h"
 #include "config/setting_names.h"
 #include "sim/pd_controller.h"
+#include "tests/support/station_probe.h"
 
 namespace quillon::test {
 
@@ -173,7 +174,7 @@ void MatrixBench::Configure() {
     settings.WriteText(setting::kLastFlashId1, "Winbond");
     settings.WriteText(setting::kLastFlashId2, kPart);
 
-    SettingsCache& type = station.Cache();
+    SettingsCache& type = Probe(station).Cache();
     type.flashblock = kPartBlocks;
     type.commandModeRead = 0;
     type.commandModeErase = 0;
@@ -191,16 +192,16 @@ void MatrixBench::Configure() {
     station.Controls().main.skipFF = false;
     if (mode_ == Mode::Pd) {
         const std::array<uint8_t, 3> chipId = board_->GetScenario().pd->chipId;
-        station.ChipIdStrings()[0] = "D108";
-        station.Identity().pdFlashVariant = sim::PdFlashVariantOf(chipId);
-        station.EFlash().eFlashSizeKB = kPdFlashSize / 1024;
+        Probe(station).ChipIdStrings()[0] = "D108";
+        Probe(station).Identity().pdFlashVariant = sim::PdFlashVariantOf(chipId);
+        Probe(station).EFlash().eFlashSizeKB = kPdFlashSize / 1024;
     } else {
-        station.ChipIdStrings()[0] = "8458";
+        Probe(station).ChipIdStrings()[0] = "8458";
     }
-    station.Flags().quickModeCapable = quick;
-    station.EFlash().internalFlashSelected = false;
+    Probe(station).Flags().quickModeCapable = quick;
+    Probe(station).EFlash().internalFlashSelected = false;
 
-    ImageState& image = station.Image();
+    ImageState& image = Probe(station).Image();
     image.imageBuffer = image_;
     image.usedBlockCount = static_cast<uint32_t>((image_.size() + kBlock - 1) / kBlock);
     image.startBlock = 0;
@@ -208,7 +209,7 @@ void MatrixBench::Configure() {
     image.halfLastBlock = false;
     image.imageFileSize = static_cast<uint32_t>(image_.size());
 
-    station.Link().Bind(0, mode_ == Mode::Pd ? 1000 : 9000);
+    Probe(station).Link().Bind(0, mode_ == Mode::Pd ? 1000 : 9000);
     if (mode_ == Mode::Pd) {
         EnterPdTestMode();
     }
@@ -228,8 +229,8 @@ void MatrixBench::Restore() {
     if (!board_->IsPlugged()) {
         board_->Plug();
     }
-    station_->Link().Unbind();
-    station_->Link().Bind(0, mode_ == Mode::Pd ? 1000 : 9000);
+    Probe(*station_).Link().Unbind();
+    Probe(*station_).Link().Bind(0, mode_ == Mode::Pd ? 1000 : 9000);
     if (mode_ == Mode::Pd) {
         EnterPdTestMode();
     }
@@ -238,7 +239,7 @@ void MatrixBench::Restore() {
 void MatrixBench::StartAtBlock(uint32_t block) {
     startBlock_ = block;
     station_->Settings().WriteInt(setting::kAllocation, 2);
-    ImageState& image = station_->Image();
+    ImageState& image = Probe(*station_).Image();
     image.startBlock = block;
     image.startAddress = block * kBlock;
 }
@@ -305,7 +306,7 @@ StepResult MatrixBench::Run(Op op) {
         case Op::ReadTwice:
             return ops.Read();
         case Op::BlockProcess:
-            station_->ClearStop();
+            Probe(*station_).ClearStop();
             return ops.BlockProcess();
         case Op::Sequence:
             for (auto step : {&FlashOperations::Erase, &FlashOperations::BlankCheck,

@@ -7,6 +7,7 @@
 #include "sim/virtual_board.h"
 #include "tests/flashops/flash_rig.h"
 #include "tests/station/station_fixture.h"
+#include "tests/support/station_probe.h"
 
 namespace quillon {
 namespace {
@@ -17,16 +18,17 @@ protected:
         station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}},
                                             FixedDriverLoader(sim::InProcessDriverFunctions()));
         station->RunStartup();
-        ASSERT_EQ(station->Link().Bind(BoardLink::kDeviceIndex, BoardLink::kConnectParameter), 1);
-        auto& cache = station->Cache();
+        ASSERT_EQ(
+            Probe(*station).Link().Bind(BoardLink::kDeviceIndex, BoardLink::kConnectParameter), 1);
+        auto& cache = Probe(*station).Cache();
         cache.flashblock = 64;
         cache.eraseType = 1;
         cache.sectorOffset = "0";
         cache.sectorSize = 64;
         cache.pageWriteSize = 256;
         station->Controls().main.deviceLines = {"Winbond", "W25Q32FV"};
-        station->Identity().chipIdStrings[0] = "8458";
-        auto& image = station->Image();
+        Probe(*station).Identity().chipIdStrings[0] = "8458";
+        auto& image = Probe(*station).Image();
         image.imageBuffer = test::TestImage(2 * test::kBlock);
         image.usedBlockCount = 2;
         image.startBlock = 0;

@@ -6,6 +6,7 @@
 #include "sim/in_process_driver.h"
 #include "tests/image/image_fixture.h"
 #include "tests/station/station_fixture.h"
+#include "tests/support/station_probe.h"
 
 namespace quillon {
 namespace {
@@ -64,7 +65,8 @@ TEST_F(StationImageTest, LoadReadsTheBoundaryBlockThroughTheStationsBoard) {
     station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}},
                                         FixedDriverLoader(sim::InProcessDriverFunctions()));
     station->RunStartup();
-    ASSERT_EQ(station->Link().Bind(BoardLink::kDeviceIndex, BoardLink::kConnectParameter), 1);
+    ASSERT_EQ(Probe(*station).Link().Bind(BoardLink::kDeviceIndex, BoardLink::kConnectParameter),
+              1);
     board.ClearTrace();
     const auto path = WriteImage("fw.bin", 100 * 1024);
     panel.fileAnswers.push_back(path);
@@ -77,7 +79,7 @@ TEST_F(StationImageTest, LoadReadsTheBoundaryBlockThroughTheStationsBoard) {
     EXPECT_GT(panel.controlsChanges, 0);
 
     // Confirm against what was merged, then Save it.
-    station->Image().readBuffer = station->Image().imageBuffer;
+    Probe(*station).Image().readBuffer = Probe(*station).Image().imageBuffer;
     station->RequestStop();
     station->RunHandler([&] { station->ConfirmImage(); });
     EXPECT_FALSE(station->StopRequested());

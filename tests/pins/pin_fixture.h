@@ -115,7 +115,7 @@ protected:
     // The start-up has bound the board and greeted it once; the power prompt of its connect
     // mode has been answered. The trace and the boxes start afresh.
     void PastGreeting() {
-        ASSERT_EQ(station->Link().IsConnected(), 1);
+        ASSERT_TRUE(station->BoardConnected());
         EXPECT_EQ(LinesStartingWith("USB Device 'Vessa-").size(), 1u);
         if (Reopen()->ReadInt("ConnectMode") != 3) {
             ASSERT_EQ(panel.boxes.size(), 1u);

@@ -190,13 +190,13 @@ TEST_F(PlugEndToEnd, StartWithoutBoardThenPlugInThenPullOutInKbsMode) {
     ASSERT_TRUE(Logged(kPlugOut));
     EXPECT_EQ(Status(0), "USB Device 'Vessa' Plug-Out");
     EXPECT_EQ(Status(1), "Kavo EC Power-Off");
-    EXPECT_EQ(window_->GetStation().Link().IsConnected(), 0);
+    EXPECT_FALSE(window_->GetStation().BoardConnected());
     EXPECT_EQ(Log().count(kPlugOut), 1);
 
     // Plugged in again: bound again.
     Control("plug");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Log().count(kFirmware) == 2; }, 5000));
-    EXPECT_EQ(window_->GetStation().Link().IsConnected(), 1);
+    EXPECT_TRUE(window_->GetStation().BoardConnected());
 }
 
 TEST_F(PlugEndToEnd, PullOutInSocketModeShowsFlashOfVessa) {
@@ -218,7 +218,7 @@ TEST_F(PlugEndToEnd, ClosingInKbsModeReleasesTheTargetPortAndKeepsTheBoardBound)
     window_->close();
     EXPECT_FALSE(window_->isVisible());
     EXPECT_EQ(Trace().mid(before), (QStringList{"F2 20 09", "F2 20 00"}));
-    EXPECT_EQ(window_->GetStation().Link().IsConnected(), 1);
+    EXPECT_TRUE(window_->GetStation().BoardConnected());
 }
 
 }  // namespace

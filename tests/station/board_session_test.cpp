@@ -12,6 +12,7 @@
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "station_fixture.h"
+#include "tests/support/station_probe.h"
 
 namespace quillon {
 namespace {
@@ -164,7 +165,7 @@ protected:
     Station& Start() {
         station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}},
                                             FixedDriverLoader(sim::InProcessDriverFunctions()));
-        auto& pins = station->Hooks().pins;
+        auto& pins = Probe(*station).Hooks().pins;
         pins.fill = [this] {
             if (pinFillError) {
                 throw std::runtime_error(pinFillError);
@@ -256,7 +257,7 @@ TEST_F(BoardSessionTest, KbsStartupTakesTheBoardsPinsAndPrompts) {
          "> F2 20 05",  // InternalClock
          "level 3 off", "level 4 on", kPrompt},
         Take()));
-    EXPECT_TRUE(s.EFlash().internalFlashSelected);
+    EXPECT_TRUE(Probe(s).EFlash().internalFlashSelected);
     EXPECT_EQ(s.Session().PinDefinitionKind(), 0);
     EXPECT_EQ(board->LastConnectParameter(), 9000);
     EXPECT_TRUE(timer.IsEnabled());
@@ -434,7 +435,7 @@ TEST_F(BoardSessionTest, FirmwareLineNamesTheBoardByItsControllerKind) {
         panel.mainLog.clear();
         Start();
         EXPECT_EQ(panel.mainLog.back(), line) << "kind " << int(kind);
-        EXPECT_EQ(station->BoardSide().BoardControllerKind(), kind);
+        EXPECT_EQ(Probe(*station).BoardSide().BoardControllerKind(), kind);
     }
 }
 
@@ -451,7 +452,7 @@ TEST_F(BoardSessionTest, PlugInAfterAStartWithoutBoardGreetsAfterOneSecond) {
         SameEvents({"log USB Device 'Vessa' Plug-In Detected!",
                     "status0 USB Device 'Vessa' Plug-In", "wait 1000", "> F0 02", kFirmware},
                    Take()));
-    EXPECT_EQ(s.Link().IsConnected(), 1);
+    EXPECT_TRUE(s.BoardConnected());
     EXPECT_TRUE(panel.boxes.empty());  // no power prompt on plug-in
 
     // A second arrival while connected changes nothing.
@@ -468,7 +469,7 @@ TEST_F(BoardSessionTest, PlugInWhoseBindFailsIsIgnored) {
     EXPECT_TRUE(Take().empty());
     board->Plug();
     s.Session().OnBoardArrived();  // the next arrival tries again
-    EXPECT_EQ(s.Link().IsConnected(), 1);
+    EXPECT_TRUE(s.BoardConnected());
 }
 
 TEST_F(BoardSessionTest, PlugInKeepsTheConnectionParameterChosenAtStartup) {
@@ -488,7 +489,7 @@ TEST_F(BoardSessionTest, PlugOutInKbsModeShowsPowerOffAndLeavesFlashMode) {
     Board(EcBench());
     Mode(1);
     Station& s = Start();
-    s.Flags().inFlashMode = true;
+    Probe(s).Flags().inFlashMode = true;
     Take();
     board->Unplug();
     s.Session().OnBoardRemoved();
@@ -496,10 +497,10 @@ TEST_F(BoardSessionTest, PlugOutInKbsModeShowsPowerOffAndLeavesFlashMode) {
                             "status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off"},
                            Take()));
     EXPECT_FALSE(s.InFlashMode());
-    EXPECT_EQ(s.Link().IsConnected(), 0);
+    EXPECT_FALSE(s.BoardConnected());
     // Later commands are refused without reaching the board.
     board->Plug();
-    EXPECT_FALSE(s.Board().KbsPortControl(2).Answered());
+    EXPECT_FALSE(Probe(s).Board().KbsPortControl(2).Answered());
     EXPECT_TRUE(Take().empty());
 }
 
@@ -507,7 +508,7 @@ TEST_F(BoardSessionTest, PlugOutInSocketModeShowsFlashOfVessaAndKeepsFlashMode) 
     Board(SocketBench());
     Mode(3);
     Station& s = Start();
-    s.Flags().inFlashMode = true;
+    Probe(s).Flags().inFlashMode = true;
     Take();
     board->Unplug();
     s.Session().OnBoardRemoved();
@@ -523,13 +524,13 @@ TEST_F(BoardSessionTest, CloseInKbsModeLeavesThePortAndKeepsTheBoardBound) {
     Board(EcBench());
     Mode(1);
     Station& s = Start();
-    s.Image().imageBuffer.assign(0x10000, 0x5A);
+    Probe(s).Image().imageBuffer.assign(0x10000, 0x5A);
     const auto settingsBefore = s.Settings().Enumerate().size();
     Take();
     s.Session().CloseSequence();
     EXPECT_TRUE(SameEvents({"wait 500", "> F2 20 09", "> F2 20 00"}, Take()));
     EXPECT_FALSE(timer.IsEnabled());
-    EXPECT_EQ(s.Link().IsConnected(), 1);
+    EXPECT_TRUE(s.BoardConnected());
     EXPECT_TRUE(s.Image().imageBuffer.empty());
     EXPECT_EQ(s.Settings().Enumerate().size(), settingsBefore);
     s.Session().CloseSequence();  // once only

@@ -7,6 +7,7 @@
 #include "sim/virtual_board.h"
 #include "station_fixture.h"
 #include "tests/support/fresh_settings_summary.h"
+#include "tests/support/station_probe.h"
 
 namespace quillon {
 namespace {
@@ -187,7 +188,7 @@ TEST_F(StationTest, LastFileReloadGoesThroughTheHook) {
     });
     station = MakeStation();
     std::string asked;
-    station->Hooks().reloadLastFile = [&](const std::string& path) {
+    Probe(*station).Hooks().reloadLastFile = [&](const std::string& path) {
         asked = path;
         return true;
     };
@@ -201,7 +202,7 @@ TEST_F(StationTest, LastFileReloadGoesThroughTheHook) {
     station.reset();
     panel.mainLog.clear();
     station = MakeStation();
-    station->Hooks().reloadLastFile = [](const std::string&) { return false; };
+    Probe(*station).Hooks().reloadLastFile = [](const std::string&) { return false; };
     station->RunStartup();
     EXPECT_EQ(station->Controls().main.filePathText, "");
     EXPECT_EQ(panel.mainLog.back(), "Can't Find The File , Please Lode File Again !!");
@@ -364,7 +365,7 @@ TEST_F(StationTest, SettingErrorEndsTheLoadButTheStationRunsOn) {
     EXPECT_EQ(board.Trace()[0].header[0], 0xF2);
     EXPECT_EQ(board.Trace()[0].header[1], 0x20);
     EXPECT_EQ(board.Trace()[0].header[2], 11);
-    EXPECT_FALSE(station->EFlash().internalFlashSelected);
+    EXPECT_FALSE(Probe(*station).EFlash().internalFlashSelected);
     EXPECT_TRUE(timer.IsEnabled());
 }
 

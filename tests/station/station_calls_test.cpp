@@ -2,6 +2,7 @@
 
 #include "station_fixture.h"
 #include "tests/support/ordinary_user.h"
+#include "tests/support/station_probe.h"
 
 namespace quillon {
 namespace {
@@ -33,7 +34,7 @@ TEST_F(StationTest, StopWithNothingRunningOnlyTurnsTheLogSilver) {
     EXPECT_EQ(panel.logColour, LogColour::Silver);
     EXPECT_EQ(panel.mainLog, log);
     EXPECT_TRUE(panel.boxes.empty());
-    s.ClearStop();  // what the next operation does first
+    Probe(s).ClearStop();  // what the next operation does first
     EXPECT_FALSE(s.StopRequested());
 }
 
@@ -163,7 +164,7 @@ TEST_F(StationTest, HooksRunInTheirPlaces) {
     });
     station = MakeStation();
     std::vector<std::string> calls;
-    auto& hooks = station->Hooks();
+    auto& hooks = Probe(*station).Hooks();
     hooks.pinSourceSelected = [&](int item) { calls.push_back("pins " + std::to_string(item)); };
     hooks.fillDeviceBox = [&] { calls.push_back("device"); };
     hooks.pins.fill = [&] {
