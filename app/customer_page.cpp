@@ -68,7 +68,7 @@ CustomerPage::CustomerPage(QWidget* parent) : QWidget(parent) {
 void CustomerPage::ConnectTo(Station& station) {
     // LoadFile is the main page's Load.
     connect(controls_.loadFile, &QPushButton::clicked, this,
-            [&station] { station.RunHandler([&] { station.LoadImage(); }); });
+            [&station] { station.RunHandler([&] { station.Files().Load(); }); });
     // AutoBurn is the Auto button; Read Rom and Backup both run the backup.
     connect(controls_.autoBurn, &QPushButton::clicked, this,
             [&station] { station.RunHandler([&] { station.Auto().Run(); }); });

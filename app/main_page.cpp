@@ -248,13 +248,14 @@ void MainPage::ConnectTo(Station& station) {
             [&station] { station.RequestStop(); });  // Stop must work while work runs
 
     // File commands.
-    const std::pair<QPushButton*, StepResult (Station::*)()> fileButtons[] = {
-        {controls_.load, &Station::LoadImage},
-        {controls_.save, &Station::SaveReadBuffer},
-        {controls_.confirm, &Station::ConfirmImage}};
+    const std::pair<QPushButton*, StepResult (FileCommands::*)()> fileButtons[] = {
+        {controls_.load, &FileCommands::Load},
+        {controls_.save, &FileCommands::Save},
+        {controls_.confirm, &FileCommands::Confirm}};
     for (const auto& [button, call] : fileButtons) {
-        connect(button, &QPushButton::clicked, this,
-                [&station, call = call] { station.RunHandler([&] { (station.*call)(); }); });
+        connect(button, &QPushButton::clicked, this, [&station, call = call] {
+            station.RunHandler([&] { (station.Files().*call)(); });
+        });
     }
     // Flash operations.
     const std::pair<QPushButton*, StepResult (FlashOperations::*)()> flashButtons[] = {
@@ -277,12 +278,12 @@ void MainPage::ConnectTo(Station& station) {
     connect(controls_.autoRun, &QPushButton::clicked, this,
             [&station] { station.RunHandler([&] { station.Auto().Run(); }); });
     // Ctrl+Alt+R reloads the last image while the window has the focus; the system-wide
-    // hot key of the shell calls the same Station::ReloadLastImage.
+    // hot key of the shell calls the same FileCommands::Reload.
     auto* reload = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), this);
     reload->setObjectName("HotKey_ReloadLastImage");
     reload->setContext(Qt::ApplicationShortcut);
     connect(reload, &QShortcut::activated, this,
-            [&station] { station.RunHandler([&] { station.ReloadLastImage(); }); });
+            [&station] { station.RunHandler([&] { station.Files().Reload(); }); });
     // Ctrl+Alt+A presses Auto the same way.
     auto* autoKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_A), this);
     autoKey->setObjectName("HotKey_AutoRun");

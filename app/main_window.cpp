@@ -184,14 +184,14 @@ void MainWindow::ConnectWindowControls() {
             [this] { station_->RunHandler([this] { station_->Auto().BurnRun(std::nullopt); }); });
     connect(aboutAction_, &QAction::triggered, this, [this] { about_->exec(); });
     connect(showMessage_, &QAction::triggered, this, [this] {
-        Handle([this] { station_->ToggleShowMessage(); });
+        Handle([this] { station_->Messages().ToggleShowMessage(); });
         // The check mark follows the station, also when the handler failed.
         MirrorWindow();
     });
     connect(saveMessage_, &QAction::triggered, this,
-            [this] { Handle([this] { station_->SaveMessage(); }); });
+            [this] { Handle([this] { station_->Messages().SaveMessage(); }); });
     connect(saveReg_, &QAction::triggered, this,
-            [this] { Handle([this] { station_->SaveRegistryExport(); }); });
+            [this] { Handle([this] { station_->Messages().SaveRegistryExport(); }); });
 
     // Page switching; the pages' own logic joins these handlers as it lands.
     ConnectTypePage();
@@ -320,7 +320,7 @@ void MainWindow::RegisterHotKeys() {
     }
     hotKeys_ = new GlobalHotKeys(this);
     connect(hotKeys_, &GlobalHotKeys::reloadPressed, this,
-            [this] { Handle([this] { station_->ReloadLastImage(); }); });
+            [this] { Handle([this] { station_->Files().Reload(); }); });
     connect(hotKeys_, &GlobalHotKeys::autoPressed, this,
             [this] { mainPage_->Widgets().autoRun->click(); });
     hotKeys_->Register();  // a key that cannot be had is left to the window's shortcuts

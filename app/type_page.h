@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "config/type_page.h"
+#include "target/type_page.h"
 
 class QLabel;
 class QPushButton;

@@ -336,31 +336,32 @@ ActionOutcome CliRunner::Execute(const CliAction& action) {
     if (name == "reload") {
         return RunBody(action, false, [&] {
             const std::size_t boxes = panel_.Boxes().size();
-            return s.ReloadLastImage() == StepResult::Ok ? StepResult::Ok : NotOk(boxes);
+            return s.Files().Reload() == StepResult::Ok ? StepResult::Ok : NotOk(boxes);
         });
     }
     if (name == "confirm") {
         return RunBody(action, false, [&] {
             const std::size_t boxes = panel_.Boxes().size();
-            return s.ConfirmImage() == StepResult::Ok ? StepResult::Ok : NotOk(boxes);
+            return s.Files().Confirm() == StepResult::Ok ? StepResult::Ok : NotOk(boxes);
         });
     }
     if (name == "save") {
         return RunBody(action, true, [&] {
             return SaveTo(
-                args[0], [&] { s.SaveReadBuffer(); }, "Save Buffer to File ---> OK !");
+                args[0], [&] { s.Files().Save(); }, "Save Buffer to File ---> OK !");
         });
     }
     if (name == "save-log") {
         return RunBody(action, true, [&] {
             return SaveTo(
-                args[0], [&] { s.SaveMessage(); }, "Save Debug Message to File ---> OK !");
+                args[0], [&] { s.Messages().SaveMessage(); },
+                "Save Debug Message to File ---> OK !");
         });
     }
     if (name == "export-reg") {
         return RunBody(action, true, [&] {
             return SaveTo(
-                args[0], [&] { s.SaveRegistryExport(); },
+                args[0], [&] { s.Messages().SaveRegistryExport(); },
                 "Save Kavo Quillon Setting to File ---> OK !");
         });
     }
@@ -482,7 +483,7 @@ ActionOutcome CliRunner::Load(const CliAction& action, const std::string& file) 
         const std::size_t boxes = panel_.Boxes().size();
         const std::string path = std::filesystem::absolute(file).string();
         panel_.fileAnswers = {path};
-        s.LoadImage();
+        s.Files().Load();
         panel_.fileAnswers.clear();
         const bool loaded = !s.Image().imageBuffer.empty() &&
                             s.Settings().ReadText("LastFilePath") == path &&

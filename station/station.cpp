@@ -1,11 +1,8 @@
 #include "station/station.h"
 
-#include "config/atomic_file.h"
 #include "config/memory_settings_store.h"
-#include "config/settings_export.h"
 #include "config/settings_location.h"
 #include "config/sqlite_settings_store.h"
-#include "image/file_commands.h"
 #include "station/startup_load.h"
 
 namespace quillon {
@@ -17,11 +14,12 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     link_ = std::make_unique<BoardLink>(std::move(driverLoader), panel_);
     board_ = std::make_unique<BoardCommands>(*link_, *store_, log_, timer_);
     boardSide_ = std::make_unique<BoardSideCommands>(*link_, log_);
+    files_ = std::make_unique<FileCommands>(MakeImageContext(), stop_);
+    messages_ = std::make_unique<MessageMenu>(controls_.window, panel_, log_, *store_);
     hooks_.reloadLastFile = [this](const std::string& path) {
-        auto context = MakeImageContext();
         // A merge that failed keeps the file (no board is bound yet at start-up, so its
         // boundary reads cannot succeed); only a file that cannot be used is forgotten.
-        return ReloadAtStartup(context, path) != StepResult::Refused;
+        return files_->ReloadAtStartup(path) != StepResult::Refused;
     };
     flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
     typePage_ = std::make_unique<TypePageLogic>(*flashDatabase_, *store_, cache_, panel_);
@@ -132,27 +130,6 @@ ImageContext Station::MakeImageContext() {
                         PathBox{controls_.main.filePathText, controls_.main.filePathHint}};
 }
 
-StepResult Station::LoadImage() {
-    auto context = MakeImageContext();
-    return quillon::LoadImage(context);
-}
-
-StepResult Station::ReloadLastImage() {
-    auto context = MakeImageContext();
-    return quillon::ReloadLastImage(context);
-}
-
-StepResult Station::ConfirmImage() {
-    stop_.Clear();  // Confirm is stoppable like an operation
-    auto context = MakeImageContext();
-    return quillon::ConfirmImage(context);
-}
-
-StepResult Station::SaveReadBuffer() {
-    auto context = MakeImageContext();
-    return quillon::SaveReadBuffer(context);
-}
-
 bool Station::RunHandler(const std::function<void()>& handler) {
     auto scope = activity_.TryEnter();
     if (!scope) {
@@ -252,34 +229,6 @@ void Station::ApplyPageMode() {
         window.page = Page::Main;
     }
     panel_.ShowPage(window.page);
-}
-
-void Station::ToggleShowMessage() {
-    const bool shown = !controls_.window.showMessage;
-    ApplyShowMessage(shown, controls_.window);
-    panel_.ControlsChanged();
-    store_->WriteBool("ShowMessage", shown);
-}
-
-void Station::SaveMessage() {
-    log_.Append("Save Debug Message to File ---> Saving...");
-    const auto chosen = panel_.AskSaveFile({"[*.log]|*.log|[*.*]|*.*", "KavoEC_Quillon.log", ""});
-    if (!chosen) {
-        log_.ReplaceLast("Save Debug Message to File ---> Cancel !");
-        return;
-    }
-    std::string text;
-    for (const auto& line : log_.Lines()) {
-        text += line;
-        text += '\n';
-    }
-    WriteFileAtomically(*chosen, text);
-    log_.ReplaceLast("Save Debug Message to File ---> OK !");
-    log_.Append("Save in '" + *chosen + "'");
-}
-
-void Station::SaveRegistryExport() {
-    SaveSettingsExport(*store_, log_, panel_);
 }
 
 void Station::RequestStop() {

@@ -14,13 +14,14 @@
 #include "config/flash_database.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
-#include "config/type_page.h"
 #include "flashops/auto_flash.h"
 #include "flashops/flash_operations.h"
+#include "image/file_command_desk.h"
 #include "image/image_context.h"
 #include "image/image_state.h"
 #include "station/board_session.h"
 #include "station/control_state.h"
+#include "station/message_menu.h"
 #include "station/pin_definition_desk.h"
 #include "station/setup_page_logic.h"
 #include "station/startup_hooks.h"
@@ -29,6 +30,7 @@
 #include "target/eflash_facts.h"
 #include "target/target_identity.h"
 #include "target/type_auto.h"
+#include "target/type_page.h"
 #include "ui/activity_guard.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
@@ -78,25 +80,9 @@ public:
     // True while an operation, a connection-check tick or a blocking wait is in progress.
     bool Busy() const { return activity_.Busy(); }
 
-    // Other > Show Message: toggles the log, the window height and the stored ShowMessage.
-    void ToggleShowMessage();
-    // Other > Save Message: writes the log to a file the operator chooses.
-    void SaveMessage();
-    // Other > Save REG: writes every setting as a registry editor file.
-    void SaveRegistryExport();
-
     // The Stop button: sets the stop request and turns the log silver.
     void RequestStop();
     bool StopRequested() const { return stop_.Requested(); }
-
-    // File commands of the main page (Load also serves the customer page's LoadFile).
-    StepResult LoadImage();
-    // Loads and merges the last image file again (Ctrl+Alt+R, Auto Flash, ROM-key chips).
-    StepResult ReloadLastImage();
-    // Compares ReadBuffer with ImageBuffer over the used blocks.
-    StepResult ConfirmImage();
-    // Writes ReadBuffer to a file the operator chooses.
-    StepResult SaveReadBuffer();
 
     // One of the five main-page boxes was clicked: stores its state at once.
     void OnCheckBoxClicked(StepCheckBox which, bool checked);
@@ -141,6 +127,10 @@ public:
     void CancelTypePage();
 
     // The desks: each front-end reaches a feature through its desk.
+    // Load, Reload (Ctrl+Alt+R, Auto Flash, ROM-key chips), Confirm and Save.
+    FileCommands& Files() { return *files_; }
+    // Other > Show Message, Save Message and Save REG.
+    MessageMenu& Messages() { return *messages_; }
     // Erase, Check, Program, Verify, Read and the block process.
     FlashOperations& FlashOps() { return *flashOps_; }
     // Auto Flash, BurnRun and Backup.
@@ -181,7 +171,7 @@ private:
     void FillDeviceBoxFromStore();
     void ShowParameterVersion();
     void SetDeviceBox(std::vector<std::string> lines);
-    // What the file commands and the merge work on, as the station holds it now.
+    // What the file commands and the merge work on.
     ImageContext MakeImageContext();
     // The steps Auto Flash chains, each as its own button runs it.
     AutoFlashSteps MakeAutoSteps();
@@ -209,6 +199,8 @@ private:
     TargetIdentity identity_;  // ChipIdStrings live here
     EFlashFacts eflash_;
     ImageState image_;
+    std::unique_ptr<FileCommands> files_;
+    std::unique_ptr<MessageMenu> messages_;
     bool startupDone_ = false;
     StopRequest stop_;
     ActivityGuard activity_;

@@ -9,7 +9,7 @@ constexpr const char* kSavedLine = "Save Buffer to File ---> OK !";
 AutoFlashSteps Station::MakeAutoSteps() {
     AutoFlashSteps steps;
     steps.typeAuto = [this] { return TypeAutoDesk().Run(); };
-    steps.reloadImage = [this] { ReloadLastImage(); };
+    steps.reloadImage = [this] { files_->Reload(); };
     steps.erase = [this] { return FlashOps().Erase(); };
     steps.blankCheck = [this] { return FlashOps().BlankCheck(); };
     steps.program = [this] { return FlashOps().Program(); };
@@ -18,7 +18,7 @@ AutoFlashSteps Station::MakeAutoSteps() {
     steps.read = [this] { return FlashOps().Read(); };
     steps.enterFlashMode = [this] { Cycle().EnterFlashMode(); };
     steps.saveReadBuffer = [this] {
-        SaveReadBuffer();
+        files_->Save();
         const auto& lines = log_.Lines();
         return StepFrom(lines.size() >= 2 && lines[lines.size() - 2] == kSavedLine);
     };

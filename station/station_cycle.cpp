@@ -18,7 +18,7 @@ void Station::BuildTargetDesks() {
     sizing_ = std::make_unique<EFlashSizing>(*targetContext_);
     typeAuto_ = std::make_unique<TypeAuto>(*targetContext_, *flashDatabase_, *typePage_, *sizing_);
     cycle_ = std::make_unique<ConnectionCycle>(*targetContext_, *sizing_, *typeAuto_,
-                                               [this] { ReloadLastImage(); });
+                                               [this] { files_->Reload(); });
 }
 
 void Station::Timer1Tick() {

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "config/flash_database.h"
-#include "config/type_page.h"
 #include "target/eflash_sizing.h"
 #include "target/target_context.h"
+#include "target/type_page.h"
 #include "ui/step_result.h"
 
 namespace quillon {

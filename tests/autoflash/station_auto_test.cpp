@@ -38,7 +38,7 @@ protected:
             station->Cycle().Tick();
             EXPECT_EQ(station->TypeAutoDesk().Run(), StepResult::Ok);
             panel.fileAnswers.push_back(imageFile.string());
-            station->LoadImage();
+            station->Files().Load();
         });
         EXPECT_FALSE(station->Image().imageBuffer.empty());
         board.ClearTrace();

@@ -70,7 +70,7 @@ TEST_F(StationImageTest, LoadReadsTheBoundaryBlockThroughTheStationsBoard) {
     board.ClearTrace();
     const auto path = WriteImage("fw.bin", 100 * 1024);
     panel.fileAnswers.push_back(path);
-    station->RunHandler([&] { station->LoadImage(); });
+    station->RunHandler([&] { station->Files().Load(); });
     ASSERT_EQ(board.Trace().size(), 1u);
     EXPECT_EQ(board.Trace()[0].header[1], 0x02);  // ReadBlock
     EXPECT_EQ(board.Trace()[0].header[2], 1);     // of block 1
@@ -81,11 +81,11 @@ TEST_F(StationImageTest, LoadReadsTheBoundaryBlockThroughTheStationsBoard) {
     // Confirm against what was merged, then Save it.
     Probe(*station).Image().readBuffer = Probe(*station).Image().imageBuffer;
     station->RequestStop();
-    station->RunHandler([&] { station->ConfirmImage(); });
+    station->RunHandler([&] { station->Files().Confirm(); });
     EXPECT_FALSE(station->StopRequested());
     EXPECT_EQ(panel.mainLog.back(), "Confirm File and buffer ---> OK !");
     panel.fileAnswers.push_back((dir / "saved.bin").string());
-    station->RunHandler([&] { station->SaveReadBuffer(); });
+    station->RunHandler([&] { station->Files().Save(); });
     EXPECT_EQ(std::filesystem::file_size(dir / "saved.bin"), 0x20000u);
 }
 

@@ -44,7 +44,7 @@ TEST_F(ReentrancyTest, StopWorksWhileAHandlerRunsAndTheNextOperationClearsIt) {
     s.RunHandler([&] { s.RequestStop(); });  // Stop is not a handler: it is never refused
     EXPECT_TRUE(s.StopRequested());
     EXPECT_EQ(panel.logColour, LogColour::Silver);
-    s.RunHandler([&] { s.ConfirmImage(); });  // an operation clears the request first
+    s.RunHandler([&] { s.Files().Confirm(); });  // an operation clears the request first
     EXPECT_FALSE(s.StopRequested());
 }
 

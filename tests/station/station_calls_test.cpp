@@ -13,14 +13,14 @@ using testing::WriteFileBytes;
 TEST_F(StationTest, ShowMessageTogglesHeightAndStoredValue) {
     auto& s = Start();
     const int before = panel.controlsChanges;
-    s.RunHandler([&] { s.ToggleShowMessage(); });
+    s.RunHandler([&] { s.Messages().ToggleShowMessage(); });
     EXPECT_EQ(s.Controls().window.height, 470);
     EXPECT_FALSE(s.Controls().window.logVisible);
     EXPECT_FALSE(s.Controls().window.showMessage);
     EXPECT_FALSE(Reopen()->ReadBool("ShowMessage"));
     EXPECT_GT(panel.controlsChanges, before);
 
-    s.RunHandler([&] { s.ToggleShowMessage(); });
+    s.RunHandler([&] { s.Messages().ToggleShowMessage(); });
     EXPECT_EQ(s.Controls().window.height, 625);
     EXPECT_TRUE(s.Controls().window.logVisible);
     EXPECT_TRUE(Reopen()->ReadBool("ShowMessage"));
@@ -63,7 +63,7 @@ TEST_F(StationTest, SaveMessageWritesTheLogEndingWithTheSavingLine) {
     auto& s = Start();
     const auto target = (dir / "run.log").string();
     panel.fileAnswers.push_back(target);
-    s.RunHandler([&] { s.SaveMessage(); });
+    s.RunHandler([&] { s.Messages().SaveMessage(); });
 
     std::string expected;
     for (const auto& line : panel.mainLog) {
@@ -84,7 +84,7 @@ TEST_F(StationTest, SaveMessageWritesTheLogEndingWithTheSavingLine) {
 
 TEST_F(StationTest, SaveMessageCancelled) {
     auto& s = Start();
-    s.RunHandler([&] { s.SaveMessage(); });
+    s.RunHandler([&] { s.Messages().SaveMessage(); });
     EXPECT_EQ(panel.mainLog.back(), "Save Debug Message to File ---> Cancel !");
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         // Only the open settings store and its write-ahead log and index are there.
@@ -95,7 +95,7 @@ TEST_F(StationTest, SaveMessageCancelled) {
 TEST_F(StationTest, FailedFileWriteIsShownInTheErrorBox) {
     auto& s = Start();
     panel.fileAnswers.push_back((dir / "no" / "such" / "folder.reg").string());
-    s.RunHandler([&] { s.SaveRegistryExport(); });
+    s.RunHandler([&] { s.Messages().SaveRegistryExport(); });
     ASSERT_EQ(panel.boxes.size(), 1u);
     EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
     EXPECT_NE(panel.boxes[0].text.find("folder.reg"), std::string::npos);
@@ -111,7 +111,7 @@ TEST_F(StationTest, SaveMessageOverAReadOnlyFileKeepsItAndShowsTheError) {
                                              std::filesystem::perms::others_read);
     testing::AsOrdinaryUser(dir.Path(), [&] {
         panel.fileAnswers.push_back(target.string());
-        s.RunHandler([&] { s.SaveMessage(); });
+        s.RunHandler([&] { s.Messages().SaveMessage(); });
         ASSERT_EQ(panel.boxes.size(), 1u);
         EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
         EXPECT_EQ(panel.boxes[0].title, "KavoEC_Quillon");

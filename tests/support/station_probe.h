@@ -33,6 +33,8 @@ private:
     Station& station_;
 };
 
-inline StationProbe Probe(Station& station) { return StationProbe(station); }
+inline StationProbe Probe(Station& station) {
+    return StationProbe(station);
+}
 
 }  // namespace quillon

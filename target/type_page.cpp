@@ -1,4 +1,4 @@
-#include "config/type_page.h"
+#include "target/type_page.h"
 
 #include <utility>
 
