@@ -31,7 +31,10 @@ function(quillon_test_suite name)
     add_executable(test_${name} ${sources})
     target_link_libraries(test_${name} PRIVATE ${QT_DEPS} quillon_test_support
                           GTest::gtest GTest::gmock GTest::gtest_main)
+    # NO_PRETTY_VALUES: a parameter struct would print as raw bytes (addresses included) in
+    # the test names; the index or the suite's own name generator is stable.
     gtest_discover_tests(test_${name} WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+                         NO_PRETTY_VALUES
                          DISCOVERY_TIMEOUT 60
                          PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
