@@ -392,29 +392,28 @@ std::optional<std::string> MainWindow::AskSaveFile(const FileDialogRequest& requ
     return AskForFile(this, true, request);
 }
 
-MainWindow::LevelSet MainWindow::LevelOwnControls(int level) const {
+MainWindow::LevelSet MainWindow::LevelOwnControls(ControlLevel level) const {
     const MainPage::Controls& main = mainPage_->Widgets();
     switch (level) {
-        case 1:
+        case ControlLevel::StopAndBelow:
             return {{main.stop}, {}};
-        case 2:
+        case ControlLevel::FilesAndBelow:
             return {{main.load, main.confirm, main.save}, {}};
-        case 3:
+        case ControlLevel::Operations:
             return {{main.type, main.typeAuto, main.read, externalFlash_, internalFlash_,
                      main.erase, main.check, main.program, main.verify, main.autoRun, main.resetEc},
                     {burnRun_}};
-        case 4:
+        case ControlLevel::SetupMenu:
             return {{}, {setup_}};
-        default:
-            return {};
     }
+    return {};
 }
 
 void MainWindow::SetControlLevel(ControlLevel named, bool enabled) {
-    const int level = LevelNumber(named);
     // Each level holds every higher-numbered level.
-    for (int nested = level; nested <= 4; ++nested) {
-        const LevelSet set = LevelOwnControls(nested);
+    for (int nested = LevelNumber(named); nested <= LevelNumber(ControlLevel::SetupMenu);
+         ++nested) {
+        const LevelSet set = LevelOwnControls(static_cast<ControlLevel>(nested));
         for (QWidget* widget : set.widgets) {
             widget->setEnabled(enabled);
         }

@@ -101,7 +101,7 @@ private:
         std::vector<QWidget*> widgets;
         std::vector<QAction*> actions;
     };
-    LevelSet LevelOwnControls(int level) const;
+    LevelSet LevelOwnControls(ControlLevel level) const;
 
     void CloseWhenIdle();
     void GateTick(const std::function<void()>& tick);

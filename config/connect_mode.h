@@ -25,4 +25,9 @@ constexpr int32_t StoredValue(ConnectMode mode) {
     return static_cast<int32_t>(mode);
 }
 
+// The two modes that reach the target through the controller's debugger (KBS or SMBus).
+constexpr bool ThroughDebugger(std::optional<ConnectMode> mode) {
+    return mode == ConnectMode::Kbs || mode == ConnectMode::Smbus;
+}
+
 }  // namespace quillon

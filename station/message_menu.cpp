@@ -3,8 +3,8 @@
 #include <string>
 
 #include "config/atomic_file.h"
-#include "config/settings_export.h"
 #include "config/setting_names.h"
+#include "config/settings_export.h"
 #include "station/startup_load.h"
 
 namespace quillon {

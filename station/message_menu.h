@@ -10,8 +10,7 @@ namespace quillon {
 // The Other menu's message commands: Show Message, Save Message and Save REG.
 class MessageMenu {
 public:
-    MessageMenu(WindowControls& window, OperatorPanel& panel, MessageLog& log,
-                SettingsStore& store)
+    MessageMenu(WindowControls& window, OperatorPanel& panel, MessageLog& log, SettingsStore& store)
         : window_(window), panel_(panel), log_(log), store_(store) {}
 
     // Toggles the log, the window height and the stored ShowMessage.

@@ -113,26 +113,24 @@ void ConnectionCycle::UnlockPd() {
 // --- the connection check ------------------------------------------------------------------
 
 void ConnectionCycle::Tick() {
-    const int32_t mode = c_.Mode();
+    const auto mode = c_.Mode();
     if (!c_.link.IsConnected()) {
         c_.panel.SetControlLevel(ControlLevel::Operations, false);
         c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    } else {
-        switch (mode) {
-            case 1:
+    } else if (mode) {
+        switch (*mode) {
+            case ConnectMode::Kbs:
                 CheckDebuggerTarget(Port::Kbs);
                 break;
-            case 2:
+            case ConnectMode::Smbus:
                 CheckDebuggerTarget(Port::Smb);
                 break;
-            case 3:
+            case ConnectMode::Socket:
                 c_.panel.SetControlLevel(ControlLevel::StopAndBelow, true);
                 c_.panel.SetStatusText(StatusPanel::Target, "Flash of Vessa");
                 break;
-            case 4:
+            case ConnectMode::Pd:
                 CheckPdTarget();
-                break;
-            default:
                 break;
         }
     }
@@ -141,11 +139,11 @@ void ConnectionCycle::Tick() {
     }
 }
 
-void ConnectionCycle::ReleaseForSetup(int32_t mode) {
+void ConnectionCycle::ReleaseForSetup(std::optional<ConnectMode> mode) {
     c_.timer1.SetEnabled(false);
-    if (mode == 1) {
+    if (mode == ConnectMode::Kbs) {
         c_.board.KbsPortControl(kRelease);
-    } else if (mode == 2 || mode == 4) {
+    } else if (mode == ConnectMode::Smbus || mode == ConnectMode::Pd) {
         c_.board.SmbPortControl(kRelease);
     }
 }
@@ -331,10 +329,10 @@ void ConnectionCycle::PowerOffPd() {
 // --- flash-mode entry ------------------------------------------------------------------------
 
 void ConnectionCycle::EnterFlashMode() {
-    const int32_t mode = c_.Mode();
-    if (mode == 1) {
+    const auto mode = c_.Mode();
+    if (mode == ConnectMode::Kbs) {
         EnterFlashModeOnDebugger(Port::Kbs);
-    } else if (mode == 2) {
+    } else if (mode == ConnectMode::Smbus) {
         EnterFlashModeOnDebugger(Port::Smb);
     }
     c_.flags.flashModeReentry = true;
@@ -435,13 +433,13 @@ void ConnectionCycle::ExternalFlash() {
     c_.eflash.internalFlashSelected = false;
     c_.flags.flashModeReentry = false;
     EnterFlashMode();
-    const int32_t mode = c_.Mode();
-    if (mode == 1) {
+    const auto mode = c_.Mode();
+    if (mode == ConnectMode::Kbs) {
         c_.board.KbsPortControl(kSelectExternal);
-    } else if (mode == 2) {
+    } else if (mode == ConnectMode::Smbus) {
         c_.board.SmbPortControl(kSelectExternal);
     }
-    if (mode == 1 || mode == 2) {
+    if (ThroughDebugger(mode)) {
         c_.board.ReadFlashId(c_.identity.chipIdStrings, c_.flashType.commandModeReadId);
     }
     typeAuto_.Run();
@@ -451,10 +449,10 @@ void ConnectionCycle::InternalFlash() {
     c_.eflash.internalFlashSelected = true;
     c_.flags.flashModeReentry = false;
     EnterFlashMode();
-    const int32_t mode = c_.Mode();
-    if (mode == 1) {
+    const auto mode = c_.Mode();
+    if (mode == ConnectMode::Kbs) {
         c_.board.KbsPortControl(kSelectInternal);
-    } else if (mode == 2) {
+    } else if (mode == ConnectMode::Smbus) {
         c_.board.SmbPortControl(kSelectInternal);
     }
     typeAuto_.Run();
@@ -468,7 +466,7 @@ void ConnectionCycle::InternalFlash() {
 void ConnectionCycle::ToggleNeedPdCpuHalt() {
     if (c_.flags.pdCpuHaltPending) {
         c_.flags.pdCpuHaltPending = false;
-    } else if (c_.Mode() == StoredValue(ConnectMode::Pd)) {
+    } else if (c_.Mode() == ConnectMode::Pd) {
         c_.flags.pdCpuHaltPending = true;
     }
     c_.panel.ControlsChanged();

@@ -54,7 +54,7 @@ private:
     void CheckPdTarget();
     void PowerOffPd();
     void EnterPdFlashMode();
-    void ReleaseForSetup(int32_t mode);
+    void ReleaseForSetup(std::optional<ConnectMode> mode);
     void EnterFlashModeOnDebugger(Port port);
     void SendSpeedCode(Port port, bool breakAt0);
     void WriteRegister(uint16_t address, uint8_t value);

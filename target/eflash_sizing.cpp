@@ -217,8 +217,7 @@ void EFlashSizing::FixWriteCommand(uint16_t c, uint8_t v) {
 }
 
 void EFlashSizing::DumpEFlashId() {
-    const int32_t mode = c_.Mode();
-    if ((mode != 1 && mode != 2) || !c_.settings.ReadBool(setting::kReadEFlashId16Bytes) ||
+    if (!ThroughDebugger(c_.Mode()) || !c_.settings.ReadBool(setting::kReadEFlashId16Bytes) ||
         !c_.eflash.internalFlashSelected) {
         return;
     }

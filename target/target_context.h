@@ -70,8 +70,10 @@ struct TargetContext {
     TargetControls controls;
     ImagePlacementRef placement;
 
-    // The stored ConnectMode as it is now (0 or another value outside 1..4 when unusable).
-    int32_t Mode() const { return settings.ReadInt(setting::kConnectMode); }
+    // The stored ConnectMode as it is now; nothing for a value outside 1..4.
+    std::optional<ConnectMode> Mode() const {
+        return ConnectModeFrom(settings.ReadInt(setting::kConnectMode));
+    }
     // PDI2CAddress, kept in memory.
     uint8_t PdAddress() const { return flashType.pdI2cAddress; }
     // Flashblock: the setting and the in-memory copy, always together.

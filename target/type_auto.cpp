@@ -10,14 +10,14 @@ constexpr uint8_t kStatusReadOnly = 0xFF;
 }  // namespace
 
 StepResult TypeAuto::Run() {
-    const int32_t mode = c_.Mode();
+    const auto mode = c_.Mode();
     auto& slots = c_.identity.chipIdStrings;
-    if ((mode == 1 || mode == 2) && !c_.board.ReadChipId(slots).Succeeded()) {
+    if (ThroughDebugger(mode) && !c_.board.ReadChipId(slots).Succeeded()) {
         return StepResult::Failed;  // no power: nothing logged, nothing changed
     }
 
     const bool flashAnswered =
-        mode == StoredValue(ConnectMode::Pd)
+        mode == ConnectMode::Pd
             ? c_.boardSide.ReadPdFlashId(c_.PdAddress(), c_.identity).Succeeded()
             : c_.board.ReadFlashId(slots, c_.flashType.commandModeReadId).Succeeded();
     bool selected = false;
@@ -25,7 +25,7 @@ StepResult TypeAuto::Run() {
         c_.log.Append("Get Flash Jedec ID ---> Failure !");
     } else {
         const std::string key = LookupKey();
-        if (mode != StoredValue(ConnectMode::Socket)) {
+        if (mode != ConnectMode::Socket) {
             c_.log.Append("Chip ID=" + c_.identity.ChipCode() +
                           " : Version=" + c_.identity.ChipVersion() +
                           DisplayNameSuffix(c_.identity.C(), c_.identity.ChipCode()));
@@ -104,8 +104,7 @@ void TypeAuto::SetUpWriteStatus() {
 }
 
 void TypeAuto::ReadBackStatus() {
-    if (c_.Mode() == StoredValue(ConnectMode::Pd) ||
-        c_.identity.chipIdStrings[kSlotJedecManufacturer] == "BF" ||
+    if (c_.Mode() == ConnectMode::Pd || c_.identity.chipIdStrings[kSlotJedecManufacturer] == "BF" ||
         c_.controls.writeStatus1.empty()) {
         return;
     }
