@@ -416,7 +416,7 @@ ActionOutcome CliRunner::Execute(const CliAction& action) {
     }
     if (name == "backup") {
         return RunBody(action, true, [&] {
-            if (s.Cache().pageMode != 1) {
+            if (s.Cache().pageMode != kCustomerPageMode) {
                 panel_.Diagnostic(
                     "backup: only on the customer page (SpecialForm 1); nothing done");
                 return StepResult::Refused;

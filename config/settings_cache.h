@@ -22,4 +22,8 @@ struct SettingsCache {
     uint8_t pdI2cAddress = 0;   // PDI2CAddress, low byte
 };
 
+// SpecialForm: the value that runs the program on the customer page (any other shows the main
+// page).
+inline constexpr int32_t kCustomerPageMode = 1;
+
 }  // namespace quillon

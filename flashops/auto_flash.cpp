@@ -7,6 +7,7 @@
 #include "config/connect_mode.h"
 #include "config/hex_text.h"
 #include "config/setting_names.h"
+#include "config/settings_cache.h"
 
 namespace quillon {
 
@@ -100,7 +101,7 @@ StepResult AutoFlash::Run() {
     c_.panel.SetLogColour(LogColour::Silver);
     const Millis runStarted = c_.clock.Now();
 
-    if (c_.specialForm == 1) {
+    if (c_.specialForm == kCustomerPageMode) {
         RunStep("typeauto", steps_.typeAuto, report);
     }
     if (controls_.skipFF && c_.settings.ReadInt(setting::kAllocation) != kAllocationFromAssigned) {
@@ -262,7 +263,7 @@ StepResult AutoFlash::BurnRun(std::optional<int> passes) {
 }
 
 StepResult AutoFlash::Backup() {
-    if (c_.specialForm != 1) {
+    if (c_.specialForm != kCustomerPageMode) {
         return StepResult::Refused;
     }
     c_.settings.WriteInt(setting::kAllocation, kAllocationFromMedium);

@@ -218,7 +218,7 @@ void Station::FillPinSets() {
 void Station::ApplyPageMode() {
     auto& window = controls_.window;
     window.pageMode = cache_.pageMode;
-    if (cache_.pageMode == 1) {
+    if (cache_.pageMode == kCustomerPageMode) {
         window.page = Page::Customer;
         window.logVisible = false;
         window.height = kHeightWithoutLog;
