@@ -5,13 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <stdexcept>
 
 #include "board/chip_id_strings.h"
 #include "config/setting_names.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "station_fixture.h"
+#include "tests/support/pin_set_ini.h"
+#include "tests/support/sequence_panel.h"
 #include "tests/support/station_probe.h"
 
 namespace quillon {
@@ -19,37 +20,11 @@ namespace {
 
 using Events = std::vector<std::string>;
 
-// A recording panel that also notes, in order, what the operator sees of the board steps.
-class SequencePanel final : public RecordingPanel {
-public:
-    std::function<void(const std::string&)> onEvent;
-
-    void LogAppended(LogPane pane, const std::string& line) override {
-        RecordingPanel::LogAppended(pane, line);
-        if (pane == LogPane::Main) {
-            Note("log " + line);
-        }
-    }
-    void SetStatusText(StatusPanel panel, const std::string& text) override {
-        RecordingPanel::SetStatusText(panel, text);
-        Note("status" + std::to_string(static_cast<int>(panel)) + " " + text);
-    }
-    void SetControlLevel(ControlLevel level, bool enabled) override {
-        RecordingPanel::SetControlLevel(level, enabled);
-        Note("level " + std::to_string(LevelNumber(level)) + (enabled ? " on" : " off"));
-    }
-    void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override {
-        Note("box " + title + ": " + text);
-        RecordingPanel::ShowMessage(kind, title, text);
-    }
-
-private:
-    void Note(const std::string& event) {
-        if (onEvent) {
-            onEvent(event);
-        }
-    }
-};
+// The bench's "PinSet.ini". The start-up loads the stored set (PinDefNum, 0 unless preset).
+const char* const kBenchPinSets =
+    "[SetNum]\nNum=2\n[PinSet]\n"
+    "0=01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,Bench\n"
+    "1=20,19,18,17,16,15,14,13,12,11,10,09,08,07,06,Spare\n";
 
 // An EC on KBS and SMBus behind a pin-number board of kind 1 with its pins stored.
 sim::Scenario EcBench() {
@@ -161,24 +136,17 @@ protected:
         Preset([mode](SettingsStore& s) { s.WriteInt(setting::kConnectMode, mode); });
     }
 
-    // Runs start-up; the events are those from the plugged-out status on.
+    // Runs start-up on the bench's pin sets (or those a test put in `pinSets`); the events are
+    // those from the plugged-out status on.
     Station& Start() {
-        station = std::make_unique<Station>(panel, clock, timer, StationOptions{file, {}},
-                                            FixedDriverLoader(sim::InProcessDriverFunctions()));
-        auto& pins = Probe(*station).Hooks().pins;
-        pins.fill = [this] {
-            if (pinFillError) {
-                throw std::runtime_error(pinFillError);
-            }
-            Note("pin sets filled");
-        };
-        pins.numbers = [this] { return pinNumbers; };
-        pins.pinNumberBoard = [this] { Note("pin-number board"); };
-        pins.takeOver = [this](const PinDefinitionSeams::Numbers& numbers) {
-            pinNumbers = numbers;
-            Note("pins taken over");
-        };
+        testing::WritePinSetIni(iniDir.Path(), pinSets);
+        station =
+            std::make_unique<Station>(panel, clock, timer, StationOptions{file, iniDir.Path()},
+                                      FixedDriverLoader(sim::InProcessDriverFunctions()));
         panel.onEvent = [this](const std::string& event) {
+            if (event == "controls") {
+                return;  // the window mirroring the state is no step of its own
+            }
             if (event == "status0 USB Device 'Vessa' Plug-Out") {
                 recording = true;
             }
@@ -187,6 +155,12 @@ protected:
         clock.onSleep = [this](Millis d) { Note("wait " + std::to_string(d.count())); };
         station->RunStartup();
         return *station;
+    }
+
+    // The Setup page's pin grid in the form for a pin-number board (two rows, a tall second).
+    bool PinNumberGrid() const {
+        const auto& pins = station->Controls().setup.pins;
+        return pins.gridRows == 2 && pins.secondRowHeight == 33;
     }
 
     // Events from now on.
@@ -219,15 +193,15 @@ protected:
     }
 
     testing::TempDir dir;
+    testing::TempDir iniDir;
     std::filesystem::path file = dir / "settings.sqlite";
-    SequencePanel panel;
+    std::string pinSets = kBenchPinSets;
+    testing::SequencePanel panel;
     VirtualClock clock;
     ManualConnectionTimer timer;
     std::unique_ptr<sim::VirtualBoard> board;
     std::unique_ptr<sim::InProcessBoard> attached;
     std::unique_ptr<Station> station;
-    PinDefinitionSeams::Numbers pinNumbers{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-    const char* pinFillError = nullptr;
     Events events;
     bool recording = false;
     std::size_t seen = 0;
@@ -247,22 +221,30 @@ TEST_F(BoardSessionTest, KbsStartupTakesTheBoardsPinsAndPrompts) {
         s.WriteBool(setting::kInternalClock, true);
     });
     Station& s = Start();
-    EXPECT_TRUE(SameEvents(
-        {"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off", "pin sets filled",
-         "status0 USB Device 'Vessa' Plug-In",
-         "> F2 20 0A",  // DualFlash: the internal flash
-         "> F0 02", kFirmware, "pin-number board",
-         "> F2 1A * * 01 DC 00 10",  // the record's pin definition at 0x1DC00, 16 bytes
-         "pins taken over", "> F2 05 * * * * * * * <- 03 01 04 0F 09 02 06 05 22 08 07 13 14 15 16",
-         "> F2 20 05",  // InternalClock
-         "level 3 off", "level 4 on", kPrompt},
-        Take()));
+    // The board's own copy, read from its record, replaces the bench's set 0 before the pins
+    // are sent.
+    EXPECT_TRUE(
+        SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
+                    "status0 USB Device 'Vessa' Plug-In",
+                    "> F2 20 0A",  // DualFlash: the internal flash
+                    "> F0 02", kFirmware,
+                    "> F2 1A * * 01 DC 00 10",  // the record's pin definition at 0x1DC00, 16 bytes
+                    "> F2 05 * * * * * * * <- 03 01 04 0F 09 02 06 05 22 08 07 13 14 15 16",
+                    "> F2 20 05",  // InternalClock
+                    "level 3 off", "level 4 on", kPrompt},
+                   Take()));
     EXPECT_TRUE(Probe(s).EFlash().internalFlashSelected);
     EXPECT_EQ(s.Session().PinDefinitionKind(), 0);
     EXPECT_EQ(board->LastConnectParameter(), 9000);
     EXPECT_TRUE(timer.IsEnabled());
     EXPECT_TRUE(s.MainPageActive());
-    EXPECT_EQ(board->KbsPinDefinition(), pinNumbers);
+    EXPECT_EQ(board->KbsPinDefinition(), *EcBench().board.storedPins);
+    // The grid shows the board's pins in its pin-number form.
+    EXPECT_TRUE(PinNumberGrid());
+    EXPECT_EQ(s.Controls().setup.pins.labels,
+              (std::array<std::string, 15>{"Pin03", "Pin01", "Pin04", "Pin15", "Pin09", "Pin02",
+                                           "Pin06", "Pin05", "Pin34", "Pin08", "Pin07", "Pin19",
+                                           "Pin20", "Pin21", "Pin22"}));
 }
 
 TEST_F(BoardSessionTest, KbsStartupOnAPinCodeBoardWithEFlashSourceSendsNoPins) {
@@ -274,24 +256,38 @@ TEST_F(BoardSessionTest, KbsStartupOnAPinCodeBoardWithEFlashSourceSendsNoPins) {
         s.WriteInt(setting::kConnectMode, 1);
         s.WriteInt(setting::kPinDefSource, 1);
     });
-    Start();
+    const auto boardPins = board->KbsPinDefinition();
+    Station& s = Start();
     EXPECT_TRUE(SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
-                            "pin sets filled", "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B",
-                            "> F0 02", "log USB Device 'Vessa-KQ775A' : F/W Version=02.15",
-                            "> F2 20 01", "level 3 off", "level 4 on", kPrompt},
+                            "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B", "> F0 02",
+                            "log USB Device 'Vessa-KQ775A' : F/W Version=02.15", "> F2 20 01",
+                            "level 3 off", "level 4 on", kPrompt},
                            Take()));
+    EXPECT_EQ(board->KbsPinDefinition(), boardPins);
+    // The grid keeps its three-row pin-code form and the bench's set.
+    EXPECT_FALSE(s.Pins().PinNumberBoard());
+    EXPECT_EQ(s.Controls().setup.pins.gridRows, 3);
+    EXPECT_EQ(s.Controls().setup.pins.labels[0], "Pin01");
 }
 
 TEST_F(BoardSessionTest, KbsStartupSendsThePinSetInUse) {
     Board(EcBench());
-    Mode(1);  // PinDefSource stays "INI"
-    Start();
-    const Events all = Take();
-    ASSERT_GE(all.size(), 10u);
-    EXPECT_TRUE(SameEvents(
-        {"pin-number board",
-         "> F2 05 * * * * * * * <- 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F", "> F2 20 01"},
-        Events(all.begin() + 7, all.begin() + 10)));
+    Preset([](SettingsStore& s) {
+        s.WriteInt(setting::kConnectMode, 1);  // PinDefSource stays "INI"
+        s.WriteInt(setting::kPinDefNum, 1);    // "Spare": 20, 19, ... 06
+    });
+    Station& s = Start();
+    EXPECT_TRUE(
+        SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
+                    "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B", "> F0 02", kFirmware,
+                    "> F2 05 * * * * * * * <- 14 13 12 11 10 0F 0E 0D 0C 0B 0A 09 08 07 06",
+                    "> F2 20 01", "level 3 off", "level 4 on", kPrompt},
+                   Take()));
+    EXPECT_EQ(board->KbsPinDefinition(),
+              (std::array<uint8_t, 15>{20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6}));
+    EXPECT_TRUE(PinNumberGrid());
+    EXPECT_EQ(s.Controls().setup.pins.setIndex, 1);
+    EXPECT_EQ(s.Controls().setup.pins.labels[0], "Pin20");
 }
 
 struct SmbusCase {
@@ -316,17 +312,16 @@ TEST_P(SmbusStartup, SendsTheWaveAndSpeedCodesAroundThePrompt) {
     Start();
     Events expected = {"status0 USB Device 'Vessa' Plug-Out",
                        "status1 Kavo EC Power-Off",
-                       "pin sets filled",
                        "status0 USB Device 'Vessa' Plug-In",
                        "> F2 20 0B",  // KbsPortControl: opcode F2 in every mode
                        "> F0 02",
-                       kFirmware,
-                       "pin-number board"};
+                       kFirmware};
     expected.insert(expected.end(), c.beforePrompt.begin(), c.beforePrompt.end());
     expected.insert(expected.end(),
                     {"level 3 off", "level 4 on", kPrompt, "> F3 20 00", "wait 50"});
     expected.insert(expected.end(), c.afterPrompt.begin(), c.afterPrompt.end());
     EXPECT_TRUE(SameEvents(expected, Take()));
+    EXPECT_TRUE(PinNumberGrid());  // the board's kind is taken in every mode
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -342,41 +337,28 @@ TEST_F(BoardSessionTest, SocketStartupNeitherPromptsNorSendsMore) {
     Board(SocketBench());
     Mode(3);
     Start();
-    EXPECT_TRUE(SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
-                            "pin sets filled", "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B",
-                            "> F0 02", kFirmware, "pin-number board"},
-                           Take()));
+    EXPECT_TRUE(
+        SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
+                    "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B", "> F0 02", kFirmware},
+                   Take()));
     EXPECT_TRUE(panel.boxes.empty());
+    EXPECT_TRUE(PinNumberGrid());
 }
 
 TEST_F(BoardSessionTest, PdStartupSetsBits7And4Of1C34) {
     Board(PdBench(0x00));
     Mode(4);
     Start();
-    EXPECT_TRUE(SameEvents({"status0 USB Device 'Vessa' Plug-Out",
-                            "status1 Kavo EC Power-Off",
-                            "pin sets filled",
-                            "status0 USB Device 'Vessa' Plug-In",
-                            "> F2 20 0B",
-                            "> F0 02",
-                            kFirmware,
-                            "pin-number board",
-                            "> F3 20 07",
-                            "level 3 off",
-                            "level 4 on",
-                            kPrompt,
-                            "> F3 20 00",
-                            "wait 50",
-                            "> F3 20 03",
-                            "wait 200",
-                            "> F2 24 1C 34",
-                            "> F2 23 1C 34 * * * * * <- 80",
-                            "> F2 24 1C 34",
-                            "> F2 23 1C 34 * * * * * <- 90",
-                            "wait 200"},
-                           Take()));
+    EXPECT_TRUE(
+        SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
+                    "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B", "> F0 02", kFirmware,
+                    "> F3 20 07", "level 3 off", "level 4 on", kPrompt, "> F3 20 00", "wait 50",
+                    "> F3 20 03", "wait 200", "> F2 24 1C 34", "> F2 23 1C 34 * * * * * <- 80",
+                    "> F2 24 1C 34", "> F2 23 1C 34 * * * * * <- 90", "wait 200"},
+                   Take()));
     EXPECT_EQ(board->Pd()->Register(0x1C34), 0x90);
     EXPECT_EQ(board->LastConnectParameter(), 1000);
+    EXPECT_TRUE(PinNumberGrid());
 }
 
 TEST_F(BoardSessionTest, PdStartupLeavesSetBitsAlone) {
@@ -393,9 +375,12 @@ TEST_F(BoardSessionTest, WithoutABoardNothingIsSentShownOrLogged) {
     Board(EcBench(), false);
     Mode(1);
     Station& s = Start();
-    EXPECT_TRUE(SameEvents(
-        {"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off", "pin sets filled"},
-        Take()));
+    EXPECT_TRUE(
+        SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off"}, Take()));
+    // The pin sets are filled all the same.
+    EXPECT_EQ(s.Controls().setup.pins.setEntries,
+              (std::vector<std::string>{"0 : Bench", "1 : Spare", kPinSetNewEntry}));
+    EXPECT_EQ(s.Controls().setup.pins.labels[0], "Pin01");
     EXPECT_TRUE(board->Trace().empty());
     EXPECT_TRUE(panel.boxes.empty());
     EXPECT_EQ(panel.statusBoard, "USB Device 'Vessa' Plug-Out");
@@ -407,13 +392,36 @@ TEST_F(BoardSessionTest, WithoutABoardNothingIsSentShownOrLogged) {
 TEST_F(BoardSessionTest, MalformedPinSetIsSkippedAndTheBoardStillGreeted) {
     Board(SocketBench());
     Mode(3);
-    pinFillError = "'0x' is not a valid integer value";
+    pinSets =
+        "[SetNum]\nNum=1\n[PinSet]\n"
+        "0=0x,02,03,04,05,06,07,08,09,10,11,12,13,14,15,Broken\n";
+    Station& s = Start();
+    EXPECT_TRUE(
+        SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
+                    "log Pin set 0 of PinSet.ini is skipped : The pin set's column KSO0 "
+                    "holds \"0x\", not a pin number 01..34.",
+                    "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B", "> F0 02", kFirmware},
+                   Take()));
+    EXPECT_TRUE(panel.boxes.empty());
+    EXPECT_TRUE(timer.IsEnabled());
+    EXPECT_FALSE(s.Pins().NumbersToSend());  // no definition until a set is picked
+    EXPECT_EQ(s.Controls().setup.pins.labels[0], " ");
+}
+
+// A stored set number that is no number ends the pin fill with one line; the board is still
+// greeted.
+TEST_F(BoardSessionTest, PinFillThatFailsOnTheStoreIsSkippedAndTheBoardStillGreeted) {
+    Board(SocketBench());
+    Preset([](SettingsStore& s) {
+        s.WriteInt(setting::kConnectMode, 3);
+        s.WriteText(setting::kPinDefNum, "0x");
+    });
     Start();
-    EXPECT_TRUE(SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
-                            "log Pin set skipped: '0x' is not a valid integer value",
-                            "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B", "> F0 02",
-                            kFirmware, "pin-number board"},
-                           Take()));
+    EXPECT_TRUE(
+        SameEvents({"status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off",
+                    "log Pin set skipped: Invalid data type for 'PinDefNum'",
+                    "status0 USB Device 'Vessa' Plug-In", "> F2 20 0B", "> F0 02", kFirmware},
+                   Take()));
     EXPECT_TRUE(panel.boxes.empty());
     EXPECT_TRUE(timer.IsEnabled());
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include "config/settings_export.h"
@@ -181,32 +182,76 @@ TEST_F(StationTest, LastFileWithoutPathIsCleared) {
     EXPECT_EQ(store->ReadText("LastFileName"), "");
 }
 
-TEST_F(StationTest, LastFileReloadGoesThroughTheHook) {
-    Preset([](SettingsStore& s) {
-        s.WriteText("LastFilePath", "/img/a.bin");
+// The last image file is read and merged again at start-up; its name stays in the path box.
+TEST_F(StationTest, LastFileIsReloadedAtStartup) {
+    const auto path = (dir / "a.bin").string();
+    std::string bytes(0x10000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 7);
+    }
+    testing::WriteFileBytes(path, bytes);
+    Preset([&](SettingsStore& s) {
+        s.WriteText("LastFilePath", path);
         s.WriteText("LastFileName", "a.bin");
     });
-    station = MakeStation();
-    std::string asked;
-    Probe(*station).Hooks().reloadLastFile = [&](const std::string& path) {
-        asked = path;
-        return true;
-    };
-    station->RunStartup();
-    EXPECT_EQ(asked, "/img/a.bin");
-    EXPECT_EQ(station->Controls().main.filePathText, "a.bin");
-    EXPECT_EQ(station->Controls().main.filePathHint, "/img/a.bin");
-    EXPECT_EQ(panel.mainLog, kFreshSummary);
+    auto& s = Start();
+    EXPECT_EQ(s.Controls().main.filePathText, "a.bin");
+    EXPECT_EQ(s.Controls().main.filePathHint, path);
+    Lines expected = kFreshSummary;
+    expected.insert(expected.end(), {"Use Block=1  (End:1 - Start:0)", "Start Address = 0x00000000",
+                                     "Merge File ---> OK !"});
+    EXPECT_EQ(panel.mainLog, expected);
+    EXPECT_EQ(s.Image().imageBuffer, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    EXPECT_EQ(s.Image().usedBlockCount, 1u);
+    EXPECT_TRUE(panel.boxes.empty());
+    auto store = Reopen();
+    EXPECT_EQ(store->ReadText("LastFilePath"), path);
+    EXPECT_EQ(store->ReadText("LastFileName"), "a.bin");
+}
 
-    // A failed reload clears what was shown and stored.
+// A last file that is gone, or cannot be read as a file, is forgotten: the path box and the
+// stored name are cleared and the operator is told to load one again.
+TEST_F(StationTest, LastFileThatCannotBeReadIsForgottenAtStartup) {
+    std::filesystem::create_directory(dir / "folder.bin");
+    for (const char* name : {"gone.bin", "folder.bin"}) {
+        SCOPED_TRACE(name);
+        station.reset();
+        panel.mainLog.clear();
+        const auto path = (dir / name).string();
+        Preset([&](SettingsStore& s) {
+            s.WriteText("LastFilePath", path);
+            s.WriteText("LastFileName", name);
+        });
+        auto& s = Start();
+        EXPECT_EQ(s.Controls().main.filePathText, "");
+        EXPECT_EQ(s.Controls().main.filePathHint, "");
+        EXPECT_EQ(panel.mainLog.back(), "Can't Find The File , Please Lode File Again !!");
+        EXPECT_TRUE(s.Image().imageBuffer.empty());
+        EXPECT_TRUE(panel.boxes.empty());
+        auto store = Reopen();
+        EXPECT_EQ(store->ReadText("LastFilePath"), "");
+        EXPECT_EQ(store->ReadText("LastFileName"), "");
+    }
+}
+
+// No board is bound while the settings load: on a later start, a merge that needs the flash's
+// bytes beside the file fails, but the file itself is sound and stays remembered.
+TEST_F(StationTest, LastFileWhoseMergeCannotReadTheFlashIsKept) {
+    Start();  // the first start creates every setting the board commands read
     station.reset();
-    panel.mainLog.clear();
-    station = MakeStation();
-    Probe(*station).Hooks().reloadLastFile = [](const std::string&) { return false; };
-    station->RunStartup();
-    EXPECT_EQ(station->Controls().main.filePathText, "");
-    EXPECT_EQ(panel.mainLog.back(), "Can't Find The File , Please Lode File Again !!");
-    EXPECT_EQ(Reopen()->ReadText("LastFilePath"), "");
+    const auto path = (dir / "part.bin").string();
+    testing::WriteFileBytes(path, std::string(0x1000, '\x5A'));
+    Preset([&](SettingsStore& s) {
+        s.WriteText("LastFilePath", path);
+        s.WriteText("LastFileName", "part.bin");
+        s.WriteInt("Allocation", 3);
+        s.WriteText("AssignedAddress", "100");
+    });
+    auto& s = Start();
+    EXPECT_EQ(panel.mainLog.back(), "Merge File ---> Failure !");
+    EXPECT_EQ(s.Controls().main.filePathText, "part.bin");
+    EXPECT_EQ(Reopen()->ReadText("LastFilePath"), path);
+    EXPECT_FALSE(s.Image().operationResult);
 }
 
 TEST_F(StationTest, RomKeyBeforeFirstStartShowsTheBuiltInKey) {

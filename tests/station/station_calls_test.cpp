@@ -156,27 +156,79 @@ TEST_F(StationTest, UnusableSettingsFileIsKeptAndTheStationRunsInMemory) {
     EXPECT_EQ(ReadFileBytes(file), garbage);
 }
 
-TEST_F(StationTest, HooksRunInTheirPlaces) {
+// The start-up steps in their places, as the panel sees them: the pin desk applies the stored
+// pin source while the settings load (asking for no file), the device box shows the stored
+// part, the pin sets are filled once the status bar shows no board and while Timer1 is still
+// off, then the device watch starts, and Timer1 runs last of all.
+TEST_F(StationTest, StartupStepsRunInTheirPlaces) {
+    testing::WritePinSetIni(iniDir.Path(),
+                            "[SetNum]\nNum=2\n[PinSet]\n"
+                            "0=01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,Default\n"
+                            "1=16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,Bench\n");
     Preset([](SettingsStore& s) {
         s.WriteText("LastFlashID1", "Winbond");
         s.WriteText("LastFlashID2", "W25Q80");
-        s.WriteInt("PinDefSource", 1);
+        s.WriteInt("PinDefSource", 2);  // "File": on a pin-number board the desk shows "INI"
+        s.WriteInt("PinDefNum", 1);
     });
     station = MakeStation();
-    std::vector<std::string> calls;
-    auto& hooks = Probe(*station).Hooks();
-    hooks.pinSourceSelected = [&](int item) { calls.push_back("pins " + std::to_string(item)); };
-    hooks.fillDeviceBox = [&] { calls.push_back("device"); };
-    hooks.pins.fill = [&] {
-        calls.push_back("pin sets " + panel.statusBoard);
-        EXPECT_FALSE(timer.IsEnabled());
+    const ControlState& controls = station->Controls();
+
+    // What has newly come true, noted at each call the panel gets.
+    std::vector<std::string> seen;
+    bool sourceApplied = false;
+    bool deviceShown = false;
+    bool setsFilled = false;
+    const auto look = [&] {
+        std::vector<std::string> now;
+        if (!sourceApplied && controls.setup.pinDefSourceItem == PinDefinitionDesk::kIni) {
+            sourceApplied = true;
+            now.push_back("pin source INI");
+        }
+        if (!deviceShown && !controls.main.deviceLines.empty()) {
+            deviceShown = true;
+            now.push_back("device box " + controls.main.deviceLines.front());
+        }
+        const auto& pins = controls.setup.pins;
+        if (!setsFilled && !pins.setEntries.empty() && pins.setIndex >= 0) {
+            setsFilled = true;
+            now.push_back("pin sets " + pins.setEntries[static_cast<std::size_t>(pins.setIndex)] +
+                          " " + pins.labels[0] + " while " + panel.statusBoard +
+                          (timer.IsEnabled() ? ", Timer1 on" : ", Timer1 off"));
+        }
+        if (!now.empty()) {
+            std::string joined = now[0];
+            for (std::size_t i = 1; i < now.size(); ++i) {
+                joined += " + " + now[i];
+            }
+            seen.push_back(joined);
+        }
     };
-    hooks.watchDevices = [&] { calls.push_back("watch"); };
+    panel.onEvent = [&](const std::string& event) {
+        look();
+        if (event.rfind("status", 0) == 0) {
+            seen.push_back(event);
+        }
+    };
+    station->WatchDevicesWith([&] {
+        look();
+        seen.push_back("watch");
+    });
     station->RunStartup();
-    EXPECT_EQ(calls, (std::vector<std::string>{"pins 0", "device",
-                                               "pin sets USB Device 'Vessa' Plug-Out", "watch"}));
-    EXPECT_FALSE(station->Controls().setup.pinSetListEnabled);
-    EXPECT_TRUE(timer.IsEnabled());
+    look();
+    seen.push_back(timer.IsEnabled() ? "Timer1 on" : "Timer1 off");
+
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "pin source INI",
+                        "device box Winbond",
+                        "status0 USB Device 'Vessa' Plug-Out",
+                        "status1 Kavo EC Power-Off",
+                        "pin sets 1 : Bench Pin16 while USB Device 'Vessa' Plug-Out, Timer1 off",
+                        "watch",
+                        "Timer1 on",
+                    }));
+    EXPECT_FALSE(controls.setup.pinSetListEnabled);  // the stored source is not "INI"
+    EXPECT_TRUE(panel.dialogs.empty());              // no file is asked for at start-up
 }
 
 }  // namespace

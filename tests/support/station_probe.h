@@ -24,7 +24,6 @@ public:
     BoardLink& Link() { return *station_.link_; }
     BoardCommands& Board() { return *station_.board_; }
     BoardSideCommands& BoardSide() { return *station_.boardSide_; }
-    StartupHooks& Hooks() { return station_.hooks_; }
     Clock& GetClock() { return station_.clock_; }
     // What the next operation does first.
     void ClearStop() { station_.stop_.Clear(); }
