@@ -30,8 +30,8 @@ StepResult ReloadLastImage(ImageContext& context);
 // The start-up reload: the same load and merge without its log lines and gauge.
 //   Ok      - read and placed;
 //   Failed  - read, but the merge failed (a boundary block could not be read, as before the
-//             board is bound, or the start lies beyond the part): OperationResult is false,
-//             the file stays remembered for the next load;
+//             board is bound, or could not even be asked for, or the start lies beyond the
+//             part): OperationResult is false, the file stays remembered for the next load;
 //   Refused - the file could not be read or was rejected: nothing is loaded, and the
 //             start-up load forgets the file and tells the operator.
 StepResult ReloadAtStartup(ImageContext& context, const std::string& path);

@@ -102,19 +102,31 @@ StepResult ReloadLastImage(ImageContext& context) {
 
 StepResult ReloadAtStartup(ImageContext& context, const std::string& path) {
     DropImage(context.state);
-    std::optional<MergeOutcome> merged;
     try {
         TakeFile(context, ReadImageFile(path));
-        merged = MergeFile(context);
     } catch (const std::exception&) {
-        merged.reset();
-    }
-    if (!merged || *merged == MergeOutcome::Rejected) {
         DropImage(context.state);
         RecordStep(context.state, StepResult::Failed);
-        return StepResult::Refused;  // nothing usable: the start-up load forgets the file
+        return StepResult::Refused;  // the file cannot be used: the start-up load forgets it
     }
-    return RecordStep(context.state, StepOf(*merged));
+    MergeOutcome merged = MergeOutcome::ReadFailed;
+    try {
+        merged = MergeFile(context);
+    } catch (const std::exception&) {
+        // A boundary read that could not even be asked for (on the first start a setting the
+        // board commands read may not be stored yet) fails the merge like a read that failed:
+        // the file itself is sound and stays remembered. Nothing half-merged is kept.
+        DropImage(context.state);
+        if (context.log.LastLine() == "Merge File ---> Merging...") {
+            context.log.ReplaceLast("Merge File ---> Failure !");
+        }
+    }
+    if (merged == MergeOutcome::Rejected) {
+        DropImage(context.state);
+        RecordStep(context.state, StepResult::Failed);
+        return StepResult::Refused;  // a ROM-key chip refused the file: it is forgotten
+    }
+    return RecordStep(context.state, StepOf(merged));
 }
 
 }  // namespace quillon

@@ -254,6 +254,29 @@ TEST_F(StationTest, LastFileWhoseMergeCannotReadTheFlashIsKept) {
     EXPECT_FALSE(s.Image().operationResult);
 }
 
+TEST_F(StationTest, LastFileIsKeptWhenTheFirstStartCannotYetAskForTheFlash) {
+    // No other setting is stored yet: the merge's boundary read needs SwitchRom, which the
+    // load creates only later. The file is sound, so it must not be forgotten.
+    const auto path = (dir / "part.bin").string();
+    testing::WriteFileBytes(path, std::string(0x1000, '\x5A'));
+    Preset([&](SettingsStore& s) {
+        s.WriteText("LastFilePath", path);
+        s.WriteText("LastFileName", "part.bin");
+        s.WriteInt("Allocation", 3);
+        s.WriteText("AssignedAddress", "100");
+    });
+    auto& s = Start();
+    EXPECT_EQ(std::count(panel.mainLog.begin(), panel.mainLog.end(),
+                         "Can't Find The File , Please Lode File Again !!"),
+              0);
+    EXPECT_EQ(std::count(panel.mainLog.begin(), panel.mainLog.end(), "Merge File ---> Failure !"),
+              1);
+    EXPECT_EQ(s.Controls().main.filePathText, "part.bin");
+    EXPECT_EQ(Reopen()->ReadText("LastFilePath"), path);
+    EXPECT_FALSE(s.Image().operationResult);
+    EXPECT_TRUE(s.Image().imageBuffer.empty());  // nothing half-merged to program
+}
+
 TEST_F(StationTest, RomKeyBeforeFirstStartShowsTheBuiltInKey) {
     Preset([](SettingsStore& s) { s.WriteInt("RomKey", 1); });
     auto& s = Start();
