@@ -55,10 +55,7 @@ long long FlashOperations::CheckPdPages(FlashRun& run, CheckWalk walk) {
     const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
     long long errors = 0;
     for (long long page = 0; page < pages;) {
-        if (run.RetriesExhausted()) {
-            parts_.stop.Request();
-        }
-        if (parts_.frame.StopRequested()) {
+        if (WalkEnds(run)) {
             break;
         }
         const auto target = blankCheck ? std::span<uint8_t>(buffer).subspan(
@@ -90,10 +87,7 @@ long long FlashOperations::CheckBlocks(FlashRun& run, CheckWalk walk) {
     TestLimit limit;
     long long errors = 0;
     for (uint32_t b = 0; b < used;) {
-        if (run.RetriesExhausted()) {
-            parts_.stop.Request();
-        }
-        if (parts_.frame.StopRequested()) {
+        if (WalkEnds(run)) {
             break;
         }
         if (!run.Covers(b, start)) {

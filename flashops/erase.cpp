@@ -208,10 +208,7 @@ void FlashOperations::UnprotectLastKilobyte(FlashRun& run) {
 void FlashOperations::ErasePdFlash(FlashRun& run) {
     const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
     for (long long page = 0; page < pages;) {
-        if (run.RetriesExhausted()) {
-            parts_.stop.Request();
-        }
-        if (parts_.frame.StopRequested()) {
+        if (WalkEnds(run)) {
             run.result = false;
             return;
         }

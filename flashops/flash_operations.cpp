@@ -100,6 +100,13 @@ void FlashOperations::PauseBeforeRetry(int& retries) {
     ++retries;
 }
 
+bool FlashOperations::WalkEnds(const FlashRun& run) {
+    if (run.RetriesExhausted()) {
+        parts_.stop.Request();
+    }
+    return parts_.frame.StopRequested();
+}
+
 std::string FlashOperations::OutcomeLine(const std::string& okName, const std::string& failureName,
                                          bool ok, int retries) {
     return ok ? okName + " ---> OK ! " + std::to_string(retries)

@@ -141,6 +141,9 @@ private:
     bool Step(long long done, long long total);
     // The repeat rule: a short pause, then one more retry counted.
     void PauseBeforeRetry(int& retries);
+    // The check at the top of each turn of a walk: a run out of retries stops as a Stop press
+    // does (the request stays set for the steps that follow). True when the walk must end.
+    bool WalkEnds(const FlashRun& run);
     // The outcome line "<name> ---> OK ! <retries>" or "... Failure ! <retries>".
     static std::string OutcomeLine(const std::string& okName, const std::string& failureName,
                                    bool ok, int retries);

@@ -52,10 +52,7 @@ bool FlashOperations::ProgramPdPages(FlashRun& run) {
     const std::size_t pages = (image.size() + kPageSize - 1) / kPageSize;
     image.resize(pages * kPageSize, kErased);
     for (std::size_t page = 0; page < pages;) {
-        if (run.RetriesExhausted()) {
-            parts_.stop.Request();
-        }
-        if (parts_.frame.StopRequested()) {
+        if (WalkEnds(run)) {
             run.result = false;
             break;
         }
@@ -87,10 +84,7 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
     const auto pageWriteSize = static_cast<uint8_t>(run.type.pageWriteSize);
     TestLimit limit;
     for (uint32_t b = 0; b < used;) {
-        if (run.RetriesExhausted()) {
-            parts_.stop.Request();
-        }
-        if (parts_.frame.StopRequested()) {
+        if (WalkEnds(run)) {
             run.result = false;
             break;
         }

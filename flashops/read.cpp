@@ -44,10 +44,7 @@ bool FlashOperations::ReadPdPages(FlashRun& run) {
     buffer.resize(static_cast<std::size_t>(parts_.eflash.eFlashSizeKB) * kKiB);
     const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
     for (long long page = 0; page < pages;) {
-        if (run.RetriesExhausted()) {
-            parts_.stop.Request();
-        }
-        if (parts_.frame.StopRequested()) {
+        if (WalkEnds(run)) {
             run.result = false;
             break;
         }

@@ -40,10 +40,7 @@ long long FlashOperations::VerifyPdPages(FlashRun& run) {
     buffer.resize(image.size());
     long long errors = 0;
     for (std::size_t page = 0; page < pages;) {
-        if (run.RetriesExhausted()) {
-            parts_.stop.Request();
-        }
-        if (parts_.frame.StopRequested()) {
+        if (WalkEnds(run)) {
             break;
         }
         const auto target = std::span<uint8_t>(buffer).subspan(page * kPageSize, kPageSize);
@@ -70,10 +67,7 @@ long long FlashOperations::VerifyBlocks(FlashRun& run) {
     TestLimit limit;
     long long errors = 0;
     for (uint32_t b = 0; b < used;) {
-        if (run.RetriesExhausted()) {
-            parts_.stop.Request();
-        }
-        if (parts_.frame.StopRequested()) {
+        if (WalkEnds(run)) {
             break;
         }
         if (!run.Covers(b, start)) {
