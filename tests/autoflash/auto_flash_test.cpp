@@ -13,6 +13,7 @@
 #include "config/memory_settings_store.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
+#include "tests/support/ec_scenario.h"
 #include "tests/support/temp_dir.h"
 #include "ui/recording_panel.h"
 
@@ -34,16 +35,6 @@ protected:
         deviceLines = {"Winbond", "W25Q32FV"};
         ids = {"8458", "01", "EF", "40", "16", "", ""};
         board.ClearTrace();
-    }
-
-    static sim::Scenario MakeScenario() {
-        sim::Scenario scenario;
-        sim::EcSpec ec;
-        ec.chipId = {0x84, 0x58, 0x01};
-        ec.eflashSize = 0x20000;
-        ec.externalPart = "W25Q32FV";
-        scenario.ec = ec;
-        return scenario;
     }
 
     // A step that logs its progress and outcome lines and takes 1.5 s
@@ -120,7 +111,7 @@ protected:
         return {lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end()};
     }
 
-    sim::VirtualBoard board{MakeScenario()};
+    sim::VirtualBoard board{testing::EcScenario()};
     sim::InProcessBoard attach{board};
     RecordingPanel panel;
     MemorySettingsStore settings;

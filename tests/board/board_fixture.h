@@ -17,6 +17,7 @@
 #include "config/memory_settings_store.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
+#include "tests/support/ec_scenario.h"
 #include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/recording_panel.h"
@@ -58,13 +59,8 @@ private:
 
 // An EC on the target cable with a W25Q32FV behind it; board controller kind as given.
 inline sim::Scenario EcScenario(uint8_t boardKind = 1) {
-    sim::Scenario scenario;
+    sim::Scenario scenario = testing::EcScenario();
     scenario.board.controllerKind = boardKind;
-    sim::EcSpec ec;
-    ec.chipId = {0x84, 0x58, 0x01};
-    ec.eflashSize = 0x20000;
-    ec.externalPart = "W25Q32FV";
-    scenario.ec = ec;
     scenario.pd = sim::PdSpec{};
     scenario.socketPart = "W25Q32FV";
     return scenario;

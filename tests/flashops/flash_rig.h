@@ -18,6 +18,7 @@
 #include "sim/in_process_driver.h"
 #include "sim/scenario_file.h"
 #include "sim/virtual_board.h"
+#include "tests/support/ec_scenario.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
 #include "ui/message_log.h"
@@ -44,17 +45,7 @@ inline sim::Scenario ScenarioFile(const std::string& name) {
     return sim::LoadScenarioFile(std::filesystem::path(QUILLON_SCENARIOS) / (name + ".ini"));
 }
 
-// The default bench: an EC (8458) on KBS and SMBus with a 128 KiB eFlash and a 4 MiB
-// W25Q32FV behind it, external flash selected.
-inline sim::Scenario EcScenario() {
-    sim::Scenario scenario;
-    sim::EcSpec ec;
-    ec.chipId = {0x84, 0x58, 0x01};
-    ec.eflashSize = 0x20000;
-    ec.externalPart = "W25Q32FV";
-    scenario.ec = ec;
-    return scenario;
-}
+using testing::EcScenario;
 
 // Matching transfers fail (`times` of them, 0 = always).
 inline sim::FaultRule Failing(uint8_t sub, std::optional<uint32_t> unit = std::nullopt,

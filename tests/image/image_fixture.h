@@ -11,6 +11,7 @@
 #include "image/image_context.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
+#include "tests/support/ec_scenario.h"
 #include "tests/support/temp_dir.h"
 #include "ui/connection_timer.h"
 #include "ui/message_log.h"
@@ -53,16 +54,6 @@ protected:
         board.ClearTrace();
     }
 
-    static sim::Scenario MakeScenario() {
-        sim::Scenario scenario;
-        sim::EcSpec ec;
-        ec.chipId = {0x84, 0x58, 0x01};
-        ec.eflashSize = 0x20000;
-        ec.externalPart = "W25Q32FV";
-        scenario.ec = ec;
-        return scenario;
-    }
-
     void SetChip(const std::string& chipCode) { identity.chipIdStrings[0] = chipCode; }
 
     ImageContext Context() {
@@ -94,7 +85,7 @@ protected:
         return path;
     }
 
-    sim::VirtualBoard board{MakeScenario()};
+    sim::VirtualBoard board{testing::EcScenario()};
     sim::InProcessBoard attach{board};
     RecordingPanel panel;
     MemorySettingsStore settings;

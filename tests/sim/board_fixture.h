@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sim/virtual_board.h"
+#include "tests/support/ec_scenario.h"
 
 namespace quillon::sim::test {
 
@@ -31,15 +32,6 @@ inline uint8_t WriteTo(VirtualBoard& board, const Header& header,
     return board.Write(header.data(), static_cast<uint32_t>(data.size()), data.data());
 }
 
-// An EC over KBS and SMBus with an external W25Q32FV and a 128 KiB eFlash.
-inline Scenario EcScenario(const char* part = "W25Q32FV") {
-    Scenario scenario;
-    EcSpec ec;
-    ec.chipId = {0x84, 0x58, 0x01};
-    ec.eflashSize = 0x20000;
-    ec.externalPart = part;
-    scenario.ec = ec;
-    return scenario;
-}
+using quillon::testing::EcScenario;
 
 }  // namespace quillon::sim::test

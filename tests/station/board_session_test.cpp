@@ -11,6 +11,7 @@
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "station_fixture.h"
+#include "tests/support/ec_scenario.h"
 #include "tests/support/pin_set_ini.h"
 #include "tests/support/sequence_panel.h"
 #include "tests/support/station_probe.h"
@@ -28,18 +29,13 @@ const char* const kBenchPinSets =
 
 // An EC on KBS and SMBus behind a pin-number board of kind 1 with its pins stored.
 sim::Scenario EcBench() {
-    sim::Scenario scenario;
+    sim::Scenario scenario = testing::EcScenario();
     scenario.board.firmwareMajor = 0x02;
     scenario.board.firmwareMinor = 0x15;
     scenario.board.controllerKind = 1;
     scenario.board.pinDefinitionKind = 0;
     scenario.board.storedPins =
         std::array<uint8_t, 15>{3, 1, 4, 15, 9, 2, 6, 5, 34, 8, 7, 19, 20, 21, 22};
-    sim::EcSpec ec;
-    ec.chipId = {0x84, 0x58, 0x01};
-    ec.eflashSize = 0x20000;
-    ec.externalPart = "W25Q32FV";
-    scenario.ec = ec;
     return scenario;
 }
 
