@@ -107,7 +107,6 @@ protected:
                                             StationOptions{settingsFile, iniDir.Path()},
                                             FixedDriverLoader(sim::InProcessDriverFunctions()));
         station->Pins().SetEditor(&editor);
-        station->SetupLogic().GetSeams().connectionCheck = [this] { ++connectionChecks; };
         station->SetupLogic().GetSeams().loadEnabled = [this] { return panel.levelEnabled[2]; };
         station->RunStartup();
         return *station;
@@ -169,7 +168,6 @@ protected:
     std::unique_ptr<sim::VirtualBoard> board;
     std::unique_ptr<sim::InProcessBoard> attached;
     std::unique_ptr<Station> station;
-    int connectionChecks = 0;
 };
 
 inline std::vector<uint8_t> Pins(std::initializer_list<int> pins) {

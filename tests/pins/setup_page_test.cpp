@@ -3,16 +3,28 @@
 namespace quillon::test {
 namespace {
 
+constexpr uint8_t kKbs = 0xF2;
+constexpr uint8_t kSmb = 0xF3;
+constexpr uint8_t kReadChipId = 0x00;
+constexpr uint8_t kReadFlashId = 0x01;
+constexpr uint8_t kSendTargetKey = 0x06;
+constexpr uint8_t kPortControl = 0x20;
+
 // Action codes of KbsPortControl (0xF2) / SmbPortControl (0xF3), sub-command 0x20, in order.
 std::vector<std::string> PortControls(const std::vector<sim::TraceEntry>& trace) {
     std::vector<std::string> sent;
     for (const auto& entry : trace) {
-        if (entry.header[1] == 0x20 && (entry.header[0] == 0xF2 || entry.header[0] == 0xF3)) {
-            sent.push_back(std::string(entry.header[0] == 0xF2 ? "KBS " : "SMB ") +
+        if (entry.header[1] == kPortControl &&
+            (entry.header[0] == kKbs || entry.header[0] == kSmb)) {
+            sent.push_back(std::string(entry.header[0] == kKbs ? "KBS " : "SMB ") +
                            std::to_string(entry.header[2]));
         }
     }
     return sent;
+}
+
+bool Is(const sim::TraceEntry& entry, uint8_t opcode, uint8_t sub) {
+    return entry.header[0] == opcode && entry.header[1] == sub;
 }
 
 class SetupPageTest : public PinStationTest {
@@ -22,9 +34,60 @@ protected:
         Preset([connectMode](SettingsStore& s) { s.WriteInt("ConnectMode", connectMode); });
         Start();
         PastGreeting();
+        panel.keepEvents = true;
         return *station;
     }
     std::vector<std::string> Ports() const { return PortControls(board->Trace()); }
+
+    // Every connection check shows the target's state in the status bar exactly once; nothing
+    // else on the page does. The texts shown since the greeting, in order.
+    std::vector<std::string> TargetStatuses() const {
+        std::vector<std::string> shown;
+        const std::string prefix = "status ";
+        for (const auto& event : panel.events) {
+            if (event.rfind(prefix, 0) == 0) {
+                shown.push_back(event.substr(prefix.size()));
+            }
+        }
+        return shown;
+    }
+    // In the debugger modes a connection check begins with the chip-ID read of the mode: the
+    // index of the first one from `from` on (the trace's size when none came).
+    std::size_t CheckStart(uint8_t opcode, std::size_t from = 0) const {
+        const auto& trace = board->Trace();
+        for (std::size_t i = from; i < trace.size(); ++i) {
+            if (Is(trace[i], opcode, kReadChipId)) {
+                return i;
+            }
+        }
+        return trace.size();
+    }
+    std::size_t Count(uint8_t opcode, uint8_t sub) const {
+        return static_cast<std::size_t>(
+            std::count_if(board->Trace().begin(), board->Trace().end(),
+                          [&](const sim::TraceEntry& entry) { return Is(entry, opcode, sub); }));
+    }
+    // The port commands sent before the connection check began.
+    std::vector<std::string> PortsBeforeCheck(uint8_t opcode) const {
+        const auto& trace = board->Trace();
+        return PortControls(std::vector<sim::TraceEntry>(
+            trace.begin(), trace.begin() + static_cast<long>(CheckStart(opcode))));
+    }
+    // An EC on the debugger port answers one check with its chip ID, gets its flash selected
+    // and is brought into flash mode (`ports`); the flash-ID read, at `end`, ends the check.
+    void ExpectOneDebuggerCheck(uint8_t opcode, std::size_t end,
+                                const std::vector<std::string>& ports, const std::string& status) {
+        const auto& trace = board->Trace();
+        const std::size_t start = CheckStart(opcode);
+        ASSERT_LT(start, end);
+        ASSERT_LT(end, trace.size());
+        EXPECT_EQ(Count(opcode, kReadFlashId), 1u);
+        EXPECT_TRUE(Is(trace[end], opcode, kReadFlashId));
+        const std::vector<sim::TraceEntry> check(trace.begin() + static_cast<long>(start),
+                                                 trace.begin() + static_cast<long>(end) + 1);
+        EXPECT_EQ(PortControls(check), ports);
+        EXPECT_EQ(TargetStatuses(), std::vector<std::string>{status});
+    }
 };
 
 TEST_F(SetupPageTest, OpeningStopsTheCheckAndReleasesThePortOfTheMode) {
@@ -117,15 +180,24 @@ TEST_F(SetupPageTest, OkStoresEveryFieldAndEndsWithTheConnectionCheck) {
     EXPECT_EQ(station->Cache().pdI2cAddress, 0xA2);
     EXPECT_TRUE(store->ReadBool("SwitchRom"));
 
-    // The board: pins, SMBus speed code, then the flash selection by Dual-Flash.
+    // The board: pins, SMBus speed code, one connection check, then the flash selection by
+    // Dual-Flash.
+    const auto& trace = board->Trace();
     EXPECT_EQ(PinDefinesSent().size(), 1u);
-    EXPECT_EQ(Ports(), (std::vector<std::string>{"SMB 12", "KBS 10"}));
-    EXPECT_EQ(board->Trace().back().header[2], 10);
+    EXPECT_EQ(PortsBeforeCheck(kKbs), (std::vector<std::string>{"SMB 12"}));
+    EXPECT_TRUE(Is(trace.back(), kKbs, kPortControl));
+    EXPECT_EQ(trace.back().header[2], 10);
+    ExpectOneDebuggerCheck(kKbs, trace.size() - 2, {"KBS 11", "KBS 2"}, "EC/KBS Power-On");
+    // The check ran on what OK had just stored: it unlocks the EC with the new key bytes.
+    const auto keySent = Sent(kKbs, kSendTargetKey);
+    ASSERT_EQ(keySent.size(), 1u);
+    EXPECT_EQ(keySent[0].data,
+              (std::vector<uint8_t>{0x0B, 0xFF, 0x01, 0x00, 0x07, 0x80, 0xA5, 0x3C}));
     EXPECT_EQ(panel.page, Page::Main);
     EXPECT_TRUE(panel.levelEnabled[4]);
     EXPECT_TRUE(timer.IsEnabled());
     EXPECT_TRUE(station->MainPageActive());
-    EXPECT_EQ(connectionChecks, 1);
+    EXPECT_TRUE(station->InFlashMode());
     EXPECT_TRUE(panel.boxes.empty());
 }
 
@@ -136,13 +208,16 @@ TEST_F(SetupPageTest, LowSpeedAndExternalFlashCodes) {
     SetupControls().smbSpeedItem = 0;
     SetupControls().dualFlash = false;
     ASSERT_TRUE(station->SetupLogic().Ok());
-    EXPECT_EQ(Ports(), (std::vector<std::string>{"SMB 2", "KBS 11"}));
+    EXPECT_EQ(PortsBeforeCheck(kSmb), (std::vector<std::string>{"SMB 2"}));
+    EXPECT_EQ(Ports().back(), "KBS 11");
+    ExpectOneDebuggerCheck(kSmb, board->Trace().size() - 2, {"SMB 11", "SMB 2"}, "EC/SMB Power-On");
     EXPECT_EQ(Reopen()->ReadInt("SMBusSpeed"), 1);
 }
 
 TEST_F(SetupPageTest, RefusedAssignedAddressLeavesThePageOpenWithTheFirstValuesStored) {
     StartBound(2);
     station->SetupLogic().Open();
+    const auto sentByOpen = board->Trace().size();
     SetupControls().pinDefSourceItem = 2;
     SetupControls().connectModeItem = 0;
     SetupControls().allocationItem = 1;
@@ -160,7 +235,9 @@ TEST_F(SetupPageTest, RefusedAssignedAddressLeavesThePageOpenWithTheFirstValuesS
     EXPECT_EQ(store->ReadInt("SpecialWave"), 2);  // step 4 never ran
     EXPECT_EQ(panel.page, Page::Setup);
     EXPECT_FALSE(timer.IsEnabled());
-    EXPECT_EQ(connectionChecks, 0);
+    // No connection check: nothing reached the board, the status bar is as it was.
+    EXPECT_EQ(board->Trace().size(), sentByOpen);
+    EXPECT_TRUE(TargetStatuses().empty());
 }
 
 TEST_F(SetupPageTest, RefusedAndEmptyKeyCellsShowTheStoredByteAgain) {
@@ -181,7 +258,8 @@ TEST_F(SetupPageTest, RefusedAndEmptyKeyCellsShowTheStoredByteAgain) {
     EXPECT_EQ(store->ReadInt("Key6"), 0x0C);
     EXPECT_EQ(store->ReadInt("Key0"), 1);
     EXPECT_EQ(store->ReadInt("Key7"), 8);
-    EXPECT_EQ(connectionChecks, 1);  // OK went on to its end
+    // OK went on to its end: one connection check, then the flash selection.
+    ExpectOneDebuggerCheck(kKbs, board->Trace().size() - 2, {"KBS 11", "KBS 2"}, "EC/KBS Power-On");
 }
 
 TEST_F(SetupPageTest, PdAddressEmptyBecomesZeroAndARefusalStopsOk) {
@@ -191,8 +269,10 @@ TEST_F(SetupPageTest, PdAddressEmptyBecomesZeroAndARefusalStopsOk) {
     ASSERT_TRUE(station->SetupLogic().Ok());
     EXPECT_EQ(Reopen()->ReadInt("PDI2CAddress"), 0);
     EXPECT_EQ(SetupControls().pdI2cAddress, "0");
+    EXPECT_EQ(TargetStatuses(), std::vector<std::string>{"EC/KBS Power-On"});
 
     station->SetupLogic().Open();
+    const auto sentByOpen = board->Trace().size();
     SetupControls().pdI2cAddress = "8G";
     SetupControls().switchRom = true;
     SetupControls().quickModeItem = 1;
@@ -201,6 +281,10 @@ TEST_F(SetupPageTest, PdAddressEmptyBecomesZeroAndARefusalStopsOk) {
     EXPECT_EQ(Reopen()->ReadInt("QuickMode"), 1);   // stored before the refusal
     EXPECT_FALSE(Reopen()->ReadBool("SwitchRom"));  // after it: not stored
     EXPECT_EQ(panel.page, Page::Setup);
+    // No second connection check.
+    EXPECT_EQ(CheckStart(kKbs, sentByOpen), board->Trace().size());
+    EXPECT_EQ(TargetStatuses(), std::vector<std::string>{"EC/KBS Power-On"});
+    EXPECT_FALSE(timer.IsEnabled());
 }
 
 TEST_F(SetupPageTest, SocketModeTurnsDualFlashOff) {
@@ -214,6 +298,9 @@ TEST_F(SetupPageTest, SocketModeTurnsDualFlashOff) {
     EXPECT_FALSE(SetupControls().dualFlash);
     EXPECT_FALSE(station->Controls().window.dualFlashButtonsVisible);
     EXPECT_EQ(Ports().back(), "KBS 11");
+    // The check of the socket mode sends nothing to the board and shows the board's flash.
+    EXPECT_EQ(CheckStart(kKbs), board->Trace().size());
+    EXPECT_EQ(TargetStatuses(), std::vector<std::string>{"Flash of Vessa"});
 }
 
 TEST_F(SetupPageTest, PdModeStoresAtOnceAndCancelKeepsThoseStores) {
@@ -251,8 +338,9 @@ TEST_F(SetupPageTest, PdModeStoresAtOnceAndCancelKeepsThoseStores) {
     EXPECT_EQ(panel.page, Page::Main);
     EXPECT_TRUE(panel.levelEnabled[4]);
     EXPECT_TRUE(timer.IsEnabled());
-    EXPECT_EQ(connectionChecks, 1);
-    EXPECT_TRUE(Ports().empty() || Ports() == std::vector<std::string>{"KBS 0"});
+    // Opening released the port; the one check, in the stored KBS mode, ends the trace.
+    EXPECT_EQ(PortsBeforeCheck(kKbs), std::vector<std::string>{"KBS 0"});
+    ExpectOneDebuggerCheck(kKbs, board->Trace().size() - 1, {"KBS 10", "KBS 2"}, "EC/KBS Power-On");
 }
 
 TEST_F(SetupPageTest, CancelReloadsKeysPdAddressAndThePinSet) {
