@@ -32,7 +32,7 @@ constexpr int kQuickModeItems = 3;
 
 SetupPageLogic::SetupPageLogic(SettingsStore& store, SettingsCache& cache, OperatorPanel& panel,
                                Clock& clock, ConnectionTimer& timer1, BoardCommands& board,
-                               ConnectionFlags& flags, ControlState& controls,
+                               ConnectionFlags& flags, EFlashFacts& eflash, ControlState& controls,
                                PinDefinitionDesk& pins)
     : store_(store),
       cache_(cache),
@@ -41,6 +41,7 @@ SetupPageLogic::SetupPageLogic(SettingsStore& store, SettingsCache& cache, Opera
       timer1_(timer1),
       board_(board),
       flags_(flags),
+      eflash_(eflash),
       controls_(controls),
       pins_(pins) {}
 
@@ -162,7 +163,12 @@ bool SetupPageLogic::Ok() {
 
     CloseToMainPage();
     ResumeConnectionCheck();
-    board_.KbsPortControl(store_.ReadBool(setting::kDualFlash) ? kInternalFlash : kExternalFlash);
+    // The board now addresses the flash that Dual-Flash names. The station's selection follows
+    // it, as at start-up: otherwise the next operation would address one flash with the
+    // other's parameters.
+    const bool dualFlash = store_.ReadBool(setting::kDualFlash);
+    eflash_.internalFlashSelected = dualFlash;
+    board_.KbsPortControl(dualFlash ? kInternalFlash : kExternalFlash);
     return true;
 }
 

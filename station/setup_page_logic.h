@@ -10,6 +10,7 @@
 #include "station/control_state.h"
 #include "station/pin_definition_desk.h"
 #include "target/connection_flags.h"
+#include "target/eflash_facts.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
 #include "ui/operator_panel.h"
@@ -30,7 +31,7 @@ public:
 
     SetupPageLogic(SettingsStore& store, SettingsCache& cache, OperatorPanel& panel, Clock& clock,
                    ConnectionTimer& timer1, BoardCommands& board, ConnectionFlags& flags,
-                   ControlState& controls, PinDefinitionDesk& pins);
+                   EFlashFacts& eflash, ControlState& controls, PinDefinitionDesk& pins);
 
     Seams& GetSeams() { return seams_; }
 
@@ -61,6 +62,7 @@ private:
     ConnectionTimer& timer1_;
     BoardCommands& board_;
     ConnectionFlags& flags_;
+    EFlashFacts& eflash_;  // which flash the station addresses
     ControlState& controls_;
     PinDefinitionDesk& pins_;
     Seams seams_;

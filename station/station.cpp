@@ -40,7 +40,7 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
                                                 *boardSide_, panel_, log_, controls_.setup);
     hooks_.pinSourceSelected = [this](int item) { pins_->SelectSourceAtStartup(item); };
     setupPage_ = std::make_unique<SetupPageLogic>(*store_, cache_, panel_, clock_, timer_, *board_,
-                                                  flags_, controls_, *pins_);
+                                                  flags_, eflash_, controls_, *pins_);
     // Setup OK and Cancel end with one connection check at once. They run as a handler, so the
     // check is the handler's own nested work (a Timer1 tick would be dropped as busy), and its
     // error ends the handler like any other.

@@ -1,4 +1,5 @@
 #include "tests/pins/pin_fixture.h"
+#include "tests/support/station_probe.h"
 
 namespace quillon::test {
 namespace {
@@ -109,6 +110,26 @@ TEST_F(SetupPageTest, OpeningStopsTheCheckAndReleasesThePortOfTheMode) {
                   (std::vector<Millis>{Millis(500), Millis(500)}));
         station.reset();
         panel = RecordingPanel();
+    }
+}
+
+// After OK the station addresses the flash the board was switched to, both ways, also when
+// the operator had picked the other flash with the main window's buttons before.
+TEST_F(SetupPageTest, OkLeavesTheStationOnTheFlashTheBoardSelected) {
+    StartBound(1);
+    for (const bool dualFlash : {true, false, true}) {
+        station->RunHandler([&] {
+            if (dualFlash) {
+                station->Cycle().ExternalFlash();
+            } else {
+                station->Cycle().InternalFlash();
+            }
+        });
+        station->SetupLogic().Open();
+        SetupControls().dualFlash = dualFlash;
+        ASSERT_TRUE(station->SetupLogic().Ok());
+        EXPECT_EQ(board->Ec()->InternalSelected(), dualFlash);
+        EXPECT_EQ(Probe(*station).EFlash().internalFlashSelected, dualFlash);
     }
 }
 
