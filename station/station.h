@@ -92,8 +92,6 @@ public:
     // page it shows; both front-ends mirror it.
     const ControlState& Controls() const { return controls_; }
     ControlState& Controls() { return controls_; }
-    // Tells the window to mirror the control state again.
-    void NotifyControlsChanged() { panel_.ControlsChanged(); }
 
     // What the front-ends may read of the station's state.
     const MessageLog& Log() const { return log_; }
@@ -103,7 +101,6 @@ public:
     const std::array<std::string, 7>& ChipIdStrings() const { return identity_.chipIdStrings; }
     bool InFlashMode() const { return flags_.inFlashMode; }
     bool MainPageActive() const { return flags_.mainPageActive; }
-    const StationOptions& Options() const { return options_; }
     // The parameter-file folder: the option, else "INI" beside the program.
     std::filesystem::path IniFolder() const;
     // The settings file in use, or nothing while running on the in-memory store.
