@@ -17,6 +17,7 @@ constexpr const char* kChoiceFlashType = "Please Choice Flash Type First !";
 constexpr const char* kOpenBinFirst = "Please Open BIN File First or Choice Flash Type !";
 constexpr const char* kAutoOk = "Auto Flash ---> OK !";
 constexpr const char* kAutoFailure = "Auto Flash ---> Failure !";
+constexpr const char* kWriteStatusFailure = "Write Status ---> Failure !";
 constexpr const char* kBurnFailure = "Auto Burn ---> Failure !";
 constexpr const char* kBurnTimes = "Burn Times = ";
 constexpr const char* kBackupNoSave = "Backup ---> Failure ! Read Flash failed, nothing was saved";
@@ -160,30 +161,48 @@ StepResult AutoFlash::SuccessTail(AutoUnitReport& report) {
         c_.boardSide.ReadBoardFirmware(firmware);
         c_.boardSide.WriteBoardFileSize(c_.image.imageFileSize);
     }
+    // The status registers belong to the unit: its report and its result wait for them, so a
+    // status write that was not made never leaves the unit recorded as good.
     report.outcome = StepResult::Ok;
+    if (mode != ConnectMode::Pd) {
+        bool written = false;
+        try {
+            written = WriteStatusRegisters();
+        } catch (...) {
+            report.outcome = StepResult::Failed;
+            if (onUnitDone) {
+                onUnitDone(report);
+            }
+            throw;
+        }
+        if (!written) {
+            c_.log.Append(kWriteStatusFailure);
+            c_.panel.SetLogColour(LogColour::Red);
+            c_.frame.SetOperationResult(StepResult::Failed);
+            report.outcome = StepResult::Failed;
+        }
+    }
     if (onUnitDone) {
         onUnitDone(report);
     }
-    if (mode != ConnectMode::Pd) {
-        WriteStatusRegisters();
-    }
-    return StepResult::Ok;
+    return report.outcome;
 }
 
-void AutoFlash::WriteStatusRegisters() {
+bool AutoFlash::WriteStatusRegisters() {
     if (c_.chipIdStrings[2] == kSstManufacturer || controls_.writeStatus1.empty()) {
-        return;
+        return true;
     }
     // Both fields are read before anything is sent: a field that is not a hexadecimal byte
     // ends the handler with the conversion-error box, and no status write goes out.
     const uint8_t first = WriteStatusByte(controls_.writeStatus1);
     if (controls_.writeStatus2.empty()) {
-        c_.board.WriteFlashStatus(kStatusOneByte, first, 0);
-        return;
+        return c_.board.WriteFlashStatus(kStatusOneByte, first, 0).Succeeded();
     }
     const uint8_t second = WriteStatusByte(controls_.writeStatus2);
-    c_.board.WriteFlashStatus(
-        controls_.writeStatusContinue ? kStatusTwoBytesContinue : kStatusTwoBytes, first, second);
+    return c_.board
+        .WriteFlashStatus(controls_.writeStatusContinue ? kStatusTwoBytesContinue : kStatusTwoBytes,
+                          first, second)
+        .Succeeded();
 }
 
 StepResult AutoFlash::FailureTail(AutoUnitReport& report) {

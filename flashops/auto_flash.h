@@ -114,7 +114,8 @@ private:
     StepResult Refuse(const std::string& text);
     StepResult SuccessTail(AutoUnitReport& report);
     StepResult FailureTail(AutoUnitReport& report);
-    void WriteStatusRegisters();
+    // The status-register writes of the success tail. False when the board did not take them.
+    bool WriteStatusRegisters();
     // Sleeps the pause between passes; false once Stop was pressed during it.
     bool PauseBetweenPasses();
     double SecondsSince(Millis start) const;

@@ -296,12 +296,42 @@ TEST_F(AutoFlashTest, SocketModeReadsFirmwareAndRecordsTheFileSize) {
 TEST_F(AutoFlashTest, NonHexStatusFieldGivesTheConversionErrorAndNoWrite) {
     status1 = "1C";
     status2 = "zz";
-    EXPECT_THROW(Make().Run(), ConversionError);
+    std::vector<StepResult> units;
+    Make().onUnitDone = [&](const AutoUnitReport& unit) { units.push_back(unit.outcome); };
+    EXPECT_THROW(autoFlash->Run(), ConversionError);
     EXPECT_TRUE(StatusWrites().empty());
     status2 = "";
     status1 = "100";  // more than one byte
     EXPECT_THROW(autoFlash->Run(), ConversionError);
     EXPECT_TRUE(StatusWrites().empty());
+    // The unit is reported once each time, and not as good: its status was never written.
+    EXPECT_EQ(units, (std::vector<StepResult>{StepResult::Failed, StepResult::Failed}));
+}
+
+TEST_F(AutoFlashTest, AStatusWriteTheBoardRefusesFailsTheUnit) {
+    status1 = "1C";
+    sim::FaultRule refuse;
+    refuse.kind = sim::FaultKind::kFailTransfer;
+    refuse.opcode = 0xF2;
+    refuse.subCommand = 0x09;  // WriteFlashStatus
+    board.AddFault(refuse);
+    std::vector<StepResult> units;
+    Make().onUnitDone = [&](const AutoUnitReport& unit) { units.push_back(unit.outcome); };
+    EXPECT_EQ(autoFlash->Run(), StepResult::Failed);
+    EXPECT_EQ(StatusWrites().size(), 1u);
+    EXPECT_EQ(LastLines(3), (std::vector<std::string>{"Auto Flash ---> OK !",
+                                                      "Total Time : 00:06   (minute:second)",
+                                                      "Write Status ---> Failure !"}));
+    EXPECT_EQ(panel.logColour, LogColour::Red);
+    EXPECT_FALSE(image.operationResult);
+    EXPECT_EQ(units, (std::vector<StepResult>{StepResult::Failed}));
+
+    // Taken: the unit is good, reported once, after the write.
+    board.ClearFaults();
+    units.clear();
+    EXPECT_EQ(autoFlash->Run(), StepResult::Ok);
+    EXPECT_EQ(units, (std::vector<StepResult>{StepResult::Ok}));
+    EXPECT_EQ(LastLines(1), (std::vector<std::string>{"Flash Status Register(0x05):1C"}));
 }
 
 TEST_F(AutoFlashTest, BurnRunVerifyFailureInTheSecondPass) {
