@@ -29,6 +29,9 @@ std::string StageLine(const char* stage, uint32_t block) {
 StepResult FlashOperations::BlockProcess() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal = UsedBlocksRefusal();
+    if (!refusal) {
+        refusal = UnmergedImageRefusal();
+    }
     // Every erase here names one sector: a chip erase would wipe the blocks already done.
     if (!refusal && run.type.eraseType != kSectorEraseType &&
         run.type.eraseType != kBlockEraseType) {

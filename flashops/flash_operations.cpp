@@ -12,6 +12,9 @@ namespace quillon {
 namespace {
 constexpr Millis kRetryPause{10};
 constexpr const char* kNeedImageAndType = "Please Open BIN File First or Choice Flash Type !";
+constexpr const char* kUnmergedImage =
+    "The flash beside the image could not be read when the file was merged, so the image is "
+    "not complete. Please Open BIN File Again !";
 // Block numbers travel as two bytes.
 constexpr long long kAddressableBlocks = 65536;
 constexpr long long kAddressablePdPages = 65536;
@@ -41,8 +44,18 @@ std::optional<std::string> FlashOperations::ImageWriteRefusal(const FlashRun& ru
     if (auto refusal = ImageAndTypeRefusal()) {
         return refusal;
     }
+    if (auto refusal = UnmergedImageRefusal()) {
+        return refusal;
+    }
     const std::size_t pages = (parts_.image.imageBuffer.size() + kPageSize - 1) / kPageSize;
     return run.IsMode(ConnectMode::Pd) ? PdPagesRefusal(pages) : UsedBlocksRefusal();
+}
+
+std::optional<std::string> FlashOperations::UnmergedImageRefusal() const {
+    if (parts_.image.besideFileUnread) {
+        return kUnmergedImage;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> FlashOperations::UsedBlocksRefusal() const {

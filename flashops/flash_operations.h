@@ -122,6 +122,9 @@ private:
     std::optional<std::string> ImageAndTypeRefusal() const;
     std::optional<std::string> FlashblockRefusal() const;
     std::optional<std::string> UsedBlocksRefusal() const;
+    // Program, verify and the block process: an image whose merge could not read the flash
+    // beside the file holds guesses there and is not written or compared.
+    std::optional<std::string> UnmergedImageRefusal() const;
     std::optional<std::string> PdPagesRefusal(std::size_t pages) const;
     // Program and verify: an image and a type, and an image the flash can hold.
     std::optional<std::string> ImageWriteRefusal(const FlashRun& run) const;

@@ -174,6 +174,7 @@ MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBl
     }
     context.panel.SetProgress(100);
     context.log.ReplaceLast(readsGood ? "Merge File ---> OK !" : "Merge File ---> Failure !");
+    state.besideFileUnread = !readsGood;
     return readsGood ? MergeOutcome::Placed : MergeOutcome::ReadFailed;
 }
 

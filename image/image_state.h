@@ -17,8 +17,11 @@ struct ImageState {
     uint32_t startAddress = 0;         // first flash address the image occupies
     uint32_t startBlock = 0;           // startAddress >> 16
     bool halfLastBlock = false;        // only the first 32 KB of the last block is used
-    uint32_t imageFileSize = 0;        // size of the file as loaded, before the merge
-    bool operationResult = false;      // outcome of the last flash or file step
+    // The last merge could not read the flash's bytes beside the file: the image holds guesses
+    // there, and writing it would overwrite what the flash keeps. Cleared by the next file.
+    bool besideFileUnread = false;
+    uint32_t imageFileSize = 0;    // size of the file as loaded, before the merge
+    bool operationResult = false;  // outcome of the last flash or file step
     BlockSkipFlags blockSkipFlags;
     // Scratch image of the merge; kept between merges so a reload reuses its memory.
     std::vector<uint8_t> mergeBuffer;

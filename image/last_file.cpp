@@ -20,6 +20,7 @@ void ForgetLastFile(ImageContext& context) {
 void DropImage(ImageState& state) {
     state.imageBuffer.clear();
     state.usedBlockCount = 0;
+    state.besideFileUnread = false;
 }
 
 }  // namespace quillon

@@ -22,6 +22,7 @@ constexpr const char* kCantFindLine = "Can't Find The File , Please Lode File Ag
 void TakeFile(ImageContext& context, std::vector<uint8_t> bytes) {
     ImageState& state = context.state;
     state.imageBuffer = std::move(bytes);
+    state.besideFileUnread = false;
     const auto partBlocks = static_cast<std::size_t>(std::max(context.flashblock, 0));
     state.usedBlockCount =
         static_cast<uint32_t>(std::min(partBlocks, state.imageBuffer.size() / kBlockSize));

@@ -96,6 +96,52 @@ TEST_F(StationAutoTest, AutoWithProgramAndVerifyOnlyWritesTheImage) {
     EXPECT_TRUE(station->Image().operationResult);
 }
 
+// The start-up reloads the last file before the board is bound, so the flash's bytes after a
+// 100 KB file cannot be read for its last block. Program must not write a guess over them;
+// Auto reloads with the board there and keeps them.
+TEST_F(StationAutoTest, AnImageMergedWithoutTheFlashBesideItIsNeverWritten) {
+    constexpr std::size_t kFileSize = 100 * 1024;
+    testing::WriteFileBytes(imageFile, std::string(image.begin(), image.begin() + kFileSize));
+    auto flash = board.Flash(sim::FlashId::kExternalSpi);
+    std::fill(flash.begin(), flash.end(), 0xA5);  // what the flash holds beside the file
+    const auto settings = dir / "s.sqlite";
+    auto start = [&] {
+        station = std::make_unique<Station>(panel, clock, timer, StationOptions{settings, {}},
+                                            FixedDriverLoader(sim::InProcessDriverFunctions()));
+        station->RunStartup();
+    };
+    start();  // the first start creates the settings
+    station.reset();
+    auto store = SqliteSettingsStore::Open(settings);
+    store->WriteText("LastFilePath", imageFile.string());
+    store->WriteText("LastFileName", "image.bin");
+    store.reset();
+    start();
+    EXPECT_EQ(station->Controls().main.filePathText, "image.bin");
+    const auto& lines = station->Log().Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Merge File ---> Failure !"), 1);
+    station->RunHandler([this] {
+        station->Cycle().Tick();
+        EXPECT_EQ(station->TypeAutoDesk().Run(), StepResult::Ok);
+    });
+    board.ClearTrace();
+    for (auto write :
+         {&FlashOperations::Program, &FlashOperations::Verify, &FlashOperations::BlockProcess}) {
+        EXPECT_EQ(Press([&] { return (station->FlashOps().*write)(); }), StepResult::Refused);
+        EXPECT_EQ(panel.boxes.back().text,
+                  "The flash beside the image could not be read when the file was merged, so "
+                  "the image is not complete. Please Open BIN File Again !");
+    }
+    EXPECT_TRUE(board.Trace().empty());
+    EXPECT_TRUE(std::all_of(flash.begin(), flash.end(), [](uint8_t b) { return b == 0xA5; }));
+
+    Steps(true, true, true, true);
+    EXPECT_EQ(Press([this] { return station->Auto().Run(); }), StepResult::Ok);
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + kFileSize, flash.begin()));
+    EXPECT_TRUE(std::all_of(flash.begin() + kFileSize, flash.begin() + 2 * 65536,
+                            [](uint8_t b) { return b == 0xA5; }));
+}
+
 TEST_F(StationAutoTest, StopDuringTheBlockProcessEndsAutoInFailure) {
     Ready();
     station->Controls().main.blockProcess = true;

@@ -140,6 +140,13 @@ TEST_F(AllocationTest, AFailedBoundaryReadIsAFailureEvenWhenTheOtherReadSucceeds
     EXPECT_FALSE(state.operationResult);
     EXPECT_EQ(state.imageBuffer.size(), 0x30000u);  // still built
     EXPECT_EQ(state.imageBuffer[0x28000], FlashByte(0x28000));
+    EXPECT_TRUE(state.besideFileUnread);  // but marked: the head's bytes are guesses
+
+    // The same file merged once the read succeeds is complete again.
+    board.ClearFaults();
+    LoadRaw(0x10000);
+    EXPECT_EQ(MergeImage(context), StepResult::Ok);
+    EXPECT_FALSE(state.besideFileUnread);
 }
 
 TEST_F(AllocationTest, The11EDKeepsItsRomCodeAreaErasedInAMainImage) {

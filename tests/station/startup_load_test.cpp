@@ -234,47 +234,40 @@ TEST_F(StationTest, LastFileThatCannotBeReadIsForgottenAtStartup) {
     }
 }
 
-// No board is bound while the settings load: on a later start, a merge that needs the flash's
-// bytes beside the file fails, but the file itself is sound and stays remembered.
-TEST_F(StationTest, LastFileWhoseMergeCannotReadTheFlashIsKept) {
-    Start();  // the first start creates every setting the board commands read
-    station.reset();
+// A start-up merge that cannot get the flash's bytes beside the file fails, but the file
+// itself is sound and stays remembered. On the first start the boundary read cannot even be
+// asked for (SwitchRom, which it sends, is created later in the load); on a later start no
+// board is bound yet while the settings load.
+TEST_F(StationTest, LastFileWhoseMergeCannotGetTheFlashIsKept) {
     const auto path = (dir / "part.bin").string();
     testing::WriteFileBytes(path, std::string(0x1000, '\x5A'));
-    Preset([&](SettingsStore& s) {
-        s.WriteText("LastFilePath", path);
-        s.WriteText("LastFileName", "part.bin");
-        s.WriteInt("Allocation", 3);
-        s.WriteText("AssignedAddress", "100");
-    });
-    auto& s = Start();
-    EXPECT_EQ(panel.mainLog.back(), "Merge File ---> Failure !");
-    EXPECT_EQ(s.Controls().main.filePathText, "part.bin");
-    EXPECT_EQ(Reopen()->ReadText("LastFilePath"), path);
-    EXPECT_FALSE(s.Image().operationResult);
-}
-
-TEST_F(StationTest, LastFileIsKeptWhenTheFirstStartCannotYetAskForTheFlash) {
-    // No other setting is stored yet: the merge's boundary read needs SwitchRom, which the
-    // load creates only later. The file is sound, so it must not be forgotten.
-    const auto path = (dir / "part.bin").string();
-    testing::WriteFileBytes(path, std::string(0x1000, '\x5A'));
-    Preset([&](SettingsStore& s) {
-        s.WriteText("LastFilePath", path);
-        s.WriteText("LastFileName", "part.bin");
-        s.WriteInt("Allocation", 3);
-        s.WriteText("AssignedAddress", "100");
-    });
-    auto& s = Start();
-    EXPECT_EQ(std::count(panel.mainLog.begin(), panel.mainLog.end(),
-                         "Can't Find The File , Please Lode File Again !!"),
-              0);
-    EXPECT_EQ(std::count(panel.mainLog.begin(), panel.mainLog.end(), "Merge File ---> Failure !"),
-              1);
-    EXPECT_EQ(s.Controls().main.filePathText, "part.bin");
-    EXPECT_EQ(Reopen()->ReadText("LastFilePath"), path);
-    EXPECT_FALSE(s.Image().operationResult);
-    EXPECT_TRUE(s.Image().imageBuffer.empty());  // nothing half-merged to program
+    for (const bool firstStart : {true, false}) {
+        SCOPED_TRACE(firstStart ? "first start" : "later start");
+        Preset([&](SettingsStore& s) {
+            s.WriteText("LastFilePath", path);
+            s.WriteText("LastFileName", "part.bin");
+            s.WriteInt("Allocation", 3);
+            s.WriteText("AssignedAddress", "100");
+        });
+        panel.mainLog.clear();
+        auto& s = Start();
+        const auto& log = panel.mainLog;
+        EXPECT_EQ(std::count(log.begin(), log.end(), "Merge File ---> Failure !"), 1);
+        EXPECT_EQ(
+            std::count(log.begin(), log.end(), "Can't Find The File , Please Lode File Again !!"),
+            0);
+        EXPECT_EQ(s.Controls().main.filePathText, "part.bin");
+        EXPECT_EQ(Reopen()->ReadText("LastFilePath"), path);
+        EXPECT_FALSE(s.Image().operationResult);
+        // Nothing that Program could write over the flash beside the file: a merge that broke
+        // off keeps no image; one that could not read keeps it marked as incomplete.
+        if (firstStart) {
+            EXPECT_TRUE(s.Image().imageBuffer.empty());
+        } else {
+            EXPECT_TRUE(s.Image().besideFileUnread);
+        }
+        station.reset();
+    }
 }
 
 TEST_F(StationTest, RomKeyBeforeFirstStartShowsTheBuiltInKey) {
