@@ -30,7 +30,8 @@ TEST(SettingsImportTest, WhatTheExportWroteComesBackIdentical) {
     original.WriteInt("Key0", -1);
     original.WriteText("LastFilePath", "C:\\img\\a \"quoted\" \\\\ name.bin");
     original.WriteText("SectorOffset", "");
-    original.WriteText("Note", std::string("line\r\nbreak and \0 nul", 24));
+    // The whole literal, embedded NUL included (21 characters).
+    original.WriteText("Note", std::string("line\r\nbreak and \0 nul", 21));
     original.WriteBinary("ExtraECChipID", {});
     original.WriteBinary("Blob", {0x00, 0x1F, 0xAB, 0xFF});
     original.WriteText("AssignedAddress", "1E000");
