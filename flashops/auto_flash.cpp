@@ -17,7 +17,9 @@ constexpr const char* kChoiceFlashType = "Please Choice Flash Type First !";
 constexpr const char* kOpenBinFirst = "Please Open BIN File First or Choice Flash Type !";
 constexpr const char* kAutoOk = "Auto Flash ---> OK !";
 constexpr const char* kAutoFailure = "Auto Flash ---> Failure !";
-constexpr const char* kWriteStatusFailure = "Write Status ---> Failure !";
+// Named as an Auto Flash line so that the customer page's log, which shows only the lines of
+// its keys, also shows that the unit failed after its "OK".
+constexpr const char* kWriteStatusFailure = "Auto Flash ---> Failure ! Write Status failed";
 constexpr const char* kBurnFailure = "Auto Burn ---> Failure !";
 constexpr const char* kBurnTimes = "Burn Times = ";
 constexpr const char* kBackupNoSave = "Backup ---> Failure ! Read Flash failed, nothing was saved";

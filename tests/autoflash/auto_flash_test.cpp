@@ -319,10 +319,12 @@ TEST_F(AutoFlashTest, AStatusWriteTheBoardRefusesFailsTheUnit) {
     Make().onUnitDone = [&](const AutoUnitReport& unit) { units.push_back(unit.outcome); };
     EXPECT_EQ(autoFlash->Run(), StepResult::Failed);
     EXPECT_EQ(StatusWrites().size(), 1u);
-    EXPECT_EQ(LastLines(3), (std::vector<std::string>{"Auto Flash ---> OK !",
-                                                      "Total Time : 00:06   (minute:second)",
-                                                      "Write Status ---> Failure !"}));
+    EXPECT_EQ(LastLines(3), (std::vector<std::string>{
+                                "Auto Flash ---> OK !", "Total Time : 00:06   (minute:second)",
+                                "Auto Flash ---> Failure ! Write Status failed"}));
     EXPECT_EQ(panel.logColour, LogColour::Red);
+    // The customer page's log shows the failure after the OK too.
+    EXPECT_EQ(panel.customerLog.back(), "Auto Flash ---> Failure ! Write Status failed");
     EXPECT_FALSE(image.operationResult);
     EXPECT_EQ(units, (std::vector<StepResult>{StepResult::Failed}));
 
