@@ -168,6 +168,19 @@ protected:
         return taken;
     }
 
+    // Starts on `scenario` in connect `mode` with the target in flash mode, then pulls the
+    // board out. The events of the plug-out.
+    Events PullOutInFlashMode(const sim::Scenario& scenario, int mode) {
+        Board(scenario);
+        Mode(mode);
+        Station& s = Start();
+        Probe(s).Flags().inFlashMode = true;
+        Take();
+        board->Unplug();
+        s.Session().OnBoardRemoved();
+        return Take();
+    }
+
     void Note(const std::string& event) {
         if (!recording) {
             seen = board ? board->Trace().size() : 0;
@@ -490,16 +503,10 @@ TEST_F(BoardSessionTest, PlugInKeepsTheConnectionParameterChosenAtStartup) {
 }
 
 TEST_F(BoardSessionTest, PlugOutInKbsModeShowsPowerOffAndLeavesFlashMode) {
-    Board(EcBench());
-    Mode(1);
-    Station& s = Start();
-    Probe(s).Flags().inFlashMode = true;
-    Take();
-    board->Unplug();
-    s.Session().OnBoardRemoved();
     EXPECT_TRUE(SameEvents({"log USB Device 'Vessa' Plug-Out Detected!",
                             "status0 USB Device 'Vessa' Plug-Out", "status1 Kavo EC Power-Off"},
-                           Take()));
+                           PullOutInFlashMode(EcBench(), 1)));
+    Station& s = *station;
     EXPECT_FALSE(s.InFlashMode());
     EXPECT_FALSE(s.BoardConnected());
     // Later commands are refused without reaching the board.
@@ -509,17 +516,10 @@ TEST_F(BoardSessionTest, PlugOutInKbsModeShowsPowerOffAndLeavesFlashMode) {
 }
 
 TEST_F(BoardSessionTest, PlugOutInSocketModeShowsFlashOfVessaAndKeepsFlashMode) {
-    Board(SocketBench());
-    Mode(3);
-    Station& s = Start();
-    Probe(s).Flags().inFlashMode = true;
-    Take();
-    board->Unplug();
-    s.Session().OnBoardRemoved();
     EXPECT_TRUE(SameEvents({"log USB Device 'Vessa' Plug-Out Detected!",
                             "status0 USB Device 'Vessa' Plug-Out", "status1 Flash of Vessa"},
-                           Take()));
-    EXPECT_TRUE(s.InFlashMode());
+                           PullOutInFlashMode(SocketBench(), 3)));
+    EXPECT_TRUE(station->InFlashMode());
 }
 
 // ---- close ---------------------------------------------------------------------------------
