@@ -207,22 +207,11 @@ void FlashOperations::UnprotectLastKilobyte(FlashRun& run) {
 
 void FlashOperations::ErasePdFlash(FlashRun& run) {
     const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
-    for (long long page = 0; page < pages;) {
-        if (WalkEnds(run)) {
-            run.result = false;
-            return;
-        }
-        run.result = parts_.boardSide
-                         .PdEraseBlock(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
-                                       static_cast<uint16_t>(page))
-                         .Succeeded();
-        if (!run.result) {
-            PauseBeforeRetry(run.retries);
-            continue;
-        }
-        Step(page + kPdPagesPerErase - 1, pages);
-        page += kPdPagesPerErase;
-    }
+    WalkPdPages(run, pages, kPdPagesPerErase, [&](uint16_t page) {
+        return parts_.boardSide
+            .PdEraseBlock(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page)
+            .Succeeded();
+    });
 }
 
 void FlashOperations::EraseBlockWalk(FlashRun& run) {

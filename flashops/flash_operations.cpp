@@ -120,6 +120,24 @@ bool FlashOperations::WalkEnds(const FlashRun& run) {
     return parts_.frame.StopRequested();
 }
 
+bool FlashOperations::WalkPdPages(FlashRun& run, long long pages, long long stride,
+                                  const std::function<bool(uint16_t page)>& unit) {
+    for (long long page = 0; page < pages;) {
+        if (WalkEnds(run)) {
+            run.result = false;
+            break;
+        }
+        run.result = unit(static_cast<uint16_t>(page));
+        if (!run.result) {
+            PauseBeforeRetry(run.retries);
+            continue;
+        }
+        Step(page + stride - 1, pages);
+        page += stride;
+    }
+    return run.result;
+}
+
 std::string FlashOperations::OutcomeLine(const std::string& okName, const std::string& failureName,
                                          bool ok, int retries) {
     return ok ? okName + " ---> OK ! " + std::to_string(retries)

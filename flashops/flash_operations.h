@@ -147,6 +147,11 @@ private:
     // The check at the top of each turn of a walk: a run out of retries stops as a Stop press
     // does (the request stays set for the steps that follow). True when the walk must end.
     bool WalkEnds(const FlashRun& run);
+    // Walks the USB-PD flash's pages 0..pages-1, `stride` at a time, under the repeat rule:
+    // `unit` does the unit starting at a page and says whether it was done; a unit that was
+    // not waits, counts a retry and goes again. Leaves and returns run.result.
+    bool WalkPdPages(FlashRun& run, long long pages, long long stride,
+                     const std::function<bool(uint16_t page)>& unit);
     // The outcome line "<name> ---> OK ! <retries>" or "... Failure ! <retries>".
     static std::string OutcomeLine(const std::string& okName, const std::string& failureName,
                                    bool ok, int retries);

@@ -51,28 +51,16 @@ bool FlashOperations::ProgramPdPages(FlashRun& run) {
     auto& image = parts_.image.imageBuffer;
     const std::size_t pages = (image.size() + kPageSize - 1) / kPageSize;
     image.resize(pages * kPageSize, kErased);
-    for (std::size_t page = 0; page < pages;) {
-        if (WalkEnds(run)) {
-            run.result = false;
-            break;
-        }
-        const auto bytes = std::span<const uint8_t>(image).subspan(page * kPageSize, kPageSize);
-        run.result = parts_.boardSide
-                         .PdWritePage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
-                                      static_cast<uint16_t>(page), bytes)
-                         .Succeeded();
+    return WalkPdPages(run, static_cast<long long>(pages), 1, [&](uint16_t page) {
+        const auto bytes =
+            std::span<const uint8_t>(image).subspan(std::size_t{page} * kPageSize, kPageSize);
         // A page that does not read back as written counts as a failed write.
-        if (run.result) {
-            run.result = PdPageHolds(static_cast<uint16_t>(page), bytes);
-        }
-        if (!run.result) {
-            PauseBeforeRetry(run.retries);
-            continue;
-        }
-        Step(static_cast<long long>(page), static_cast<long long>(pages));
-        ++page;
-    }
-    return run.result;
+        return parts_.boardSide
+                   .PdWritePage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page,
+                                bytes)
+                   .Succeeded() &&
+               PdPageHolds(page, bytes);
+    });
 }
 
 bool FlashOperations::ProgramBlocks(FlashRun& run) {

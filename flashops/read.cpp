@@ -43,30 +43,17 @@ bool FlashOperations::ReadPdPages(FlashRun& run) {
     auto& buffer = parts_.image.readBuffer;
     buffer.resize(static_cast<std::size_t>(parts_.eflash.eFlashSizeKB) * kKiB);
     const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
-    for (long long page = 0; page < pages;) {
-        if (WalkEnds(run)) {
-            run.result = false;
-            break;
-        }
-        const auto bytes = std::span<uint8_t>(buffer).subspan(
-            static_cast<std::size_t>(page) * kPageSize, kPageSize);
-        run.result = parts_.boardSide
-                         .PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
-                                     static_cast<uint16_t>(page), bytes)
-                         .Succeeded();
+    return WalkPdPages(run, pages, 1, [&](uint16_t page) {
+        const auto bytes =
+            std::span<uint8_t>(buffer).subspan(std::size_t{page} * kPageSize, kPageSize);
         // The controller has no checksum compare: a page counts as read once a second read
         // brings the same bytes.
-        if (run.result) {
-            run.result = PdPageHolds(static_cast<uint16_t>(page), bytes);
-        }
-        if (!run.result) {
-            PauseBeforeRetry(run.retries);
-            continue;
-        }
-        Step(page, pages);
-        ++page;
-    }
-    return run.result;
+        return parts_.boardSide
+                   .PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page,
+                               bytes)
+                   .Succeeded() &&
+               PdPageHolds(page, bytes);
+    });
 }
 
 bool FlashOperations::ReadBlocks(FlashRun& run) {
