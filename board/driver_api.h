@@ -11,7 +11,22 @@ extern "C" {
 #endif
 
 // File name the program loads; looked up in the program's own folder first.
+#ifdef _WIN32
+#define VESSA_DRIVER_LIBRARY_NAME "KavoVessadll.dll"
+#else
 #define VESSA_DRIVER_LIBRARY_NAME "libKavoVessadll.so"
+#endif
+
+// The entry points' calling convention. 32-bit Windows has two in use: WINAPI (__stdcall,
+// the callee removes the arguments; the usual one for DLL exports) unless the build says
+// the vendor's library uses cdecl (VESSA_DRIVER_CDECL). Other targets have only one.
+#if defined(_WIN32) && defined(__i386__) && !defined(VESSA_DRIVER_CDECL)
+#define VESSA_CALL __stdcall
+#elif defined(_WIN32) && defined(__i386__)
+#define VESSA_CALL __cdecl
+#else
+#define VESSA_CALL
+#endif
 // Environment variable that may name another driver library file.
 #define VESSA_DRIVER_LIBRARY_ENV "QUILLON_DRIVER_LIBRARY"
 
@@ -20,14 +35,14 @@ extern "C" {
 
 // Opens the board. Returns 0 when the board is open, any other value on failure.
 // index: always 0; parameter: 9000, or 1000 for a USB-PD target.
-typedef uint8_t (*VessaConnectDeviceFn)(uint8_t index, int32_t parameter);
+typedef uint8_t(VESSA_CALL* VessaConnectDeviceFn)(uint8_t index, int32_t parameter);
 // Closes the board. The argument is always 0; the result is not looked at.
-typedef uint8_t (*VessaDisconnectDeviceFn)(uint32_t reserved);
+typedef uint8_t(VESSA_CALL* VessaDisconnectDeviceFn)(uint32_t reserved);
 // Sends the 9-byte header and `length` bytes of `data`. Returns 1 on success.
-typedef uint8_t (*VessaWriteDataToDeviceFn)(const uint8_t* header, uint32_t length,
+typedef uint8_t(VESSA_CALL* VessaWriteDataToDeviceFn)(const uint8_t* header, uint32_t length,
                                             const uint8_t* data);
 // Sends the 9-byte header and fills `buffer` with `length` bytes. Returns 1 on success.
-typedef uint8_t (*VessaReadDataFromDeviceFn)(const uint8_t* header, uint32_t length,
+typedef uint8_t(VESSA_CALL* VessaReadDataFromDeviceFn)(const uint8_t* header, uint32_t length,
                                              uint8_t* buffer);
 
 // The four entry points as one record: what a binding (dlopen, or the virtual board
@@ -39,10 +54,10 @@ typedef struct VessaDriverFunctions {
     VessaReadDataFromDeviceFn readDataFromDevice;
 } VessaDriverFunctions;
 
-uint8_t ConnectDevice(uint8_t index, int32_t parameter);
-uint8_t DisconnectDevice(uint32_t reserved);
-uint8_t WriteDataToDevice(const uint8_t* header, uint32_t length, const uint8_t* data);
-uint8_t ReadDataFromDevice(const uint8_t* header, uint32_t length, uint8_t* buffer);
+uint8_t VESSA_CALL ConnectDevice(uint8_t index, int32_t parameter);
+uint8_t VESSA_CALL DisconnectDevice(uint32_t reserved);
+uint8_t VESSA_CALL WriteDataToDevice(const uint8_t* header, uint32_t length, const uint8_t* data);
+uint8_t VESSA_CALL ReadDataFromDevice(const uint8_t* header, uint32_t length, uint8_t* buffer);
 
 #ifdef __cplusplus
 }

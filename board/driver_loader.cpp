@@ -1,52 +1,13 @@
 #include "board/driver_loader.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <array>
 #include <filesystem>
 #include <utility>
 
 #include "config/install_layout.h"
+#include "platform/program_file.h"
 
 namespace quillon {
-
-SharedLibrary::~SharedLibrary() {
-    Close();
-}
-
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-}
-
-SharedLibrary SharedLibrary::Open(const std::string& file, std::string& error) {
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* reason = dlerror();
-        error = reason != nullptr ? reason : "cannot load " + file;
-        return {};
-    }
-    error.clear();
-    return SharedLibrary(handle);
-}
-
-void* SharedLibrary::Symbol(const char* name) const {
-    return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
-}
-
-void SharedLibrary::Close() {
-    if (handle_ != nullptr) {
-        dlclose(handle_);
-        handle_ = nullptr;
-    }
-}
 
 namespace {
 
@@ -55,10 +16,16 @@ bool IsComplete(const VessaDriverFunctions& f) {
            f.writeDataToDevice != nullptr && f.readDataFromDevice != nullptr;
 }
 
-// Function pointers come out of dlsym as object pointers; POSIX guarantees the round trip.
+// Function pointers come out of the symbol look-up as object pointers; POSIX and Windows
+// guarantee the round trip. The first missing entry point's system message is kept.
 template <typename Fn>
-Fn Resolve(const SharedLibrary& library, const char* name) {
-    return reinterpret_cast<Fn>(library.Symbol(name));
+Fn Resolve(const SharedLibrary& library, const char* name, std::string& missing) {
+    std::string why;
+    void* address = library.Symbol(name, &why);
+    if (address == nullptr && missing.empty()) {
+        missing = std::string(name) + ": " + why;
+    }
+    return reinterpret_cast<Fn>(address);
 }
 
 DriverLoadResult LoadFrom(const std::string& file) {
@@ -68,18 +35,21 @@ DriverLoadResult LoadFrom(const std::string& file) {
     if (!driver.library.IsOpen()) {
         return result;
     }
-    driver.functions.connectDevice = Resolve<VessaConnectDeviceFn>(driver.library, "ConnectDevice");
+    std::string missing;
+    driver.functions.connectDevice =
+        Resolve<VessaConnectDeviceFn>(driver.library, "ConnectDevice", missing);
     driver.functions.disconnectDevice =
-        Resolve<VessaDisconnectDeviceFn>(driver.library, "DisconnectDevice");
+        Resolve<VessaDisconnectDeviceFn>(driver.library, "DisconnectDevice", missing);
     driver.functions.writeDataToDevice =
-        Resolve<VessaWriteDataToDeviceFn>(driver.library, "WriteDataToDevice");
+        Resolve<VessaWriteDataToDeviceFn>(driver.library, "WriteDataToDevice", missing);
     driver.functions.readDataFromDevice =
-        Resolve<VessaReadDataFromDeviceFn>(driver.library, "ReadDataFromDevice");
+        Resolve<VessaReadDataFromDeviceFn>(driver.library, "ReadDataFromDevice", missing);
     if (!IsComplete(driver.functions)) {
         // Calling a missing entry point would jump to nowhere: refuse the library.
         result.error = file +
                        " lacks one of ConnectDevice, DisconnectDevice, "
-                       "WriteDataToDevice, ReadDataFromDevice";
+                       "WriteDataToDevice, ReadDataFromDevice (" +
+                       missing + ")";
         return result;  // the library is released with `driver`
     }
     result.driver = std::move(driver);
@@ -89,9 +59,8 @@ DriverLoadResult LoadFrom(const std::string& file) {
 }  // namespace
 
 std::string ProgramFolder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : exe.parent_path().string();
+    const auto exe = platform::RunningProgramFile();
+    return exe.empty() ? std::string() : exe.parent_path().string();
 }
 
 std::string DriverLibraryLocation(const char* overridePath, const std::string& programFolder,

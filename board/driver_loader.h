@@ -23,8 +23,9 @@ public:
     static SharedLibrary Open(const std::string& file, std::string& error);
 
     bool IsOpen() const { return handle_ != nullptr; }
-    // The address of an exported symbol, or null when the library lacks it.
-    void* Symbol(const char* name) const;
+    // The address of an exported symbol, or null when the library lacks it; then `error`,
+    // when given, receives the system's message.
+    void* Symbol(const char* name, std::string* error = nullptr) const;
 
 private:
     explicit SharedLibrary(void* handle) : handle_(handle) {}
@@ -63,7 +64,7 @@ DriverLoader FixedDriverLoader(VessaDriverFunctions functions);
 std::string DriverLibraryLocation(const char* overridePath, const std::string& programFolder,
                                   const std::string& privateFolder = "");
 
-// The folder of the running program (from /proc/self/exe), or "" when unknown.
+// The folder of the running program, or "" when unknown.
 std::string ProgramFolder();
 
 }  // namespace quillon

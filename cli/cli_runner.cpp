@@ -13,8 +13,9 @@
 #include "config/flash_database_check.h"
 #include "config/settings_import.h"
 #include "config/settings_location.h"
-#include "config/sqlite_settings_store.h"
+#include "config/settings_backend.h"
 #include "image/image_file.h"
+#include "platform/terminal.h"
 
 namespace quillon::cli {
 
@@ -183,7 +184,7 @@ int CliRunner::SettingsFileStatus() {
         return kExitConfig;
     }
     try {
-        SqliteSettingsStore::Open(file);
+        OpenSettingsStore(file);
     } catch (const std::exception& error) {
         panel_.Diagnostic(error.what());
         return kExitConfig;
@@ -685,7 +686,7 @@ int CliMain(int argc, char** argv) {
         std::printf("quillon-cli %s\n", Station::kVersion);
         return kExitOk;
     }
-    CliPanel panel(stdout, stderr, parsed.options.json, ::isatty(STDERR_FILENO) != 0);
+    CliPanel panel(stdout, stderr, parsed.options.json, platform::IsTerminal(stderr));
     CliRunner::InstallInterruptHandler();
     try {
         CliRunner runner(parsed.options, panel);

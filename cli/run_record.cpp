@@ -4,7 +4,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -14,6 +13,7 @@
 
 #include "cli/json_text.h"
 #include "config/file_descriptor.h"
+#include "platform/crc32.h"
 
 namespace quillon::cli {
 
@@ -75,15 +75,7 @@ std::optional<int> RetriesFrom(const std::string& outcomeLine) {
 }
 
 uint32_t Crc32(const std::vector<uint8_t>& bytes) {
-    // zlib's crc32 takes at most a uInt per call.
-    uLong crc = crc32(0L, Z_NULL, 0);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const auto chunk = static_cast<uInt>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-        crc = crc32(crc, bytes.data() + done, chunk);
-        done += chunk;
-    }
-    return static_cast<uint32_t>(crc);
+    return platform::Crc32(bytes);
 }
 
 std::string CsvHeader() {

@@ -1,9 +1,9 @@
 #include "config/install_layout.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <system_error>
+
+#include "platform/program_file.h"
 
 namespace quillon {
 
@@ -33,9 +33,7 @@ std::filesystem::path FromEnvironment(const char* name) {
 
 InstallLayout InstallLayout::OfThisProcess() {
     InstallLayout layout;
-    std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
+    if (const auto program = platform::RunningProgramFile(); !program.empty()) {
         layout.programFolder = program.parent_path();
     }
     layout.userDataHome = FromEnvironment("XDG_DATA_HOME");

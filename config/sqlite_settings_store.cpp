@@ -234,11 +234,6 @@ SettingsError InvalidType(const std::string& name) {
 
 }  // namespace
 
-SettingsFileError::SettingsFileError(const std::filesystem::path& file, const std::string& reason)
-    : std::runtime_error("Cannot use the settings file '" + file.string() + "': " + reason),
-      file_(file),
-      reason_(reason) {}
-
 void SqliteSettingsStore::Closer::operator()(sqlite3* db) const {
     sqlite3_close_v2(db);
 }

@@ -7,24 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "config/settings_backend.h"
 #include "config/settings_store.h"
 
 struct sqlite3;
 
 namespace quillon {
-
-// A settings file that cannot be used: not a database, corrupt, of another program,
-// or not writable. The message names the file and the reason.
-class SettingsFileError : public std::runtime_error {
-public:
-    SettingsFileError(const std::filesystem::path& file, const std::string& reason);
-    const std::filesystem::path& File() const { return file_; }
-    const std::string& Reason() const { return reason_; }
-
-private:
-    std::filesystem::path file_;
-    std::string reason_;
-};
 
 // The settings key kept in one SQLite file: one table of typed values, names compared
 // without regard to ASCII letter case (the stored spelling is kept), enumerated in creation

@@ -8,22 +8,22 @@ namespace {
 
 VirtualBoard* attached = nullptr;
 
-uint8_t InProcessConnect(uint8_t /*index*/, int32_t parameter) {
+uint8_t VESSA_CALL InProcessConnect(uint8_t /*index*/, int32_t parameter) {
     return attached != nullptr ? attached->Connect(parameter) : uint8_t{1};
 }
 
-uint8_t InProcessDisconnect(uint32_t /*reserved*/) {
+uint8_t VESSA_CALL InProcessDisconnect(uint32_t /*reserved*/) {
     if (attached != nullptr) {
         attached->Disconnect();
     }
     return 0;
 }
 
-uint8_t InProcessWrite(const uint8_t* header, uint32_t length, const uint8_t* data) {
+uint8_t VESSA_CALL InProcessWrite(const uint8_t* header, uint32_t length, const uint8_t* data) {
     return attached != nullptr ? attached->Write(header, length, data) : uint8_t{0};
 }
 
-uint8_t InProcessRead(const uint8_t* header, uint32_t length, uint8_t* buffer) {
+uint8_t VESSA_CALL InProcessRead(const uint8_t* header, uint32_t length, uint8_t* buffer) {
     return attached != nullptr ? attached->Read(header, length, buffer) : uint8_t{0};
 }
 

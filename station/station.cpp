@@ -2,7 +2,7 @@
 
 #include "config/memory_settings_store.h"
 #include "config/settings_location.h"
-#include "config/sqlite_settings_store.h"
+#include "config/settings_backend.h"
 #include "station/startup_load.h"
 
 namespace quillon {
@@ -81,7 +81,7 @@ void Station::OpenSettings() {
         settingsProblem_ = "No settings file can be used: neither HOME nor XDG_CONFIG_HOME is set";
     } else {
         try {
-            store_ = SqliteSettingsStore::Open(file);
+            store_ = OpenSettingsStore(file);
             settingsFile_ = file;
             return;
         } catch (const SettingsFileError& error) {

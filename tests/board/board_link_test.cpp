@@ -29,24 +29,24 @@ struct DriverLog {
 };
 DriverLog driverLog;
 
-uint8_t FakeConnect(uint8_t, int32_t parameter) {
+uint8_t VESSA_CALL FakeConnect(uint8_t, int32_t parameter) {
     ++driverLog.connects;
     driverLog.lastParameter = parameter;
     return driverLog.connectAnswer;
 }
-uint8_t FakeDisconnect(uint32_t) {
+uint8_t VESSA_CALL FakeDisconnect(uint32_t) {
     ++driverLog.disconnects;
     return 0;
 }
 void Note(const uint8_t*, uint32_t length) {
     driverLog.lengths.push_back(length);
 }
-uint8_t FakeWrite(const uint8_t* header, uint32_t length, const uint8_t*) {
+uint8_t VESSA_CALL FakeWrite(const uint8_t* header, uint32_t length, const uint8_t*) {
     ++driverLog.writes;
     Note(header, length);
     return driverLog.dataAnswer;
 }
-uint8_t FakeRead(const uint8_t* header, uint32_t length, uint8_t* buffer) {
+uint8_t VESSA_CALL FakeRead(const uint8_t* header, uint32_t length, uint8_t* buffer) {
     ++driverLog.reads;
     Note(header, length);
     for (uint32_t i = 0; i < length; ++i) {
@@ -190,12 +190,13 @@ TEST_F(BoardLinkTest, ChipIdReadAcceptsOnlyAResultOfExactlyOne) {
 
 TEST(DriverLoaderTest, LocationPrefersOverrideThenOwnFolderThenBareName) {
     EXPECT_EQ(DriverLibraryLocation("/opt/x/libOther.so", "/usr/bin"), "/opt/x/libOther.so");
-    EXPECT_EQ(DriverLibraryLocation("", "/nonexistent-folder"), "libKavoVessadll.so");
-    EXPECT_EQ(DriverLibraryLocation(nullptr, ""), "libKavoVessadll.so");
+    EXPECT_EQ(DriverLibraryLocation("", "/nonexistent-folder"), VESSA_DRIVER_LIBRARY_NAME);
+    EXPECT_EQ(DriverLibraryLocation(nullptr, ""), VESSA_DRIVER_LIBRARY_NAME);
 }
 
 TEST(DriverLoaderTest, ALibraryWithoutTheEntryPointsIsRefused) {
-    ::setenv(VESSA_DRIVER_LIBRARY_ENV, "libm.so.6", 1);
+    // A system library that exports none of the four.
+    ::setenv(VESSA_DRIVER_LIBRARY_ENV, QUILLON_TEST_FOREIGN_LIBRARY, 1);
     const DriverLoadResult result = SystemDriverLoader()();
     ::unsetenv(VESSA_DRIVER_LIBRARY_ENV);
     EXPECT_FALSE(result.driver.has_value());
@@ -205,6 +206,7 @@ TEST(DriverLoaderTest, ALibraryWithoutTheEntryPointsIsRefused) {
 TEST(DriverLoaderTest, TheDriverBesideTheProgramIsBoundByItsFourNames) {
     ::unsetenv(VESSA_DRIVER_LIBRARY_ENV);
     ::setenv("VESSA_SIM_SOCKET", "/nonexistent/vessa-sim.sock", 1);  // no board answers
+    ::setenv("VESSA_SIM_SCENARIO", "/nonexistent/scenario.ini", 1);   // nor an in-process one
     RecordingPanel panel;
     BoardLink link(SystemDriverLoader(), panel);
     EXPECT_EQ(link.Bind(0, 9000), 0);

@@ -1,0 +1,212 @@
+#include "config/win/registry_settings_store.h"
+
+#include <cstring>
+
+#include "config/settings_backend.h"
+#include "platform/system_error_text.h"
+
+namespace quillon {
+
+namespace {
+
+using platform::Narrow;
+using platform::SystemErrorText;
+using platform::Widen;
+
+[[noreturn]] void ThrowMissing(const std::string& name) {
+    throw SettingsError("Failed to get data for '" + name + "'");
+}
+[[noreturn]] void ThrowWrongType(const std::string& name) {
+    throw SettingsError("Invalid data type for '" + name + "'");
+}
+
+// The longest value name the registry allows, plus its terminator.
+constexpr DWORD kMaxValueName = 16384;
+
+// A REG_SZ's bytes as text: UTF-16 up to the first terminator (the stored size may or may
+// not count one).
+std::string TextOf(const std::vector<uint8_t>& bytes) {
+    std::wstring wide(bytes.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(wide.data(), bytes.data(), wide.size() * sizeof(wchar_t));
+    if (const auto end = wide.find(L'\0'); end != std::wstring::npos) {
+        wide.resize(end);
+    }
+    return Narrow(wide);
+}
+
+int32_t DwordOf(const std::vector<uint8_t>& bytes) {
+    uint32_t value = 0;
+    std::memcpy(&value, bytes.data(), std::min(bytes.size(), sizeof value));
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+std::string RegistrySettingsStore::FullName(const std::string& keyPath) {
+    return "HKEY_CURRENT_USER\\" + keyPath;
+}
+
+std::unique_ptr<RegistrySettingsStore> RegistrySettingsStore::Open(const std::string& keyPath) {
+    HKEY key = nullptr;
+    const LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, Widen(keyPath).c_str(), 0,
+                                             nullptr, REG_OPTION_NON_VOLATILE,
+                                             KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS) {
+        throw SettingsFileError(FullName(keyPath), SystemErrorText(static_cast<uint32_t>(status)),
+                                "settings key");
+    }
+    return std::unique_ptr<RegistrySettingsStore>(new RegistrySettingsStore(keyPath, key));
+}
+
+RegistrySettingsStore::RegistrySettingsStore(std::string keyPath, HKEY key)
+    : keyPath_(std::move(keyPath)), key_(key) {}
+
+RegistrySettingsStore::~RegistrySettingsStore() {
+    ::RegCloseKey(key_);
+}
+
+bool RegistrySettingsStore::Query(const std::wstring& name, Raw& raw) const {
+    for (;;) {
+        DWORD size = static_cast<DWORD>(raw.bytes.size());
+        const LSTATUS status = ::RegQueryValueExW(key_, name.c_str(), nullptr, &raw.type,
+                                                  raw.bytes.empty() ? nullptr : raw.bytes.data(),
+                                                  &size);
+        if (status == ERROR_FILE_NOT_FOUND) {
+            return false;
+        }
+        if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && raw.bytes.empty() && size)) {
+            raw.bytes.resize(size);  // the value may grow between the two calls: ask again
+            continue;
+        }
+        if (status != ERROR_SUCCESS) {
+            throw SettingsError("Failed to get data for '" + Narrow(name) + "': " +
+                                SystemErrorText(static_cast<uint32_t>(status)));
+        }
+        raw.bytes.resize(size);
+        return true;
+    }
+}
+
+bool RegistrySettingsStore::Exists(const std::string& name) const {
+    Raw raw;
+    return Query(Widen(name), raw);
+}
+
+int32_t RegistrySettingsStore::ReadInt(const std::string& name) const {
+    Raw raw;
+    if (!Query(Widen(name), raw)) {
+        ThrowMissing(name);
+    }
+    if (raw.type != REG_DWORD || raw.bytes.size() != sizeof(DWORD)) {
+        ThrowWrongType(name);
+    }
+    return DwordOf(raw.bytes);
+}
+
+std::string RegistrySettingsStore::ReadText(const std::string& name) const {
+    Raw raw;
+    if (!Query(Widen(name), raw)) {
+        return "";
+    }
+    if (raw.type != REG_SZ) {
+        ThrowWrongType(name);
+    }
+    return TextOf(raw.bytes);
+}
+
+std::vector<uint8_t> RegistrySettingsStore::ReadBinary(const std::string& name) const {
+    Raw raw;
+    if (!Query(Widen(name), raw)) {
+        ThrowMissing(name);
+    }
+    if (raw.type != REG_BINARY) {
+        ThrowWrongType(name);
+    }
+    return raw.bytes;
+}
+
+void RegistrySettingsStore::Set(const std::string& name, DWORD type, const void* data,
+                                std::size_t size) {
+    const LSTATUS status =
+        ::RegSetValueExW(key_, Widen(name).c_str(), 0, type, static_cast<const BYTE*>(data),
+                         static_cast<DWORD>(size));
+    if (status != ERROR_SUCCESS) {
+        throw SettingsError("Failed to write data for '" + name + "' to '" + FullName(keyPath_) +
+                            "': " + SystemErrorText(static_cast<uint32_t>(status)));
+    }
+    if (batchDepth_ == 0) {
+        Flush();
+    }
+}
+
+void RegistrySettingsStore::WriteInt(const std::string& name, int32_t value) {
+    const auto dword = static_cast<DWORD>(value);
+    Set(name, REG_DWORD, &dword, sizeof dword);
+}
+
+void RegistrySettingsStore::WriteText(const std::string& name, const std::string& value) {
+    const std::wstring wide = Widen(value);
+    Set(name, REG_SZ, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+}
+
+void RegistrySettingsStore::WriteBinary(const std::string& name,
+                                        const std::vector<uint8_t>& value) {
+    Set(name, REG_BINARY, value.data(), value.size());
+}
+
+void RegistrySettingsStore::Flush() {
+    const LSTATUS status = ::RegFlushKey(key_);
+    if (status != ERROR_SUCCESS) {
+        throw SettingsError("Failed to write data to '" + FullName(keyPath_) +
+                            "': " + SystemErrorText(static_cast<uint32_t>(status)));
+    }
+}
+
+void RegistrySettingsStore::EndBatch() {
+    if (batchDepth_ > 0 && --batchDepth_ == 0) {
+        Flush();
+    }
+}
+
+std::vector<SettingValue> RegistrySettingsStore::Enumerate() const {
+    std::vector<SettingValue> values;
+    std::wstring name(kMaxValueName, L'\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = kMaxValueName;
+        const LSTATUS status = ::RegEnumValueW(key_, index, name.data(), &nameLength, nullptr,
+                                               nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (status != ERROR_SUCCESS) {
+            throw SettingsError("Cannot list the settings in '" + FullName(keyPath_) +
+                                "': " + SystemErrorText(static_cast<uint32_t>(status)));
+        }
+        const std::wstring valueName(name.data(), nameLength);
+        Raw raw;
+        if (!Query(valueName, raw)) {
+            continue;  // removed meanwhile
+        }
+        SettingValue value;
+        value.name = Narrow(valueName);
+        switch (raw.type) {
+        case REG_DWORD:
+            value.type = SettingType::Dword;
+            value.dword = DwordOf(raw.bytes);
+            break;
+        case REG_SZ:
+            value.type = SettingType::Text;
+            value.text = TextOf(raw.bytes);
+            break;
+        default:
+            // Binary, and every type the program does not write itself, as its bytes.
+            value.type = SettingType::Binary;
+            value.binary = std::move(raw.bytes);
+            break;
+        }
+        values.push_back(std::move(value));
+    }
+    return values;
+}
+
+}  // namespace quillon
