@@ -9,14 +9,101 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <unordered_set>
 #include <utility>
 
 namespace quillon {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
+// The profile reader's blanks: the C white-space characters and the DOS end-of-file mark
+// (^Z), which files copied from old media carry at their end.
+constexpr std::string_view kBlanks = std::string_view(" \t\n\v\f\r\x1A", 7);
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// UTF-16 text (after its mark) as UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    constexpr uint32_t kReplacement = 0xFFFD;
+    std::string out;
+    const auto unit = [&](std::size_t i) {
+        const auto a = static_cast<uint8_t>(bytes[i]);
+        const auto b = static_cast<uint8_t>(bytes[i + 1]);
+        return bigEndian ? static_cast<uint32_t>(a << 8 | b) : static_cast<uint32_t>(b << 8 | a);
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        uint32_t code = unit(i);
+        if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size()) {
+            const uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            } else {
+                code = kReplacement;
+            }
+        } else if (code >= 0xD800 && code < 0xE000) {
+            code = kReplacement;
+        }
+        AppendUtf8(out, code);
+    }
+    return out;
+}
+
+// UTF-8 text as UTF-16 with its mark; a byte that is not UTF-8 stands for itself (Latin-1).
+std::string Utf8ToUtf16(std::string_view text, bool bigEndian) {
+    std::string out(bigEndian ? kUtf16BeMark : kUtf16LeMark);
+    const auto put = [&](uint32_t unit) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<uint8_t>(text[i]);
+        const int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3
+                                         : (lead >> 3) == 30 ? 4 : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        for (int k = 1; valid && k < length; ++k) {
+            valid = (static_cast<uint8_t>(text[i + k]) & 0xC0) == 0x80;
+        }
+        if (!valid) {
+            put(lead);
+            ++i;
+            continue;
+        }
+        uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length; ++k) {
+            code = code << 6 | (static_cast<uint8_t>(text[i + k]) & 0x3F);
+        }
+        if (code >= 0x10000) {
+            put(0xD800 + ((code - 0x10000) >> 10));
+            put(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            put(code);
+        }
+        i += length;
+    }
+    return out;
+}
 
 std::string_view Trim(std::string_view text) {
     const auto first = text.find_first_not_of(kBlanks);
@@ -25,16 +112,6 @@ std::string_view Trim(std::string_view text) {
     }
     const auto last = text.find_last_not_of(kBlanks);
     return text.substr(first, last - first + 1);
-}
-
-std::string LowerCase(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
 }
 
 bool IsQuote(char c) {
@@ -177,21 +254,42 @@ bool SameIniName(std::string_view a, std::string_view b) {
 }
 
 IniDocument::IniDocument(std::string text) : text_(std::move(text)) {
+    const std::string_view view(text_);
+    if (view.starts_with(kUtf16LeMark) || view.starts_with(kUtf16BeMark)) {
+        const bool bigEndian = view.starts_with(kUtf16BeMark);
+        encoding_ = bigEndian ? Encoding::Utf16Be : Encoding::Utf16Le;
+        text_ = Utf16ToUtf8(view.substr(kUtf16LeMark.size()), bigEndian);
+    } else if (view.starts_with(kUtf8Mark)) {
+        start_ = kUtf8Mark.size();
+    }
     Parse();
+}
+
+std::string IniDocument::Text() const {
+    if (encoding_ == Encoding::Bytes) {
+        return text_;
+    }
+    return Utf8ToUtf16(text_, encoding_ == Encoding::Utf16Be);
 }
 
 void IniDocument::Parse() {
     lines_.clear();
     sections_.clear();
-    std::size_t pos = 0;
+    // The lines before the first header: a section without a name.
+    sections_.push_back(Section{});
+    bool previousNameless = false;
+    std::size_t pos = start_;
     while (pos < text_.size()) {
         Line line;
         line.begin = pos;
-        const auto newline = text_.find('\n', pos);
-        line.end = newline == std::string::npos ? text_.size() : newline + 1;
+        // The profile reader's line rule: a line ends at a CR or an LF; CR LF ends it once
+        // (the empty line between them is blank anyway).
+        const auto newline = text_.find_first_of("\r\n", pos);
         line.contentEnd = newline == std::string::npos ? text_.size() : newline;
-        if (line.contentEnd > line.begin && text_[line.contentEnd - 1] == '\r') {
-            --line.contentEnd;
+        line.end = newline == std::string::npos ? text_.size() : newline + 1;
+        if (newline != std::string::npos && text_[newline] == '\r' && line.end < text_.size() &&
+            text_[line.end] == '\n') {
+            ++line.end;
         }
         pos = line.end;
 
@@ -201,16 +299,12 @@ void IniDocument::Parse() {
             line.kind = LineKind::Blank;
         } else if (content.front() == ';') {
             line.kind = LineKind::Comment;
-        } else if (content.front() == '[') {
-            const auto close = content.find(']');
-            if (close == std::string_view::npos) {
-                // An unterminated header still ends the previous section, so its keys do
-                // not leak into that section; the section itself cannot be named.
-                line.kind = LineKind::BadSection;
-            } else {
-                line.kind = LineKind::Section;
-                line.name = std::string(Trim(content.substr(1, close - 1)));
-            }
+        } else if (const auto close = content.rfind(']');
+                   content.front() == '[' && close != std::string_view::npos) {
+            // The name is what lies up to the last "]", without blanks around it; a "["
+            // line without "]" is an ordinary line of the current section.
+            line.kind = LineKind::Section;
+            line.name = std::string(Trim(content.substr(1, close - 1)));
         } else if (const auto equals = content.find('='); equals != std::string_view::npos) {
             line.kind = LineKind::Entry;
             line.name = std::string(Trim(content.substr(0, equals)));
@@ -220,16 +314,26 @@ void IniDocument::Parse() {
             line.kind = LineKind::Malformed;
         }
 
+        // Entries without a key name in a row count once, as the profile reader keeps them.
+        if (line.kind == LineKind::Entry && line.name.empty() && previousNameless) {
+            line.kind = LineKind::Malformed;
+        } else if (line.kind != LineKind::Blank) {
+            previousNameless = line.kind == LineKind::Entry && line.name.empty();
+        }
+        if (line.kind == LineKind::Section) {
+            previousNameless = false;
+        }
+
         const std::size_t index = lines_.size();
-        if (line.kind == LineKind::Section || line.kind == LineKind::BadSection) {
+        if (line.kind == LineKind::Section) {
             Section section;
-            section.name = line.kind == LineKind::Section ? line.name : std::string();
+            section.name = line.name;
             section.headerLine = index;
-            section.lastLine = index;
-            section.named = line.kind == LineKind::Section;
+            section.first = index + 1;
+            section.end = index + 1;
             sections_.push_back(std::move(section));
         } else if (!sections_.empty()) {
-            sections_.back().lastLine = index;
+            sections_.back().end = index + 1;
         }
         lines_.push_back(std::move(line));
     }
@@ -237,7 +341,7 @@ void IniDocument::Parse() {
 
 const IniDocument::Section* IniDocument::FindSection(std::string_view name) const {
     for (const auto& section : sections_) {
-        if (section.named && SameIniName(section.name, name)) {
+        if (SameIniName(section.name, name)) {
             return &section;
         }
     }
@@ -246,7 +350,8 @@ const IniDocument::Section* IniDocument::FindSection(std::string_view name) cons
 
 const IniDocument::Line* IniDocument::FindEntry(const Section& section,
                                                 std::string_view key) const {
-    for (std::size_t i = section.headerLine + 1; i <= section.lastLine && i < lines_.size(); ++i) {
+    key = Trim(key);
+    for (std::size_t i = section.first; i < section.end; ++i) {
         const Line& line = lines_[i];
         if (line.kind == LineKind::Entry && SameIniName(line.name, key)) {
             return &line;
@@ -256,7 +361,8 @@ const IniDocument::Line* IniDocument::FindEntry(const Section& section,
 }
 
 std::optional<std::string> IniDocument::Find(std::string_view section, std::string_view key) const {
-    const Section* found = FindSection(section);
+    // A key read drops the blanks around the names asked for; a section listing does not.
+    const Section* found = FindSection(Trim(section));
     if (found == nullptr) {
         return std::nullopt;
     }
@@ -274,14 +380,13 @@ std::string IniDocument::Read(std::string_view section, std::string_view key,
 }
 
 bool IniDocument::HasSection(std::string_view section) const {
-    return FindSection(section) != nullptr;
+    return FindSection(Trim(section)) != nullptr;
 }
 
 std::vector<std::string> IniDocument::SectionNames() const {
     std::vector<std::string> names;
-    std::unordered_set<std::string> seen;  // lower-case names already listed
     for (const auto& section : sections_) {
-        if (section.named && seen.insert(LowerCase(section.name)).second) {
+        if (!section.name.empty()) {
             names.push_back(section.name);
         }
     }
@@ -294,7 +399,7 @@ std::vector<IniEntry> IniDocument::SectionEntries(std::string_view section) cons
     if (found == nullptr) {
         return entries;
     }
-    for (std::size_t i = found->headerLine + 1; i <= found->lastLine && i < lines_.size(); ++i) {
+    for (std::size_t i = found->first; i < found->end; ++i) {
         if (lines_[i].kind == LineKind::Entry) {
             entries.push_back({lines_[i].name, lines_[i].value});
         }
@@ -302,13 +407,14 @@ std::vector<IniEntry> IniDocument::SectionEntries(std::string_view section) cons
     return entries;
 }
 
-// New lines take the break style of the file's first line; a new file uses "\n".
+// New lines take the break style of the file's first line (CR LF, LF, or a lone CR, which
+// must stay alone: one LF would join the CR-ended lines before it); a new file uses "\n".
 std::string IniDocument::LineBreak() const {
-    const auto newline = text_.find('\n');
-    if (newline != std::string::npos && newline > 0 && text_[newline - 1] == '\r') {
-        return "\r\n";
+    const auto first = text_.find_first_of("\r\n");
+    if (first == std::string::npos || text_[first] == '\n') {
+        return "\n";
     }
-    return "\n";
+    return first + 1 < text_.size() && text_[first + 1] == '\n' ? "\r\n" : "\r";
 }
 
 IniWriteResult IniDocument::Write(std::string_view section, std::string_view key,
@@ -344,7 +450,7 @@ IniWriteResult IniDocument::Write(std::string_view section, std::string_view key
                   text_.substr(line->contentEnd);
     } else {
         std::size_t after = found->headerLine;
-        for (std::size_t i = found->headerLine + 1; i <= found->lastLine; ++i) {
+        for (std::size_t i = found->first; i < found->end; ++i) {
             if (lines_[i].kind == LineKind::Entry) {
                 after = i;
             }

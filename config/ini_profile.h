@@ -27,10 +27,17 @@ struct IniWriteResult {
 // kilobytes, and reading something far bigger (a stray image, a device node) would only stall.
 inline constexpr std::size_t kMaxIniFileBytes = 16u * 1024u * 1024u;
 
-// The text of one INI file with the profile-file rules of the classic Windows reader:
-// - section and key names compare without regard to letter case; the first match wins;
-// - blanks around names and values are dropped; a value wrapped in one matching pair of
-//   double or single quotes loses them;
+// The text of one INI file with the rules of the Windows profile reader:
+// - a UTF-8 byte-order mark is skipped; a UTF-16 file (little or big endian, with its mark)
+//   is read as UTF-8 and written back as UTF-16; any other file is taken byte for byte;
+// - a line ends at a CR, an LF or a CR LF;
+// - blanks are the C white-space characters and the DOS end-of-file mark (^Z); they are
+//   dropped around lines, names and values, and around the names asked for;
+// - a line "[...]" with a closing bracket starts a section named by what lies between the
+//   first "[" and the last "]"; a "[" line without "]" is an ordinary line;
+// - section and key names compare without regard to letter case; the first match wins, and
+//   a section name that occurs twice is listed twice;
+// - a value wrapped in one matching pair of double or single quotes loses them;
 // - a line whose first non-blank character is ";" is a comment; "#" and ";" later in a line
 //   belong to the value; an indented line is an ordinary line (no continuation lines);
 // - a line that is neither a section header nor holds "=" is skipped.
@@ -40,13 +47,14 @@ public:
     IniDocument() = default;
     explicit IniDocument(std::string text);
 
-    const std::string& Text() const { return text_; }
+    // The file's bytes, in the file's own encoding.
+    std::string Text() const;
 
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
     std::string Read(std::string_view section, std::string_view key,
                      std::string_view defaultValue) const;
     bool HasSection(std::string_view section) const;
-    // Section names in file order; a name repeated later in the file is listed once.
+    // Section names in file order, each header once, so a repeated name is listed again.
     std::vector<std::string> SectionNames() const;
     // The key=value lines of the (first) section of that name, in file order.
     std::vector<IniEntry> SectionEntries(std::string_view section) const;
@@ -58,7 +66,8 @@ public:
     IniWriteResult Write(std::string_view section, std::string_view key, std::string_view value);
 
 private:
-    enum class LineKind { Blank, Comment, Section, BadSection, Entry, Malformed };
+    enum class LineKind { Blank, Comment, Section, Entry, Malformed };
+    enum class Encoding { Bytes, Utf16Le, Utf16Be };
     struct Line {
         std::size_t begin = 0;       // first byte of the line
         std::size_t contentEnd = 0;  // end of the text before the line break
@@ -70,17 +79,21 @@ private:
     };
     struct Section {
         std::string name;
-        std::size_t headerLine = 0;
-        std::size_t lastLine = 0;  // last line before the next header (inclusive)
-        bool named = true;         // false for an unterminated "[..." header
+        std::size_t headerLine = 0;  // unused for the nameless part before the first header
+        std::size_t first = 0;       // the section's lines: [first, end)
+        std::size_t end = 0;
     };
 
     void Parse();
+    // The first section of that name; the lines before the first header form a nameless
+    // section, which "" finds.
     const Section* FindSection(std::string_view name) const;
     const Line* FindEntry(const Section& section, std::string_view key) const;
     std::string LineBreak() const;
 
-    std::string text_;
+    std::string text_;  // UTF-8 for a UTF-16 file
+    Encoding encoding_ = Encoding::Bytes;
+    std::size_t start_ = 0;  // after a UTF-8 byte-order mark
     std::vector<Line> lines_;
     std::vector<Section> sections_;  // every header, in file order
 };

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# quillon-cli.exe flash of an image of MIB mebibytes on KavoVessadll.dll (the in-process
+# virtual board) under Wine; the verdict comes from the board's flash memory, which the
+# library writes out when the program ends.
+# Usage: flash_check.sh BIN_DIR MIB   (WINEPREFIX names a scratch Wine prefix)
+set -euo pipefail
+bin=$1
+mib=$2
+export WINEDEBUG=-all
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+winpath() { echo "Z:${1//\//\\}"; }
+head -c $((mib * 1048576)) /dev/urandom >"$work/image.bin"
+mkdir "$work/flash"
+# A scenario with a flash part large enough for the image.
+scenario="$(dirname "$0")/../../sim/scenarios/ec-large-flash.ini"
+wine reg delete 'HKEY_CURRENT_USER\SOFTWARE\Kavo\QuillonFlashCheck' /f >/dev/null 2>&1 || true
+VESSA_SIM_SCENARIO=$(winpath "$(realpath "$scenario")") VESSA_SIM_DUMP=$(winpath "$work/flash") \
+    wine "$bin/quillon-cli.exe" --settings 'SOFTWARE\Kavo\QuillonFlashCheck' --clock virtual \
+    flash "$(winpath "$work/image.bin")" >"$work/log.txt" 2>&1 || { cat "$work/log.txt"; exit 1; }
+grep -q 'Auto Flash ---> OK !' "$work/log.txt"
+cmp -n $((mib * 1048576)) "$work/image.bin" "$work/flash/external.bin"
+echo "flash of ${mib} MiB: the board's memory holds the image"
