@@ -40,10 +40,10 @@ typedef uint8_t(VESSA_CALL* VessaConnectDeviceFn)(uint8_t index, int32_t paramet
 typedef uint8_t(VESSA_CALL* VessaDisconnectDeviceFn)(uint32_t reserved);
 // Sends the 9-byte header and `length` bytes of `data`. Returns 1 on success.
 typedef uint8_t(VESSA_CALL* VessaWriteDataToDeviceFn)(const uint8_t* header, uint32_t length,
-                                            const uint8_t* data);
+                                                      const uint8_t* data);
 // Sends the 9-byte header and fills `buffer` with `length` bytes. Returns 1 on success.
 typedef uint8_t(VESSA_CALL* VessaReadDataFromDeviceFn)(const uint8_t* header, uint32_t length,
-                                             uint8_t* buffer);
+                                                       uint8_t* buffer);
 
 // The four entry points as one record: what a binding (dlopen, or the virtual board
 // linked into the same process) hands to the board link.

@@ -11,9 +11,9 @@
 
 #include "cli/run_record.h"
 #include "config/flash_database_check.h"
+#include "config/settings_backend.h"
 #include "config/settings_import.h"
 #include "config/settings_location.h"
-#include "config/settings_backend.h"
 #include "image/image_file.h"
 #include "platform/terminal.h"
 

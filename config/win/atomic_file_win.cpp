@@ -18,8 +18,7 @@ namespace {
 // Closes the handle and, unless kept, deletes the temporary file.
 class TempFile {
 public:
-    TempFile(std::filesystem::path path, HANDLE handle)
-        : path_(std::move(path)), handle_(handle) {}
+    TempFile(std::filesystem::path path, HANDLE handle) : path_(std::move(path)), handle_(handle) {}
     ~TempFile() {
         Close();
         if (!kept_) {

@@ -48,9 +48,9 @@ std::string RegistrySettingsStore::FullName(const std::string& keyPath) {
 
 std::unique_ptr<RegistrySettingsStore> RegistrySettingsStore::Open(const std::string& keyPath) {
     HKEY key = nullptr;
-    const LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, Widen(keyPath).c_str(), 0,
-                                             nullptr, REG_OPTION_NON_VOLATILE,
-                                             KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+    const LSTATUS status =
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, Widen(keyPath).c_str(), 0, nullptr,
+                          REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) {
         throw SettingsFileError(FullName(keyPath), SystemErrorText(static_cast<uint32_t>(status)),
                                 "settings key");
@@ -68,9 +68,9 @@ RegistrySettingsStore::~RegistrySettingsStore() {
 bool RegistrySettingsStore::Query(const std::wstring& name, Raw& raw) const {
     for (;;) {
         DWORD size = static_cast<DWORD>(raw.bytes.size());
-        const LSTATUS status = ::RegQueryValueExW(key_, name.c_str(), nullptr, &raw.type,
-                                                  raw.bytes.empty() ? nullptr : raw.bytes.data(),
-                                                  &size);
+        const LSTATUS status =
+            ::RegQueryValueExW(key_, name.c_str(), nullptr, &raw.type,
+                               raw.bytes.empty() ? nullptr : raw.bytes.data(), &size);
         if (status == ERROR_FILE_NOT_FOUND) {
             return false;
         }
@@ -79,8 +79,8 @@ bool RegistrySettingsStore::Query(const std::wstring& name, Raw& raw) const {
             continue;
         }
         if (status != ERROR_SUCCESS) {
-            throw SettingsError("Failed to get data for '" + Narrow(name) + "': " +
-                                SystemErrorText(static_cast<uint32_t>(status)));
+            throw SettingsError("Failed to get data for '" + Narrow(name) +
+                                "': " + SystemErrorText(static_cast<uint32_t>(status)));
         }
         raw.bytes.resize(size);
         return true;
@@ -190,19 +190,19 @@ std::vector<SettingValue> RegistrySettingsStore::Enumerate() const {
         SettingValue value;
         value.name = Narrow(valueName);
         switch (raw.type) {
-        case REG_DWORD:
-            value.type = SettingType::Dword;
-            value.dword = DwordOf(raw.bytes);
-            break;
-        case REG_SZ:
-            value.type = SettingType::Text;
-            value.text = TextOf(raw.bytes);
-            break;
-        default:
-            // Binary, and every type the program does not write itself, as its bytes.
-            value.type = SettingType::Binary;
-            value.binary = std::move(raw.bytes);
-            break;
+            case REG_DWORD:
+                value.type = SettingType::Dword;
+                value.dword = DwordOf(raw.bytes);
+                break;
+            case REG_SZ:
+                value.type = SettingType::Text;
+                value.text = TextOf(raw.bytes);
+                break;
+            default:
+                // Binary, and every type the program does not write itself, as its bytes.
+                value.type = SettingType::Binary;
+                value.binary = std::move(raw.bytes);
+                break;
         }
         values.push_back(std::move(value));
     }

@@ -47,8 +47,7 @@ std::filesystem::path LibraryFolder() {
         GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
         reinterpret_cast<LPCWSTR>(&LibraryFolder), &self);
     std::wstring name(MAX_PATH * 4, L'\0');
-    const DWORD length =
-        ::GetModuleFileNameW(self, name.data(), static_cast<DWORD>(name.size()));
+    const DWORD length = ::GetModuleFileNameW(self, name.data(), static_cast<DWORD>(name.size()));
     name.resize(length);
     return std::filesystem::path(name).parent_path();
 }
@@ -138,8 +137,7 @@ uint8_t VESSA_CALL DisconnectDevice(uint32_t /*reserved*/) {
     return 0;
 }
 
-uint8_t VESSA_CALL WriteDataToDevice(const uint8_t* header, uint32_t length,
-                                                           const uint8_t* data) {
+uint8_t VESSA_CALL WriteDataToDevice(const uint8_t* header, uint32_t length, const uint8_t* data) {
     Bench& bench = TheBench();
     std::lock_guard lock(bench.mutex);
     VirtualBoard* board = bench.Board();
@@ -150,8 +148,7 @@ uint8_t VESSA_CALL WriteDataToDevice(const uint8_t* header, uint32_t length,
     return board->Write(header, length, data);
 }
 
-uint8_t VESSA_CALL ReadDataFromDevice(const uint8_t* header, uint32_t length,
-                                                            uint8_t* buffer) {
+uint8_t VESSA_CALL ReadDataFromDevice(const uint8_t* header, uint32_t length, uint8_t* buffer) {
     Bench& bench = TheBench();
     std::lock_guard lock(bench.mutex);
     VirtualBoard* board = bench.Board();

@@ -206,7 +206,7 @@ TEST(DriverLoaderTest, ALibraryWithoutTheEntryPointsIsRefused) {
 TEST(DriverLoaderTest, TheDriverBesideTheProgramIsBoundByItsFourNames) {
     ::unsetenv(VESSA_DRIVER_LIBRARY_ENV);
     ::setenv("VESSA_SIM_SOCKET", "/nonexistent/vessa-sim.sock", 1);  // no board answers
-    ::setenv("VESSA_SIM_SCENARIO", "/nonexistent/scenario.ini", 1);   // nor an in-process one
+    ::setenv("VESSA_SIM_SCENARIO", "/nonexistent/scenario.ini", 1);  // nor an in-process one
     RecordingPanel panel;
     BoardLink link(SystemDriverLoader(), panel);
     EXPECT_EQ(link.Bind(0, 9000), 0);

@@ -41,15 +41,15 @@ TEST_F(RegistryStoreTest, ValuesKeepTheirRegistryTypesAndSurviveReopening) {
     DWORD type = 0;
     DWORD dword = 0;
     DWORD size = sizeof dword;
-    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kWideKey, L"ConnectMode", RRF_RT_ANY, &type,
-                             &dword, &size),
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kWideKey, L"ConnectMode", RRF_RT_ANY, &type, &dword,
+                             &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(dword, 0xFFFFFFFFu);
     wchar_t text[64] = {};
     size = sizeof text;
-    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kWideKey, L"LastFilePath", RRF_RT_ANY, &type,
-                             text, &size),
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, kWideKey, L"LastFilePath", RRF_RT_ANY, &type, text,
+                             &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(std::wstring(text), L"C:\\img\\\x00E4.bin");
@@ -60,11 +60,10 @@ TEST_F(RegistryStoreTest, ValuesKeepTheirRegistryTypesAndSurviveReopening) {
     for (const auto& value : store->Enumerate()) {
         types[value.name] = value.type;
     }
-    const std::map<std::string, SettingType> expected = {
-        {"Blob", SettingType::Binary},
-        {"ConnectMode", SettingType::Dword},
-        {"ExtraECChipID", SettingType::Binary},
-        {"LastFilePath", SettingType::Text}};
+    const std::map<std::string, SettingType> expected = {{"Blob", SettingType::Binary},
+                                                         {"ConnectMode", SettingType::Dword},
+                                                         {"ExtraECChipID", SettingType::Binary},
+                                                         {"LastFilePath", SettingType::Text}};
     EXPECT_EQ(types, expected);
 }
 
@@ -102,8 +101,8 @@ TEST_F(RegistryStoreTest, AValueOfAnotherTypeOrAMissingOneIsASettingsError) {
 TEST_F(RegistryStoreTest, AKeyThatCannotBeOpenedIsRefusedWithTheSystemsReason) {
     // A key below a read-only place: an existing value cannot hold a key.
     HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kWideKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, &key, nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kWideKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &key, nullptr),
               ERROR_SUCCESS);
     ::RegCloseKey(key);
     try {

@@ -102,8 +102,7 @@ public:
                       const std::string& value, const std::string& label) {
         const std::string theirs = NewFile(text);
         const std::string ours = NewFile(text);
-        ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                                     theirs.c_str());
+        ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), theirs.c_str());
         ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, theirs.c_str());  // flush
         const IniWriteResult written = WriteIniValue(ours, section, key, value);
         if (!written.ok) {
@@ -126,8 +125,7 @@ private:
     }
 
     // The system reads `system`, our reader reads `ours`.
-    void CompareFile(const std::string& system, const std::string& ours,
-                     const std::string& label) {
+    void CompareFile(const std::string& system, const std::string& ours, const std::string& label) {
         ++compared_;
         const IniDocument document = LoadIniFile(ours);
         const auto names = SystemSectionNames(system);
@@ -195,12 +193,12 @@ const char* const kHandMade[] = {
     "[S1]\r\nk1=v\r\r\nk2=w\r\r\n",                  // doubled CR
     "[S1]\nk1=1\n[S2]\nk2=2\n[s1]\nk3=3\n",          // repeated section
     "  [ S1 ]  \n  k1  =  v w  \n",
-    "[S1]\rk1=v\rk2=w\r",                              // CR line ends only
-    "[S1]\nk1=a\rk2=b\n",                              // CR inside an LF file
+    "[S1]\rk1=v\rk2=w\r",  // CR line ends only
+    "[S1]\nk1=a\rk2=b\n",  // CR inside an LF file
     "[S1]\n;k1=c\nk1=v\n#k=h\n",
     "[S1]\nk1=\"q\"\nk2='q'\nk3=\"q'\nk4=\"\n",
-    "[S2\nk1=v\n[S1]\nk2=w\n",                         // unterminated header
-    "[S3]x]\nk1=v\n",                                  // two closing brackets
+    "[S2\nk1=v\n[S1]\nk2=w\n",  // unterminated header
+    "[S3]x]\nk1=v\n",           // two closing brackets
     "[S1] tail\nk1=v\n",
     "k1=before\n[S1]\nk1=v\n",
     "[S1]\nbare line\n=orphan\nk1=v\n",
@@ -228,9 +226,9 @@ TEST(IniDifferential, HandMadeFilesReadAsTheSystemReadsThem) {
 // Random files from the pieces a parameter file can meet.
 std::string GeneratedFile(std::mt19937& random) {
     static const std::string kLines[] = {
-        "[S1]", "[s1]", "[ S1 ]", "[S2]", "[S2", "[S3]x]", "[S4] ; c", "[]", "k1=v", " K1 = w ",
-        "k2=a=b", "=v", "k3", ";k1=c", "#k=h", "k4='x'", "k5=\"y\"", "k1=\"", "", "  ",
-        "k2=" + std::string(300, 'z')};
+        "[S1]", "[s1]",   "[ S1 ]",   "[S2]",   "[S2", "[S3]x]", "[S4] ; c",
+        "[]",   "k1=v",   " K1 = w ", "k2=a=b", "=v",  "k3",     ";k1=c",
+        "#k=h", "k4='x'", "k5=\"y\"", "k1=\"",  "",    "  ",     "k2=" + std::string(300, 'z')};
     static const char* const kBreaks[] = {"\n", "\r\n", "\r", "\r\r\n", "\n\r"};
     static const char kNoise[] = {'\t', '\x1A', '\x0B', '\x0C', '\x01', ' ', '\x7F'};
     std::string text;
