@@ -34,15 +34,18 @@ std::string OpenFromLine(const std::string& path) {
 
 }  // namespace
 
-StepResult LoadImage(ImageContext& context) {
-    context.log.Append(kLoadingLine);
+FileDialogRequest LoadDialogRequest(const SettingsStore& settings) {
     FileDialogRequest request;
     request.filter = kLoadFilter;
-    const std::string lastPath = context.settings.ReadText("LastFilePath");
+    const std::string lastPath = settings.ReadText("LastFilePath");
     if (!lastPath.empty()) {
         request.initialFolder = std::filesystem::path(lastPath).parent_path().string();
     }
-    const auto chosen = context.panel.AskOpenFile(request);
+    return request;
+}
+
+StepResult LoadImage(ImageContext& context, const FileChoice& chosen) {
+    context.log.Append(kLoadingLine);
     if (!chosen) {
         context.log.ReplaceLast("Load File to Buffer ---> Cancel !");
         return StepResult::Refused;
@@ -60,7 +63,13 @@ StepResult LoadImage(ImageContext& context) {
     context.log.Append(OpenFromLine(*chosen));
     try {
         RememberLastFile(context, *chosen);
-        return MergeImage(context);
+        const MergeOutcome merged = MergeFile(context);
+        RecordStep(context.state, StepOf(merged));
+        // A placement the operator was warned off (the start lies beyond the part, a ROM-key
+        // chip refused the file) is a refusal: nothing was placed to be written.
+        const bool warnedOff =
+            merged == MergeOutcome::OutsidePart || merged == MergeOutcome::Rejected;
+        return warnedOff ? StepResult::Refused : StepOf(merged);
     } catch (...) {
         // The raw file must not stay behind as if it were placed (the store refused the
         // file's name, or the merge met an error): the operations would write it from
@@ -116,11 +125,9 @@ StepResult ReloadAtStartup(ImageContext& context, const std::string& path) {
     } catch (const std::exception&) {
         // A boundary read that could not even be asked for (on the first start a setting the
         // board commands read may not be stored yet) fails the merge like a read that failed:
-        // the file itself is sound and stays remembered. Nothing half-merged is kept.
+        // the file itself is sound and stays remembered. Nothing half-merged is kept; the
+        // merge has closed its own progress line.
         DropImage(context.state);
-        if (context.log.LastLine() == "Merge File ---> Merging...") {
-            context.log.ReplaceLast("Merge File ---> Failure !");
-        }
     }
     if (merged == MergeOutcome::Rejected) {
         DropImage(context.state);

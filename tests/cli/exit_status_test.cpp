@@ -53,7 +53,7 @@ TEST_F(CliRunTest, JsonEventsAndActionResults) {
                            "Power-Off\"}\n"),
               std::string::npos);
     EXPECT_NE(run.out.find("{\"event\":\"action\",\"name\":\"get\",\"result\":\"ok\","
-                           "\"seconds\":0.000,\"value\":\"2\"}\n"),
+                           "\"seconds\":0.0,\"value\":\"2\"}\n"),
               std::string::npos);
     EXPECT_NE(run.out.find("{\"event\":\"box\",\"kind\":\"warning\",\"title\":\"Warning\","
                            "\"text\":\"Please Open BIN File or Read Flash First !\"}\n"),

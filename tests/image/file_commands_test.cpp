@@ -21,7 +21,7 @@ TEST_F(LoadTest, LoadsRemembersAndMergesTheChosenFile) {
     const auto path = WriteFile("fw.bin", FileBytes(100 * 1024));
     panel.fileAnswers.push_back(path);
     auto context = Context();
-    LoadImage(context);
+    LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
     ASSERT_EQ(panel.dialogs.size(), 1u);
     EXPECT_EQ(panel.dialogs[0].request.filter, "[*.bin]|*.bin|[*.rom]|*.rom|*.*|*.*");
     EXPECT_THAT(panel.mainLog,
@@ -46,7 +46,7 @@ TEST_F(LoadTest, UsedBlocksComeFromTheFileUpToThePartSize) {
     for (const auto& c : cases) {
         panel.fileAnswers.push_back(WriteFile("f.bin", FileBytes(c.size)));
         auto context = Context();
-        LoadImage(context);
+        LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
         EXPECT_EQ(state.usedBlockCount, c.blocks) << c.size;
         EXPECT_EQ(state.imageBuffer, FileBytes(c.size));
     }
@@ -58,7 +58,7 @@ TEST_F(LoadTest, CancelChangesNothingButTheLogLine) {
     state.usedBlockCount = 7;
     pathText = "old.bin";
     auto context = Context();
-    LoadImage(context);
+    LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
     EXPECT_THAT(panel.mainLog, ElementsAre("Load File to Buffer ---> Cancel !"));
     EXPECT_EQ(state.imageBuffer, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(state.usedBlockCount, 7u);
@@ -72,7 +72,7 @@ TEST_F(LoadTest, AnUnreadableFileIsReportedAndTheImageKept) {
     for (const auto& chosen : {missing, dir.Path().string()}) {  // no file; a folder
         panel.fileAnswers.push_back(chosen);
         auto context = Context();
-        LoadImage(context);
+        LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
     }
     ASSERT_EQ(panel.boxes.size(), 2u);
     EXPECT_EQ(panel.boxes[0].text,
@@ -94,7 +94,8 @@ TEST_F(LoadTest, AMergeThatCannotReadItsSettingsLeavesNoUnplacedImage) {
     const auto path = WriteFile("fw.bin", FileBytes(100 * 1024));
     panel.fileAnswers.push_back(path);
     auto context = Context();
-    EXPECT_THROW(LoadImage(context), ConversionError);
+    EXPECT_THROW(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
+                 ConversionError);
     EXPECT_TRUE(state.imageBuffer.empty());
     EXPECT_EQ(state.usedBlockCount, 0u);
     EXPECT_FALSE(state.operationResult);
@@ -131,7 +132,8 @@ TEST_F(LoadTest, AStoreThatRefusesTheFileNameDropsTheRawFile) {
     ImageContext refusing{state,      store,           panel,        log,
                           timer,      commands,        identity,     eflash,
                           flashblock, commandModeRead, assignedText, context.pathBox};
-    EXPECT_THROW(LoadImage(refusing), SettingsError);
+    EXPECT_THROW(LoadImage(refusing, panel.AskOpenFile(LoadDialogRequest(settings))),
+                 SettingsError);
     EXPECT_TRUE(state.imageBuffer.empty());  // not left to be written from address 0
     EXPECT_EQ(state.usedBlockCount, 0u);
     EXPECT_FALSE(state.operationResult);
@@ -258,14 +260,16 @@ TEST_F(ReloadTest, AtStartUpAFileThatCannotBeUsedIsRefusedAndAGoodOneIsOk) {
 TEST_F(ReloadTest, StepResultsOfLoadAndSaveMatchOperationResult) {
     auto context = Context();
     state.operationResult = true;
-    EXPECT_EQ(LoadImage(context), StepResult::Refused);  // cancelled
+    EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
+              StepResult::Refused);  // cancelled
     EXPECT_TRUE(state.operationResult);
     panel.fileAnswers.push_back(WriteFile("fw.bin", FileBytes(0x10000)));
-    EXPECT_EQ(LoadImage(context), StepResult::Ok);
+    EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))), StepResult::Ok);
     EXPECT_TRUE(state.operationResult);
     state.readBuffer = FileBytes(0x100);
     panel.fileAnswers.push_back((dir / "missing-folder" / "out.bin").string());
-    EXPECT_THROW(SaveReadBuffer(context), std::exception);  // the handler shows the box
+    EXPECT_THROW(SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest())),
+                 std::exception);  // the handler shows the box
     EXPECT_FALSE(state.operationResult);
 }
 
@@ -331,7 +335,7 @@ protected:
         const auto path = (dir / name).string();
         panel.fileAnswers.push_back(path);
         auto context = Context();
-        SaveReadBuffer(context);
+        SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest()));
         return path;
     }
     std::size_t SavedSize(const std::string& path) {
@@ -386,7 +390,7 @@ TEST_F(SaveTest, AnEFlashReadIsCutToTheEFlashSize) {
 
 TEST_F(SaveTest, CancelAndAnEmptyBufferWriteNothing) {
     auto context = Context();
-    SaveReadBuffer(context);  // no answer: cancelled
+    SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest()));  // no answer: cancelled
     EXPECT_THAT(panel.mainLog, ElementsAre("Save Buffer to File ---> Cancel !"));
     const auto path = Save("empty.bin");
     EXPECT_EQ(panel.boxes.at(0).text, "Please Read Flash First !");
