@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "cli/cli_panel.h"
 #include "cli/run_record.h"
@@ -105,6 +106,16 @@ TEST(CliPanelTest, ProgressBarOnATerminalEndsItsLineBeforeOtherOutput) {
     const std::string text = err.Text();
     EXPECT_NE(text.find("\r["), std::string::npos);
     EXPECT_NE(text.find(" 25%\nWarning: x\n"), std::string::npos);
+}
+
+// A line that is not valid UTF-8 (a file name in another encoding) still makes valid JSON.
+TEST(CliPanelTest, JsonEventsStayValidForAnyBytes) {
+    Capture out, err;
+    CliPanel panel(out.File(), err.File(), true, false);
+    panel.LogAppended(LogPane::Main, "Open from '/img/caf\xe9.bin'");
+    const auto event = nlohmann::json::parse(out.Text());
+    EXPECT_EQ(event["event"], "append");
+    EXPECT_EQ(event["line"], "Open from '/img/caf\xef\xbf\xbd.bin'");
 }
 
 TEST(RunRecordTest, RetriesCrcAndLines) {
