@@ -10,6 +10,7 @@
 
 #include "cli/run_record.h"
 #include "config/flash_database_check.h"
+#include "config/memory_settings_store.h"
 #include "config/settings_import.h"
 #include "config/settings_location.h"
 #include "config/sqlite_settings_store.h"
@@ -27,13 +28,6 @@ void OnInterrupt(int) {
         std::signal(SIGINT, SIG_DFL);
         std::raise(SIGINT);
     }
-}
-
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 std::string Joined(const std::vector<std::string>& items, const std::string& separator) {
@@ -461,7 +455,7 @@ ActionOutcome CliRunner::Set(const CliAction& action) {
     SettingsStore& store = station_->Settings();
     std::optional<SettingType> type;
     for (const auto& value : store.Enumerate()) {
-        if (EqualsNoCase(value.name, name)) {
+        if (SameSettingName(value.name, name)) {
             type = value.type;
         }
     }
@@ -508,7 +502,7 @@ ActionOutcome CliRunner::Set(const CliAction& action) {
 ActionOutcome CliRunner::Get(const CliAction& action) {
     const std::string& name = action.args[0];
     for (const auto& value : station_->Settings().Enumerate()) {
-        if (!EqualsNoCase(value.name, name)) {
+        if (!SameSettingName(value.name, name)) {
             continue;
         }
         std::string text;

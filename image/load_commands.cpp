@@ -64,6 +64,10 @@ StepResult LoadImage(ImageContext& context, const FileChoice& chosen) {
     try {
         RememberLastFile(context, *chosen);
         const MergeOutcome merged = MergeFile(context);
+        if (merged == MergeOutcome::Placed && context.state.imageBuffer.empty()) {
+            // An empty file leaves no image loaded: nothing can be written from it.
+            return RecordStep(context.state, StepResult::Failed);
+        }
         RecordStep(context.state, StepOf(merged));
         // A placement the operator was warned off (the start lies beyond the part, a ROM-key
         // chip refused the file) is a refusal: nothing was placed to be written.
