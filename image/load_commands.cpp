@@ -68,12 +68,7 @@ StepResult LoadImage(ImageContext& context, const FileChoice& chosen) {
             // An empty file leaves no image loaded: nothing can be written from it.
             return RecordStep(context.state, StepResult::Failed);
         }
-        RecordStep(context.state, StepOf(merged));
-        // A placement the operator was warned off (the start lies beyond the part, a ROM-key
-        // chip refused the file) is a refusal: nothing was placed to be written.
-        const bool warnedOff =
-            merged == MergeOutcome::OutsidePart || merged == MergeOutcome::Rejected;
-        return warnedOff ? StepResult::Refused : StepOf(merged);
+        return RecordStep(context.state, StepOf(merged));
     } catch (...) {
         // The raw file must not stay behind as if it were placed (the store refused the
         // file's name, or the merge met an error): the operations would write it from
