@@ -95,10 +95,10 @@ SettingAssignment CheckSettingAssignment(const std::string& assignment,
     const auto knownType = KnownSettingType(given);
     if (!knownType) {
         const auto close = SettingNamesCloseTo(given);
-        return Refused(kExitUsage, "no setting '" + given + "'; " +
-                                       (close.empty() ? "the known settings: " +
-                                                            Listed(KnownSettingNames())
-                                                      : "did you mean " + Listed(close) + "?"));
+        return Refused(kExitUsage,
+                       "no setting '" + given + "'; " +
+                           (close.empty() ? "the known settings: " + Listed(KnownSettingNames())
+                                          : "did you mean " + Listed(close) + "?"));
     }
     SettingValue value;
     value.name = KnownSpelling(given);
@@ -108,13 +108,13 @@ SettingAssignment CheckSettingAssignment(const std::string& assignment,
         case SettingType::Dword: {
             const auto number = ParseDwordText(text);
             if (!number) {
-                return Refused(kExitConfig, name + ": a DWORD; '" + text +
-                                                "' is not a decimal or 0x number");
+                return Refused(kExitConfig,
+                               name + ": a DWORD; '" + text + "' is not a decimal or 0x number");
             }
             const SettingRange* range = RangeOf(name);
             if (range && !InRange(*range, *number)) {
-                return Refused(kExitConfig, name + ": " + text + " is outside its range, " +
-                                                RangeText(*range));
+                return Refused(kExitConfig,
+                               name + ": " + text + " is outside its range, " + RangeText(*range));
             }
             value.dword = *number;
             break;
@@ -130,8 +130,8 @@ SettingAssignment CheckSettingAssignment(const std::string& assignment,
         case SettingType::Binary: {
             const auto bytes = ParseBytesText(text);
             if (!bytes) {
-                return Refused(kExitConfig,
-                               name + ": binary; '" + text + "' is not a list of hexadecimal bytes");
+                return Refused(kExitConfig, name + ": binary; '" + text +
+                                                "' is not a list of hexadecimal bytes");
             }
             value.binary = *bytes;
             break;

@@ -148,9 +148,9 @@ std::vector<std::string> KnownSettingNames() {
     for (const auto& entry : SettingDefaults()) {
         names.emplace_back(entry.name);
     }
-    for (const char* name : {setting::kLastFilePath, setting::kLastFileName, setting::kLastFile,
-                             setting::kLastFlashId1, setting::kLastFlashId2,
-                             setting::kCheckBoxUnProtect}) {
+    for (const char* name :
+         {setting::kLastFilePath, setting::kLastFileName, setting::kLastFile,
+          setting::kLastFlashId1, setting::kLastFlashId2, setting::kCheckBoxUnProtect}) {
         names.emplace_back(name);
     }
     return names;

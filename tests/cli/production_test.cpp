@@ -6,8 +6,8 @@
 
 #include <chrono>
 #include <fstream>
-#include <iterator>
 #include <future>
+#include <iterator>
 #include <thread>
 
 #include "config/settings_lock.h"
@@ -105,7 +105,9 @@ TEST_F(CliBadInputTest, ASettingsFileServesOneStationAtATime) {
     EXPECT_TRUE(refused.out.empty());
     EXPECT_FALSE(std::filesystem::exists(settings));  // not even created
 
-    auto waiting = std::async(std::launch::async, [&] { return Cli({"--wait", "get", "ConnectMode"}); });
+    auto waiting = std::async(std::launch::async, [&] {
+        return Cli({"--wait", "get", "ConnectMode"});
+    });
     // Release the file once the second station says it waits (its standard error is a file).
     for (int i = 0; i < 3000; ++i) {
         std::ifstream err(dir / ".stderr");
@@ -144,11 +146,10 @@ TEST(CliOnBoardFailureTest, ABoardPulledOutOrATargetSwitchedOffIsNamed) {
         SimDaemon sim(kSource / "sim/scenarios/default.ini", dir.Path());
         // Past the start-up, the connection check and the typing: inside the erase or program.
         ASSERT_EQ(sim.Control({"fault", c.fault, "after=40"}), 0);
-        const auto run = RunProgram(
-            "quillon-cli",
-            {"--settings", (dir / "settings.sqlite").string(), "--clock", "virtual", "flash",
-             "image.bin"},
-            dir.Path(), {{"VESSA_SIM_SOCKET", sim.Socket().string()}});
+        const auto run = RunProgram("quillon-cli",
+                                    {"--settings", (dir / "settings.sqlite").string(), "--clock",
+                                     "virtual", "flash", "image.bin"},
+                                    dir.Path(), {{"VESSA_SIM_SOCKET", sim.Socket().string()}});
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_NE(run.err.rfind(c.status_line), std::string::npos) << run.err;
