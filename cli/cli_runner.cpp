@@ -176,6 +176,18 @@ int CliRunner::Run() {
                           "' cannot be written");
         return kExitCantCreate;
     }
+    // A set the program would refuse whatever the store holds ends the run before anything
+    // is done, so that a script's typing slip touches no settings file and no board.
+    for (const auto& action : options_.actions) {
+        if (action.name != "set") {
+            continue;
+        }
+        const SettingAssignment checked = CheckSettingAssignment(action.args[0], std::nullopt);
+        if (!checked.value) {
+            panel_.Diagnostic("set: " + checked.problem);
+            return checked.status;
+        }
+    }
     if (const int status = LockSettingsFile(); status != kExitOk) {
         return status;
     }

@@ -69,6 +69,9 @@ TEST_F(CliBadInputTest, EachIsRefusedWithItsMessageAndTouchesNothing) {
         {{"set", "SkipFFChecked=2"}, 78, "0 or 1"},
         {{"set", "AssignedAddress=12345"}, 78, "The last byte must be 0 !"},
     };
+    // A refused set comes before the start-up: a fresh settings file is not even created.
+    EXPECT_EQ(Cli({"get", "ConnectMode", "set", "ConnectMode=0"}).status, 78);
+    EXPECT_FALSE(std::filesystem::exists(settings));
     ASSERT_EQ(Cli({"get", "ConnectMode"}).status, 0);
     const std::string stored = StoreText(settings);
     for (const auto& c : cases) {
