@@ -59,19 +59,19 @@ public:
     // A failed block transfer is repeated after a short pause up to this many times.
     static constexpr int kRetryLimit = 40;
     // The largest part the buffers are made for: 256 MiB (4096 blocks of 64 KiB).
-    static constexpr int kMaxBlocks = 4096;
+    static constexpr int kMaxBlocks = kMaxPartBlocks;
 
     FlashOperations(FlashOpsParts parts, FlashOpsControls controls);
 
-    StepResult Erase();
-    StepResult BlankCheck();
-    StepResult Program();
-    StepResult Verify();
+    StepReport Erase();
+    StepReport BlankCheck();
+    StepReport Program();
+    StepReport Verify();
     // Reads the whole part into ReadBuffer; with "Read Twice to Verify" a second pass must
     // read the same bytes.
-    StepResult Read();
+    StepReport Read();
     // Erase, check, program and read back one block at a time (Auto's alternative body).
-    StepResult BlockProcess();
+    StepReport BlockProcess();
 
 private:
     // The operations' own steps, each given the settings of its run.

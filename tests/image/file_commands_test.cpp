@@ -2,8 +2,10 @@
 #include "image/file_commands.h"
 
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "config/flash_type.h"  // ConversionError
 #include "image/block_skip_flags.h"
@@ -21,7 +23,7 @@ TEST_F(LoadTest, LoadsRemembersAndMergesTheChosenFile) {
     const auto path = WriteFile("fw.bin", FileBytes(100 * 1024));
     panel.fileAnswers.push_back(path);
     auto context = Context();
-    LoadImage(context);
+    LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
     ASSERT_EQ(panel.dialogs.size(), 1u);
     EXPECT_EQ(panel.dialogs[0].request.filter, "[*.bin]|*.bin|[*.rom]|*.rom|*.*|*.*");
     EXPECT_THAT(panel.mainLog,
@@ -46,7 +48,7 @@ TEST_F(LoadTest, UsedBlocksComeFromTheFileUpToThePartSize) {
     for (const auto& c : cases) {
         panel.fileAnswers.push_back(WriteFile("f.bin", FileBytes(c.size)));
         auto context = Context();
-        LoadImage(context);
+        LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
         EXPECT_EQ(state.usedBlockCount, c.blocks) << c.size;
         EXPECT_EQ(state.imageBuffer, FileBytes(c.size));
     }
@@ -58,7 +60,7 @@ TEST_F(LoadTest, CancelChangesNothingButTheLogLine) {
     state.usedBlockCount = 7;
     pathText = "old.bin";
     auto context = Context();
-    LoadImage(context);
+    LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
     EXPECT_THAT(panel.mainLog, ElementsAre("Load File to Buffer ---> Cancel !"));
     EXPECT_EQ(state.imageBuffer, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(state.usedBlockCount, 7u);
@@ -69,16 +71,33 @@ TEST_F(LoadTest, CancelChangesNothingButTheLogLine) {
 TEST_F(LoadTest, AnUnreadableFileIsReportedAndTheImageKept) {
     state.imageBuffer = {1, 2, 3};
     const auto missing = (dir / "missing.bin").string();
-    for (const auto& chosen : {missing, dir.Path().string()}) {  // no file; a folder
+    const auto fifo = (dir / "fifo.bin").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opening it must not wait for a writer
+    const auto empty = (dir / "empty.bin").string();
+    quillon::testing::WriteFileBytes(empty, "");
+    const auto huge = (dir / "huge.bin").string();
+    quillon::testing::WriteFileBytes(huge, "");
+    std::filesystem::resize_file(huge, kMaxImageBytes + 1);  // sparse: nothing is written
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {missing, "Cannot open file \"" + missing + "\". No such file or directory"},
+        {dir.Path().string(), "Is a directory"},
+        {fifo, "It is not a regular file"},
+        {empty, "The file \"" + empty + "\" is empty"},
+        {huge,
+         "is 268435457 bytes, larger than the largest part the station can address "
+         "(268435456 bytes)"}};
+    for (const auto& [chosen, text] : cases) {
         panel.fileAnswers.push_back(chosen);
         auto context = Context();
-        LoadImage(context);
+        EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
+                  StepResult::Failed);
+        ASSERT_FALSE(panel.boxes.empty());
+        EXPECT_EQ(panel.boxes.back().kind, MessageKind::Error);
+        EXPECT_NE(panel.boxes.back().text.find(text), std::string::npos) << panel.boxes.back().text;
+        // Nothing is said to be loaded.
+        EXPECT_EQ(panel.mainLog.back(), "Load File to Buffer ---> Loading...");
     }
-    ASSERT_EQ(panel.boxes.size(), 2u);
-    EXPECT_EQ(panel.boxes[0].text,
-              "Cannot open file \"" + missing + "\". No such file or directory");
-    EXPECT_EQ(panel.boxes[1].kind, MessageKind::Error);
-    EXPECT_EQ(panel.mainLog.back(), "Load File to Buffer ---> Loading...");
+    EXPECT_EQ(panel.boxes.size(), cases.size());
     EXPECT_EQ(state.imageBuffer, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_FALSE(settings.Exists("LastFilePath"));
 }
@@ -94,7 +113,8 @@ TEST_F(LoadTest, AMergeThatCannotReadItsSettingsLeavesNoUnplacedImage) {
     const auto path = WriteFile("fw.bin", FileBytes(100 * 1024));
     panel.fileAnswers.push_back(path);
     auto context = Context();
-    EXPECT_THROW(LoadImage(context), ConversionError);
+    EXPECT_THROW(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
+                 ConversionError);
     EXPECT_TRUE(state.imageBuffer.empty());
     EXPECT_EQ(state.usedBlockCount, 0u);
     EXPECT_FALSE(state.operationResult);
@@ -131,7 +151,8 @@ TEST_F(LoadTest, AStoreThatRefusesTheFileNameDropsTheRawFile) {
     ImageContext refusing{state,      store,           panel,        log,
                           timer,      commands,        identity,     eflash,
                           flashblock, commandModeRead, assignedText, context.pathBox};
-    EXPECT_THROW(LoadImage(refusing), SettingsError);
+    EXPECT_THROW(LoadImage(refusing, panel.AskOpenFile(LoadDialogRequest(settings))),
+                 SettingsError);
     EXPECT_TRUE(state.imageBuffer.empty());  // not left to be written from address 0
     EXPECT_EQ(state.usedBlockCount, 0u);
     EXPECT_FALSE(state.operationResult);
@@ -258,14 +279,16 @@ TEST_F(ReloadTest, AtStartUpAFileThatCannotBeUsedIsRefusedAndAGoodOneIsOk) {
 TEST_F(ReloadTest, StepResultsOfLoadAndSaveMatchOperationResult) {
     auto context = Context();
     state.operationResult = true;
-    EXPECT_EQ(LoadImage(context), StepResult::Refused);  // cancelled
+    EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
+              StepResult::Refused);  // cancelled
     EXPECT_TRUE(state.operationResult);
     panel.fileAnswers.push_back(WriteFile("fw.bin", FileBytes(0x10000)));
-    EXPECT_EQ(LoadImage(context), StepResult::Ok);
+    EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))), StepResult::Ok);
     EXPECT_TRUE(state.operationResult);
     state.readBuffer = FileBytes(0x100);
     panel.fileAnswers.push_back((dir / "missing-folder" / "out.bin").string());
-    EXPECT_THROW(SaveReadBuffer(context), std::exception);  // the handler shows the box
+    EXPECT_THROW(SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest())),
+                 std::exception);  // the handler shows the box
     EXPECT_FALSE(state.operationResult);
 }
 
@@ -331,7 +354,7 @@ protected:
         const auto path = (dir / name).string();
         panel.fileAnswers.push_back(path);
         auto context = Context();
-        SaveReadBuffer(context);
+        SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest()));
         return path;
     }
     std::size_t SavedSize(const std::string& path) {
@@ -386,7 +409,7 @@ TEST_F(SaveTest, AnEFlashReadIsCutToTheEFlashSize) {
 
 TEST_F(SaveTest, CancelAndAnEmptyBufferWriteNothing) {
     auto context = Context();
-    SaveReadBuffer(context);  // no answer: cancelled
+    SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest()));  // no answer: cancelled
     EXPECT_THAT(panel.mainLog, ElementsAre("Save Buffer to File ---> Cancel !"));
     const auto path = Save("empty.bin");
     EXPECT_EQ(panel.boxes.at(0).text, "Please Read Flash First !");
