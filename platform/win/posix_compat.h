@@ -29,6 +29,10 @@
 #ifndef O_NONBLOCK
 #define O_NONBLOCK 0
 #endif
+// No controlling terminals on Windows.
+#ifndef O_NOCTTY
+#define O_NOCTTY 0
+#endif
 
 inline int open(const wchar_t* path, int flags, int mode = _S_IREAD | _S_IWRITE) {
     return ::_wopen(path, flags, mode);

@@ -18,7 +18,7 @@ wine reg delete "HKEY_CURRENT_USER\\$key" /f >/dev/null 2>&1 || true
 wine reg delete "HKEY_LOCAL_MACHINE\\$key" /f >/dev/null 2>&1 || true
 
 # A run: the start-up load creates every default; then values of every kind.
-cli tick set 'LastFilePath=C:\img\a.bin' set 'ConnectMode=0xFFFFFFFF' \
+cli tick set 'LastFilePath=C:\img\a.bin' set 'ConnectMode=3' \
     set 'ExtraECChipID=01 ff 00 7e' set 'LastFlashID1=Quote " and = sign'
 cli export-reg "$(winpath "$work/ours.reg")"
 wine regedit /E "$(winpath "$work/wine.reg")" "HKEY_CURRENT_USER\\$key"
