@@ -27,7 +27,7 @@ void NorArray::ProgramRange(uint32_t address, std::span<const uint8_t> data) {
         const uint64_t end =
             std::min<uint64_t>(uint64_t{range.address} + range.length, uint64_t{address} + count);
         for (uint64_t a = begin; a < end; ++a) {
-            bytes_[a] |= range.bits;
+            bytes_[static_cast<std::size_t>(a)] |= range.bits;  // a < size()
         }
     }
 }
@@ -35,7 +35,7 @@ void NorArray::ProgramRange(uint32_t address, std::span<const uint8_t> data) {
 void NorArray::AddStuckBits(uint32_t address, uint32_t length, uint8_t bits) {
     stuck_.push_back({address, length, bits});
     for (uint64_t a = address; a < uint64_t{address} + length && a < bytes_.size(); ++a) {
-        bytes_[a] |= bits;
+        bytes_[static_cast<std::size_t>(a)] |= bits;
     }
 }
 

@@ -388,7 +388,8 @@ void VirtualBoard::ShakeReadBytes(std::span<uint8_t> in) {
         std::uniform_int_distribution<int> bit(0, 7);
         for (uint64_t a = begin; a < end; ++a) {
             if (rule.rate >= 1.0 || chance(random_) < rule.rate) {
-                in[a - lastRead_->address] ^= static_cast<uint8_t>(1u << bit(random_));
+                in[static_cast<std::size_t>(a - lastRead_->address)] ^=
+                    static_cast<uint8_t>(1u << bit(random_));
             }
         }
     }

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <vector>
 
 #include "config/setting_names.h"
@@ -24,12 +25,14 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
     }
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0) {
+    // A 32-bit build cannot hold a file beyond its stream size in memory.
+    if (size < 0 || size > std::numeric_limits<std::streamsize>::max()) {
         return std::nullopt;
     }
     in.seekg(0, std::ios::beg);
     std::vector<uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!bytes.empty() && !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+    if (!bytes.empty() &&
+        !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
         return std::nullopt;
     }
     return bytes;
