@@ -258,7 +258,7 @@ void MainPage::ConnectTo(Station& station) {
         });
     }
     // Flash operations.
-    const std::pair<QPushButton*, StepResult (FlashOperations::*)()> flashButtons[] = {
+    const std::pair<QPushButton*, StepReport (FlashOperations::*)()> flashButtons[] = {
         {controls_.erase, &FlashOperations::Erase},
         {controls_.check, &FlashOperations::BlankCheck},
         {controls_.program, &FlashOperations::Program},

@@ -86,8 +86,7 @@ public:
     // Erase, blank check, program, verify; true when every step said OK.
     bool RunJob() {
         FlashOperations& ops = station_->FlashOps();
-        return ops.Erase() == StepResult::Ok && ops.BlankCheck() == StepResult::Ok &&
-               ops.Program() == StepResult::Ok && ops.Verify() == StepResult::Ok;
+        return ops.Erase().Ok() && ops.BlankCheck().Ok() && ops.Program().Ok() && ops.Verify().Ok();
     }
     Station& GetStation() { return *station_; }
 

@@ -444,15 +444,15 @@ ActionOutcome CliRunner::Execute(const CliAction& action) {
         return RunBody(action, false, [&] {
             auto& ops = s.FlashOps();
             if (name == "erase") {
-                return ops.Erase();
+                return ops.Erase().result;
             }
             if (name == "check") {
-                return ops.BlankCheck();
+                return ops.BlankCheck().result;
             }
             if (name == "program") {
-                return ops.Program();
+                return ops.Program().result;
             }
-            return name == "verify" ? ops.Verify() : ops.Read();
+            return (name == "verify" ? ops.Verify() : ops.Read()).result;
         });
     }
     if (name == "check-params") {

@@ -17,7 +17,6 @@ constexpr std::size_t kReadBackLine = 0;
 constexpr const char* kEraseText = "Erase  : ";
 constexpr const char* kCheckText = "Check  : ";
 constexpr const char* kProgramText = "Program: ";
-constexpr Millis kRepeatPause{10};
 constexpr int32_t kSectorEraseType = 1;
 constexpr int32_t kBlockEraseType = 2;
 
@@ -26,7 +25,7 @@ std::string StageLine(const char* stage, uint32_t block) {
 }
 }  // namespace
 
-StepResult FlashOperations::BlockProcess() {
+StepReport FlashOperations::BlockProcess() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal = UsedBlocksRefusal();
     if (!refusal) {
@@ -42,9 +41,7 @@ StepResult FlashOperations::BlockProcess() {
         refusal = "The flash type's SectorSize " + std::to_string(run.type.sectorSize) +
                   " KB cannot be erased. Please Choice Flash Type Again !";
     }
-    const OperationSpec spec{CursorArea::Window, [&] { return !refusal; }, refusal.value_or(""),
-                             ""};
-    return parts_.frame.Run(spec, [&] { return RunBlockProcess(run); });
+    return RunInFrame(run, CursorArea::Window, refusal, "", [&] { return RunBlockProcess(run); });
 }
 
 OperationOutcome FlashOperations::RunBlockProcess(FlashRun& run) {
@@ -57,24 +54,24 @@ OperationOutcome FlashOperations::RunBlockProcess(FlashRun& run) {
     }
     parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
                                    kBlockSize);
-    const uint32_t used = parts_.image.usedBlockCount;
-    for (uint32_t b = 0; b < used;) {
-        if (SkipsBlock(b)) {
-            ++b;
-            continue;
-        }
+    // A block that fails a stage is done again from its erase, with no retry limit; Stop
+    // stays reachable meanwhile. Skipped blocks are passed over before the stop check.
+    WalkPlan plan;
+    plan.units = parts_.image.usedBlockCount;
+    plan.gaugeFrom = parts_.image.startBlock;
+    plan.repeat = WalkRepeat::Unbounded;
+    plan.skipped = [&](long long b) { return SkipsBlock(static_cast<uint32_t>(b)); };
+    plan.skipFirst = true;
+    int repeats = 0;  // not counted: the walk has no limit
+    const WalkEnd end = walk_.Run(plan, repeats, [&](long long b) {
         bool stopped = false;
-        if (ProcessOneBlock(run, b, stopped)) {
-            ++b;
-            continue;
+        if (ProcessOneBlock(run, static_cast<uint32_t>(b), stopped)) {
+            return Turn::Done;
         }
-        if (stopped) {
-            run.result = false;
-            break;
-        }
-        // The block is done again from its erase; Stop stays reachable meanwhile.
-        parts_.clock.Sleep(kRepeatPause);
-        parts_.frame.Pump();
+        return stopped ? Turn::Ended : Turn::Repeat;
+    });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
     }
     return {StepFrom(run.result), ""};
 }
@@ -87,10 +84,6 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
     const uint32_t used = image.usedBlockCount;
     const uint32_t start = image.startBlock;
     const bool halfBlock = image.halfLastBlock && b == used - 1;
-    if (parts_.frame.StopRequested()) {
-        stopped = true;
-        return false;
-    }
     long long failures = 0;
     for (const uint8_t page : SectorPageBytes(run.type.sectorSize)) {
         if (parts_.frame.StopRequested()) {
@@ -150,7 +143,6 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
         return false;
     }
     parts_.log.ReplaceFromEnd(kReadBackLine, StageLine(kCheckText, b));
-    Step(static_cast<long long>(b) - start, static_cast<long long>(used) - start);
     return true;
 }
 

@@ -27,7 +27,7 @@ constexpr uint8_t kWriteModeEFlashAlt = 0x80;
 constexpr uint8_t kWriteModeEFlash = 5;
 }  // namespace
 
-StepResult FlashOperations::Erase() {
+StepReport FlashOperations::Erase() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal = ImageAndTypeRefusal();
     if (!refusal && (run.type.eraseType < kChipEraseType || run.type.eraseType > kBlockEraseType)) {
@@ -51,9 +51,8 @@ StepResult FlashOperations::Erase() {
     if (!refusal) {
         refusal = UsedBlocksRefusal();
     }
-    const OperationSpec spec{CursorArea::LogPane, [&] { return !refusal; }, refusal.value_or(""),
-                             "Erase Flash ---> Erasing..."};
-    return parts_.frame.Run(spec, [&] { return RunErase(run); });
+    return RunInFrame(run, CursorArea::LogPane, refusal, "Erase Flash ---> Erasing...",
+                      [&] { return RunErase(run); });
 }
 
 OperationOutcome FlashOperations::RunErase(FlashRun& run) {
@@ -95,6 +94,7 @@ OperationOutcome FlashOperations::RunErase(FlashRun& run) {
     }
     if (!problem.empty()) {
         parts_.log.Append(problem);
+        run.cause = problem;
     }
     return {StepFrom(run.result), ""};
 }
@@ -162,22 +162,17 @@ void FlashOperations::EraseBySectorLayout(FlashRun& run, std::string& problem) {
 // The socket part that is erased block by block over its whole size; a failed block is
 // repeated like any block transfer.
 void FlashOperations::EraseWholePartByBlocks(FlashRun& run) {
-    const int blocks = run.type.flashblock;
-    for (int k = 0; k < blocks;) {
-        if (run.RetriesExhausted() || parts_.frame.StopRequested()) {
-            run.result = false;
-            return;
-        }
+    WalkPlan plan;
+    plan.units = run.type.flashblock;
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long k) {
         run.result = parts_.board
-                         .EraseFlash(k, kLastPageOfBlock, kBlockEraseType,
+                         .EraseFlash(static_cast<int>(k), kLastPageOfBlock, kBlockEraseType,
                                      static_cast<uint8_t>(run.type.commandModeErase))
                          .Succeeded();
-        if (!run.result) {
-            PauseBeforeRetry(run.retries);
-            continue;
-        }
-        Step(k, blocks);
-        ++k;
+        return run.result ? Turn::Done : Turn::Repeat;
+    });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
     }
 }
 
@@ -206,32 +201,33 @@ void FlashOperations::UnprotectLastKilobyte(FlashRun& run) {
 }
 
 void FlashOperations::ErasePdFlash(FlashRun& run) {
-    const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
-    WalkPdPages(run, pages, kPdPagesPerErase, [&](uint16_t page) {
-        return parts_.boardSide
-            .PdEraseBlock(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page)
-            .Succeeded();
+    WalkPlan plan;
+    plan.units = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
+    plan.stride = kPdPagesPerErase;
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long page) {
+        run.result = parts_.boardSide
+                         .PdEraseBlock(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
+                                       static_cast<uint16_t>(page))
+                         .Succeeded();
+        return run.result ? Turn::Done : Turn::Repeat;
     });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
+    }
 }
 
+// Every sector of each used block; a block with a failed sector is erased again whole.
 void FlashOperations::EraseBlockWalk(FlashRun& run) {
     const auto pages = SectorPageBytes(run.type.sectorSize);
     const uint32_t used = parts_.image.usedBlockCount;
-    const uint32_t start = parts_.image.startBlock;
     const bool half = parts_.image.halfLastBlock;
-    for (uint32_t b = 0; b < used;) {
-        if (run.RetriesExhausted()) {
-            run.result = false;
-            return;
-        }
+    WalkPlan plan = UsedBlocksPlan(run);
+    plan.gauge = WalkGauge::ByUnit;
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long b) {
         bool failed = false;
         for (const uint8_t page : pages) {
             if (parts_.frame.StopRequested()) {
-                run.result = false;
-                return;
-            }
-            if (!run.Covers(b, start)) {
-                break;
+                return Turn::Ended;
             }
             if (half && b == used - 1 && page >= kPagesPerBlock / 2) {
                 if (page == pages.front()) {
@@ -247,16 +243,15 @@ void FlashOperations::EraseBlockWalk(FlashRun& run) {
                 static_cast<uint8_t>(run.type.commandModeErase));
             run.result = result.Succeeded();
             if (run.result) {
-                Step(static_cast<long long>(b) - start, static_cast<long long>(used) - start);
+                walk_.Gauge(plan, b);
             } else {
                 failed = true;
             }
         }
-        if (failed) {
-            PauseBeforeRetry(run.retries);
-            continue;
-        }
-        ++b;
+        return failed ? Turn::Repeat : Turn::Done;
+    });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
     }
 }
 

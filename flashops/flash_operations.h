@@ -10,6 +10,7 @@
 #include "board/board_side_commands.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
+#include "flashops/block_walk.h"
 #include "image/image_state.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
@@ -17,6 +18,7 @@
 #include "ui/clock.h"
 #include "ui/message_log.h"
 #include "ui/operation_frame.h"
+#include "ui/step_report.h"
 #include "ui/step_result.h"
 #include "ui/stop_request.h"
 
@@ -53,25 +55,26 @@ struct FlashOpsControls {
 };
 
 // Erase, blank check, program, verify, read and the block process. Each runs in the one
-// operation frame and leaves OperationResult set.
+// operation frame, leaves OperationResult set and returns its report: the result, the
+// retries its walk spent, the bytes found wrong where it counts them, and why it failed.
 class FlashOperations {
 public:
     // A failed block transfer is repeated after a short pause up to this many times.
-    static constexpr int kRetryLimit = 40;
+    static constexpr int kRetryLimit = quillon::kRetryLimit;
     // The largest part the buffers are made for: 256 MiB (4096 blocks of 64 KiB).
     static constexpr int kMaxBlocks = 4096;
 
     FlashOperations(FlashOpsParts parts, FlashOpsControls controls);
 
-    StepResult Erase();
-    StepResult BlankCheck();
-    StepResult Program();
-    StepResult Verify();
+    StepReport Erase();
+    StepReport BlankCheck();
+    StepReport Program();
+    StepReport Verify();
     // Reads the whole part into ReadBuffer; with "Read Twice to Verify" a second pass must
     // read the same bytes.
-    StepResult Read();
+    StepReport Read();
     // Erase, check, program and read back one block at a time (Auto's alternative body).
-    StepResult BlockProcess();
+    StepReport BlockProcess();
 
 private:
     // The operations' own steps, each given the settings of its run.
@@ -142,16 +145,14 @@ private:
     // The gauge for `done` of `total` steps, or only a pump when the range is empty.
     // False once a stop was requested.
     bool Step(long long done, long long total);
-    // The repeat rule: a short pause, then one more retry counted.
-    void PauseBeforeRetry(int& retries);
-    // The check at the top of each turn of a walk: a run out of retries stops as a Stop press
-    // does (the request stays set for the steps that follow). True when the walk must end.
-    bool WalkEnds(const FlashRun& run);
-    // Walks the USB-PD flash's pages 0..pages-1, `stride` at a time, under the repeat rule:
-    // `unit` does the unit starting at a page and says whether it was done; a unit that was
-    // not waits, counts a retry and goes again. Leaves and returns run.result.
-    bool WalkPdPages(FlashRun& run, long long pages, long long stride,
-                     const std::function<bool(uint16_t page)>& unit);
+    // The walk over the image's used blocks: from StartBlock unless the allocation is From
+    // Top, the gauge counted from StartBlock.
+    WalkPlan UsedBlocksPlan(const FlashRun& run) const;
+    // Runs an operation's body in the frame (refused when `refusal` holds a text) and
+    // reports it with the run's counters.
+    StepReport RunInFrame(FlashRun& run, CursorArea cursor,
+                          const std::optional<std::string>& refusal, std::string progressLine,
+                          const std::function<OperationOutcome()>& body);
     // The outcome line "<name> ---> OK ! <retries>" or "... Failure ! <retries>".
     static std::string OutcomeLine(const std::string& okName, const std::string& failureName,
                                    bool ok, int retries);
@@ -161,6 +162,7 @@ private:
 
     FlashOpsParts parts_;
     FlashOpsControls controls_;
+    BlockWalk walk_;
     // Scratch for image blocks that reach past the end of ImageBuffer (filled with 0xFF).
     std::vector<uint8_t> imageScratch_;
     std::vector<uint8_t> readBackScratch_;

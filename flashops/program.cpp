@@ -19,12 +19,11 @@ bool NeedsLowSpeedToProgram(const FlashRun& run) {
 }
 }  // namespace
 
-StepResult FlashOperations::Program() {
+StepReport FlashOperations::Program() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     const std::optional<std::string> refusal = ImageWriteRefusal(run);
-    const OperationSpec spec{CursorArea::LogPane, [&] { return !refusal; }, refusal.value_or(""),
-                             "Write Flash from buffer ---> Writing..."};
-    return parts_.frame.Run(spec, [&] { return RunProgram(run); });
+    return RunInFrame(run, CursorArea::LogPane, refusal, "Write Flash from buffer ---> Writing...",
+                      [&] { return RunProgram(run); });
 }
 
 OperationOutcome FlashOperations::RunProgram(FlashRun& run) {
@@ -51,16 +50,24 @@ bool FlashOperations::ProgramPdPages(FlashRun& run) {
     auto& image = parts_.image.imageBuffer;
     const std::size_t pages = (image.size() + kPageSize - 1) / kPageSize;
     image.resize(pages * kPageSize, kErased);
-    return WalkPdPages(run, static_cast<long long>(pages), 1, [&](uint16_t page) {
+    WalkPlan plan;
+    plan.units = static_cast<long long>(pages);
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
+        const auto page = static_cast<uint16_t>(unit);
         const auto bytes =
             std::span<const uint8_t>(image).subspan(std::size_t{page} * kPageSize, kPageSize);
         // A page that does not read back as written counts as a failed write.
-        return parts_.boardSide
-                   .PdWritePage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page,
-                                bytes)
-                   .Succeeded() &&
-               PdPageHolds(page, bytes);
+        run.result =
+            parts_.boardSide
+                .PdWritePage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page, bytes)
+                .Succeeded() &&
+            PdPageHolds(page, bytes);
+        return run.result ? Turn::Done : Turn::Repeat;
     });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
+    }
+    return run.result;
 }
 
 bool FlashOperations::ProgramBlocks(FlashRun& run) {
@@ -70,22 +77,12 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
     const long long span = static_cast<long long>(used) - start;
     const auto writeMode = static_cast<uint8_t>(run.type.commandModeWrite);
     const auto pageWriteSize = static_cast<uint8_t>(run.type.pageWriteSize);
+    WalkPlan plan = UsedBlocksPlan(run);
+    plan.skipped = [&](long long b) { return SkipsBlock(static_cast<uint32_t>(b)); };
     TestLimit limit;
-    for (uint32_t b = 0; b < used;) {
-        if (WalkEnds(run)) {
-            run.result = false;
-            break;
-        }
-        if (!run.Covers(b, start)) {
-            ++b;
-            continue;
-        }
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
+        const auto b = static_cast<uint32_t>(unit);
         const long long done = static_cast<long long>(b) - start;
-        if (SkipsBlock(b)) {
-            Step(done, span);
-            ++b;
-            continue;
-        }
         const bool halfBlock = image.halfLastBlock && b == used - 1;
         const std::size_t length = halfBlock ? kHalfBlock : kBlockSize;
         const std::size_t offset = std::size_t{b} * kBlockSize;
@@ -130,12 +127,10 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
             const auto wrong = CompareBlock(run, b, limit, ScratchBlock());
             run.result = wrong && *wrong == 0;
         }
-        if (!run.result) {
-            PauseBeforeRetry(run.retries);
-            continue;
-        }
-        Step(done, span);
-        ++b;
+        return run.result ? Turn::Done : Turn::Repeat;
+    });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
     }
     return run.result;
 }

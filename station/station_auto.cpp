@@ -10,12 +10,12 @@ AutoFlashSteps Station::MakeAutoSteps() {
     AutoFlashSteps steps;
     steps.typeAuto = [this] { return TypeAutoDesk().Run(); };
     steps.reloadImage = [this] { files_->Reload(); };
-    steps.erase = [this] { return FlashOps().Erase(); };
-    steps.blankCheck = [this] { return FlashOps().BlankCheck(); };
-    steps.program = [this] { return FlashOps().Program(); };
-    steps.verify = [this] { return FlashOps().Verify(); };
-    steps.blockProcess = [this] { return FlashOps().BlockProcess(); };
-    steps.read = [this] { return FlashOps().Read(); };
+    steps.erase = [this] { return FlashOps().Erase().result; };
+    steps.blankCheck = [this] { return FlashOps().BlankCheck().result; };
+    steps.program = [this] { return FlashOps().Program().result; };
+    steps.verify = [this] { return FlashOps().Verify().result; };
+    steps.blockProcess = [this] { return FlashOps().BlockProcess().result; };
+    steps.read = [this] { return FlashOps().Read().result; };
     steps.enterFlashMode = [this] { Cycle().EnterFlashMode(); };
     steps.saveReadBuffer = [this] {
         files_->Save();
