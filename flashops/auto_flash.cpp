@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <tuple>
 
 #include "config/connect_mode.h"
 #include "config/hex_text.h"
@@ -71,6 +70,17 @@ StepResult AutoFlash::RunStep(const char* name, const std::function<StepResult()
     return result;
 }
 
+std::array<AutoFlash::OrderedStep, 4> AutoFlash::StepOrder() const {
+    const bool eraseLeaves = controls_.checkCheck && steps_.eraseProvenByCheck;
+    const bool programLeaves = controls_.checkVerify && steps_.programProvenByVerify;
+    return {
+        {{"erase", controls_.checkErase, eraseLeaves ? &steps_.eraseProvenByCheck : &steps_.erase},
+         {"check", controls_.checkCheck, &steps_.blankCheck},
+         {"program", controls_.checkProgram,
+          programLeaves ? &steps_.programProvenByVerify : &steps_.program},
+         {"verify", controls_.checkVerify, &steps_.verify}}};
+}
+
 void AutoFlash::ComputeSkipFlags() {
     ImageState& image = c_.image;
     image.blockSkipFlags.Clear(image.usedBlockCount);
@@ -129,12 +139,7 @@ StepResult AutoFlash::Run() {
         report.totalSeconds = SecondsSince(runStarted);
         return c_.frame.OperationResult() ? SuccessTail(report) : FailureTail(report);
     }
-    const std::array<std::tuple<const char*, bool, const std::function<StepResult()>*>, 4> order = {
-        {{"erase", controls_.checkErase, &steps_.erase},
-         {"check", controls_.checkCheck, &steps_.blankCheck},
-         {"program", controls_.checkProgram, &steps_.program},
-         {"verify", controls_.checkVerify, &steps_.verify}}};
-    for (const auto& [name, checked, step] : order) {
+    for (const auto& [name, checked, step] : StepOrder()) {
         if (checked) {
             RunStep(name, *step, report);
         }
@@ -239,11 +244,7 @@ StepResult AutoFlash::BurnRun(std::optional<int> passes) {
     start_ = c_.clock.Now();
     int counter = 0;
     bool failed = false;
-    const std::array<std::tuple<const char*, bool, const std::function<StepResult()>*>, 4> order = {
-        {{"erase", controls_.checkErase, &steps_.erase},
-         {"check", controls_.checkCheck, &steps_.blankCheck},
-         {"program", controls_.checkProgram, &steps_.program},
-         {"verify", controls_.checkVerify, &steps_.verify}}};
+    const auto order = StepOrder();
     while (!passes || counter < *passes) {
         AutoUnitReport report;
         report.pass = counter;

@@ -24,12 +24,16 @@ namespace quillon {
 // The steps Auto Flash, BurnRun and Backup chain, each run as if its own button had been
 // pressed. Each flash step leaves OperationResult set.
 struct AutoFlashSteps {
-    std::function<StepResult()> typeAuto;        // flash auto-typing
-    std::function<void()> reloadImage;           // ReloadLastImage; failure: OperationResult false
-    std::function<StepResult()> erase;           // erase
-    std::function<StepResult()> blankCheck;      // blank check
-    std::function<StepResult()> program;         // program
-    std::function<StepResult()> verify;          // verify
+    std::function<StepResult()> typeAuto;    // flash auto-typing
+    std::function<void()> reloadImage;       // ReloadLastImage; failure: OperationResult false
+    std::function<StepResult()> erase;       // erase
+    std::function<StepResult()> blankCheck;  // blank check
+    std::function<StepResult()> program;     // program
+    std::function<StepResult()> verify;      // verify
+    // Erase and program when the next step reads the same range at once (Check after Erase,
+    // Verify after Program): they leave their proof to it. Empty: the plain steps.
+    std::function<StepResult()> eraseProvenByCheck;
+    std::function<StepResult()> programProvenByVerify;
     std::function<StepResult()> blockProcess;    // the block process
     std::function<StepResult()> read;            // read (honours Read Twice)
     std::function<void()> enterFlashMode;        // EnterFlashMode of the connection cycle
@@ -110,6 +114,14 @@ public:
 private:
     StepResult RunStep(const char* name, const std::function<StepResult()>& step,
                        AutoUnitReport& report);
+    // The four steps in their order, each with its box. An erase or program whose next step
+    // is checked leaves its proof to that step, so no range is proven twice in one unit.
+    struct OrderedStep {
+        const char* name;
+        bool checked;
+        const std::function<StepResult()>* step;
+    };
+    std::array<OrderedStep, 4> StepOrder() const;
     void ComputeSkipFlags();
     StepResult Refuse(const std::string& text);
     StepResult SuccessTail(AutoUnitReport& report);

@@ -41,6 +41,9 @@ StepReport FlashOperations::BlockProcess() {
         refusal = "The flash type's SectorSize " + std::to_string(run.type.sectorSize) +
                   " KB cannot be erased. Please Choice Flash Type Again !";
     }
+    if (!refusal) {
+        refusal = HalfBlockEraseProblem(run);
+    }
     return RunInFrame(run, CursorArea::Window, refusal, "", [&] { return RunBlockProcess(run); });
 }
 
@@ -85,7 +88,7 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
     const uint32_t start = image.startBlock;
     const bool halfBlock = image.halfLastBlock && b == used - 1;
     long long failures = 0;
-    for (const uint8_t page : SectorPageBytes(run.type.sectorSize)) {
+    for (const SectorCommand& command : BlockEraseCommands(run, halfBlock)) {
         if (parts_.frame.StopRequested()) {
             stopped = true;
             return false;
@@ -93,14 +96,10 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
         if (!run.Covers(b, start)) {
             break;
         }
-        if (halfBlock && page >= kPagesPerBlock / 2) {
-            break;
-        }
-        run.result =
-            board
-                .EraseFlash(static_cast<int>(b), page, static_cast<uint8_t>(run.type.eraseType),
-                            static_cast<uint8_t>(run.type.commandModeErase))
-                .Succeeded();
+        run.result = board
+                         .EraseFlash(static_cast<int>(b), command.page, command.eraseType,
+                                     static_cast<uint8_t>(run.type.commandModeErase))
+                         .Succeeded();
         failures += run.result ? 0 : 1;
     }
     if (failures > 0) {

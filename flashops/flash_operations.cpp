@@ -123,6 +123,8 @@ StepReport FlashOperations::RunInFrame(FlashRun& run, CursorArea cursor,
                                        std::string progressLine,
                                        const std::function<OperationOutcome()>& body) {
     const Millis started = parts_.clock.Now();
+    // A proof handed on is taken by the very next operation, whichever it is.
+    taken_ = std::exchange(handed_, Proof::Own);
     const OperationSpec spec{cursor, [&] { return !refusal; }, refusal.value_or(""),
                              std::move(progressLine)};
     StepReport report;

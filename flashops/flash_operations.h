@@ -52,6 +52,9 @@ struct FlashOpsControls {
     // Ticks the four step boxes (Erase, Check, Program, Verify) and stores their state, as
     // their click handlers do. The block process calls it when it starts.
     std::function<void()> checkAllSteps;
+    // The KB of the small sectors the selected part also has besides its erase unit (its
+    // parameter file's SmallSectorSize; 0 when it has none). Empty: none.
+    std::function<int32_t()> smallSectorKB;
 };
 
 // Erase, blank check, program, verify, read and the block process. Each runs in the one
@@ -70,6 +73,13 @@ public:
     StepReport BlankCheck();
     StepReport Program();
     StepReport Verify();
+    // Erase and program for a run whose next step reads the same range at once: the erase
+    // leaves its proof to the blank check that follows, the program leaves its read-back to
+    // the verify that follows, which then writes a block again that does not hold the image,
+    // as the program's own read-back would have. The next operation takes the proof over
+    // only when it is that step; any other ends the hand-over.
+    StepReport EraseProvenByCheck();
+    StepReport ProgramProvenByVerify();
     // Reads the whole part into ReadBuffer; with "Read Twice to Verify" a second pass must
     // read the same bytes.
     StepReport Read();
@@ -85,6 +95,17 @@ private:
     void UnprotectLastKilobyte(FlashRun& run);
     void ErasePdFlash(FlashRun& run);
     void EraseBlockWalk(FlashRun& run);
+    // One erase command of a block: the erase type (P1) and the sector's page byte.
+    struct SectorCommand {
+        uint8_t eraseType;
+        uint8_t page;
+    };
+    // The erase commands of a block. A half last block gets only the sectors of its used
+    // half; when the part's erase unit is larger than that half, its small sectors do it.
+    // Empty for a half block the part cannot erase without erasing the other half too.
+    std::vector<SectorCommand> BlockEraseCommands(const FlashRun& run, bool halfBlock) const;
+    // The half last block cannot be erased alone: the line that says why, else nothing.
+    std::optional<std::string> HalfBlockEraseProblem(const FlashRun& run) const;
 
     OperationOutcome RunBlankCheck(FlashRun& run);
     // The blank check's walk. A blank check reads into ReadBuffer and moves the gauge; the
@@ -97,6 +118,10 @@ private:
     OperationOutcome RunProgram(FlashRun& run);
     bool ProgramPdPages(FlashRun& run);
     bool ProgramBlocks(FlashRun& run);
+    // Sends block b of ImageBuffer the way program writes it.
+    TransferResult WriteImageBlock(FlashRun& run, uint32_t block);
+    // The program's SMBus speed change: the chips programmed at the low SMBus speed.
+    bool NeedsLowSpeedToProgram(const FlashRun& run) const;
 
     OperationOutcome RunVerify(FlashRun& run);
     long long VerifyPdPages(FlashRun& run);
@@ -159,6 +184,12 @@ private:
     // Ends with the outcome line and, when bytes were wrong, "Error n bytes" below it.
     OperationOutcome FinishWithErrors(const std::string& name, bool ok, int retries,
                                       long long errors);
+
+    // A proof an erase or a program hands to the operation after it.
+    enum class Proof { Own, ByCheck, ByVerify };
+    bool leaveProof_ = false;    // the erase or program now running leaves its proof
+    Proof handed_ = Proof::Own;  // left by the last operation for the next one
+    Proof taken_ = Proof::Own;   // what the operation now running took over
 
     FlashOpsParts parts_;
     FlashOpsControls controls_;

@@ -60,9 +60,13 @@ long long FlashOperations::VerifyBlocks(FlashRun& run) {
     auto& image = parts_.image;
     WalkPlan plan = UsedBlocksPlan(run);
     plan.skipped = [&](long long b) { return SkipsBlock(static_cast<uint32_t>(b)); };
+    // After a program that left its read-back here, a block that does not hold the image is
+    // written again and compared again under the repeat rule, as that read-back would have.
+    const bool rewrites = taken_ == Proof::ByVerify;
     TestLimit limit;
     long long errors = 0;
-    walk_.Run(plan, run.retries, [&](long long unit) {
+    long long stillWrong = 0;
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
         const auto b = static_cast<uint32_t>(unit);
         if (run.quickMode == 0) {
             parts_.flags.quickModeCapable = false;
@@ -70,13 +74,20 @@ long long FlashOperations::VerifyBlocks(FlashRun& run) {
         const std::size_t offset = std::size_t{b} * kBlockSize;
         const auto found = CompareBlock(
             run, b, limit, std::span<uint8_t>(image.readBuffer).subspan(offset, kBlockSize));
+        if (rewrites && (!found || *found > 0)) {
+            stillWrong = found.value_or(0);
+            WriteImageBlock(run, b);  // its answer counts at the compare that follows
+            return Turn::Repeat;
+        }
         if (!found) {
             return Turn::Repeat;
         }
         errors += *found;
+        stillWrong = 0;
         return Turn::Done;
     });
-    return errors;
+    // A block still wrong when the retries ran out is reported with its bytes.
+    return end == WalkEnd::Ended ? errors + stillWrong : errors;
 }
 
 std::optional<long long> FlashOperations::CompareBlock(FlashRun& run, uint32_t b, TestLimit& limit,

@@ -14,6 +14,8 @@ AutoFlashSteps Station::MakeAutoSteps() {
     steps.blankCheck = [this] { return FlashOps().BlankCheck().result; };
     steps.program = [this] { return FlashOps().Program().result; };
     steps.verify = [this] { return FlashOps().Verify().result; };
+    steps.eraseProvenByCheck = [this] { return FlashOps().EraseProvenByCheck().result; };
+    steps.programProvenByVerify = [this] { return FlashOps().ProgramProvenByVerify().result; };
     steps.blockProcess = [this] { return FlashOps().BlockProcess().result; };
     steps.read = [this] { return FlashOps().Read().result; };
     steps.enterFlashMode = [this] { Cycle().EnterFlashMode(); };

@@ -27,8 +27,8 @@ TEST(StepReports, RetriesComeFromTheWalkAndFailuresSayWhy) {
         FlashRig rig;
         rig.cache.flashblock = 2;
         rig.LoadImage(2 * kBlock);
-        const bool imageThere = c.operation == &FlashOperations::Verify ||
-                                c.operation == &FlashOperations::Read;
+        const bool imageThere =
+            c.operation == &FlashOperations::Verify || c.operation == &FlashOperations::Read;
         if (imageThere) {
             std::copy(rig.image.imageBuffer.begin(), rig.image.imageBuffer.end(),
                       rig.Flash().begin());
