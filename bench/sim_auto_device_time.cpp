@@ -90,8 +90,8 @@ void BM_AutoDeviceTime(benchmark::State& state, Job job) {
         panel.fileAnswers.push_back(imageFile.string());
         station.Files().Load();
     });
-    for (auto box : {StepCheckBox::Erase, StepCheckBox::Check, StepCheckBox::Program,
-                     StepCheckBox::Verify}) {
+    for (auto box :
+         {StepCheckBox::Erase, StepCheckBox::Check, StepCheckBox::Program, StepCheckBox::Verify}) {
         station.OnCheckBoxClicked(box, true);
     }
     if (!ready || station.Image().imageBuffer.empty()) {

@@ -65,11 +65,10 @@ StepReport FlashOperations::Erase() {
 OperationOutcome FlashOperations::RunErase(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     std::string problem;
+    const bool wholePart = run.IsMode(ConnectMode::Socket) && run.flashPart == kWholePartByBlocks;
     // Nothing is erased when the block walk could erase the image's last block only whole.
-    const bool blockWalk =
-        run.type.eraseType != kChipEraseType && run.type.sectorOffset == "0" &&
-        !run.IsMode(ConnectMode::Pd) &&
-        !(run.IsMode(ConnectMode::Socket) && run.flashPart == kWholePartByBlocks);
+    const bool blockWalk = run.type.eraseType != kChipEraseType && run.type.sectorOffset == "0" &&
+                           !run.IsMode(ConnectMode::Pd) && !wholePart;
     const auto halfProblem = blockWalk ? HalfBlockEraseProblem(run) : std::nullopt;
     if (halfProblem) {
         run.result = false;
@@ -79,8 +78,6 @@ OperationOutcome FlashOperations::RunErase(FlashRun& run) {
     } else if (run.type.sectorOffset != "0") {
         EraseBySectorLayout(run, problem);
     } else {
-        const bool wholePart =
-            run.IsMode(ConnectMode::Socket) && run.flashPart == kWholePartByBlocks;
         if (wholePart) {
             parts_.log.ReplaceLast("Erase Flash ---> Chip Erasing...");
             EraseWholePartByBlocks(run);
