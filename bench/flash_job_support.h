@@ -86,8 +86,7 @@ public:
     // Erase, blank check, program, verify; true when every step said OK.
     bool RunJob() {
         FlashOperations& ops = station_->FlashOps();
-        return ops.Erase().result == StepResult::Ok && ops.BlankCheck().result == StepResult::Ok &&
-               ops.Program().result == StepResult::Ok && ops.Verify().result == StepResult::Ok;
+        return ops.Erase().Ok() && ops.BlankCheck().Ok() && ops.Program().Ok() && ops.Verify().Ok();
     }
     Station& GetStation() { return *station_; }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <tuple>
 
 #include "config/connect_mode.h"
 #include "config/hex_text.h"
@@ -93,6 +92,17 @@ StepReport AutoFlash::UnitReport(const AutoUnitReport& unit) {
     return report;
 }
 
+std::array<AutoFlash::OrderedStep, 4> AutoFlash::StepOrder() const {
+    const bool eraseLeaves = controls_.checkCheck && steps_.eraseProvenByCheck;
+    const bool programLeaves = controls_.checkVerify && steps_.programProvenByVerify;
+    return {
+        {{"erase", controls_.checkErase, eraseLeaves ? &steps_.eraseProvenByCheck : &steps_.erase},
+         {"check", controls_.checkCheck, &steps_.blankCheck},
+         {"program", controls_.checkProgram,
+          programLeaves ? &steps_.programProvenByVerify : &steps_.program},
+         {"verify", controls_.checkVerify, &steps_.verify}}};
+}
+
 void AutoFlash::ComputeSkipFlags() {
     ImageState& image = c_.image;
     image.blockSkipFlags.Clear(image.usedBlockCount);
@@ -153,7 +163,7 @@ StepReport AutoFlash::Run() {
         report.totalSeconds = SecondsSince(runStarted);
         return c_.frame.OperationResult() ? SuccessTail(report) : FailureTail(report);
     }
-    for (const auto& [name, checked, step] : CheckedOrder()) {
+    for (const auto& [name, checked, step] : StepOrder()) {
         if (checked) {
             RunStep(name, *step, report);
         }
@@ -164,13 +174,6 @@ StepReport AutoFlash::Run() {
     }
     report.totalSeconds = SecondsSince(runStarted);
     return SuccessTail(report);
-}
-
-std::array<AutoFlash::OrderedStep, 4> AutoFlash::CheckedOrder() const {
-    return {{{"erase", controls_.checkErase, &steps_.erase},
-             {"check", controls_.checkCheck, &steps_.blankCheck},
-             {"program", controls_.checkProgram, &steps_.program},
-             {"verify", controls_.checkVerify, &steps_.verify}}};
 }
 
 StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
@@ -266,11 +269,12 @@ StepReport AutoFlash::BurnRun(std::optional<int> passes) {
     int counter = 0;
     bool failed = false;
     StepReport run = StepReport::Done();
+    const auto order = StepOrder();
     while (!passes || counter < *passes) {
         AutoUnitReport report;
         report.pass = counter;
         const Millis passStarted = c_.clock.Now();
-        for (const auto& [name, checked, step] : CheckedOrder()) {
+        for (const auto& [name, checked, step] : order) {
             if (checked) {
                 RunStep(name, *step, report);
             }

@@ -34,6 +34,10 @@ struct AutoFlashSteps {
     Step blankCheck;                       // blank check
     Step program;                          // program
     Step verify;                           // verify
+    // Erase and program when the next step reads the same range at once (Check after Erase,
+    // Verify after Program): they leave their proof to it. Empty: the plain steps.
+    Step eraseProvenByCheck;
+    Step programProvenByVerify;
     Step blockProcess;                     // the block process
     Step read;                             // read (honours Read Twice)
     std::function<void()> enterFlashMode;  // EnterFlashMode of the connection cycle
@@ -115,9 +119,14 @@ public:
 
 private:
     StepReport RunStep(const char* name, const AutoFlashSteps::Step& step, AutoUnitReport& report);
-    // The four checked steps in their order: name, box, step.
-    using OrderedStep = std::tuple<const char*, bool, const AutoFlashSteps::Step*>;
-    std::array<OrderedStep, 4> CheckedOrder() const;
+    // The four steps in their order, each with its box. An erase or program whose next step
+    // is checked leaves its proof to that step, so no range is proven twice in one unit.
+    struct OrderedStep {
+        const char* name;
+        bool checked;
+        const AutoFlashSteps::Step* step;
+    };
+    std::array<OrderedStep, 4> StepOrder() const;
     void ComputeSkipFlags();
     StepReport Refuse(const std::string& text);
     StepReport SuccessTail(AutoUnitReport& report);

@@ -1,13 +1,13 @@
 #include "flashops/flash_run.h"
 
 #include "config/setting_names.h"
-#include "flashops/flash_operations.h"
+#include "flashops/block_walk.h"
 #include "target/chip_groups.h"
 
 namespace quillon {
 
 bool FlashRun::RetriesExhausted() const {
-    return retries > FlashOperations::kRetryLimit;
+    return BlockWalk::RetriesExhausted(retries);
 }
 
 FlashRun FlashRun::Read(const SettingsStore& settings, const SettingsCache& cache,

@@ -46,6 +46,8 @@ struct FlashRun {
     // Counters.
     int retries = 0;
     long long errors = 0;
+    // Why the run failed, when it knows better than its counters say.
+    std::string cause;
 
     bool IsMode(ConnectMode mode) const { return connectMode == StoredValue(mode); }
     bool IsChip(uint16_t code) const { return chipCode == code; }

@@ -29,12 +29,18 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
         FlashOpsParts{*board_, *boardSide_, *store_, cache_, image_, identity_, eflash_, flags_,
                       frame_, log_, stop_, clock_},
         FlashOpsControls{controls_.main.deviceLines, controls_.main.skipFF,
-                         controls_.main.readTwice, controls_.setup.unprotectTheLast1K, [this] {
+                         controls_.main.readTwice, controls_.setup.unprotectTheLast1K,
+                         [this] {
                              for (auto box : {StepCheckBox::Erase, StepCheckBox::Check,
                                               StepCheckBox::Program, StepCheckBox::Verify}) {
                                  OnCheckBoxClicked(box, true);
                              }
                              panel_.ControlsChanged();
+                         },
+                         [this] {
+                             return flashDatabase_->SmallSectorSizeKB(
+                                 store_->ReadText(setting::kLastFlashId1),
+                                 store_->ReadText(setting::kLastFlashId2));
                          }});
     pins_ = std::make_unique<PinDefinitionDesk>(*store_, ::quillon::IniFolder(IniFolder()),
                                                 *boardSide_, panel_, log_, controls_.setup);

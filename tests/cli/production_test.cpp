@@ -145,7 +145,9 @@ TEST(CliOnBoardFailureTest, ABoardPulledOutOrATargetSwitchedOffIsNamed) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
         quillon::testing::TempDir dir;
-        quillon::testing::WriteFileBytes(dir / "image.bin", std::string(2 * 65536, '\x5A'));
+        // 32 blocks: the part erases in 64 KB blocks, so a run needs a few transfers a block,
+        // and the fault below must land inside it.
+        quillon::testing::WriteFileBytes(dir / "image.bin", std::string(32 * 65536, '\x5A'));
         SimDaemon sim(kSource / "sim/scenarios/default.ini", dir.Path());
         // Past the start-up, the connection check and the typing: inside the erase or program.
         ASSERT_EQ(sim.Control({"fault", c.fault, "after=40"}), 0);

@@ -21,7 +21,7 @@ namespace quillon::test {
 enum class Mode { Kbs, Smbus, Socket, Pd };
 enum class Op { Erase, BlankCheck, Program, Verify, Read, ReadTwice, BlockProcess, Sequence };
 // Sequence: erase, blank check, program and verify in a row, each only after an OK, as the
-// automatic run chains them.
+// automatic run chains them (the erase's and the program's proofs left to the next step).
 
 const char* ModeName(Mode mode);
 const char* OpName(Op op);

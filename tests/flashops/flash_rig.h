@@ -166,10 +166,12 @@ public:
     bool readTwice = false;
     bool eraseLast1K = false;
     int stepBoxesTicked = 0;
-    FlashOperations ops{FlashOpsParts{commands, side, settings, cache, image, identity, eflash,
-                                      flags, frame, log, stop, clock},
-                        FlashOpsControls{deviceLines, skipFF, readTwice, eraseLast1K,
-                                         [this] { ++stepBoxesTicked; }}};
+    int32_t smallSectorKB = 0;  // the selected part's SmallSectorSize
+    FlashOperations ops{
+        FlashOpsParts{commands, side, settings, cache, image, identity, eflash, flags, frame, log,
+                      stop, clock},
+        FlashOpsControls{deviceLines, skipFF, readTwice, eraseLast1K, [this] { ++stepBoxesTicked; },
+                         [this] { return smallSectorKB; }}};
 };
 
 }  // namespace quillon::test
