@@ -42,6 +42,7 @@ constexpr auto kFixed = ArgShape::Fixed;
 constexpr auto kNoFile = FileUse::None;
 constexpr bool kBoard = true;
 constexpr bool kNoBoard = false;
+constexpr auto kOwnOutput = StdoutUse::OwnOutput;
 
 }  // namespace
 
@@ -242,7 +243,8 @@ const std::vector<ActionSpec>& ActionTable() {
          FileUse::Writes,
          "export-reg FILE",
          {"write every setting as a REGEDIT4 file (Save REG)"},
-         &R::ExportReg},
+         &R::ExportReg,
+         kOwnOutput},
         {"import-reg",
          kFixed,
          1,
@@ -252,7 +254,8 @@ const std::vector<ActionSpec>& ActionTable() {
          "import-reg FILE",
          {"store every value of a REGEDIT4 file of the key",
           "SOFTWARE\\Kavo\\Vessa_Quillon; nothing is stored unless", "the whole file is valid"},
-         &R::ImportReg},
+         &R::ImportReg,
+         kOwnOutput},
         {"set",
          kFixed,
          1,
@@ -262,8 +265,18 @@ const std::vector<ActionSpec>& ActionTable() {
          "set NAME=VALUE",
          {"store one setting (a DWORD takes a decimal or 0x",
           "number, a text any text, binary hexadecimal bytes)"},
-         &R::Set},
-        {"get", kFixed, 1, nullptr, kNoBoard, kNoFile, "get NAME", {"print one setting"}, &R::Get},
+         &R::Set,
+         kOwnOutput},
+        {"get",
+         kFixed,
+         1,
+         nullptr,
+         kNoBoard,
+         kNoFile,
+         "get NAME",
+         {"print one setting"},
+         &R::Get,
+         kOwnOutput},
         {"check-params",
          kFixed,
          0,
@@ -272,7 +285,8 @@ const std::vector<ActionSpec>& ActionTable() {
          kNoFile,
          "check-params",
          {"check the parameter files"},
-         &R::CheckParams},
+         &R::CheckParams,
+         kOwnOutput},
         {"flash",
          kFixed,
          1,
