@@ -26,7 +26,12 @@ enum class ArgShape {
 };
 
 // What an action does with its first argument as a file.
-enum class FileUse { None, Reads, Writes };
+enum class FileUse {
+    None,
+    Reads,       // any readable file
+    ReadsImage,  // an image file: a regular file the largest part can hold
+    Writes,
+};
 
 // What standard output carries while an action runs.
 enum class StdoutUse {

@@ -23,8 +23,7 @@ FileDialogRequest SaveDialogRequest();
 // but the log line; a file that cannot be read is reported with the platform's message and
 // changes nothing else. Each step returns what it came to and writes OperationResult from
 // that (RecordStep): a cancel is Refused and leaves it as it was.
-// Ok: read and merged. Failed: unreadable, empty, or the merge failed (also when it was
-// warned off: a start beyond the part, a file a ROM-key chip refuses).
+// Ok: read and merged. Failed: unreadable, or the merge failed.
 StepResult LoadImage(ImageContext& context, const FileChoice& chosen);
 
 // Loads LastFilePath again and merges it (Auto Flash, the Ctrl+Alt+R hot key, the

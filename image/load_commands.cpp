@@ -63,12 +63,7 @@ StepResult LoadImage(ImageContext& context, const FileChoice& chosen) {
     context.log.Append(OpenFromLine(*chosen));
     try {
         RememberLastFile(context, *chosen);
-        const MergeOutcome merged = MergeFile(context);
-        if (merged == MergeOutcome::Placed && context.state.imageBuffer.empty()) {
-            // An empty file leaves no image loaded: nothing can be written from it.
-            return RecordStep(context.state, StepResult::Failed);
-        }
-        return RecordStep(context.state, StepOf(merged));
+        return MergeImage(context);
     } catch (...) {
         // The raw file must not stay behind as if it were placed (the store refused the
         // file's name, or the merge met an error): the operations would write it from
