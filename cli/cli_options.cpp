@@ -208,9 +208,15 @@ from the next run after set or import-reg.
 
 Output:
   Standard output carries the message log as it ends up (the same lines Save
-  Message writes); a progress line its outcome replaces is not printed. Message
+  Message writes); a progress line its outcome replaces is not printed. A run
+  of only get, set, check-params, export-reg and import-reg prints no log:
+  standard output carries what they print themselves (get's value). Message
   boxes go to standard error as "TITLE: TEXT" and are answered OK; status-bar
-  changes and the gauge go to standard error (a progress bar on a terminal).
+  changes and the gauge ("Gauge: N%") go to standard error.
+  On a terminal the log shows as it goes: lines that may still change are
+  redrawn in place at the foot, and each operation is one line with its label
+  and gauge ("Erase    [#########           ]  45 %") until its outcome line
+  replaces it.
   With --json, standard output carries one JSON object per event instead:
   {"event":"append"|"replace","line":...} ("from_end":N when a replace is of the
   line N above the last), {"event":"box","kind":...,

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -169,6 +170,13 @@ int CliRunner::Run() {
     }
     if (const int status = SettingsFileStatus(); status != kExitOk) {
         return status;
+    }
+    // `x=$(quillon-cli get NAME)`: a run of actions that print their own output prints no log.
+    if (std::all_of(options_.actions.begin(), options_.actions.end(), [](const CliAction& action) {
+            const ActionSpec* spec = FindAction(action.name);
+            return spec && spec->output == StdoutUse::OwnOutput;
+        })) {
+        panel_.HideLog();
     }
     station_ = std::make_unique<Station>(panel_, *clock_, timer_,
                                          StationOptions{options_.settingsPath, options_.iniFolder},
@@ -531,14 +539,16 @@ ActionOutcome CliRunner::CheckParams(const CliAction& action) {
 ActionOutcome CliRunner::Flash(const CliAction& action) {
     // The production shortcut: tick, typeauto, load IMAGE, auto.
     // Its prerequisites are the flash action's own, already met.
-    for (const CliAction& step : {CliAction{"tick", {}}, CliAction{"typeauto", {}},
-                                  CliAction{"load", {action.args[0]}}, CliAction{"auto", {}}}) {
+    for (const CliAction& step :
+         {CliAction{"tick", {}}, CliAction{"typeauto", {}}, CliAction{"load", {action.args[0]}}}) {
         ActionOutcome outcome = (this->*FindAction(step.name)->handler)(step);
         if (!IsOk(outcome.result)) {
             return outcome;
         }
     }
-    return {};
+    // Auto runs on the image just loaded and merged: loading it again would merge it twice.
+    return RunBody(action, FileUse::None,
+                   [&] { return station_->Auto().Run(ImageReload::JustLoaded); });
 }
 
 void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& unit) {
@@ -583,7 +593,8 @@ int CliMain(int argc, char** argv) {
         std::printf("quillon-cli %s\n", Station::kVersion);
         return kExitOk;
     }
-    CliPanel panel(stdout, stderr, parsed.options.json, ::isatty(STDERR_FILENO) != 0);
+    CliPanel panel(stdout, stderr, parsed.options.json,
+                   Terminals{IsCursorTerminal(stdout), IsCursorTerminal(stderr)});
     CliRunner::InstallInterruptHandler();
     try {
         CliRunner runner(parsed.options, panel);

@@ -128,7 +128,7 @@ StepReport AutoFlash::Refuse(const std::string& text) {
     return StepReport::Refusal(text);
 }
 
-StepReport AutoFlash::Run() {
+StepReport AutoFlash::Run(ImageReload reload) {
     AutoUnitReport report;
     c_.frame.SetOperationResult(StepResult::Ok);
     c_.stop.Clear();
@@ -148,11 +148,12 @@ StepReport AutoFlash::Run() {
     if (c_.image.imageBuffer.empty() || controls_.deviceLines.empty()) {
         return Refuse(kOpenBinFirst);
     }
-    const StepReport reload = steps_.reloadImage();
+    const StepReport reloaded =
+        reload == ImageReload::FromFile ? steps_.reloadImage() : StepReport::Done();
     if (!c_.frame.OperationResult()) {
         report.totalSeconds = SecondsSince(runStarted);
         StepReport failed = FailureTail(report);
-        failed.cause = kReloadCause + reload.cause;
+        failed.cause = kReloadCause + reloaded.cause;
         return failed;
     }
     c_.panel.SetControlLevel(ControlLevel::FilesAndBelow, false);

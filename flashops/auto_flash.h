@@ -92,6 +92,12 @@ struct AutoUnitReport {
     int pass = 0;  // BurnRun pass counter (0 for Auto Flash)
 };
 
+// Whether Auto Flash loads the image file again before its steps.
+enum class ImageReload {
+    FromFile,    // the Auto button: the file may have changed since it was loaded
+    JustLoaded,  // the caller has just loaded and merged it (the command line's flash)
+};
+
 // The one-button production sequence (BitBtn_AutoRun, the customer page's AutoBurn), the
 // repeated burning (File > BurnRun) and the customer page's Backup / Read Rom.
 class AutoFlash {
@@ -105,7 +111,8 @@ public:
     // Auto Flash: TypeAuto for the customer page, the skip flags, the preconditions, the
     // reload, then the block process or the checked steps, and the success or failure tail.
     // The unit's report (its steps' reports, time and outcome) also goes to onUnitDone.
-    StepReport Run();
+    // A file just loaded is not loaded again: that would read and merge it a second time.
+    StepReport Run(ImageReload reload = ImageReload::FromFile);
     // BurnRun: the checked steps again and again until one fails, Stop is pressed, or (when
     // given) `passes` passes have succeeded; then the total time and the pass count. Each
     // pass's report goes to onUnitDone; the result is the run's, `retries` their sum.
