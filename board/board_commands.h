@@ -9,8 +9,8 @@
 #include "board/board_opcodes.h"
 #include "board/chip_id_strings.h"
 #include "config/settings_store.h"
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 

@@ -9,8 +9,8 @@
 #include "cli/cli_panel.h"
 #include "station/station.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/step_result.h"
+#include "ui/window_timer.h"
 
 namespace quillon::cli {
 
@@ -62,7 +62,7 @@ private:
     CliPanel& panel_;
     DriverLoader loader_;
     std::unique_ptr<Clock> clock_;
-    ManualConnectionTimer timer_;
+    ManualTimer timer_;
     std::unique_ptr<Station> station_;
     std::string currentAction_;
     int recordStatus_ = kExitOk;  // a record that could not be written

@@ -6,6 +6,7 @@
 #include "board/chip_id_strings.h"
 #include "config/connect_mode.h"
 #include "config/setting_names.h"
+#include "target/connection_cycle.h"
 
 namespace quillon {
 
@@ -108,8 +109,9 @@ void BoardSession::GreetBoard() {
 
 void BoardSession::TakeOverBoardPins() {
     std::array<uint8_t, BoardSideCommands::kPinDefineSize> stored{};
-    // Only a definition the board actually sent replaces the one in use.
-    if (!parts_.boardSide.ReadBoardPinDefine(stored).Answered() || !parts_.pins.takeOver) {
+    // Only a definition the board actually sent (the library's success, exactly 1, as the
+    // pin desk's eFlash source asks) replaces the one in use.
+    if (!parts_.boardSide.ReadBoardPinDefine(stored).Succeeded() || !parts_.pins.takeOver) {
         return;
     }
     PinDefinitionSeams::Numbers numbers{};
@@ -136,7 +138,7 @@ void BoardSession::PowerSequence(int mode) {
 void BoardSession::PromptForPower() {
     parts_.panel.SetControlLevel(ControlLevel::Operations, false);
     parts_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    parts_.panel.Warn(kPowerPrompt);
+    parts_.panel.Warn(ConnectionCycle::kPowerPrompt);
 }
 
 void BoardSession::KbsPowerSequence() {
@@ -237,7 +239,7 @@ void BoardSession::OnBoardRemoved() {
     if (ConnectModeFrom(Mode()) == ConnectMode::Socket) {
         parts_.panel.SetStatusText(StatusPanel::Target, "Flash of Vessa");
     } else {
-        parts_.panel.SetStatusText(StatusPanel::Target, "Kavo EC Power-Off");
+        parts_.panel.SetStatusText(StatusPanel::Target, kTargetPowerOff);
         parts_.flags.inFlashMode = false;
     }
 }

@@ -94,6 +94,16 @@ uint8_t ConnectionCycle::ReadRegister(uint16_t address) {
     return value;
 }
 
+void ConnectionCycle::SetRegisterBit(uint16_t address, uint8_t bit) {
+    uint8_t value = 0;
+    // Its value is not known when the read failed: writing would clobber the register.
+    if (!c_.board.ReadTargetRegister(High(address), Low(address), value).Answered() ||
+        (value & bit) != 0) {
+        return;
+    }
+    WriteRegister(address, static_cast<uint8_t>(value | bit));
+}
+
 void ConnectionCycle::PdWrite(uint16_t address, uint8_t value) {
     c_.boardSide.PdWriteRegister(c_.PdAddress(), High(address), Low(address), value);
 }
@@ -113,11 +123,10 @@ void ConnectionCycle::UnlockPd() {
 // --- the connection check ------------------------------------------------------------------
 
 void ConnectionCycle::Tick() {
-    const auto mode = c_.Mode();
     if (!c_.link.IsConnected()) {
         c_.panel.SetControlLevel(ControlLevel::Operations, false);
         c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    } else if (mode) {
+    } else if (const auto mode = c_.Mode()) {
         switch (*mode) {
             case ConnectMode::Kbs:
                 CheckDebuggerTarget(Port::Kbs);
@@ -134,8 +143,10 @@ void ConnectionCycle::Tick() {
                 break;
         }
     }
+    // The store is read only where the tick needs the mode: an unplugged tick reads it only
+    // to release the target for the Setup page.
     if (!c_.flags.mainPageActive) {
-        ReleaseForSetup(mode);
+        ReleaseForSetup(c_.Mode());
     }
 }
 
@@ -314,14 +325,8 @@ void ConnectionCycle::PowerOffPd() {
     // The CC interface register, through the debugger's register commands.
     constexpr uint8_t kBit7 = 0x80;
     constexpr uint8_t kBit4 = 0x10;
-    const uint8_t first = ReadRegister(kPdCcRegister);
-    if ((first & kBit7) == 0) {
-        WriteRegister(kPdCcRegister, first | kBit7);
-    }
-    const uint8_t second = ReadRegister(kPdCcRegister);
-    if ((second & kBit4) == 0) {
-        WriteRegister(kPdCcRegister, second | kBit4);
-    }
+    SetRegisterBit(kPdCcRegister, kBit7);
+    SetRegisterBit(kPdCcRegister, kBit4);
     c_.flags.inFlashMode = false;
     c_.timer1.SetEnabled(true);
 }

@@ -59,6 +59,8 @@ private:
     void SendSpeedCode(Port port, bool breakAt0);
     void WriteRegister(uint16_t address, uint8_t value);
     uint8_t ReadRegister(uint16_t address);
+    // Read-modify-write that sets `bit`; a register that did not answer is not written.
+    void SetRegisterBit(uint16_t address, uint8_t bit);
     void PdWrite(uint16_t address, uint8_t value);
     uint8_t PdRead(uint16_t address);
     void UnlockPd();
