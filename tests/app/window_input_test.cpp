@@ -138,11 +138,11 @@ private slots:
     }
 
     void windowHotKeysWorkOnAnyPage() {
-        window_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
         window_->SetControlLevel(ControlLevel::Operations, true);
         for (const Page page : {Page::Customer, Page::Setup}) {
             window_->ShowPage(page);
+            window_->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window_.get()));
             // Ctrl+Alt+A presses Auto, which refuses without an image.
             QString refusal;
             AnswerNextModal([&](QWidget* modal) {
@@ -154,6 +154,8 @@ private slots:
             // Ctrl+Alt+R reloads the remembered file, which is gone.
             GetStation().Settings().WriteText("LastFilePath",
                                               (folder_.path() + "/gone.bin").toStdString());
+            window_->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window_.get()));
             QTest::keyClick(window_.get(), Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
             QTRY_COMPARE(Log().constLast(),
                          QString("Can't Find The File , Please Lode File Again !!"));

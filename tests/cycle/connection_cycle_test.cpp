@@ -509,7 +509,7 @@ TEST(ConnectionCheckKbs, ClockSwitchChipsEntryByEntry) {
 }
 
 TEST(ConnectionCheckKbs, Chips7702And7740ClearRegister16F7) {
-    for (const uint8_t code : {0x02, 0x40, 0x58}) {
+    for (const uint8_t code : std::initializer_list<uint8_t>{0x02, 0x40, 0x58}) {
         SCOPED_TRACE(HexByte(code));
         const auto sent = EntryOf({0x77, code, 0x00});
         EXPECT_EQ(Sent(sent, "F2 23 16F7=00"), code != 0x58);

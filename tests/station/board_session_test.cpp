@@ -260,8 +260,8 @@ TEST_F(BoardSessionTest, KbsStartupTakesTheBoardsPinsAndPrompts) {
 uint8_t ReadBoardFlashAnswering2(const uint8_t* header, uint32_t length, uint8_t* buffer) {
     const uint8_t result =
         sim::InProcessDriverFunctions().readDataFromDevice(header, length, buffer);
-    constexpr uint8_t kReadBoardFlashData = 0x05;
-    return result == 1 && header[0] == 0xF2 && header[1] == kReadBoardFlashData ? 2 : result;
+    constexpr uint8_t kReadBoardFlash = 0x1A;
+    return result == 1 && header[0] == 0xF2 && header[1] == kReadBoardFlash ? 2 : result;
 }
 
 TEST_F(BoardSessionTest, KbsStartupTakesTheBoardsPinsOverOnlyOnTheLibrarysSuccess) {
