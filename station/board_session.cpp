@@ -194,18 +194,9 @@ void BoardSession::PdPowerSequence() {
     Wait(kAfterReleaseMs);
     parts_.board.SmbPortControl(kSmbSpeed1Break);
     Wait(kPdSettleMs);
-    SetTargetRegisterBit(0x1C, 0x34, kBit7);
-    SetTargetRegisterBit(0x1C, 0x34, kBit4);
+    parts_.board.SetTargetRegisterBits(0x1C, 0x34, kBit7);
+    parts_.board.SetTargetRegisterBits(0x1C, 0x34, kBit4);
     Wait(kPdSettleMs);
-}
-
-void BoardSession::SetTargetRegisterBit(uint8_t high, uint8_t low, uint8_t bit) {
-    uint8_t value = 0;
-    // A register that did not answer is left alone: its value is not known.
-    if (!parts_.board.ReadTargetRegister(high, low, value).Answered() || (value & bit) != 0) {
-        return;
-    }
-    parts_.board.WriteTargetRegister(high, low, static_cast<uint8_t>(value | bit));
 }
 
 void BoardSession::ChangePdRegister(uint8_t high, uint8_t low, uint8_t orMask, uint8_t andMask) {
@@ -237,7 +228,7 @@ void BoardSession::OnBoardRemoved() {
     parts_.log.Append("USB Device 'Vessa' Plug-Out Detected!");
     parts_.panel.SetStatusText(StatusPanel::Board, kPlugOut);
     if (ConnectModeFrom(Mode()) == ConnectMode::Socket) {
-        parts_.panel.SetStatusText(StatusPanel::Target, "Flash of Vessa");
+        parts_.panel.SetStatusText(StatusPanel::Target, ConnectionCycle::kSocketStatus);
     } else {
         parts_.panel.SetStatusText(StatusPanel::Target, kTargetPowerOff);
         parts_.flags.inFlashMode = false;
@@ -259,7 +250,7 @@ void BoardSession::CloseSequence() {
         board.KbsPortControl(kKbsClose);
     }
     if (mode == ConnectMode::Smbus) {
-        SetTargetRegisterBit(0x1C, 0x08, kBit7);
+        parts_.board.SetTargetRegisterBits(0x1C, 0x08, kBit7);
         Wait(kSmbCloseRegisterMs);
     }
     if (mode == ConnectMode::Pd) {

@@ -84,7 +84,6 @@ private:
     void SmbusPowerSequence();
     void PdPowerSequence();
     void PromptForPower();
-    void SetTargetRegisterBit(uint8_t high, uint8_t low, uint8_t bit);
     void ChangePdRegister(uint8_t high, uint8_t low, uint8_t orMask, uint8_t andMask);
     void Wait(int milliseconds);
     int Mode() const;

@@ -94,16 +94,6 @@ uint8_t ConnectionCycle::ReadRegister(uint16_t address) {
     return value;
 }
 
-void ConnectionCycle::SetRegisterBit(uint16_t address, uint8_t bit) {
-    uint8_t value = 0;
-    // Its value is not known when the read failed: writing would clobber the register.
-    if (!c_.board.ReadTargetRegister(High(address), Low(address), value).Answered() ||
-        (value & bit) != 0) {
-        return;
-    }
-    WriteRegister(address, static_cast<uint8_t>(value | bit));
-}
-
 void ConnectionCycle::PdWrite(uint16_t address, uint8_t value) {
     c_.boardSide.PdWriteRegister(c_.PdAddress(), High(address), Low(address), value);
 }
@@ -136,7 +126,7 @@ void ConnectionCycle::Tick() {
                 break;
             case ConnectMode::Socket:
                 c_.panel.SetControlLevel(ControlLevel::StopAndBelow, true);
-                c_.panel.SetStatusText(StatusPanel::Target, "Flash of Vessa");
+                c_.panel.SetStatusText(StatusPanel::Target, kSocketStatus);
                 break;
             case ConnectMode::Pd:
                 CheckPdTarget();
@@ -325,8 +315,8 @@ void ConnectionCycle::PowerOffPd() {
     // The CC interface register, through the debugger's register commands.
     constexpr uint8_t kBit7 = 0x80;
     constexpr uint8_t kBit4 = 0x10;
-    SetRegisterBit(kPdCcRegister, kBit7);
-    SetRegisterBit(kPdCcRegister, kBit4);
+    c_.board.SetTargetRegisterBits(High(kPdCcRegister), Low(kPdCcRegister), kBit7);
+    c_.board.SetTargetRegisterBits(High(kPdCcRegister), Low(kPdCcRegister), kBit4);
     c_.flags.inFlashMode = false;
     c_.timer1.SetEnabled(true);
 }

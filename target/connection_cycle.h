@@ -17,6 +17,8 @@ class ConnectionCycle {
 public:
     static constexpr const char* kPowerPrompt = "Please Turn on KavoEC Power!";
     static constexpr const char* kReturnPrompt = "Please Press OK button to Return Flash Mode!";
+    // Status panel 1 in the board-socket mode, which has no target power to watch.
+    static constexpr const char* kSocketStatus = "Flash of Vessa";
 
     // `reloadLastImage` loads and merges the last image file again (ROM-key chips).
     ConnectionCycle(TargetContext& context, EFlashSizing& sizing, TypeAuto& typeAuto,
@@ -59,8 +61,6 @@ private:
     void SendSpeedCode(Port port, bool breakAt0);
     void WriteRegister(uint16_t address, uint8_t value);
     uint8_t ReadRegister(uint16_t address);
-    // Read-modify-write that sets `bit`; a register that did not answer is not written.
-    void SetRegisterBit(uint16_t address, uint8_t bit);
     void PdWrite(uint16_t address, uint8_t value);
     uint8_t PdRead(uint16_t address);
     void UnlockPd();
