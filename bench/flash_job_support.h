@@ -19,8 +19,8 @@
 #include "station/station.h"
 #include "tests/support/station_probe.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/recording_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon::bench {
 
@@ -94,7 +94,7 @@ private:
     std::filesystem::path folder_;
     RecordingPanel panel_;
     VirtualClock clock_;
-    ManualConnectionTimer timer_;
+    ManualTimer timer_;
     std::unique_ptr<Station> station_;
 };
 

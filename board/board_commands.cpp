@@ -301,6 +301,14 @@ TransferResult BoardCommands::ReadTargetRegister(uint8_t addressHigh, uint8_t ad
     return result;
 }
 
+void BoardCommands::SetTargetRegisterBits(uint8_t addressHigh, uint8_t addressLow, uint8_t bits) {
+    uint8_t value = 0;
+    if (!ReadTargetRegister(addressHigh, addressLow, value).Answered() || (value & bits) == bits) {
+        return;
+    }
+    WriteTargetRegister(addressHigh, addressLow, static_cast<uint8_t>(value | bits));
+}
+
 TransferResult BoardCommands::TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3) {
     BoardCommand& record = link_.Record();
     record.p1 = p1;

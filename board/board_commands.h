@@ -9,8 +9,8 @@
 #include "board/board_opcodes.h"
 #include "board/chip_id_strings.h"
 #include "config/settings_store.h"
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 
@@ -69,6 +69,9 @@ public:
                              uint8_t pageWriteSize);
     TransferResult WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t value);
     TransferResult ReadTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t& value);
+    // Read-modify-write that sets `bits`: nothing is written when they are set already, or when
+    // the read did not answer (the register's value is not known, so a write would clobber it).
+    void SetTargetRegisterBits(uint8_t addressHigh, uint8_t addressLow, uint8_t bits);
     // P1 = 0x80 or 0x81 (break at address 0), P2, P3 = 0.
     TransferResult TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3);
     // write 1 / read 0 on a debugger register; a read copies reply byte 0 into `value`.

@@ -13,8 +13,8 @@
 #include "config/settings_lock.h"
 #include "station/station.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/step_report.h"
+#include "ui/window_timer.h"
 
 namespace quillon::cli {
 
@@ -93,7 +93,7 @@ private:
     CliPanel& panel_;
     DriverLoader loader_;
     std::unique_ptr<Clock> clock_;
-    ManualConnectionTimer timer_;
+    ManualTimer timer_;
     std::unique_ptr<Station> station_;
     std::string currentAction_;
     int recordStatus_ = kExitOk;  // a record that could not be written

@@ -7,13 +7,12 @@
 #include "config/hex_text.h"
 #include "config/setting_names.h"
 #include "config/settings_cache.h"
+#include "flashops/refusal_texts.h"
 
 namespace quillon {
 
 namespace {
 
-constexpr const char* kChoiceFlashType = "Please Choice Flash Type First !";
-constexpr const char* kOpenBinFirst = "Please Open BIN File First or Choice Flash Type !";
 constexpr const char* kAutoOk = "Auto Flash ---> OK !";
 constexpr const char* kAutoFailure = "Auto Flash ---> Failure !";
 // Named as an Auto Flash line so that the customer page's log, which shows only the lines of
@@ -142,7 +141,7 @@ StepReport AutoFlash::Run(ImageReload reload) {
     if (controls_.skipFF && c_.settings.ReadInt(setting::kAllocation) != kAllocationFromAssigned) {
         ComputeSkipFlags();
         if (c_.flashblock == 0) {
-            return Refuse(kChoiceFlashType);
+            return Refuse(kChoiceFlashTypeFirst);
         }
     }
     if (c_.image.imageBuffer.empty() || controls_.deviceLines.empty()) {
@@ -200,6 +199,11 @@ StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
         try {
             written = WriteStatusRegisters();
         } catch (...) {
+            // A field that is no status byte: nothing went out. The log and OperationResult
+            // say so as for a refused write; the handler then ends with the conversion error.
+            c_.log.Append(kWriteStatusFailure);
+            c_.panel.SetLogColour(LogColour::Red);
+            c_.frame.SetOperationResult(StepResult::Failed);
             report.outcome = StepResult::Failed;
             if (onUnitDone) {
                 onUnitDone(report);

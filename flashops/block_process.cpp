@@ -5,6 +5,7 @@
 #include "flashops/block_bytes.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
+#include "flashops/refusal_texts.h"
 
 namespace quillon {
 
@@ -38,8 +39,7 @@ StepReport FlashOperations::BlockProcess() {
                   std::to_string(run.type.eraseType) + " cannot be used for it";
     }
     if (!refusal && SectorPageBytes(run.type.sectorSize).empty()) {
-        refusal = "The flash type's SectorSize " + std::to_string(run.type.sectorSize) +
-                  " KB cannot be erased. Please Choice Flash Type Again !";
+        refusal = SectorSizeRefusal(static_cast<int>(run.type.sectorSize));
     }
     if (!refusal) {
         refusal = HalfBlockEraseProblem(run);

@@ -3,6 +3,7 @@
 #include "flashops/block_bytes.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
+#include "flashops/refusal_texts.h"
 
 namespace quillon {
 
@@ -49,8 +50,7 @@ StepReport FlashOperations::Erase() {
     }
     if (!refusal && run.type.eraseType != kChipEraseType && run.type.sectorOffset == "0" &&
         !run.IsMode(ConnectMode::Pd) && SectorPageBytes(run.type.sectorSize).empty()) {
-        refusal = "The flash type's SectorSize " + std::to_string(run.type.sectorSize) +
-                  " KB cannot be erased. Please Choice Flash Type Again !";
+        refusal = SectorSizeRefusal(static_cast<int>(run.type.sectorSize));
     }
     if (!refusal && run.IsMode(ConnectMode::Pd)) {
         refusal = PdPagesRefusal(0);

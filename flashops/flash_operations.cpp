@@ -7,11 +7,11 @@
 #include "flashops/block_bytes.h"
 #include "flashops/block_limits.h"
 #include "flashops/flash_run.h"
+#include "flashops/refusal_texts.h"
 
 namespace quillon {
 
 namespace {
-constexpr const char* kNeedImageAndType = "Please Open BIN File First or Choice Flash Type !";
 constexpr const char* kUnmergedImage =
     "The flash beside the image could not be read when the file was merged, so the image is "
     "not complete. Please Open BIN File Again !";
@@ -27,7 +27,7 @@ FlashOperations::FlashOperations(FlashOpsParts parts, FlashOpsControls controls)
 
 std::optional<std::string> FlashOperations::ImageAndTypeRefusal() const {
     if (parts_.image.imageBuffer.empty() || controls_.deviceLines.empty()) {
-        return kNeedImageAndType;
+        return kOpenBinFirst;
     }
     return std::nullopt;
 }

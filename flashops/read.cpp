@@ -4,6 +4,7 @@
 #include "flashops/block_bytes.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
+#include "flashops/refusal_texts.h"
 
 namespace quillon {
 
@@ -15,7 +16,7 @@ StepReport FlashOperations::Read() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal;
     if (parts_.cache.flashblock == 0) {
-        refusal = "Please Choice Flash Type First !";
+        refusal = kChoiceFlashTypeFirst;
     } else if (run.IsMode(ConnectMode::Pd)) {
         refusal = PdPagesRefusal(0);
     } else {

@@ -8,10 +8,10 @@
 #include "image/image_state.h"
 #include "target/eflash_facts.h"
 #include "target/target_identity.h"
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
 #include "ui/scoped_effects.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 

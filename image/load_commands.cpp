@@ -15,7 +15,6 @@ namespace {
 
 constexpr const char* kLoadingLine = "Load File to Buffer ---> Loading...";
 constexpr const char* kLoadedLine = "Load File to Buffer ---> OK !";
-constexpr const char* kCantFindLine = "Can't Find The File , Please Lode File Again !!";
 
 // The raw file becomes the image; until the merge decides, the used blocks are the file's
 // whole blocks, at most the part's.
@@ -98,7 +97,7 @@ StepResult ReloadLastImage(ImageContext& context) {
     if (!merged) {
         DropImage(context.state);
         ForgetLastFile(context);
-        context.log.Append(kCantFindLine);
+        context.log.Append(kCantFindFileLine);
         return RecordStep(context.state, StepResult::Failed);
     }
     return RecordStep(context.state, StepOf(*merged));

@@ -6,6 +6,7 @@
 #include "board/chip_id_strings.h"
 #include "config/connect_mode.h"
 #include "config/setting_names.h"
+#include "target/connection_cycle.h"
 
 namespace quillon {
 
@@ -108,8 +109,9 @@ void BoardSession::GreetBoard() {
 
 void BoardSession::TakeOverBoardPins() {
     std::array<uint8_t, BoardSideCommands::kPinDefineSize> stored{};
-    // Only a definition the board actually sent replaces the one in use.
-    if (!parts_.boardSide.ReadBoardPinDefine(stored).Answered() || !parts_.pins.takeOver) {
+    // Only a definition the board actually sent (the library's success, exactly 1, as the
+    // pin desk's eFlash source asks) replaces the one in use.
+    if (!parts_.boardSide.ReadBoardPinDefine(stored).Succeeded() || !parts_.pins.takeOver) {
         return;
     }
     PinDefinitionSeams::Numbers numbers{};
@@ -136,7 +138,7 @@ void BoardSession::PowerSequence(int mode) {
 void BoardSession::PromptForPower() {
     parts_.panel.SetControlLevel(ControlLevel::Operations, false);
     parts_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    parts_.panel.Warn(kPowerPrompt);
+    parts_.panel.Warn(ConnectionCycle::kPowerPrompt);
 }
 
 void BoardSession::KbsPowerSequence() {
@@ -192,18 +194,9 @@ void BoardSession::PdPowerSequence() {
     Wait(kAfterReleaseMs);
     parts_.board.SmbPortControl(kSmbSpeed1Break);
     Wait(kPdSettleMs);
-    SetTargetRegisterBit(0x1C, 0x34, kBit7);
-    SetTargetRegisterBit(0x1C, 0x34, kBit4);
+    parts_.board.SetTargetRegisterBits(0x1C, 0x34, kBit7);
+    parts_.board.SetTargetRegisterBits(0x1C, 0x34, kBit4);
     Wait(kPdSettleMs);
-}
-
-void BoardSession::SetTargetRegisterBit(uint8_t high, uint8_t low, uint8_t bit) {
-    uint8_t value = 0;
-    // A register that did not answer is left alone: its value is not known.
-    if (!parts_.board.ReadTargetRegister(high, low, value).Answered() || (value & bit) != 0) {
-        return;
-    }
-    parts_.board.WriteTargetRegister(high, low, static_cast<uint8_t>(value | bit));
 }
 
 void BoardSession::ChangePdRegister(uint8_t high, uint8_t low, uint8_t orMask, uint8_t andMask) {
@@ -243,9 +236,9 @@ void BoardSession::OnBoardRemoved() {
     parts_.log.Append("USB Device 'Vessa' Plug-Out Detected!");
     parts_.panel.SetStatusText(StatusPanel::Board, kPlugOut);
     if (ConnectModeFrom(Mode()) == ConnectMode::Socket) {
-        parts_.panel.SetStatusText(StatusPanel::Target, "Flash of Vessa");
+        parts_.panel.SetStatusText(StatusPanel::Target, ConnectionCycle::kSocketStatus);
     } else {
-        parts_.panel.SetStatusText(StatusPanel::Target, "Kavo EC Power-Off");
+        parts_.panel.SetStatusText(StatusPanel::Target, kTargetPowerOff);
         parts_.flags.inFlashMode = false;
     }
 }
@@ -265,7 +258,7 @@ void BoardSession::CloseSequence() {
         board.KbsPortControl(kKbsClose);
     }
     if (mode == ConnectMode::Smbus) {
-        SetTargetRegisterBit(0x1C, 0x08, kBit7);
+        parts_.board.SetTargetRegisterBits(0x1C, 0x08, kBit7);
         Wait(kSmbCloseRegisterMs);
     }
     if (mode == ConnectMode::Pd) {

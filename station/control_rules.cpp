@@ -46,4 +46,10 @@ int ClampRadioItem(int item, int itemCount) {
     return item >= itemCount ? itemCount - 1 : item;
 }
 
+int SpecialWaveItem(int specialWave) {
+    constexpr int kItems = 2;
+    const int item = specialWave - 1;
+    return item >= 0 && item < kItems ? item : -1;
+}
+
 }  // namespace quillon

@@ -25,7 +25,6 @@ constexpr int kSmbLowSpeedValue = 1;
 constexpr int kSmbHighSpeedValue = 2;
 constexpr int kConnectModeCount = 4;
 constexpr int kAllocationCount = 3;
-constexpr int kSpecialWaveItems = 2;
 constexpr int kSpecialWaveValues = 3;
 constexpr int kQuickModeItems = 3;
 }  // namespace
@@ -222,7 +221,7 @@ void SetupPageLogic::ReloadControls() {
     setup.assignedAddress = store_.ReadText(setting::kAssignedAddress);
     const int wave = store_.ReadInt(setting::kSpecialWave);
     if (wave >= 1 && wave <= kSpecialWaveValues) {
-        setup.specialWaveItem = ClampRadioItem(wave - 1, kSpecialWaveItems);
+        setup.specialWaveItem = SpecialWaveItem(wave);
     }
 
     const int setNumber = store_.ReadInt(setting::kPinDefNum);

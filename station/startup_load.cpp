@@ -5,6 +5,7 @@
 #include "config/hex_text.h"
 #include "config/rom_key.h"
 #include "config/settings_defaults.h"
+#include "image/file_commands.h"
 #include "station/control_rules.h"
 
 namespace quillon {
@@ -206,7 +207,7 @@ void StartupLoad::LastFile() {
         store_.WriteText("LastFileName", "");
         main.filePathText.clear();
         main.filePathHint.clear();
-        log_.Append("Can't Find The File , Please Lode File Again !!");
+        log_.Append(kCantFindFileLine);
     }
 }
 
@@ -237,10 +238,11 @@ void StartupLoad::InternalClock() {
 void StartupLoad::SpecialWave() {
     EnsureDefault(store_, "ExtraECChipID");
     const int value = EnsureInt("SpecialWave");
-    // Two items; SpecialWave 3 (PD test mode) has none and shows as the last. Any other
-    // value selects nothing, so a later Setup OK cannot store an item over it unasked.
+    // Two items. SpecialWave 3 has no item of its own: it selects none, so that a later
+    // Setup OK stores nothing over it until the operator picks one; a value outside 1..3
+    // leaves the group as it is.
     if (value >= 1 && value <= 3) {
-        controls_.setup.specialWaveItem = ClampRadioItem(value - 1, 2);
+        controls_.setup.specialWaveItem = SpecialWaveItem(value);
     }
     EnsureDefault(store_, "USBTimeOutSec");
 }

@@ -198,8 +198,8 @@ StepReport Station::RunStartup() {
     });
     ApplyPageMode();
 
-    panel_.SetStatusText(StatusPanel::Board, "USB Device 'Vessa' Plug-Out");
-    panel_.SetStatusText(StatusPanel::Target, "Kavo EC Power-Off");
+    panel_.SetStatusText(StatusPanel::Board, BoardSession::kPlugOut);
+    panel_.SetStatusText(StatusPanel::Target, BoardSession::kTargetPowerOff);
     flags_.inFlashMode = false;
     panel_.ControlsChanged();
 

@@ -114,11 +114,10 @@ void ConnectionCycle::UnlockPd() {
 
 void ConnectionCycle::Tick() {
     targetWasOff_ = false;
-    const auto mode = c_.Mode();
     if (!c_.link.IsConnected()) {
         c_.panel.SetControlLevel(ControlLevel::Operations, false);
         c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    } else if (mode) {
+    } else if (const auto mode = c_.Mode()) {
         switch (*mode) {
             case ConnectMode::Kbs:
                 CheckDebuggerTarget(Port::Kbs);
@@ -128,15 +127,17 @@ void ConnectionCycle::Tick() {
                 break;
             case ConnectMode::Socket:
                 c_.panel.SetControlLevel(ControlLevel::StopAndBelow, true);
-                c_.panel.SetStatusText(StatusPanel::Target, "Flash of Vessa");
+                c_.panel.SetStatusText(StatusPanel::Target, kSocketStatus);
                 break;
             case ConnectMode::Pd:
                 CheckPdTarget();
                 break;
         }
     }
+    // The store is read only where the tick needs the mode: an unplugged tick reads it only
+    // to release the target for the Setup page.
     if (!c_.flags.mainPageActive) {
-        ReleaseForSetup(mode);
+        ReleaseForSetup(c_.Mode());
     }
 }
 
@@ -318,14 +319,8 @@ void ConnectionCycle::PowerOffPd() {
     // The CC interface register, through the debugger's register commands.
     constexpr uint8_t kBit7 = 0x80;
     constexpr uint8_t kBit4 = 0x10;
-    const uint8_t first = ReadRegister(kPdCcRegister);
-    if ((first & kBit7) == 0) {
-        WriteRegister(kPdCcRegister, first | kBit7);
-    }
-    const uint8_t second = ReadRegister(kPdCcRegister);
-    if ((second & kBit4) == 0) {
-        WriteRegister(kPdCcRegister, second | kBit4);
-    }
+    c_.board.SetTargetRegisterBits(High(kPdCcRegister), Low(kPdCcRegister), kBit7);
+    c_.board.SetTargetRegisterBits(High(kPdCcRegister), Low(kPdCcRegister), kBit4);
     c_.flags.inFlashMode = false;
     c_.timer1.SetEnabled(true);
 }

@@ -15,10 +15,9 @@
 #include "target/eflash_facts.h"
 #include "target/target_identity.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
-#include "ui/halt_poll_timer.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 

@@ -77,7 +77,7 @@ protected:
     sim::InProcessBoard attach{board};
     RecordingPanel panel;
     VirtualClock clock;
-    ManualConnectionTimer timer;
+    ManualTimer timer;
     std::unique_ptr<Station> station;
 };
 

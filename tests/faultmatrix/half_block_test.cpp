@@ -14,8 +14,8 @@
 #include "tests/support/station_probe.h"
 #include "tests/support/temp_dir.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/recording_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon::test {
 namespace {
@@ -77,7 +77,7 @@ struct HalfBlockRig {
     testing::TempDir dir;
     RecordingPanel panel;
     VirtualClock clock;
-    ManualConnectionTimer timer;
+    ManualTimer timer;
     std::unique_ptr<Station> station;
     std::vector<uint8_t> image;
 };

@@ -12,9 +12,9 @@
 #include "station/station.h"
 #include "tests/faultmatrix/flash_judge.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/recording_panel.h"
 #include "ui/step_result.h"
+#include "ui/window_timer.h"
 
 namespace quillon::test {
 
@@ -95,7 +95,7 @@ private:
     } dir_;
     RecordingPanel panel_;
     VirtualClock clock_;
-    ManualConnectionTimer timer_;
+    ManualTimer timer_;
     std::unique_ptr<Station> station_;
     std::vector<uint8_t> image_;
     std::vector<uint8_t> old_;
