@@ -8,6 +8,7 @@
 #include "config/hex_text.h"
 #include "config/setting_names.h"
 #include "config/settings_cache.h"
+#include "config/stored_modes.h"
 
 namespace quillon {
 
@@ -25,8 +26,6 @@ constexpr const char* kBurnTimes = "Burn Times = ";
 constexpr const char* kBackupNoSave = "Backup ---> Failure ! Read Flash failed, nothing was saved";
 // The SST parts take their status bytes another way; the writes are never sent to them.
 constexpr const char* kSstManufacturer = "BF";
-constexpr int kAllocationFromMedium = 2;
-constexpr int kAllocationFromAssigned = 3;
 constexpr uint8_t kStatusOneByte = 1;
 constexpr uint8_t kStatusTwoBytes = 2;
 constexpr uint8_t kStatusTwoBytesContinue = 0x82;
@@ -107,7 +106,7 @@ StepResult AutoFlash::Run() {
     if (c_.specialForm == kCustomerPageMode) {
         RunStep("typeauto", steps_.typeAuto, report);
     }
-    if (controls_.skipFF && c_.settings.ReadInt(setting::kAllocation) != kAllocationFromAssigned) {
+    if (controls_.skipFF && ReadMode<Allocation>(c_.settings) != Allocation::FromAssigned) {
         ComputeSkipFlags();
         if (c_.flashblock == 0) {
             return Refuse(kChoiceFlashType);
@@ -287,7 +286,7 @@ StepResult AutoFlash::Backup() {
     if (c_.specialForm != kCustomerPageMode) {
         return StepResult::Refused;
     }
-    c_.settings.WriteInt(setting::kAllocation, kAllocationFromMedium);
+    WriteMode(c_.settings, Allocation::FromMedium);
     steps_.typeAuto();
     const StepResult read = steps_.read();
     if (!IsOk(read)) {

@@ -94,7 +94,7 @@ long long FlashOperations::CheckBlocks(FlashRun& run, CheckWalk walk) {
             ++b;
             continue;
         }
-        if (run.quickMode == 0) {
+        if (!run.QuickPaths()) {
             parts_.flags.quickModeCapable = false;
         }
         const bool quick = BoardCompares(run, image.halfLastBlock);

@@ -8,12 +8,12 @@
 
 #include "board/board_commands.h"
 #include "board/board_side_commands.h"
+#include "chip/target_identity.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "image/image_state.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
-#include "target/target_identity.h"
 #include "ui/clock.h"
 #include "ui/message_log.h"
 #include "ui/operation_frame.h"

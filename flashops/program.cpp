@@ -3,19 +3,16 @@
 #include "flashops/block_limits.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
-#include "target/chip_groups.h"
 
 namespace quillon {
 
 namespace {
-constexpr int32_t kQuickWriteMode = 3;  // CommandMode_Write of the parts the board writes itself
 constexpr int32_t kQuickWritePageSize = 256;
 constexpr int32_t kLargestSmallPage = 32;  // smaller program commands go page by page
 
 // The chips that are programmed at the low SMBus speed.
 bool NeedsLowSpeedToProgram(const FlashRun& run) {
-    return (run.IsChip(chip::k4CE1) || run.IsChip(chip::k4CED) || run.romCodeFamily) &&
-           run.smbusSpeed == kHighSmbusSpeed;
+    return run.chip.programsAtLowSmbusSpeed && run.AtHighSmbusSpeed();
 }
 }  // namespace
 
@@ -41,7 +38,7 @@ OperationOutcome FlashOperations::RunProgram(FlashRun& run) {
     parts_.log.ReplaceLast(
         OutcomeLine("Write Flash from buffer", "Write Flash from buffer", run.result, run.retries));
     // The high speed comes back also after a stop or a failure.
-    if ((run.IsChip(chip::k4CE1) || run.IsChip(chip::k4CED)) && run.smbusSpeed == kHighSmbusSpeed) {
+    if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
         parts_.board.SmbPortControl(kSmbusHighSpeedCode);
     }
     return {StepFrom(run.result), ""};
@@ -89,20 +86,20 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
         const bool halfBlock = image.halfLastBlock && b == used - 1;
         const std::size_t length = halfBlock ? kHalfBlock : kBlockSize;
         const std::size_t offset = std::size_t{b} * kBlockSize;
-        if (run.quickMode == 0) {
+        if (!run.QuickPaths()) {
             parts_.flags.quickModeCapable = false;
         }
         const bool quick = !image.halfLastBlock && parts_.flags.quickModeCapable &&
                            !parts_.eflash.internalFlashSelected &&
-                           run.type.commandModeWrite == kQuickWriteMode &&
+                           IsWriteMode(run.type.commandModeWrite, WriteCommandMode::BoardWrites) &&
                            run.type.pageWriteSize == kQuickWritePageSize &&
                            (run.IsMode(ConnectMode::Kbs) || run.IsMode(ConnectMode::Smbus));
         TransferResult result;
         if (quick) {
             result = parts_.board.QuickWriteBlock(
-                static_cast<int>(b), static_cast<uint8_t>(run.quickMode - 1),
+                static_cast<int>(b), run.QuickWriteByte(),
                 ImageBytes(image.imageBuffer, offset, kBlockSize, imageScratch_));
-        } else if (run.type.commandModeWrite != kQuickWriteMode ||
+        } else if (!IsWriteMode(run.type.commandModeWrite, WriteCommandMode::BoardWrites) ||
                    run.type.pageWriteSize > kLargestSmallPage) {
             result = parts_.board.WriteBlock(
                 static_cast<int>(b), writeMode, static_cast<uint32_t>(length),

@@ -18,7 +18,7 @@ OperationOutcome FlashOperations::RunVerify(FlashRun& run) {
     ClearSkipFlagsUnlessSkipFF();
     parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
                                    kBlockSize);
-    const bool lowSpeed = run.IsChip(chip::k4CED) && run.smbusSpeed == kHighSmbusSpeed;
+    const bool lowSpeed = run.chip.verifiesAtLowSmbusSpeed && run.AtHighSmbusSpeed();
     if (lowSpeed) {
         parts_.board.SmbPortControl(kSmbusLowSpeedCode);
     }
@@ -80,7 +80,7 @@ long long FlashOperations::VerifyBlocks(FlashRun& run) {
             ++b;
             continue;
         }
-        if (run.quickMode == 0) {
+        if (!run.QuickPaths()) {
             parts_.flags.quickModeCapable = false;
         }
         const std::size_t offset = std::size_t{b} * kBlockSize;

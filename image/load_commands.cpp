@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "config/setting_names.h"
 #include "image/file_commands.h"
 #include "image/image_file.h"
 #include "image/image_merge.h"
@@ -38,7 +39,7 @@ StepResult LoadImage(ImageContext& context) {
     context.log.Append(kLoadingLine);
     FileDialogRequest request;
     request.filter = kLoadFilter;
-    const std::string lastPath = context.settings.ReadText("LastFilePath");
+    const std::string lastPath = context.settings.ReadText(setting::kLastFilePath);
     if (!lastPath.empty()) {
         request.initialFolder = std::filesystem::path(lastPath).parent_path().string();
     }
@@ -72,11 +73,11 @@ StepResult LoadImage(ImageContext& context) {
 }
 
 StepResult ReloadLastImage(ImageContext& context) {
-    if (!context.settings.Exists("LastFilePath")) {
+    if (!context.settings.Exists(setting::kLastFilePath)) {
         context.panel.Warn("Please Open BIN File first !");
         return StepResult::Refused;
     }
-    const std::string path = context.settings.ReadText("LastFilePath");
+    const std::string path = context.settings.ReadText(setting::kLastFilePath);
     DropImage(context.state);
     std::optional<MergeOutcome> merged;  // nothing: unreadable, or a setting the merge
     try {                                // could not use

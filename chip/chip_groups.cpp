@@ -1,7 +1,7 @@
-#include "target/chip_groups.h"
+#include "chip/chip_groups.h"
 
 #include <algorithm>
-#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "config/hex_text.h"
@@ -10,14 +10,14 @@ namespace quillon {
 
 namespace {
 
-struct Series {
+struct SeriesEntry {
     std::string_view name;                 // three hex digits followed by x
     std::vector<uint16_t> furtherMembers;  // members whose code begins otherwise
 };
 
 // The chip series.
-const std::vector<Series>& SeriesTable() {
-    static const std::vector<Series> table = {
+const std::vector<SeriesEntry>& SeriesTable() {
+    static const std::vector<SeriesEntry> table = {
         {"1FDx", {0x1F62}},
         {"91Fx", {}},
         {"11Ax", {0x1194, 0x11ED, 0x1142, 0x115A, 0x11D9, 0x1152, 0x11D3, 0x1140}},
@@ -48,61 +48,30 @@ const std::vector<Series>& SeriesTable() {
     return table;
 }
 
-// Members of a group: the union of whole families, series and single chips.
-struct Members {
-    std::vector<uint8_t> families;
-    std::vector<std::string_view> series;
-    std::vector<uint16_t> chips;
-};
-
 struct Group {
     ChipGroup group;
-    Members members;
+    ChipSet members;
 };
 
 const std::vector<Group>& GroupTable() {
     static const std::vector<Group> table = {
         {ChipGroup::KnownFamilies,
-         {{0x84, 0x4C, 0x1F, 0x77, 0xD1, 0x91, 0x11, 0x32, 0x02, 0x9F, 0x1B, 0x92, 0x8D, 0xFE, 0x5D,
-           0x78, 0x83, 0xD3, 0xCB},
-          {},
-          {}}},
-        {ChipGroup::EFlashOnly, {{}, {}, {0x4C8A, 0x4CE1, 0x4C40, 0x4CED}}},
-        {ChipGroup::RomCodeFamilies, {{}, {"1FDx", "91Fx", "11Ax", "11Cx", "110x", "116x"}, {}}},
-        {ChipGroup::EflashSizedFamilies,
-         {{},
-          {"1FDx", "91Fx", "11Ax", "11Cx", "110x", "116x",  // RomCodeFamilies
-           "325x", "32Cx", "4C8x", "4C7x", "D17x", "D1Cx"},
-          {}}},
-        {ChipGroup::BankSize,
-         {{},
-          {},
-          {0x1194, 0x11ED, 0x1142, 0x11DD, 0x1103, 0x1192, 0x114A, 0x118E, 0x11B5, 0x11C0, 0x11D6,
-           0x1199, 0x115A, 0x11AC, 0x11D9}}},
-        {ChipGroup::LargeFlashFamilies, {{0x5D, 0x78, 0x83, 0xD3, 0xCB}, {}, {}}},
+         Families({0x84, 0x4C, 0x1F, 0x77, 0xD1, 0x91, 0x11, 0x32, 0x02, 0x9F, 0x1B, 0x92, 0x8D,
+                   0xFE, 0x5D, 0x78, 0x83, 0xD3, 0xCB})},
+        {ChipGroup::EFlashOnly, Chips({0x4C8A, 0x4CE1, 0x4C40, 0x4CED})},
+        {ChipGroup::RomCodeFamilies, Series({"1FDx", "91Fx", "11Ax", "11Cx", "110x", "116x"})},
+        {ChipGroup::EflashSizedFamilies, Series({"325x", "32Cx", "4C8x", "4C7x", "D17x", "D1Cx"}) |
+                                             Groups({ChipGroup::RomCodeFamilies})},
+        {ChipGroup::BankSize, Chips({0x1194, 0x11ED, 0x1142, 0x11DD, 0x1103, 0x1192, 0x114A, 0x118E,
+                                     0x11B5, 0x11C0, 0x11D6, 0x1199, 0x115A, 0x11AC, 0x11D9})},
+        {ChipGroup::LargeFlashFamilies, Families({0x5D, 0x78, 0x83, 0xD3, 0xCB})},
     };
     return table;
 }
 
-// No-wait chips; series 1FBx counts only over KBS.
-const Members kNoWait = {
-    {0x77, 0x5D, 0x78, 0x83, 0xD3, 0xCB}, {"327x", "117x", "917x", "914x", "91Bx"}, {}};
-constexpr std::string_view kNoWaitOverKbs = "1FBx";
-constexpr int kConnectModeKbs = 1;
-
-const std::initializer_list<std::string_view> kQuickModeExceptionSeries = {"1F5x", "117x", "327x"};
-
 template <typename T>
 bool Contains(const std::vector<T>& list, T value) {
     return std::find(list.begin(), list.end(), value) != list.end();
-}
-
-bool IsMember(const Members& group, uint16_t c) {
-    return Contains(group.chips, c) ||
-           std::any_of(group.families.begin(), group.families.end(),
-                       [c](uint8_t family) { return IsOfFamily(c, family); }) ||
-           std::any_of(group.series.begin(), group.series.end(),
-                       [c](std::string_view series) { return IsInSeries(c, series); });
 }
 
 // The three leading hex digits of a series name; false when the name is malformed.
@@ -124,7 +93,7 @@ bool SeriesPrefix(std::string_view name, uint16_t& prefix) {
 bool IsInSeries(uint16_t c, std::string_view series) {
     const auto& table = SeriesTable();
     const auto entry = std::find_if(table.begin(), table.end(),
-                                    [series](const Series& s) { return s.name == series; });
+                                    [series](const SeriesEntry& s) { return s.name == series; });
     uint16_t prefix = 0;
     if (entry == table.end() || !SeriesPrefix(entry->name, prefix)) {
         return false;
@@ -135,20 +104,52 @@ bool IsInSeries(uint16_t c, std::string_view series) {
 bool IsInGroup(ChipGroup group, uint16_t c) {
     for (const auto& entry : GroupTable()) {
         if (entry.group == group) {
-            return IsMember(entry.members, c);
+            return IsInSet(entry.members, c);
         }
     }
     return false;
 }
 
-bool IsNoWaitChip(uint16_t c, int connectMode) {
-    return IsMember(kNoWait, c) ||
-           (connectMode == kConnectModeKbs && IsInSeries(c, kNoWaitOverKbs));
+ChipSet Families(std::vector<uint8_t> families) {
+    ChipSet set;
+    set.families = std::move(families);
+    return set;
 }
 
-bool IsQuickModeException(uint16_t c, uint8_t v) {
-    return v == 0 && std::any_of(kQuickModeExceptionSeries.begin(), kQuickModeExceptionSeries.end(),
-                                 [c](std::string_view series) { return IsInSeries(c, series); });
+ChipSet Series(std::vector<std::string_view> series) {
+    ChipSet set;
+    set.series = std::move(series);
+    return set;
+}
+
+ChipSet Chips(std::vector<uint16_t> chips) {
+    ChipSet set;
+    set.chips = std::move(chips);
+    return set;
+}
+
+ChipSet Groups(std::vector<ChipGroup> groups) {
+    ChipSet set;
+    set.groups = std::move(groups);
+    return set;
+}
+
+ChipSet operator|(ChipSet left, const ChipSet& right) {
+    left.families.insert(left.families.end(), right.families.begin(), right.families.end());
+    left.series.insert(left.series.end(), right.series.begin(), right.series.end());
+    left.chips.insert(left.chips.end(), right.chips.begin(), right.chips.end());
+    left.groups.insert(left.groups.end(), right.groups.begin(), right.groups.end());
+    return left;
+}
+
+bool IsInSet(const ChipSet& set, uint16_t c) {
+    return Contains(set.chips, c) ||
+           std::any_of(set.families.begin(), set.families.end(),
+                       [c](uint8_t family) { return IsOfFamily(c, family); }) ||
+           std::any_of(set.series.begin(), set.series.end(),
+                       [c](std::string_view series) { return IsInSeries(c, series); }) ||
+           std::any_of(set.groups.begin(), set.groups.end(),
+                       [c](ChipGroup group) { return IsInGroup(group, c); });
 }
 
 }  // namespace quillon
