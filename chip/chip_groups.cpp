@@ -91,14 +91,27 @@ bool SeriesPrefix(std::string_view name, uint16_t& prefix) {
 }  // namespace
 
 bool IsInSeries(uint16_t c, std::string_view series) {
-    const auto& table = SeriesTable();
-    const auto entry = std::find_if(table.begin(), table.end(),
-                                    [series](const SeriesEntry& s) { return s.name == series; });
-    uint16_t prefix = 0;
-    if (entry == table.end() || !SeriesPrefix(entry->name, prefix)) {
-        return false;
+    // The table with each name's digits read once.
+    struct Resolved {
+        const SeriesEntry* entry;
+        uint16_t prefix;
+    };
+    static const std::vector<Resolved> resolved = [] {
+        std::vector<Resolved> list;
+        for (const auto& entry : SeriesTable()) {
+            uint16_t prefix = 0;
+            if (SeriesPrefix(entry.name, prefix)) {
+                list.push_back({&entry, prefix});
+            }
+        }
+        return list;
+    }();
+    for (const auto& r : resolved) {
+        if (r.entry->name == series) {
+            return (c >> 4) == r.prefix || Contains(r.entry->furtherMembers, c);
+        }
     }
-    return (c >> 4) == prefix || Contains(entry->furtherMembers, c);
+    return false;
 }
 
 bool IsInGroup(ChipGroup group, uint16_t c) {
