@@ -7,6 +7,7 @@
 #include "board/driver_loader.h"
 #include "cli/cli_options.h"
 #include "cli/cli_panel.h"
+#include "config/settings_lock.h"
 #include "station/station.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
@@ -56,9 +57,13 @@ private:
     StepResult NotOk(std::size_t boxesBefore) const;
     void WriteRecord(const std::string& action, const AutoUnitReport& unit);
     int SettingsFileStatus();
+    // Takes the settings file for this run: kExitOk, or kExitTempFail when another station
+    // holds it (and --wait was not given).
+    int LockSettingsFile();
     double ActionSeconds(Millis started) const;
 
     CliOptions options_;
+    SettingsLock settingsLock_;  // held from before the store opens until the run ends
     CliPanel& panel_;
     DriverLoader loader_;
     std::unique_ptr<Clock> clock_;
