@@ -13,6 +13,7 @@
 #include "cli/run_record.h"
 #include "cli/setting_assignment.h"
 #include "config/flash_database_check.h"
+#include "config/setting_names.h"
 #include "config/settings_import.h"
 #include "config/settings_location.h"
 #include "config/settings_lock.h"
@@ -491,7 +492,7 @@ ActionOutcome CliRunner::Load(const CliAction& action, const std::string& file) 
         s.Files().Load();
         panel_.fileAnswers.clear();
         const bool loaded = !s.Image().imageBuffer.empty() &&
-                            s.Settings().ReadText("LastFilePath") == path &&
+                            s.Settings().ReadText(setting::kLastFilePath) == path &&
                             s.Log().LastLine().rfind("Merge File ---> Failure", 0) != 0;
         return loaded ? StepResult::Ok : NotOk(boxes);
     });
@@ -639,7 +640,7 @@ void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& uni
     record.chipVersion = ids[1];
     record.flashId = Joined({ids[2], ids[3], ids[4], ids[5], ids[6]}, " ");
     record.part = Joined(s.Controls().main.deviceLines, " / ");
-    record.imagePath = s.Settings().ReadText("LastFilePath");
+    record.imagePath = s.Settings().ReadText(setting::kLastFilePath);
     record.imageSize = s.Image().imageFileSize;
     try {
         record.imageCrc32 = Crc32(ReadImageFile(record.imagePath));
