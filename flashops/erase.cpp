@@ -25,7 +25,7 @@ constexpr uint8_t kKbsReleased = 2;
 constexpr Millis kUnprotectSettle{1000};
 }  // namespace
 
-StepResult FlashOperations::Erase() {
+StepReport FlashOperations::Erase() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal = ImageAndTypeRefusal();
     if (!refusal && !ModeFrom<EraseType>(run.type.eraseType)) {
@@ -94,7 +94,7 @@ OperationOutcome FlashOperations::RunErase(FlashRun& run) {
     if (!problem.empty()) {
         parts_.log.Append(problem);
     }
-    return {StepFrom(run.result), ""};
+    return {StepFrom(run.result), "", run.retries, static_cast<uint64_t>(run.errors)};
 }
 
 void FlashOperations::EraseChip(FlashRun& run) {

@@ -145,6 +145,11 @@ bool Station::RunCaught(const std::function<void()>& handler) {
     try {
         handler();
         completed = true;
+    } catch (const SettingValueError& error) {
+        ShowError(error.what());
+        if (settingValueProblem_.empty()) {
+            settingValueProblem_ = error.what();
+        }
     } catch (const std::exception& error) {
         ShowError(error.what());
     }
@@ -168,11 +173,12 @@ void Station::RunAfterLoad(bool loadCompleted, const std::function<void()>& step
     panel_.ControlsChanged();
 }
 
-void Station::RunStartup() {
+StepReport Station::RunStartup() {
     if (startupDone_) {
-        return;
+        return StepReport::Done();
     }
     startupDone_ = true;
+    settingValueProblem_.clear();
     auto& window = controls_.window;
     window.caption = std::string(kCaption) + " " + kVersion;
     window.aboutVersion = std::string("Version : ") + kVersion;
@@ -201,6 +207,8 @@ void Station::RunStartup() {
     ShowParameterVersion();
     timer_.SetEnabled(true);
     flags_.mainPageActive = true;
+    return settingValueProblem_.empty() ? StepReport::Done()
+                                        : StepReport::Failure(settingValueProblem_);
 }
 
 void Station::FillPinSets() {
