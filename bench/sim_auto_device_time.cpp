@@ -77,7 +77,7 @@ void BM_AutoDeviceTime(benchmark::State& state, Job job) {
 
     quillon::RecordingPanel panel;
     quillon::VirtualClock clock;
-    quillon::ManualConnectionTimer timer;
+    quillon::ManualTimer timer;
     quillon::Station station(panel, clock, timer,
                              quillon::StationOptions{dir / "settings.sqlite", {}},
                              quillon::FixedDriverLoader(quillon::sim::InProcessDriverFunctions()));
@@ -87,8 +87,7 @@ void BM_AutoDeviceTime(benchmark::State& state, Job job) {
     station.RunHandler([&] {
         station.Cycle().Tick();
         ready = station.TypeAutoDesk().Run() == quillon::StepResult::Ok;
-        panel.fileAnswers.push_back(imageFile.string());
-        station.Files().Load();
+        station.Files().Load(imageFile.string());
     });
     for (auto box :
          {StepCheckBox::Erase, StepCheckBox::Check, StepCheckBox::Program, StepCheckBox::Verify}) {
@@ -104,7 +103,7 @@ void BM_AutoDeviceTime(benchmark::State& state, Job job) {
         const uint64_t before = board.Stats().deviceNs;
         const auto start = std::chrono::steady_clock::now();
         quillon::StepResult result = quillon::StepResult::Failed;
-        station.RunHandler([&] { result = station.Auto().Run(); });
+        station.RunHandler([&] { result = station.Auto().Run().result; });
         hostSeconds +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         deviceNs += board.Stats().deviceNs - before;

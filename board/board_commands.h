@@ -7,7 +7,7 @@
 
 #include "board/board_link.h"
 #include "board/board_opcodes.h"
-#include "board/chip_id_strings.h"
+#include "chip/chip_id_strings.h"
 #include "config/settings_store.h"
 #include "ui/message_log.h"
 #include "ui/window_timer.h"
@@ -24,6 +24,12 @@ namespace quillon {
 // failed transfer leaves the caller's data (buffers, ChipIdStrings) unchanged. A command
 // given less data than it sends (a short page, block, key or checksum table) sends nothing
 // and returns 0.
+// The kinds of key SendTargetKey hands to the target (P1).
+enum class TargetKeyKind : uint8_t {
+    KeyMatch = 1,  // the operator's protection key (Key0..Key7)
+    RomKey = 2,    // the built-in ROM key
+};
+
 class BoardCommands {
 public:
     static constexpr uint8_t kOpcodeKbs = opcode::kKbs;
@@ -53,11 +59,12 @@ public:
     // Writes `byteCount` bytes (1..65536) of `source` to a block.
     TransferResult WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
                               std::span<const uint8_t> source, uint8_t pageWriteSize);
-    // keyKind 1 = key-match key, 2 = built-in ROM key.
-    TransferResult SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<const uint8_t> key);
+    TransferResult SendTargetKey(TargetKeyKind kind, uint8_t keyLength,
+                                 std::span<const uint8_t> key);
     // The 128 bytes of BlockChecksums(); 1 = the block matches.
     TransferResult VerifyBlockChecksums(int block, std::span<const uint8_t> checksums);
-    TransferResult QuickWriteBlock(int block, uint8_t quickModeMinusOne,
+    // quickWriteByte: QuickWriteByte() of the QuickMode setting.
+    TransferResult QuickWriteBlock(int block, uint8_t quickWriteByte,
                                    std::span<const uint8_t> source);
     // mode 1, 2, 0x82 or 0xFF; logs the status registers 0x05 (and 0x35) read back.
     TransferResult WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus);

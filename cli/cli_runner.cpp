@@ -14,6 +14,7 @@
 #include "cli/setting_assignment.h"
 #include "config/flash_database_check.h"
 #include "config/memory_settings_store.h"
+#include "config/setting_names.h"
 #include "config/settings_import.h"
 #include "config/settings_location.h"
 #include "config/settings_lock.h"
@@ -562,7 +563,7 @@ void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& uni
     record.chipVersion = ids[1];
     record.flashId = Joined({ids[2], ids[3], ids[4], ids[5], ids[6]}, " ");
     record.part = Joined(s.Controls().main.deviceLines, " / ");
-    record.imagePath = s.Settings().ReadText("LastFilePath");
+    record.imagePath = s.Settings().ReadText(setting::kLastFilePath);
     record.imageSize = s.Image().imageFileSize;
     try {
         record.imageCrc32 = Crc32(ReadImageFile(record.imagePath));

@@ -7,6 +7,7 @@
 #include "config/hex_text.h"
 #include "config/setting_names.h"
 #include "config/settings_cache.h"
+#include "config/stored_modes.h"
 #include "flashops/refusal_texts.h"
 
 namespace quillon {
@@ -29,8 +30,6 @@ constexpr const char* kStoppedCause = "stopped";
 constexpr const char* kReloadCause = "the image file could not be loaded again: ";
 // The SST parts take their status bytes another way; the writes are never sent to them.
 constexpr const char* kSstManufacturer = "BF";
-constexpr int kAllocationFromMedium = 2;
-constexpr int kAllocationFromAssigned = 3;
 constexpr uint8_t kStatusOneByte = 1;
 constexpr uint8_t kStatusTwoBytes = 2;
 constexpr uint8_t kStatusTwoBytesContinue = 0x82;
@@ -138,7 +137,7 @@ StepReport AutoFlash::Run(ImageReload reload) {
     if (c_.specialForm == kCustomerPageMode) {
         RunStep("typeauto", steps_.typeAuto, report);
     }
-    if (controls_.skipFF && c_.settings.ReadInt(setting::kAllocation) != kAllocationFromAssigned) {
+    if (controls_.skipFF && ReadMode<Allocation>(c_.settings) != Allocation::FromAssigned) {
         ComputeSkipFlags();
         if (c_.flashblock == 0) {
             return Refuse(kChoiceFlashTypeFirst);
@@ -331,7 +330,7 @@ StepReport AutoFlash::Backup(const FileChoice& file) {
     if (c_.specialForm != kCustomerPageMode) {
         return StepReport::Refusal(kBackupNotHere);
     }
-    c_.settings.WriteInt(setting::kAllocation, kAllocationFromMedium);
+    WriteMode(c_.settings, Allocation::FromMedium);
     steps_.typeAuto();
     const StepReport read = steps_.read();
     if (!read.Ok()) {

@@ -81,7 +81,7 @@ long long FlashOperations::CheckBlocks(FlashRun& run, CheckWalk walk) {
     long long errors = 0;
     walk_.Run(plan, run.retries, [&](long long unit) {
         const auto b = static_cast<uint32_t>(unit);
-        if (run.quickMode == 0) {
+        if (!run.QuickPaths()) {
             parts_.flags.quickModeCapable = false;
         }
         const bool quick = BoardCompares(run, image.halfLastBlock);

@@ -33,8 +33,8 @@ StepReport FlashOperations::BlockProcess() {
         refusal = UnmergedImageRefusal();
     }
     // Every erase here names one sector: a chip erase would wipe the blocks already done.
-    if (!refusal && run.type.eraseType != kSectorEraseType &&
-        run.type.eraseType != kBlockEraseType) {
+    if (!refusal && ModeFrom<EraseType>(run.type.eraseType) != EraseType::Sector &&
+        ModeFrom<EraseType>(run.type.eraseType) != EraseType::Block) {
         refusal = "The Block Process erases sector by sector; the flash type's EraseType " +
                   std::to_string(run.type.eraseType) + " cannot be used for it";
     }
@@ -107,9 +107,9 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
     }
     parts_.log.ReplaceFromEnd(kEraseLine, StageLine(kEraseText, b));
 
-    // Only the eFlash of chips 1FD2 and 1F62 is tested, never more than a block.
+    // Some chips have only their eFlash tested, never more than a block.
     std::size_t limit = kBlockSize;
-    if ((run.IsChip(chip::k1FD2) || run.IsChip(chip::k1F62)) && parts_.eflash.eFlashSize > 0) {
+    if (run.chip.blockProcessTestsEFlashOnly && parts_.eflash.eFlashSize > 0) {
         limit = std::min<std::size_t>(parts_.eflash.eFlashSize, kBlockSize);
     }
     const std::size_t tested = halfBlock ? std::min(limit, kHalfBlock) : limit;

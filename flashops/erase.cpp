@@ -10,9 +10,9 @@ namespace quillon {
 namespace {
 constexpr const char* kWholePartByBlocks = "MX25L12845E";  // erased block by block in the socket
 constexpr const char* kOwnEFlashMaker = "Kavo";
-constexpr uint8_t kChipEraseType = 0;
-constexpr uint8_t kSectorEraseType = 1;
-constexpr uint8_t kBlockEraseType = 2;
+constexpr auto kChipEraseType = static_cast<uint8_t>(EraseType::Chip);
+constexpr auto kSectorEraseType = static_cast<uint8_t>(EraseType::Sector);
+constexpr auto kBlockEraseType = static_cast<uint8_t>(EraseType::Block);
 constexpr uint8_t kLastPageOfBlock = 255;
 constexpr int kLastKiBBlock = 1;
 constexpr uint8_t kLastKiBPage = 0xFC;  // the KiB at 0x1FC00
@@ -24,8 +24,6 @@ constexpr uint8_t kKbsUnprotectStep = 3;
 constexpr uint8_t kKbsUnprotectEnd = 4;
 constexpr uint8_t kKbsReleased = 2;
 constexpr Millis kUnprotectSettle{1000};
-constexpr uint8_t kWriteModeEFlashAlt = 0x80;
-constexpr uint8_t kWriteModeEFlash = 5;
 }  // namespace
 
 StepReport FlashOperations::EraseProvenByCheck() {
@@ -38,7 +36,7 @@ StepReport FlashOperations::EraseProvenByCheck() {
 StepReport FlashOperations::Erase() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal = ImageAndTypeRefusal();
-    if (!refusal && (run.type.eraseType < kChipEraseType || run.type.eraseType > kBlockEraseType)) {
+    if (!refusal && !ModeFrom<EraseType>(run.type.eraseType)) {
         refusal = "The flash type's EraseType " + std::to_string(run.type.eraseType) +
                   " is not 0, 1 or 2. Please Choice Flash Type Again !";
     }
@@ -82,7 +80,7 @@ OperationOutcome FlashOperations::RunErase(FlashRun& run) {
             parts_.log.ReplaceLast("Erase Flash ---> Chip Erasing...");
             EraseWholePartByBlocks(run);
         }
-        if (controls_.eraseLast1K && !run.IsChip(chip::k4C8A) && !run.IsChip(chip::k4CE1) &&
+        if (controls_.eraseLast1K && !run.chip.keepsLast1KProtected &&
             run.flashMaker == kOwnEFlashMaker) {
             UnprotectLastKilobyte(run);
         }
@@ -207,9 +205,9 @@ void FlashOperations::UnprotectLastKilobyte(FlashRun& run) {
     board.WriteTargetRegister(0x20, 0x06, 0x44);
     board.TargetRunControl(kRunReset, 0, 0);
     board.KbsPortControl(kKbsUnprotectStep);
-    if (run.type.commandModeWrite == kWriteModeEFlashAlt) {
+    if (IsWriteMode(run.type.commandModeWrite, WriteCommandMode::EFlashAlt)) {
         board.WriteTargetRegister(0x2D, 0x00, 0x40);
-    } else if (run.type.commandModeWrite == kWriteModeEFlash) {
+    } else if (IsWriteMode(run.type.commandModeWrite, WriteCommandMode::EFlash)) {
         board.WriteTargetRegister(0x10, 0x58, 0x40);
     }
     board.KbsPortControl(kKbsUnprotectEnd);

@@ -3,20 +3,17 @@
 #include "flashops/block_limits.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
-#include "target/chip_groups.h"
 
 namespace quillon {
 
 namespace {
-constexpr int32_t kQuickWriteMode = 3;  // CommandMode_Write of the parts the board writes itself
 constexpr int32_t kQuickWritePageSize = 256;
 constexpr int32_t kLargestSmallPage = 32;  // smaller program commands go page by page
 
 }  // namespace
 
 bool FlashOperations::NeedsLowSpeedToProgram(const FlashRun& run) const {
-    return (run.IsChip(chip::k4CE1) || run.IsChip(chip::k4CED) || run.romCodeFamily) &&
-           run.smbusSpeed == kHighSmbusSpeed;
+    return run.chip.programsAtLowSmbusSpeed && run.AtHighSmbusSpeed();
 }
 
 StepReport FlashOperations::ProgramProvenByVerify() {
@@ -47,7 +44,7 @@ OperationOutcome FlashOperations::RunProgram(FlashRun& run) {
     parts_.log.ReplaceLast(
         OutcomeLine("Write Flash from buffer", "Write Flash from buffer", run.result, run.retries));
     // The high speed comes back also after a stop or a failure.
-    if ((run.IsChip(chip::k4CE1) || run.IsChip(chip::k4CED)) && run.smbusSpeed == kHighSmbusSpeed) {
+    if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
         parts_.board.SmbPortControl(kSmbusHighSpeedCode);
     }
     return {StepFrom(run.result), "", run.retries};
@@ -86,7 +83,7 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
     TestLimit limit;
     const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
         const auto b = static_cast<uint32_t>(unit);
-        if (run.quickMode == 0) {
+        if (!run.QuickPaths()) {
             parts_.flags.quickModeCapable = false;
         }
         const TransferResult result = WriteImageBlock(run, b);
@@ -120,15 +117,15 @@ TransferResult FlashOperations::WriteImageBlock(FlashRun& run, uint32_t b) {
     const auto pageWriteSize = static_cast<uint8_t>(run.type.pageWriteSize);
     const bool quick = !image.halfLastBlock && parts_.flags.quickModeCapable &&
                        !parts_.eflash.internalFlashSelected &&
-                       run.type.commandModeWrite == kQuickWriteMode &&
+                       IsWriteMode(run.type.commandModeWrite, WriteCommandMode::BoardWrites) &&
                        run.type.pageWriteSize == kQuickWritePageSize &&
                        (run.IsMode(ConnectMode::Kbs) || run.IsMode(ConnectMode::Smbus));
     if (quick) {
         return parts_.board.QuickWriteBlock(
-            static_cast<int>(b), static_cast<uint8_t>(run.quickMode - 1),
+            static_cast<int>(b), run.QuickWriteByte(),
             ImageBytes(image.imageBuffer, offset, kBlockSize, imageScratch_));
     }
-    if (run.type.commandModeWrite != kQuickWriteMode ||
+    if (!IsWriteMode(run.type.commandModeWrite, WriteCommandMode::BoardWrites) ||
         run.type.pageWriteSize > kLargestSmallPage) {
         return parts_.board.WriteBlock(
             static_cast<int>(b), static_cast<uint8_t>(run.type.commandModeWrite),

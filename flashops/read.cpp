@@ -88,7 +88,7 @@ bool FlashOperations::ReadBlocks(FlashRun& run) {
 // A block read is confirmed by the board comparing the checksums of the bytes received
 // with the flash where it can, else by a second read that must bring the same bytes.
 bool FlashOperations::ReadConfirmed(FlashRun& run, int b, std::span<const uint8_t> bytes) {
-    if (run.quickMode != 0 && BoardCompares(run, false)) {
+    if (run.QuickPaths() && BoardCompares(run, false)) {
         return parts_.board.VerifyBlockChecksums(b, BlockChecksums(bytes)).Succeeded();
     }
     const auto again = ScratchBlock();

@@ -17,7 +17,7 @@ OperationOutcome FlashOperations::RunVerify(FlashRun& run) {
     ClearSkipFlagsUnlessSkipFF();
     parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
                                    kBlockSize);
-    const bool lowSpeed = run.IsChip(chip::k4CED) && run.smbusSpeed == kHighSmbusSpeed;
+    const bool lowSpeed = run.chip.verifiesAtLowSmbusSpeed && run.AtHighSmbusSpeed();
     if (lowSpeed) {
         parts_.board.SmbPortControl(kSmbusLowSpeedCode);
     }
@@ -68,7 +68,7 @@ long long FlashOperations::VerifyBlocks(FlashRun& run) {
     long long stillWrong = 0;
     const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
         const auto b = static_cast<uint32_t>(unit);
-        if (run.quickMode == 0) {
+        if (!run.QuickPaths()) {
             parts_.flags.quickModeCapable = false;
         }
         const std::size_t offset = std::size_t{b} * kBlockSize;

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "board/chip_id_strings.h"
+#include "chip/chip_id_strings.h"
 #include "config/connect_mode.h"
 #include "config/setting_names.h"
+#include "config/stored_modes.h"
 #include "target/connection_cycle.h"
 
 namespace quillon {
@@ -158,31 +159,25 @@ void BoardSession::KbsPowerSequence() {
 }
 
 void BoardSession::SmbusPowerSequence() {
-    const int32_t wave = parts_.settings.ReadInt(setting::kSpecialWave);
-    switch (wave) {
-        case 1:
-            parts_.board.SmbPortControl(kKbsPowerOff);
-            break;
-        case 2:
-            parts_.board.SmbPortControl(kSmbWave2);
-            break;
-        case 3:
-            parts_.board.SmbPortControl(kSmbWave3);
-            break;
-        default:
-            break;  // another wave sends nothing
+    const auto wave = ReadMode<SpecialWave>(parts_.settings);
+    if (wave == SpecialWave::Clk120kDat120k) {
+        parts_.board.SmbPortControl(kKbsPowerOff);
+    } else if (wave == SpecialWave::Clk100kDat200k) {
+        parts_.board.SmbPortControl(kSmbWave2);
+    } else if (wave == SpecialWave::PdTestMode) {
+        parts_.board.SmbPortControl(kSmbWave3);
     }
     PromptForPower();
     parts_.board.SmbPortControl(kRelease);
     Wait(kAfterReleaseMs);
-    if (wave == 3) {
+    if (wave == SpecialWave::PdTestMode) {
         parts_.board.SmbPortControl(kSmbWave3After);
     }
-    const int32_t speed = parts_.settings.ReadInt(setting::kSmbusSpeed);
+    const auto speed = ReadMode<SmbusSpeed>(parts_.settings);
     const bool breakAt0 = parts_.settings.ReadBool(setting::kBreakAt0);
-    if (speed == 1) {
+    if (speed == SmbusSpeed::Low) {
         parts_.board.SmbPortControl(breakAt0 ? kSmbSpeed1Break : kSmbSpeed1);
-    } else if (speed == 2) {
+    } else if (speed == SmbusSpeed::High) {
         parts_.board.SmbPortControl(breakAt0 ? kSmbSpeed2Break : kSmbSpeed2);
     }
 }
@@ -275,7 +270,8 @@ void BoardSession::CloseSequence() {
     if (mode == ConnectMode::Kbs) {
         board.KbsPortControl(kRelease);
     }
-    if (mode == ConnectMode::Smbus && parts_.settings.ReadInt(setting::kSpecialWave) == 3) {
+    if (mode == ConnectMode::Smbus &&
+        ReadMode<SpecialWave>(parts_.settings) == SpecialWave::PdTestMode) {
         board.SmbPortControl(kSmbWave3Close);
     }
     if (mode == ConnectMode::Smbus || mode == ConnectMode::Pd) {

@@ -1,4 +1,5 @@
 #include "station/control_rules.h"
+#include "config/setting_names.h"
 
 namespace quillon {
 
@@ -18,16 +19,16 @@ void ApplyConnectModeRule(int item, SettingsStore& store, ControlState& controls
     if (!pd) {
         return;
     }
-    store.WriteBool("DualFlash", false);
+    store.WriteBool(setting::kDualFlash, false);
     setup.dualFlash = false;
     controls.window.dualFlashButtonsVisible = false;
-    store.WriteBool("CheckBox_UnProtect", false);
-    store.WriteBool("UnprotectKeyMatch", false);
+    store.WriteBool(setting::kCheckBoxUnProtect, false);
+    store.WriteBool(setting::kUnprotectKeyMatch, false);
     if (setup.unprotectKeyMatch) {
         setup.unprotectKeyMatch = false;
         ApplyKeyMatchRule(false, setup);
     }
-    store.WriteBool("SkipFFChecked", false);
+    store.WriteBool(setting::kSkipFFChecked, false);
     main.skipFF = false;
 }
 

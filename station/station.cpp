@@ -1,6 +1,7 @@
 #include "station/station.h"
 
 #include "config/memory_settings_store.h"
+#include "config/setting_names.h"
 #include "config/settings_location.h"
 #include "config/sqlite_settings_store.h"
 #include "station/startup_load.h"
@@ -194,7 +195,7 @@ StepReport Station::RunStartup() {
     const bool loaded =
         RunCaught([this] { StartupLoad(*store_, log_, panel_, controls_, cache_, hooks_).Run(); });
     RunAfterLoad(loaded, [this] {
-        controls_.window.dualFlashButtonsVisible = store_->ReadBool("DualFlash");
+        controls_.window.dualFlashButtonsVisible = store_->ReadBool(setting::kDualFlash);
     });
     ApplyPageMode();
 
@@ -255,23 +256,23 @@ void Station::OnCheckBoxClicked(StepCheckBox which, bool checked) {
     switch (which) {
         case StepCheckBox::Erase:
             main.checkErase = checked;
-            store_->WriteBool("CheckBox_Erase", checked);
+            store_->WriteBool(setting::kCheckBoxErase, checked);
             break;
         case StepCheckBox::Check:
             main.checkCheck = checked;
-            store_->WriteBool("CheckBox_Check", checked);
+            store_->WriteBool(setting::kCheckBoxCheck, checked);
             break;
         case StepCheckBox::Program:
             main.checkProgram = checked;
-            store_->WriteBool("CheckBox_Program", checked);
+            store_->WriteBool(setting::kCheckBoxProgram, checked);
             break;
         case StepCheckBox::Verify:
             main.checkVerify = checked;
-            store_->WriteBool("CheckBox_Verify", checked);
+            store_->WriteBool(setting::kCheckBoxVerify, checked);
             break;
         case StepCheckBox::SkipFF:
             main.skipFF = checked;
-            store_->WriteBool("SkipFFChecked", checked);
+            store_->WriteBool(setting::kSkipFFChecked, checked);
             break;
     }
 }

@@ -153,7 +153,7 @@ TEST_P(HalfBlockAuto, ErasesTheUsedHalfWithSmallSectorsAndPasses) {
     testing::TempDir dir;
     RecordingPanel panel;
     VirtualClock clock;
-    ManualConnectionTimer timer;
+    ManualTimer timer;
     Station station(panel, clock, timer, StationOptions{dir / "settings.sqlite", {}},
                     FixedDriverLoader(sim::InProcessDriverFunctions()));
     SettingsStore& settings = station.Settings();
@@ -190,8 +190,7 @@ TEST_P(HalfBlockAuto, ErasesTheUsedHalfWithSmallSectorsAndPasses) {
     const std::vector<uint8_t> before(truth.begin(), truth.end());
     testing::WriteFileBytes(dir / "image.bin", file);
     station.RunHandler([&] {
-        panel.fileAnswers.push_back((dir / "image.bin").string());
-        station.Files().Load();
+        station.Files().Load((dir / "image.bin").string());
     });
     ASSERT_TRUE(Probe(station).Image().halfLastBlock);
     for (auto box :
@@ -199,7 +198,7 @@ TEST_P(HalfBlockAuto, ErasesTheUsedHalfWithSmallSectorsAndPasses) {
         station.OnCheckBoxClicked(box, true);
     }
     StepResult result = StepResult::Failed;
-    station.RunHandler([&] { result = station.Auto().Run(); });
+    station.RunHandler([&] { result = station.Auto().Run().result; });
     EXPECT_EQ(result, StepResult::Ok) << station.Log().Lines().back();
     EXPECT_TRUE(std::equal(file.begin(), file.end(), truth.begin(),
                            [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }));

@@ -12,7 +12,7 @@ namespace {
 TEST(ProgressLine, EachOperationShowsItsOwnWhileItRuns) {
     struct Case {
         const char* progress;
-        std::function<StepResult(FlashOperations&)> run;
+        std::function<StepReport(FlashOperations&)> run;
     };
     const Case cases[] = {
         {"Erase Flash ---> Erasing...", [](FlashOperations& ops) { return ops.Erase(); }},
@@ -51,7 +51,7 @@ TEST(Read, ReadTwiceFailsWhenItsSecondPassReadsOtherBytes) {
             rig.Flash()[kBlock + 5] ^= 0x10;
         }
     };
-    EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 0");
     EXPECT_EQ(rig.SentWith(0x02).size(), 6u);  // each block twice, then the second pass
     EXPECT_FALSE(rig.image.operationResult);

@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "board/chip_id_strings.h"
+#include "chip/chip_id_strings.h"
 #include "config/setting_names.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
