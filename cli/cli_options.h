@@ -27,7 +27,7 @@ struct CliOptions {
     std::filesystem::path iniFolder;
     ClockKind clock = ClockKind::Real;
     bool json = false;
-    std::filesystem::path recordFile;  // empty: no records
+    std::string record;  // --record URI|FILE; empty: QUILLON_RECORD, else no records
     std::vector<CliAction> actions;
     bool help = false;
     bool version = false;
@@ -39,7 +39,7 @@ struct ParsedCommandLine {
 };
 
 // quillon-cli [--settings PATH] [--ini-dir DIR] [--clock real|virtual] [--json]
-//             [--record FILE] ACTION...
+//             [--record URI|FILE] ACTION...
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The --help text (complete enough to make a manual page from).

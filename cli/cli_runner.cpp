@@ -9,6 +9,8 @@
 #include <set>
 #include <sstream>
 
+#include "cli/records/records_command.h"
+#include "cli/records/station_record.h"
 #include "cli/run_record.h"
 #include "config/flash_database_check.h"
 #include "config/settings_import.h"
@@ -191,11 +193,33 @@ int CliRunner::SettingsFileStatus() {
     return kExitOk;
 }
 
-int CliRunner::Run() {
-    if (!options_.recordFile.empty() && !Writable(options_.recordFile)) {
-        panel_.Diagnostic("the record file '" + options_.recordFile.string() +
-                          "' cannot be written");
+int CliRunner::OpenRecords() {
+    RecordTarget target;
+    try {
+        target = RecordTargetOrDefault(options_.record);
+    } catch (const RecordTargetError& error) {
+        panel_.Diagnostic(error.what());
+        return kExitUsage;
+    }
+    if (target.kind == RecordTarget::Kind::File && !Writable(target.file)) {
+        panel_.Diagnostic("the record file '" + target.file.string() + "' cannot be written");
         return kExitCantCreate;
+    }
+    records_ = OpenRecordSink(target);
+    if (auto* database = dynamic_cast<DatabaseRecordSink*>(records_.get())) {
+        // What earlier runs spooled goes first.
+        const SpoolReplay replay = database->ReplaySpool();
+        if (replay.stored > 0) {
+            panel_.Diagnostic(std::to_string(replay.stored) +
+                              " spooled record(s) written to the database");
+        }
+    }
+    return kExitOk;
+}
+
+int CliRunner::Run() {
+    if (const int status = OpenRecords(); status != kExitOk) {
+        return status;
     }
     if (const int status = SettingsFileStatus(); status != kExitOk) {
         return status;
@@ -208,7 +232,7 @@ int CliRunner::Run() {
             station_->RequestStop();
         }
     };
-    if (!options_.recordFile.empty()) {
+    if (records_) {
         station_->Auto().onUnitDone = [this](const AutoUnitReport& unit) {
             WriteRecord(currentAction_, unit);
         };
@@ -644,27 +668,11 @@ ActionOutcome CliRunner::Flash(const CliAction& action) {
 }
 
 void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& unit) {
-    Station& s = *station_;
-    RunRecord record;
-    record.time = UtcNow();
-    record.action = action;
-    record.pass = unit.pass;
-    const auto& ids = s.ChipIdStrings();
-    record.chipCode = ids[0];
-    record.chipVersion = ids[1];
-    record.flashId = Joined({ids[2], ids[3], ids[4], ids[5], ids[6]}, " ");
-    record.part = Joined(s.Controls().main.deviceLines, " / ");
-    record.imagePath = s.Settings().ReadText("LastFilePath");
-    record.imageSize = s.Image().imageFileSize;
     try {
-        record.imageCrc32 = Crc32(ReadImageFile(record.imagePath));
-    } catch (const std::exception&) {
-        record.imageCrc32.reset();
-    }
-    record.unit = unit;
-    try {
-        AppendRecord(options_.recordFile, record);
-    } catch (const std::exception& error) {
+        if (const auto notice = records_->Keep(MakeRunRecord(*station_, action, unit))) {
+            panel_.Diagnostic(*notice);
+        }
+    } catch (const RecordError& error) {
         panel_.Diagnostic(error.what());
         recordStatus_ = kExitCantCreate;
     }
@@ -672,6 +680,9 @@ void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& uni
 
 int CliMain(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (const auto status = RunRecordsCommand(arguments, stdout, stderr)) {
+        return *status;
+    }
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "quillon-cli: %s\nTry 'quillon-cli --help'.\n", parsed.error.c_str());

@@ -7,6 +7,7 @@
 #include "board/driver_loader.h"
 #include "cli/cli_options.h"
 #include "cli/cli_panel.h"
+#include "cli/records/record_sink.h"
 #include "station/station.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
@@ -56,6 +57,7 @@ private:
     StepResult NotOk(std::size_t boxesBefore) const;
     void WriteRecord(const std::string& action, const AutoUnitReport& unit);
     int SettingsFileStatus();
+    int OpenRecords();
     double ActionSeconds(Millis started) const;
 
     CliOptions options_;
@@ -64,6 +66,7 @@ private:
     std::unique_ptr<Clock> clock_;
     ManualConnectionTimer timer_;
     std::unique_ptr<Station> station_;
+    std::unique_ptr<RecordSink> records_;
     std::string currentAction_;
     int recordStatus_ = kExitOk;  // a record that could not be written
 };

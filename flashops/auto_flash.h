@@ -81,7 +81,8 @@ struct AutoUnitReport {
     std::vector<AutoStepReport> steps;
     double totalSeconds = 0;
     StepResult outcome = StepResult::Failed;
-    int pass = 0;  // BurnRun pass counter (0 for Auto Flash)
+    int pass = 0;          // BurnRun pass counter (0 for Auto Flash)
+    bool burnRun = false;  // a BurnRun pass, else an Auto Flash run
 };
 
 // The one-button production sequence (BitBtn_AutoRun, the customer page's AutoBurn), the

@@ -44,7 +44,7 @@ TEST(CliOptionsTest, OptionsThenActionsWithTheirArguments) {
     EXPECT_EQ(o.iniFolder, "INI");
     EXPECT_EQ(o.clock, ClockKind::Virtual);
     EXPECT_TRUE(o.json);
-    EXPECT_EQ(o.recordFile, "r.csv");
+    EXPECT_EQ(o.record, "r.csv");
     std::vector<std::pair<std::string, std::vector<std::string>>> actions;
     for (const auto& a : o.actions) {
         actions.emplace_back(a.name, a.args);

@@ -1,0 +1,82 @@
+// A station's records into a line's PostgreSQL database, a real server from the system's
+// packages started in a temporary folder with its default durability (fsync on):
+//   BM_RecordUnit: one unit's record kept (made, written, committed) per iteration: its time
+//     is what recording adds to a unit (target: at most 5 ms), items_per_second the records
+//     per second one station can write (target: at least 500).
+//   BM_ConnectAtStart: what a run pays once, before its first unit: connect, schema check.
+// Run on the disk the database uses; the figures are read from a release build.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "cli/records/record_sink.h"
+#include "tests/support/postgres_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using quillon::cli::DatabaseRecordSink;
+using quillon::cli::RunRecord;
+using quillon::cli::UnitSpool;
+
+struct Line {
+    Line() : server(dir.Path(), /*durable=*/true) {
+        ::setenv("PGPASSWORD", quillon::testing::PostgresServer::kStationPassword, 1);
+    }
+    quillon::testing::TempDir dir;
+    quillon::testing::PostgresServer server;
+};
+
+Line& TheLine() {
+    static Line line;
+    return line;
+}
+
+RunRecord Unit() {
+    RunRecord record;
+    record.time = quillon::cli::UtcNow();
+    record.action = "burnrun";
+    record.chipCode = "8987";
+    record.chipVersion = "0A";
+    record.flashId = "EF 40 16";
+    record.part = "Winbond / W25Q32";
+    record.imagePath = "/srv/images/ec-1.2.bin";
+    record.imageSize = 131072;
+    record.imageCrc32 = 0x1a2b3c4d;
+    for (const char* name : {"erase", "check", "program", "verify"}) {
+        record.unit.steps.push_back(
+            {name, quillon::StepResult::Ok, 1.25, std::string(name) + " ---> OK ! 0"});
+    }
+    record.unit.totalSeconds = 5.0;
+    record.unit.outcome = quillon::StepResult::Ok;
+    return record;
+}
+
+void BM_RecordUnit(benchmark::State& state) {
+    Line& line = TheLine();
+    DatabaseRecordSink sink(line.server.Uri(), UnitSpool(line.dir / "spool"));
+    const RunRecord record = Unit();
+    for (auto _ : state) {
+        if (sink.Keep(record)) {
+            state.SkipWithError("the record went to the spool");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_RecordUnit)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+void BM_ConnectAtStart(benchmark::State& state) {
+    Line& line = TheLine();
+    for (auto _ : state) {
+        DatabaseRecordSink sink(line.server.Uri(), UnitSpool(line.dir / "spool"));
+        if (!sink.Connected()) {
+            state.SkipWithError(sink.Problem().c_str());
+            break;
+        }
+    }
+}
+BENCHMARK(BM_ConnectAtStart)->Unit(benchmark::kMillisecond);
+
+}  // namespace
