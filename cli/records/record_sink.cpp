@@ -18,9 +18,7 @@ std::optional<std::string> FileRecordSink::Keep(const RunRecord& record) {
 }
 
 DatabaseRecordSink::DatabaseRecordSink(std::string connection, UnitSpool spool)
-    : connection_(std::move(connection)), spool_(std::move(spool)) {
-    Connect();
-}
+    : connection_(std::move(connection)), spool_(std::move(spool)) {}
 
 bool DatabaseRecordSink::Connect() {
     if (database_ && database_->Usable()) {

@@ -42,10 +42,12 @@ private:
 // A line's database; what it does not take goes to the spool and is replayed later.
 class DatabaseRecordSink : public RecordSink {
 public:
-    // Connects at once; an absent database is no error here (its records are spooled).
+    // Connects on first use, so it may be made on a thread that must not wait; an absent
+    // database is no error here (its records are spooled).
     DatabaseRecordSink(std::string connection, UnitSpool spool);
 
-    // Replays the spool into the database, when it can be reached.
+    // Connects when not connected and replays the spool into the database, when it can be
+    // reached.
     SpoolReplay ReplaySpool();
 
     std::optional<std::string> Keep(const RunRecord& record) override;

@@ -252,7 +252,7 @@ TEST_F(DatabaseRecordsTest, ServerAwayMidRunLosesNothingAfterTheReplay) {
         // Stop once some units are in, start again a little later.
         for (int i = 0; i < 3000; ++i) {
             try {
-                if (Rows() >= kStations * 3) {
+                if (Rows() >= kStations) {
                     break;
                 }
             } catch (const std::runtime_error&) {

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/records/background_recorder.h"
 #include "cli/records/record_target.h"
 #include "cli/records/unit_report.h"
 #include "cli/records/unit_spool.h"
@@ -158,6 +159,34 @@ TEST(UnitReportTest, FiguresPerPartFailuresByStepAndTheSameFromEitherFile) {
     EXPECT_EQ(SinceTime("2026-12-07"), "2026-12-07T00:00:00Z");
     EXPECT_THROW(SinceTime("yesterday"), ReportInputError);
     EXPECT_THROW(SinceTime("2026-13-01"), ReportInputError);
+}
+
+TEST(BackgroundRecorderTest, WritesEveryQueuedRecordInOrderAndSaysWhatWasLost) {
+    TempDir dir;
+    std::vector<std::pair<std::string, bool>> notices;
+    {
+        BackgroundRecorder recorder(
+            std::make_unique<FileRecordSink>(dir / "units.jsonl"),
+            [&](const std::string& line, bool lost) { notices.emplace_back(line, lost); });
+        for (int i = 0; i < 3; ++i) {
+            recorder.Keep(Record("2026-12-07T09:00:0" + std::to_string(i) + "Z", "W25Q32", i));
+        }
+    }
+    int unreadable = 0;
+    const auto units = UnitsFromRecordFile(dir / "units.jsonl", std::nullopt, unreadable);
+    ASSERT_EQ(units.size(), 3u);
+    EXPECT_EQ(units[2].time, "2026-12-07T09:00:02Z");
+    EXPECT_TRUE(notices.empty());
+
+    {
+        BackgroundRecorder recorder(
+            std::make_unique<FileRecordSink>(dir / "none/units.jsonl"),
+            [&](const std::string& line, bool lost) { notices.emplace_back(line, lost); });
+        recorder.Keep(Record("2026-12-07T09:00:00Z", "W25Q32", 1));
+    }
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_TRUE(notices[0].second);
+    EXPECT_NE(notices[0].first.find("cannot open the record file"), std::string::npos);
 }
 
 }  // namespace
