@@ -1,8 +1,12 @@
 // A station's records into a line's PostgreSQL database, a real server from the system's
-// packages started in a temporary folder with its default durability (fsync on):
-//   BM_RecordUnit: one unit's record kept (made, written, committed) per iteration: its time
-//     is what recording adds to a unit (target: at most 5 ms), items_per_second the records
-//     per second one station can write (target: at least 500).
+// packages started in a temporary folder:
+//   BM_RecordUnit/durable:1: one unit's record kept (made, written, committed) per iteration
+//     against the server's default durability (fsync on): its time is what recording adds to
+//     a unit (target: at most 5 ms), items_per_second the records per second one station can
+//     write (target: at least 500). Each unit is its own transaction, so this is bound by one
+//     WAL flush of the disk per record (pg_test_fsync shows the disk's figure).
+//   BM_RecordUnit/durable:0: the same with fsync off: the station's and the server's own
+//     cost without the disk's flush.
 //   BM_ConnectAtStart: what a run pays once, before its first unit: connect, schema check,
 //     a look at the (empty) spool.
 // Run on the disk the database uses; the figures are read from a release build.
@@ -22,16 +26,19 @@ using quillon::cli::RunRecord;
 using quillon::cli::UnitSpool;
 
 struct Line {
-    Line() : server(dir.Path(), /*durable=*/true) {
+    explicit Line(bool durable) : server(dir.Path(), durable) {
         ::setenv("PGPASSWORD", quillon::testing::PostgresServer::kStationPassword, 1);
     }
     quillon::testing::TempDir dir;
     quillon::testing::PostgresServer server;
 };
 
-Line& TheLine() {
-    static Line line;
-    return line;
+// The server as a line runs it (every commit flushed to the disk), or with fsync off: the
+// second shows what the station itself costs, apart from the disk's flush.
+Line& TheLine(bool durable) {
+    static Line durableLine(true);
+    static Line volatileLine(false);
+    return durable ? durableLine : volatileLine;
 }
 
 RunRecord Unit() {
@@ -55,7 +62,7 @@ RunRecord Unit() {
 }
 
 void BM_RecordUnit(benchmark::State& state) {
-    Line& line = TheLine();
+    Line& line = TheLine(state.range(0) != 0);
     DatabaseRecordSink sink(line.server.Uri(), UnitSpool(line.dir / "spool"));
     sink.ReplaySpool();  // connects: a run does this once, before its first unit
     const RunRecord record = Unit();
@@ -67,10 +74,17 @@ void BM_RecordUnit(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_RecordUnit)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecordUnit)
+    ->ArgName("durable")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 void BM_ConnectAtStart(benchmark::State& state) {
-    Line& line = TheLine();
+    Line& line = TheLine(true);
     for (auto _ : state) {
         DatabaseRecordSink sink(line.server.Uri(), UnitSpool(line.dir / "spool"));
         sink.ReplaySpool();
@@ -80,6 +94,6 @@ void BM_ConnectAtStart(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_ConnectAtStart)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConnectAtStart)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
