@@ -5,7 +5,7 @@ namespace quillon::cli {
 namespace {
 // After a failed connection the next units go straight to the spool for a while, so an
 // absent database does not cost every unit a connect timeout.
-constexpr std::chrono::seconds kReconnectPause{2};
+constexpr std::chrono::seconds kReconnectPause{30};
 }  // namespace
 
 std::optional<std::string> FileRecordSink::Keep(const RunRecord& record) {

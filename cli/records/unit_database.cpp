@@ -16,7 +16,7 @@ using Result = std::unique_ptr<PGresult, ResultClear>;
 
 // Used unless the connection URI says otherwise: a station never waits long for an absent
 // database, its records go to the spool instead.
-constexpr const char* kConnectTimeoutSeconds = "5";
+constexpr const char* kConnectTimeoutSeconds = "3";
 
 // Key of the advisory lock that lets one station at a time bring the schema up to date.
 constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(7173617560215523)";
