@@ -11,9 +11,14 @@
 #include "app/sibling_tool.h"
 #include "app/single_instance.h"
 #include "cli/records/background_recorder.h"
+#include "config/settings_location.h"
+#include "config/settings_lock.h"
 #include "station/station.h"
 
 namespace {
+// The exit status when another station holds the settings file (sysexits' EX_TEMPFAIL).
+constexpr int kExitSettingsBusy = 75;
+
 int ShowFatal(const QString& text) {
     QMessageBox::critical(nullptr, QCoreApplication::applicationName(), text);
     return 1;
@@ -27,7 +32,9 @@ constexpr const char* kHelp =
     "Kavo EC Quillon: programs EC and SPI flash through the Vessa download board.\n\n"
     "Options:\n"
     "  --settings PATH  Settings file to use (default: $QUILLON_SETTINGS, else\n"
-    "                   $XDG_CONFIG_HOME/quillon/settings.sqlite).\n"
+    "                   $XDG_CONFIG_HOME/quillon/settings.sqlite). A settings file\n"
+    "                   belongs to one station at a time: with several boards on one\n"
+    "                   computer, give each station its own --settings.\n"
     "  --ini-dir DIR    Folder of the parameter (INI) files (default: $QUILLON_INI_DIR, else\n"
     "                   INI beside the program, the user's copy in\n"
     "                   $XDG_DATA_HOME/quillon/INI, or the installed set).\n"
@@ -87,6 +94,18 @@ int main(int argc, char** argv) {
     }
     if (quillon::RefuseBesideSibling()) {
         return 1;
+    }
+    // The settings file is this window's for its whole run; a station already using it
+    // (another window, or quillon-cli) is named and this start ends.
+    quillon::SettingsLock settingsLock;
+    try {
+        settingsLock = quillon::SettingsLock::Acquire(
+            quillon::ResolveSettingsPath(options.station.settingsPath), quillon::LockWait::No);
+    } catch (const quillon::SettingsFileBusy& busy) {
+        QString text = QString::fromLocal8Bit(busy.what()) + ".";
+        text[0] = text[0].toUpper();
+        ShowFatal(text);
+        return kExitSettingsBusy;
     }
     // An error that reaches this point ends the process after the operator has seen it.
     try {

@@ -132,6 +132,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                 options.version = true;
             } else if (word == "--json") {
                 options.json = true;
+            } else if (word == "--wait") {
+                options.waitForSettings = true;
             } else if (word == "--settings") {
                 options.settingsPath = optionValue(word, inlineValue);
             } else if (word == "--ini-dir") {
@@ -150,7 +152,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             } else {
                 throw UsageError{"unknown option '" + word + "'"};
             }
-            if ((word == "--json" || word == "--help" || word == "--version") &&
+            if ((word == "--json" || word == "--wait" || word == "--help" || word == "--version") &&
                 !inlineValue.empty()) {
                 throw UsageError{word + " takes no value"};
             }
@@ -208,7 +210,13 @@ the window's buttons do.
 
 Options:
   --settings PATH        settings file (default: $QUILLON_SETTINGS, else
-                         $XDG_CONFIG_HOME/quillon/settings.sqlite)
+                         $XDG_CONFIG_HOME/quillon/settings.sqlite). A settings
+                         file belongs to one station at a time (the window or
+                         quillon-cli holds it for its whole run): with several
+                         boards on one computer, give each station its own
+                         --settings
+  --wait                 when another station holds the settings file, wait
+                         for it to end instead of refusing at once (exit 75)
   --ini-dir DIR          folder of the parameter (INI) files (default:
                          $QUILLON_INI_DIR, else INI beside the program)
   --clock real|virtual   real (the default) sleeps the waits; virtual counts
@@ -258,7 +266,9 @@ Actions:
                          SOFTWARE\Kavo\Vessa_Quillon; nothing is stored unless
                          the whole file is valid
   set NAME=VALUE         store one setting (a DWORD takes a decimal or 0x
-                         number, a text any text, binary hexadecimal bytes)
+                         number within the setting's range, a text any text,
+                         binary hexadecimal bytes); only the settings this
+                         program knows
   get NAME               print one setting
   check-params           check the parameter files
   report URI|FILE [--since TIME] [--json]
@@ -305,11 +315,14 @@ Exit status:
   0   every action succeeded
   1   an action failed or was refused (the run stops there; the close sequence
       still runs)
-  64  the command line cannot be used
+  64  the command line cannot be used (also: set of a setting this program
+      does not know)
   66  an input file is missing or unreadable
-  69  no board, and an action needs one
+  69  no board, and an action needs one; or the board was pulled out during
+      an action (a target switched off is named on standard error, status 1)
   74  an output file cannot be written
-  78  a settings error
+  75  another station holds the settings file (see --wait)
+  78  a settings error (also: set of a value outside the setting's range)
 
 Environment:
   QUILLON_SETTINGS, QUILLON_INI_DIR, QUILLON_RECORD, QUILLON_DRIVER_LIBRARY

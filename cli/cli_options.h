@@ -13,6 +13,7 @@ inline constexpr int kExitUsage = 64;        // the command line cannot be used
 inline constexpr int kExitNoInput = 66;      // an input file is missing or unreadable
 inline constexpr int kExitUnavailable = 69;  // no board, and the action needs one
 inline constexpr int kExitCantCreate = 74;   // an output file cannot be written
+inline constexpr int kExitTempFail = 75;     // another station holds the settings file
 inline constexpr int kExitConfig = 78;       // a settings error
 
 enum class ClockKind { Real, Virtual };
@@ -27,6 +28,7 @@ struct CliOptions {
     std::filesystem::path iniFolder;
     ClockKind clock = ClockKind::Real;
     bool json = false;
+    bool waitForSettings = false;  // --wait: wait while another station holds the settings
     std::string record;  // --record URI|FILE; empty: QUILLON_RECORD, else no records
     std::vector<CliAction> actions;
     bool help = false;
@@ -38,7 +40,7 @@ struct ParsedCommandLine {
     std::string error;  // non-empty: a usage error
 };
 
-// quillon-cli [--settings PATH] [--ini-dir DIR] [--clock real|virtual] [--json]
+// quillon-cli [--settings PATH] [--wait] [--ini-dir DIR] [--clock real|virtual] [--json]
 //             [--record URI|FILE] ACTION...
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 

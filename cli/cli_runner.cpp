@@ -9,12 +9,15 @@
 #include <set>
 #include <sstream>
 
+#include "cli/failure_cause.h"
 #include "cli/records/records_command.h"
 #include "cli/records/station_record.h"
 #include "cli/run_record.h"
+#include "cli/setting_assignment.h"
 #include "config/flash_database_check.h"
 #include "config/settings_import.h"
 #include "config/settings_location.h"
+#include "config/settings_lock.h"
 #include "config/sqlite_settings_store.h"
 #include "image/image_file.h"
 
@@ -87,49 +90,10 @@ std::string HexBytesText(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-std::optional<int32_t> ParseDwordText(const std::string& text) {
-    try {
-        std::size_t used = 0;
-        long long value = 0;
-        if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-            value = std::stoll(text.substr(2), &used, 16);
-            used += 2;
-        } else {
-            value = std::stoll(text, &used, 10);
-        }
-        if (used != text.size() || value < INT32_MIN || value > UINT32_MAX) {
-            return std::nullopt;
-        }
-        return static_cast<int32_t>(static_cast<uint32_t>(value));
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-std::optional<std::vector<uint8_t>> ParseBytesText(const std::string& text) {
-    std::vector<uint8_t> bytes;
-    std::string cleaned;
-    for (char c : text) {
-        if (c != ' ' && c != ',') {
-            cleaned += c;
-        }
-    }
-    if (cleaned.size() % 2 != 0) {
-        return std::nullopt;
-    }
-    for (std::size_t i = 0; i < cleaned.size(); i += 2) {
-        const auto value = ParseDwordText("0x" + cleaned.substr(i, 2));
-        if (!value || cleaned.substr(i, 2).find_first_of("xX") != std::string::npos) {
-            return std::nullopt;
-        }
-        bytes.push_back(static_cast<uint8_t>(*value));
-    }
-    return bytes;
-}
-
+// Only a regular file is opened: opening a FIFO would wait for a writer.
 bool Readable(const std::string& file) {
     std::error_code error;
-    if (std::filesystem::is_directory(file, error)) {
+    if (!std::filesystem::is_regular_file(file, error)) {
         return false;
     }
     std::ifstream stream(file, std::ios::binary);
@@ -193,6 +157,21 @@ int CliRunner::SettingsFileStatus() {
     return kExitOk;
 }
 
+int CliRunner::LockSettingsFile() {
+    const auto file = ResolveSettingsPath(options_.settingsPath);
+    const LockWait wait = options_.waitForSettings ? LockWait::Yes : LockWait::No;
+    try {
+        settingsLock_ = SettingsLock::Acquire(file, wait, [&](long holder) {
+            panel_.Diagnostic("waiting for the settings file '" + file.string() + "'" +
+                              (holder > 0 ? ", held by process " + std::to_string(holder) : ""));
+        });
+    } catch (const SettingsFileBusy& busy) {
+        panel_.Diagnostic(std::string(busy.what()) + ", or wait for it with --wait");
+        return kExitTempFail;
+    }
+    return kExitOk;
+}
+
 int CliRunner::OpenRecords() {
     RecordTarget target;
     try {
@@ -206,24 +185,42 @@ int CliRunner::OpenRecords() {
         return kExitCantCreate;
     }
     records_ = OpenRecordSink(target);
+    return kExitOk;
+}
+
+void CliRunner::ReplaySpool() {
     if (auto* database = dynamic_cast<DatabaseRecordSink*>(records_.get())) {
-        // What earlier runs spooled goes first.
         const SpoolReplay replay = database->ReplaySpool();
         if (replay.stored > 0) {
             panel_.Diagnostic(std::to_string(replay.stored) +
                               " spooled record(s) written to the database");
         }
     }
-    return kExitOk;
 }
 
 int CliRunner::Run() {
     if (const int status = OpenRecords(); status != kExitOk) {
         return status;
     }
+    // A set the program would refuse whatever the store holds ends the run before anything
+    // is done, so that a script's typing slip touches no settings file and no board.
+    for (const auto& action : options_.actions) {
+        if (action.name != "set") {
+            continue;
+        }
+        const SettingAssignment checked = CheckSettingAssignment(action.args[0], std::nullopt);
+        if (!checked.value) {
+            panel_.Diagnostic("set: " + checked.problem);
+            return checked.status;
+        }
+    }
+    if (const int status = LockSettingsFile(); status != kExitOk) {
+        return status;
+    }
     if (const int status = SettingsFileStatus(); status != kExitOk) {
         return status;
     }
+    ReplaySpool();  // what earlier runs spooled goes first
     station_ = std::make_unique<Station>(panel_, *clock_, timer_,
                                          StationOptions{options_.settingsPath, options_.iniFolder},
                                          loader_);
@@ -257,6 +254,11 @@ int CliRunner::Run() {
             } else {
                 outcome = Execute(action);
             }
+            if (outcome.result == StepResult::Failed && NeedsBoard(action.name)) {
+                if (const auto cause = NameFailureCause(*station_, panel_, action.name)) {
+                    outcome.status = *cause;
+                }
+            }
             if (recordStatus_ != kExitOk && IsOk(outcome.result)) {
                 outcome = {StepResult::Failed, recordStatus_, std::nullopt};
             }
@@ -280,7 +282,13 @@ bool CliRunner::NeedsBoard(const std::string& name) const {
 
 std::optional<int> CliRunner::CheckPrerequisites(const CliAction& action) {
     const std::string& name = action.name;
-    if (name == "load" || name == "import-reg" || name == "flash") {
+    if (name == "load" || name == "flash") {
+        if (const auto problem = ImageFileProblem(action.args[0])) {
+            panel_.Diagnostic(name + ": " + *problem);
+            return kExitNoInput;
+        }
+    }
+    if (name == "import-reg") {
         if (!Readable(action.args[0])) {
             panel_.Diagnostic(name + ": cannot read '" + action.args[0] + "'");
             return kExitNoInput;
@@ -563,54 +571,34 @@ ActionOutcome CliRunner::ImportReg(const std::string& file) {
 }
 
 ActionOutcome CliRunner::Set(const std::string& assignment) {
-    const auto eq = assignment.find('=');
-    const std::string name = assignment.substr(0, eq);
-    const std::string text = assignment.substr(eq + 1);
     SettingsStore& store = station_->Settings();
-    std::optional<SettingType> type;
+    const std::string name = assignment.substr(0, assignment.find('='));
+    std::optional<SettingType> storedType;
     for (const auto& value : store.Enumerate()) {
         if (EqualsNoCase(value.name, name)) {
-            type = value.type;
+            storedType = value.type;
         }
     }
-    if (!type) {
-        type = KnownSettingType(name);
+    const SettingAssignment checked = CheckSettingAssignment(assignment, storedType);
+    if (!checked.value) {
+        panel_.Diagnostic("set: " + checked.problem);
+        return {StepResult::Refused, checked.status, std::nullopt};
     }
-    if (!type) {
-        type = ParseDwordText(text) ? SettingType::Dword : SettingType::Text;
-    }
-    auto refuse = [&](const std::string& why) {
-        panel_.Diagnostic("set: " + name + ": " + why);
-        return ActionOutcome{StepResult::Refused, kExitConfig, std::nullopt};
-    };
-    switch (*type) {
-        case SettingType::Dword: {
-            const auto value = ParseDwordText(text);
-            if (!value) {
-                return refuse("a DWORD; '" + text + "' is not a decimal or 0x number");
-            }
-            return RunBody({"set", {assignment}}, false, [&] {
-                store.WriteInt(name, *value);
-                return StepResult::Ok;
-            });
+    const SettingValue& value = *checked.value;
+    return RunBody({"set", {assignment}}, false, [&] {
+        switch (value.type) {
+            case SettingType::Dword:
+                store.WriteInt(value.name, value.dword);
+                break;
+            case SettingType::Text:
+                store.WriteText(value.name, value.text);
+                break;
+            case SettingType::Binary:
+                store.WriteBinary(value.name, value.binary);
+                break;
         }
-        case SettingType::Text:
-            return RunBody({"set", {assignment}}, false, [&] {
-                store.WriteText(name, text);
-                return StepResult::Ok;
-            });
-        case SettingType::Binary: {
-            const auto bytes = ParseBytesText(text);
-            if (!bytes) {
-                return refuse("binary; '" + text + "' is not a list of hexadecimal bytes");
-            }
-            return RunBody({"set", {assignment}}, false, [&] {
-                store.WriteBinary(name, *bytes);
-                return StepResult::Ok;
-            });
-        }
-    }
-    return {};
+        return StepResult::Ok;
+    });
 }
 
 ActionOutcome CliRunner::Get(const std::string& name) {

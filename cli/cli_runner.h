@@ -8,6 +8,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_panel.h"
 #include "cli/records/record_sink.h"
+#include "config/settings_lock.h"
 #include "station/station.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
@@ -57,10 +58,18 @@ private:
     StepResult NotOk(std::size_t boxesBefore) const;
     void WriteRecord(const std::string& action, const AutoUnitReport& unit);
     int SettingsFileStatus();
+    // Takes the settings file for this run: kExitOk, or kExitTempFail when another station
+    // holds it (and --wait was not given).
+    int LockSettingsFile();
+    // Checks the --record target (or QUILLON_RECORD) and makes its sink: kExitOk, or the
+    // status a target that cannot be used gives.
     int OpenRecords();
+    // Writes what earlier runs spooled, before this run's first unit.
+    void ReplaySpool();
     double ActionSeconds(Millis started) const;
 
     CliOptions options_;
+    SettingsLock settingsLock_;  // held from before the store opens until the run ends
     CliPanel& panel_;
     DriverLoader loader_;
     std::unique_ptr<Clock> clock_;

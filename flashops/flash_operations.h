@@ -59,7 +59,7 @@ public:
     // A failed block transfer is repeated after a short pause up to this many times.
     static constexpr int kRetryLimit = 40;
     // The largest part the buffers are made for: 256 MiB (4096 blocks of 64 KiB).
-    static constexpr int kMaxBlocks = 4096;
+    static constexpr int kMaxBlocks = kMaxPartBlocks;
 
     FlashOperations(FlashOpsParts parts, FlashOpsControls controls);
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "config/file_descriptor.h"
+#include "image/image_state.h"
 
 namespace quillon {
 
@@ -17,10 +18,19 @@ namespace {
     throw FileReadError("Cannot open file \"" + path + "\". " + std::strerror(error));
 }
 
-}  // namespace
+[[noreturn]] void TooLarge(const std::string& path, unsigned long long size) {
+    throw FileReadError("The file \"" + path + "\" is " + std::to_string(size) +
+                        " bytes, larger than the largest part the station can address (" +
+                        std::to_string(kMaxImageBytes) + " bytes).");
+}
 
-std::vector<uint8_t> ReadImageFile(const std::string& path) {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+[[noreturn]] void Empty(const std::string& path) {
+    throw FileReadError("The file \"" + path + "\" is empty: there is no image to load.");
+}
+
+// Opens the file and checks it may be read as an image; returns its size as the system
+// gives it. O_NONBLOCK: opening a FIFO must not wait for a writer (it is refused anyway).
+std::size_t OpenChecked(const std::string& path, const FileDescriptor& file) {
     if (file.Get() < 0) {
         Fail(path, errno);
     }
@@ -31,11 +41,39 @@ std::vector<uint8_t> ReadImageFile(const std::string& path) {
     if (S_ISDIR(info.st_mode)) {
         Fail(path, EISDIR);
     }
-    // Image files are far below 4 GiB; a larger one could not be placed in any part.
-    if (info.st_size > 0xFFFFFFFFLL) {
-        Fail(path, EFBIG);
+    if (!S_ISREG(info.st_mode)) {
+        throw FileReadError("Cannot open file \"" + path +
+                            "\". It is not a regular file (a FIFO, a device or a socket).");
     }
-    std::vector<uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    const auto size = static_cast<unsigned long long>(info.st_size);
+    if (size > kMaxImageBytes) {
+        TooLarge(path, size);
+    }
+    if (size == 0) {
+        Empty(path);
+    }
+    return static_cast<std::size_t>(size);
+}
+
+int OpenForReading(const std::string& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+}
+
+}  // namespace
+
+std::optional<std::string> ImageFileProblem(const std::string& path) {
+    try {
+        const FileDescriptor file(OpenForReading(path));
+        OpenChecked(path, file);
+    } catch (const FileReadError& error) {
+        return error.what();
+    }
+    return std::nullopt;
+}
+
+std::vector<uint8_t> ReadImageFile(const std::string& path) {
+    const FileDescriptor file(OpenForReading(path));
+    std::vector<uint8_t> bytes(OpenChecked(path, file));
     std::size_t filled = 0;
     uint8_t probe[4096];  // catches a file that grew after fstat
     for (;;) {
@@ -56,9 +94,12 @@ std::vector<uint8_t> ReadImageFile(const std::string& path) {
             bytes.insert(bytes.end(), probe, probe + got);
         }
         filled += static_cast<std::size_t>(got);
-        if (filled > 0xFFFFFFFFu) {
-            Fail(path, EFBIG);
+        if (filled > kMaxImageBytes) {
+            TooLarge(path, filled);
         }
+    }
+    if (filled == 0) {
+        Empty(path);  // cut to nothing after it was opened
     }
     bytes.resize(filled);
     return bytes;

@@ -8,6 +8,11 @@
 
 namespace quillon {
 
+// The largest part the station can address: 4096 blocks of 64 KiB (256 MiB). The buffers
+// are made for it, and no image file beyond it is read.
+inline constexpr int kMaxPartBlocks = 4096;
+inline constexpr std::size_t kMaxImageBytes = kMaxPartBlocks * kBlockSize;
+
 // The working data every flash operation reads or fills, and the placement of the loaded
 // image. One instance lives as long as the station; touched only on the UI thread.
 struct ImageState {

@@ -229,6 +229,14 @@ void BoardSession::OnBoardArrived() {
     LogFirmware();
 }
 
+bool BoardSession::BoardAnswers() {
+    if (parts_.link.IsConnected() != 1) {
+        return false;
+    }
+    std::array<uint8_t, 4> info{};
+    return parts_.boardSide.ReadBoardFirmware(info).Succeeded();
+}
+
 void BoardSession::OnBoardRemoved() {
     parts_.link.Unbind();
     parts_.link.ClearConnected();

@@ -60,6 +60,10 @@ public:
     void OnBoardArrived();
     // The board was pulled out: unbind it and show it gone.
     void OnBoardRemoved();
+    // Asks the bound board for its firmware version, logging nothing: false when it does not
+    // answer (pulled out, or its USB link broke). A front-end without plug events tells a
+    // board that is gone from a target that is with it.
+    bool BoardAnswers();
     // The window closes: stop the connection check, release the target interface per connect
     // mode (the PD controller leaves test mode after a warning), then the buffers go. Runs
     // once; the board stays bound and no setting is written.

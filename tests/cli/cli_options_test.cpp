@@ -16,6 +16,7 @@ TEST(CliOptionsTest, OptionsThenActionsWithTheirArguments) {
                                "--clock",
                                "virtual",
                                "--json",
+                               "--wait",
                                "--record",
                                "r.csv",
                                "tick",
@@ -44,6 +45,7 @@ TEST(CliOptionsTest, OptionsThenActionsWithTheirArguments) {
     EXPECT_EQ(o.iniFolder, "INI");
     EXPECT_EQ(o.clock, ClockKind::Virtual);
     EXPECT_TRUE(o.json);
+    EXPECT_TRUE(o.waitForSettings);
     EXPECT_EQ(o.record, "r.csv");
     std::vector<std::pair<std::string, std::vector<std::string>>> actions;
     for (const auto& a : o.actions) {
@@ -141,6 +143,9 @@ TEST(CliOptionsTest, HelpNamesEveryActionAndExitStatus) {
                              "  66",
                              "  69",
                              "  74",
+                             "  75",
+                             "--wait",
+                             "its own\n                         --settings",
                              "  78"}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }

@@ -94,15 +94,21 @@ TEST_F(CliRunTest, EachExitStatus) {
 
 TEST_F(CliRunTest, SetKeepsTheTypeOfEachValue) {
     EXPECT_EQ(Cli({"set", "ConnectMode=0x3", "set", "AssignedAddress=1E000", "set",
-                   "ExtraECChipID=01,ab", "set", "NewText=abc", "set", "NewNumber=-5"})
+                   "ExtraECChipID=01,ab", "set", "lastflashid1=abc", "set", "Key7=255"})
                   .status,
               0);
     auto store = SqliteSettingsStore::Open(settings);
     EXPECT_EQ(store->ReadInt("ConnectMode"), 3);
     EXPECT_EQ(store->ReadText("AssignedAddress"), "1E000");
     EXPECT_EQ(store->ReadBinary("ExtraECChipID"), (std::vector<uint8_t>{0x01, 0xAB}));
-    EXPECT_EQ(store->ReadText("NewText"), "abc");
-    EXPECT_EQ(store->ReadInt("NewNumber"), -5);
+    EXPECT_EQ(store->ReadText("LastFlashID1"), "abc");
+    EXPECT_EQ(store->ReadInt("Key7"), 255);
+    // A name first stored by set keeps the spelling the program knows.
+    bool spelled = false;
+    for (const auto& value : store->Enumerate()) {
+        spelled = spelled || value.name == "LastFlashID1";
+    }
+    EXPECT_TRUE(spelled);
 }
 
 TEST_F(CliRunTest, ImportOfAnExportGivesAnIdenticalStore) {

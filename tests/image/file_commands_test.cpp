@@ -2,8 +2,10 @@
 #include "image/file_commands.h"
 
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "config/flash_type.h"  // ConversionError
 #include "image/block_skip_flags.h"
@@ -69,16 +71,32 @@ TEST_F(LoadTest, CancelChangesNothingButTheLogLine) {
 TEST_F(LoadTest, AnUnreadableFileIsReportedAndTheImageKept) {
     state.imageBuffer = {1, 2, 3};
     const auto missing = (dir / "missing.bin").string();
-    for (const auto& chosen : {missing, dir.Path().string()}) {  // no file; a folder
+    const auto fifo = (dir / "fifo.bin").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opening it must not wait for a writer
+    const auto empty = (dir / "empty.bin").string();
+    quillon::testing::WriteFileBytes(empty, "");
+    const auto huge = (dir / "huge.bin").string();
+    quillon::testing::WriteFileBytes(huge, "");
+    std::filesystem::resize_file(huge, kMaxImageBytes + 1);  // sparse: nothing is written
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {missing, "Cannot open file \"" + missing + "\". No such file or directory"},
+        {dir.Path().string(), "Is a directory"},
+        {fifo, "It is not a regular file"},
+        {empty, "The file \"" + empty + "\" is empty"},
+        {huge,
+         "is 268435457 bytes, larger than the largest part the station can address "
+         "(268435456 bytes)"}};
+    for (const auto& [chosen, text] : cases) {
         panel.fileAnswers.push_back(chosen);
         auto context = Context();
-        LoadImage(context);
+        EXPECT_EQ(LoadImage(context), StepResult::Failed);
+        ASSERT_FALSE(panel.boxes.empty());
+        EXPECT_EQ(panel.boxes.back().kind, MessageKind::Error);
+        EXPECT_NE(panel.boxes.back().text.find(text), std::string::npos) << panel.boxes.back().text;
+        // Nothing is said to be loaded.
+        EXPECT_EQ(panel.mainLog.back(), "Load File to Buffer ---> Loading...");
     }
-    ASSERT_EQ(panel.boxes.size(), 2u);
-    EXPECT_EQ(panel.boxes[0].text,
-              "Cannot open file \"" + missing + "\". No such file or directory");
-    EXPECT_EQ(panel.boxes[1].kind, MessageKind::Error);
-    EXPECT_EQ(panel.mainLog.back(), "Load File to Buffer ---> Loading...");
+    EXPECT_EQ(panel.boxes.size(), cases.size());
     EXPECT_EQ(state.imageBuffer, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_FALSE(settings.Exists("LastFilePath"));
 }
