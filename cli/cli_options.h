@@ -29,7 +29,7 @@ struct CliOptions {
     ClockKind clock = ClockKind::Real;
     bool json = false;
     bool waitForSettings = false;  // --wait: wait while another station holds the settings
-    std::string record;  // --record URI|FILE; empty: QUILLON_RECORD, else no records
+    std::string record;            // --record URI|FILE; empty: QUILLON_RECORD, else no records
     std::vector<CliAction> actions;
     bool help = false;
     bool version = false;
