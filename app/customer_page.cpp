@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/log_pane.h"
+#include "app/qt_prompts.h"
 #include "app/widget_helpers.h"
 #include "station/station.h"
 
@@ -67,14 +68,22 @@ CustomerPage::CustomerPage(QWidget* parent) : QWidget(parent) {
 
 void CustomerPage::ConnectTo(Station& station) {
     // LoadFile is the main page's Load.
-    connect(controls_.loadFile, &QPushButton::clicked, this,
-            [&station] { station.RunHandler([&] { station.Files().Load(); }); });
+    connect(controls_.loadFile, &QPushButton::clicked, this, [this, &station] {
+        station.RunHandler([&] {
+            station.Files().Load(AskForFile(window(), false, station.Files().LoadDialog()));
+        });
+    });
     // AutoBurn is the Auto button; Read Rom and Backup both run the backup.
     connect(controls_.autoBurn, &QPushButton::clicked, this,
             [&station] { station.RunHandler([&] { station.Auto().Run(); }); });
+    // The backup's file is asked for before the board is read, so that the read runs
+    // unattended to the end.
     for (QPushButton* button : {controls_.readRom, controls_.backup}) {
-        connect(button, &QPushButton::clicked, this,
-                [&station] { station.RunHandler([&] { station.Auto().Backup(); }); });
+        connect(button, &QPushButton::clicked, this, [this, &station] {
+            station.RunHandler([&] {
+                station.Auto().Backup(AskForFile(window(), true, station.Files().SaveDialog()));
+            });
+        });
     }
 }
 

@@ -11,6 +11,7 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
+#include "app/qt_prompts.h"
 #include "app/widget_helpers.h"
 #include "station/station.h"
 
@@ -247,18 +248,21 @@ void MainPage::ConnectTo(Station& station) {
     connect(controls_.stop, &QPushButton::clicked, this,
             [&station] { station.RequestStop(); });  // Stop must work while work runs
 
-    // File commands.
-    const std::pair<QPushButton*, StepResult (FileCommands::*)()> fileButtons[] = {
-        {controls_.load, &FileCommands::Load},
-        {controls_.save, &FileCommands::Save},
-        {controls_.confirm, &FileCommands::Confirm}};
-    for (const auto& [button, call] : fileButtons) {
-        connect(button, &QPushButton::clicked, this, [&station, call = call] {
-            station.RunHandler([&] { (station.Files().*call)(); });
+    // File commands: Load and Save ask for their file first and pass the answer on.
+    connect(controls_.load, &QPushButton::clicked, this, [this, &station] {
+        station.RunHandler([&] {
+            station.Files().Load(AskForFile(window(), false, station.Files().LoadDialog()));
         });
-    }
+    });
+    connect(controls_.save, &QPushButton::clicked, this, [this, &station] {
+        station.RunHandler([&] {
+            station.Files().Save(AskForFile(window(), true, station.Files().SaveDialog()));
+        });
+    });
+    connect(controls_.confirm, &QPushButton::clicked, this,
+            [&station] { station.RunHandler([&] { station.Files().Confirm(); }); });
     // Flash operations.
-    const std::pair<QPushButton*, StepResult (FlashOperations::*)()> flashButtons[] = {
+    const std::pair<QPushButton*, StepReport (FlashOperations::*)()> flashButtons[] = {
         {controls_.erase, &FlashOperations::Erase},
         {controls_.check, &FlashOperations::BlankCheck},
         {controls_.program, &FlashOperations::Program},

@@ -188,10 +188,17 @@ void MainWindow::ConnectWindowControls() {
         // The check mark follows the station, also when the handler failed.
         MirrorWindow();
     });
-    connect(saveMessage_, &QAction::triggered, this,
-            [this] { Handle([this] { station_->Messages().SaveMessage(); }); });
-    connect(saveReg_, &QAction::triggered, this,
-            [this] { Handle([this] { station_->Messages().SaveRegistryExport(); }); });
+    connect(saveMessage_, &QAction::triggered, this, [this] {
+        Handle([this] {
+            station_->Messages().SaveMessage(AskSaveFile(MessageMenu::SaveMessageDialog()));
+        });
+    });
+    connect(saveReg_, &QAction::triggered, this, [this] {
+        Handle([this] {
+            station_->Messages().SaveRegistryExport(
+                AskSaveFile(MessageMenu::SaveRegistryExportDialog()));
+        });
+    });
 
     // Page switching; the pages' own logic joins these handlers as it lands.
     ConnectTypePage();

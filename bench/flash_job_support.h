@@ -86,8 +86,8 @@ public:
     // Erase, blank check, program, verify; true when every step said OK.
     bool RunJob() {
         FlashOperations& ops = station_->FlashOps();
-        return ops.Erase() == StepResult::Ok && ops.BlankCheck() == StepResult::Ok &&
-               ops.Program() == StepResult::Ok && ops.Verify() == StepResult::Ok;
+        return ops.Erase().result == StepResult::Ok && ops.BlankCheck().result == StepResult::Ok &&
+               ops.Program().result == StepResult::Ok && ops.Verify().result == StepResult::Ok;
     }
     Station& GetStation() { return *station_; }
 

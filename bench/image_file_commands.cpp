@@ -83,8 +83,7 @@ void BM_LoadAndMerge16MiB(benchmark::State& run) {
     quillon::testing::WriteFileBytes(path, std::string(pattern.begin(), pattern.end()));
     auto context = bench.Context();
     for (auto _ : run) {
-        bench.panel.fileAnswers.push_back(path);
-        LoadImage(context);
+        LoadImage(context, path);
         benchmark::DoNotOptimize(bench.state.imageBuffer.data());
     }
     if (bench.state.imageBuffer.size() != kImageSize || !bench.state.operationResult) {

@@ -2,17 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
 #include <sstream>
-#include <stdexcept>
+
+#include "cli/cli_actions.h"
 
 namespace quillon::cli {
 
 namespace {
-
-struct UsageError {
-    std::string text;
-};
 
 bool IsHexByte(const std::string& word) {
     return !word.empty() && word.size() <= 2 && std::all_of(word.begin(), word.end(), [](char c) {
@@ -20,52 +16,53 @@ bool IsHexByte(const std::string& word) {
     });
 }
 
-bool IsCount(const std::string& word) {
-    return !word.empty() && word.size() <= 9 && std::all_of(word.begin(), word.end(), [](char c) {
-        return std::isdigit(static_cast<unsigned char>(c)) != 0;
-    });
-}
-
-// Actions with a fixed number of arguments.
-const std::map<std::string, int>& FixedArity() {
-    static const std::map<std::string, int> arity = {
-        {"typeauto", 0},   {"type", 2},     {"external-flash", 0}, {"internal-flash", 0},
-        {"reset-ec", 0},   {"load", 1},     {"reload", 0},         {"confirm", 0},
-        {"save", 1},       {"erase", 0},    {"check", 0},          {"program", 0},
-        {"verify", 0},     {"read", 0},     {"auto", 0},           {"burnrun", 1},
-        {"backup", 1},     {"steps", 1},    {"skip-ff", 1},        {"block-process", 1},
-        {"read-twice", 1}, {"save-log", 1}, {"export-reg", 1},     {"import-reg", 1},
-        {"set", 1},        {"get", 1},      {"check-params", 0},   {"flash", 1},
-    };
-    return arity;
-}
-
-void CheckArguments(const CliAction& action) {
-    const auto& args = action.args;
-    const std::string& name = action.name;
-    if (name == "burnrun" && (!IsCount(args[0]) || std::stoi(args[0]) < 1)) {
-        throw UsageError{"burnrun: PASSES must be a whole number of at least 1, not '" + args[0] +
-                         "'"};
+// The words of one action, as its table entry takes them, from arguments[i] on.
+void TakeArguments(const ActionSpec& spec, const std::vector<std::string>& arguments,
+                   std::size_t& i, CliAction& action) {
+    switch (spec.shape) {
+        case ArgShape::OptionalCount:
+            if (i < arguments.size() && IsCount(arguments[i])) {
+                action.args.push_back(arguments[i++]);
+                if (std::stoi(action.args[0]) < 1) {
+                    throw UsageError{action.name + ": N must be at least 1"};
+                }
+            }
+            return;
+        case ArgShape::StatusBytes:
+            // Up to two hexadecimal bytes, then "continue" after the second.
+            while (action.args.size() < 2 && i < arguments.size() && IsHexByte(arguments[i])) {
+                action.args.push_back(arguments[i++]);
+            }
+            if (action.args.size() == 2 && i < arguments.size() && arguments[i] == "continue") {
+                action.args.push_back(arguments[i++]);
+            }
+            return;
+        case ArgShape::Fixed:
+            break;
     }
-    if (name == "steps") {
-        ParseStepList(args[0]);
-    }
-    if (name == "skip-ff" || name == "block-process" || name == "read-twice") {
-        if (args[0] != "on" && args[0] != "off") {
-            throw UsageError{name + ": on or off, not '" + args[0] + "'"};
+    for (int n = 0; n < spec.arity; ++n) {
+        if (i >= arguments.size()) {
+            throw UsageError{action.name + " needs " + std::to_string(spec.arity) + " argument(s)"};
         }
+        action.args.push_back(arguments[i++]);
     }
-    if (name == "set" && (args[0].find('=') == std::string::npos || args[0][0] == '=')) {
-        throw UsageError{"set: NAME=VALUE, not '" + args[0] + "'"};
+    if (spec.check) {
+        spec.check(action);
     }
-    for (const auto& arg : args) {
+    for (const auto& arg : action.args) {
         if (arg.empty()) {
-            throw UsageError{name + ": an empty argument"};
+            throw UsageError{action.name + ": an empty argument"};
         }
     }
 }
 
 }  // namespace
+
+bool IsCount(const std::string& word) {
+    return !word.empty() && word.size() <= 9 && std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
+}
 
 bool OnOffValue(const std::string& word) {
     return word == "on";
@@ -162,35 +159,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         }
         while (i < arguments.size()) {
             CliAction action{arguments[i++], {}};
-            if (action.name == "tick") {
-                if (i < arguments.size() && IsCount(arguments[i])) {
-                    action.args.push_back(arguments[i++]);
-                    if (std::stoi(action.args[0]) < 1) {
-                        throw UsageError{"tick: N must be at least 1"};
-                    }
-                }
-            } else if (action.name == "write-status") {
-                // Up to two hexadecimal bytes, then "continue" after the second.
-                while (action.args.size() < 2 && i < arguments.size() && IsHexByte(arguments[i])) {
-                    action.args.push_back(arguments[i++]);
-                }
-                if (action.args.size() == 2 && i < arguments.size() && arguments[i] == "continue") {
-                    action.args.push_back(arguments[i++]);
-                }
-            } else {
-                const auto found = FixedArity().find(action.name);
-                if (found == FixedArity().end()) {
-                    throw UsageError{"unknown action '" + action.name + "'"};
-                }
-                for (int n = 0; n < found->second; ++n) {
-                    if (i >= arguments.size()) {
-                        throw UsageError{action.name + " needs " + std::to_string(found->second) +
-                                         " argument(s)"};
-                    }
-                    action.args.push_back(arguments[i++]);
-                }
-                CheckArguments(action);
+            const ActionSpec* spec = FindAction(action.name);
+            if (!spec) {
+                throw UsageError{"unknown action '" + action.name + "'"};
             }
+            TakeArguments(*spec, arguments, i, action);
             options.actions.push_back(std::move(action));
         }
         if (options.actions.empty()) {
@@ -202,8 +175,22 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     return parsed;
 }
 
+namespace {
+// The two actions that run alone, without a station (cli/records/records_command).
+constexpr const char* kRecordsActionsHelp =
+    R"(  report URI|FILE [--since TIME] [--json]
+                         alone, without a board: units, pass rate, mean and
+                         95th-percentile total time per part, failures by step
+                         and the last failures, from a database or a record
+                         file; TIME is UTC, e.g. 2026-12-07 or
+                         2026-12-07T09:30:00Z
+  flush-records [URI]    alone, without a board: write the spooled records to
+                         the database (default: --record, else $QUILLON_RECORD)
+)";
+}  // namespace
+
 std::string HelpText() {
-    return R"(Usage: quillon-cli [OPTION]... ACTION...
+    return std::string(R"(Usage: quillon-cli [OPTION]... ACTION...
 Run the Quillon programming station without a window: the start-up sequence,
 then the ACTIONs in order, then the close sequence. A script does exactly what
 the window's buttons do.
@@ -231,57 +218,9 @@ Options:
   --help                 show this help and exit
   --version              show the version and exit
 
-Actions:
-  tick [N]               run the connection check N times (default 1); it does
-                         not run on a timer here
-  typeauto               identify the controller and the SPI flash (TypeAuto)
-  type MANUFACTURER DEVICE
-                         choose the flash part on the Type page and press OK
-  external-flash         select the external flash (dual-flash targets)
-  internal-flash         select the internal flash
-  reset-ec               reset the controller (Reset EC)
-  load FILE              load an image file into the buffer and place it
-  reload                 load the last image file again
-  confirm                compare the read buffer with the image buffer
-  save FILE              write the read buffer to FILE
-  erase | check | program | verify | read
-                         one flash operation (check = blank check; read
-                         honours read-twice)
-  auto                   the Auto button: the checked steps in a row
-  burnrun PASSES         repeat the checked steps; ends after PASSES successful
-                         passes, at the first failure, or on an interrupt
-  backup FILE            the customer page's Backup (only with SpecialForm 1):
-                         Allocation becomes 2, then TypeAuto, read, save FILE
-  steps LIST             the four step boxes, e.g. "steps program,verify";
-                         names: erase, check, program, verify; "none" clears all
-  skip-ff on|off         the Skip FF box (stored)
-  block-process on|off   the Block Process box (not stored)
-  read-twice on|off      the Read Twice to Verify box
-  write-status [S1 [S2 [continue]]]
-                         the WriteStatus fields (hexadecimal bytes, no prefix);
-                         no argument empties them
-  save-log FILE          write the message log to FILE (Save Message)
-  export-reg FILE        write every setting as a REGEDIT4 file (Save REG)
-  import-reg FILE        store every value of a REGEDIT4 file of the key
-                         SOFTWARE\Kavo\Vessa_Quillon; nothing is stored unless
-                         the whole file is valid
-  set NAME=VALUE         store one setting (a DWORD takes a decimal or 0x
-                         number within the setting's range, a text any text,
-                         binary hexadecimal bytes); only the settings this
-                         program knows
-  get NAME               print one setting
-  check-params           check the parameter files
-  report URI|FILE [--since TIME] [--json]
-                         alone, without a board: units, pass rate, mean and
-                         95th-percentile total time per part, failures by step
-                         and the last failures, from a database or a record
-                         file; TIME is UTC, e.g. 2026-12-07 or
-                         2026-12-07T09:30:00Z
-  flush-records [URI]    alone, without a board: write the spooled records to
-                         the database (default: --record, else $QUILLON_RECORD)
-  flash IMAGE            the production shortcut: tick, typeauto, load IMAGE,
-                         auto
-
+)") + ActionsHelp() +
+           kRecordsActionsHelp +
+           R"(
 Values read into memory at start-up (the flash type, the page mode) take effect
 from the next run after set or import-reg.
 

@@ -35,6 +35,14 @@ struct CliOptions {
     bool version = false;
 };
 
+// A command line that cannot be used, and why.
+struct UsageError {
+    std::string text;
+};
+
+// A whole number of at most nine digits (a count the command line takes).
+bool IsCount(const std::string& word);
+
 struct ParsedCommandLine {
     CliOptions options;
     std::string error;  // non-empty: a usage error

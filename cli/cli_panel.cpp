@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/json_text.h"
+#include "cli/json_out.h"
 
 namespace quillon::cli {
 
@@ -31,8 +31,8 @@ const char* MessageKindName(MessageKind kind) {
 CliPanel::CliPanel(std::FILE* out, std::FILE* err, bool json, bool errIsTerminal)
     : out_(out), err_(err), json_(json), errIsTerminal_(errIsTerminal) {}
 
-void CliPanel::Emit(const std::string& json) {
-    std::fputs(json.c_str(), out_);
+void CliPanel::Emit(const JsonObject& event) {
+    std::fputs(JsonText(event).c_str(), out_);
     std::fputc('\n', out_);
     std::fflush(out_);
 }
@@ -56,7 +56,7 @@ void CliPanel::LogAppended(LogPane pane, const std::string& line) {
         return;  // the customer page's copy is a filtered view of the same lines
     }
     if (json_) {
-        Emit(JsonObject({{"event", JsonString("append")}, {"line", JsonString(line)}}));
+        Emit({{"event", "append"}, {"line", line}});
         return;
     }
     pending_.push_back(line);
@@ -75,13 +75,11 @@ void CliPanel::LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::str
         return;
     }
     if (json_) {
-        if (fromEnd == 0) {
-            Emit(JsonObject({{"event", JsonString("replace")}, {"line", JsonString(line)}}));
-        } else {
-            Emit(JsonObject({{"event", JsonString("replace")},
-                             {"line", JsonString(line)},
-                             {"from_end", std::to_string(fromEnd)}}));
+        JsonObject event = {{"event", "replace"}, {"line", line}};
+        if (fromEnd != 0) {
+            event["from_end"] = fromEnd;
         }
+        Emit(event);
         return;
     }
     if (fromEnd < pending_.size()) {
@@ -107,9 +105,7 @@ void CliPanel::FlushLog() {
 
 void CliPanel::SetStatusText(StatusPanel panel, const std::string& text) {
     if (json_) {
-        Emit(JsonObject({{"event", JsonString("status")},
-                         {"panel", JsonString(PanelName(panel))},
-                         {"text", JsonString(text)}}));
+        Emit({{"event", "status"}, {"panel", PanelName(panel)}, {"text", text}});
         return;
     }
     ErrLine(std::string("Status ") + PanelName(panel) + ": " + text);
@@ -121,7 +117,7 @@ void CliPanel::SetProgress(int percent) {
     }
     lastPercent_ = percent;
     if (json_) {
-        Emit(JsonObject({{"event", JsonString("gauge")}, {"percent", std::to_string(percent)}}));
+        Emit({{"event", "gauge"}, {"percent", percent}});
         return;
     }
     if (!errIsTerminal_) {
@@ -141,28 +137,19 @@ void CliPanel::SetProgress(int percent) {
 }
 
 void CliPanel::ShowMessage(MessageKind kind, const std::string& title, const std::string& text) {
-    boxes_.push_back({kind, title, text});
     if (json_) {
-        Emit(JsonObject({{"event", JsonString("box")},
-                         {"kind", JsonString(MessageKindName(kind))},
-                         {"title", JsonString(title)},
-                         {"text", JsonString(text)}}));
+        Emit({{"event", "box"}, {"kind", MessageKindName(kind)}, {"title", title}, {"text", text}});
         return;
     }
     ErrLine(title + ": " + text);
 }
 
 std::optional<std::string> CliPanel::AskOpenFile(const FileDialogRequest&) {
-    if (fileAnswers.empty()) {
-        return std::nullopt;
-    }
-    std::string answer = std::move(fileAnswers.front());
-    fileAnswers.pop_front();
-    return answer;
+    return std::nullopt;
 }
 
-std::optional<std::string> CliPanel::AskSaveFile(const FileDialogRequest& request) {
-    return AskOpenFile(request);
+std::optional<std::string> CliPanel::AskSaveFile(const FileDialogRequest&) {
+    return std::nullopt;
 }
 
 void CliPanel::PumpEvents() {
@@ -176,18 +163,12 @@ void CliPanel::ActionDone(const std::string& name, const char* result, double se
     if (!json_) {
         return;
     }
+    JsonObject event = {
+        {"event", "action"}, {"name", name}, {"result", result}, {"seconds", JsonSeconds(seconds)}};
     if (value) {
-        Emit(JsonObject({{"event", JsonString("action")},
-                         {"name", JsonString(name)},
-                         {"result", JsonString(result)},
-                         {"seconds", JsonSeconds(seconds)},
-                         {"value", JsonString(*value)}}));
-    } else {
-        Emit(JsonObject({{"event", JsonString("action")},
-                         {"name", JsonString(name)},
-                         {"result", JsonString(result)},
-                         {"seconds", JsonSeconds(seconds)}}));
+        event["value"] = *value;
     }
+    Emit(event);
 }
 
 void CliPanel::Diagnostic(const std::string& text) {

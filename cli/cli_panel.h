@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/json_out.h"
 #include "ui/operator_panel.h"
 
 namespace quillon::cli {
@@ -29,6 +30,8 @@ public:
     void SetStatusText(StatusPanel panel, const std::string& text) override;
     void SetProgress(int percent) override;
     void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override;
+    // The command line has no dialogs: its file commands take their files as arguments, so
+    // a dialog asked for is cancelled.
     std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;
     void SetControlLevel(ControlLevel, bool) override {}
@@ -37,8 +40,6 @@ public:
     void ShowPage(Page) override {}
     void ControlsChanged() override {}
 
-    // The file the next dialogs choose, in order; with none left a dialog is cancelled.
-    std::deque<std::string> fileAnswers;
     // Called on every pump (the interrupt signal becomes the Stop button there).
     std::function<void()> onPump;
 
@@ -53,17 +54,9 @@ public:
     // A value the operator asked for (get): a line of its own on standard output.
     void PrintValue(const std::string& text);
 
-    // Boxes shown so far, for judging what an action came to.
-    struct Box {
-        MessageKind kind;
-        std::string title;
-        std::string text;
-    };
-    const std::vector<Box>& Boxes() const { return boxes_; }
-
 private:
     void EndProgressBar();
-    void Emit(const std::string& json);
+    void Emit(const JsonObject& event);
     void ErrLine(const std::string& text);
     void PrintLine(const std::string& line);
 
@@ -77,7 +70,6 @@ private:
     std::deque<std::string> pending_;
     int lastPercent_ = -1;
     bool barShown_ = false;
-    std::vector<Box> boxes_;
 };
 
 const char* MessageKindName(MessageKind kind);

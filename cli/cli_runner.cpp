@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include "cli/failure_cause.h"
@@ -15,6 +14,7 @@
 #include "cli/run_record.h"
 #include "cli/setting_assignment.h"
 #include "config/flash_database_check.h"
+#include "config/memory_settings_store.h"
 #include "config/settings_import.h"
 #include "config/settings_location.h"
 #include "config/settings_lock.h"
@@ -33,34 +33,6 @@ void OnInterrupt(int) {
         std::signal(SIGINT, SIG_DFL);
         std::raise(SIGINT);
     }
-}
-
-const std::set<std::string>& BoardActions() {
-    static const std::set<std::string> names = {
-        "tick",    "typeauto", "external-flash", "internal-flash", "reset-ec", "erase",  "check",
-        "program", "verify",   "read",           "auto",           "burnrun",  "backup", "flash"};
-    return names;
-}
-
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-int IndexIn(const std::vector<std::string>& list, const std::string& wanted) {
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (list[i] == wanted) {
-            return static_cast<int>(i);
-        }
-    }
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (EqualsNoCase(list[i], wanted)) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
 }
 
 std::string Joined(const std::vector<std::string>& items, const std::string& separator) {
@@ -114,9 +86,13 @@ bool Writable(const std::filesystem::path& file) {
     return std::filesystem::is_directory(folder, error) && ::access(folder.c_str(), W_OK) == 0;
 }
 
-bool IsSettingsError(const std::string& text) {
-    return text.rfind("Failed to get data for", 0) == 0 ||
-           text.rfind("Invalid data type for", 0) == 0;
+std::string AbsolutePath(const std::string& file) {
+    return std::filesystem::absolute(file).string();
+}
+
+// A step that has no result of its own: it is done when it returns.
+StepReport Done() {
+    return StepReport::Done();
 }
 
 }  // namespace
@@ -235,26 +211,16 @@ int CliRunner::Run() {
         };
     }
 
-    int status = kExitOk;
-    const std::size_t boxesBefore = panel_.Boxes().size();
-    station_->RunStartup();
-    for (std::size_t i = boxesBefore; i < panel_.Boxes().size(); ++i) {
-        if (panel_.Boxes()[i].kind == MessageKind::Error &&
-            IsSettingsError(panel_.Boxes()[i].text)) {
-            status = kExitConfig;
-        }
-    }
+    // A setting the start-up needs that is missing or of another type is a settings error:
+    // its box was shown, and no action runs.
+    int status = station_->RunStartup().Ok() ? kExitOk : kExitConfig;
     if (status == kExitOk) {
         for (const auto& action : options_.actions) {
             currentAction_ = action.name;
             const Millis started = clock_->Now();
-            ActionOutcome outcome;
-            if (const auto refused = CheckPrerequisites(action)) {
-                outcome = {StepResult::Refused, *refused, std::nullopt};
-            } else {
-                outcome = Execute(action);
-            }
-            if (outcome.result == StepResult::Failed && NeedsBoard(action.name)) {
+            ActionOutcome outcome = Execute(action);
+            const ActionSpec* spec = FindAction(action.name);
+            if (outcome.result == StepResult::Failed && spec && spec->needsBoard) {
                 if (const auto cause = NameFailureCause(*station_, panel_, action.name)) {
                     outcome.status = *cause;
                 }
@@ -276,31 +242,23 @@ int CliRunner::Run() {
     return status;
 }
 
-bool CliRunner::NeedsBoard(const std::string& name) const {
-    return BoardActions().count(name) != 0;
-}
-
-std::optional<int> CliRunner::CheckPrerequisites(const CliAction& action) {
+std::optional<int> CliRunner::CheckPrerequisites(const CliAction& action, const ActionSpec& spec) {
     const std::string& name = action.name;
-    if (name == "load" || name == "flash") {
+    if (spec.file == FileUse::ReadsImage) {
         if (const auto problem = ImageFileProblem(action.args[0])) {
             panel_.Diagnostic(name + ": " + *problem);
             return kExitNoInput;
         }
     }
-    if (name == "import-reg") {
-        if (!Readable(action.args[0])) {
-            panel_.Diagnostic(name + ": cannot read '" + action.args[0] + "'");
-            return kExitNoInput;
-        }
+    if (spec.file == FileUse::Reads && !Readable(action.args[0])) {
+        panel_.Diagnostic(name + ": cannot read '" + action.args[0] + "'");
+        return kExitNoInput;
     }
-    if (name == "save" || name == "save-log" || name == "export-reg" || name == "backup") {
-        if (!Writable(action.args[0])) {
-            panel_.Diagnostic(name + ": cannot write '" + action.args[0] + "'");
-            return kExitCantCreate;
-        }
+    if (spec.file == FileUse::Writes && !Writable(action.args[0])) {
+        panel_.Diagnostic(name + ": cannot write '" + action.args[0] + "'");
+        return kExitCantCreate;
     }
-    if (NeedsBoard(name) && !station_->BoardConnected()) {
+    if (spec.needsBoard && !station_->BoardConnected()) {
         const std::string why = station_->BoardLoadError();
         panel_.Diagnostic(name + ": no board is connected" + (why.empty() ? "" : " (" + why + ")"));
         return kExitUnavailable;
@@ -308,27 +266,18 @@ std::optional<int> CliRunner::CheckPrerequisites(const CliAction& action) {
     return std::nullopt;
 }
 
-StepResult CliRunner::NotOk(std::size_t boxesBefore) const {
-    for (std::size_t i = boxesBefore; i < panel_.Boxes().size(); ++i) {
-        if (panel_.Boxes()[i].kind == MessageKind::Warning) {
-            return StepResult::Refused;
-        }
-    }
-    return StepResult::Failed;
-}
-
-ActionOutcome CliRunner::RunBody(const CliAction& action, bool writesFile,
-                                 const std::function<StepResult()>& body) {
+ActionOutcome CliRunner::RunBody(const CliAction& action, FileUse file,
+                                 const std::function<StepReport()>& body) {
     ActionOutcome outcome;
     int errorStatus = kExitOk;
     const bool ran = station_->RunHandler([&] {
         try {
-            outcome.result = body();
+            outcome.result = body().result;
         } catch (const SettingsError&) {
             errorStatus = kExitConfig;
             throw;
         } catch (const std::exception&) {
-            errorStatus = writesFile ? kExitCantCreate : kExitFailed;
+            errorStatus = file == FileUse::Writes ? kExitCantCreate : kExitFailed;
             throw;
         }
     });
@@ -343,214 +292,175 @@ ActionOutcome CliRunner::RunBody(const CliAction& action, bool writesFile,
     return outcome;
 }
 
-StepResult CliRunner::SaveTo(const std::string& file, const std::function<void()>& save,
-                             const std::string& okLine) {
-    const std::size_t boxes = panel_.Boxes().size();
-    const std::string path = std::filesystem::absolute(file).string();
-    panel_.fileAnswers = {path};
-    save();
-    panel_.fileAnswers.clear();
-    const auto& lines = station_->Log().Lines();
-    const bool saved = lines.size() >= 2 && lines[lines.size() - 2] == okLine &&
-                       lines.back() == "Save in '" + path + "'";
-    return saved ? StepResult::Ok : NotOk(boxes);
-}
-
 ActionOutcome CliRunner::Execute(const CliAction& action) {
-    const std::string& name = action.name;
-    const auto& args = action.args;
-    Station& s = *station_;
-    auto& main = s.Controls().main;
-
-    if (name == "load") {
-        return Load(action, args[0]);
+    const ActionSpec* spec = FindAction(action.name);
+    if (!spec) {
+        panel_.Diagnostic(action.name + ": unknown action");
+        return {StepResult::Refused, kExitUsage, std::nullopt};
     }
-    if (name == "reload") {
-        return RunBody(action, false, [&] {
-            const std::size_t boxes = panel_.Boxes().size();
-            return s.Files().Reload() == StepResult::Ok ? StepResult::Ok : NotOk(boxes);
-        });
+    if (const auto refused = CheckPrerequisites(action, *spec)) {
+        return {StepResult::Refused, *refused, std::nullopt};
     }
-    if (name == "confirm") {
-        return RunBody(action, false, [&] {
-            const std::size_t boxes = panel_.Boxes().size();
-            return s.Files().Confirm() == StepResult::Ok ? StepResult::Ok : NotOk(boxes);
-        });
-    }
-    if (name == "save") {
-        return RunBody(action, true, [&] {
-            return SaveTo(
-                args[0], [&] { s.Files().Save(); }, "Save Buffer to File ---> OK !");
-        });
-    }
-    if (name == "save-log") {
-        return RunBody(action, true, [&] {
-            return SaveTo(
-                args[0], [&] { s.Messages().SaveMessage(); },
-                "Save Debug Message to File ---> OK !");
-        });
-    }
-    if (name == "export-reg") {
-        return RunBody(action, true, [&] {
-            return SaveTo(
-                args[0], [&] { s.Messages().SaveRegistryExport(); },
-                "Save Kavo Quillon Setting to File ---> OK !");
-        });
-    }
-    if (name == "import-reg") {
-        return ImportReg(args[0]);
-    }
-    if (name == "set") {
-        return Set(args[0]);
-    }
-    if (name == "get") {
-        return Get(args[0]);
-    }
-    if (name == "type") {
-        return Type(action);
-    }
-    if (name == "steps") {
-        return RunBody(action, false, [&] {
-            const StepSelection steps = ParseStepList(args[0]);
-            s.OnCheckBoxClicked(StepCheckBox::Erase, steps.erase);
-            s.OnCheckBoxClicked(StepCheckBox::Check, steps.check);
-            s.OnCheckBoxClicked(StepCheckBox::Program, steps.program);
-            s.OnCheckBoxClicked(StepCheckBox::Verify, steps.verify);
-            return StepResult::Ok;
-        });
-    }
-    if (name == "skip-ff") {
-        return RunBody(action, false, [&] {
-            s.OnCheckBoxClicked(StepCheckBox::SkipFF, OnOffValue(args[0]));
-            return StepResult::Ok;
-        });
-    }
-    if (name == "block-process") {
-        main.blockProcess = OnOffValue(args[0]);
-        return {};
-    }
-    if (name == "read-twice") {
-        main.readTwice = OnOffValue(args[0]);
-        return {};
-    }
-    if (name == "write-status") {
-        auto& fields = main.writeStatus;
-        fields.status1 = args.size() > 0 ? args[0] : "";
-        fields.status2 = args.size() > 1 ? args[1] : "";
-        fields.continue2Bytes = args.size() > 2;
-        return {};
-    }
-    if (name == "auto") {
-        return RunBody(action, false, [&] { return s.Auto().Run(); });
-    }
-    if (name == "burnrun") {
-        return RunBody(action, false, [&] { return s.Auto().BurnRun(std::stoi(args[0])); });
-    }
-    if (name == "backup") {
-        return RunBody(action, true, [&] {
-            if (s.Cache().pageMode != kCustomerPageMode) {
-                panel_.Diagnostic(
-                    "backup: only on the customer page (SpecialForm 1); nothing done");
-                return StepResult::Refused;
-            }
-            panel_.fileAnswers = {std::filesystem::absolute(args[0]).string()};
-            const StepResult result = s.Auto().Backup();
-            panel_.fileAnswers.clear();
-            return result;
-        });
-    }
-    if (name == "flash") {
-        return Flash(action);
-    }
-    if (name == "tick") {
-        return RunBody(action, false, [&] {
-            const int ticks = args.empty() ? 1 : std::stoi(args[0]);
-            for (int i = 0; i < ticks; ++i) {
-                s.Cycle().Tick();
-            }
-            return StepResult::Ok;
-        });
-    }
-    if (name == "erase" || name == "check" || name == "program" || name == "verify" ||
-        name == "read") {
-        return RunBody(action, false, [&] {
-            auto& ops = s.FlashOps();
-            if (name == "erase") {
-                return ops.Erase();
-            }
-            if (name == "check") {
-                return ops.BlankCheck();
-            }
-            if (name == "program") {
-                return ops.Program();
-            }
-            return name == "verify" ? ops.Verify() : ops.Read();
-        });
-    }
-    if (name == "check-params") {
-        return CheckParams(action);
-    }
-    if (name == "typeauto") {
-        return RunBody(action, false, [&] { return s.TypeAutoDesk().Run(); });
-    }
-    if (name == "external-flash" || name == "internal-flash" || name == "reset-ec") {
-        return RunBody(action, false, [&] {
-            if (name == "external-flash") {
-                s.Cycle().ExternalFlash();
-            } else if (name == "internal-flash") {
-                s.Cycle().InternalFlash();
-            } else {
-                s.Cycle().ResetEc();
-            }
-            return StepResult::Ok;
-        });
-    }
-    panel_.Diagnostic(name + ": unknown action");
-    return {StepResult::Refused, kExitUsage, std::nullopt};
+    return (this->*spec->handler)(action);
 }
 
-ActionOutcome CliRunner::Load(const CliAction& action, const std::string& file) {
-    Station& s = *station_;
-    return RunBody(action, false, [&] {
-        const std::size_t boxes = panel_.Boxes().size();
-        const std::string path = std::filesystem::absolute(file).string();
-        panel_.fileAnswers = {path};
-        s.Files().Load();
-        panel_.fileAnswers.clear();
-        const bool loaded = !s.Image().imageBuffer.empty() &&
-                            s.Settings().ReadText("LastFilePath") == path &&
-                            s.Log().LastLine().rfind("Merge File ---> Failure", 0) != 0;
-        return loaded ? StepResult::Ok : NotOk(boxes);
+ActionOutcome CliRunner::Tick(const CliAction& action) {
+    return RunBody(action, FileUse::None, [&] {
+        const int ticks = action.args.empty() ? 1 : std::stoi(action.args[0]);
+        for (int i = 0; i < ticks; ++i) {
+            station_->Cycle().Tick();
+        }
+        return Done();
     });
+}
+
+ActionOutcome CliRunner::TypeAuto(const CliAction& action) {
+    return RunBody(action, FileUse::None, [&] {
+        const StepResult typed = station_->TypeAutoDesk().Run();
+        return StepReport{typed, 0, 0, {}, 0.0};
+    });
+}
+
+ActionOutcome CliRunner::CycleStep(const CliAction& action, void (ConnectionCycle::*call)()) {
+    return RunBody(action, FileUse::None, [&] {
+        (station_->Cycle().*call)();
+        return Done();
+    });
+}
+
+ActionOutcome CliRunner::ExternalFlash(const CliAction& action) {
+    return CycleStep(action, &ConnectionCycle::ExternalFlash);
+}
+
+ActionOutcome CliRunner::InternalFlash(const CliAction& action) {
+    return CycleStep(action, &ConnectionCycle::InternalFlash);
+}
+
+ActionOutcome CliRunner::ResetEc(const CliAction& action) {
+    return CycleStep(action, &ConnectionCycle::ResetEc);
+}
+
+ActionOutcome CliRunner::Load(const CliAction& action) {
+    return RunBody(action, FileUse::None,
+                   [&] { return station_->Files().Load(AbsolutePath(action.args[0])); });
+}
+
+ActionOutcome CliRunner::Reload(const CliAction& action) {
+    return RunBody(action, FileUse::None, [&] { return station_->Files().Reload(); });
+}
+
+ActionOutcome CliRunner::Confirm(const CliAction& action) {
+    return RunBody(action, FileUse::None, [&] { return station_->Files().Confirm(); });
+}
+
+ActionOutcome CliRunner::Save(const CliAction& action) {
+    return RunBody(action, FileUse::Writes,
+                   [&] { return station_->Files().Save(AbsolutePath(action.args[0])); });
+}
+
+ActionOutcome CliRunner::SaveLog(const CliAction& action) {
+    return RunBody(action, FileUse::Writes,
+                   [&] { return station_->Messages().SaveMessage(AbsolutePath(action.args[0])); });
+}
+
+ActionOutcome CliRunner::ExportReg(const CliAction& action) {
+    return RunBody(action, FileUse::Writes, [&] {
+        return station_->Messages().SaveRegistryExport(AbsolutePath(action.args[0]));
+    });
+}
+
+ActionOutcome CliRunner::Operation(const CliAction& action, StepReport (FlashOperations::*call)()) {
+    return RunBody(action, FileUse::None, [&] { return (station_->FlashOps().*call)(); });
+}
+
+ActionOutcome CliRunner::Erase(const CliAction& action) {
+    return Operation(action, &FlashOperations::Erase);
+}
+
+ActionOutcome CliRunner::BlankCheck(const CliAction& action) {
+    return Operation(action, &FlashOperations::BlankCheck);
+}
+
+ActionOutcome CliRunner::Program(const CliAction& action) {
+    return Operation(action, &FlashOperations::Program);
+}
+
+ActionOutcome CliRunner::Verify(const CliAction& action) {
+    return Operation(action, &FlashOperations::Verify);
+}
+
+ActionOutcome CliRunner::Read(const CliAction& action) {
+    return Operation(action, &FlashOperations::Read);
+}
+
+ActionOutcome CliRunner::Auto(const CliAction& action) {
+    return RunBody(action, FileUse::None, [&] { return station_->Auto().Run(); });
+}
+
+ActionOutcome CliRunner::BurnRun(const CliAction& action) {
+    return RunBody(action, FileUse::None,
+                   [&] { return station_->Auto().BurnRun(std::stoi(action.args[0])); });
+}
+
+ActionOutcome CliRunner::Backup(const CliAction& action) {
+    return RunBody(action, FileUse::Writes, [&] {
+        if (station_->Cache().pageMode != kCustomerPageMode) {
+            panel_.Diagnostic("backup: only on the customer page (SpecialForm 1); nothing done");
+            return StepReport::Refusal("not the customer page");
+        }
+        return station_->Auto().Backup(AbsolutePath(action.args[0]));
+    });
+}
+
+ActionOutcome CliRunner::Steps(const CliAction& action) {
+    return RunBody(action, FileUse::None, [&] {
+        const StepSelection steps = ParseStepList(action.args[0]);
+        station_->OnCheckBoxClicked(StepCheckBox::Erase, steps.erase);
+        station_->OnCheckBoxClicked(StepCheckBox::Check, steps.check);
+        station_->OnCheckBoxClicked(StepCheckBox::Program, steps.program);
+        station_->OnCheckBoxClicked(StepCheckBox::Verify, steps.verify);
+        return Done();
+    });
+}
+
+ActionOutcome CliRunner::SkipFF(const CliAction& action) {
+    return RunBody(action, FileUse::None, [&] {
+        station_->OnCheckBoxClicked(StepCheckBox::SkipFF, OnOffValue(action.args[0]));
+        return Done();
+    });
+}
+
+ActionOutcome CliRunner::BlockProcess(const CliAction& action) {
+    station_->Controls().main.blockProcess = OnOffValue(action.args[0]);
+    return {};
+}
+
+ActionOutcome CliRunner::ReadTwice(const CliAction& action) {
+    station_->Controls().main.readTwice = OnOffValue(action.args[0]);
+    return {};
+}
+
+ActionOutcome CliRunner::WriteStatus(const CliAction& action) {
+    const auto& args = action.args;
+    auto& fields = station_->Controls().main.writeStatus;
+    fields.status1 = args.size() > 0 ? args[0] : "";
+    fields.status2 = args.size() > 1 ? args[1] : "";
+    fields.continue2Bytes = args.size() > 2;
+    return {};
 }
 
 ActionOutcome CliRunner::Type(const CliAction& action) {
-    Station& s = *station_;
-    return RunBody(action, false, [&] {
-        s.OpenTypePage();
-        auto& page = s.TypeLogic();
-        const int manufacturer = IndexIn(page.State().manufacturers, action.args[0]);
-        if (manufacturer < 0) {
-            s.CancelTypePage();
-            panel_.Diagnostic("type: no manufacturer '" + action.args[0] +
-                              "'; known: " + Joined(page.State().manufacturers, ", "));
-            return StepResult::Refused;
+    return RunBody(action, FileUse::None, [&] {
+        StepReport chosen = station_->ChooseType(action.args[0], action.args[1]);
+        if (chosen.result == StepResult::Refused) {
+            panel_.Diagnostic("type: " + chosen.cause);
         }
-        page.SelectManufacturer(manufacturer);
-        const int device = IndexIn(page.State().devices, action.args[1]);
-        if (device < 0) {
-            s.CancelTypePage();
-            panel_.Diagnostic("type: no device '" + action.args[1] + "' of " + action.args[0] +
-                              "; known: " + Joined(page.State().devices, ", "));
-            return StepResult::Refused;
-        }
-        page.SelectDevice(device);
-        s.AcceptTypePage();
-        return StepResult::Ok;
+        return chosen;
     });
 }
 
-ActionOutcome CliRunner::ImportReg(const std::string& file) {
+ActionOutcome CliRunner::ImportReg(const CliAction& action) {
+    const std::string& file = action.args[0];
     std::ifstream stream(file, std::ios::binary);
     std::stringstream text;
     text << stream.rdbuf();
@@ -564,18 +474,19 @@ ActionOutcome CliRunner::ImportReg(const std::string& file) {
                           import.problem->reason);
         return {StepResult::Refused, kExitFailed, std::nullopt};
     }
-    return RunBody({"import-reg", {file}}, false, [&] {
+    return RunBody(action, FileUse::None, [&] {
         StoreRegistryImport(import, station_->Settings());
-        return StepResult::Ok;
+        return Done();
     });
 }
 
-ActionOutcome CliRunner::Set(const std::string& assignment) {
+ActionOutcome CliRunner::Set(const CliAction& action) {
+    const std::string& assignment = action.args[0];
     SettingsStore& store = station_->Settings();
     const std::string name = assignment.substr(0, assignment.find('='));
     std::optional<SettingType> storedType;
     for (const auto& value : store.Enumerate()) {
-        if (EqualsNoCase(value.name, name)) {
+        if (SameSettingName(value.name, name)) {
             storedType = value.type;
         }
     }
@@ -585,7 +496,7 @@ ActionOutcome CliRunner::Set(const std::string& assignment) {
         return {StepResult::Refused, checked.status, std::nullopt};
     }
     const SettingValue& value = *checked.value;
-    return RunBody({"set", {assignment}}, false, [&] {
+    return RunBody(action, FileUse::None, [&] {
         switch (value.type) {
             case SettingType::Dword:
                 store.WriteInt(value.name, value.dword);
@@ -597,13 +508,14 @@ ActionOutcome CliRunner::Set(const std::string& assignment) {
                 store.WriteBinary(value.name, value.binary);
                 break;
         }
-        return StepResult::Ok;
+        return Done();
     });
 }
 
-ActionOutcome CliRunner::Get(const std::string& name) {
+ActionOutcome CliRunner::Get(const CliAction& action) {
+    const std::string& name = action.args[0];
     for (const auto& value : station_->Settings().Enumerate()) {
-        if (!EqualsNoCase(value.name, name)) {
+        if (!SameSettingName(value.name, name)) {
             continue;
         }
         std::string text;
@@ -627,13 +539,13 @@ ActionOutcome CliRunner::Get(const std::string& name) {
 
 ActionOutcome CliRunner::CheckParams(const CliAction& action) {
     std::size_t found = 0;
-    ActionOutcome outcome = RunBody(action, false, [&] {
+    ActionOutcome outcome = RunBody(action, FileUse::None, [&] {
         const auto problems = CheckParameterSet(station_->FlashTypes());
         for (const auto& problem : problems) {
             panel_.Diagnostic(DescribeProblem(problem));
         }
         found = problems.size();
-        return problems.empty() ? StepResult::Ok : StepResult::Failed;
+        return problems.empty() ? Done() : StepReport::Failure("the parameter files have problems");
     });
     outcome.value = std::to_string(found) + " problem(s)";
     if (found > 0) {
@@ -645,9 +557,10 @@ ActionOutcome CliRunner::CheckParams(const CliAction& action) {
 
 ActionOutcome CliRunner::Flash(const CliAction& action) {
     // The production shortcut: tick, typeauto, load IMAGE, auto.
+    // Its prerequisites are the flash action's own, already met.
     for (const CliAction& step : {CliAction{"tick", {}}, CliAction{"typeauto", {}},
                                   CliAction{"load", {action.args[0]}}, CliAction{"auto", {}}}) {
-        ActionOutcome outcome = Execute(step);
+        ActionOutcome outcome = (this->*FindAction(step.name)->handler)(step);
         if (!IsOk(outcome.result)) {
             return outcome;
         }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "board/driver_loader.h"
+#include "cli/cli_actions.h"
 #include "cli/cli_options.h"
 #include "cli/cli_panel.h"
 #include "cli/records/record_sink.h"
@@ -12,19 +15,13 @@
 #include "station/station.h"
 #include "ui/clock.h"
 #include "ui/connection_timer.h"
-#include "ui/step_result.h"
+#include "ui/step_report.h"
 
 namespace quillon::cli {
 
-// What one action came to: its result and the exit status it gives when it is not Ok.
-struct ActionOutcome {
-    StepResult result = StepResult::Ok;
-    int status = kExitOk;
-    std::optional<std::string> value;  // get
-};
-
 // A scripted operator over one Station: the start-up sequence, the actions in order, then
 // the close sequence. The connection check runs only when an action asks for it (tick).
+// Every action learns what happened from the report its command returns.
 class CliRunner {
 public:
     CliRunner(CliOptions options, CliPanel& panel, DriverLoader loader = SystemDriverLoader());
@@ -39,23 +36,52 @@ public:
     static void InstallInterruptHandler();
 
 private:
-    ActionOutcome Execute(const CliAction& action);
-    ActionOutcome RunBody(const CliAction& action, bool writesFile,
-                          const std::function<StepResult()>& body);
-    std::optional<int> CheckPrerequisites(const CliAction& action);
-    bool NeedsBoard(const std::string& name) const;
+    // The action table names the handlers.
+    friend const std::vector<ActionSpec>& ActionTable();
 
-    ActionOutcome Load(const CliAction& action, const std::string& file);
+    ActionOutcome Execute(const CliAction& action);
+    // Runs a command as a window handler and turns its report into the action's outcome.
+    ActionOutcome RunBody(const CliAction& action, FileUse file,
+                          const std::function<StepReport()>& body);
+    std::optional<int> CheckPrerequisites(const CliAction& action, const ActionSpec& spec);
+
+    // The handlers, one per action.
+    ActionOutcome Tick(const CliAction& action);
+    ActionOutcome TypeAuto(const CliAction& action);
     ActionOutcome Type(const CliAction& action);
-    ActionOutcome ImportReg(const std::string& file);
-    ActionOutcome Set(const std::string& assignment);
-    ActionOutcome Get(const std::string& name);
-    ActionOutcome Flash(const CliAction& action);
+    ActionOutcome ExternalFlash(const CliAction& action);
+    ActionOutcome InternalFlash(const CliAction& action);
+    ActionOutcome ResetEc(const CliAction& action);
+    ActionOutcome Load(const CliAction& action);
+    ActionOutcome Reload(const CliAction& action);
+    ActionOutcome Confirm(const CliAction& action);
+    ActionOutcome Save(const CliAction& action);
+    ActionOutcome Erase(const CliAction& action);
+    ActionOutcome BlankCheck(const CliAction& action);
+    ActionOutcome Program(const CliAction& action);
+    ActionOutcome Verify(const CliAction& action);
+    ActionOutcome Read(const CliAction& action);
+    ActionOutcome Auto(const CliAction& action);
+    ActionOutcome BurnRun(const CliAction& action);
+    ActionOutcome Backup(const CliAction& action);
+    ActionOutcome Steps(const CliAction& action);
+    ActionOutcome SkipFF(const CliAction& action);
+    ActionOutcome BlockProcess(const CliAction& action);
+    ActionOutcome ReadTwice(const CliAction& action);
+    ActionOutcome WriteStatus(const CliAction& action);
+    ActionOutcome SaveLog(const CliAction& action);
+    ActionOutcome ExportReg(const CliAction& action);
+    ActionOutcome ImportReg(const CliAction& action);
+    ActionOutcome Set(const CliAction& action);
+    ActionOutcome Get(const CliAction& action);
     ActionOutcome CheckParams(const CliAction& action);
-    StepResult SaveTo(const std::string& file, const std::function<void()>& save,
-                      const std::string& okLine);
-    // Refused when a Warning box came up since `boxesBefore`, else Failed.
-    StepResult NotOk(std::size_t boxesBefore) const;
+    ActionOutcome Flash(const CliAction& action);
+
+    // A flash operation of the station, run as its button runs it.
+    ActionOutcome Operation(const CliAction& action, StepReport (FlashOperations::*call)());
+    // A step of the connection cycle (no result of its own).
+    ActionOutcome CycleStep(const CliAction& action, void (ConnectionCycle::*call)());
+
     void WriteRecord(const std::string& action, const AutoUnitReport& unit);
     int SettingsFileStatus();
     // Takes the settings file for this run: kExitOk, or kExitTempFail when another station

@@ -23,13 +23,13 @@ std::optional<int> NameFailureCause(Station& station, CliPanel& panel, const std
     }
     // The board answers: one connection check shows whether the target still does. It asks
     // the operator to power the target when it does not.
-    const std::size_t boxesBefore = panel.Boxes().size();
-    station.RunHandler([&] { station.Cycle().Tick(); });
-    for (std::size_t i = boxesBefore; i < panel.Boxes().size(); ++i) {
-        if (panel.Boxes()[i].text == ConnectionCycle::kPowerPrompt) {
-            panel.Diagnostic(action + ": the target does not answer: it is switched off");
-            break;
-        }
+    bool targetOff = false;
+    station.RunHandler([&] {
+        station.Cycle().Tick();
+        targetOff = station.Cycle().TargetWasOff();
+    });
+    if (targetOff) {
+        panel.Diagnostic(action + ": the target does not answer: it is switched off");
     }
     return std::nullopt;
 }

@@ -9,10 +9,11 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <regex>
 #include <stdexcept>
 
-#include "cli/json_text.h"
+#include <nlohmann/json.hpp>
+
+#include "cli/json_out.h"
 #include "config/file_descriptor.h"
 
 namespace quillon::cli {
@@ -53,25 +54,29 @@ const AutoStepReport* FindStep(const AutoUnitReport& unit, const std::string& na
 }
 
 std::string RetriesText(const AutoStepReport& step) {
-    const auto retries = RetriesFrom(step.outcomeLine);
+    const auto retries = RecordedRetries(step);
     return retries ? std::to_string(*retries) : "";
 }
 
 }  // namespace
 
-const std::vector<std::string>& RecordedSteps() {
-    static const std::vector<std::string> steps = {"typeauto", "erase",  "check",
-                                                   "program",  "verify", "block-process"};
+const std::vector<RecordedStep>& RecordedSteps() {
+    static const std::vector<RecordedStep> steps = {{"typeauto", false}, {"erase", true},
+                                                    {"check", true},     {"program", true},
+                                                    {"verify", true},    {"block-process", false}};
     return steps;
 }
 
-std::optional<int> RetriesFrom(const std::string& outcomeLine) {
-    static const std::regex pattern(R"(---> (OK|Failure) ! (\d+)\s*$)");
-    std::smatch match;
-    if (!std::regex_search(outcomeLine, match, pattern)) {
+std::optional<int> RecordedRetries(const AutoStepReport& step) {
+    const auto& steps = RecordedSteps();
+    const auto found = std::find_if(steps.begin(), steps.end(), [&](const RecordedStep& known) {
+        return known.name == step.name;
+    });
+    if (found == steps.end() || !found->countsRetries ||
+        step.report.result == StepResult::Refused) {
         return std::nullopt;
     }
-    return std::stoi(match[2].str());
+    return step.report.retries;
 }
 
 uint32_t Crc32(const std::vector<uint8_t>& bytes) {
@@ -90,7 +95,7 @@ std::string CsvHeader() {
     std::string header =
         "time,action,pass,chip_code,chip_version,flash_id,part,image,image_size,image_crc32";
     for (const auto& step : RecordedSteps()) {
-        header += "," + step + "," + step + "_seconds," + step + "_retries";
+        header += "," + step.name + "," + step.name + "_seconds," + step.name + "_retries";
     }
     return header + ",total_seconds,outcome\n";
 }
@@ -100,46 +105,42 @@ std::string CsvLine(const RunRecord& r) {
                        "," + CsvField(r.chipCode) + "," + CsvField(r.chipVersion) + "," +
                        CsvField(r.flashId) + "," + CsvField(r.part) + "," + CsvField(r.imagePath) +
                        "," + std::to_string(r.imageSize) + "," + CrcText(r.imageCrc32);
-    for (const auto& name : RecordedSteps()) {
-        if (const auto* step = FindStep(r.unit, name)) {
-            line += std::string(",") + StepResultName(step->result) + "," +
-                    JsonSeconds(step->seconds) + "," + RetriesText(*step);
+    for (const auto& recorded : RecordedSteps()) {
+        if (const auto* step = FindStep(r.unit, recorded.name)) {
+            line += std::string(",") + StepResultName(step->report.result) + "," +
+                    SecondsText(step->report.seconds) + "," + RetriesText(*step);
         } else {
             line += ",,,";
         }
     }
-    return line + "," + JsonSeconds(r.unit.totalSeconds) + "," + StepResultName(r.unit.outcome) +
+    return line + "," + SecondsText(r.unit.totalSeconds) + "," + StepResultName(r.unit.outcome) +
            "\n";
 }
 
 std::string JsonLine(const RunRecord& r) {
-    std::string steps = "[";
+    JsonObject steps = JsonObject::array();
     for (const auto& step : r.unit.steps) {
-        if (steps.size() > 1) {
-            steps += ",";
-        }
-        const auto retries = RetriesFrom(step.outcomeLine);
-        steps += JsonObject({{"name", JsonString(step.name)},
-                             {"result", JsonString(StepResultName(step.result))},
-                             {"seconds", JsonSeconds(step.seconds)},
-                             {"retries", retries ? std::to_string(*retries) : "null"}});
+        const auto retries = RecordedRetries(step);
+        steps.push_back({{"name", step.name},
+                         {"result", StepResultName(step.report.result)},
+                         {"seconds", JsonSeconds(step.report.seconds)},
+                         {"retries", retries ? JsonObject(*retries) : JsonObject(nullptr)}});
     }
-    steps += "]";
     const std::string crc = CrcText(r.imageCrc32);
-    return JsonObject({{"time", JsonString(r.time)},
-                       {"action", JsonString(r.action)},
-                       {"pass", std::to_string(r.pass)},
-                       {"chip_code", JsonString(r.chipCode)},
-                       {"chip_version", JsonString(r.chipVersion)},
-                       {"flash_id", JsonString(r.flashId)},
-                       {"part", JsonString(r.part)},
-                       {"image", JsonString(r.imagePath)},
-                       {"image_size", std::to_string(r.imageSize)},
-                       {"image_crc32", crc.empty() ? "null" : JsonString(crc)},
-                       {"steps", steps},
-                       {"total_seconds", JsonSeconds(r.unit.totalSeconds)},
-                       {"outcome", JsonString(StepResultName(r.unit.outcome))}}) +
-           "\n";
+    const JsonObject record = {{"time", r.time},
+                               {"action", r.action},
+                               {"pass", r.pass},
+                               {"chip_code", r.chipCode},
+                               {"chip_version", r.chipVersion},
+                               {"flash_id", r.flashId},
+                               {"part", r.part},
+                               {"image", r.imagePath},
+                               {"image_size", r.imageSize},
+                               {"image_crc32", crc.empty() ? JsonObject(nullptr) : JsonObject(crc)},
+                               {"steps", steps},
+                               {"total_seconds", JsonSeconds(r.unit.totalSeconds)},
+                               {"outcome", StepResultName(r.unit.outcome)}};
+    return JsonText(record) + "\n";
 }
 
 std::string UtcNow() {

@@ -25,11 +25,18 @@ struct RunRecord {
     AutoUnitReport unit;
 };
 
-// The steps a record has columns for, in column order.
-const std::vector<std::string>& RecordedSteps();
+// The steps a record has columns for, in column order, and whether the step counts
+// retries (the block walks do; TypeAuto and the block process, which repeats a block until
+// it passes, do not).
+struct RecordedStep {
+    std::string name;
+    bool countsRetries;
+};
+const std::vector<RecordedStep>& RecordedSteps();
 
-// The retries count at the end of an outcome line ("Erase Flash ---> OK ! 3" gives 3).
-std::optional<int> RetriesFrom(const std::string& outcomeLine);
+// The retries a step's report gives its record: nothing for a step that does not count
+// them, or that was refused and never ran.
+std::optional<int> RecordedRetries(const AutoStepReport& step);
 
 // CRC-32 (zlib's: polynomial 0xEDB88320, reflected, initial and final XOR 0xFFFFFFFF).
 uint32_t Crc32(const std::vector<uint8_t>& bytes);

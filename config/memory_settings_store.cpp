@@ -7,10 +7,10 @@ namespace quillon {
 
 namespace {
 [[noreturn]] void ThrowMissing(const std::string& name) {
-    throw SettingsError("Failed to get data for '" + name + "'");
+    throw SettingValueError("Failed to get data for '" + name + "'");
 }
 [[noreturn]] void ThrowWrongType(const std::string& name) {
-    throw SettingsError("Invalid data type for '" + name + "'");
+    throw SettingValueError("Invalid data type for '" + name + "'");
 }
 }  // namespace
 

@@ -80,17 +80,22 @@ std::string RegistryExportText(const std::vector<std::string>& lines) {
     return text;
 }
 
-void SaveSettingsExport(const SettingsStore& store, MessageLog& log, OperatorPanel& panel) {
+FileDialogRequest SettingsExportDialog() {
+    return {"[*.reg]|*.reg", "KavoEC_Quillon_Setting.reg", ""};
+}
+
+bool SaveSettingsExport(const SettingsStore& store, MessageLog& log,
+                        const std::optional<std::string>& chosen) {
     const auto text = RegistryExportText(RegistryExportLines(store));
     log.Append("Save Kavo Quillon Setting to File ---> Saving...");
-    const auto chosen = panel.AskSaveFile({"[*.reg]|*.reg", "KavoEC_Quillon_Setting.reg", ""});
     if (!chosen) {
         log.ReplaceLast("Save Kavo Quillon Setting to File ---> Cancel !");
-        return;
+        return false;
     }
     WriteFileAtomically(*chosen, text);
     log.ReplaceLast("Save Kavo Quillon Setting to File ---> OK !");
     log.Append("Save in '" + *chosen + "'");
+    return true;
 }
 
 }  // namespace quillon

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,13 @@ std::vector<std::string> RegistryExportLines(const SettingsStore& store);
 // The file content: every line ended by CR LF.
 std::string RegistryExportText(const std::vector<std::string>& lines);
 
-// Other > Save REG: asks for a file and writes the export there atomically, with the log
-// lines. A file that cannot be written throws (the log keeps the "Saving..." line).
-void SaveSettingsExport(const SettingsStore& store, MessageLog& log, OperatorPanel& panel);
+// The save dialog Save REG shows.
+FileDialogRequest SettingsExportDialog();
+
+// Other > Save REG: writes the export atomically to the file the operator chose (nothing:
+// the dialog was cancelled), with the log lines. True when written. A file that cannot be
+// written throws (the log keeps the "Saving..." line).
+bool SaveSettingsExport(const SettingsStore& store, MessageLog& log,
+                        const std::optional<std::string>& chosen);
 
 }  // namespace quillon

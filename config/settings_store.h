@@ -17,6 +17,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A value that is not stored, or stored with another type than the one read: the settings
+// are not what the program needs (the store itself works).
+class SettingValueError : public SettingsError {
+public:
+    using SettingsError::SettingsError;
+};
+
 enum class SettingType { Dword, Text, Binary };
 
 struct SettingValue {

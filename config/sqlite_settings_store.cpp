@@ -228,8 +228,8 @@ Row RowFromStatement(sqlite3_stmt* s) {
     return row;
 }
 
-SettingsError InvalidType(const std::string& name) {
-    return SettingsError("Invalid data type for '" + name + "'");
+SettingValueError InvalidType(const std::string& name) {
+    return SettingValueError("Invalid data type for '" + name + "'");
 }
 
 }  // namespace
@@ -301,7 +301,7 @@ std::optional<SqliteSettingsStore::Fetched> SqliteSettingsStore::Fetch(
     const std::string& name) const {
     auto statement = Prepare(db_.get(), "SELECT name, type, value FROM settings WHERE name = ?1");
     if (!statement) {
-        throw SettingsError("Failed to get data for '" + name + "'");
+        throw SettingValueError("Failed to get data for '" + name + "'");
     }
     sqlite3_bind_text(statement.get(), 1, name.data(), static_cast<int>(name.size()),
                       SQLITE_TRANSIENT);
@@ -310,7 +310,7 @@ std::optional<SqliteSettingsStore::Fetched> SqliteSettingsStore::Fetch(
         return std::nullopt;
     }
     if (step != SQLITE_ROW) {
-        throw SettingsError("Failed to get data for '" + name + "'");
+        throw SettingValueError("Failed to get data for '" + name + "'");
     }
     Row row = RowFromStatement(statement.get());
     return Fetched{std::move(row.value), row.matches};
@@ -323,7 +323,7 @@ bool SqliteSettingsStore::Exists(const std::string& name) const {
 int32_t SqliteSettingsStore::ReadInt(const std::string& name) const {
     const auto row = Fetch(name);
     if (!row) {
-        throw SettingsError("Failed to get data for '" + name + "'");
+        throw SettingValueError("Failed to get data for '" + name + "'");
     }
     if (row->value.type != SettingType::Dword || !row->matches) {
         throw InvalidType(name);
@@ -345,7 +345,7 @@ std::string SqliteSettingsStore::ReadText(const std::string& name) const {
 std::vector<uint8_t> SqliteSettingsStore::ReadBinary(const std::string& name) const {
     const auto row = Fetch(name);
     if (!row) {
-        throw SettingsError("Failed to get data for '" + name + "'");
+        throw SettingValueError("Failed to get data for '" + name + "'");
     }
     if (row->value.type != SettingType::Binary || !row->matches) {
         throw InvalidType(name);

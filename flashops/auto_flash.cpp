@@ -23,6 +23,12 @@ constexpr const char* kWriteStatusFailure = "Auto Flash ---> Failure ! Write Sta
 constexpr const char* kBurnFailure = "Auto Burn ---> Failure !";
 constexpr const char* kBurnTimes = "Burn Times = ";
 constexpr const char* kBackupNoSave = "Backup ---> Failure ! Read Flash failed, nothing was saved";
+// Causes in the reports (not log lines).
+constexpr const char* kBackupNotHere = "Backup is a command of the customer page";
+constexpr const char* kWriteStatusCause = "the flash's status registers were not written";
+constexpr const char* kUnitFailedCause = "a step did not succeed";
+constexpr const char* kStoppedCause = "stopped";
+constexpr const char* kReloadCause = "the image file could not be loaded again: ";
 // The SST parts take their status bytes another way; the writes are never sent to them.
 constexpr const char* kSstManufacturer = "BF";
 constexpr int kAllocationFromMedium = 2;
@@ -63,12 +69,28 @@ double AutoFlash::SecondsSince(Millis start) const {
     return static_cast<double>((c_.clock.Now() - start).count()) / 1000.0;
 }
 
-StepResult AutoFlash::RunStep(const char* name, const std::function<StepResult()>& step,
+StepReport AutoFlash::RunStep(const char* name, const AutoFlashSteps::Step& step,
                               AutoUnitReport& report) {
     const Millis started = c_.clock.Now();
-    const StepResult result = step();
-    report.steps.push_back({name, result, SecondsSince(started), c_.log.LastLine()});
+    StepReport result = step();
+    result.seconds = SecondsSince(started);
+    report.steps.push_back({name, result});
     return result;
+}
+
+StepReport AutoFlash::UnitReport(const AutoUnitReport& unit) {
+    StepReport report{unit.outcome, 0, 0, {}, unit.totalSeconds};
+    for (const auto& step : unit.steps) {
+        report.retries += step.report.retries;
+        report.errors += step.report.errors;
+        if (!step.report.Ok() && report.cause.empty() && !IsOk(unit.outcome)) {
+            report.cause = step.name + ": " + step.report.cause;
+        }
+    }
+    if (!report.Ok() && report.cause.empty()) {
+        report.cause = kUnitFailedCause;
+    }
+    return report;
 }
 
 void AutoFlash::ComputeSkipFlags() {
@@ -89,14 +111,14 @@ void AutoFlash::ComputeSkipFlags() {
     }
 }
 
-StepResult AutoFlash::Refuse(const std::string& text) {
+StepReport AutoFlash::Refuse(const std::string& text) {
     c_.panel.Warn(text);
     c_.panel.SetBusyCursor(false, CursorArea::Window);
     c_.timer1.SetEnabled(true);
-    return StepResult::Refused;
+    return StepReport::Refusal(text);
 }
 
-StepResult AutoFlash::Run() {
+StepReport AutoFlash::Run() {
     AutoUnitReport report;
     c_.frame.SetOperationResult(StepResult::Ok);
     c_.stop.Clear();
@@ -116,10 +138,12 @@ StepResult AutoFlash::Run() {
     if (c_.image.imageBuffer.empty() || controls_.deviceLines.empty()) {
         return Refuse(kOpenBinFirst);
     }
-    steps_.reloadImage();
+    const StepReport reload = steps_.reloadImage();
     if (!c_.frame.OperationResult()) {
         report.totalSeconds = SecondsSince(runStarted);
-        return FailureTail(report);
+        StepReport failed = FailureTail(report);
+        failed.cause = kReloadCause + reload.cause;
+        return failed;
     }
     c_.panel.SetControlLevel(ControlLevel::FilesAndBelow, false);
     start_ = c_.clock.Now();
@@ -129,12 +153,7 @@ StepResult AutoFlash::Run() {
         report.totalSeconds = SecondsSince(runStarted);
         return c_.frame.OperationResult() ? SuccessTail(report) : FailureTail(report);
     }
-    const std::array<std::tuple<const char*, bool, const std::function<StepResult()>*>, 4> order = {
-        {{"erase", controls_.checkErase, &steps_.erase},
-         {"check", controls_.checkCheck, &steps_.blankCheck},
-         {"program", controls_.checkProgram, &steps_.program},
-         {"verify", controls_.checkVerify, &steps_.verify}}};
-    for (const auto& [name, checked, step] : order) {
+    for (const auto& [name, checked, step] : CheckedOrder()) {
         if (checked) {
             RunStep(name, *step, report);
         }
@@ -147,9 +166,15 @@ StepResult AutoFlash::Run() {
     return SuccessTail(report);
 }
 
-StepResult AutoFlash::SuccessTail(AutoUnitReport& report) {
-    c_.log.Append(kAutoOk);
-    c_.panel.SetLogColour(LogColour::Highlight);
+std::array<AutoFlash::OrderedStep, 4> AutoFlash::CheckedOrder() const {
+    return {{{"erase", controls_.checkErase, &steps_.erase},
+             {"check", controls_.checkCheck, &steps_.blankCheck},
+             {"program", controls_.checkProgram, &steps_.program},
+             {"verify", controls_.checkVerify, &steps_.verify}}};
+}
+
+StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
+    c_.frame.CloseRun(StepReport::Done(), kAutoOk);
     c_.flags.flashModeReentry = false;
     steps_.enterFlashMode();
     c_.log.Append(TotalTimeLine(c_.clock.Now() - start_));
@@ -178,16 +203,18 @@ StepResult AutoFlash::SuccessTail(AutoUnitReport& report) {
             throw;
         }
         if (!written) {
-            c_.log.Append(kWriteStatusFailure);
-            c_.panel.SetLogColour(LogColour::Red);
-            c_.frame.SetOperationResult(StepResult::Failed);
+            c_.frame.CloseRun(StepReport::Failure(kWriteStatusCause), kWriteStatusFailure);
             report.outcome = StepResult::Failed;
         }
     }
     if (onUnitDone) {
         onUnitDone(report);
     }
-    return report.outcome;
+    StepReport result = UnitReport(report);
+    if (!result.Ok()) {
+        result.cause = kWriteStatusCause;
+    }
+    return result;
 }
 
 bool AutoFlash::WriteStatusRegisters() {
@@ -207,15 +234,14 @@ bool AutoFlash::WriteStatusRegisters() {
         .Succeeded();
 }
 
-StepResult AutoFlash::FailureTail(AutoUnitReport& report) {
-    c_.log.Append(kAutoFailure);
-    c_.panel.SetLogColour(LogColour::Red);
-    c_.panel.SetBusyCursor(false, CursorArea::Window);
+StepReport AutoFlash::FailureTail(AutoUnitReport& report) {
     report.outcome = StepResult::Failed;
+    c_.frame.CloseRun(UnitReport(report), kAutoFailure);
+    c_.panel.SetBusyCursor(false, CursorArea::Window);
     if (onUnitDone) {
         onUnitDone(report);
     }
-    return StepResult::Failed;
+    return UnitReport(report);
 }
 
 bool AutoFlash::PauseBetweenPasses() {
@@ -228,7 +254,7 @@ bool AutoFlash::PauseBetweenPasses() {
     return true;
 }
 
-StepResult AutoFlash::BurnRun(std::optional<int> passes) {
+StepReport AutoFlash::BurnRun(std::optional<int> passes) {
     c_.frame.SetOperationResult(StepResult::Ok);
     c_.stop.Clear();
     c_.panel.SetBusyCursor(true, CursorArea::Window);
@@ -239,17 +265,13 @@ StepResult AutoFlash::BurnRun(std::optional<int> passes) {
     start_ = c_.clock.Now();
     int counter = 0;
     bool failed = false;
-    const std::array<std::tuple<const char*, bool, const std::function<StepResult()>*>, 4> order = {
-        {{"erase", controls_.checkErase, &steps_.erase},
-         {"check", controls_.checkCheck, &steps_.blankCheck},
-         {"program", controls_.checkProgram, &steps_.program},
-         {"verify", controls_.checkVerify, &steps_.verify}}};
+    StepReport run = StepReport::Done();
     while (!passes || counter < *passes) {
         AutoUnitReport report;
         report.pass = counter;
         report.burnRun = true;
         const Millis passStarted = c_.clock.Now();
-        for (const auto& [name, checked, step] : order) {
+        for (const auto& [name, checked, step] : CheckedOrder()) {
             if (checked) {
                 RunStep(name, *step, report);
             }
@@ -261,6 +283,12 @@ StepResult AutoFlash::BurnRun(std::optional<int> passes) {
         }
         report.totalSeconds = SecondsSince(passStarted);
         report.outcome = failed ? StepResult::Failed : StepResult::Ok;
+        const StepReport pass = UnitReport(report);
+        run.retries += pass.retries;
+        run.errors += pass.errors;
+        if (failed) {
+            run.cause = pass.cause;
+        }
         if (onUnitDone && !report.steps.empty()) {
             onUnitDone(report);
         }
@@ -281,22 +309,29 @@ StepResult AutoFlash::BurnRun(std::optional<int> passes) {
     c_.panel.SetBusyCursor(false, CursorArea::Window);
     c_.log.Append(TotalTimeLine(c_.clock.Now() - start_));
     c_.log.Append(kBurnTimes + std::to_string(counter));
-    return failed || c_.stop.Requested() ? StepResult::Failed : StepResult::Ok;
+    run.seconds = SecondsSince(start_);
+    if (!failed && c_.stop.Requested()) {
+        run.cause = kStoppedCause;
+    }
+    if (failed || c_.stop.Requested()) {
+        run.result = StepResult::Failed;
+    }
+    return run;
 }
 
-StepResult AutoFlash::Backup() {
+StepReport AutoFlash::Backup(const FileChoice& file) {
     if (c_.specialForm != kCustomerPageMode) {
-        return StepResult::Refused;
+        return StepReport::Refusal(kBackupNotHere);
     }
     c_.settings.WriteInt(setting::kAllocation, kAllocationFromMedium);
     steps_.typeAuto();
-    const StepResult read = steps_.read();
-    if (!IsOk(read)) {
+    const StepReport read = steps_.read();
+    if (!read.Ok()) {
         // A backup of a failed read is not the flash: nothing is saved.
         c_.log.Append(kBackupNoSave);
         return read;
     }
-    return steps_.saveReadBuffer();
+    return steps_.saveReadBuffer(file);
 }
 
 }  // namespace quillon

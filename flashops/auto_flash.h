@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "board/board_commands.h"
@@ -13,27 +14,31 @@
 #include "image/image_state.h"
 #include "target/connection_flags.h"
 #include "ui/clock.h"
+#include "ui/file_choice.h"
 #include "ui/message_log.h"
 #include "ui/operation_frame.h"
 #include "ui/operator_panel.h"
+#include "ui/step_report.h"
 #include "ui/step_result.h"
 #include "ui/stop_request.h"
 
 namespace quillon {
 
 // The steps Auto Flash, BurnRun and Backup chain, each run as if its own button had been
-// pressed. Each flash step leaves OperationResult set.
+// pressed. Each returns its report; each flash step also leaves OperationResult set.
 struct AutoFlashSteps {
-    std::function<StepResult()> typeAuto;        // flash auto-typing
-    std::function<void()> reloadImage;           // ReloadLastImage; failure: OperationResult false
-    std::function<StepResult()> erase;           // erase
-    std::function<StepResult()> blankCheck;      // blank check
-    std::function<StepResult()> program;         // program
-    std::function<StepResult()> verify;          // verify
-    std::function<StepResult()> blockProcess;    // the block process
-    std::function<StepResult()> read;            // read (honours Read Twice)
-    std::function<void()> enterFlashMode;        // EnterFlashMode of the connection cycle
-    std::function<StepResult()> saveReadBuffer;  // Save: asks for a file, writes ReadBuffer
+    using Step = std::function<StepReport()>;
+    Step typeAuto;                         // flash auto-typing
+    Step reloadImage;                      // ReloadLastImage; failure: OperationResult false
+    Step erase;                            // erase
+    Step blankCheck;                       // blank check
+    Step program;                          // program
+    Step verify;                           // verify
+    Step blockProcess;                     // the block process
+    Step read;                             // read (honours Read Twice)
+    std::function<void()> enterFlashMode;  // EnterFlashMode of the connection cycle
+    // Save: writes ReadBuffer to the file the operator chose (nothing: the dialog was cancelled).
+    std::function<StepReport(const FileChoice&)> saveReadBuffer;
 };
 
 // The main-page controls the sequence reads; the step boxes are set by the block process.
@@ -68,12 +73,11 @@ struct AutoFlashContext {
     BoardSideCommands& boardSide;
 };
 
-// One step of a run as it came out, for the run record.
+// One step of a run as it came out, for the run record: the step's own report, with the
+// seconds it took.
 struct AutoStepReport {
-    std::string name;  // "erase", "check", "program", "verify", "block-process", "read"
-    StepResult result = StepResult::Failed;
-    double seconds = 0;
-    std::string outcomeLine;  // the log line the step ended with ("... ---> OK ! 0")
+    std::string name;  // "typeauto", "erase", "check", "program", "verify", "block-process"
+    StepReport report;
 };
 
 // One unit: an Auto Flash run, or one BurnRun pass.
@@ -97,24 +101,30 @@ public:
 
     // Auto Flash: TypeAuto for the customer page, the skip flags, the preconditions, the
     // reload, then the block process or the checked steps, and the success or failure tail.
-    StepResult Run();
+    // The unit's report (its steps' reports, time and outcome) also goes to onUnitDone.
+    StepReport Run();
     // BurnRun: the checked steps again and again until one fails, Stop is pressed, or (when
-    // given) `passes` passes have succeeded; then the total time and the pass count.
-    StepResult BurnRun(std::optional<int> passes);
+    // given) `passes` passes have succeeded; then the total time and the pass count. Each
+    // pass's report goes to onUnitDone; the result is the run's, `retries` their sum.
+    StepReport BurnRun(std::optional<int> passes);
     // Backup: only on the customer page (SpecialForm 1): Allocation := 2, TypeAuto, Read,
-    // and Save when the read succeeded.
-    StepResult Backup();
+    // and Save to `file` when the read succeeded.
+    StepReport Backup(const FileChoice& file);
 
     // Called when a unit is done (after Auto Flash, after each BurnRun pass that ran steps).
     std::function<void(const AutoUnitReport&)> onUnitDone;
 
 private:
-    StepResult RunStep(const char* name, const std::function<StepResult()>& step,
-                       AutoUnitReport& report);
+    StepReport RunStep(const char* name, const AutoFlashSteps::Step& step, AutoUnitReport& report);
+    // The four checked steps in their order: name, box, step.
+    using OrderedStep = std::tuple<const char*, bool, const AutoFlashSteps::Step*>;
+    std::array<OrderedStep, 4> CheckedOrder() const;
     void ComputeSkipFlags();
-    StepResult Refuse(const std::string& text);
-    StepResult SuccessTail(AutoUnitReport& report);
-    StepResult FailureTail(AutoUnitReport& report);
+    StepReport Refuse(const std::string& text);
+    StepReport SuccessTail(AutoUnitReport& report);
+    StepReport FailureTail(AutoUnitReport& report);
+    // The report a run ends with: Ok, or Failed with the first failed step as its cause.
+    static StepReport UnitReport(const AutoUnitReport& unit);
     // The status-register writes of the success tail. False when the board did not take them.
     bool WriteStatusRegisters();
     // Sleeps the pause between passes; false once Stop was pressed during it.

@@ -26,7 +26,7 @@ constexpr uint32_t kFirstHighBankBlock = 256;
 constexpr std::size_t kKiB = 1024;
 }  // namespace
 
-StepResult FlashOperations::BlankCheck() {
+StepReport FlashOperations::BlankCheck() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal = ImageAndTypeRefusal();
     if (!refusal) {

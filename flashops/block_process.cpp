@@ -26,7 +26,7 @@ std::string StageLine(const char* stage, uint32_t block) {
 }
 }  // namespace
 
-StepResult FlashOperations::BlockProcess() {
+StepReport FlashOperations::BlockProcess() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal = UsedBlocksRefusal();
     if (!refusal) {

@@ -27,7 +27,7 @@ constexpr uint8_t kWriteModeEFlashAlt = 0x80;
 constexpr uint8_t kWriteModeEFlash = 5;
 }  // namespace
 
-StepResult FlashOperations::Erase() {
+StepReport FlashOperations::Erase() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal = ImageAndTypeRefusal();
     if (!refusal && (run.type.eraseType < kChipEraseType || run.type.eraseType > kBlockEraseType)) {
@@ -96,7 +96,7 @@ OperationOutcome FlashOperations::RunErase(FlashRun& run) {
     if (!problem.empty()) {
         parts_.log.Append(problem);
     }
-    return {StepFrom(run.result), ""};
+    return {StepFrom(run.result), "", run.retries, static_cast<uint64_t>(run.errors)};
 }
 
 void FlashOperations::EraseChip(FlashRun& run) {

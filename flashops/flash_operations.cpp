@@ -150,7 +150,7 @@ OperationOutcome FlashOperations::FinishWithErrors(const std::string& name, bool
     if (errors > 0) {
         parts_.log.Append("Error " + std::to_string(errors) + " bytes");
     }
-    return {StepFrom(ok), ""};
+    return {StepFrom(ok), "", retries, static_cast<uint64_t>(errors)};
 }
 
 }  // namespace quillon

@@ -63,15 +63,15 @@ public:
 
     FlashOperations(FlashOpsParts parts, FlashOpsControls controls);
 
-    StepResult Erase();
-    StepResult BlankCheck();
-    StepResult Program();
-    StepResult Verify();
+    StepReport Erase();
+    StepReport BlankCheck();
+    StepReport Program();
+    StepReport Verify();
     // Reads the whole part into ReadBuffer; with "Read Twice to Verify" a second pass must
     // read the same bytes.
-    StepResult Read();
+    StepReport Read();
     // Erase, check, program and read back one block at a time (Auto's alternative body).
-    StepResult BlockProcess();
+    StepReport BlockProcess();
 
 private:
     // The operations' own steps, each given the settings of its run.

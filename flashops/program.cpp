@@ -19,7 +19,7 @@ bool NeedsLowSpeedToProgram(const FlashRun& run) {
 }
 }  // namespace
 
-StepResult FlashOperations::Program() {
+StepReport FlashOperations::Program() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     const std::optional<std::string> refusal = ImageWriteRefusal(run);
     const OperationSpec spec{CursorArea::LogPane, [&] { return !refusal; }, refusal.value_or(""),
@@ -44,7 +44,7 @@ OperationOutcome FlashOperations::RunProgram(FlashRun& run) {
     if ((run.IsChip(chip::k4CE1) || run.IsChip(chip::k4CED)) && run.smbusSpeed == kHighSmbusSpeed) {
         parts_.board.SmbPortControl(kSmbusHighSpeedCode);
     }
-    return {StepFrom(run.result), ""};
+    return {StepFrom(run.result), "", run.retries};
 }
 
 bool FlashOperations::ProgramPdPages(FlashRun& run) {

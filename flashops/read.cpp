@@ -11,7 +11,7 @@ namespace {
 constexpr std::size_t kKiB = 1024;
 }  // namespace
 
-StepResult FlashOperations::Read() {
+StepReport FlashOperations::Read() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal;
     if (parts_.cache.flashblock == 0) {
@@ -36,7 +36,7 @@ OperationOutcome FlashOperations::RunRead(FlashRun& run) {
     const std::string line =
         run.result ? "Read Flash to Bufferr ---> OK ! " + std::to_string(run.retries)
                    : "Read Flash to Buffer ---> Failure ! " + std::to_string(run.retries);
-    return {StepFrom(run.result), line};
+    return {StepFrom(run.result), line, run.retries, static_cast<uint64_t>(run.errors)};
 }
 
 bool FlashOperations::ReadPdPages(FlashRun& run) {

@@ -6,7 +6,7 @@
 
 namespace quillon {
 
-StepResult FlashOperations::Verify() {
+StepReport FlashOperations::Verify() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     const std::optional<std::string> refusal = ImageWriteRefusal(run);
     const OperationSpec spec{CursorArea::Window, [&] { return !refusal; }, refusal.value_or(""),

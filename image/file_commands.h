@@ -3,6 +3,7 @@
 #include <string>
 
 #include "image/image_context.h"
+#include "ui/file_choice.h"
 #include "ui/step_result.h"
 
 namespace quillon {
@@ -12,13 +13,18 @@ inline constexpr const char* kLoadFilter = "[*.bin]|*.bin|[*.rom]|*.rom|*.*|*.*"
 inline constexpr const char* kSaveFilter = "[*.bin]|*.bin|[*.*]|*.*";
 inline constexpr const char* kSaveProposedName = "KavoBIOS.bin";
 
-// Load (BitBtn_Load, the customer page's LoadFile): the operator picks a file; it is read
-// into ImageBuffer, remembered as the last file and merged. Cancel changes nothing but the
-// log line; a file that cannot be read is reported with the platform's message and changes
-// nothing else. Each step returns what it came to and writes OperationResult from that
-// (RecordStep): a cancel is Refused and leaves it as it was.
+// The open dialog Load shows: the load filter, opened in the last file's folder.
+FileDialogRequest LoadDialogRequest(const SettingsStore& settings);
+// The save dialog Save shows: the save filter and the proposed name.
+FileDialogRequest SaveDialogRequest();
+
+// Load (BitBtn_Load, the customer page's LoadFile): the file the operator chose is read
+// into ImageBuffer, remembered as the last file and merged. Cancel (no file) changes nothing
+// but the log line; a file that cannot be read is reported with the platform's message and
+// changes nothing else. Each step returns what it came to and writes OperationResult from
+// that (RecordStep): a cancel is Refused and leaves it as it was.
 // Ok: read and merged. Failed: unreadable, or the merge failed.
-StepResult LoadImage(ImageContext& context);
+StepResult LoadImage(ImageContext& context, const FileChoice& chosen);
 
 // Loads LastFilePath again and merges it (Auto Flash, the Ctrl+Alt+R hot key, the
 // connection cycle for ROM-key chips). On any failure the remembered file is forgotten,
@@ -40,11 +46,11 @@ StepResult ReloadAtStartup(ImageContext& context, const std::string& path);
 // blocks. The caller clears the stop request first. Refused for empty or unequal buffers.
 StepResult ConfirmImage(ImageContext& context);
 
-// Save: writes ReadBuffer to a file the operator picks, after cutting or growing it to the
-// size the read mode or the eFlash gives (bytes added are 0xFF). The file is replaced
-// atomically: a failed save leaves an existing file as it was and says why (Failed).
-// Refused when cancelled or when there is nothing to save.
-StepResult SaveReadBuffer(ImageContext& context);
+// Save: writes ReadBuffer to the file the operator chose, after cutting or growing it to the
+// size the read mode or the eFlash gives (bytes added are 0xFF; also when cancelled). The
+// file is replaced atomically: a failed save leaves an existing file as it was and says why
+// (Failed). Refused when cancelled or when there is nothing to save.
+StepResult SaveReadBuffer(ImageContext& context, const FileChoice& chosen);
 
 // The size Save gives ReadBuffer before the dialog opens.
 std::size_t SaveSize(const ImageContext& context);

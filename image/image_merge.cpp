@@ -12,6 +12,7 @@ namespace quillon {
 
 namespace {
 
+constexpr const char* kMergeFailureLine = "Merge File ---> Failure !";
 constexpr uint32_t kRomCodeAreaSize = 8192;
 constexpr uint32_t kHalfBlock = 0x8000;
 constexpr uint32_t kRom11EDStart = 0x1E000;
@@ -148,16 +149,22 @@ MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBl
     context.log.Append("Merge File ---> Merging...");
     context.panel.SetProgress(0);
     state.mergeBuffer.assign(std::size_t{endBlock} * kBlockSize, 0xFF);
-    // Both boundary reads must succeed for the merge to be good.
+    // Both boundary reads must succeed for the merge to be good. A read that cannot even be
+    // asked for ends the merge with its failure line before the error goes on.
     bool readsGood = true;
-    const uint32_t head = state.startAddress % kBlockSize;
-    if (head != 0) {
-        readsGood = CopyFromFlash(context, state.startBlock, 0, head) && readsGood;
-    }
-    context.panel.SetProgress(50);
-    const auto tail = static_cast<uint32_t>((state.startAddress + size) % kBlockSize);
-    if (tail != 0) {
-        readsGood = CopyFromFlash(context, endBlock - 1, tail, kBlockSize) && readsGood;
+    try {
+        const uint32_t head = state.startAddress % kBlockSize;
+        if (head != 0) {
+            readsGood = CopyFromFlash(context, state.startBlock, 0, head) && readsGood;
+        }
+        context.panel.SetProgress(50);
+        const auto tail = static_cast<uint32_t>((state.startAddress + size) % kBlockSize);
+        if (tail != 0) {
+            readsGood = CopyFromFlash(context, endBlock - 1, tail, kBlockSize) && readsGood;
+        }
+    } catch (...) {
+        context.log.ReplaceLast(kMergeFailureLine);
+        throw;
     }
     std::copy_n(state.imageBuffer.begin(), size,
                 state.mergeBuffer.begin() + static_cast<std::ptrdiff_t>(state.startAddress));
@@ -173,7 +180,7 @@ MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBl
         }
     }
     context.panel.SetProgress(100);
-    context.log.ReplaceLast(readsGood ? "Merge File ---> OK !" : "Merge File ---> Failure !");
+    context.log.ReplaceLast(readsGood ? "Merge File ---> OK !" : kMergeFailureLine);
     state.besideFileUnread = !readsGood;
     return readsGood ? MergeOutcome::Placed : MergeOutcome::ReadFailed;
 }

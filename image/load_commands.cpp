@@ -34,15 +34,18 @@ std::string OpenFromLine(const std::string& path) {
 
 }  // namespace
 
-StepResult LoadImage(ImageContext& context) {
-    context.log.Append(kLoadingLine);
+FileDialogRequest LoadDialogRequest(const SettingsStore& settings) {
     FileDialogRequest request;
     request.filter = kLoadFilter;
-    const std::string lastPath = context.settings.ReadText("LastFilePath");
+    const std::string lastPath = settings.ReadText("LastFilePath");
     if (!lastPath.empty()) {
         request.initialFolder = std::filesystem::path(lastPath).parent_path().string();
     }
-    const auto chosen = context.panel.AskOpenFile(request);
+    return request;
+}
+
+StepResult LoadImage(ImageContext& context, const FileChoice& chosen) {
+    context.log.Append(kLoadingLine);
     if (!chosen) {
         context.log.ReplaceLast("Load File to Buffer ---> Cancel !");
         return StepResult::Refused;
@@ -116,11 +119,9 @@ StepResult ReloadAtStartup(ImageContext& context, const std::string& path) {
     } catch (const std::exception&) {
         // A boundary read that could not even be asked for (on the first start a setting the
         // board commands read may not be stored yet) fails the merge like a read that failed:
-        // the file itself is sound and stays remembered. Nothing half-merged is kept.
+        // the file itself is sound and stays remembered. Nothing half-merged is kept; the
+        // merge has closed its own progress line.
         DropImage(context.state);
-        if (context.log.LastLine() == "Merge File ---> Merging...") {
-            context.log.ReplaceLast("Merge File ---> Failure !");
-        }
     }
     if (merged == MergeOutcome::Rejected) {
         DropImage(context.state);

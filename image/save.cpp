@@ -33,15 +33,18 @@ std::size_t SaveSize(const ImageContext& context) {
     return size;
 }
 
-StepResult SaveReadBuffer(ImageContext& context) {
-    constexpr const char* kCancelLine = "Save Buffer to File ---> Cancel !";
-    context.log.Append("Save Buffer to File ---> Saving...");
+FileDialogRequest SaveDialogRequest() {
     FileDialogRequest request;
     request.filter = kSaveFilter;
     request.proposedName = kSaveProposedName;
+    return request;
+}
+
+StepResult SaveReadBuffer(ImageContext& context, const FileChoice& chosen) {
+    constexpr const char* kCancelLine = "Save Buffer to File ---> Cancel !";
+    context.log.Append("Save Buffer to File ---> Saving...");
     std::vector<uint8_t>& buffer = context.state.readBuffer;
     buffer.resize(SaveSize(context), 0xFF);
-    const auto chosen = context.panel.AskSaveFile(request);
     if (!chosen) {
         context.log.ReplaceLast(kCancelLine);
         return StepResult::Refused;

@@ -9,6 +9,10 @@
 
 namespace quillon {
 
+namespace {
+constexpr const char* kNoFileCause = "no file was chosen";
+}  // namespace
+
 void MessageMenu::ToggleShowMessage() {
     const bool shown = !window_.showMessage;
     ApplyShowMessage(shown, window_);
@@ -16,12 +20,19 @@ void MessageMenu::ToggleShowMessage() {
     store_.WriteBool(setting::kShowMessage, shown);
 }
 
-void MessageMenu::SaveMessage() {
+FileDialogRequest MessageMenu::SaveMessageDialog() {
+    return {"[*.log]|*.log|[*.*]|*.*", "KavoEC_Quillon.log", ""};
+}
+
+FileDialogRequest MessageMenu::SaveRegistryExportDialog() {
+    return SettingsExportDialog();
+}
+
+StepReport MessageMenu::SaveMessage(const FileChoice& chosen) {
     log_.Append("Save Debug Message to File ---> Saving...");
-    const auto chosen = panel_.AskSaveFile({"[*.log]|*.log|[*.*]|*.*", "KavoEC_Quillon.log", ""});
     if (!chosen) {
         log_.ReplaceLast("Save Debug Message to File ---> Cancel !");
-        return;
+        return StepReport::Refusal(kNoFileCause);
     }
     std::string text;
     for (const auto& line : log_.Lines()) {
@@ -31,10 +42,12 @@ void MessageMenu::SaveMessage() {
     WriteFileAtomically(*chosen, text);
     log_.ReplaceLast("Save Debug Message to File ---> OK !");
     log_.Append("Save in '" + *chosen + "'");
+    return StepReport::Done();
 }
 
-void MessageMenu::SaveRegistryExport() {
-    SaveSettingsExport(store_, log_, panel_);
+StepReport MessageMenu::SaveRegistryExport(const FileChoice& file) {
+    return SaveSettingsExport(store_, log_, file) ? StepReport::Done()
+                                                  : StepReport::Refusal(kNoFileCause);
 }
 
 }  // namespace quillon

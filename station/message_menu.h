@@ -2,8 +2,10 @@
 
 #include "config/settings_store.h"
 #include "station/control_state.h"
+#include "ui/file_choice.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
+#include "ui/step_report.h"
 
 namespace quillon {
 
@@ -15,10 +17,13 @@ public:
 
     // Toggles the log, the window height and the stored ShowMessage.
     void ToggleShowMessage();
-    // Writes the log to a file the operator chooses.
-    void SaveMessage();
-    // Writes every setting as a registry editor file.
-    void SaveRegistryExport();
+    // The dialogs the two saves show; a front-end asks first and passes the answer.
+    static FileDialogRequest SaveMessageDialog();
+    static FileDialogRequest SaveRegistryExportDialog();
+    // Writes the log to the file the operator chose (nothing: cancelled, Refused).
+    StepReport SaveMessage(const FileChoice& file);
+    // Writes every setting as a registry editor file to the file the operator chose.
+    StepReport SaveRegistryExport(const FileChoice& file);
 
 private:
     WindowControls& window_;

@@ -144,6 +144,11 @@ bool Station::RunCaught(const std::function<void()>& handler) {
     try {
         handler();
         completed = true;
+    } catch (const SettingValueError& error) {
+        ShowError(error.what());
+        if (settingValueProblem_.empty()) {
+            settingValueProblem_ = error.what();
+        }
     } catch (const std::exception& error) {
         ShowError(error.what());
     }
@@ -167,11 +172,12 @@ void Station::RunAfterLoad(bool loadCompleted, const std::function<void()>& step
     panel_.ControlsChanged();
 }
 
-void Station::RunStartup() {
+StepReport Station::RunStartup() {
     if (startupDone_) {
-        return;
+        return StepReport::Done();
     }
     startupDone_ = true;
+    settingValueProblem_.clear();
     auto& window = controls_.window;
     window.caption = std::string(kCaption) + " " + kVersion;
     window.aboutVersion = std::string("Version : ") + kVersion;
@@ -200,6 +206,8 @@ void Station::RunStartup() {
     ShowParameterVersion();
     timer_.SetEnabled(true);
     flags_.mainPageActive = true;
+    return settingValueProblem_.empty() ? StepReport::Done()
+                                        : StepReport::Failure(settingValueProblem_);
 }
 
 void Station::FillPinSets() {

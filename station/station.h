@@ -69,7 +69,9 @@ public:
 
     // The start-up sequence: caption, settings load, page mode, status bar, then the later
     // steps through the hooks, finally the connection check. Runs once; later calls do nothing.
-    void RunStartup();
+    // Failed (the error's text as its cause) when a setting the start-up reads was missing or
+    // of another type: the error box was shown and the window runs on with what was loaded.
+    StepReport RunStartup();
     bool StartupDone() const { return startupDone_; }
 
     // Runs one button or menu handler. A settings error (or any other error) ends the
@@ -122,6 +124,10 @@ public:
     void OpenTypePage();
     void AcceptTypePage();
     void CancelTypePage();
+    // The whole Type page by name: opens it, picks the manufacturer and the part (the exact
+    // spelling first, else the first that differs only in case) and presses OK. A name that
+    // is not listed cancels the page: Refused, the cause naming the known choices.
+    StepReport ChooseType(const std::string& manufacturer, const std::string& part);
 
     // The desks: each front-end reaches a feature through its desk.
     // Load, Reload (Ctrl+Alt+R, Auto Flash, ROM-key chips), Confirm and Save.
@@ -157,6 +163,8 @@ private:
     // Runs a step of the station's own sequences: an error ends the step and is shown in
     // the error box. True when the step ran to its end.
     bool RunCaught(const std::function<void()>& handler);
+    // The first missing or mistyped setting a handler met since start-up began.
+    std::string settingValueProblem_;
     // A start-up step after the settings load. When the load ended early, a settings error
     // here ends the step quietly: the operator has already seen the load's box.
     void RunAfterLoad(bool loadCompleted, const std::function<void()>& step);

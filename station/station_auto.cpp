@@ -2,14 +2,14 @@
 
 namespace quillon {
 
-namespace {
-constexpr const char* kSavedLine = "Save Buffer to File ---> OK !";
-}  // namespace
-
 AutoFlashSteps Station::MakeAutoSteps() {
     AutoFlashSteps steps;
-    steps.typeAuto = [this] { return TypeAutoDesk().Run(); };
-    steps.reloadImage = [this] { files_->Reload(); };
+    steps.typeAuto = [this] {
+        const StepResult typed = TypeAutoDesk().Run();
+        return IsOk(typed) ? StepReport::Done()
+                           : StepReport{typed, 0, 0, "the flash was not identified", 0.0};
+    };
+    steps.reloadImage = [this] { return files_->Reload(); };
     steps.erase = [this] { return FlashOps().Erase(); };
     steps.blankCheck = [this] { return FlashOps().BlankCheck(); };
     steps.program = [this] { return FlashOps().Program(); };
@@ -17,11 +17,7 @@ AutoFlashSteps Station::MakeAutoSteps() {
     steps.blockProcess = [this] { return FlashOps().BlockProcess(); };
     steps.read = [this] { return FlashOps().Read(); };
     steps.enterFlashMode = [this] { Cycle().EnterFlashMode(); };
-    steps.saveReadBuffer = [this] {
-        files_->Save();
-        const auto& lines = log_.Lines();
-        return StepFrom(lines.size() >= 2 && lines[lines.size() - 2] == kSavedLine);
-    };
+    steps.saveReadBuffer = [this](const FileChoice& file) { return files_->Save(file); };
     return steps;
 }
 

@@ -1,7 +1,65 @@
 // The Station's part of the Type page and of the parameter files at start-up.
+#include <algorithm>
+#include <cctype>
+
 #include "station/station.h"
 
 namespace quillon {
+
+namespace {
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The entry of that name: its exact spelling first, else one that differs only in case.
+int IndexOfName(const std::vector<std::string>& list, const std::string& wanted) {
+    const auto exact = std::find(list.begin(), list.end(), wanted);
+    if (exact != list.end()) {
+        return static_cast<int>(exact - list.begin());
+    }
+    const auto loose = std::find_if(list.begin(), list.end(), [&](const std::string& item) {
+        return EqualsNoCase(item, wanted);
+    });
+    return loose == list.end() ? -1 : static_cast<int>(loose - list.begin());
+}
+
+std::string KnownNames(const std::vector<std::string>& list) {
+    std::string out;
+    for (const auto& item : list) {
+        if (item.empty()) {
+            continue;
+        }
+        out += (out.empty() ? "" : ", ") + item;
+    }
+    return out;
+}
+
+}  // namespace
+
+StepReport Station::ChooseType(const std::string& manufacturer, const std::string& part) {
+    OpenTypePage();
+    const int maker = IndexOfName(typePage_->State().manufacturers, manufacturer);
+    if (maker < 0) {
+        const std::string known = KnownNames(typePage_->State().manufacturers);
+        CancelTypePage();
+        return StepReport::Refusal("no manufacturer '" + manufacturer + "'; known: " + known);
+    }
+    typePage_->SelectManufacturer(maker);
+    const int device = IndexOfName(typePage_->State().devices, part);
+    if (device < 0) {
+        const std::string known = KnownNames(typePage_->State().devices);
+        CancelTypePage();
+        return StepReport::Refusal("no device '" + part + "' of " + manufacturer +
+                                   "; known: " + known);
+    }
+    typePage_->SelectDevice(device);
+    AcceptTypePage();
+    return StepReport::Done();
+}
 
 void Station::OpenTypePage() {
     typePage_->Open();

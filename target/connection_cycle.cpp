@@ -113,6 +113,7 @@ void ConnectionCycle::UnlockPd() {
 // --- the connection check ------------------------------------------------------------------
 
 void ConnectionCycle::Tick() {
+    targetWasOff_ = false;
     const auto mode = c_.Mode();
     if (!c_.link.IsConnected()) {
         c_.panel.SetControlLevel(ControlLevel::Operations, false);
@@ -167,6 +168,7 @@ void ConnectionCycle::CheckDebuggerTarget(Port port) {
 }
 
 void ConnectionCycle::PowerOffKbs() {
+    targetWasOff_ = true;
     c_.timer1.SetEnabled(false);
     c_.panel.SetStatusText(StatusPanel::Target, "EC/KBS Power-Off");
     c_.panel.SetControlLevel(ControlLevel::Operations, false);
@@ -178,6 +180,7 @@ void ConnectionCycle::PowerOffKbs() {
 }
 
 void ConnectionCycle::PowerOffSmb() {
+    targetWasOff_ = true;
     c_.timer1.SetEnabled(false);
     c_.panel.SetStatusText(StatusPanel::Target, "EC/SMB Power-Off");
     c_.panel.SetControlLevel(ControlLevel::Operations, false);
@@ -289,6 +292,7 @@ void ConnectionCycle::EnterPdFlashMode() {
 }
 
 void ConnectionCycle::PowerOffPd() {
+    targetWasOff_ = true;
     c_.timer1.SetEnabled(false);
     c_.panel.SetStatusText(StatusPanel::Target, "PDCC/I2C Power-Off");
     c_.panel.SetControlLevel(ControlLevel::Operations, false);

@@ -28,6 +28,8 @@ public:
 
     // One Timer1 tick: the connection check.
     void Tick();
+    // The last tick found the target switched off (and asked the operator to power it).
+    bool TargetWasOff() const { return targetWasOff_; }
     // Brings a powered target into flash mode (connect modes 1 and 2); in every mode it ends
     // with FlashModeReentry set, so the next entry resets the controller and asks first.
     void EnterFlashMode();
@@ -70,6 +72,7 @@ private:
     TypeAuto& typeAuto_;
     std::function<void()> reloadLastImage_;
     bool haltPolling_ = false;  // a Timer2 tick is running
+    bool targetWasOff_ = false;
 };
 
 }  // namespace quillon

@@ -7,26 +7,53 @@
 
 namespace quillon {
 
-StepResult OperationFrame::Run(const OperationSpec& spec,
+namespace {
+constexpr const char* kStoppedCause = "stopped";
+constexpr const char* kFailedCause = "the board did not complete the step";
+
+// Why a body that ran did not succeed, in the operator's words.
+std::string FailureCause(const OperationOutcome& outcome, bool stopped) {
+    if (stopped) {
+        return kStoppedCause;
+    }
+    if (outcome.errors > 0) {
+        return std::to_string(outcome.errors) + " bytes wrong";
+    }
+    return kFailedCause;
+}
+}  // namespace
+
+StepReport OperationFrame::Run(const OperationSpec& spec,
                                const std::function<OperationOutcome()>& body) {
     const ConnectionCheckPause pause(timer1_);
     stop_.Clear();
     const BusyCursor busy(panel_, spec.cursor);
     if (spec.precondition && !spec.precondition()) {
         panel_.Warn(spec.refusal);
-        SetOperationResult(StepResult::Refused);
-        return StepResult::Refused;
+        const StepReport refused = StepReport::Refusal(spec.refusal);
+        SetOperationResult(refused.result);
+        return refused;
     }
     panel_.SetControlLevel(ControlLevel::FilesAndBelow, false);
     if (!spec.progressLine.empty()) {
         log_.Append(spec.progressLine);
     }
     const OperationOutcome outcome = body();
+    StepReport report{outcome.result, outcome.retries, outcome.errors, {}, 0.0};
+    if (!report.Ok()) {
+        report.cause = FailureCause(outcome, StopRequested());
+    }
     if (!outcome.outcomeLine.empty()) {
         log_.ReplaceLast(outcome.outcomeLine);
     }
-    SetOperationResult(outcome.result);
-    return outcome.result;
+    SetOperationResult(report.result);
+    return report;
+}
+
+void OperationFrame::CloseRun(const StepReport& report, const std::string& line) {
+    log_.Append(line);
+    panel_.SetLogColour(report.Ok() ? LogColour::Highlight : LogColour::Red);
+    SetOperationResult(report.result);
 }
 
 bool OperationFrame::Progress(int percent) {

@@ -7,6 +7,7 @@
 #include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
+#include "ui/step_report.h"
 #include "ui/step_result.h"
 #include "ui/stop_request.h"
 
@@ -26,9 +27,12 @@ struct OperationSpec {
 
 // What the body came to, and the line that replaces the last log line (the progress line,
 // or whatever the body left last). An empty line leaves the log as the body left it.
+// `retries` and `errors` are the body's counters; they travel on in the step's report.
 struct OperationOutcome {
     StepResult result = StepResult::Failed;
     std::string outcomeLine;
+    int retries = 0;
+    uint64_t errors = 0;
 };
 
 // The frame every operation runs in, written once:
@@ -40,8 +44,9 @@ struct OperationOutcome {
 //   5. run the body, which reports its gauge through Progress();
 //   6. replace the last log line with the outcome line;
 //   7. cursor back, connection check resumed.
-// OperationResult, the flag that chained steps test, is written here and only here: true
-// for Ok, false otherwise (a refused step is not a done step).
+// The step's report comes back to the caller: a refused step carries the refusal as its
+// cause. OperationResult, the flag that chained steps test, is written from that report here
+// and only here: true for Ok, false otherwise (a refused step is not a done step).
 class OperationFrame {
 public:
     OperationFrame(OperatorPanel& panel, MessageLog& log, ConnectionTimer& timer1,
@@ -52,7 +57,7 @@ public:
           stop_(stop),
           operationResult_(operationResult) {}
 
-    StepResult Run(const OperationSpec& spec, const std::function<OperationOutcome()>& body);
+    StepReport Run(const OperationSpec& spec, const std::function<OperationOutcome()>& body);
 
     // A step of an operation's loop is done: set the gauge (clamped to 0..100), let pending
     // window events run (Stop, log, gauge). Returns false once a stop was requested.
@@ -67,6 +72,9 @@ public:
 
     // Writes OperationResult for a step that runs outside a frame (Auto's own checks).
     void SetOperationResult(StepResult result) { operationResult_ = IsOk(result); }
+    // A chained run (Auto Flash) ends: its closing line is appended, the log takes the colour
+    // of its result (highlight for Ok, red otherwise) and OperationResult follows it.
+    void CloseRun(const StepReport& report, const std::string& line);
     bool OperationResult() const { return operationResult_; }
 
 private:

@@ -46,8 +46,8 @@ StoredUnit StoredUnitFrom(const RunRecord& record) {
     unit.imageSize = record.imageSize;
     unit.imageCrc32 = record.imageCrc32;
     for (const auto& step : record.unit.steps) {
-        unit.steps.push_back(
-            {step.name, StepResultName(step.result), step.seconds, RetriesFrom(step.outcomeLine)});
+        unit.steps.push_back({step.name, StepResultName(step.report.result), step.report.seconds,
+                              RecordedRetries(step)});
     }
     unit.totalSeconds = record.unit.totalSeconds;
     unit.outcome = StepResultName(record.unit.outcome);

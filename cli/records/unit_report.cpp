@@ -99,7 +99,8 @@ StoredUnit UnitFromCsv(const std::vector<std::string>& header,
     unit.imagePath = at("image");
     unit.imageSize = std::stoull(at("image_size"));
     unit.imageCrc32 = Crc32FromText(at("image_crc32"));
-    for (const auto& name : RecordedSteps()) {
+    for (const auto& recorded : RecordedSteps()) {
+        const std::string& name = recorded.name;
         if (at(name).empty()) {
             continue;
         }

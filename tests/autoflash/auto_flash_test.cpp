@@ -39,7 +39,7 @@ protected:
 
     // A step that logs its progress and outcome lines and takes 1.5 s
     // (fails when `*failOnCall` is its call number, counted from 1, or on a stop request).
-    std::function<StepResult()> Step(const std::string& name, const int* failOnCall = nullptr) {
+    AutoFlashSteps::Step Step(const std::string& name, const int* failOnCall = nullptr) {
         return [this, name, failOnCall] {
             calls.push_back(name);
             const int call = static_cast<int>(std::count(calls.begin(), calls.end(), name));
@@ -48,7 +48,7 @@ protected:
             const bool ok = (failOnCall == nullptr || call != *failOnCall) && !stop.Requested();
             log.ReplaceLast(name + (ok ? " ---> OK ! 2" : " ---> Failure ! 40"));
             frame.SetOperationResult(StepFrom(ok));
-            return StepFrom(ok);
+            return ok ? StepReport::Done(2) : StepReport::Failure("failed", 40);
         };
     }
 
@@ -56,14 +56,16 @@ protected:
         AutoFlashSteps steps;
         steps.typeAuto = [this] {
             calls.push_back("typeauto");
-            return StepResult::Ok;
+            return StepReport::Done();
         };
         steps.reloadImage = [this] {
             calls.push_back("reload");
             if (!reloadSucceeds) {
                 log.Append("Can't Find The File , Please Lode File Again !!");
                 frame.SetOperationResult(StepResult::Failed);
+                return StepReport::Failure("the file is gone");
             }
+            return StepReport::Done();
         };
         steps.erase = Step("Erase", &failErase);
         steps.blankCheck = Step("Check");
@@ -75,9 +77,10 @@ protected:
             calls.push_back("enter-flash-mode");
             reentryWhenEntered = flags.flashModeReentry;
         };
-        steps.saveReadBuffer = [this] {
+        steps.saveReadBuffer = [this](const FileChoice& file) {
             calls.push_back("save");
-            return StepResult::Ok;
+            savedTo = file;
+            return StepReport::Done();
         };
         return steps;
     }
@@ -136,6 +139,7 @@ protected:
     bool reloadSucceeds = true;
     bool reentryWhenEntered = true;
     std::vector<std::string> calls;
+    FileChoice savedTo;
     std::unique_ptr<AutoFlash> autoFlash;
 };
 
@@ -151,7 +155,7 @@ TEST_F(AutoFlashTest, OnlyProgramAndVerifyRunThenOkAndTotalTime) {
     check = false;
     flags.flashModeReentry = true;
     flags.inFlashMode = true;
-    EXPECT_EQ(Make().Run(), StepResult::Ok);
+    EXPECT_EQ(Make().Run().result, StepResult::Ok);
     EXPECT_EQ(calls, (std::vector<std::string>{"reload", "Program", "Verify", "enter-flash-mode"}));
     EXPECT_EQ(LastLines(4), (std::vector<std::string>{"Program ---> OK ! 2", "Verify ---> OK ! 2",
                                                       "Auto Flash ---> OK !",
@@ -165,7 +169,7 @@ TEST_F(AutoFlashTest, OnlyProgramAndVerifyRunThenOkAndTotalTime) {
 
 TEST_F(AutoFlashTest, FirstFailedStepEndsInRedWithoutTotalTime) {
     failVerify = 1;
-    EXPECT_EQ(Make().Run(), StepResult::Failed);
+    EXPECT_EQ(Make().Run().result, StepResult::Failed);
     EXPECT_EQ(calls, (std::vector<std::string>{"reload", "Erase", "Check", "Program", "Verify"}));
     EXPECT_EQ(log.LastLine(), "Auto Flash ---> Failure !");
     EXPECT_EQ(panel.logColour, LogColour::Red);
@@ -174,13 +178,13 @@ TEST_F(AutoFlashTest, FirstFailedStepEndsInRedWithoutTotalTime) {
     calls.clear();
     failVerify = 0;
     failErase = 1;  // counted again from the cleared calls
-    EXPECT_EQ(autoFlash->Run(), StepResult::Failed);
+    EXPECT_EQ(autoFlash->Run().result, StepResult::Failed);
     EXPECT_EQ(calls, (std::vector<std::string>{"reload", "Erase"}));
 }
 
 TEST_F(AutoFlashTest, FailedReloadGoesToTheFailureTail) {
     reloadSucceeds = false;
-    EXPECT_EQ(Make().Run(), StepResult::Failed);
+    EXPECT_EQ(Make().Run().result, StepResult::Failed);
     EXPECT_EQ(calls, (std::vector<std::string>{"reload"}));
     EXPECT_EQ(LastLines(2),
               (std::vector<std::string>{"Can't Find The File , Please Lode File Again !!",
@@ -189,7 +193,7 @@ TEST_F(AutoFlashTest, FailedReloadGoesToTheFailureTail) {
 
 TEST_F(AutoFlashTest, PreconditionsRefuseWithTheirBoxes) {
     deviceLines.clear();
-    EXPECT_EQ(Make().Run(), StepResult::Refused);
+    EXPECT_EQ(Make().Run().result, StepResult::Refused);
     ASSERT_EQ(panel.boxes.size(), 1u);
     EXPECT_EQ(panel.boxes[0].text, "Please Open BIN File First or Choice Flash Type !");
     EXPECT_TRUE(calls.empty());
@@ -199,20 +203,20 @@ TEST_F(AutoFlashTest, PreconditionsRefuseWithTheirBoxes) {
     deviceLines = {"W25Q32FV"};
     skipFF = true;
     flashblock = 0;
-    EXPECT_EQ(autoFlash->Run(), StepResult::Refused);
+    EXPECT_EQ(autoFlash->Run().result, StepResult::Refused);
     EXPECT_EQ(panel.boxes.back().text, "Please Choice Flash Type First !");
     EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(AutoFlashTest, CustomerPageRunsTypeAutoFirst) {
     specialForm = 1;
-    EXPECT_EQ(Make().Run(), StepResult::Ok);
+    EXPECT_EQ(Make().Run().result, StepResult::Ok);
     EXPECT_EQ(calls.front(), "typeauto");
 }
 
 TEST_F(AutoFlashTest, BlockProcessReplacesTheFourSteps) {
     blockProcess = true;
-    EXPECT_EQ(Make().Run(), StepResult::Ok);
+    EXPECT_EQ(Make().Run().result, StepResult::Ok);
     EXPECT_EQ(calls, (std::vector<std::string>{"reload", "BlockProcess", "enter-flash-mode"}));
     EXPECT_EQ(log.Lines()[log.Lines().size() - 2], "Auto Flash ---> OK !");
 }
@@ -222,7 +226,7 @@ TEST_F(AutoFlashTest, StopDuringTheBlockProcessEndsInFailure) {
     Make();
     // Stop pressed while the block process runs: it ends with failure.
     clock.onSleep = [this](Millis) { stop.Request(); };
-    EXPECT_EQ(autoFlash->Run(), StepResult::Failed);
+    EXPECT_EQ(autoFlash->Run().result, StepResult::Failed);
     EXPECT_EQ(log.LastLine(), "Auto Flash ---> Failure !");
 }
 
@@ -317,7 +321,7 @@ TEST_F(AutoFlashTest, AStatusWriteTheBoardRefusesFailsTheUnit) {
     board.AddFault(refuse);
     std::vector<StepResult> units;
     Make().onUnitDone = [&](const AutoUnitReport& unit) { units.push_back(unit.outcome); };
-    EXPECT_EQ(autoFlash->Run(), StepResult::Failed);
+    EXPECT_EQ(autoFlash->Run().result, StepResult::Failed);
     EXPECT_EQ(StatusWrites().size(), 1u);
     EXPECT_EQ(LastLines(3), (std::vector<std::string>{
                                 "Auto Flash ---> OK !", "Total Time : 00:06   (minute:second)",
@@ -331,14 +335,14 @@ TEST_F(AutoFlashTest, AStatusWriteTheBoardRefusesFailsTheUnit) {
     // Taken: the unit is good, reported once, after the write.
     board.ClearFaults();
     units.clear();
-    EXPECT_EQ(autoFlash->Run(), StepResult::Ok);
+    EXPECT_EQ(autoFlash->Run().result, StepResult::Ok);
     EXPECT_EQ(units, (std::vector<StepResult>{StepResult::Ok}));
     EXPECT_EQ(LastLines(1), (std::vector<std::string>{"Flash Status Register(0x05):1C"}));
 }
 
 TEST_F(AutoFlashTest, BurnRunVerifyFailureInTheSecondPass) {
     failVerify = 2;
-    EXPECT_EQ(Make().BurnRun(std::nullopt), StepResult::Failed);
+    EXPECT_EQ(Make().BurnRun(std::nullopt).result, StepResult::Failed);
     EXPECT_EQ(LastLines(4),
               (std::vector<std::string>{"Verify ---> Failure ! 40", "Auto Burn ---> Failure !",
                                         "Total Time : 00:13   (minute:second)", "Burn Times = 1"}));
@@ -354,7 +358,7 @@ TEST_F(AutoFlashTest, BurnRunEndsAfterTheGivenPasses) {
     check = false;
     std::vector<int> passes;
     Make().onUnitDone = [&](const AutoUnitReport& unit) { passes.push_back(unit.pass); };
-    EXPECT_EQ(autoFlash->BurnRun(3), StepResult::Ok);
+    EXPECT_EQ(autoFlash->BurnRun(3).result, StepResult::Ok);
     EXPECT_EQ(passes, (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(LastLines(4),
               (std::vector<std::string>{"Verify ---> OK ! 2", "Burn Times = 2",
@@ -369,7 +373,7 @@ TEST_F(AutoFlashTest, BurnRunWithNoStepCheckedEndsOnStopAndPumpsDuringThePause) 
             stop.Request();
         }
     };
-    EXPECT_EQ(Make().BurnRun(std::nullopt), StepResult::Failed);
+    EXPECT_EQ(Make().BurnRun(std::nullopt).result, StepResult::Failed);
     EXPECT_EQ(pumps, 25);
     EXPECT_EQ(log.LastLine(), "Burn Times = 3");  // two whole pauses, stopped in the third
     const auto& sleeps = clock.Sleeps();
@@ -378,18 +382,20 @@ TEST_F(AutoFlashTest, BurnRunWithNoStepCheckedEndsOnStopAndPumpsDuringThePause) 
 }
 
 TEST_F(AutoFlashTest, BackupOnlyOnTheCustomerPageAndNeverSavesAFailedRead) {
-    EXPECT_EQ(Make().Backup(), StepResult::Refused);
+    const FileChoice kBackupFile = "/backups/unit.bin";
+    EXPECT_EQ(Make().Backup(kBackupFile).result, StepResult::Refused);
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(settings.ReadInt("Allocation"), 1);
 
     specialForm = 1;
-    EXPECT_EQ(autoFlash->Backup(), StepResult::Ok);
+    EXPECT_EQ(autoFlash->Backup(kBackupFile).result, StepResult::Ok);
     EXPECT_EQ(calls, (std::vector<std::string>{"typeauto", "Read", "save"}));
+    EXPECT_EQ(savedTo, kBackupFile);  // the file the operator chose reaches the save
     EXPECT_EQ(settings.ReadInt("Allocation"), 2);
 
     calls.clear();
     failRead = 1;
-    EXPECT_EQ(autoFlash->Backup(), StepResult::Failed);
+    EXPECT_EQ(autoFlash->Backup(kBackupFile).result, StepResult::Failed);
     EXPECT_EQ(calls, (std::vector<std::string>{"typeauto", "Read"}));
     EXPECT_EQ(log.LastLine(), "Backup ---> Failure ! Read Flash failed, nothing was saved");
 }

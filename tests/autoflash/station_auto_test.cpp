@@ -37,8 +37,7 @@ protected:
         station->RunHandler([this] {
             station->Cycle().Tick();
             EXPECT_EQ(station->TypeAutoDesk().Run(), StepResult::Ok);
-            panel.fileAnswers.push_back(imageFile.string());
-            station->Files().Load();
+            station->Files().Load(imageFile.string());
         });
         EXPECT_FALSE(station->Image().imageBuffer.empty());
         board.ClearTrace();
@@ -50,9 +49,9 @@ protected:
         station->OnCheckBoxClicked(StepCheckBox::Program, program);
         station->OnCheckBoxClicked(StepCheckBox::Verify, verify);
     }
-    StepResult Press(const std::function<StepResult()>& handler) {
+    StepResult Press(const std::function<StepReport()>& handler) {
         StepResult result = StepResult::Failed;
-        EXPECT_TRUE(station->RunHandler([&] { result = handler(); }));
+        EXPECT_TRUE(station->RunHandler([&] { result = handler().result; }));
         return result;
     }
     bool FlashHoldsTheImage() {
@@ -189,8 +188,7 @@ TEST_F(StationAutoTest, BackupOfTheCustomerPageSavesWhatTheFlashHolds) {
     auto flash = board.Flash(sim::FlashId::kExternalSpi);
     std::copy(image.begin(), image.end(), flash.begin());
     const auto saved = dir / "backup.bin";
-    panel.fileAnswers.push_back(saved.string());
-    EXPECT_EQ(Press([this] { return station->Auto().Backup(); }), StepResult::Ok);
+    EXPECT_EQ(Press([&] { return station->Auto().Backup(saved.string()); }), StepResult::Ok);
     EXPECT_EQ(station->Settings().ReadInt("Allocation"), 2);
     const std::string bytes = testing::ReadFileBytes(saved);
     EXPECT_EQ(bytes, std::string(flash.begin(), flash.end()));

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
+#include "cli/cli_actions.h"
 #include "config/sqlite_settings_store.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/fresh_settings_summary.h"
@@ -53,7 +57,7 @@ TEST_F(CliRunTest, JsonEventsAndActionResults) {
                            "Power-Off\"}\n"),
               std::string::npos);
     EXPECT_NE(run.out.find("{\"event\":\"action\",\"name\":\"get\",\"result\":\"ok\","
-                           "\"seconds\":0.000,\"value\":\"2\"}\n"),
+                           "\"seconds\":0.0,\"value\":\"2\"}\n"),
               std::string::npos);
     EXPECT_NE(run.out.find("{\"event\":\"box\",\"kind\":\"warning\",\"title\":\"Warning\","
                            "\"text\":\"Please Open BIN File or Read Flash First !\"}\n"),
@@ -197,6 +201,56 @@ TEST_F(CliRunTest, HelpAndVersion) {
     EXPECT_EQ(help.out.rfind("Usage: quillon-cli", 0), 0u);
     const auto version = RunProgram("quillon-cli", {"--version"}, dir.Path());
     EXPECT_EQ(version.out, "quillon-cli 4.0.0.8\n");
+}
+
+// Words separated by single blanks.
+std::string Words(const std::string& text) {
+    std::istringstream stream(text);
+    std::string word;
+    std::string out;
+    while (stream >> word) {
+        out += (out.empty() ? "" : " ") + word;
+    }
+    return out;
+}
+
+// --help (and so the manual page) is made from the action table: each entry's usage and text
+// stand in it as one block, every action is named, and the text is the one scripts know.
+TEST_F(CliRunTest, HelpIsMadeFromTheActionTable) {
+    const std::string help = RunProgram("quillon-cli", {"--help"}, dir.Path()).out;
+    EXPECT_EQ(help, quillon::testing::ReadFileBytes(std::filesystem::path(QUILLON_SOURCE_DIR) /
+                                                    "tests/cli/golden/help.txt"));
+    std::vector<std::string> lines;
+    std::istringstream stream(help);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    std::string listed;
+    for (const ActionSpec& spec : ActionTable()) {
+        const std::string usage = spec.usage;
+        if (usage.empty()) {
+            continue;  // listed with the entry above it
+        }
+        listed += usage + " ";
+        std::string expected = usage;
+        for (const char* text : spec.help) {
+            expected += std::string(" ") + text;
+        }
+        const auto at = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.rfind("  " + usage, 0) == 0;
+        });
+        ASSERT_NE(at, lines.end()) << usage;
+        // An entry takes its help lines, and one more when the usage stands on a line alone.
+        const std::size_t count = spec.help.size() + (Words(*at) == usage ? 1 : 0);
+        std::string shown;
+        for (auto line = at; line != lines.end() && line != at + static_cast<long>(count); ++line) {
+            shown += *line + " ";
+        }
+        EXPECT_EQ(Words(shown), Words(expected));
+    }
+    for (const ActionSpec& spec : ActionTable()) {
+        EXPECT_NE(listed.find(spec.name), std::string::npos) << spec.name;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "cli/cli_panel.h"
 #include "cli/run_record.h"
@@ -84,17 +85,16 @@ TEST(CliPanelTest, JsonModeWritesOneObjectPerEvent) {
     panel.ActionDone("get", "ok", 0.25, std::string("2"));
     panel.ActionDone("erase", "failed", 1.5, std::nullopt);
     panel.FlushLog();
-    EXPECT_EQ(
-        out.Text(),
-        "{\"event\":\"append\",\"line\":\"Load \\\"a\\\\b\\\"\"}\n"
-        "{\"event\":\"replace\",\"line\":\"done\\t!\"}\n"
-        "{\"event\":\"box\",\"kind\":\"error\",\"title\":\"KavoEC_Quillon\","
-        "\"text\":\"bad\\nvalue\"}\n"
-        "{\"event\":\"status\",\"panel\":\"board\",\"text\":\"USB Device 'Vessa' Plug-In\"}\n"
-        "{\"event\":\"gauge\",\"percent\":100}\n"
-        "{\"event\":\"action\",\"name\":\"get\",\"result\":\"ok\",\"seconds\":0.250,"
-        "\"value\":\"2\"}\n"
-        "{\"event\":\"action\",\"name\":\"erase\",\"result\":\"failed\",\"seconds\":1.500}\n");
+    EXPECT_EQ(out.Text(),
+              "{\"event\":\"append\",\"line\":\"Load \\\"a\\\\b\\\"\"}\n"
+              "{\"event\":\"replace\",\"line\":\"done\\t!\"}\n"
+              "{\"event\":\"box\",\"kind\":\"error\",\"title\":\"KavoEC_Quillon\","
+              "\"text\":\"bad\\nvalue\"}\n"
+              "{\"event\":\"status\",\"panel\":\"board\",\"text\":\"USB Device 'Vessa' Plug-In\"}\n"
+              "{\"event\":\"gauge\",\"percent\":100}\n"
+              "{\"event\":\"action\",\"name\":\"get\",\"result\":\"ok\",\"seconds\":0.25,"
+              "\"value\":\"2\"}\n"
+              "{\"event\":\"action\",\"name\":\"erase\",\"result\":\"failed\",\"seconds\":1.5}\n");
     EXPECT_EQ(err.Text(), "");
 }
 
@@ -108,11 +108,23 @@ TEST(CliPanelTest, ProgressBarOnATerminalEndsItsLineBeforeOtherOutput) {
     EXPECT_NE(text.find(" 25%\nWarning: x\n"), std::string::npos);
 }
 
+// A line that is not valid UTF-8 (a file name in another encoding) still makes valid JSON.
+TEST(CliPanelTest, JsonEventsStayValidForAnyBytes) {
+    Capture out, err;
+    CliPanel panel(out.File(), err.File(), true, false);
+    panel.LogAppended(LogPane::Main, "Open from '/img/caf\xe9.bin'");
+    const auto event = nlohmann::json::parse(out.Text());
+    EXPECT_EQ(event["event"], "append");
+    EXPECT_EQ(event["line"], "Open from '/img/caf\xef\xbf\xbd.bin'");
+}
+
 TEST(RunRecordTest, RetriesCrcAndLines) {
-    EXPECT_EQ(RetriesFrom("Erase Flash ---> OK ! 3"), 3);
-    EXPECT_EQ(RetriesFrom("Read Flash to Bufferr ---> OK ! 0"), 0);
-    EXPECT_EQ(RetriesFrom("Verify Flash with buffer ---> Failure ! 41"), 41);
-    EXPECT_EQ(RetriesFrom("Auto Flash ---> OK !"), std::nullopt);
+    EXPECT_EQ(RecordedRetries({"erase", StepReport::Done(3)}), 3);
+    EXPECT_EQ(RecordedRetries({"check", StepReport::Done(0)}), 0);
+    EXPECT_EQ(RecordedRetries({"verify", StepReport::Failure("mismatch", 41)}), 41);
+    EXPECT_EQ(RecordedRetries({"erase", StepReport::Refusal("no image")}), std::nullopt);
+    EXPECT_EQ(RecordedRetries({"block-process", StepReport::Done(5)}), std::nullopt);
+    EXPECT_EQ(RecordedRetries({"typeauto", StepReport::Done()}), std::nullopt);
     const std::string check = "123456789";
     EXPECT_EQ(Crc32({check.begin(), check.end()}), 0xCBF43926u);
 
@@ -126,8 +138,8 @@ TEST(RunRecordTest, RetriesCrcAndLines) {
     record.imagePath = "/img/a.bin";
     record.imageSize = 131072;
     record.imageCrc32 = 0x0000abcd;
-    record.unit.steps = {{"erase", StepResult::Ok, 1.25, "Erase Flash ---> OK ! 2"},
-                         {"verify", StepResult::Failed, 0.5, "Verify ---> Failure ! 0"}};
+    record.unit.steps = {{"erase", {StepResult::Ok, 2, 0, {}, 1.25}},
+                         {"verify", {StepResult::Failed, 0, 3, "3 bytes wrong", 0.5}}};
     record.unit.totalSeconds = 2;
     record.unit.outcome = StepResult::Failed;
     EXPECT_EQ(CsvLine(record),
@@ -138,9 +150,9 @@ TEST(RunRecordTest, RetriesCrcAndLines) {
               "\"chip_code\":\"8458\",\"chip_version\":\"01\",\"flash_id\":\"EF 40 16\","
               "\"part\":\"Winbond / W25Q32FV, \\\"x\\\"\",\"image\":\"/img/a.bin\","
               "\"image_size\":131072,\"image_crc32\":\"0000abcd\",\"steps\":["
-              "{\"name\":\"erase\",\"result\":\"ok\",\"seconds\":1.250,\"retries\":2},"
-              "{\"name\":\"verify\",\"result\":\"failed\",\"seconds\":0.500,\"retries\":0}],"
-              "\"total_seconds\":2.000,\"outcome\":\"failed\"}\n");
+              "{\"name\":\"erase\",\"result\":\"ok\",\"seconds\":1.25,\"retries\":2},"
+              "{\"name\":\"verify\",\"result\":\"failed\",\"seconds\":0.5,\"retries\":0}],"
+              "\"total_seconds\":2.0,\"outcome\":\"failed\"}\n");
 }
 
 TEST(RunRecordTest, AppendsWithOneHeaderAndNeverRewrites) {

@@ -87,7 +87,7 @@ TEST_P(HalfLastBlock, EachStepSaysOkOnlyWhenTheFlashHoldsWhatItClaims) {
     HalfBlockRig rig(GetParam());
     FlashOperations& ops = rig.station->FlashOps();
     const ByteRange used{0, kEFlashSize};
-    const StepResult erased = ops.Erase();
+    const StepResult erased = ops.Erase().result;
     const Judgement blank = JudgeBlank(rig.Truth(), used);
     EXPECT_FALSE(erased == StepResult::Ok && !blank.Right())
         << "erase said OK, the flash has " << blank.Describe();
@@ -99,14 +99,14 @@ TEST_P(HalfLastBlock, EachStepSaysOkOnlyWhenTheFlashHoldsWhatItClaims) {
         // must get through, or the checks above hold vacuously.
         EXPECT_EQ(erased, StepResult::Ok) << rig.station->Log().Lines().back();
     }
-    const StepResult checked = ops.BlankCheck();
+    const StepResult checked = ops.BlankCheck().result;
     EXPECT_FALSE(checked == StepResult::Ok && !JudgeBlank(rig.Truth(), used).Right());
-    const StepResult programmed = ops.Program();
+    const StepResult programmed = ops.Program().result;
     const Judgement holds = JudgeHolds(rig.Truth(), rig.image, used);
     EXPECT_FALSE(programmed == StepResult::Ok && erased == StepResult::Ok && blank.Right() &&
                  !holds.Right())
         << holds.Describe();
-    const StepResult verified = ops.Verify();
+    const StepResult verified = ops.Verify().result;
     EXPECT_EQ(verified == StepResult::Ok, holds.Right()) << holds.Describe();
     if (GetParam() != 64) {
         EXPECT_EQ(verified, StepResult::Ok);

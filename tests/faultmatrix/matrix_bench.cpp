@@ -295,24 +295,24 @@ StepResult MatrixBench::Run(Op op) {
     FlashOperations& ops = station_->FlashOps();
     switch (op) {
         case Op::Erase:
-            return ops.Erase();
+            return ops.Erase().result;
         case Op::BlankCheck:
-            return ops.BlankCheck();
+            return ops.BlankCheck().result;
         case Op::Program:
-            return ops.Program();
+            return ops.Program().result;
         case Op::Verify:
-            return ops.Verify();
+            return ops.Verify().result;
         case Op::Read:
         case Op::ReadTwice:
-            return ops.Read();
+            return ops.Read().result;
         case Op::BlockProcess:
             Probe(*station_).ClearStop();
-            return ops.BlockProcess();
+            return ops.BlockProcess().result;
         case Op::Sequence:
             for (auto step : {&FlashOperations::Erase, &FlashOperations::BlankCheck,
                               &FlashOperations::Program, &FlashOperations::Verify}) {
                 waits_ = 0;
-                if (const StepResult result = (ops.*step)(); result != StepResult::Ok) {
+                if (const StepResult result = (ops.*step)().result; result != StepResult::Ok) {
                     return result;
                 }
             }

@@ -14,7 +14,7 @@ TEST(BlankCheck, ReadsEveryUsedBlockAndCountsTheBytesThatAreNotErased) {
     FlashRig rig;
     rig.FillFlash(0xFF);
     rig.LoadImage(2 * kBlock);
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Ok);
     const auto reads = rig.SentWith(0x02);
     ASSERT_EQ(reads.size(), 2u);
     EXPECT_EQ(reads[1].p[0], 1);
@@ -25,7 +25,7 @@ TEST(BlankCheck, ReadsEveryUsedBlockAndCountsTheBytesThatAreNotErased) {
 
     rig.Flash()[kBlock + 5] = 0x7F;
     rig.Flash()[2 * kBlock] = 0x00;  // past the used blocks: not checked
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
     EXPECT_THAT(rig.panel.mainLog,
                 ElementsAre("Check Flash be cleared ---> OK ! 0",
                             "Check Flash be cleared ---> Failure ! 0", "Error 1 bytes"));
@@ -38,7 +38,7 @@ TEST(BlankCheck, TheQuickPathLetsTheBoardCompareErasedChecksums) {
     rig.settings.WriteInt("QuickMode", 1);
     rig.flags.quickModeCapable = true;
     rig.LoadImage(2 * kBlock);
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Ok);
     EXPECT_TRUE(rig.SentWith(0x02).empty());
     const auto& trace = rig.board.Trace();
     ASSERT_EQ(trace.size(), 4u);
@@ -56,7 +56,7 @@ TEST(BlankCheck, TheQuickPathLetsTheBoardCompareErasedChecksums) {
 
     // A byte that is not erased: the board says no, every time.
     rig.Flash()[kBlock + 9] = 0x00;
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Check Flash be cleared ---> Failure ! 41");
 }
 
@@ -70,7 +70,7 @@ TEST(BlankCheck, TheQuickPathSelectsTheUpperBankFromBlock256) {
     rig.flags.quickModeCapable = true;
     rig.LoadImage(257 * kBlock);
     rig.image.startBlock = 255;
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Ok);
     const auto& trace = rig.board.Trace();
     ASSERT_EQ(trace.size(), 4u);
     EXPECT_EQ(trace[0].data, std::vector<uint8_t>{0x40});
@@ -85,7 +85,7 @@ TEST(BlankCheck, QuickModeOffClearsTheCapabilityAndReads) {
     rig.FillFlash(0xFF);
     rig.flags.quickModeCapable = true;  // QuickMode setting 0
     rig.LoadImage(kBlock);
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Ok);
     EXPECT_FALSE(rig.flags.quickModeCapable);
     EXPECT_EQ(rig.SentWith(0x02).size(), 1u);
 }
@@ -100,7 +100,7 @@ TEST(BlankCheck, AReadBlockIsAlwaysTestedEvenWhenQuickModeWasProbed) {
     rig.FillFlash(0xFF, sim::FlashId::kSocket);
     rig.Flash(sim::FlashId::kSocket)[100] = 0x00;
     rig.LoadImage(kBlock);
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
     EXPECT_EQ(rig.SentWith(0x12).size(), 1u);
     EXPECT_EQ(rig.panel.mainLog.back(), "Error 1 bytes");
 }
@@ -112,14 +112,14 @@ TEST(BlankCheck, Chip11EDWithoutTheRomKeyDoesNotTestItsRomCodeArea) {
     auto flash = rig.Flash();
     std::fill_n(flash.begin() + 0x1E000, 8192, 0x00);
     rig.LoadImage(2 * kBlock);
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Ok);
 
     flash[0x1DFFF] = 0x00;  // just before the area
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
     EXPECT_EQ(rig.panel.mainLog.back(), "Error 1 bytes");
 
     rig.settings.WriteInt("RomKey", 1);  // with the ROM key the area is tested
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
     EXPECT_EQ(rig.panel.mainLog.back(), "Error 8193 bytes");
 }
 
@@ -132,14 +132,14 @@ TEST(BlankCheck, ARomCodeChipIsTestedOnlyUpToTheEndOfItsEFlash) {
     flash[0x18000] = 0x00;
     flash[0x28010] = 0x00;  // block 2 keeps the limit of block 1
     rig.LoadImage(3 * kBlock);
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Ok);
     flash[0x17FFF] = 0x00;
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
     EXPECT_EQ(rig.panel.mainLog.back(), "Error 1 bytes");
 
     // An eFlash not sized yet sets no limit.
     rig.eflash.eFlashSize = 0;
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
     EXPECT_EQ(rig.panel.mainLog.back(), "Error 3 bytes");
 }
 
@@ -149,9 +149,9 @@ TEST(BlankCheck, AHalfLastBlockIsTestedOverItsFirstHalf) {
     rig.Flash()[kBlock + kBlock / 2] = 0x00;
     rig.LoadImage(kBlock + kBlock / 2);
     rig.image.halfLastBlock = true;
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Ok);
     rig.Flash()[kBlock + kBlock / 2 - 1] = 0x00;
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
 }
 
 TEST(BlankCheck, ThePdFlashIsReadPageByPage) {
@@ -160,7 +160,7 @@ TEST(BlankCheck, ThePdFlashIsReadPageByPage) {
     rig.FillFlash(0xFF, sim::FlashId::kPd);
     rig.Flash(sim::FlashId::kPd)[0xFFFF] = 0x12;
     rig.LoadImage(300);
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
     EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), 256u);
     EXPECT_EQ(rig.image.readBuffer.size(), 0x10000u);
     EXPECT_EQ(rig.panel.progress.size(), 256u);
@@ -173,17 +173,17 @@ TEST(BlankCheck, StopAndRetryOverflowEndTheWalkWithFailure) {
     rig.FillFlash(0xFF);
     rig.LoadImage(4 * kBlock);
     rig.StopAtPump(1);
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
     EXPECT_EQ(rig.SentWith(0x02).size(), 1u);
     EXPECT_EQ(rig.LastLine(), "Check Flash be cleared ---> Failure ! 0");
 
     rig.panel.onPump = nullptr;
     rig.board.AddFault(Failing(0x02, 2));
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Check Flash be cleared ---> Failure ! 41");
     EXPECT_TRUE(rig.stop.Requested());  // left set until the next operation starts
     rig.board.ClearFaults();
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Ok);
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ TEST(BlockProcess, EveryBlockPassesEveryStageInTurn) {
     rig.cache.sectorSize = 4;
     rig.LoadImage(3 * kBlock);
     rig.log.Append("Auto Flash ---> ...");
-    EXPECT_EQ(rig.ops.BlockProcess(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlockProcess().result, StepResult::Ok);
     EXPECT_THAT(LastFour(rig), ElementsAre("Erase  : 2 Block", "Check  : 2 Block",
                                            "Program: 2 Block", "Check  : 2 Block"));
     EXPECT_EQ(rig.log.Lines(), rig.panel.mainLog);
@@ -50,7 +50,7 @@ TEST(BlockProcess, ASkippedBlockLeavesTheLinesAndIsNotWritten) {
     std::fill_n(rig.image.imageBuffer.begin() + kBlock, kBlock, 0xFF);
     rig.image.blockSkipFlags.Reset(64);
     rig.image.blockSkipFlags.Set(1, true);
-    EXPECT_EQ(rig.ops.BlockProcess(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlockProcess().result, StepResult::Ok);
     EXPECT_THAT(LastFour(rig), ElementsAre("Erase  : 0 Block", "Check  : 0 Block",
                                            "Program: 0 Block", "Check  : 0 Block"));
     for (const auto& e : rig.board.Trace()) {
@@ -67,7 +67,7 @@ TEST(BlockProcess, AHalfLastBlockIsErasedWrittenAndCheckedOverItsFirstHalf) {
     rig.LoadImage(kBlock + kBlock / 2);
     rig.image.halfLastBlock = true;
     rig.Flash()[kBlock + kBlock / 2 + 1] = 0x00;  // past the half: neither erased nor checked
-    EXPECT_EQ(rig.ops.BlockProcess(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlockProcess().result, StepResult::Ok);
     const auto erases = rig.SentWith(0x03);
     ASSERT_EQ(erases.size(), 16u + 8u);
     EXPECT_EQ(erases.back().p[3], 127);
@@ -86,7 +86,7 @@ TEST(BlockProcess, ABlockBelowTheStartBlockIsNotErasedAndPassesOnlyWhenBlank) {
     rig.LoadImage(2 * kBlock);
     std::fill_n(rig.image.imageBuffer.begin(), kBlock, 0xFF);
     rig.image.startBlock = 1;
-    EXPECT_EQ(rig.ops.BlockProcess(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlockProcess().result, StepResult::Ok);
     ASSERT_EQ(rig.SentWith(0x03).size(), 1u);
     EXPECT_EQ(rig.SentWith(0x03)[0].p[2], 1);
     EXPECT_THAT(rig.panel.progress, ElementsAre(0, 100));
@@ -97,7 +97,7 @@ TEST(BlockProcess, StopBetweenBlocksEndsTheRunBeforeTheNextBlock) {
     rig.LoadImage(3 * kBlock);
     rig.image.operationResult = true;
     rig.StopAtPump(1);
-    EXPECT_EQ(rig.ops.BlockProcess(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlockProcess().result, StepResult::Failed);
     EXPECT_EQ(rig.SentWith(0x04).size(), 1u);
     EXPECT_EQ(rig.panel.mainLog.back(), "Check  : 0 Block");
     EXPECT_FALSE(rig.image.operationResult);
@@ -108,7 +108,7 @@ TEST(BlockProcess, ABlockThatNeverPassesStillLetsStopEndTheRun) {
     rig.board.AddFault(Failing(0x04, 1));
     rig.LoadImage(2 * kBlock);
     rig.StopAtPump(20);  // block 0 passes (pump 1), then block 1 fails over and over
-    EXPECT_EQ(rig.ops.BlockProcess(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlockProcess().result, StepResult::Failed);
     EXPECT_EQ(rig.SentWith(0x04).size(), 1u + 19u);
     EXPECT_EQ(rig.clock.Sleeps().size(), 19u);
     EXPECT_THAT(LastFour(rig), ElementsAre("Erase  : 1 Block", "Check  : 1 Block",
@@ -119,7 +119,7 @@ TEST(BlockProcess, AChipEraseTypeIsRefusedBeforeAnythingIsErased) {
     FlashRig rig;
     rig.cache.eraseType = 0;  // each sector step would erase the whole part
     rig.LoadImage(2 * kBlock);
-    EXPECT_EQ(rig.ops.BlockProcess(), StepResult::Refused);
+    EXPECT_EQ(rig.ops.BlockProcess().result, StepResult::Refused);
     ASSERT_EQ(rig.panel.boxes.size(), 1u);
     EXPECT_EQ(rig.panel.boxes[0].title, "Warning");
     EXPECT_TRUE(rig.board.Trace().empty());
@@ -137,12 +137,12 @@ TEST(BlockProcess, ChipsWithASmallEFlashCompareOnlyItsSize) {
     stuck.bits = 0x01;
     rig.image.imageBuffer[0x9000] = 0x00;
     rig.board.AddFault(stuck);
-    EXPECT_EQ(rig.ops.BlockProcess(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlockProcess().result, StepResult::Ok);
 
     // Any other chip compares the whole block: the stuck bit keeps it failing until Stop.
     rig.identity.chipIdStrings[0] = "8458";
     rig.StopAtPump(3);
-    EXPECT_EQ(rig.ops.BlockProcess(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.BlockProcess().result, StepResult::Failed);
     EXPECT_EQ(rig.panel.mainLog.back(), "Check  : ");
 }
 

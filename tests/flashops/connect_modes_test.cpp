@@ -34,11 +34,11 @@ TEST_P(ConnectModes, AFullRunLeavesTheImageInTheFlash) {
     rig.LoadImage(bench.connectMode == 4 ? 40000 : 2 * kBlock);
     const auto image = rig.image.imageBuffer;
 
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Ok);
-    EXPECT_EQ(rig.ops.BlankCheck(), StepResult::Ok);
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
-    EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Ok);
+    EXPECT_EQ(rig.ops.BlankCheck().result, StepResult::Ok);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Ok);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Ok);
     EXPECT_TRUE(rig.panel.boxes.empty());
 
     const auto flash = rig.Flash(bench.flash);

@@ -30,7 +30,7 @@ TEST(Erase, FourKilobyteSectorsWalkSixteenPageBytesPerBlock) {
     rig.FillFlash(0x00);
     rig.cache.sectorSize = 4;
     rig.LoadImage(2 * kBlock);
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Ok);
 
     std::vector<std::pair<int, int>> expected;
     for (int b = 0; b < 2; ++b) {
@@ -56,7 +56,7 @@ TEST(Erase, AHalfLastBlockGetsOnlyItsFirstEightSectors) {
     rig.cache.sectorSize = 4;
     rig.LoadImage(kBlock + kBlock / 2);
     rig.image.halfLastBlock = true;
-    ASSERT_EQ(rig.ops.Erase(), StepResult::Ok);
+    ASSERT_EQ(rig.ops.Erase().result, StepResult::Ok);
     const auto erased = Erased(rig);
     ASSERT_EQ(erased.size(), 16u + 8u);
     EXPECT_EQ(erased.back(), std::make_pair(1, 127));
@@ -70,7 +70,7 @@ TEST(Erase, BlocksBelowTheStartBlockAreLeftAloneUnlessFromTop) {
         rig.settings.WriteInt("Allocation", 2);
         rig.LoadImage(4 * kBlock);
         rig.image.startBlock = 2;
-        ASSERT_EQ(rig.ops.Erase(), StepResult::Ok);
+        ASSERT_EQ(rig.ops.Erase().result, StepResult::Ok);
         EXPECT_EQ(Erased(rig), (std::vector<std::pair<int, int>>{{2, 255}, {3, 255}}));
         EXPECT_THAT(rig.panel.progress, ElementsAre(50, 100));
     }
@@ -78,7 +78,7 @@ TEST(Erase, BlocksBelowTheStartBlockAreLeftAloneUnlessFromTop) {
     FlashRig from;
     from.LoadImage(2 * kBlock);
     from.image.startBlock = 3;
-    ASSERT_EQ(from.ops.Erase(), StepResult::Ok);
+    ASSERT_EQ(from.ops.Erase().result, StepResult::Ok);
     EXPECT_EQ(Erased(from).size(), 2u);
     EXPECT_TRUE(from.panel.progress.empty());
 }
@@ -87,7 +87,7 @@ TEST(Erase, ABlockThatAlwaysFailsEndsAfterFortyOneRepetitions) {
     FlashRig rig;
     rig.board.AddFault(Failing(0x03, 1));
     rig.LoadImage(3 * kBlock);
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Erase Flash ---> Failure ! 41");
     EXPECT_EQ(Erased(rig).size(), 1u + 41u);  // block 0, then block 1 once and 40 times again
     EXPECT_EQ(rig.clock.Sleeps().size(), 41u);
@@ -100,7 +100,7 @@ TEST(Erase, AFailedBlockIsRepeatedWholeAndCounted) {
     rig.cache.sectorSize = 32;
     rig.board.AddFault(Failing(0x03, 0, 1));
     rig.LoadImage(kBlock);
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Ok);
     EXPECT_EQ(Erased(rig),
               (std::vector<std::pair<int, int>>{{0, 127}, {0, 255}, {0, 127}, {0, 255}}));
     EXPECT_EQ(rig.LastLine(), "Erase Flash ---> OK ! 1");
@@ -112,7 +112,7 @@ TEST(Erase, NoUsedBlocksSendNothingAndReportThePreviousResult) {
         rig.LoadImage(kBlock);
         rig.image.usedBlockCount = 0;
         rig.image.operationResult = previous;
-        EXPECT_EQ(rig.ops.Erase(), StepFrom(previous));
+        EXPECT_EQ(rig.ops.Erase().result, StepFrom(previous));
         EXPECT_TRUE(Erased(rig).empty());
         EXPECT_EQ(rig.LastLine(),
                   previous ? "Erase Flash ---> OK ! 0" : "Erase Flash ---> Failure ! 0");
@@ -125,7 +125,7 @@ TEST(Erase, ChipEraseSendsOneCommandWithThePartSize) {
     rig.cache.eraseType = 0;
     rig.cache.sectorSize = 4;
     rig.LoadImage(kBlock);
-    ASSERT_EQ(rig.ops.Erase(), StepResult::Ok);
+    ASSERT_EQ(rig.ops.Erase().result, StepResult::Ok);
     const auto sent = rig.SentWith(0x03);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_THAT(sent[0].p, ElementsAre(0, 0, 64, 4, 0, 0, 0));  // P3 = 64 blocks, P4 = 4 KB
@@ -139,7 +139,7 @@ TEST(Erase, ASectorLayoutIsWalkedUntilTheEndOfTheImage) {
         rig.FillFlash(0x00);
         rig.cache.sectorOffset = "04,16,32,03,";
         rig.LoadImage(kBlock);
-        ASSERT_EQ(rig.ops.Erase(), StepResult::Ok);
+        ASSERT_EQ(rig.ops.Erase().result, StepResult::Ok);
         std::vector<std::pair<int, int>> expected;
         for (int page = 15; page < 256; page += 16) {
             expected.emplace_back(0, page);
@@ -151,7 +151,7 @@ TEST(Erase, ASectorLayoutIsWalkedUntilTheEndOfTheImage) {
     FlashRig two;
     two.cache.sectorOffset = "04,16,32,03,";
     two.LoadImage(2 * kBlock);
-    ASSERT_EQ(two.ops.Erase(), StepResult::Ok);
+    ASSERT_EQ(two.ops.Erase().result, StepResult::Ok);
     const auto erased = Erased(two);
     ASSERT_EQ(erased.size(), 18u);
     EXPECT_EQ(erased[16], std::make_pair(1, 15));
@@ -164,7 +164,7 @@ TEST(Erase, ASectorLayoutThatMissesTheEndFailsWithAReason) {
         rig.cache.sectorOffset = "04,02,32,03,";  // 0, 4, 8, 40 ... 72: never exactly 64
         rig.LoadImage(kBlock);
         rig.image.operationResult = true;
-        EXPECT_EQ(rig.ops.Erase(), StepResult::Failed);
+        EXPECT_EQ(rig.ops.Erase().result, StepResult::Failed);
         EXPECT_EQ(Erased(rig).size(), 4u);
         EXPECT_THAT(
             rig.panel.mainLog,
@@ -175,7 +175,7 @@ TEST(Erase, ASectorLayoutThatMissesTheEndFailsWithAReason) {
     FlashRig bad;
     bad.cache.sectorOffset = "4K,xx";
     bad.LoadImage(kBlock);
-    EXPECT_EQ(bad.ops.Erase(), StepResult::Failed);
+    EXPECT_EQ(bad.ops.Erase().result, StepResult::Failed);
     EXPECT_TRUE(Erased(bad).empty());
     EXPECT_EQ(bad.panel.mainLog.back(), "Sector layout '4K,xx' cannot be read");
 }
@@ -185,7 +185,8 @@ TEST(Erase, ASectorLayoutWithAFailedSectorNeverReportsOk) {
     rig.cache.sectorOffset = "32,02,";
     rig.board.AddFault(Failing(0x03, 0, 1));
     rig.LoadImage(kBlock);
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Failed);  // the second sector's success hides nothing
+    EXPECT_EQ(rig.ops.Erase().result,
+              StepResult::Failed);  // the second sector's success hides nothing
     EXPECT_EQ(Erased(rig).size(), 2u);
 }
 
@@ -198,7 +199,7 @@ TEST(Erase, TheMacronixSocketPartIsErasedBlockByBlockOverItsWholeSize) {
     rig.LoadImage(kBlock);
     std::vector<std::string> seen;
     rig.panel.onPump = [&] { seen.push_back(rig.panel.mainLog.back()); };
-    ASSERT_EQ(rig.ops.Erase(), StepResult::Ok);
+    ASSERT_EQ(rig.ops.Erase().result, StepResult::Ok);
     const auto sent = rig.SentWith(0x13, 0xF2);
     ASSERT_EQ(sent.size(), 4u);
     for (int k = 0; k < 4; ++k) {
@@ -219,7 +220,7 @@ TEST(Erase, EraseLastKiBUnprotectsTheControllersOwnFlashFirst) {
         rig.settings.WriteText("LastFlashID1", "Kavo");
         rig.cache.commandModeWrite = 5;
         rig.LoadImage(kBlock);
-        ASSERT_EQ(rig.ops.Erase(), StepResult::Ok);
+        ASSERT_EQ(rig.ops.Erase().result, StepResult::Ok);
         std::vector<std::string> order;
         for (const auto& e : rig.board.Trace()) {
             char text[32];
@@ -243,7 +244,7 @@ TEST(Erase, EraseLastKiBUnprotectsTheControllersOwnFlashFirst) {
     excluded.settings.WriteText("LastFlashID1", "Kavo");
     excluded.identity.chipIdStrings[0] = "4C8A";
     excluded.LoadImage(kBlock);
-    ASSERT_EQ(excluded.ops.Erase(), StepResult::Ok);
+    ASSERT_EQ(excluded.ops.Erase().result, StepResult::Ok);
     EXPECT_EQ(excluded.board.Trace().size(), 2u);  // the block's erase and its read-back
 }
 
@@ -252,7 +253,7 @@ TEST(Erase, ThePdFlashIsErasedOneKiBAtATime) {
     rig.UsePd();
     rig.FillFlash(0x00, sim::FlashId::kPd);
     rig.LoadImage(1000);
-    ASSERT_EQ(rig.ops.Erase(), StepResult::Ok);
+    ASSERT_EQ(rig.ops.Erase().result, StepResult::Ok);
     const auto sent = rig.SentWith(0x02, 0xFC);
     ASSERT_EQ(sent.size(), 64u);
     EXPECT_EQ(sent[1].p[3], 4);  // page 4 (low byte in P4)
@@ -266,7 +267,7 @@ TEST(Erase, StopEndsTheWalkAtTheChosenTransfer) {
     rig.FillFlash(0x00);
     rig.LoadImage(4 * kBlock);
     rig.StopAtPump(2);
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Failed);
     EXPECT_EQ(Erased(rig).size(), 2u);
     EXPECT_EQ(rig.LastLine(), "Erase Flash ---> Failure ! 0");
     EXPECT_EQ(rig.Flash()[2 * kBlock], 0x00);
@@ -274,7 +275,7 @@ TEST(Erase, StopEndsTheWalkAtTheChosenTransfer) {
 
 TEST(Erase, RefusesWithoutImageOrTypeAndForAnUnusableFlashType) {
     FlashRig rig;
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Refused);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Refused);
     ASSERT_EQ(rig.panel.boxes.size(), 1u);
     EXPECT_EQ(rig.panel.boxes[0].title, "Warning");
     EXPECT_EQ(rig.panel.boxes[0].text, "Please Open BIN File First or Choice Flash Type !");
@@ -284,19 +285,19 @@ TEST(Erase, RefusesWithoutImageOrTypeAndForAnUnusableFlashType) {
 
     rig.LoadImage(kBlock);
     rig.deviceLines.clear();
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Refused);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Refused);
 
     // A hand-edited Flashblock the two-byte block field cannot carry.
     rig.deviceLines = {"W25Q32FV"};
     rig.cache.eraseType = 0;
     rig.cache.flashblock = 70000;
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Refused);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Refused);
     EXPECT_THAT(rig.panel.boxes.back().text, ::testing::HasSubstr("70000 blocks"));
     EXPECT_TRUE(rig.board.Trace().empty());
 
     rig.cache.eraseType = 1;
     rig.cache.sectorSize = 0;  // no sector table: nothing would be erased
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Refused);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Refused);
     EXPECT_TRUE(rig.board.Trace().empty());
 }
 

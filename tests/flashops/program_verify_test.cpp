@@ -20,7 +20,7 @@ bool Holds(std::span<const uint8_t> flash, const std::vector<uint8_t>& image) {
 TEST(Program, WritesBlocksThatVerifyReadsBackAndCompares) {
     FlashRig rig;
     rig.LoadImage(2 * kBlock);
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
     EXPECT_TRUE(Holds(rig.Flash(), rig.image.imageBuffer));
     const auto writes = rig.SentWith(0x04);
     ASSERT_EQ(writes.size(), 2u);
@@ -30,13 +30,13 @@ TEST(Program, WritesBlocksThatVerifyReadsBackAndCompares) {
     EXPECT_EQ(rig.panel.busyArea, CursorArea::LogPane);
     EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> OK ! 0");
 
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Ok);
     EXPECT_EQ(rig.LastLine(), "Verify Flash with buffer ---> OK ! 0");
     EXPECT_EQ(rig.image.readBuffer, rig.image.imageBuffer);
 
     rig.Flash()[kBlock + 3] &= 0x0F;
     rig.Flash()[7] &= 0xF0;
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Failed);
     EXPECT_EQ(rig.panel.mainLog[rig.panel.mainLog.size() - 2],
               "Verify Flash with buffer ---> Failure ! 0");
     EXPECT_EQ(rig.LastLine(), "Error 2 bytes");
@@ -47,10 +47,10 @@ TEST(Program, ProgramWithoutEraseFailsItsReadBackAndVerifyFindsTheWrongBytes) {
     rig.FillFlash(0x00);
     rig.LoadImage(kBlock);
     // The board answers every write with success; the read-back shows the block is wrong.
-    EXPECT_EQ(rig.ops.Program(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> Failure ! 41");
     EXPECT_EQ(rig.SentWith(0x04).size(), 41u);
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Failed);
 }
 
 TEST(Program, TheQuickPathWritesAndComparesWholeBlocksOnTheBoard) {
@@ -59,7 +59,7 @@ TEST(Program, TheQuickPathWritesAndComparesWholeBlocksOnTheBoard) {
     rig.flags.quickModeCapable = true;
     rig.cache.commandModeWrite = 3;
     rig.LoadImage(2 * kBlock);
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
     const auto quick = rig.SentWith(0x08);
     ASSERT_EQ(quick.size(), 2u);
     EXPECT_EQ(quick[0].p[2], 1);  // QuickMode - 1
@@ -73,7 +73,7 @@ TEST(Program, TheQuickPathWritesAndComparesWholeBlocksOnTheBoard) {
     EXPECT_TRUE(rig.SentWith(0x02).empty());
 
     rig.board.ClearTrace();
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Ok);
     const auto& trace = rig.board.Trace();
     ASSERT_EQ(trace.size(), 2u);
     EXPECT_EQ(trace[1].header[1], 0x07);
@@ -81,7 +81,7 @@ TEST(Program, TheQuickPathWritesAndComparesWholeBlocksOnTheBoard) {
     EXPECT_EQ(trace[1].digest, sim::Digest(sums));
 
     rig.Flash()[kBlock + 1000] &= 0x01;  // the board's compare fails, every time
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Verify Flash with buffer ---> Failure ! 41");
 }
 
@@ -90,7 +90,7 @@ TEST(Program, SmallProgramCommandsGoPageByPageWithAGaugeStepEach) {
     rig.cache.commandModeWrite = 3;
     rig.cache.pageWriteSize = 16;
     rig.LoadImage(2 * kBlock);
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
     const auto pages = rig.SentWith(0x0A);
     ASSERT_EQ(pages.size(), 512u);
     EXPECT_EQ(pages[300].p[1], 16);  // PageWriteSize
@@ -110,7 +110,7 @@ TEST(Program, ThePdImageIsPaddedToWholePages) {
         rig.UsePd();
         rig.LoadImage(size);
         const auto original = rig.image.imageBuffer;
-        EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+        EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
         const std::size_t pages = size == 257 ? 2 : 1;
         EXPECT_EQ(rig.SentWith(0x04, 0xFC).size(), pages);
         EXPECT_EQ(rig.image.imageBuffer.size(), pages * 256);
@@ -121,10 +121,10 @@ TEST(Program, ThePdImageIsPaddedToWholePages) {
         EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), pages);  // each page read back
 
         rig.board.ClearTrace();
-        EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
+        EXPECT_EQ(rig.ops.Verify().result, StepResult::Ok);
         EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), pages);
         rig.Flash(sim::FlashId::kPd)[1] ^= 0x01;
-        EXPECT_EQ(rig.ops.Verify(), StepResult::Failed);
+        EXPECT_EQ(rig.ops.Verify().result, StepResult::Failed);
         EXPECT_EQ(rig.LastLine(), "Error 1 bytes");
     }
 }
@@ -137,7 +137,7 @@ TEST(Program, ASkippedBlockIsNeitherWrittenNorComparedButMovesTheGauge) {
     rig.image.blockSkipFlags.Reset(64);
     rig.image.blockSkipFlags.Set(1, true);
     rig.Flash()[kBlock + 2] = 0x00;  // not erased: a verify of block 1 would fail
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
     auto blocks = [&](uint8_t sub, int at) {
         std::vector<int> out;
         for (const auto& s : rig.SentWith(sub)) {
@@ -150,13 +150,13 @@ TEST(Program, ASkippedBlockIsNeitherWrittenNorComparedButMovesTheGauge) {
     EXPECT_THAT(rig.panel.progress, ElementsAre(33, 66, 100));
     rig.panel.progress.clear();
     rig.board.ClearTrace();
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Ok);
     EXPECT_THAT(blocks(0x02, 0), ElementsAre(0, 2));
     EXPECT_THAT(rig.panel.progress, ElementsAre(33, 66, 100));
 
     // Skip FF off: the flags are cleared and block 1 is compared.
     rig.skipFF = false;
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Failed);
     EXPECT_FALSE(rig.image.blockSkipFlags.IsSkipped(1));
 }
 
@@ -166,12 +166,12 @@ TEST(Program, SkipFlagsLeftFromAnEarlierImageNeverSkipABlockOfTheNewOne) {
     rig.image.blockSkipFlags.Reset(64);
     rig.image.blockSkipFlags.Set(1, true);  // the old image was blank in block 1
     rig.LoadImage(2 * kBlock);              // the new one is not
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
     EXPECT_EQ(rig.SentWith(0x04).size(), 2u);
     EXPECT_EQ(rig.SentWith(0x02).size(), 2u);  // both read back
     EXPECT_TRUE(Holds(rig.Flash(), rig.image.imageBuffer));
     rig.board.ClearTrace();
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Ok);
     EXPECT_EQ(rig.SentWith(0x02).size(), 2u);
 }
 
@@ -180,7 +180,7 @@ TEST(Program, AHalfLastBlockIsWrittenAndComparedOverItsFirstHalf) {
     rig.LoadImage(kBlock + kBlock / 2);  // the raw file: it ends 32 KB into block 1
     rig.image.halfLastBlock = true;
     rig.Flash()[kBlock + kBlock / 2] = 0x00;  // past the half: neither written nor compared
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
     // Each write is followed by its read-back; the byte past the half is not compared.
     const auto& trace = rig.board.Trace();
     ASSERT_EQ(trace.size(), 4u);
@@ -188,7 +188,7 @@ TEST(Program, AHalfLastBlockIsWrittenAndComparedOverItsFirstHalf) {
     EXPECT_EQ(trace[2].length, kBlock / 2);
     EXPECT_EQ(trace[3].header[1], 0x02);
     EXPECT_TRUE(Holds(rig.Flash(), rig.image.imageBuffer));
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Ok);
 }
 
 TEST(Program, AHalfLastBlockIsWrittenInOneHundredTwentyEightPages) {
@@ -197,7 +197,7 @@ TEST(Program, AHalfLastBlockIsWrittenInOneHundredTwentyEightPages) {
     pages.cache.pageWriteSize = 32;
     pages.LoadImage(kBlock / 2);
     pages.image.halfLastBlock = true;
-    EXPECT_EQ(pages.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(pages.ops.Program().result, StepResult::Ok);
     EXPECT_EQ(pages.SentWith(0x0A).size(), 128u);
 }
 
@@ -205,7 +205,7 @@ TEST(Program, BlocksPastTheEndOfTheImageAreSentAsErasedBytesNeverAsGarbage) {
     FlashRig rig;
     rig.LoadImage(kBlock + 100);
     rig.image.usedBlockCount = 3;  // stale: one block more than the image reaches
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
     const auto& trace = rig.board.Trace();
     ASSERT_EQ(trace.size(), 6u);  // write and read back, three times
     std::vector<uint8_t> tail(kBlock, 0xFF);
@@ -213,9 +213,9 @@ TEST(Program, BlocksPastTheEndOfTheImageAreSentAsErasedBytesNeverAsGarbage) {
     EXPECT_EQ(trace[2].digest, sim::Digest(tail));
     EXPECT_EQ(trace[3].digest, sim::Digest(tail));  // read back as written
     EXPECT_EQ(trace[4].digest, sim::Digest(std::vector<uint8_t>(kBlock, 0xFF)));
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Ok);
     rig.Flash()[2 * kBlock + 5] = 0x00;
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Failed);
 }
 
 TEST(Program, TheSmbusSpeedIsLoweredForProgrammingAndRestoredEvenAfterStop) {
@@ -231,12 +231,12 @@ TEST(Program, TheSmbusSpeedIsLoweredForProgrammingAndRestoredEvenAfterStop) {
         rig.identity.chipIdStrings[0] = "4CE1";
         rig.settings.WriteInt("SMBusSpeed", 2);
         rig.LoadImage(kBlock);
-        EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+        EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
         EXPECT_THAT(speedCodes(rig), ElementsAre(2, 12));
         EXPECT_EQ(rig.board.Trace().front().header[1], 0x20);
         EXPECT_EQ(rig.board.Trace().back().header[1], 0x20);
         rig.board.ClearTrace();
-        EXPECT_EQ(rig.ops.Verify(), StepResult::Ok);
+        EXPECT_EQ(rig.ops.Verify().result, StepResult::Ok);
         EXPECT_TRUE(speedCodes(rig).empty());
     }
     {
@@ -245,19 +245,19 @@ TEST(Program, TheSmbusSpeedIsLoweredForProgrammingAndRestoredEvenAfterStop) {
         rig.settings.WriteInt("SMBusSpeed", 2);
         rig.LoadImage(3 * kBlock);
         rig.StopAtPump(1);
-        EXPECT_EQ(rig.ops.Program(), StepResult::Failed);
+        EXPECT_EQ(rig.ops.Program().result, StepResult::Failed);
         EXPECT_EQ(rig.SentWith(0x04).size(), 1u);
         EXPECT_THAT(speedCodes(rig), ElementsAre(2, 12));
         rig.board.ClearTrace();
         rig.StopAtPump(1);
-        EXPECT_EQ(rig.ops.Verify(), StepResult::Failed);
+        EXPECT_EQ(rig.ops.Verify().result, StepResult::Failed);
         EXPECT_THAT(speedCodes(rig), ElementsAre(2, 12));
     }
     {
         FlashRig rig;  // the high speed is not set: nothing is switched
         rig.identity.chipIdStrings[0] = "4CE1";
         rig.LoadImage(kBlock);
-        EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+        EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
         EXPECT_TRUE(speedCodes(rig).empty());
     }
 }
@@ -267,7 +267,7 @@ TEST(Program, AWriteThatAlwaysFailsEndsAfterTheRetryLimit) {
     rig.board.AddFault(Failing(0x04, 1));
     rig.LoadImage(2 * kBlock);
     rig.image.operationResult = true;
-    EXPECT_EQ(rig.ops.Program(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> Failure ! 41");
     EXPECT_FALSE(rig.image.operationResult);
 }
@@ -278,7 +278,7 @@ TEST(Program, AFailedPageRepeatsItsBlockFromTheFirstPage) {
     pages.cache.pageWriteSize = 16;
     pages.board.AddFault(Failing(0x0A, 0, 1));
     pages.LoadImage(kBlock);
-    EXPECT_EQ(pages.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(pages.ops.Program().result, StepResult::Ok);
     EXPECT_EQ(pages.SentWith(0x0A).size(), 257u);  // the block again from its first page
     EXPECT_EQ(pages.LastLine(), "Write Flash from buffer ---> OK ! 1");
 }
@@ -289,7 +289,7 @@ TEST(Program, StopInsideAPageByPageBlockFinishesThatBlockAndEndsBeforeTheNext) {
     rig.cache.pageWriteSize = 16;
     rig.LoadImage(2 * kBlock);
     rig.StopAtPump(10);
-    EXPECT_EQ(rig.ops.Program(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Failed);
     const auto pages = rig.SentWith(0x0A);
     ASSERT_EQ(pages.size(), 256u);
     EXPECT_EQ(pages.back().p[2], 0);    // block 0
@@ -314,7 +314,7 @@ TEST(Program, AFailedWriteAfterStopIsStillCountedAsARetry) {
             rig.board.AddFault(Failing(0x0A, std::nullopt, 1));
         }
     };
-    EXPECT_EQ(rig.ops.Program(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Failed);
     EXPECT_EQ(rig.SentWith(0x0A).size(), 11u);
     EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> Failure ! 1");
     EXPECT_EQ(rig.clock.Now().count(), 10);
@@ -322,8 +322,8 @@ TEST(Program, AFailedWriteAfterStopIsStillCountedAsARetry) {
 
 TEST(Program, ProgramAndVerifyRefuseWithoutImageOrType) {
     FlashRig rig;
-    EXPECT_EQ(rig.ops.Program(), StepResult::Refused);
-    EXPECT_EQ(rig.ops.Verify(), StepResult::Refused);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Refused);
+    EXPECT_EQ(rig.ops.Verify().result, StepResult::Refused);
     ASSERT_EQ(rig.panel.boxes.size(), 2u);
     EXPECT_EQ(rig.panel.boxes[1].text, "Please Open BIN File First or Choice Flash Type !");
     EXPECT_TRUE(rig.board.Trace().empty());
@@ -333,7 +333,7 @@ TEST(Program, APdImageLargerThanThePdFlashIsRefused) {
     FlashRig pd(ScenarioFile("pd-d1"));
     pd.UsePd();
     pd.LoadImage(0x10001);  // one byte more than the 64 KB PD flash
-    EXPECT_EQ(pd.ops.Program(), StepResult::Refused);
+    EXPECT_EQ(pd.ops.Program().result, StepResult::Refused);
     EXPECT_THAT(pd.panel.boxes.back().text, ::testing::HasSubstr("larger than the PD flash"));
     EXPECT_TRUE(pd.board.Trace().empty());
 }

@@ -58,7 +58,7 @@ TEST(EraseReadBack, AnEraseTheBoardOnlyClaimedFailsWithTheBytesLeft) {
     rig.LoadImage(3 * kBlock);
     rig.image.readBuffer.assign(100, 0x5A);  // a read the operator may still save
     rig.board.AddFault(Lie(sim::FaultKind::kEraseLie, 1));
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Failed);
     EXPECT_THAT(rig.panel.mainLog,
                 ElementsAre("Erase Flash ---> Failure ! 0", "Error 65536 bytes"));
     EXPECT_FALSE(rig.image.operationResult);
@@ -69,7 +69,7 @@ TEST(EraseReadBack, AnEraseTheBoardOnlyClaimedFailsWithTheBytesLeft) {
     EXPECT_THAT(rig.panel.progress, ElementsAre(33, 66, 100));  // the check moves no gauge
 
     rig.board.ClearFaults();
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Ok);
     EXPECT_EQ(rig.LastLine(), "Erase Flash ---> OK ! 0");
     EXPECT_TRUE(AllErased(rig.Flash().first(3 * kBlock)));
 }
@@ -80,7 +80,7 @@ TEST(EraseReadBack, TheBoardComparesErasedChecksumsWhereItCan) {
     UseQuickMode(rig);
     rig.FillFlash(0x00);
     rig.LoadImage(2 * kBlock);
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Ok);
     EXPECT_TRUE(rig.SentWith(0x02).empty());
     const auto& trace = rig.board.Trace();
     ASSERT_EQ(trace.size(), 6u);  // two erases, then register and compare for each block
@@ -95,7 +95,7 @@ TEST(EraseReadBack, TheBoardComparesErasedChecksumsWhereItCan) {
     // The board never finds the block blank: the compare fails until the retry limit.
     rig.board.AddFault(Lie(sim::FaultKind::kEraseLie, 1));
     rig.Flash()[kBlock + 77] = 0x00;
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Erase Flash ---> Failure ! 41");
 }
 
@@ -107,7 +107,7 @@ TEST(EraseReadBack, OnlyWhatWasErasedIsChecked) {
         rig.FillFlash(0x00);
         rig.LoadImage(4 * kBlock);
         rig.image.startBlock = 2;
-        EXPECT_EQ(rig.ops.Erase(), StepResult::Ok);
+        EXPECT_EQ(rig.ops.Erase().result, StepResult::Ok);
         EXPECT_THAT(Blocks(rig, 0x02, 0), ElementsAre(2, 3));
     }
     {
@@ -116,7 +116,7 @@ TEST(EraseReadBack, OnlyWhatWasErasedIsChecked) {
         rig.FillFlash(0x00);
         rig.LoadImage(kBlock + kBlock / 2);
         rig.image.halfLastBlock = true;
-        EXPECT_EQ(rig.ops.Erase(), StepResult::Ok);
+        EXPECT_EQ(rig.ops.Erase().result, StepResult::Ok);
         EXPECT_EQ(rig.Flash()[kBlock + kBlock / 2], 0x00);
     }
     {
@@ -134,9 +134,9 @@ TEST(EraseReadBack, OnlyWhatWasErasedIsChecked) {
             };
         };
         dirtyAfterTheWalk(0x1E000, 8192);
-        EXPECT_EQ(rig.ops.Erase(), StepResult::Ok);
+        EXPECT_EQ(rig.ops.Erase().result, StepResult::Ok);
         dirtyAfterTheWalk(0x1DFFF, 1);
-        EXPECT_EQ(rig.ops.Erase(), StepResult::Failed);
+        EXPECT_EQ(rig.ops.Erase().result, StepResult::Failed);
         EXPECT_EQ(rig.LastLine(), "Error 1 bytes");
     }
 }
@@ -147,7 +147,7 @@ TEST(EraseReadBack, ThePdFlashIsReadBackPageByPage) {
     rig.FillFlash(0x00, sim::FlashId::kPd);
     rig.LoadImage(1000);
     rig.board.AddFault(Lie(sim::FaultKind::kEraseLie, 8));  // the third KiB
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Failed);
     EXPECT_EQ(rig.SentWith(0x02, 0xFC).size(), 64u);
     EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), 256u);
     EXPECT_THAT(rig.panel.mainLog, ElementsAre("Erase Flash ---> Failure ! 0", "Error 1024 bytes"));
@@ -161,7 +161,7 @@ TEST(EraseReadBack, AFlashTypeWhoseSectorEraseClearsLessThanItsSectorSizeFails) 
     rig.cache.eraseType = 1;
     rig.cache.sectorSize = 64;
     rig.LoadImage(kBlock);
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Error 61440 bytes");
 }
 
@@ -169,7 +169,7 @@ TEST(EraseReadBack, StopDuringTheCheckFails) {
     FlashRig rig;
     rig.LoadImage(3 * kBlock);
     rig.StopAtPump(4);  // three erased blocks, then the first block checked
-    EXPECT_EQ(rig.ops.Erase(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Erase().result, StepResult::Failed);
     EXPECT_EQ(rig.SentWith(0x02).size(), 1u);
     EXPECT_EQ(rig.LastLine(), "Erase Flash ---> Failure ! 0");
 }
@@ -181,7 +181,7 @@ TEST(ProgramReadBack, ABlockTheBoardDidNotWriteIsWrittenAgain) {
         auto lie = Lie(kind, 1);
         lie.bytes = 100;  // a partial write keeps its first 100 bytes
         rig.board.AddFault(lie);
-        EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+        EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
         EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> OK ! 1");
         EXPECT_THAT(Blocks(rig, 0x04, 1), ElementsAre(0, 1, 1));
         EXPECT_THAT(Blocks(rig, 0x02, 0), ElementsAre(0, 1, 1));
@@ -197,7 +197,7 @@ TEST(ProgramReadBack, TheQuickWriteIsComparedByTheBoard) {
     rig.cache.commandModeWrite = 3;
     rig.LoadImage(2 * kBlock);
     rig.board.AddFault(Lie(sim::FaultKind::kWriteLie, 0));
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
     EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> OK ! 1");
     std::vector<int> order;
     for (const auto& e : rig.board.Trace()) {
@@ -217,7 +217,7 @@ TEST(ProgramReadBack, AStuckBitFailsAfterTheRetryLimit) {
     stuck.bits = static_cast<uint8_t>(~rig.image.imageBuffer[kBlock + 10]);
     rig.board.AddFault(stuck);
     rig.image.operationResult = true;
-    EXPECT_EQ(rig.ops.Program(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> Failure ! 41");
     EXPECT_FALSE(rig.image.operationResult);
     EXPECT_EQ(rig.SentWith(0x04).size(), 1u + 41u);
@@ -230,7 +230,7 @@ TEST(ProgramReadBack, APdPageIsReadBackAndWrittenAgain) {
     auto partial = Lie(sim::FaultKind::kPartialWrite, 2);
     partial.bytes = 10;
     rig.board.AddFault(partial);
-    EXPECT_EQ(rig.ops.Program(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Program().result, StepResult::Ok);
     EXPECT_EQ(rig.LastLine(), "Write Flash from buffer ---> OK ! 1");
     EXPECT_EQ(rig.SentWith(0x04, 0xFC).size(), 5u);
     EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), 5u);
@@ -247,7 +247,7 @@ TEST(ReadConfirm, AStaleReplyIsReadAgain) {
         SeedFlash(rig.Flash());
         rig.cache.flashblock = 3;
         rig.board.AddFault(Lie(sim::FaultKind::kStaleRead, 1));
-        EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+        EXPECT_EQ(rig.ops.Read().result, StepResult::Ok);
         EXPECT_EQ(rig.LastLine(), "Read Flash to Bufferr ---> OK ! 1");
         EXPECT_TRUE(std::equal(rig.image.readBuffer.begin(), rig.image.readBuffer.end(),
                                rig.Flash().begin()));
@@ -268,7 +268,7 @@ TEST(ReadConfirm, AStalePdPageIsReadAgainAndReadTwiceRunsItsSecondPass) {
     rig.UsePd();
     SeedFlash(rig.Flash(sim::FlashId::kPd));
     rig.board.AddFault(Lie(sim::FaultKind::kStaleRead, 4));
-    EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Ok);
     EXPECT_EQ(rig.LastLine(), "Read Flash to Bufferr ---> OK ! 1");
     EXPECT_TRUE(std::equal(rig.image.readBuffer.begin(), rig.image.readBuffer.end(),
                            rig.Flash(sim::FlashId::kPd).begin()));
@@ -282,7 +282,7 @@ TEST(ReadConfirm, AStalePdPageIsReadAgainAndReadTwiceRunsItsSecondPass) {
             rig.Flash(sim::FlashId::kPd)[3] ^= 0x10;
         }
     };
-    EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 0");
     EXPECT_EQ(rig.SentWith(0x03, 0xFC).size(), 3 * 256u);
 }

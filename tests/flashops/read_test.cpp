@@ -24,7 +24,7 @@ TEST(Read, ReadsEveryBlockOfThePartWhateverTheAllocation) {
     rig.image.startBlock = 1;
     rig.cache.flashblock = 4;
     rig.cache.commandModeRead = 1;
-    EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Ok);
     std::vector<int> blocks;
     for (const auto& s : rig.SentWith(0x02)) {
         blocks.push_back(s.p[0]);
@@ -45,7 +45,7 @@ TEST(Read, ReadTwiceReadsAgainAndFailsOnAnUnstableByte) {
     SeedFlash(rig.Flash());
     rig.readTwice = true;
     rig.cache.flashblock = 2;
-    EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Ok);
     EXPECT_EQ(rig.SentWith(0x02).size(), 6u);  // each block twice, then the second pass
     EXPECT_THAT(rig.panel.progress, ElementsAre(50, 100, 50, 100));
 
@@ -56,7 +56,7 @@ TEST(Read, ReadTwiceReadsAgainAndFailsOnAnUnstableByte) {
     unstable.rate = 1.0;
     rig.board.AddFault(unstable);
     // The byte never reads the same twice: block 1 is read again until the limit.
-    EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 41");
     EXPECT_FALSE(rig.image.operationResult);
 }
@@ -66,14 +66,14 @@ TEST(Read, AFirstPassEndedByStopFailsAndIsNotReadAgain) {
     rig.readTwice = true;
     rig.cache.flashblock = 4;
     rig.StopAtPump(2);
-    EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Failed);
     EXPECT_EQ(rig.SentWith(0x02).size(), 4u);  // blocks 0 and 1, each read twice
     EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 0");
 
     // Stop in the second pass ends it as well.
     rig.board.ClearTrace();
     rig.StopAtPump(5);
-    EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Failed);
     EXPECT_EQ(rig.SentWith(0x02).size(), 9u);  // the first pass's 8, then block 0 again
 }
 
@@ -81,12 +81,12 @@ TEST(Read, RetriesAreCountedAndTheLimitEndsTheRead) {
     FlashRig rig;
     rig.cache.flashblock = 2;
     rig.board.AddFault(Failing(0x02, 1, 3));
-    EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Ok);
     EXPECT_EQ(rig.LastLine(), "Read Flash to Bufferr ---> OK ! 3");
     EXPECT_THAT(rig.clock.Sleeps(), ElementsAre(Millis(10), Millis(10), Millis(10)));
 
     rig.board.AddFault(Failing(0x02, 0));
-    EXPECT_EQ(rig.ops.Read(), StepResult::Failed);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Failed);
     EXPECT_EQ(rig.LastLine(), "Read Flash to Buffer ---> Failure ! 41");
 }
 
@@ -96,7 +96,7 @@ TEST(Read, ThePdFlashIsReadPageByPage) {
     SeedFlash(rig.Flash(sim::FlashId::kPd));
     rig.readTwice = true;          // a second pass here as well
     rig.cache.flashblock = 70000;  // the flash type does not size the PD flash
-    EXPECT_EQ(rig.ops.Read(), StepResult::Ok);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Ok);
     // Each page twice (no checksum compare on the controller), then the second pass.
     const auto pages = rig.SentWith(0x03, 0xFC);
     ASSERT_EQ(pages.size(), 3 * 256u);
@@ -112,14 +112,14 @@ TEST(Read, ThePdFlashIsReadPageByPage) {
 TEST(Read, RefusesWithoutAFlashTypeOrWithOneThatCannotBeRead) {
     FlashRig rig;
     rig.cache.flashblock = 0;
-    EXPECT_EQ(rig.ops.Read(), StepResult::Refused);
+    EXPECT_EQ(rig.ops.Read().result, StepResult::Refused);
     ASSERT_EQ(rig.panel.boxes.size(), 1u);
     EXPECT_EQ(rig.panel.boxes[0].text, "Please Choice Flash Type First !");
     EXPECT_EQ(rig.panel.boxes[0].kind, MessageKind::Warning);
 
     for (const int32_t blocks : {-1, 70000, 5000}) {
         rig.cache.flashblock = blocks;
-        EXPECT_EQ(rig.ops.Read(), StepResult::Refused);
+        EXPECT_EQ(rig.ops.Read().result, StepResult::Refused);
         EXPECT_THAT(rig.panel.boxes.back().text,
                     ::testing::HasSubstr(std::to_string(blocks) + " blocks"));
     }

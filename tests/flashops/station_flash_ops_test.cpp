@@ -44,7 +44,7 @@ TEST_F(StationFlashOpsTest, TheStationsOperationsWriteTheFlashAndSetOperationRes
     auto& ops = station->FlashOps();
     for (auto step : {&FlashOperations::Erase, &FlashOperations::BlankCheck,
                       &FlashOperations::Program, &FlashOperations::Verify}) {
-        EXPECT_TRUE(station->RunHandler([&] { EXPECT_EQ((ops.*step)(), StepResult::Ok); }));
+        EXPECT_TRUE(station->RunHandler([&] { EXPECT_EQ((ops.*step)().result, StepResult::Ok); }));
         EXPECT_TRUE(station->Image().operationResult);
     }
     const auto& image = station->Image().imageBuffer;
@@ -58,7 +58,7 @@ TEST_F(StationFlashOpsTest, TheStationsOperationsWriteTheFlashAndSetOperationRes
 TEST_F(StationFlashOpsTest, StopFromTheWindowEndsAnOperation) {
     StartOnBoard();
     panel.onPump = [this] { station->RequestStop(); };
-    EXPECT_EQ(station->FlashOps().Program(), StepResult::Failed);
+    EXPECT_EQ(station->FlashOps().Program().result, StepResult::Failed);
     EXPECT_EQ(panel.mainLog.back(), "Write Flash from buffer ---> Failure ! 0");
     EXPECT_FALSE(station->Image().operationResult);
 }
@@ -69,7 +69,7 @@ TEST_F(StationFlashOpsTest, TheBlockProcessTicksAndStoresTheFourStepBoxes) {
          {StepCheckBox::Erase, StepCheckBox::Check, StepCheckBox::Program, StepCheckBox::Verify}) {
         station->OnCheckBoxClicked(box, false);
     }
-    EXPECT_EQ(station->FlashOps().BlockProcess(), StepResult::Ok);
+    EXPECT_EQ(station->FlashOps().BlockProcess().result, StepResult::Ok);
     const auto& main = station->Controls().main;
     EXPECT_TRUE(main.checkErase && main.checkCheck && main.checkProgram && main.checkVerify);
     auto store = Reopen();

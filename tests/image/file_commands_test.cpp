@@ -23,7 +23,7 @@ TEST_F(LoadTest, LoadsRemembersAndMergesTheChosenFile) {
     const auto path = WriteFile("fw.bin", FileBytes(100 * 1024));
     panel.fileAnswers.push_back(path);
     auto context = Context();
-    LoadImage(context);
+    LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
     ASSERT_EQ(panel.dialogs.size(), 1u);
     EXPECT_EQ(panel.dialogs[0].request.filter, "[*.bin]|*.bin|[*.rom]|*.rom|*.*|*.*");
     EXPECT_THAT(panel.mainLog,
@@ -48,7 +48,7 @@ TEST_F(LoadTest, UsedBlocksComeFromTheFileUpToThePartSize) {
     for (const auto& c : cases) {
         panel.fileAnswers.push_back(WriteFile("f.bin", FileBytes(c.size)));
         auto context = Context();
-        LoadImage(context);
+        LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
         EXPECT_EQ(state.usedBlockCount, c.blocks) << c.size;
         EXPECT_EQ(state.imageBuffer, FileBytes(c.size));
     }
@@ -60,7 +60,7 @@ TEST_F(LoadTest, CancelChangesNothingButTheLogLine) {
     state.usedBlockCount = 7;
     pathText = "old.bin";
     auto context = Context();
-    LoadImage(context);
+    LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
     EXPECT_THAT(panel.mainLog, ElementsAre("Load File to Buffer ---> Cancel !"));
     EXPECT_EQ(state.imageBuffer, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(state.usedBlockCount, 7u);
@@ -89,7 +89,8 @@ TEST_F(LoadTest, AnUnreadableFileIsReportedAndTheImageKept) {
     for (const auto& [chosen, text] : cases) {
         panel.fileAnswers.push_back(chosen);
         auto context = Context();
-        EXPECT_EQ(LoadImage(context), StepResult::Failed);
+        EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
+                  StepResult::Failed);
         ASSERT_FALSE(panel.boxes.empty());
         EXPECT_EQ(panel.boxes.back().kind, MessageKind::Error);
         EXPECT_NE(panel.boxes.back().text.find(text), std::string::npos) << panel.boxes.back().text;
@@ -112,7 +113,8 @@ TEST_F(LoadTest, AMergeThatCannotReadItsSettingsLeavesNoUnplacedImage) {
     const auto path = WriteFile("fw.bin", FileBytes(100 * 1024));
     panel.fileAnswers.push_back(path);
     auto context = Context();
-    EXPECT_THROW(LoadImage(context), ConversionError);
+    EXPECT_THROW(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
+                 ConversionError);
     EXPECT_TRUE(state.imageBuffer.empty());
     EXPECT_EQ(state.usedBlockCount, 0u);
     EXPECT_FALSE(state.operationResult);
@@ -149,7 +151,8 @@ TEST_F(LoadTest, AStoreThatRefusesTheFileNameDropsTheRawFile) {
     ImageContext refusing{state,      store,           panel,        log,
                           timer,      commands,        identity,     eflash,
                           flashblock, commandModeRead, assignedText, context.pathBox};
-    EXPECT_THROW(LoadImage(refusing), SettingsError);
+    EXPECT_THROW(LoadImage(refusing, panel.AskOpenFile(LoadDialogRequest(settings))),
+                 SettingsError);
     EXPECT_TRUE(state.imageBuffer.empty());  // not left to be written from address 0
     EXPECT_EQ(state.usedBlockCount, 0u);
     EXPECT_FALSE(state.operationResult);
@@ -276,14 +279,16 @@ TEST_F(ReloadTest, AtStartUpAFileThatCannotBeUsedIsRefusedAndAGoodOneIsOk) {
 TEST_F(ReloadTest, StepResultsOfLoadAndSaveMatchOperationResult) {
     auto context = Context();
     state.operationResult = true;
-    EXPECT_EQ(LoadImage(context), StepResult::Refused);  // cancelled
+    EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
+              StepResult::Refused);  // cancelled
     EXPECT_TRUE(state.operationResult);
     panel.fileAnswers.push_back(WriteFile("fw.bin", FileBytes(0x10000)));
-    EXPECT_EQ(LoadImage(context), StepResult::Ok);
+    EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))), StepResult::Ok);
     EXPECT_TRUE(state.operationResult);
     state.readBuffer = FileBytes(0x100);
     panel.fileAnswers.push_back((dir / "missing-folder" / "out.bin").string());
-    EXPECT_THROW(SaveReadBuffer(context), std::exception);  // the handler shows the box
+    EXPECT_THROW(SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest())),
+                 std::exception);  // the handler shows the box
     EXPECT_FALSE(state.operationResult);
 }
 
@@ -349,7 +354,7 @@ protected:
         const auto path = (dir / name).string();
         panel.fileAnswers.push_back(path);
         auto context = Context();
-        SaveReadBuffer(context);
+        SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest()));
         return path;
     }
     std::size_t SavedSize(const std::string& path) {
@@ -404,7 +409,7 @@ TEST_F(SaveTest, AnEFlashReadIsCutToTheEFlashSize) {
 
 TEST_F(SaveTest, CancelAndAnEmptyBufferWriteNothing) {
     auto context = Context();
-    SaveReadBuffer(context);  // no answer: cancelled
+    SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest()));  // no answer: cancelled
     EXPECT_THAT(panel.mainLog, ElementsAre("Save Buffer to File ---> Cancel !"));
     const auto path = Save("empty.bin");
     EXPECT_EQ(panel.boxes.at(0).text, "Please Read Flash First !");

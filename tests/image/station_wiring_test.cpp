@@ -69,8 +69,7 @@ TEST_F(StationImageTest, LoadReadsTheBoundaryBlockThroughTheStationsBoard) {
               1);
     board.ClearTrace();
     const auto path = WriteImage("fw.bin", 100 * 1024);
-    panel.fileAnswers.push_back(path);
-    station->RunHandler([&] { station->Files().Load(); });
+    station->RunHandler([&] { station->Files().Load(path); });
     ASSERT_EQ(board.Trace().size(), 1u);
     EXPECT_EQ(board.Trace()[0].header[1], 0x02);  // ReadBlock
     EXPECT_EQ(board.Trace()[0].header[2], 1);     // of block 1
@@ -84,8 +83,7 @@ TEST_F(StationImageTest, LoadReadsTheBoundaryBlockThroughTheStationsBoard) {
     station->RunHandler([&] { station->Files().Confirm(); });
     EXPECT_FALSE(station->StopRequested());
     EXPECT_EQ(panel.mainLog.back(), "Confirm File and buffer ---> OK !");
-    panel.fileAnswers.push_back((dir / "saved.bin").string());
-    station->RunHandler([&] { station->Files().Save(); });
+    station->RunHandler([&] { station->Files().Save((dir / "saved.bin").string()); });
     EXPECT_EQ(std::filesystem::file_size(dir / "saved.bin"), 0x20000u);
 }
 

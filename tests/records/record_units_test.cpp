@@ -27,8 +27,8 @@ RunRecord Record(const std::string& time, const std::string& part, double second
     record.imageCrc32 = 0x1a2b3c4d;
     for (const char* name : {"erase", "program", "verify"}) {
         const bool fails = failingStep == name;
-        record.unit.steps.push_back({name, fails ? StepResult::Failed : StepResult::Ok, 0.5,
-                                     std::string(name) + " ---> OK ! 2"});
+        record.unit.steps.push_back(
+            {name, {fails ? StepResult::Failed : StepResult::Ok, 2, 0, {}, 0.5}});
         if (fails) {
             break;
         }

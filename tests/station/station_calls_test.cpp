@@ -63,7 +63,8 @@ TEST_F(StationTest, SaveMessageWritesTheLogEndingWithTheSavingLine) {
     auto& s = Start();
     const auto target = (dir / "run.log").string();
     panel.fileAnswers.push_back(target);
-    s.RunHandler([&] { s.Messages().SaveMessage(); });
+    s.RunHandler(
+        [&] { s.Messages().SaveMessage(panel.AskSaveFile(MessageMenu::SaveMessageDialog())); });
 
     std::string expected;
     for (const auto& line : panel.mainLog) {
@@ -84,7 +85,8 @@ TEST_F(StationTest, SaveMessageWritesTheLogEndingWithTheSavingLine) {
 
 TEST_F(StationTest, SaveMessageCancelled) {
     auto& s = Start();
-    s.RunHandler([&] { s.Messages().SaveMessage(); });
+    s.RunHandler(
+        [&] { s.Messages().SaveMessage(panel.AskSaveFile(MessageMenu::SaveMessageDialog())); });
     EXPECT_EQ(panel.mainLog.back(), "Save Debug Message to File ---> Cancel !");
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         // Only the open settings store and its write-ahead log and index are there.
@@ -95,7 +97,9 @@ TEST_F(StationTest, SaveMessageCancelled) {
 TEST_F(StationTest, FailedFileWriteIsShownInTheErrorBox) {
     auto& s = Start();
     panel.fileAnswers.push_back((dir / "no" / "such" / "folder.reg").string());
-    s.RunHandler([&] { s.Messages().SaveRegistryExport(); });
+    s.RunHandler([&] {
+        s.Messages().SaveRegistryExport(panel.AskSaveFile(MessageMenu::SaveRegistryExportDialog()));
+    });
     ASSERT_EQ(panel.boxes.size(), 1u);
     EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
     EXPECT_NE(panel.boxes[0].text.find("folder.reg"), std::string::npos);
@@ -111,7 +115,8 @@ TEST_F(StationTest, SaveMessageOverAReadOnlyFileKeepsItAndShowsTheError) {
                                              std::filesystem::perms::others_read);
     testing::AsOrdinaryUser(dir.Path(), [&] {
         panel.fileAnswers.push_back(target.string());
-        s.RunHandler([&] { s.Messages().SaveMessage(); });
+        s.RunHandler(
+            [&] { s.Messages().SaveMessage(panel.AskSaveFile(MessageMenu::SaveMessageDialog())); });
         ASSERT_EQ(panel.boxes.size(), 1u);
         EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
         EXPECT_EQ(panel.boxes[0].title, "KavoEC_Quillon");

@@ -58,7 +58,8 @@ TEST_F(AtomicWriteTest, ReadOnlyFileInAWritableFolderIsNeverReplaced) {
         RecordingPanel panel;
         MessageLog log{panel};
         panel.fileAnswers.push_back(reg.string());
-        EXPECT_THROW(SaveSettingsExport(store, log, panel), std::runtime_error);
+        EXPECT_THROW(SaveSettingsExport(store, log, panel.AskSaveFile(SettingsExportDialog())),
+                     std::runtime_error);
         EXPECT_EQ(log.LastLine(), "Save Kavo Quillon Setting to File ---> Saving...");
 
         const IniWriteResult result = WriteIniValue(ini, "SetNum", "Num", "2");

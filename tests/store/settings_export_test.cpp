@@ -60,7 +60,7 @@ protected:
 TEST_F(SaveExportTest, WritesCrLfLinesAndLogsThePath) {
     const auto file = (dir / "out.reg").string();
     panel.fileAnswers.push_back(file);
-    SaveSettingsExport(store, log, panel);
+    SaveSettingsExport(store, log, panel.AskSaveFile(SettingsExportDialog()));
 
     EXPECT_EQ(ReadFileBytes(file),
               "REGEDIT4\r\n"
@@ -77,7 +77,7 @@ TEST_F(SaveExportTest, WritesCrLfLinesAndLogsThePath) {
 }
 
 TEST_F(SaveExportTest, CancelWritesNothing) {
-    SaveSettingsExport(store, log, panel);
+    SaveSettingsExport(store, log, panel.AskSaveFile(SettingsExportDialog()));
     EXPECT_EQ(log.Lines(),
               std::vector<std::string>{"Save Kavo Quillon Setting to File ---> Cancel !"});
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
@@ -85,7 +85,8 @@ TEST_F(SaveExportTest, CancelWritesNothing) {
 
 TEST_F(SaveExportTest, UnwritableFileThrowsAndKeepsTheSavingLine) {
     panel.fileAnswers.push_back((dir / "missing-folder" / "out.reg").string());
-    EXPECT_THROW(SaveSettingsExport(store, log, panel), std::runtime_error);
+    EXPECT_THROW(SaveSettingsExport(store, log, panel.AskSaveFile(SettingsExportDialog())),
+                 std::runtime_error);
     EXPECT_EQ(log.LastLine(), "Save Kavo Quillon Setting to File ---> Saving...");
 }
 

@@ -48,11 +48,12 @@ TEST_F(OperationFrameTest, ARefusedOperationShowsTheWarningAndTouchesNothingElse
     spec.refusal = "Please Open BIN File first !";
     spec.progressLine = "Erase Flash ---> Erasing...";
     bool ran = false;
-    const StepResult result = frame.Run(spec, [&] {
+    const StepReport report = frame.Run(spec, [&] {
         ran = true;
         return OperationOutcome{StepResult::Ok, ""};
     });
-    EXPECT_EQ(result, StepResult::Refused);
+    EXPECT_EQ(report.result, StepResult::Refused);
+    EXPECT_EQ(report.cause, "Please Open BIN File first !");
     EXPECT_FALSE(ran);
     EXPECT_FALSE(operationResult);
     EXPECT_FALSE(stop.Requested());  // cleared before the precondition
@@ -65,11 +66,13 @@ TEST_F(OperationFrameTest, ARefusedOperationShowsTheWarningAndTouchesNothingElse
 TEST_F(OperationFrameTest, ACompletedOperationLocksToStopWritesItsLinesAndResumes) {
     OperationSpec spec;
     spec.progressLine = "Erase Flash ---> Erasing...";
-    const StepResult result = frame.Run(spec, [&] {
+    const StepReport report = frame.Run(spec, [&] {
         EXPECT_TRUE(frame.Progress(50));
-        return OperationOutcome{StepResult::Ok, "Erase Flash ---> OK ! "};
+        return OperationOutcome{StepResult::Ok, "Erase Flash ---> OK ! ", 3};
     });
-    EXPECT_EQ(result, StepResult::Ok);
+    EXPECT_EQ(report.result, StepResult::Ok);
+    EXPECT_EQ(report.retries, 3);  // the body's counters travel on in the report
+    EXPECT_EQ(report.cause, "");
     EXPECT_TRUE(operationResult);
     EXPECT_THAT(
         panel.events,
@@ -86,16 +89,28 @@ TEST_F(OperationFrameTest, AStopDuringTheBodyEndsItAsAFailureAndTheCheckStaysPau
     panel.onPump = [&] { stop.Request(); };
     OperationSpec spec;
     spec.progressLine = "Verify Flash with buffer ---> Verifing...";
-    const StepResult result = frame.Run(spec, [&] {
+    const StepReport report = frame.Run(spec, [&] {
         const bool goOn = frame.Progress(10);
         return OperationOutcome{goOn ? StepResult::Ok : StepResult::Failed,
-                                "Verify Flash with buffer ---> Failure ! "};
+                                "Verify Flash with buffer ---> Failure ! ", 0, 2};
     });
-    EXPECT_EQ(result, StepResult::Failed);
+    EXPECT_EQ(report.result, StepResult::Failed);
+    EXPECT_EQ(report.errors, 2u);
+    EXPECT_EQ(report.cause, "stopped");
     EXPECT_FALSE(operationResult);
     EXPECT_EQ(panel.events.front(), "timer off");
     EXPECT_EQ(panel.events.back(), "timer off");  // put back as it was: paused
     EXPECT_EQ(panel.mainLog.back(), "Verify Flash with buffer ---> Failure ! ");
+}
+
+TEST_F(OperationFrameTest, ARunClosesWithItsLineTheColourOfItsResultAndOperationResult) {
+    frame.CloseRun(StepReport::Done(), "Auto Flash ---> OK !");
+    EXPECT_EQ(panel.logColour, LogColour::Highlight);
+    EXPECT_TRUE(operationResult);
+    frame.CloseRun(StepReport::Failure("a step did not succeed"), "Auto Flash ---> Failure !");
+    EXPECT_EQ(panel.logColour, LogColour::Red);
+    EXPECT_FALSE(operationResult);
+    EXPECT_THAT(panel.mainLog, ElementsAre("Auto Flash ---> OK !", "Auto Flash ---> Failure !"));
 }
 
 TEST(ActivityGuardTest, WorkThatFallsDueInsideOtherWorkIsRefusedUntilItEnds) {

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "ui/step_result.h"
+
+namespace quillon::cli {
+
+class CliRunner;
+
+// What one action came to: its result and the exit status it gives when it is not Ok.
+struct ActionOutcome {
+    StepResult result = StepResult::Ok;
+    int status = kExitOk;
+    std::optional<std::string> value;  // get
+};
+
+// How an action takes its arguments from the command line.
+enum class ArgShape {
+    Fixed,          // exactly `arity` words
+    OptionalCount,  // tick [N]: a whole number when the next word is one
+    StatusBytes,    // write-status [S1 [S2 [continue]]]: up to two hex bytes, then "continue"
+};
+
+// What an action does with its first argument as a file.
+enum class FileUse {
+    None,
+    Reads,       // any readable file
+    ReadsImage,  // an image file: a regular file the largest part can hold
+    Writes,
+};
+
+// One action of the command line: its words, what it needs, its help and its handler.
+// Parsing, the help text and the dispatch all come from the one table below.
+struct ActionSpec {
+    const char* name;
+    ArgShape shape;
+    int arity;  // ArgShape::Fixed
+    // Throws UsageError when the arguments cannot be used (nothing: any words do).
+    void (*check)(const CliAction& action);
+    bool needsBoard;
+    FileUse file;
+    // The help entry: the usage column and the text beside it, one string per line. An
+    // empty usage: the action is listed with the entry above it.
+    const char* usage;
+    std::vector<const char*> help;
+    ActionOutcome (CliRunner::*handler)(const CliAction& action);
+};
+
+// Every action, in the order the help lists them.
+const std::vector<ActionSpec>& ActionTable();
+// The action of that name, or nothing.
+const ActionSpec* FindAction(const std::string& name);
+// The "Actions:" part of the help text, made from the table.
+std::string ActionsHelp();
+
+}  // namespace quillon::cli
