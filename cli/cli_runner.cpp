@@ -35,20 +35,6 @@ void OnInterrupt(int) {
     }
 }
 
-std::string Joined(const std::vector<std::string>& items, const std::string& separator) {
-    std::string out;
-    for (const auto& item : items) {
-        if (item.empty()) {
-            continue;
-        }
-        if (!out.empty()) {
-            out += separator;
-        }
-        out += item;
-    }
-    return out;
-}
-
 std::string HexBytesText(const std::vector<uint8_t>& bytes) {
     std::string out;
     char pair[4];

@@ -34,9 +34,8 @@ TEST(WindowRecordsTest, AutoAndEachBurnRunPassAreRecorded) {
         station.RunHandler([&] {
             station.Cycle().Tick();
             station.TypeAutoDesk().Run();
-            panel.fileAnswers.push_back((dir / "image.bin").string());
-            station.Files().Load();
-            EXPECT_EQ(station.Auto().Run(), StepResult::Ok);
+            station.Files().Load((dir / "image.bin").string());
+            EXPECT_EQ(station.Auto().Run().result, StepResult::Ok);
             station.Auto().BurnRun(2);
         });
     }
