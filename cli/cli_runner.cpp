@@ -10,6 +10,8 @@
 #include <sstream>
 
 #include "cli/failure_cause.h"
+#include "cli/records/records_command.h"
+#include "cli/records/station_record.h"
 #include "cli/run_record.h"
 #include "cli/setting_assignment.h"
 #include "config/flash_database_check.h"
@@ -33,20 +35,6 @@ void OnInterrupt(int) {
         std::signal(SIGINT, SIG_DFL);
         std::raise(SIGINT);
     }
-}
-
-std::string Joined(const std::vector<std::string>& items, const std::string& separator) {
-    std::string out;
-    for (const auto& item : items) {
-        if (item.empty()) {
-            continue;
-        }
-        if (!out.empty()) {
-            out += separator;
-        }
-        out += item;
-    }
-    return out;
 }
 
 std::string HexBytesText(const std::vector<uint8_t>& bytes) {
@@ -148,11 +136,35 @@ int CliRunner::LockSettingsFile() {
     return kExitOk;
 }
 
-int CliRunner::Run() {
-    if (!options_.recordFile.empty() && !Writable(options_.recordFile)) {
-        panel_.Diagnostic("the record file '" + options_.recordFile.string() +
-                          "' cannot be written");
+int CliRunner::OpenRecords() {
+    RecordTarget target;
+    try {
+        target = RecordTargetOrDefault(options_.record);
+    } catch (const RecordTargetError& error) {
+        panel_.Diagnostic(error.what());
+        return kExitUsage;
+    }
+    if (target.kind == RecordTarget::Kind::File && !Writable(target.file)) {
+        panel_.Diagnostic("the record file '" + target.file.string() + "' cannot be written");
         return kExitCantCreate;
+    }
+    records_ = OpenRecordSink(target);
+    return kExitOk;
+}
+
+void CliRunner::ReplaySpool() {
+    if (auto* database = dynamic_cast<DatabaseRecordSink*>(records_.get())) {
+        const SpoolReplay replay = database->ReplaySpool();
+        if (replay.stored > 0) {
+            panel_.Diagnostic(std::to_string(replay.stored) +
+                              " spooled record(s) written to the database");
+        }
+    }
+}
+
+int CliRunner::Run() {
+    if (const int status = OpenRecords(); status != kExitOk) {
+        return status;
     }
     // A set the program would refuse whatever the store holds ends the run before anything
     // is done, so that a script's typing slip touches no settings file and no board.
@@ -179,6 +191,7 @@ int CliRunner::Run() {
         })) {
         panel_.HideLog();
     }
+    ReplaySpool();  // what earlier runs spooled goes first
     station_ = std::make_unique<Station>(panel_, *clock_, timer_,
                                          StationOptions{options_.settingsPath, options_.iniFolder},
                                          loader_);
@@ -187,7 +200,7 @@ int CliRunner::Run() {
             station_->RequestStop();
         }
     };
-    if (!options_.recordFile.empty()) {
+    if (records_) {
         station_->Auto().onUnitDone = [this](const AutoUnitReport& unit) {
             WriteRecord(currentAction_, unit);
         };
@@ -553,27 +566,11 @@ ActionOutcome CliRunner::Flash(const CliAction& action) {
 }
 
 void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& unit) {
-    Station& s = *station_;
-    RunRecord record;
-    record.time = UtcNow();
-    record.action = action;
-    record.pass = unit.pass;
-    const auto& ids = s.ChipIdStrings();
-    record.chipCode = ids[0];
-    record.chipVersion = ids[1];
-    record.flashId = Joined({ids[2], ids[3], ids[4], ids[5], ids[6]}, " ");
-    record.part = Joined(s.Controls().main.deviceLines, " / ");
-    record.imagePath = s.Settings().ReadText(setting::kLastFilePath);
-    record.imageSize = s.Image().imageFileSize;
     try {
-        record.imageCrc32 = Crc32(ReadImageFile(record.imagePath));
-    } catch (const std::exception&) {
-        record.imageCrc32.reset();
-    }
-    record.unit = unit;
-    try {
-        AppendRecord(options_.recordFile, record);
-    } catch (const std::exception& error) {
+        if (const auto notice = records_->Keep(MakeRunRecord(*station_, action, unit))) {
+            panel_.Diagnostic(*notice);
+        }
+    } catch (const RecordError& error) {
         panel_.Diagnostic(error.what());
         recordStatus_ = kExitCantCreate;
     }
@@ -581,6 +578,9 @@ void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& uni
 
 int CliMain(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (const auto status = RunRecordsCommand(arguments, stdout, stderr)) {
+        return *status;
+    }
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "quillon-cli: %s\nTry 'quillon-cli --help'.\n", parsed.error.c_str());

@@ -277,6 +277,7 @@ StepReport AutoFlash::BurnRun(std::optional<int> passes) {
     while (!passes || counter < *passes) {
         AutoUnitReport report;
         report.pass = counter;
+        report.burnRun = true;
         const Millis passStarted = c_.clock.Now();
         for (const auto& [name, checked, step] : order) {
             if (checked) {

@@ -89,7 +89,8 @@ struct AutoUnitReport {
     std::vector<AutoStepReport> steps;
     double totalSeconds = 0;
     StepResult outcome = StepResult::Failed;
-    int pass = 0;  // BurnRun pass counter (0 for Auto Flash)
+    int pass = 0;          // BurnRun pass counter (0 for Auto Flash)
+    bool burnRun = false;  // a BurnRun pass, else an Auto Flash run
 };
 
 // Whether Auto Flash loads the image file again before its steps.
