@@ -14,7 +14,8 @@ ParsedOptions ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption iniDir("ini-dir", "Folder of the parameter (INI) files.", "DIR");
     const QCommandLineOption usbId("board-usb-id", "USB vendor:product ID of the board.",
                                    "VVVV:PPPP");
-    parser.addOptions({settings, iniDir, usbId});
+    const QCommandLineOption record("record", "Where each unit's record goes.", "URI|FILE");
+    parser.addOptions({settings, iniDir, usbId, record});
     parser.addHelpOption();
 
     ParsedOptions parsed;
@@ -35,6 +36,13 @@ ParsedOptions ParseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(iniDir)) {
         parsed.station.iniFolder = QFile::encodeName(parser.value(iniDir)).toStdString();
+    }
+    try {
+        parsed.record = cli::RecordTargetOrDefault(
+            parser.isSet(record) ? QFile::encodeName(parser.value(record)).toStdString() : "");
+    } catch (const cli::RecordTargetError& error) {
+        parsed.error = QString::fromStdString(error.what());
+        return parsed;
     }
     if (parser.isSet(usbId)) {
         parsed.boardUsbId = ParseUsbDeviceId(parser.value(usbId));

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sim/socket_path.h"
+#include "board/virtual_board_socket.h"
 
 namespace quillon {
 
@@ -62,7 +62,7 @@ BoardWatchConfig BoardWatchFromEnvironment() {
                          kUsbIdVariable, qPrintable(id));
         }
     }
-    config.simSocket = QString::fromStdString(sim::DefaultSocketPath());
+    config.simSocket = QString::fromStdString(VirtualBoardSocketPath());
     return config;
 }
 

@@ -72,15 +72,15 @@ GlobalHotKeys::~GlobalHotKeys() {
 bool GlobalHotKeys::Register() {
     if (WaylandSession()) {
         std::fprintf(stderr,
-                     "quillon: no system-wide hot keys in a Wayland session; Ctrl+Alt+R "
-                     "works while the window has the focus\n");
+                     "quillon: no system-wide hot keys in a Wayland session; Ctrl+Alt+R and "
+                     "Ctrl+Alt+A work while the window has the focus\n");
         return false;
     }
     x11_ = X11Connection::Open();
     if (!x11_) {
         std::fprintf(stderr,
-                     "quillon: no X display for the system-wide hot keys; Ctrl+Alt+R "
-                     "works while the window has the focus\n");
+                     "quillon: no X display for the system-wide hot keys; Ctrl+Alt+R and "
+                     "Ctrl+Alt+A work while the window has the focus\n");
         return false;
     }
     xcb_connection_t* c = x11_->Get();

@@ -1,9 +1,10 @@
 #include "app/live_wait.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
 #include <QWidget>
+#include <QWindow>
 
 #include <chrono>
 #include <thread>
@@ -35,6 +36,22 @@ bool IsUserInput(QEvent::Type type) {
     }
 }
 
+// Whether `watched` belongs to the modal window that is open now, the one the operator's
+// input is meant for.
+bool ForOpenModal(QObject* watched) {
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) {
+        return false;
+    }
+    if (const auto* widget = qobject_cast<QWidget*>(watched)) {
+        return widget->window() == modal;
+    }
+    if (const auto* window = qobject_cast<QWindow*>(watched)) {
+        return window == modal->windowHandle();
+    }
+    return false;
+}
+
 }  // namespace
 
 LiveWait::LiveWait(QObject* parent) : QObject(parent) {}
@@ -59,6 +76,12 @@ void LiveWait::Exec(QEventLoop& loop, const std::function<bool()>& finished) {
 
 bool LiveWait::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    // A modal box (a prompt, a dialog) open above the wait keeps its input: an operator's
+    // answer is never lost because a timer of the box's own loop (the USB-PD halt poll) waits
+    // on the board. The box's buttons only close it; no handler of ours starts from them.
+    if (ForOpenModal(watched)) {
+        return false;
+    }
     if (type == QEvent::Shortcut) {
         return true;  // a shortcut or menu accelerator would run a handler
     }

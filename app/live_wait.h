@@ -16,8 +16,10 @@ namespace quillon {
 //
 // Input is filtered rather than held back with QEventLoop::ExcludeUserInputEvents: that
 // flag leaves the events in the platform's queue, where a Stop press could not be seen
-// until the wait is over. Input that arrives during a wait is dropped, as the handlers
-// would refuse it anyway while an operation runs.
+// until the wait is over. Input for the main window that arrives during a wait is dropped, as
+// the handlers would refuse it anyway while an operation runs. Input for an open modal box
+// (a wait inside the box's own loop, as the USB-PD halt poll's board reads while the power
+// prompt is open) goes through: an answer to a prompt is never lost.
 class LiveWait final : public QObject {
     Q_OBJECT
 public:

@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "app/sibling_tool.h"
 #include "app/single_instance.h"
+#include "cli/records/background_recorder.h"
 #include "config/settings_location.h"
 #include "config/settings_lock.h"
 #include "station/station.h"
@@ -27,6 +28,7 @@ int ShowFatal(const QString& text) {
 // without a display (the manual page is generated from them).
 constexpr const char* kHelp =
     "Usage: quillon [--settings PATH] [--ini-dir DIR] [--board-usb-id VVVV:PPPP]\n"
+    "               [--record URI|FILE]\n"
     "Kavo EC Quillon: programs EC and SPI flash through the Vessa download board.\n\n"
     "Options:\n"
     "  --settings PATH  Settings file to use (default: $QUILLON_SETTINGS, else\n"
@@ -39,12 +41,19 @@ constexpr const char* kHelp =
     "  --board-usb-id VVVV:PPPP\n"
     "                   USB vendor:product ID of the board, whose plug-in and plug-out\n"
     "                   are then followed (default: $QUILLON_BOARD_USB_ID).\n"
+    "  --record URI|FILE\n"
+    "                   Record each unit of Auto and BurnRun: in a PostgreSQL\n"
+    "                   database for a postgresql:// URI (password from ~/.pgpass or\n"
+    "                   PGPASSWORD; what it cannot take waits in the spool below\n"
+    "                   $XDG_STATE_HOME/quillon), else in a CSV or JSON Lines file\n"
+    "                   (default: $QUILLON_RECORD).\n"
     "  -h, --help       Show this help and exit.\n"
     "  --version        Show the version and exit.\n\n"
     "Environment:\n"
     "  QUILLON_DRIVER_LIBRARY  the board's driver library to bind instead of\n"
     "                          libKavoVessadll.so\n"
     "  QUILLON_INSTANCE_NAME   another single-instance name (one window per name)\n"
+    "  QUILLON_RECORD          the default of --record\n"
     "  VESSA_SIM_SOCKET        the virtual board's socket, followed for plug-in and\n"
     "                          plug-out\n";
 
@@ -108,6 +117,24 @@ int main(int argc, char** argv) {
             watch.usbId = options.boardUsbId;
         }
         window.WatchBoard(watch);
+        // Records are written off the window's thread; a record that cannot be kept at all
+        // is shown in a box, a spooled one is said on standard error.
+        std::unique_ptr<quillon::cli::BackgroundRecorder> recorder;
+        if (auto sink = quillon::cli::OpenRecordSink(options.record)) {
+            recorder = std::make_unique<quillon::cli::BackgroundRecorder>(
+                std::move(sink), [&window](const std::string& line, bool lost) {
+                    std::fprintf(stderr, "quillon: %s\n", line.c_str());
+                    if (lost) {
+                        QMetaObject::invokeMethod(
+                            &window,
+                            [&window, line] {
+                                window.ShowMessage(quillon::MessageKind::Warning, "Warning", line);
+                            },
+                            Qt::QueuedConnection);
+                    }
+                });
+            recorder->Follow(window.GetStation());
+        }
         window.RegisterHotKeys();
         window.show();
         return QApplication::exec();

@@ -8,10 +8,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShortcut>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "app/qt_prompts.h"
+#include <utility>
+
 #include "app/widget_helpers.h"
 #include "station/station.h"
 
@@ -201,11 +203,14 @@ void MainPage::Mirror(const MainPageControls& state) {
     controls_.blockProcess->setChecked(state.blockProcess);
     controls_.readTwice->setChecked(state.readTwice);
     controls_.writeStatus->setVisible(state.writeStatus.visible);
-    if (controls_.writeStatus1->text().toStdString() != state.writeStatus.status1) {
-        controls_.writeStatus1->setText(QString::fromStdString(state.writeStatus.status1));
-    }
-    if (controls_.writeStatus2->text().toStdString() != state.writeStatus.status2) {
-        controls_.writeStatus2->setText(QString::fromStdString(state.writeStatus.status2));
+    // The program's own fills; the fields' handlers follow only the other changes.
+    for (const auto& [edit, text] :
+         {std::pair{controls_.writeStatus1, &state.writeStatus.status1},
+          std::pair{controls_.writeStatus2, &state.writeStatus.status2}}) {
+        if (edit->text().toStdString() != *text) {
+            const QSignalBlocker blocker(edit);
+            edit->setText(QString::fromStdString(*text));
+        }
     }
     controls_.writeStatusContinue->setChecked(state.writeStatus.continue2Bytes);
     SetFilePath(QString::fromStdString(state.filePathText),
@@ -240,9 +245,10 @@ void MainPage::ConnectTo(Station& station) {
             [&state](bool checked) { state.blockProcess = checked; });
     connect(controls_.writeStatusContinue, &QCheckBox::clicked, this,
             [&state](bool checked) { state.writeStatus.continue2Bytes = checked; });
-    connect(controls_.writeStatus1, &QLineEdit::textEdited, this,
+    // Every change of the text counts, typed or set from outside (accessibility, test tools).
+    connect(controls_.writeStatus1, &QLineEdit::textChanged, this,
             [&state](const QString& text) { state.writeStatus.status1 = text.toStdString(); });
-    connect(controls_.writeStatus2, &QLineEdit::textEdited, this,
+    connect(controls_.writeStatus2, &QLineEdit::textChanged, this,
             [&state](const QString& text) { state.writeStatus.status2 = text.toStdString(); });
 
     connect(controls_.stop, &QPushButton::clicked, this,
@@ -281,18 +287,6 @@ void MainPage::ConnectTo(Station& station) {
 
     connect(controls_.autoRun, &QPushButton::clicked, this,
             [&station] { station.RunHandler([&] { station.Auto().Run(); }); });
-    // Ctrl+Alt+R reloads the last image while the window has the focus; the system-wide
-    // hot key of the shell calls the same FileCommands::Reload.
-    auto* reload = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), this);
-    reload->setObjectName("HotKey_ReloadLastImage");
-    reload->setContext(Qt::ApplicationShortcut);
-    connect(reload, &QShortcut::activated, this,
-            [&station] { station.RunHandler([&] { station.Files().Reload(); }); });
-    // Ctrl+Alt+A presses Auto the same way.
-    auto* autoKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_A), this);
-    autoKey->setObjectName("HotKey_AutoRun");
-    autoKey->setContext(Qt::ApplicationShortcut);
-    connect(autoKey, &QShortcut::activated, controls_.autoRun, &QPushButton::click);
 }
 
 }  // namespace quillon

@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStackedLayout>
 #include <QStackedWidget>
 #include <QTimer>
@@ -26,9 +27,8 @@
 #include "app/program_icon.h"
 #include "app/qt_call_runner.h"
 #include "app/qt_clock.h"
-#include "app/qt_connection_timer.h"
-#include "app/qt_halt_poll_timer.h"
 #include "app/qt_prompts.h"
+#include "app/qt_window_timer.h"
 #include "app/setup_page.h"
 #include "app/simple_combo_box.h"
 #include "app/status_bar.h"
@@ -60,9 +60,9 @@ MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidge
     liveWait_ = new LiveWait(this);
     clock_ = std::make_unique<QtClock>(*liveWait_);
     runner_ = std::make_unique<QtCallRunner>(*liveWait_);
-    timer_ = new QtConnectionTimer(this);
+    timer_ = new QtWindowTimer("Timer1", kConnectionCheckIntervalMs, this);
     // Timer2: the PD processor-halt poll, run only while the PD power prompt is open.
-    haltPollTimer_ = new QtHaltPollTimer(this);
+    haltPollTimer_ = new QtWindowTimer("Timer2", kHaltPollIntervalMs, this);
     options.haltPollTimer = haltPollTimer_;
     closeRetry_ = new QTimer(this);
     closeRetry_->setInterval(kCloseRetryMs);
@@ -209,6 +209,27 @@ void MainWindow::ConnectWindowControls() {
         return mainPage_->Widgets().load->isEnabled();
     };
     station_->Pins().SetEditor(pinEditor_);
+    ConnectWindowHotKeys();
+}
+
+// The window's own Ctrl+Alt+R and Ctrl+Alt+A, for when the system-wide keys cannot be had
+// (a Wayland session, or another program holds them). They belong to the window, so they work
+// whichever page is shown; they call what the system-wide keys call.
+void MainWindow::ConnectWindowHotKeys() {
+    auto* reload = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), this);
+    reload->setObjectName("HotKey_ReloadLastImage");
+    connect(reload, &QShortcut::activated, this, &MainWindow::ReloadLastImage);
+    auto* autoKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_A), this);
+    autoKey->setObjectName("HotKey_AutoRun");
+    connect(autoKey, &QShortcut::activated, this, &MainWindow::PressAuto);
+}
+
+void MainWindow::ReloadLastImage() {
+    Handle([this] { station_->Files().Reload(); });
+}
+
+void MainWindow::PressAuto() {
+    mainPage_->Widgets().autoRun->click();
 }
 
 // Timer1 and Timer2, the flash-selection buttons and the CPU-halt menu item.
@@ -271,8 +292,10 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::RunStartup() {
-    Handle([this] { station_->RunStartup(); });
+    // The first thing the start-up does: the application takes the window caption as its
+    // title, so it reads so while the board is greeted and the power prompt is open.
     QCoreApplication::setApplicationName(Station::kCaption);
+    Handle([this] { station_->RunStartup(); });
     ControlsChanged();
 }
 
@@ -326,10 +349,8 @@ void MainWindow::RegisterHotKeys() {
         return;
     }
     hotKeys_ = new GlobalHotKeys(this);
-    connect(hotKeys_, &GlobalHotKeys::reloadPressed, this,
-            [this] { Handle([this] { station_->Files().Reload(); }); });
-    connect(hotKeys_, &GlobalHotKeys::autoPressed, this,
-            [this] { mainPage_->Widgets().autoRun->click(); });
+    connect(hotKeys_, &GlobalHotKeys::reloadPressed, this, &MainWindow::ReloadLastImage);
+    connect(hotKeys_, &GlobalHotKeys::autoPressed, this, &MainWindow::PressAuto);
     hotKeys_->Register();  // a key that cannot be had is left to the window's shortcuts
 }
 

@@ -30,8 +30,7 @@ class LogPaneWidget;
 class MainPage;
 class QtCallRunner;
 class QtClock;
-class QtConnectionTimer;
-class QtHaltPollTimer;
+class QtWindowTimer;
 class SetupPage;
 class StatusBarWidget;
 class TypePage;
@@ -89,6 +88,10 @@ private:
     void BuildMenus();
     QWidget* BuildCentre();
     void ConnectWindowControls();
+    void ConnectWindowHotKeys();
+    // What Ctrl+Alt+R and Ctrl+Alt+A do, from the system-wide keys and the window's own.
+    void ReloadLastImage();
+    void PressAuto();
     void ConnectTypePage();
     void ConnectCycle();
     void RunStartup();
@@ -109,8 +112,8 @@ private:
     LiveWait* liveWait_ = nullptr;
     std::unique_ptr<QtClock> clock_;
     std::unique_ptr<QtCallRunner> runner_;
-    QtConnectionTimer* timer_ = nullptr;
-    QtHaltPollTimer* haltPollTimer_ = nullptr;
+    QtWindowTimer* timer_ = nullptr;          // Timer1
+    QtWindowTimer* haltPollTimer_ = nullptr;  // Timer2
     QTimer* closeRetry_ = nullptr;
     bool closePending_ = false;
     bool tickRunning_ = false;

@@ -1,7 +1,5 @@
 #include "app/pin_editor_dialog.h"
 
-#include <algorithm>
-
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -126,15 +124,18 @@ std::optional<std::string> PinEditorDialog::EditPin(const std::string& signal,
                                                     const std::string& pinLabel) {
     ShowPinPanel();
     controls_.signal->setText(QString::fromStdString(signal));
-    // The lists start at the label's two digits; a label without a pin starts at Pin01.
-    const int pin = PinOfLabel(pinLabel).value_or(1);
+    // The editor opens on the pin as it is, 31..34 included: the 1..30 limit applies only
+    // when a list changes. A label without a pin opens on Pin01.
+    const std::optional<int> labelled = PinOfLabel(pinLabel);
+    const int pin = labelled.value_or(1);
     {
         const QSignalBlocker tensBlocker(controls_.tens);
         const QSignalBlocker unitsBlocker(controls_.units);
-        controls_.tens->setCurrentIndex(std::min(pin / 10, controls_.tens->count() - 1));
+        controls_.tens->setCurrentIndex(pin / 10);
         controls_.units->setCurrentIndex(pin % 10);
     }
-    DigitsChanged();
+    controls_.pinLabel->setText(
+        QString::fromStdString(labelled ? pinLabel : PinLabelOfDigits({pin / 10, pin % 10})));
     if (exec() != QDialog::Accepted) {
         return std::nullopt;
     }

@@ -14,7 +14,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <functional>
 
 #include "app/radio_group.h"
@@ -271,8 +270,10 @@ void SetupPage::SetKeyCell(int cell, const QString& text) {
 }
 
 void SetupPage::Mirror(const SetupPageControls& state) {
+    // The program's own fills; the fields' handlers follow only the other changes.
     const auto setText = [](QLineEdit* edit, const std::string& text) {
         if (edit->text().toStdString() != text) {
+            const QSignalBlocker blocker(edit);
             edit->setText(QString::fromStdString(text));
         }
     };
@@ -282,9 +283,7 @@ void SetupPage::Mirror(const SetupPageControls& state) {
     setText(controls_.pdI2cAddress, state.pdI2cAddress);
     controls_.allocation->SetItemIndex(state.allocationItem);
     setText(controls_.assignedAddress, state.assignedAddress);
-    // The group has two items; anything beyond shows as its last item.
-    controls_.specialWave->SetItemIndex(
-        state.specialWaveItem < 0 ? -1 : std::min(state.specialWaveItem, 1));
+    controls_.specialWave->SetItemIndex(state.specialWaveItem);
     controls_.smbSpeed->SetItemIndex(state.smbSpeedItem);
     controls_.quickMode->SetItemIndex(state.quickModeItem);
     controls_.internalClock->setChecked(state.internalClock);
@@ -384,9 +383,11 @@ void SetupPage::ConnectTo(Station& station) {
     keepItem(controls_.smbSpeed, state.smbSpeedItem);
     keepItem(controls_.quickMode, state.quickModeItem);
 
+    // Every change of the text counts, typed or set from outside (a screen reader, an
+    // on-screen keyboard, a test tool); the program's own fills block the signal.
     const auto keepText = [this](QLineEdit* edit, std::string& text) {
-        connect(edit, &QLineEdit::textEdited, this,
-                [&text](const QString& edited) { text = edited.toStdString(); });
+        connect(edit, &QLineEdit::textChanged, this,
+                [&text](const QString& changed) { text = changed.toStdString(); });
     };
     keepText(controls_.pdI2cAddress, state.pdI2cAddress);
     keepText(controls_.assignedAddress, state.assignedAddress);

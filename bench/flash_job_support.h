@@ -19,8 +19,8 @@
 #include "station/station.h"
 #include "tests/support/station_probe.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/recording_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon::bench {
 
@@ -86,8 +86,7 @@ public:
     // Erase, blank check, program, verify; true when every step said OK.
     bool RunJob() {
         FlashOperations& ops = station_->FlashOps();
-        return ops.Erase().result == StepResult::Ok && ops.BlankCheck().result == StepResult::Ok &&
-               ops.Program().result == StepResult::Ok && ops.Verify().result == StepResult::Ok;
+        return ops.Erase().Ok() && ops.BlankCheck().Ok() && ops.Program().Ok() && ops.Verify().Ok();
     }
     Station& GetStation() { return *station_; }
 
@@ -95,7 +94,7 @@ private:
     std::filesystem::path folder_;
     RecordingPanel panel_;
     VirtualClock clock_;
-    ManualConnectionTimer timer_;
+    ManualTimer timer_;
     std::unique_ptr<Station> station_;
 };
 

@@ -11,9 +11,9 @@
 #include "config/memory_settings_store.h"
 #include "image/file_commands.h"
 #include "tests/support/temp_dir.h"
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/recording_panel.h"
+#include "ui/window_timer.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ struct Bench {
     RecordingPanel panel;
     MemorySettingsStore settings;
     MessageLog log{panel};
-    ManualConnectionTimer timer;
+    ManualTimer timer;
     BoardLink link{FixedDriverLoader({Connect, Disconnect, Write, Read}), panel};
     BoardCommands commands{link, settings, log, timer};
     TargetIdentity identity;

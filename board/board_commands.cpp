@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "chip/chip_groups.h"
 #include "config/connect_mode.h"
 #include "config/setting_names.h"
-#include "target/chip_groups.h"
 
 namespace quillon {
 
@@ -192,13 +192,13 @@ TransferResult BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, ui
     return SendFlash(subcommand::kWriteBlock, kToBoard, writeBlockScratch_, byteCount);
 }
 
-TransferResult BoardCommands::SendTargetKey(uint8_t keyKind, uint8_t keyLength,
+TransferResult BoardCommands::SendTargetKey(TargetKeyKind kind, uint8_t keyLength,
                                             std::span<const uint8_t> key) {
     if (!Covers(key, keyLength)) {
         return 0;
     }
     BoardCommand& record = link_.Record();
-    record.p1 = keyKind;
+    record.p1 = static_cast<uint8_t>(kind);
     record.p2 = keyLength;
     CopyInto(keyScratch_, key.first(std::min<std::size_t>(keyLength, key.size())));
     return Send(CurrentRoute().opcode, subcommand::kSendTargetKey, kToBoard, keyScratch_,
@@ -217,7 +217,7 @@ TransferResult BoardCommands::VerifyBlockChecksums(int block, std::span<const ui
                 checksumScratch_, static_cast<uint32_t>(checksumScratch_.size()));
 }
 
-TransferResult BoardCommands::QuickWriteBlock(int block, uint8_t quickModeMinusOne,
+TransferResult BoardCommands::QuickWriteBlock(int block, uint8_t quickWriteByte,
                                               std::span<const uint8_t> source) {
     if (!Covers(source, quickWriteScratch_.size())) {
         return 0;
@@ -225,7 +225,7 @@ TransferResult BoardCommands::QuickWriteBlock(int block, uint8_t quickModeMinusO
     BoardCommand& record = link_.Record();
     record.p2 = Low(block);
     record.p5 = High(block);
-    record.p3 = quickModeMinusOne;
+    record.p3 = quickWriteByte;
     CopyInto(quickWriteScratch_, source);
     return Send(CurrentRoute().opcode, subcommand::kQuickWriteBlock, kToBoard, quickWriteScratch_,
                 kMaxTransferLength);
@@ -299,6 +299,14 @@ TransferResult BoardCommands::ReadTargetRegister(uint8_t addressHigh, uint8_t ad
         value = registerReadScratch_[0];
     }
     return result;
+}
+
+void BoardCommands::SetTargetRegisterBits(uint8_t addressHigh, uint8_t addressLow, uint8_t bits) {
+    uint8_t value = 0;
+    if (!ReadTargetRegister(addressHigh, addressLow, value).Answered() || (value & bits) == bits) {
+        return;
+    }
+    WriteTargetRegister(addressHigh, addressLow, static_cast<uint8_t>(value | bits));
 }
 
 TransferResult BoardCommands::TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3) {

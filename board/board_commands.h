@@ -7,10 +7,10 @@
 
 #include "board/board_link.h"
 #include "board/board_opcodes.h"
-#include "board/chip_id_strings.h"
+#include "chip/chip_id_strings.h"
 #include "config/settings_store.h"
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 
@@ -24,6 +24,12 @@ namespace quillon {
 // failed transfer leaves the caller's data (buffers, ChipIdStrings) unchanged. A command
 // given less data than it sends (a short page, block, key or checksum table) sends nothing
 // and returns 0.
+// The kinds of key SendTargetKey hands to the target (P1).
+enum class TargetKeyKind : uint8_t {
+    KeyMatch = 1,  // the operator's protection key (Key0..Key7)
+    RomKey = 2,    // the built-in ROM key
+};
+
 class BoardCommands {
 public:
     static constexpr uint8_t kOpcodeKbs = opcode::kKbs;
@@ -53,11 +59,12 @@ public:
     // Writes `byteCount` bytes (1..65536) of `source` to a block.
     TransferResult WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
                               std::span<const uint8_t> source, uint8_t pageWriteSize);
-    // keyKind 1 = key-match key, 2 = built-in ROM key.
-    TransferResult SendTargetKey(uint8_t keyKind, uint8_t keyLength, std::span<const uint8_t> key);
+    TransferResult SendTargetKey(TargetKeyKind kind, uint8_t keyLength,
+                                 std::span<const uint8_t> key);
     // The 128 bytes of BlockChecksums(); 1 = the block matches.
     TransferResult VerifyBlockChecksums(int block, std::span<const uint8_t> checksums);
-    TransferResult QuickWriteBlock(int block, uint8_t quickModeMinusOne,
+    // quickWriteByte: QuickWriteByte() of the QuickMode setting.
+    TransferResult QuickWriteBlock(int block, uint8_t quickWriteByte,
                                    std::span<const uint8_t> source);
     // mode 1, 2, 0x82 or 0xFF; logs the status registers 0x05 (and 0x35) read back.
     TransferResult WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus);
@@ -69,6 +76,9 @@ public:
                              uint8_t pageWriteSize);
     TransferResult WriteTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t value);
     TransferResult ReadTargetRegister(uint8_t addressHigh, uint8_t addressLow, uint8_t& value);
+    // Read-modify-write that sets `bits`: nothing is written when they are set already, or when
+    // the read did not answer (the register's value is not known, so a write would clobber it).
+    void SetTargetRegisterBits(uint8_t addressHigh, uint8_t addressLow, uint8_t bits);
     // P1 = 0x80 or 0x81 (break at address 0), P2, P3 = 0.
     TransferResult TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3);
     // write 1 / read 0 on a debugger register; a read copies reply byte 0 into `value`.

@@ -293,8 +293,8 @@ TransferResult BoardSideCommands::ReadPdFlashId(uint8_t address, TargetIdentity&
     if (!result.Answered()) {
         return 0;
     }
-    // A 0232 answers its ID one byte later.
-    if (identity.ChipCode() == "0232" && flashId[1] == 0xFF && flashId[2] == 0xFF &&
+    // Some chips answer their flash ID one byte later.
+    if (identity.Traits().pdIdOneByteLate && flashId[1] == 0xFF && flashId[2] == 0xFF &&
         flashId[3] == 0xFE) {
         slots[kSlotJedecManufacturer] = "FF";
         slots[kSlotJedecMemoryType] = "FF";

@@ -5,8 +5,8 @@
 #include <span>
 
 #include "board/board_link.h"
-#include "board/chip_id_strings.h"
-#include "target/target_identity.h"
+#include "chip/chip_id_strings.h"
+#include "chip/target_identity.h"
 #include "ui/message_log.h"
 
 namespace quillon {

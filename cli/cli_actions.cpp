@@ -42,6 +42,7 @@ constexpr auto kFixed = ArgShape::Fixed;
 constexpr auto kNoFile = FileUse::None;
 constexpr bool kBoard = true;
 constexpr bool kNoBoard = false;
+constexpr auto kOwnOutput = StdoutUse::OwnOutput;
 
 }  // namespace
 
@@ -126,24 +127,24 @@ const std::vector<ActionSpec>& ActionTable() {
          &R::SaveLog},
         {"export-reg", kFixed, 1, nullptr, kNoBoard, FileUse::Writes, "export-reg FILE",
          {"write every setting as a REGEDIT4 file (Save REG)"},
-         &R::ExportReg},
+         &R::ExportReg, kOwnOutput},
         {"import-reg", kFixed, 1, nullptr, kNoBoard, FileUse::Reads, "import-reg FILE",
          {"store every value of a REGEDIT4 file of the key",
           "SOFTWARE\\Kavo\\Vessa_Quillon; nothing is stored unless",
           "the whole file is valid"},
-         &R::ImportReg},
+         &R::ImportReg, kOwnOutput},
         {"set", kFixed, 1, CheckAssignment, kNoBoard, kNoFile, "set NAME=VALUE",
          {"store one setting (a DWORD takes a decimal or 0x",
           "number within the setting's range, a text any text,",
           "binary hexadecimal bytes); only the settings this",
           "program knows"},
-         &R::Set},
+         &R::Set, kOwnOutput},
         {"get", kFixed, 1, nullptr, kNoBoard, kNoFile, "get NAME",
          {"print one setting"},
-         &R::Get},
+         &R::Get, kOwnOutput},
         {"check-params", kFixed, 0, nullptr, kNoBoard, kNoFile, "check-params",
          {"check the parameter files"},
-         &R::CheckParams},
+         &R::CheckParams, kOwnOutput},
         {"flash", kFixed, 1, nullptr, kBoard, FileUse::ReadsImage, "flash IMAGE",
          {"the production shortcut: tick, typeauto, load IMAGE,", "auto"},
          &R::Flash},

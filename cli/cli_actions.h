@@ -33,6 +33,12 @@ enum class FileUse {
     Writes,
 };
 
+// What standard output carries while an action runs.
+enum class StdoutUse {
+    Log,        // the message log, and whatever the action prints
+    OwnOutput,  // only what the action prints itself: a run of such actions prints no log
+};
+
 // One action of the command line: its words, what it needs, its help and its handler.
 // Parsing, the help text and the dispatch all come from the one table below.
 struct ActionSpec {
@@ -48,6 +54,7 @@ struct ActionSpec {
     const char* usage;
     std::vector<const char*> help;
     ActionOutcome (CliRunner::*handler)(const CliAction& action);
+    StdoutUse output = StdoutUse::Log;
 };
 
 // Every action, in the order the help lists them.

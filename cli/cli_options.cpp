@@ -136,7 +136,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             } else if (word == "--ini-dir") {
                 options.iniFolder = optionValue(word, inlineValue);
             } else if (word == "--record") {
-                options.recordFile = optionValue(word, inlineValue);
+                options.record = optionValue(word, inlineValue);
             } else if (word == "--clock") {
                 const std::string kind = optionValue(word, inlineValue);
                 if (kind == "real") {
@@ -175,6 +175,20 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     return parsed;
 }
 
+namespace {
+// The two actions that run alone, without a station (cli/records/records_command).
+constexpr const char* kRecordsActionsHelp =
+    R"(  report URI|FILE [--since TIME] [--json]
+                         alone, without a board: units, pass rate, mean and
+                         95th-percentile total time per part, failures by step
+                         and the last failures, from a database or a record
+                         file; TIME is UTC, e.g. 2026-12-07 or
+                         2026-12-07T09:30:00Z
+  flush-records [URI]    alone, without a board: write the spooled records to
+                         the database (default: --record, else $QUILLON_RECORD)
+)";
+}  // namespace
+
 std::string HelpText() {
     return std::string(R"(Usage: quillon-cli [OPTION]... ACTION...
 Run the Quillon programming station without a window: the start-up sequence,
@@ -195,22 +209,32 @@ Options:
   --clock real|virtual   real (the default) sleeps the waits; virtual counts
                          them without sleeping (virtual board, benchmarks)
   --json                 standard output carries one JSON object per event
-  --record FILE          append one record per unit flashed by auto, burnrun
-                         and flash (CSV with a header when FILE ends in .csv,
-                         else JSON Lines)
+  --record URI|FILE      keep one record per unit flashed by auto, burnrun and
+                         flash: in a PostgreSQL database for a postgresql:// or
+                         postgres:// URI (no password in it: ~/.pgpass or
+                         PGPASSWORD), else appended to FILE (CSV with a header
+                         when FILE ends in .csv, else JSON Lines); default:
+                         $QUILLON_RECORD
   --help                 show this help and exit
   --version              show the version and exit
 
 )") + ActionsHelp() +
+           kRecordsActionsHelp +
            R"(
 Values read into memory at start-up (the flash type, the page mode) take effect
 from the next run after set or import-reg.
 
 Output:
   Standard output carries the message log as it ends up (the same lines Save
-  Message writes); a progress line its outcome replaces is not printed. Message
+  Message writes); a progress line its outcome replaces is not printed. A run
+  of only get, set, check-params, export-reg and import-reg prints no log:
+  standard output carries what they print themselves (get's value). Message
   boxes go to standard error as "TITLE: TEXT" and are answered OK; status-bar
-  changes and the gauge go to standard error (a progress bar on a terminal).
+  changes and the gauge ("Gauge: N%") go to standard error.
+  On a terminal the log shows as it goes: lines that may still change are
+  redrawn in place at the foot, and each operation is one line with its label
+  and gauge ("Erase    [#########           ]  45 %") until its outcome line
+  replaces it.
   With --json, standard output carries one JSON object per event instead:
   {"event":"append"|"replace","line":...} ("from_end":N when a replace is of the
   line N above the last), {"event":"box","kind":...,
@@ -225,7 +249,12 @@ Records (--record):
   time (ISO 8601 UTC), action, pass, chip code and version, flash IDs, part,
   image path, size and CRC-32, each step's result, seconds and retries, total
   seconds, outcome. Each record is appended with one write; earlier records are
-  never rewritten.
+  never rewritten. A database keeps each unit in the table quillon_unit (made
+  when missing) in one transaction, keyed by a UUID the station makes, with
+  the station's host name. A record the database cannot take waits in the
+  spool, $XDG_STATE_HOME/quillon/spool/units.jsonl (one line on standard
+  error says so; the exit status stays), and the next run or flush-records
+  writes it; a record that cannot be spooled either gives status 74.
 
 Exit status:
   0   every action succeeded
@@ -241,8 +270,9 @@ Exit status:
   78  a settings error (also: set of a value outside the setting's range)
 
 Environment:
-  QUILLON_SETTINGS, QUILLON_INI_DIR, QUILLON_DRIVER_LIBRARY (the driver library
-  to bind), VESSA_SIM_SOCKET (the virtual board's socket)
+  QUILLON_SETTINGS, QUILLON_INI_DIR, QUILLON_RECORD, QUILLON_DRIVER_LIBRARY
+  (the driver library to bind), VESSA_SIM_SOCKET (the virtual board's
+  socket), PGPASSWORD and the other libpq variables (the database)
 )";
 }
 

@@ -28,8 +28,8 @@ struct CliOptions {
     std::filesystem::path iniFolder;
     ClockKind clock = ClockKind::Real;
     bool json = false;
-    bool waitForSettings = false;      // --wait: wait while another station holds the settings
-    std::filesystem::path recordFile;  // empty: no records
+    bool waitForSettings = false;  // --wait: wait while another station holds the settings
+    std::string record;            // --record URI|FILE; empty: QUILLON_RECORD, else no records
     std::vector<CliAction> actions;
     bool help = false;
     bool version = false;
@@ -49,7 +49,7 @@ struct ParsedCommandLine {
 };
 
 // quillon-cli [--settings PATH] [--wait] [--ini-dir DIR] [--clock real|virtual] [--json]
-//             [--record FILE] ACTION...
+//             [--record URI|FILE] ACTION...
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The --help text (complete enough to make a manual page from).

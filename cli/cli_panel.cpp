@@ -1,14 +1,10 @@
 #include "cli/cli_panel.h"
 
-#include <algorithm>
-
 #include "cli/json_out.h"
 
 namespace quillon::cli {
 
 namespace {
-constexpr int kBarWidth = 40;
-
 const char* PanelName(StatusPanel panel) {
     return panel == StatusPanel::Board ? "board" : "target";
 }
@@ -28,8 +24,14 @@ const char* MessageKindName(MessageKind kind) {
     return "plain";
 }
 
-CliPanel::CliPanel(std::FILE* out, std::FILE* err, bool json, bool errIsTerminal)
-    : out_(out), err_(err), json_(json), errIsTerminal_(errIsTerminal) {}
+CliPanel::CliPanel(std::FILE* out, std::FILE* err, bool json, Terminals terminals)
+    : out_(out), err_(err), json_(json), terminals_(json ? Terminals{} : terminals) {
+    if (terminals_.out) {
+        live_ = std::make_unique<LiveLines>(out_);
+    } else if (terminals_.err) {
+        live_ = std::make_unique<LiveLines>(err_);
+    }
+}
 
 void CliPanel::Emit(const JsonObject& event) {
     std::fputs(JsonText(event).c_str(), out_);
@@ -37,18 +39,46 @@ void CliPanel::Emit(const JsonObject& event) {
     std::fflush(out_);
 }
 
-void CliPanel::EndProgressBar() {
-    if (barShown_) {
-        std::fputc('\n', err_);
-        barShown_ = false;
-    }
-}
-
 void CliPanel::ErrLine(const std::string& text) {
-    EndProgressBar();
+    if (terminals_.err) {
+        live_->Update(err_, {text}, LiveView());
+        return;
+    }
     std::fputs(text.c_str(), err_);
     std::fputc('\n', err_);
     std::fflush(err_);
+}
+
+std::vector<std::string> CliPanel::LiveView() const {
+    std::vector<std::string> lines;
+    if (terminals_.out) {
+        lines.assign(pending_.begin(), pending_.end());
+    } else if (!pending_.empty() && OperationLabel(pending_.back())) {
+        lines.push_back(pending_.back());
+    }
+    if (!lines.empty()) {
+        if (const auto label = OperationLabel(lines.back())) {
+            lines.back() = ProgressBarLine(*label, operationPercent_);
+        }
+    }
+    return lines;
+}
+
+void CliPanel::Publish(const std::vector<std::string>& finals) {
+    if (terminals_.out) {
+        live_->Update(out_, finals, LiveView());
+        return;
+    }
+    for (const auto& line : finals) {
+        std::fputs(line.c_str(), out_);
+        std::fputc('\n', out_);
+    }
+    if (!finals.empty()) {
+        std::fflush(out_);
+    }
+    if (live_) {
+        live_->Update(err_, {}, LiveView());
+    }
 }
 
 void CliPanel::LogAppended(LogPane pane, const std::string& line) {
@@ -59,11 +89,19 @@ void CliPanel::LogAppended(LogPane pane, const std::string& line) {
         Emit({{"event", "append"}, {"line", line}});
         return;
     }
+    if (!logShown_) {
+        return;
+    }
+    if (OperationLabel(line)) {
+        operationPercent_ = 0;  // a new operation's bar starts empty
+    }
     pending_.push_back(line);
+    std::vector<std::string> finals;
     while (pending_.size() > kHeldLines) {
-        PrintLine(pending_.front());
+        finals.push_back(pending_.front());
         pending_.pop_front();
     }
+    Publish(finals);
 }
 
 void CliPanel::LogLastReplaced(LogPane pane, const std::string& line) {
@@ -82,25 +120,32 @@ void CliPanel::LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::str
         Emit(event);
         return;
     }
+    if (!logShown_) {
+        return;
+    }
+    const bool wasAtWork = !pending_.empty() && OperationLabel(pending_.back());
     if (fromEnd < pending_.size()) {
         pending_[pending_.size() - 1 - fromEnd] = line;
     } else if (fromEnd == 0) {
         // The log was empty, or its last line was already printed: this one is printed as new.
         pending_.push_back(line);
     }
-}
-
-void CliPanel::PrintLine(const std::string& line) {
-    std::fputs(line.c_str(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
+    const bool atWork = !pending_.empty() && OperationLabel(pending_.back());
+    if (fromEnd == 0 && !wasAtWork && atWork) {
+        operationPercent_ = 0;
+    }
+    if (live_ && !terminals_.out && fromEnd == 0 && wasAtWork && !atWork) {
+        // Standard error alone is the terminal: the operation's bar ends with its outcome.
+        live_->Update(err_, {line}, LiveView());
+        return;
+    }
+    Publish({});
 }
 
 void CliPanel::FlushLog() {
-    for (const auto& line : pending_) {
-        PrintLine(line);
-    }
+    std::vector<std::string> finals(pending_.begin(), pending_.end());
     pending_.clear();
+    Publish(finals);
 }
 
 void CliPanel::SetStatusText(StatusPanel panel, const std::string& text) {
@@ -112,6 +157,11 @@ void CliPanel::SetStatusText(StatusPanel panel, const std::string& text) {
 }
 
 void CliPanel::SetProgress(int percent) {
+    if (live_) {
+        // The bar follows every value of its own operation, also one the gauge had before.
+        operationPercent_ = percent;
+        Publish({});
+    }
     if (percent == lastPercent_) {
         return;
     }
@@ -120,19 +170,8 @@ void CliPanel::SetProgress(int percent) {
         Emit({{"event", "gauge"}, {"percent", percent}});
         return;
     }
-    if (!errIsTerminal_) {
+    if (!terminals_.err) {
         ErrLine("Gauge: " + std::to_string(percent) + "%");
-        return;
-    }
-    const int filled = std::clamp(percent, 0, 100) * kBarWidth / 100;
-    std::string bar = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
-                      std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') + "] ";
-    std::fprintf(err_, "%s%3d%%", bar.c_str(), percent);
-    std::fflush(err_);
-    barShown_ = true;
-    if (percent >= 100) {
-        EndProgressBar();
-        lastPercent_ = -1;  // the next operation's bar starts afresh
     }
 }
 
@@ -179,10 +218,10 @@ void CliPanel::PrintValue(const std::string& text) {
     if (json_) {
         return;  // carried by the action event
     }
-    FlushLog();
-    std::fputs(text.c_str(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
+    std::vector<std::string> lines(pending_.begin(), pending_.end());
+    pending_.clear();
+    lines.push_back(text);
+    Publish(lines);
 }
 
 }  // namespace quillon::cli

@@ -3,25 +3,38 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/json_out.h"
+#include "cli/terminal_progress.h"
 #include "ui/operator_panel.h"
 
 namespace quillon::cli {
+
+// Which of the panel's two streams are terminals it may draw on (IsCursorTerminal).
+struct Terminals {
+    bool out = false;
+    bool err = false;
+};
 
 // The operator panel of the command line.
 // Plain mode: standard output carries the main message log as it ends up: a line is printed
 // once it is final (four further lines were appended, or the run ended), so a progress line
 // its outcome replaces is never printed. Message boxes go to standard error as "TITLE: TEXT"
-// and are answered OK; status-panel changes and the gauge go to standard error too (a
-// progress bar when standard error is a terminal).
+// and are answered OK; status-panel changes and the gauge ("Gauge: N%") go to standard error
+// too.
+// On a terminal the lines that are not final yet stay at the foot of the screen and are
+// redrawn in place as they change; the running operation's progress line is shown as its
+// label and gauge ("Erase    [#########           ]  45 %") until its outcome line replaces
+// it. When only standard error is a terminal, it shows that one line, and the outcome line
+// when the operation ends; the log goes to standard output as above.
 // JSON mode: standard output carries one JSON object per event instead.
 class CliPanel final : public OperatorPanel {
 public:
-    CliPanel(std::FILE* out, std::FILE* err, bool json, bool errIsTerminal);
+    CliPanel(std::FILE* out, std::FILE* err, bool json, Terminals terminals = {});
 
     void LogAppended(LogPane pane, const std::string& line) override;
     void LogLastReplaced(LogPane pane, const std::string& line) override;
@@ -43,8 +56,10 @@ public:
     // Called on every pump (the interrupt signal becomes the Stop button there).
     std::function<void()> onPump;
 
-    // Prints the pending log line: the run ended, or something else must follow it.
+    // Prints the pending log lines: the run ended, or something else must follow them.
     void FlushLog();
+    // The log is not printed (plain mode): the run's actions print only their own output.
+    void HideLog() { logShown_ = false; }
     // The "action" event (JSON mode only) with the action's name, result and seconds, and an
     // optional value (get).
     void ActionDone(const std::string& name, const char* result, double seconds,
@@ -55,21 +70,27 @@ public:
     void PrintValue(const std::string& text);
 
 private:
-    void EndProgressBar();
     void Emit(const JsonObject& event);
     void ErrLine(const std::string& text);
-    void PrintLine(const std::string& line);
+    // Prints the log lines that became final and brings the live lines up to date.
+    void Publish(const std::vector<std::string>& finals);
+    // What the terminal shows live: the pending lines (only the running operation's, when
+    // standard output is not the terminal), an operation at work as its bar.
+    std::vector<std::string> LiveView() const;
 
     std::FILE* out_;
     std::FILE* err_;
     bool json_;
-    bool errIsTerminal_;
+    Terminals terminals_;
+    bool logShown_ = true;
     // The last log lines, not final yet: the deepest rewrite of the system is the block
     // process's fourth-last line, so the last four lines are held back.
     static constexpr std::size_t kHeldLines = 4;
     std::deque<std::string> pending_;
     int lastPercent_ = -1;
-    bool barShown_ = false;
+    // On standard output when it is a terminal, else on standard error when that is one.
+    std::unique_ptr<LiveLines> live_;
+    int operationPercent_ = 0;  // the gauge of the operation at work
 };
 
 const char* MessageKindName(MessageKind kind);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -9,11 +10,14 @@
 #include <sstream>
 
 #include "cli/failure_cause.h"
+#include "cli/records/records_command.h"
+#include "cli/records/station_record.h"
 #include "cli/run_record.h"
 #include "cli/setting_assignment.h"
 #include "config/flash_database_check.h"
 #include "config/memory_settings_store.h"
 #include "config/settings_backend.h"
+#include "config/setting_names.h"
 #include "config/settings_import.h"
 #include "config/settings_location.h"
 #include "config/settings_lock.h"
@@ -32,20 +36,6 @@ void OnInterrupt(int) {
         std::signal(SIGINT, SIG_DFL);
         std::raise(SIGINT);
     }
-}
-
-std::string Joined(const std::vector<std::string>& items, const std::string& separator) {
-    std::string out;
-    for (const auto& item : items) {
-        if (item.empty()) {
-            continue;
-        }
-        if (!out.empty()) {
-            out += separator;
-        }
-        out += item;
-    }
-    return out;
 }
 
 std::string HexBytesText(const std::vector<uint8_t>& bytes) {
@@ -147,11 +137,35 @@ int CliRunner::LockSettingsFile() {
     return kExitOk;
 }
 
-int CliRunner::Run() {
-    if (!options_.recordFile.empty() && !Writable(options_.recordFile)) {
-        panel_.Diagnostic("the record file '" + options_.recordFile.string() +
-                          "' cannot be written");
+int CliRunner::OpenRecords() {
+    RecordTarget target;
+    try {
+        target = RecordTargetOrDefault(options_.record);
+    } catch (const RecordTargetError& error) {
+        panel_.Diagnostic(error.what());
+        return kExitUsage;
+    }
+    if (target.kind == RecordTarget::Kind::File && !Writable(target.file)) {
+        panel_.Diagnostic("the record file '" + target.file.string() + "' cannot be written");
         return kExitCantCreate;
+    }
+    records_ = OpenRecordSink(target);
+    return kExitOk;
+}
+
+void CliRunner::ReplaySpool() {
+    if (auto* database = dynamic_cast<DatabaseRecordSink*>(records_.get())) {
+        const SpoolReplay replay = database->ReplaySpool();
+        if (replay.stored > 0) {
+            panel_.Diagnostic(std::to_string(replay.stored) +
+                              " spooled record(s) written to the database");
+        }
+    }
+}
+
+int CliRunner::Run() {
+    if (const int status = OpenRecords(); status != kExitOk) {
+        return status;
     }
     // A set the program would refuse whatever the store holds ends the run before anything
     // is done, so that a script's typing slip touches no settings file and no board.
@@ -171,6 +185,14 @@ int CliRunner::Run() {
     if (const int status = SettingsFileStatus(); status != kExitOk) {
         return status;
     }
+    // `x=$(quillon-cli get NAME)`: a run of actions that print their own output prints no log.
+    if (std::all_of(options_.actions.begin(), options_.actions.end(), [](const CliAction& action) {
+            const ActionSpec* spec = FindAction(action.name);
+            return spec && spec->output == StdoutUse::OwnOutput;
+        })) {
+        panel_.HideLog();
+    }
+    ReplaySpool();  // what earlier runs spooled goes first
     station_ = std::make_unique<Station>(panel_, *clock_, timer_,
                                          StationOptions{options_.settingsPath, options_.iniFolder},
                                          loader_);
@@ -179,7 +201,7 @@ int CliRunner::Run() {
             station_->RequestStop();
         }
     };
-    if (!options_.recordFile.empty()) {
+    if (records_) {
         station_->Auto().onUnitDone = [this](const AutoUnitReport& unit) {
             WriteRecord(currentAction_, unit);
         };
@@ -532,38 +554,24 @@ ActionOutcome CliRunner::CheckParams(const CliAction& action) {
 ActionOutcome CliRunner::Flash(const CliAction& action) {
     // The production shortcut: tick, typeauto, load IMAGE, auto.
     // Its prerequisites are the flash action's own, already met.
-    for (const CliAction& step : {CliAction{"tick", {}}, CliAction{"typeauto", {}},
-                                  CliAction{"load", {action.args[0]}}, CliAction{"auto", {}}}) {
+    for (const CliAction& step :
+         {CliAction{"tick", {}}, CliAction{"typeauto", {}}, CliAction{"load", {action.args[0]}}}) {
         ActionOutcome outcome = (this->*FindAction(step.name)->handler)(step);
         if (!IsOk(outcome.result)) {
             return outcome;
         }
     }
-    return {};
+    // Auto runs on the image just loaded and merged: loading it again would merge it twice.
+    return RunBody(action, FileUse::None,
+                   [&] { return station_->Auto().Run(ImageReload::JustLoaded); });
 }
 
 void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& unit) {
-    Station& s = *station_;
-    RunRecord record;
-    record.time = UtcNow();
-    record.action = action;
-    record.pass = unit.pass;
-    const auto& ids = s.ChipIdStrings();
-    record.chipCode = ids[0];
-    record.chipVersion = ids[1];
-    record.flashId = Joined({ids[2], ids[3], ids[4], ids[5], ids[6]}, " ");
-    record.part = Joined(s.Controls().main.deviceLines, " / ");
-    record.imagePath = s.Settings().ReadText("LastFilePath");
-    record.imageSize = s.Image().imageFileSize;
     try {
-        record.imageCrc32 = Crc32(ReadImageFile(record.imagePath));
-    } catch (const std::exception&) {
-        record.imageCrc32.reset();
-    }
-    record.unit = unit;
-    try {
-        AppendRecord(options_.recordFile, record);
-    } catch (const std::exception& error) {
+        if (const auto notice = records_->Keep(MakeRunRecord(*station_, action, unit))) {
+            panel_.Diagnostic(*notice);
+        }
+    } catch (const RecordError& error) {
         panel_.Diagnostic(error.what());
         recordStatus_ = kExitCantCreate;
     }
@@ -571,6 +579,9 @@ void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& uni
 
 int CliMain(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (const auto status = RunRecordsCommand(arguments, stdout, stderr)) {
+        return *status;
+    }
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "quillon-cli: %s\nTry 'quillon-cli --help'.\n", parsed.error.c_str());
@@ -584,7 +595,8 @@ int CliMain(int argc, char** argv) {
         std::printf("quillon-cli %s\n", Station::kVersion);
         return kExitOk;
     }
-    CliPanel panel(stdout, stderr, parsed.options.json, platform::IsTerminal(stderr));
+    CliPanel panel(stdout, stderr, parsed.options.json,
+                   Terminals{IsCursorTerminal(stdout), IsCursorTerminal(stderr)});
     CliRunner::InstallInterruptHandler();
     try {
         CliRunner runner(parsed.options, panel);

@@ -10,11 +10,12 @@
 #include "cli/cli_actions.h"
 #include "cli/cli_options.h"
 #include "cli/cli_panel.h"
+#include "cli/records/record_sink.h"
 #include "config/settings_lock.h"
 #include "station/station.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/step_report.h"
+#include "ui/window_timer.h"
 
 namespace quillon::cli {
 
@@ -86,6 +87,11 @@ private:
     // Takes the settings file for this run: kExitOk, or kExitTempFail when another station
     // holds it (and --wait was not given).
     int LockSettingsFile();
+    // Checks the --record target (or QUILLON_RECORD) and makes its sink: kExitOk, or the
+    // status a target that cannot be used gives.
+    int OpenRecords();
+    // Writes what earlier runs spooled, before this run's first unit.
+    void ReplaySpool();
     double ActionSeconds(Millis started) const;
 
     CliOptions options_;
@@ -93,8 +99,9 @@ private:
     CliPanel& panel_;
     DriverLoader loader_;
     std::unique_ptr<Clock> clock_;
-    ManualConnectionTimer timer_;
+    ManualTimer timer_;
     std::unique_ptr<Station> station_;
+    std::unique_ptr<RecordSink> records_;
     std::string currentAction_;
     int recordStatus_ = kExitOk;  // a record that could not be written
 };

@@ -1,5 +1,7 @@
 #include "config/flash_database.h"
 
+#include "config/flash_type.h"
+
 namespace quillon {
 
 std::vector<std::string> FlashDatabase::Manufacturers() const {
@@ -26,6 +28,18 @@ std::vector<IniEntry> FlashDatabase::DeviceEntries(std::string_view manufacturer
 
 bool FlashDatabase::HasDevice(std::string_view manufacturer, std::string_view device) const {
     return folder_.Load(ManufacturerFile(manufacturer)).HasSection(device);
+}
+
+int32_t FlashDatabase::SmallSectorSizeKB(std::string_view manufacturer,
+                                         std::string_view device) const {
+    int32_t kb = 0;
+    for (const IniEntry& entry : DeviceEntries(manufacturer, device)) {
+        if (entry.key == kSmallSectorKey) {
+            const auto value = ParseIniInteger(entry.value);
+            kb = value && *value > 0 && *value <= 64 ? static_cast<int32_t>(*value) : 0;
+        }
+    }
+    return kb;
 }
 
 std::string FlashDatabase::ParameterVersion() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,11 @@ public:
     std::vector<IniEntry> DeviceEntries(std::string_view manufacturer,
                                         std::string_view device) const;
     bool HasDevice(std::string_view manufacturer, std::string_view device) const;
+    // The device's "SmallSectorSize": the KB of the small sectors a part erased in larger
+    // units also has (4 on most SPI parts erased in 64 KB blocks); 0 when the section does
+    // not say or the value is not a number.
+    static constexpr const char* kSmallSectorKey = "SmallSectorSize";
+    int32_t SmallSectorSizeKB(std::string_view manufacturer, std::string_view device) const;
 
     // The parameter-set version, section "Parameter" key "VERSION"; "NONE" when missing.
     std::string ParameterVersion() const;

@@ -7,6 +7,7 @@
 
 #include "config/flash_type.h"
 #include "config/flash_type_layout.h"
+#include "config/stored_modes.h"
 
 namespace quillon {
 
@@ -194,20 +195,11 @@ private:
         if (!mode || !flashblock || *flashblock <= 0) {
             return;
         }
-        int64_t savedBytes = 0;
-        switch (*mode) {
-            case 128:
-                savedBytes = 0x20000;
-                break;
-            case 129:
-                savedBytes = 256;
-                break;
-            case 130:
-                savedBytes = 0x18000;
-                break;
-            default:
-                return;
+        const auto fixedSize = FixedSaveSize(*mode);
+        if (!fixedSize) {
+            return;
         }
+        const auto savedBytes = static_cast<int64_t>(*fixedSize);
         if (savedBytes != int64_t{*flashblock} * 65536) {
             Report("Read_CommandMode", readModeText_ + " saves a read as " +
                                            std::to_string(savedBytes) + " bytes but Flashblock " +

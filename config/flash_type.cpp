@@ -1,4 +1,5 @@
 #include "config/flash_type.h"
+#include "config/setting_names.h"
 
 namespace quillon {
 
@@ -83,32 +84,32 @@ int32_t* FlashTypeIntegerField(SettingsCache& type, std::string_view key) {
 
 void StoreFlashType(SettingsStore& store, const std::string& manufacturer,
                     const std::string& device, const SettingsCache& type) {
-    store.WriteText("LastFlashID1", manufacturer);
-    store.WriteText("LastFlashID2", device);
-    store.WriteInt("CommandMode_ReadID", type.commandModeReadId);
-    store.WriteInt("CommandMode_Read", type.commandModeRead);
-    store.WriteInt("CommandMode_Erase", type.commandModeErase);
-    store.WriteInt("CommandMode_Write", type.commandModeWrite);
-    store.WriteInt("PageWriteSize", type.pageWriteSize);
-    store.WriteInt("EraseType", type.eraseType);
-    store.WriteInt("SectorSize", type.sectorSize);
-    store.WriteInt("Flashblock", type.flashblock);
-    store.WriteText("SectorOffset", type.sectorOffset);
+    store.WriteText(setting::kLastFlashId1, manufacturer);
+    store.WriteText(setting::kLastFlashId2, device);
+    store.WriteInt(setting::kCommandModeReadId, type.commandModeReadId);
+    store.WriteInt(setting::kCommandModeRead, type.commandModeRead);
+    store.WriteInt(setting::kCommandModeErase, type.commandModeErase);
+    store.WriteInt(setting::kCommandModeWrite, type.commandModeWrite);
+    store.WriteInt(setting::kPageWriteSize, type.pageWriteSize);
+    store.WriteInt(setting::kEraseType, type.eraseType);
+    store.WriteInt(setting::kSectorSize, type.sectorSize);
+    store.WriteInt(setting::kFlashblock, type.flashblock);
+    store.WriteText(setting::kSectorOffset, type.sectorOffset);
 }
 
 void RestoreFlashType(const SettingsStore& store, SettingsCache& type) {
-    type.commandModeReadId = store.ReadInt("CommandMode_ReadID");
-    type.commandModeRead = store.ReadInt("CommandMode_Read");
-    type.commandModeErase = store.ReadInt("CommandMode_Erase");
-    type.commandModeWrite = store.ReadInt("CommandMode_Write");
-    type.pageWriteSize = store.ReadInt("PageWriteSize");
-    type.eraseType = store.ReadInt("EraseType");
-    type.flashblock = store.ReadInt("Flashblock");
-    type.sectorOffset = store.ReadText("SectorOffset");
+    type.commandModeReadId = store.ReadInt(setting::kCommandModeReadId);
+    type.commandModeRead = store.ReadInt(setting::kCommandModeRead);
+    type.commandModeErase = store.ReadInt(setting::kCommandModeErase);
+    type.commandModeWrite = store.ReadInt(setting::kCommandModeWrite);
+    type.pageWriteSize = store.ReadInt(setting::kPageWriteSize);
+    type.eraseType = store.ReadInt(setting::kEraseType);
+    type.flashblock = store.ReadInt(setting::kFlashblock);
+    type.sectorOffset = store.ReadText(setting::kSectorOffset);
     // The sector size belongs with the other fields; without it the page would leave the size
     // of the last device shown in force for a part that was never accepted.
-    if (store.Exists("SectorSize")) {
-        type.sectorSize = store.ReadInt("SectorSize");
+    if (store.Exists(setting::kSectorSize)) {
+        type.sectorSize = store.ReadInt(setting::kSectorSize);
     }
 }
 

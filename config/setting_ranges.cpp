@@ -7,6 +7,7 @@
 
 #include "config/setting_names.h"
 #include "config/settings_defaults.h"
+#include "config/stored_modes.h"
 
 namespace quillon {
 
@@ -24,6 +25,11 @@ constexpr SettingRange Span(const char* name, int32_t min, int32_t max) {
 constexpr SettingRange Flag(const char* name) {
     return {name, 0, 1, {}};
 }
+// A stored mode takes the values of its type (config/stored_modes.h).
+template <typename Mode>
+constexpr SettingRange ModeRange() {
+    return {ModeValues<Mode>::kName, ModeValues<Mode>::kFirst, ModeValues<Mode>::kLast, {}};
+}
 template <std::size_t N>
 constexpr SettingRange OneOf(const char* name, const int32_t (&choices)[N]) {
     return {name, choices[0], choices[N - 1], choices};
@@ -34,13 +40,13 @@ using namespace setting;
 constexpr std::array kRanges = {
     Span(kPinDefSource, 1, 3),
     Span(kConnectMode, 1, 4),
-    Span(kAllocation, 1, 3),
+    ModeRange<Allocation>(),
     Span(kFlashblock, 1, 4096),  // the largest part the station can address
     Span(kCommandModeReadId, 0, kByte),
     Span(kCommandModeRead, 0, kByte),
     Span(kCommandModeErase, 0, kByte),
     Span(kCommandModeWrite, 0, kByte),
-    Span(kEraseType, 0, 2),
+    ModeRange<EraseType>(),
     Flag(kSkipFFChecked),
     OneOf(kSectorSize, kSectorSizesKB),
     OneOf(kPageWriteSize, kPageSizes),
@@ -53,7 +59,7 @@ constexpr std::array kRanges = {
     Span(kSpecialForm, 0, 1),
     Span(kPinDefNum, 0, kLargest),
     Flag(kInternalClock),
-    Span(kSpecialWave, 1, 3),
+    ModeRange<SpecialWave>(),
     Span(kUsbTimeOutSec, 0, kLargest),
     Flag(kBreakAt0),
     Span(kRomKey, 0, 2),
@@ -67,8 +73,8 @@ constexpr std::array kRanges = {
     Span(kKeyNames[7], 0, kByte),
     Flag(kUnprotectTheLast1K),
     Flag(kUnprotectKeyMatch),
-    Span(kSmbusSpeed, 1, 2),
-    Span(kQuickMode, 0, 2),
+    ModeRange<SmbusSpeed>(),
+    ModeRange<QuickMode>(),
     Span(kPdI2cAddress, 0, kByte),
     Flag(kSwitchRom),
     OneOf(kDesignatedEflashSizeKB, kDesignatedSizesKB),

@@ -2,19 +2,18 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <tuple>
 
 #include "config/connect_mode.h"
 #include "config/hex_text.h"
 #include "config/setting_names.h"
 #include "config/settings_cache.h"
+#include "config/stored_modes.h"
+#include "flashops/refusal_texts.h"
 
 namespace quillon {
 
 namespace {
 
-constexpr const char* kChoiceFlashType = "Please Choice Flash Type First !";
-constexpr const char* kOpenBinFirst = "Please Open BIN File First or Choice Flash Type !";
 constexpr const char* kAutoOk = "Auto Flash ---> OK !";
 constexpr const char* kAutoFailure = "Auto Flash ---> Failure !";
 // Named as an Auto Flash line so that the customer page's log, which shows only the lines of
@@ -31,8 +30,6 @@ constexpr const char* kStoppedCause = "stopped";
 constexpr const char* kReloadCause = "the image file could not be loaded again: ";
 // The SST parts take their status bytes another way; the writes are never sent to them.
 constexpr const char* kSstManufacturer = "BF";
-constexpr int kAllocationFromMedium = 2;
-constexpr int kAllocationFromAssigned = 3;
 constexpr uint8_t kStatusOneByte = 1;
 constexpr uint8_t kStatusTwoBytes = 2;
 constexpr uint8_t kStatusTwoBytesContinue = 0x82;
@@ -93,6 +90,17 @@ StepReport AutoFlash::UnitReport(const AutoUnitReport& unit) {
     return report;
 }
 
+std::array<AutoFlash::OrderedStep, 4> AutoFlash::StepOrder() const {
+    const bool eraseLeaves = controls_.checkCheck && steps_.eraseProvenByCheck;
+    const bool programLeaves = controls_.checkVerify && steps_.programProvenByVerify;
+    return {
+        {{"erase", controls_.checkErase, eraseLeaves ? &steps_.eraseProvenByCheck : &steps_.erase},
+         {"check", controls_.checkCheck, &steps_.blankCheck},
+         {"program", controls_.checkProgram,
+          programLeaves ? &steps_.programProvenByVerify : &steps_.program},
+         {"verify", controls_.checkVerify, &steps_.verify}}};
+}
+
 void AutoFlash::ComputeSkipFlags() {
     ImageState& image = c_.image;
     image.blockSkipFlags.Clear(image.usedBlockCount);
@@ -118,7 +126,7 @@ StepReport AutoFlash::Refuse(const std::string& text) {
     return StepReport::Refusal(text);
 }
 
-StepReport AutoFlash::Run() {
+StepReport AutoFlash::Run(ImageReload reload) {
     AutoUnitReport report;
     c_.frame.SetOperationResult(StepResult::Ok);
     c_.stop.Clear();
@@ -129,20 +137,21 @@ StepReport AutoFlash::Run() {
     if (c_.specialForm == kCustomerPageMode) {
         RunStep("typeauto", steps_.typeAuto, report);
     }
-    if (controls_.skipFF && c_.settings.ReadInt(setting::kAllocation) != kAllocationFromAssigned) {
+    if (controls_.skipFF && ReadMode<Allocation>(c_.settings) != Allocation::FromAssigned) {
         ComputeSkipFlags();
         if (c_.flashblock == 0) {
-            return Refuse(kChoiceFlashType);
+            return Refuse(kChoiceFlashTypeFirst);
         }
     }
     if (c_.image.imageBuffer.empty() || controls_.deviceLines.empty()) {
         return Refuse(kOpenBinFirst);
     }
-    const StepReport reload = steps_.reloadImage();
+    const StepReport reloaded =
+        reload == ImageReload::FromFile ? steps_.reloadImage() : StepReport::Done();
     if (!c_.frame.OperationResult()) {
         report.totalSeconds = SecondsSince(runStarted);
         StepReport failed = FailureTail(report);
-        failed.cause = kReloadCause + reload.cause;
+        failed.cause = kReloadCause + reloaded.cause;
         return failed;
     }
     c_.panel.SetControlLevel(ControlLevel::FilesAndBelow, false);
@@ -153,7 +162,7 @@ StepReport AutoFlash::Run() {
         report.totalSeconds = SecondsSince(runStarted);
         return c_.frame.OperationResult() ? SuccessTail(report) : FailureTail(report);
     }
-    for (const auto& [name, checked, step] : CheckedOrder()) {
+    for (const auto& [name, checked, step] : StepOrder()) {
         if (checked) {
             RunStep(name, *step, report);
         }
@@ -164,13 +173,6 @@ StepReport AutoFlash::Run() {
     }
     report.totalSeconds = SecondsSince(runStarted);
     return SuccessTail(report);
-}
-
-std::array<AutoFlash::OrderedStep, 4> AutoFlash::CheckedOrder() const {
-    return {{{"erase", controls_.checkErase, &steps_.erase},
-             {"check", controls_.checkCheck, &steps_.blankCheck},
-             {"program", controls_.checkProgram, &steps_.program},
-             {"verify", controls_.checkVerify, &steps_.verify}}};
 }
 
 StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
@@ -196,6 +198,11 @@ StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
         try {
             written = WriteStatusRegisters();
         } catch (...) {
+            // A field that is no status byte: nothing went out. The log and OperationResult
+            // say so as for a refused write; the handler then ends with the conversion error.
+            c_.log.Append(kWriteStatusFailure);
+            c_.panel.SetLogColour(LogColour::Red);
+            c_.frame.SetOperationResult(StepResult::Failed);
             report.outcome = StepResult::Failed;
             if (onUnitDone) {
                 onUnitDone(report);
@@ -266,11 +273,13 @@ StepReport AutoFlash::BurnRun(std::optional<int> passes) {
     int counter = 0;
     bool failed = false;
     StepReport run = StepReport::Done();
+    const auto order = StepOrder();
     while (!passes || counter < *passes) {
         AutoUnitReport report;
         report.pass = counter;
+        report.burnRun = true;
         const Millis passStarted = c_.clock.Now();
-        for (const auto& [name, checked, step] : CheckedOrder()) {
+        for (const auto& [name, checked, step] : order) {
             if (checked) {
                 RunStep(name, *step, report);
             }
@@ -322,7 +331,7 @@ StepReport AutoFlash::Backup(const FileChoice& file) {
     if (c_.specialForm != kCustomerPageMode) {
         return StepReport::Refusal(kBackupNotHere);
     }
-    c_.settings.WriteInt(setting::kAllocation, kAllocationFromMedium);
+    WriteMode(c_.settings, Allocation::FromMedium);
     steps_.typeAuto();
     const StepReport read = steps_.read();
     if (!read.Ok()) {

@@ -34,6 +34,10 @@ struct AutoFlashSteps {
     Step blankCheck;                       // blank check
     Step program;                          // program
     Step verify;                           // verify
+    // Erase and program when the next step reads the same range at once (Check after Erase,
+    // Verify after Program): they leave their proof to it. Empty: the plain steps.
+    Step eraseProvenByCheck;
+    Step programProvenByVerify;
     Step blockProcess;                     // the block process
     Step read;                             // read (honours Read Twice)
     std::function<void()> enterFlashMode;  // EnterFlashMode of the connection cycle
@@ -85,7 +89,14 @@ struct AutoUnitReport {
     std::vector<AutoStepReport> steps;
     double totalSeconds = 0;
     StepResult outcome = StepResult::Failed;
-    int pass = 0;  // BurnRun pass counter (0 for Auto Flash)
+    int pass = 0;          // BurnRun pass counter (0 for Auto Flash)
+    bool burnRun = false;  // a BurnRun pass, else an Auto Flash run
+};
+
+// Whether Auto Flash loads the image file again before its steps.
+enum class ImageReload {
+    FromFile,    // the Auto button: the file may have changed since it was loaded
+    JustLoaded,  // the caller has just loaded and merged it (the command line's flash)
 };
 
 // The one-button production sequence (BitBtn_AutoRun, the customer page's AutoBurn), the
@@ -101,7 +112,8 @@ public:
     // Auto Flash: TypeAuto for the customer page, the skip flags, the preconditions, the
     // reload, then the block process or the checked steps, and the success or failure tail.
     // The unit's report (its steps' reports, time and outcome) also goes to onUnitDone.
-    StepReport Run();
+    // A file just loaded is not loaded again: that would read and merge it a second time.
+    StepReport Run(ImageReload reload = ImageReload::FromFile);
     // BurnRun: the checked steps again and again until one fails, Stop is pressed, or (when
     // given) `passes` passes have succeeded; then the total time and the pass count. Each
     // pass's report goes to onUnitDone; the result is the run's, `retries` their sum.
@@ -115,9 +127,14 @@ public:
 
 private:
     StepReport RunStep(const char* name, const AutoFlashSteps::Step& step, AutoUnitReport& report);
-    // The four checked steps in their order: name, box, step.
-    using OrderedStep = std::tuple<const char*, bool, const AutoFlashSteps::Step*>;
-    std::array<OrderedStep, 4> CheckedOrder() const;
+    // The four steps in their order, each with its box. An erase or program whose next step
+    // is checked leaves its proof to that step, so no range is proven twice in one unit.
+    struct OrderedStep {
+        const char* name;
+        bool checked;
+        const AutoFlashSteps::Step* step;
+    };
+    std::array<OrderedStep, 4> StepOrder() const;
     void ComputeSkipFlags();
     StepReport Refuse(const std::string& text);
     StepReport SuccessTail(AutoUnitReport& report);

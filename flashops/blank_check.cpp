@@ -32,9 +32,8 @@ StepReport FlashOperations::BlankCheck() {
     if (!refusal) {
         refusal = run.IsMode(ConnectMode::Pd) ? PdPagesRefusal(0) : UsedBlocksRefusal();
     }
-    const OperationSpec spec{CursorArea::Window, [&] { return !refusal; }, refusal.value_or(""),
-                             "Check Flash be cleared ---> Checking..."};
-    return parts_.frame.Run(spec, [&] { return RunBlankCheck(run); });
+    return RunInFrame(run, CursorArea::Window, refusal, "Check Flash be cleared ---> Checking...",
+                      [&] { return RunBlankCheck(run); });
 }
 
 OperationOutcome FlashOperations::RunBlankCheck(FlashRun& run) {
@@ -52,12 +51,11 @@ long long FlashOperations::CheckPdPages(FlashRun& run, CheckWalk walk) {
     if (blankCheck) {
         buffer.resize(static_cast<std::size_t>(parts_.eflash.eFlashSizeKB) * kKiB);
     }
-    const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
+    WalkPlan plan;
+    plan.units = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
+    plan.gauge = blankCheck ? WalkGauge::Step : WalkGauge::Pump;
     long long errors = 0;
-    for (long long page = 0; page < pages;) {
-        if (WalkEnds(run)) {
-            break;
-        }
+    walk_.Run(plan, run.retries, [&](long long page) {
         const auto target = blankCheck ? std::span<uint8_t>(buffer).subspan(
                                              static_cast<std::size_t>(page) * kPageSize, kPageSize)
                                        : ScratchBlock().first(kPageSize);
@@ -65,17 +63,11 @@ long long FlashOperations::CheckPdPages(FlashRun& run, CheckWalk walk) {
             parts_.boardSide.PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
                                         static_cast<uint16_t>(page), target);
         if (!result.Succeeded()) {
-            PauseBeforeRetry(run.retries);
-            continue;
+            return Turn::Repeat;
         }
         errors += CountNotErased(target);
-        if (blankCheck) {
-            Step(page, pages);
-        } else {
-            parts_.frame.Pump();
-        }
-        ++page;
-    }
+        return Turn::Done;
+    });
     return errors;
 }
 
@@ -83,18 +75,13 @@ long long FlashOperations::CheckBlocks(FlashRun& run, CheckWalk walk) {
     const bool blankCheck = walk == CheckWalk::BlankCheck;
     auto& image = parts_.image;
     const uint32_t used = image.usedBlockCount;
-    const uint32_t start = image.startBlock;
+    WalkPlan plan = UsedBlocksPlan(run);
+    plan.gauge = blankCheck ? WalkGauge::Step : WalkGauge::Pump;
     TestLimit limit;
     long long errors = 0;
-    for (uint32_t b = 0; b < used;) {
-        if (WalkEnds(run)) {
-            break;
-        }
-        if (!run.Covers(b, start)) {
-            ++b;
-            continue;
-        }
-        if (run.quickMode == 0) {
+    walk_.Run(plan, run.retries, [&](long long unit) {
+        const auto b = static_cast<uint32_t>(unit);
+        if (!run.QuickPaths()) {
             parts_.flags.quickModeCapable = false;
         }
         const bool quick = BoardCompares(run, image.halfLastBlock);
@@ -112,8 +99,7 @@ long long FlashOperations::CheckBlocks(FlashRun& run, CheckWalk walk) {
         }
         MaskRomCodeArea(run, b, block);
         if (!result.Succeeded()) {
-            PauseBeforeRetry(run.retries);
-            continue;
+            return Turn::Repeat;
         }
         limit.Update(run, parts_.eflash, b);
         // Every block that was read is tested; the board has tested the others.
@@ -121,13 +107,8 @@ long long FlashOperations::CheckBlocks(FlashRun& run, CheckWalk walk) {
             const bool halfBlock = image.halfLastBlock && b == used - 1;
             errors += CountNotErased(block.first(limit.Length(halfBlock)));
         }
-        if (blankCheck) {
-            Step(static_cast<long long>(b) - start, static_cast<long long>(used) - start);
-        } else {
-            parts_.frame.Pump();
-        }
-        ++b;
-    }
+        return Turn::Done;
+    });
     return errors;
 }
 

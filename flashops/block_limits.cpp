@@ -14,7 +14,7 @@ constexpr uint32_t kRomCodeBlock = 1;
 }  // namespace
 
 void TestLimit::Update(const FlashRun& run, const EFlashFacts& eflash, uint32_t block) {
-    if (!run.romCodeFamily || run.romKey || eflash.eFlashSize == 0) {
+    if (!run.chip.romCodeFamily || run.romKey || eflash.eFlashSize == 0) {
         return;
     }
     const long long rest = static_cast<long long>(eflash.eFlashSize) -
@@ -29,7 +29,7 @@ std::size_t TestLimit::Length(bool halfBlock) const {
 }
 
 void MaskRomCodeArea(const FlashRun& run, uint32_t block, std::span<uint8_t> blockBytes) {
-    if (block != kRomCodeBlock || run.romKey || !run.IsChip(chip::k11ED) ||
+    if (block != kRomCodeBlock || run.romKey || !run.chip.romCodeAreaUntested ||
         blockBytes.size() < kRomCodeOffset + kRomCodeLength) {
         return;
     }
@@ -37,7 +37,7 @@ void MaskRomCodeArea(const FlashRun& run, uint32_t block, std::span<uint8_t> blo
 }
 
 bool InternalFlashBlocksQuickPath(const FlashRun& run, const EFlashFacts& eflash) {
-    return eflash.internalFlashSelected && !run.IsChip(chip::k4CED) && !run.IsChip(chip::k4C40);
+    return eflash.internalFlashSelected && !run.chip.internalFlashQuickPaths;
 }
 
 }  // namespace quillon

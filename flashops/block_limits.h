@@ -23,12 +23,13 @@ private:
     std::size_t limit_ = 65536;
 };
 
-// Chip 11ED without the ROM key: the 8 KiB ROM-code area at 0x1E000 is not tested, so
+// A chip with an untested ROM-code area, without the ROM key: the 8 KiB at 0x1E000 are not
+// tested, so
 // after block 1 is read its bytes (at 0xE000 of the block's 64 KiB) count as erased.
 void MaskRomCodeArea(const FlashRun& run, uint32_t block, std::span<uint8_t> blockBytes);
 
 // The quick paths (the board compares checksums or writes whole blocks itself) serve the
-// internal flash only on chips 4CED and 4C40.
+// internal flash only on the chips whose traits allow it.
 bool InternalFlashBlocksQuickPath(const FlashRun& run, const EFlashFacts& eflash);
 
 }  // namespace quillon

@@ -5,6 +5,7 @@
 #include "flashops/block_bytes.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
+#include "flashops/refusal_texts.h"
 
 namespace quillon {
 
@@ -17,7 +18,6 @@ constexpr std::size_t kReadBackLine = 0;
 constexpr const char* kEraseText = "Erase  : ";
 constexpr const char* kCheckText = "Check  : ";
 constexpr const char* kProgramText = "Program: ";
-constexpr Millis kRepeatPause{10};
 constexpr int32_t kSectorEraseType = 1;
 constexpr int32_t kBlockEraseType = 2;
 
@@ -33,18 +33,18 @@ StepReport FlashOperations::BlockProcess() {
         refusal = UnmergedImageRefusal();
     }
     // Every erase here names one sector: a chip erase would wipe the blocks already done.
-    if (!refusal && run.type.eraseType != kSectorEraseType &&
-        run.type.eraseType != kBlockEraseType) {
+    if (!refusal && ModeFrom<EraseType>(run.type.eraseType) != EraseType::Sector &&
+        ModeFrom<EraseType>(run.type.eraseType) != EraseType::Block) {
         refusal = "The Block Process erases sector by sector; the flash type's EraseType " +
                   std::to_string(run.type.eraseType) + " cannot be used for it";
     }
     if (!refusal && SectorPageBytes(run.type.sectorSize).empty()) {
-        refusal = "The flash type's SectorSize " + std::to_string(run.type.sectorSize) +
-                  " KB cannot be erased. Please Choice Flash Type Again !";
+        refusal = SectorSizeRefusal(static_cast<int>(run.type.sectorSize));
     }
-    const OperationSpec spec{CursorArea::Window, [&] { return !refusal; }, refusal.value_or(""),
-                             ""};
-    return parts_.frame.Run(spec, [&] { return RunBlockProcess(run); });
+    if (!refusal) {
+        refusal = HalfBlockEraseProblem(run);
+    }
+    return RunInFrame(run, CursorArea::Window, refusal, "", [&] { return RunBlockProcess(run); });
 }
 
 OperationOutcome FlashOperations::RunBlockProcess(FlashRun& run) {
@@ -57,24 +57,24 @@ OperationOutcome FlashOperations::RunBlockProcess(FlashRun& run) {
     }
     parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
                                    kBlockSize);
-    const uint32_t used = parts_.image.usedBlockCount;
-    for (uint32_t b = 0; b < used;) {
-        if (SkipsBlock(b)) {
-            ++b;
-            continue;
-        }
+    // A block that fails a stage is done again from its erase, with no retry limit; Stop
+    // stays reachable meanwhile. Skipped blocks are passed over before the stop check.
+    WalkPlan plan;
+    plan.units = parts_.image.usedBlockCount;
+    plan.gaugeFrom = parts_.image.startBlock;
+    plan.repeat = WalkRepeat::Unbounded;
+    plan.skipped = [&](long long b) { return SkipsBlock(static_cast<uint32_t>(b)); };
+    plan.skipFirst = true;
+    int repeats = 0;  // not counted: the walk has no limit
+    const WalkEnd end = walk_.Run(plan, repeats, [&](long long b) {
         bool stopped = false;
-        if (ProcessOneBlock(run, b, stopped)) {
-            ++b;
-            continue;
+        if (ProcessOneBlock(run, static_cast<uint32_t>(b), stopped)) {
+            return Turn::Done;
         }
-        if (stopped) {
-            run.result = false;
-            break;
-        }
-        // The block is done again from its erase; Stop stays reachable meanwhile.
-        parts_.clock.Sleep(kRepeatPause);
-        parts_.frame.Pump();
+        return stopped ? Turn::Ended : Turn::Repeat;
+    });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
     }
     return {StepFrom(run.result), ""};
 }
@@ -87,12 +87,8 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
     const uint32_t used = image.usedBlockCount;
     const uint32_t start = image.startBlock;
     const bool halfBlock = image.halfLastBlock && b == used - 1;
-    if (parts_.frame.StopRequested()) {
-        stopped = true;
-        return false;
-    }
     long long failures = 0;
-    for (const uint8_t page : SectorPageBytes(run.type.sectorSize)) {
+    for (const SectorCommand& command : BlockEraseCommands(run, halfBlock)) {
         if (parts_.frame.StopRequested()) {
             stopped = true;
             return false;
@@ -100,14 +96,10 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
         if (!run.Covers(b, start)) {
             break;
         }
-        if (halfBlock && page >= kPagesPerBlock / 2) {
-            break;
-        }
-        run.result =
-            board
-                .EraseFlash(static_cast<int>(b), page, static_cast<uint8_t>(run.type.eraseType),
-                            static_cast<uint8_t>(run.type.commandModeErase))
-                .Succeeded();
+        run.result = board
+                         .EraseFlash(static_cast<int>(b), command.page, command.eraseType,
+                                     static_cast<uint8_t>(run.type.commandModeErase))
+                         .Succeeded();
         failures += run.result ? 0 : 1;
     }
     if (failures > 0) {
@@ -115,9 +107,9 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
     }
     parts_.log.ReplaceFromEnd(kEraseLine, StageLine(kEraseText, b));
 
-    // Only the eFlash of chips 1FD2 and 1F62 is tested, never more than a block.
+    // Some chips have only their eFlash tested, never more than a block.
     std::size_t limit = kBlockSize;
-    if ((run.IsChip(chip::k1FD2) || run.IsChip(chip::k1F62)) && parts_.eflash.eFlashSize > 0) {
+    if (run.chip.blockProcessTestsEFlashOnly && parts_.eflash.eFlashSize > 0) {
         limit = std::min<std::size_t>(parts_.eflash.eFlashSize, kBlockSize);
     }
     const std::size_t tested = halfBlock ? std::min(limit, kHalfBlock) : limit;
@@ -150,7 +142,6 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
         return false;
     }
     parts_.log.ReplaceFromEnd(kReadBackLine, StageLine(kCheckText, b));
-    Step(static_cast<long long>(b) - start, static_cast<long long>(used) - start);
     return true;
 }
 

@@ -3,15 +3,16 @@
 #include "flashops/block_bytes.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
+#include "flashops/refusal_texts.h"
 
 namespace quillon {
 
 namespace {
 constexpr const char* kWholePartByBlocks = "MX25L12845E";  // erased block by block in the socket
 constexpr const char* kOwnEFlashMaker = "Kavo";
-constexpr uint8_t kChipEraseType = 0;
-constexpr uint8_t kSectorEraseType = 1;
-constexpr uint8_t kBlockEraseType = 2;
+constexpr auto kChipEraseType = static_cast<uint8_t>(EraseType::Chip);
+constexpr auto kSectorEraseType = static_cast<uint8_t>(EraseType::Sector);
+constexpr auto kBlockEraseType = static_cast<uint8_t>(EraseType::Block);
 constexpr uint8_t kLastPageOfBlock = 255;
 constexpr int kLastKiBBlock = 1;
 constexpr uint8_t kLastKiBPage = 0xFC;  // the KiB at 0x1FC00
@@ -23,14 +24,19 @@ constexpr uint8_t kKbsUnprotectStep = 3;
 constexpr uint8_t kKbsUnprotectEnd = 4;
 constexpr uint8_t kKbsReleased = 2;
 constexpr Millis kUnprotectSettle{1000};
-constexpr uint8_t kWriteModeEFlashAlt = 0x80;
-constexpr uint8_t kWriteModeEFlash = 5;
 }  // namespace
+
+StepReport FlashOperations::EraseProvenByCheck() {
+    leaveProof_ = true;
+    StepReport report = Erase();
+    leaveProof_ = false;
+    return report;
+}
 
 StepReport FlashOperations::Erase() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal = ImageAndTypeRefusal();
-    if (!refusal && (run.type.eraseType < kChipEraseType || run.type.eraseType > kBlockEraseType)) {
+    if (!refusal && !ModeFrom<EraseType>(run.type.eraseType)) {
         refusal = "The flash type's EraseType " + std::to_string(run.type.eraseType) +
                   " is not 0, 1 or 2. Please Choice Flash Type Again !";
     }
@@ -42,8 +48,7 @@ StepReport FlashOperations::Erase() {
     }
     if (!refusal && run.type.eraseType != kChipEraseType && run.type.sectorOffset == "0" &&
         !run.IsMode(ConnectMode::Pd) && SectorPageBytes(run.type.sectorSize).empty()) {
-        refusal = "The flash type's SectorSize " + std::to_string(run.type.sectorSize) +
-                  " KB cannot be erased. Please Choice Flash Type Again !";
+        refusal = SectorSizeRefusal(static_cast<int>(run.type.sectorSize));
     }
     if (!refusal && run.IsMode(ConnectMode::Pd)) {
         refusal = PdPagesRefusal(0);
@@ -51,26 +56,31 @@ StepReport FlashOperations::Erase() {
     if (!refusal) {
         refusal = UsedBlocksRefusal();
     }
-    const OperationSpec spec{CursorArea::LogPane, [&] { return !refusal; }, refusal.value_or(""),
-                             "Erase Flash ---> Erasing..."};
-    return parts_.frame.Run(spec, [&] { return RunErase(run); });
+    return RunInFrame(run, CursorArea::LogPane, refusal, "Erase Flash ---> Erasing...",
+                      [&] { return RunErase(run); });
 }
 
 OperationOutcome FlashOperations::RunErase(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     std::string problem;
-    if (run.type.eraseType == kChipEraseType) {
+    const bool wholePart = run.IsMode(ConnectMode::Socket) && run.flashPart == kWholePartByBlocks;
+    // Nothing is erased when the block walk could erase the image's last block only whole.
+    const bool blockWalk = run.type.eraseType != kChipEraseType && run.type.sectorOffset == "0" &&
+                           !run.IsMode(ConnectMode::Pd) && !wholePart;
+    const auto halfProblem = blockWalk ? HalfBlockEraseProblem(run) : std::nullopt;
+    if (halfProblem) {
+        run.result = false;
+        problem = *halfProblem;
+    } else if (run.type.eraseType == kChipEraseType) {
         EraseChip(run);
     } else if (run.type.sectorOffset != "0") {
         EraseBySectorLayout(run, problem);
     } else {
-        const bool wholePart =
-            run.IsMode(ConnectMode::Socket) && run.flashPart == kWholePartByBlocks;
         if (wholePart) {
             parts_.log.ReplaceLast("Erase Flash ---> Chip Erasing...");
             EraseWholePartByBlocks(run);
         }
-        if (controls_.eraseLast1K && !run.IsChip(chip::k4C8A) && !run.IsChip(chip::k4CE1) &&
+        if (controls_.eraseLast1K && !run.chip.keepsLast1KProtected &&
             run.flashMaker == kOwnEFlashMaker) {
             UnprotectLastKilobyte(run);
         }
@@ -83,8 +93,13 @@ OperationOutcome FlashOperations::RunErase(FlashRun& run) {
         }
     }
     // An erase answered as done is proven blank, as the blank check would, before it is
-    // reported: a board can answer success and leave the sectors as they were.
-    if (run.result && problem.empty()) {
+    // reported: a board can answer success and leave the sectors as they were. Left to the
+    // blank check that follows at once, the proof is that check's, and the run's verdict
+    // is the same: an erase that did not clear its range fails that check.
+    if (run.result && problem.empty() && leaveProof_) {
+        run.result = !parts_.frame.StopRequested();
+        handed_ = run.result ? Proof::ByCheck : Proof::Own;
+    } else if (run.result && problem.empty()) {
         run.errors = run.IsMode(ConnectMode::Pd) ? CheckPdPages(run, CheckWalk::AfterErase)
                                                  : CheckBlocks(run, CheckWalk::AfterErase);
         run.result = run.errors == 0 && !parts_.frame.StopRequested();
@@ -95,6 +110,7 @@ OperationOutcome FlashOperations::RunErase(FlashRun& run) {
     }
     if (!problem.empty()) {
         parts_.log.Append(problem);
+        run.cause = problem;
     }
     return {StepFrom(run.result), "", run.retries, static_cast<uint64_t>(run.errors)};
 }
@@ -162,22 +178,17 @@ void FlashOperations::EraseBySectorLayout(FlashRun& run, std::string& problem) {
 // The socket part that is erased block by block over its whole size; a failed block is
 // repeated like any block transfer.
 void FlashOperations::EraseWholePartByBlocks(FlashRun& run) {
-    const int blocks = run.type.flashblock;
-    for (int k = 0; k < blocks;) {
-        if (run.RetriesExhausted() || parts_.frame.StopRequested()) {
-            run.result = false;
-            return;
-        }
+    WalkPlan plan;
+    plan.units = run.type.flashblock;
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long k) {
         run.result = parts_.board
-                         .EraseFlash(k, kLastPageOfBlock, kBlockEraseType,
+                         .EraseFlash(static_cast<int>(k), kLastPageOfBlock, kBlockEraseType,
                                      static_cast<uint8_t>(run.type.commandModeErase))
                          .Succeeded();
-        if (!run.result) {
-            PauseBeforeRetry(run.retries);
-            continue;
-        }
-        Step(k, blocks);
-        ++k;
+        return run.result ? Turn::Done : Turn::Repeat;
+    });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
     }
 }
 
@@ -194,9 +205,9 @@ void FlashOperations::UnprotectLastKilobyte(FlashRun& run) {
     board.WriteTargetRegister(0x20, 0x06, 0x44);
     board.TargetRunControl(kRunReset, 0, 0);
     board.KbsPortControl(kKbsUnprotectStep);
-    if (run.type.commandModeWrite == kWriteModeEFlashAlt) {
+    if (IsWriteMode(run.type.commandModeWrite, WriteCommandMode::EFlashAlt)) {
         board.WriteTargetRegister(0x2D, 0x00, 0x40);
-    } else if (run.type.commandModeWrite == kWriteModeEFlash) {
+    } else if (IsWriteMode(run.type.commandModeWrite, WriteCommandMode::EFlash)) {
         board.WriteTargetRegister(0x10, 0x58, 0x40);
     }
     board.KbsPortControl(kKbsUnprotectEnd);
@@ -206,57 +217,78 @@ void FlashOperations::UnprotectLastKilobyte(FlashRun& run) {
 }
 
 void FlashOperations::ErasePdFlash(FlashRun& run) {
-    const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
-    WalkPdPages(run, pages, kPdPagesPerErase, [&](uint16_t page) {
-        return parts_.boardSide
-            .PdEraseBlock(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page)
-            .Succeeded();
+    WalkPlan plan;
+    plan.units = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
+    plan.stride = kPdPagesPerErase;
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long page) {
+        run.result = parts_.boardSide
+                         .PdEraseBlock(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
+                                       static_cast<uint16_t>(page))
+                         .Succeeded();
+        return run.result ? Turn::Done : Turn::Repeat;
     });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
+    }
 }
 
-void FlashOperations::EraseBlockWalk(FlashRun& run) {
-    const auto pages = SectorPageBytes(run.type.sectorSize);
-    const uint32_t used = parts_.image.usedBlockCount;
-    const uint32_t start = parts_.image.startBlock;
-    const bool half = parts_.image.halfLastBlock;
-    for (uint32_t b = 0; b < used;) {
-        if (run.RetriesExhausted()) {
-            run.result = false;
-            return;
+std::vector<FlashOperations::SectorCommand> FlashOperations::BlockEraseCommands(
+    const FlashRun& run, bool halfBlock) const {
+    const auto commandsFor = [&](int32_t sectorKB, uint8_t eraseType) {
+        std::vector<SectorCommand> commands;
+        for (const uint8_t page : SectorPageBytes(sectorKB)) {
+            if (!halfBlock || page < kPagesPerBlock / 2) {
+                commands.push_back({eraseType, page});
+            }
         }
+        return commands;
+    };
+    auto commands = commandsFor(run.type.sectorSize, static_cast<uint8_t>(run.type.eraseType));
+    if (commands.empty() && halfBlock && controls_.smallSectorKB) {
+        commands = commandsFor(controls_.smallSectorKB(), kSectorEraseType);
+    }
+    return commands;
+}
+
+std::optional<std::string> FlashOperations::HalfBlockEraseProblem(const FlashRun& run) const {
+    const auto& image = parts_.image;
+    if (!image.halfLastBlock || image.usedBlockCount == 0 ||
+        !BlockEraseCommands(run, true).empty()) {
+        return std::nullopt;
+    }
+    return "The image ends 32 KB into block " + std::to_string(image.usedBlockCount - 1) +
+           ", and the flash type erases only whole " + std::to_string(run.type.sectorSize) +
+           " KB sectors: erasing that block would lose its upper half, so nothing was erased";
+}
+
+// Every sector of each used block; a block with a failed sector is erased again whole.
+void FlashOperations::EraseBlockWalk(FlashRun& run) {
+    const auto whole = BlockEraseCommands(run, false);
+    const auto half = BlockEraseCommands(run, true);
+    const uint32_t used = parts_.image.usedBlockCount;
+    const bool halfLast = parts_.image.halfLastBlock;
+    WalkPlan plan = UsedBlocksPlan(run);
+    plan.gauge = WalkGauge::ByUnit;
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long b) {
         bool failed = false;
-        for (const uint8_t page : pages) {
+        for (const SectorCommand& command : halfLast&& b == used - 1 ? half : whole) {
             if (parts_.frame.StopRequested()) {
-                run.result = false;
-                return;
+                return Turn::Ended;
             }
-            if (!run.Covers(b, start)) {
-                break;
-            }
-            if (half && b == used - 1 && page >= kPagesPerBlock / 2) {
-                if (page == pages.front()) {
-                    // The first sector already reaches past the half block: erasing it would
-                    // wipe the half the image leaves alone, skipping it leaves the image's
-                    // half unerased. Either way the range is not erased as claimed.
-                    run.result = false;
-                }
-                break;
-            }
-            const auto result = parts_.board.EraseFlash(
-                static_cast<int>(b), page, static_cast<uint8_t>(run.type.eraseType),
-                static_cast<uint8_t>(run.type.commandModeErase));
+            const auto result =
+                parts_.board.EraseFlash(static_cast<int>(b), command.page, command.eraseType,
+                                        static_cast<uint8_t>(run.type.commandModeErase));
             run.result = result.Succeeded();
             if (run.result) {
-                Step(static_cast<long long>(b) - start, static_cast<long long>(used) - start);
+                walk_.Gauge(plan, b);
             } else {
                 failed = true;
             }
         }
-        if (failed) {
-            PauseBeforeRetry(run.retries);
-            continue;
-        }
-        ++b;
+        return failed ? Turn::Repeat : Turn::Done;
+    });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
     }
 }
 

@@ -1,17 +1,17 @@
 #include "flashops/flash_operations.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "board/block_checksum.h"
 #include "flashops/block_bytes.h"
 #include "flashops/block_limits.h"
 #include "flashops/flash_run.h"
+#include "flashops/refusal_texts.h"
 
 namespace quillon {
 
 namespace {
-constexpr Millis kRetryPause{10};
-constexpr const char* kNeedImageAndType = "Please Open BIN File First or Choice Flash Type !";
 constexpr const char* kUnmergedImage =
     "The flash beside the image could not be read when the file was merged, so the image is "
     "not complete. Please Open BIN File Again !";
@@ -21,11 +21,13 @@ constexpr long long kAddressablePdPages = 65536;
 }  // namespace
 
 FlashOperations::FlashOperations(FlashOpsParts parts, FlashOpsControls controls)
-    : parts_(parts), controls_(std::move(controls)) {}
+    : parts_(parts),
+      controls_(std::move(controls)),
+      walk_(parts_.frame, parts_.stop, parts_.clock) {}
 
 std::optional<std::string> FlashOperations::ImageAndTypeRefusal() const {
     if (parts_.image.imageBuffer.empty() || controls_.deviceLines.empty()) {
-        return kNeedImageAndType;
+        return kOpenBinFirst;
     }
     return std::nullopt;
 }
@@ -108,34 +110,47 @@ bool FlashOperations::Step(long long done, long long total) {
     return parts_.frame.Pump();
 }
 
-void FlashOperations::PauseBeforeRetry(int& retries) {
-    parts_.clock.Sleep(kRetryPause);
-    ++retries;
+WalkPlan FlashOperations::UsedBlocksPlan(const FlashRun& run) const {
+    WalkPlan plan;
+    plan.units = parts_.image.usedBlockCount;
+    plan.gaugeFrom = parts_.image.startBlock;
+    plan.workFrom = run.Covers(0, parts_.image.startBlock) ? 0 : plan.gaugeFrom;
+    return plan;
 }
 
-bool FlashOperations::WalkEnds(const FlashRun& run) {
-    if (run.RetriesExhausted()) {
-        parts_.stop.Request();
+StepReport FlashOperations::RunInFrame(FlashRun& run, CursorArea cursor,
+                                       const std::optional<std::string>& refusal,
+                                       std::string progressLine,
+                                       const std::function<OperationOutcome()>& body) {
+    const Millis started = parts_.clock.Now();
+    // A proof handed on is taken by the very next operation, whichever it is.
+    taken_ = std::exchange(handed_, Proof::Own);
+    const OperationSpec spec{cursor, [&] { return !refusal; }, refusal.value_or(""),
+                             std::move(progressLine)};
+    StepReport report = parts_.frame.Run(spec, body);
+    report.seconds = static_cast<double>((parts_.clock.Now() - started).count()) / 1000.0;
+    if (report.result == StepResult::Refused) {
+        report.cause = refusal.value_or("");
+        return report;
     }
-    return parts_.frame.StopRequested();
-}
-
-bool FlashOperations::WalkPdPages(FlashRun& run, long long pages, long long stride,
-                                  const std::function<bool(uint16_t page)>& unit) {
-    for (long long page = 0; page < pages;) {
-        if (WalkEnds(run)) {
-            run.result = false;
-            break;
-        }
-        run.result = unit(static_cast<uint16_t>(page));
-        if (!run.result) {
-            PauseBeforeRetry(run.retries);
-            continue;
-        }
-        Step(page + stride - 1, pages);
-        page += stride;
+    report.retries = run.retries;
+    report.errors = static_cast<uint64_t>(std::max(0LL, run.errors));
+    if (report.Ok()) {
+        return report;
     }
-    return run.result;
+    if (!run.cause.empty()) {
+        report.cause = run.cause;
+    } else if (run.RetriesExhausted()) {
+        report.cause =
+            "a transfer still failed after " + std::to_string(kRetryLimit) + " repetitions";
+    } else if (parts_.frame.StopRequested()) {
+        report.cause = "stopped";
+    } else if (run.errors > 0) {
+        report.cause = std::to_string(run.errors) + " bytes wrong";
+    } else {
+        report.cause = "the board did not carry out the command";
+    }
+    return report;
 }
 
 std::string FlashOperations::OutcomeLine(const std::string& okName, const std::string& failureName,

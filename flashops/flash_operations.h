@@ -8,15 +8,17 @@
 
 #include "board/board_commands.h"
 #include "board/board_side_commands.h"
+#include "chip/target_identity.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
+#include "flashops/block_walk.h"
 #include "image/image_state.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
-#include "target/target_identity.h"
 #include "ui/clock.h"
 #include "ui/message_log.h"
 #include "ui/operation_frame.h"
+#include "ui/step_report.h"
 #include "ui/step_result.h"
 #include "ui/stop_request.h"
 
@@ -50,14 +52,18 @@ struct FlashOpsControls {
     // Ticks the four step boxes (Erase, Check, Program, Verify) and stores their state, as
     // their click handlers do. The block process calls it when it starts.
     std::function<void()> checkAllSteps;
+    // The KB of the small sectors the selected part also has besides its erase unit (its
+    // parameter file's SmallSectorSize; 0 when it has none). Empty: none.
+    std::function<int32_t()> smallSectorKB;
 };
 
 // Erase, blank check, program, verify, read and the block process. Each runs in the one
-// operation frame and leaves OperationResult set.
+// operation frame, leaves OperationResult set and returns its report: the result, the
+// retries its walk spent, the bytes found wrong where it counts them, and why it failed.
 class FlashOperations {
 public:
     // A failed block transfer is repeated after a short pause up to this many times.
-    static constexpr int kRetryLimit = 40;
+    static constexpr int kRetryLimit = quillon::kRetryLimit;
     // The largest part the buffers are made for: 256 MiB (4096 blocks of 64 KiB).
     static constexpr int kMaxBlocks = kMaxPartBlocks;
 
@@ -67,6 +73,13 @@ public:
     StepReport BlankCheck();
     StepReport Program();
     StepReport Verify();
+    // Erase and program for a run whose next step reads the same range at once: the erase
+    // leaves its proof to the blank check that follows, the program leaves its read-back to
+    // the verify that follows, which then writes a block again that does not hold the image,
+    // as the program's own read-back would have. The next operation takes the proof over
+    // only when it is that step; any other ends the hand-over.
+    StepReport EraseProvenByCheck();
+    StepReport ProgramProvenByVerify();
     // Reads the whole part into ReadBuffer; with "Read Twice to Verify" a second pass must
     // read the same bytes.
     StepReport Read();
@@ -82,6 +95,17 @@ private:
     void UnprotectLastKilobyte(FlashRun& run);
     void ErasePdFlash(FlashRun& run);
     void EraseBlockWalk(FlashRun& run);
+    // One erase command of a block: the erase type (P1) and the sector's page byte.
+    struct SectorCommand {
+        uint8_t eraseType;
+        uint8_t page;
+    };
+    // The erase commands of a block. A half last block gets only the sectors of its used
+    // half; when the part's erase unit is larger than that half, its small sectors do it.
+    // Empty for a half block the part cannot erase without erasing the other half too.
+    std::vector<SectorCommand> BlockEraseCommands(const FlashRun& run, bool halfBlock) const;
+    // The half last block cannot be erased alone: the line that says why, else nothing.
+    std::optional<std::string> HalfBlockEraseProblem(const FlashRun& run) const;
 
     OperationOutcome RunBlankCheck(FlashRun& run);
     // The blank check's walk. A blank check reads into ReadBuffer and moves the gauge; the
@@ -94,6 +118,10 @@ private:
     OperationOutcome RunProgram(FlashRun& run);
     bool ProgramPdPages(FlashRun& run);
     bool ProgramBlocks(FlashRun& run);
+    // Sends block b of ImageBuffer the way program writes it.
+    TransferResult WriteImageBlock(FlashRun& run, uint32_t block);
+    // The program's SMBus speed change: the chips programmed at the low SMBus speed.
+    bool NeedsLowSpeedToProgram(const FlashRun& run) const;
 
     OperationOutcome RunVerify(FlashRun& run);
     long long VerifyPdPages(FlashRun& run);
@@ -142,16 +170,14 @@ private:
     // The gauge for `done` of `total` steps, or only a pump when the range is empty.
     // False once a stop was requested.
     bool Step(long long done, long long total);
-    // The repeat rule: a short pause, then one more retry counted.
-    void PauseBeforeRetry(int& retries);
-    // The check at the top of each turn of a walk: a run out of retries stops as a Stop press
-    // does (the request stays set for the steps that follow). True when the walk must end.
-    bool WalkEnds(const FlashRun& run);
-    // Walks the USB-PD flash's pages 0..pages-1, `stride` at a time, under the repeat rule:
-    // `unit` does the unit starting at a page and says whether it was done; a unit that was
-    // not waits, counts a retry and goes again. Leaves and returns run.result.
-    bool WalkPdPages(FlashRun& run, long long pages, long long stride,
-                     const std::function<bool(uint16_t page)>& unit);
+    // The walk over the image's used blocks: from StartBlock unless the allocation is From
+    // Top, the gauge counted from StartBlock.
+    WalkPlan UsedBlocksPlan(const FlashRun& run) const;
+    // Runs an operation's body in the frame (refused when `refusal` holds a text) and
+    // reports it with the run's counters.
+    StepReport RunInFrame(FlashRun& run, CursorArea cursor,
+                          const std::optional<std::string>& refusal, std::string progressLine,
+                          const std::function<OperationOutcome()>& body);
     // The outcome line "<name> ---> OK ! <retries>" or "... Failure ! <retries>".
     static std::string OutcomeLine(const std::string& okName, const std::string& failureName,
                                    bool ok, int retries);
@@ -159,8 +185,15 @@ private:
     OperationOutcome FinishWithErrors(const std::string& name, bool ok, int retries,
                                       long long errors);
 
+    // A proof an erase or a program hands to the operation after it.
+    enum class Proof { Own, ByCheck, ByVerify };
+    bool leaveProof_ = false;    // the erase or program now running leaves its proof
+    Proof handed_ = Proof::Own;  // left by the last operation for the next one
+    Proof taken_ = Proof::Own;   // what the operation now running took over
+
     FlashOpsParts parts_;
     FlashOpsControls controls_;
+    BlockWalk walk_;
     // Scratch for image blocks that reach past the end of ImageBuffer (filled with 0xFF).
     std::vector<uint8_t> imageScratch_;
     std::vector<uint8_t> readBackScratch_;

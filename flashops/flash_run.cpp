@@ -1,28 +1,27 @@
 #include "flashops/flash_run.h"
 
 #include "config/setting_names.h"
+#include "flashops/block_walk.h"
 #include "flashops/flash_operations.h"
-#include "target/chip_groups.h"
 
 namespace quillon {
 
 bool FlashRun::RetriesExhausted() const {
-    return retries > FlashOperations::kRetryLimit;
+    return BlockWalk::RetriesExhausted(retries);
 }
 
 FlashRun FlashRun::Read(const SettingsStore& settings, const SettingsCache& cache,
                         const TargetIdentity& identity) {
     FlashRun run;
     run.connectMode = settings.ReadInt(setting::kConnectMode);
-    run.allocation = settings.ReadInt(setting::kAllocation);
-    run.quickMode = settings.ReadInt(setting::kQuickMode);
-    run.smbusSpeed = settings.ReadInt(setting::kSmbusSpeed);
-    run.romKey = settings.ReadBool(setting::kRomKey);
+    run.allocation = ReadMode<Allocation>(settings);
+    run.quickMode = ReadMode<QuickMode>(settings);
+    run.smbusSpeed = ReadMode<SmbusSpeed>(settings);
+    run.romKey = ReadRomKey(settings) != RomKey::Off;
     run.flashMaker = settings.ReadText(setting::kLastFlashId1);
     run.flashPart = settings.ReadText(setting::kLastFlashId2);
     run.type = cache;
-    run.chipCode = identity.C();
-    run.romCodeFamily = IsInGroup(ChipGroup::RomCodeFamilies, run.chipCode);
+    run.chip = identity.Traits();
     return run;
 }
 

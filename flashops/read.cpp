@@ -4,6 +4,7 @@
 #include "flashops/block_bytes.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
+#include "flashops/refusal_texts.h"
 
 namespace quillon {
 
@@ -15,15 +16,14 @@ StepReport FlashOperations::Read() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     std::optional<std::string> refusal;
     if (parts_.cache.flashblock == 0) {
-        refusal = "Please Choice Flash Type First !";
+        refusal = kChoiceFlashTypeFirst;
     } else if (run.IsMode(ConnectMode::Pd)) {
         refusal = PdPagesRefusal(0);
     } else {
         refusal = FlashblockRefusal();
     }
-    const OperationSpec spec{CursorArea::Window, [&] { return !refusal; }, refusal.value_or(""),
-                             "Read Flash to Buffer ---> Reading..."};
-    return parts_.frame.Run(spec, [&] { return RunRead(run); });
+    return RunInFrame(run, CursorArea::Window, refusal, "Read Flash to Buffer ---> Reading...",
+                      [&] { return RunRead(run); });
 }
 
 OperationOutcome FlashOperations::RunRead(FlashRun& run) {
@@ -42,41 +42,45 @@ OperationOutcome FlashOperations::RunRead(FlashRun& run) {
 bool FlashOperations::ReadPdPages(FlashRun& run) {
     auto& buffer = parts_.image.readBuffer;
     buffer.resize(static_cast<std::size_t>(parts_.eflash.eFlashSizeKB) * kKiB);
-    const long long pages = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
-    return WalkPdPages(run, pages, 1, [&](uint16_t page) {
+    WalkPlan plan;
+    plan.units = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
+        const auto page = static_cast<uint16_t>(unit);
         const auto bytes =
             std::span<uint8_t>(buffer).subspan(std::size_t{page} * kPageSize, kPageSize);
         // The controller has no checksum compare: a page counts as read once a second read
         // brings the same bytes.
-        return parts_.boardSide
-                   .PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page,
-                               bytes)
-                   .Succeeded() &&
-               PdPageHolds(page, bytes);
+        run.result =
+            parts_.boardSide
+                .PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page, bytes)
+                .Succeeded() &&
+            PdPageHolds(page, bytes);
+        return run.result ? Turn::Done : Turn::Repeat;
     });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
+    }
+    return run.result;
 }
 
 bool FlashOperations::ReadBlocks(FlashRun& run) {
     auto& buffer = parts_.image.readBuffer;
     const int blocks = run.type.flashblock;
     buffer.resize(static_cast<std::size_t>(blocks) * kBlockSize);
-    for (int b = 0; b < blocks;) {
-        if (run.RetriesExhausted() || parts_.frame.StopRequested()) {
-            run.result = false;
-            break;
-        }
+    WalkPlan plan;
+    plan.units = blocks;
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
+        const auto b = static_cast<int>(unit);
         const auto bytes =
             std::span<uint8_t>(buffer).subspan(std::size_t(b) * kBlockSize, kBlockSize);
         run.result =
             parts_.board.ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead), bytes)
                 .Succeeded() &&
             ReadConfirmed(run, b, bytes);
-        if (!run.result) {
-            PauseBeforeRetry(run.retries);
-            continue;
-        }
-        Step(b, blocks);
-        ++b;
+        return run.result ? Turn::Done : Turn::Repeat;
+    });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
     }
     return run.result;
 }
@@ -84,7 +88,7 @@ bool FlashOperations::ReadBlocks(FlashRun& run) {
 // A block read is confirmed by the board comparing the checksums of the bytes received
 // with the flash where it can, else by a second read that must bring the same bytes.
 bool FlashOperations::ReadConfirmed(FlashRun& run, int b, std::span<const uint8_t> bytes) {
-    if (run.quickMode != 0 && BoardCompares(run, false)) {
+    if (run.QuickPaths() && BoardCompares(run, false)) {
         return parts_.board.VerifyBlockChecksums(b, BlockChecksums(bytes)).Succeeded();
     }
     const auto again = ScratchBlock();
@@ -95,19 +99,15 @@ bool FlashOperations::ReadConfirmed(FlashRun& run, int b, std::span<const uint8_
 
 // Reads the part again into a buffer of its own and compares block by block (page by page on
 // a USB-PD controller). It runs only after a first pass that read everything, and a Stop ends
-// it like the first pass.
+// it like the first pass. The bytes that differ are the run's errors.
 bool FlashOperations::ReadSecondPass(FlashRun& run) {
     const auto& buffer = parts_.image.readBuffer;
     std::vector<uint8_t> second(buffer.size());
     const bool pd = run.IsMode(ConnectMode::Pd);
     const std::size_t unit = pd ? kPageSize : kBlockSize;
-    const long long units = static_cast<long long>(buffer.size() / unit);
-    long long mismatches = 0;
-    for (long long u = 0; u < units;) {
-        if (run.RetriesExhausted() || parts_.frame.StopRequested()) {
-            run.result = false;
-            return false;
-        }
+    WalkPlan plan;
+    plan.units = static_cast<long long>(buffer.size() / unit);
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long u) {
         const std::size_t offset = static_cast<std::size_t>(u) * unit;
         const auto target = std::span<uint8_t>(second).subspan(offset, unit);
         const auto result =
@@ -117,15 +117,13 @@ bool FlashOperations::ReadSecondPass(FlashRun& run) {
                : parts_.board.ReadBlock(static_cast<int>(u),
                                         static_cast<uint8_t>(run.type.commandModeRead), target);
         if (!result.Succeeded()) {
-            PauseBeforeRetry(run.retries);
-            continue;
+            return Turn::Repeat;
         }
-        Step(u, units);
-        mismatches +=
+        run.errors +=
             CountDifferent(target, std::span<const uint8_t>(buffer).subspan(offset, unit));
-        ++u;
-    }
-    run.result = mismatches == 0;
+        return Turn::Done;
+    });
+    run.result = end == WalkEnd::Completed && run.errors == 0;
     return run.result;
 }
 

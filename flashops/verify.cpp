@@ -9,16 +9,15 @@ namespace quillon {
 StepReport FlashOperations::Verify() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     const std::optional<std::string> refusal = ImageWriteRefusal(run);
-    const OperationSpec spec{CursorArea::Window, [&] { return !refusal; }, refusal.value_or(""),
-                             "Verify Flash with buffer ---> Verifing..."};
-    return parts_.frame.Run(spec, [&] { return RunVerify(run); });
+    return RunInFrame(run, CursorArea::Window, refusal, "Verify Flash with buffer ---> Verifing...",
+                      [&] { return RunVerify(run); });
 }
 
 OperationOutcome FlashOperations::RunVerify(FlashRun& run) {
     ClearSkipFlagsUnlessSkipFF();
     parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
                                    kBlockSize);
-    const bool lowSpeed = run.IsChip(chip::k4CED) && run.smbusSpeed == kHighSmbusSpeed;
+    const bool lowSpeed = run.chip.verifiesAtLowSmbusSpeed && run.AtHighSmbusSpeed();
     if (lowSpeed) {
         parts_.board.SmbPortControl(kSmbusLowSpeedCode);
     }
@@ -38,63 +37,57 @@ long long FlashOperations::VerifyPdPages(FlashRun& run) {
     const std::size_t pages = (image.size() + kPageSize - 1) / kPageSize;
     image.resize(pages * kPageSize, kErased);
     buffer.resize(image.size());
+    WalkPlan plan;
+    plan.units = static_cast<long long>(pages);
     long long errors = 0;
-    for (std::size_t page = 0; page < pages;) {
-        if (WalkEnds(run)) {
-            break;
-        }
+    walk_.Run(plan, run.retries, [&](long long unit) {
+        const auto page = static_cast<std::size_t>(unit);
         const auto target = std::span<uint8_t>(buffer).subspan(page * kPageSize, kPageSize);
         const auto result =
             parts_.boardSide.PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
                                         static_cast<uint16_t>(page), target);
         if (!result.Succeeded()) {
-            PauseBeforeRetry(run.retries);
-            continue;
+            return Turn::Repeat;
         }
         errors += CountDifferent(
             target, std::span<const uint8_t>(image).subspan(page * kPageSize, kPageSize));
-        Step(static_cast<long long>(page), static_cast<long long>(pages));
-        ++page;
-    }
+        return Turn::Done;
+    });
     return errors;
 }
 
 long long FlashOperations::VerifyBlocks(FlashRun& run) {
     auto& image = parts_.image;
-    const uint32_t used = image.usedBlockCount;
-    const uint32_t start = image.startBlock;
-    const long long span = static_cast<long long>(used) - start;
+    WalkPlan plan = UsedBlocksPlan(run);
+    plan.skipped = [&](long long b) { return SkipsBlock(static_cast<uint32_t>(b)); };
+    // After a program that left its read-back here, a block that does not hold the image is
+    // written again and compared again under the repeat rule, as that read-back would have.
+    const bool rewrites = taken_ == Proof::ByVerify;
     TestLimit limit;
     long long errors = 0;
-    for (uint32_t b = 0; b < used;) {
-        if (WalkEnds(run)) {
-            break;
-        }
-        if (!run.Covers(b, start)) {
-            ++b;
-            continue;
-        }
-        const long long done = static_cast<long long>(b) - start;
-        if (SkipsBlock(b)) {
-            Step(done, span);
-            ++b;
-            continue;
-        }
-        if (run.quickMode == 0) {
+    long long stillWrong = 0;
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
+        const auto b = static_cast<uint32_t>(unit);
+        if (!run.QuickPaths()) {
             parts_.flags.quickModeCapable = false;
         }
         const std::size_t offset = std::size_t{b} * kBlockSize;
         const auto found = CompareBlock(
             run, b, limit, std::span<uint8_t>(image.readBuffer).subspan(offset, kBlockSize));
+        if (rewrites && (!found || *found > 0)) {
+            stillWrong = found.value_or(0);
+            WriteImageBlock(run, b);  // its answer counts at the compare that follows
+            return Turn::Repeat;
+        }
         if (!found) {
-            PauseBeforeRetry(run.retries);
-            continue;
+            return Turn::Repeat;
         }
         errors += *found;
-        Step(done, span);
-        ++b;
-    }
-    return errors;
+        stillWrong = 0;
+        return Turn::Done;
+    });
+    // A block still wrong when the retries ran out is reported with its bytes.
+    return end == WalkEnd::Ended ? errors + stillWrong : errors;
 }
 
 std::optional<long long> FlashOperations::CompareBlock(FlashRun& run, uint32_t b, TestLimit& limit,

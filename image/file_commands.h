@@ -26,9 +26,12 @@ FileDialogRequest SaveDialogRequest();
 // Ok: read and merged. Failed: unreadable, or the merge failed.
 StepResult LoadImage(ImageContext& context, const FileChoice& chosen);
 
+// The line appended when the remembered file cannot be loaded again.
+inline constexpr const char* kCantFindFileLine = "Can't Find The File , Please Lode File Again !!";
+
 // Loads LastFilePath again and merges it (Auto Flash, the Ctrl+Alt+R hot key, the
 // connection cycle for ROM-key chips). On any failure the remembered file is forgotten,
-// "Can't Find The File , Please Lode File Again !!" is appended and OperationResult is false.
+// kCantFindFileLine is appended and OperationResult is false.
 // Refused (OperationResult as it was) when no file is remembered; Failed also when the
 // merge could not place the file.
 StepResult ReloadLastImage(ImageContext& context);

@@ -4,14 +4,14 @@
 #include <string>
 
 #include "board/board_commands.h"
+#include "chip/target_identity.h"
 #include "config/settings_store.h"
 #include "image/image_state.h"
 #include "target/eflash_facts.h"
-#include "target/target_identity.h"
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
 #include "ui/scoped_effects.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 

@@ -5,8 +5,8 @@
 #include "config/connect_mode.h"
 #include "config/hex_text.h"
 #include "config/setting_names.h"
+#include "config/stored_modes.h"
 #include "image/last_file.h"
-#include "target/chip_groups.h"
 
 namespace quillon {
 
@@ -15,11 +15,8 @@ namespace {
 constexpr const char* kMergeFailureLine = "Merge File ---> Failure !";
 constexpr uint32_t kRomCodeAreaSize = 8192;
 constexpr uint32_t kHalfBlock = 0x8000;
-constexpr uint32_t kRom11EDStart = 0x1E000;
-constexpr uint32_t kRom11EDEnd = 0x20000;
-constexpr int32_t kCombinedImage = 2;  // RomKey value that selects a ROM-plus-main image
-
-enum Allocation : int32_t { kFromTop = 1, kFromMedium = 2, kFromAssigned = 3 };
+constexpr uint32_t kRomCodeAreaStart = 0x1E000;
+constexpr uint32_t kRomCodeAreaEnd = 0x20000;
 
 // The ROM-key cases place their image from address 0 in whole blocks. Placement left from
 // an earlier merge (a half last block, a start block above 0) would make the operations
@@ -73,7 +70,7 @@ bool CheckCombinedImage(ImageContext& context, std::size_t size) {
     Expected expected{};
     bool logLine = true;
     if (romCodeStart == EFlashFacts::kRomCodeStartHigh) {
-        const int32_t designatedKB = context.settings.ReadInt("DesignatedEflashSizeKB");
+        const int32_t designatedKB = context.settings.ReadInt(setting::kDesignatedEflashSizeKB);
         logLine = designatedKB == 0;
         if (context.identity.eFlashSizeCode == 2 || designatedKB == 192) {
             expected = {0x30000, 3,
@@ -108,8 +105,8 @@ bool CheckCombinedImage(ImageContext& context, std::size_t size) {
     return true;
 }
 
-MergeOutcome Reject(ImageContext& context, int32_t romKey) {
-    if (romKey != kCombinedImage) {
+MergeOutcome Reject(ImageContext& context, RomKey romKey) {
+    if (romKey != RomKey::Combined) {
         context.panel.Warn("The Rom Code Size can not more 8K.");
     }
     ForgetLastFile(context);
@@ -117,13 +114,13 @@ MergeOutcome Reject(ImageContext& context, int32_t romKey) {
     return MergeOutcome::Rejected;
 }
 
-MergeOutcome MergeRomKeyImage(ImageContext& context, int32_t romKey) {
+MergeOutcome MergeRomKeyImage(ImageContext& context, RomKey romKey) {
     const std::size_t size = context.state.imageBuffer.size();
     if (size <= kRomCodeAreaSize) {
         PlaceRomCode(context);
         return MergeOutcome::Placed;
     }
-    if (romKey == kCombinedImage && CheckCombinedImage(context, size)) {
+    if (romKey == RomKey::Combined && CheckCombinedImage(context, size)) {
         return MergeOutcome::Placed;
     }
     return Reject(context, romKey);
@@ -144,7 +141,7 @@ bool CopyFromFlash(ImageContext& context, uint32_t block, std::size_t from, std:
 }
 
 MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBlock,
-                            int32_t romKey) {
+                            RomKey romKey) {
     ImageState& state = context.state;
     context.log.Append("Merge File ---> Merging...");
     context.panel.SetProgress(0);
@@ -170,12 +167,12 @@ MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBl
                 state.mergeBuffer.begin() + static_cast<std::ptrdiff_t>(state.startAddress));
     state.imageBuffer.swap(state.mergeBuffer);
     state.usedBlockCount = endBlock;
-    // 11ED is a ROM-code chip, so `romKey` holds the stored value here.
-    if (context.identity.ChipCode() == "11ED" && romKey == 0) {
-        // The ROM-code area of the 11ED is never programmed from a main image.
-        const std::size_t end = std::min<std::size_t>(kRom11EDEnd, state.imageBuffer.size());
-        if (end > kRom11EDStart) {
-            std::fill(state.imageBuffer.begin() + kRom11EDStart,
+    // Such a chip is a ROM-code chip, so `romKey` holds the stored value here.
+    if (context.identity.Traits().romCodeAreaUntested && romKey == RomKey::Off) {
+        // Its ROM-code area is never programmed from a main image.
+        const std::size_t end = std::min<std::size_t>(kRomCodeAreaEnd, state.imageBuffer.size());
+        if (end > kRomCodeAreaStart) {
+            std::fill(state.imageBuffer.begin() + kRomCodeAreaStart,
                       state.imageBuffer.begin() + static_cast<std::ptrdiff_t>(end), 0xFF);
         }
     }
@@ -185,24 +182,18 @@ MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBl
     return readsGood ? MergeOutcome::Placed : MergeOutcome::ReadFailed;
 }
 
-MergeOutcome Allocate(ImageContext& context, int32_t romKey) {
+MergeOutcome Allocate(ImageContext& context, RomKey romKey) {
     ImageState& state = context.state;
-    const int32_t allocation = context.settings.ReadInt("Allocation");
+    const auto allocation = ReadMode<Allocation>(context.settings);
     // Flash addresses are 32-bit: no part is larger than 65536 blocks.
     const auto partBlocks = static_cast<uint32_t>(std::clamp(context.flashblock, 0, 0x10000));
-    switch (allocation) {
-        case kFromTop:
-            state.startAddress = 0;
-            break;
-        case kFromMedium:
-            state.startAddress = static_cast<uint32_t>(partBlocks / 2 * kBlockSize);
-            break;
-        case kFromAssigned:
-            state.startAddress = ParseHexText(context.assignedAddressText);
-            break;
-        default:
-            break;  // the start address of the last merge stays
-    }
+    if (allocation == Allocation::FromTop) {
+        state.startAddress = 0;
+    } else if (allocation == Allocation::FromMedium) {
+        state.startAddress = static_cast<uint32_t>(partBlocks / 2 * kBlockSize);
+    } else if (allocation == Allocation::FromAssigned) {
+        state.startAddress = ParseHexText(context.assignedAddressText);
+    }  // no allocation: the start address of the last merge stays
     const uint64_t partSize = uint64_t{partBlocks} * kBlockSize;
     uint64_t size = state.imageBuffer.size();
     const uint64_t start = state.startAddress;
@@ -220,8 +211,9 @@ MergeOutcome Allocate(ImageContext& context, int32_t romKey) {
     }
     state.startBlock = state.startAddress >> 16;
     const auto endBlock = static_cast<uint32_t>((start + size + kBlockSize - 1) / kBlockSize);
-    state.halfLastBlock = allocation == kFromTop && context.eflash.internalFlashSelected &&
-                          endBlock > 0 && size == uint64_t{endBlock - 1} * kBlockSize + kHalfBlock;
+    state.halfLastBlock = allocation == Allocation::FromTop &&
+                          context.eflash.internalFlashSelected && endBlock > 0 &&
+                          size == uint64_t{endBlock - 1} * kBlockSize + kHalfBlock;
     context.log.Append("Use Block=" + std::to_string(endBlock - state.startBlock) +
                        "  (End:" + std::to_string(endBlock) +
                        " - Start:" + std::to_string(state.startBlock) + ")");
@@ -244,10 +236,10 @@ MergeOutcome MergeFile(ImageContext& context) {
     state.imageFileSize = static_cast<uint32_t>(state.imageBuffer.size());
     // RomKey matters only to the ROM-code chips: the others never read it, so a store
     // without it does not stop their merge.
-    int32_t romKey = 0;
-    if (IsInGroup(ChipGroup::RomCodeFamilies, context.identity.C())) {
-        romKey = context.settings.ReadInt("RomKey");
-        if (romKey != 0) {
+    RomKey romKey = RomKey::Off;
+    if (context.identity.Traits().romCodeFamily) {
+        romKey = ReadRomKey(context.settings);
+        if (romKey != RomKey::Off) {
             return MergeRomKeyImage(context, romKey);
         }
     }

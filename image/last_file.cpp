@@ -1,19 +1,21 @@
 #include "image/last_file.h"
+#include "config/setting_names.h"
 
 #include <filesystem>
 
 namespace quillon {
 
 void RememberLastFile(ImageContext& context, const std::string& path) {
-    context.settings.WriteText("LastFilePath", path);
-    context.settings.WriteText("LastFileName", std::filesystem::path(path).filename().string());
-    context.pathBox.Show(context.settings.ReadText("LastFileName"),
-                         context.settings.ReadText("LastFilePath"));
+    context.settings.WriteText(setting::kLastFilePath, path);
+    context.settings.WriteText(setting::kLastFileName,
+                               std::filesystem::path(path).filename().string());
+    context.pathBox.Show(context.settings.ReadText(setting::kLastFileName),
+                         context.settings.ReadText(setting::kLastFilePath));
 }
 
 void ForgetLastFile(ImageContext& context) {
-    context.settings.WriteText("LastFilePath", "");
-    context.settings.WriteText("LastFileName", "");
+    context.settings.WriteText(setting::kLastFilePath, "");
+    context.settings.WriteText(setting::kLastFileName, "");
     context.pathBox.Clear();
 }
 

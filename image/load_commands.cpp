@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "config/setting_names.h"
 #include "image/file_commands.h"
 #include "image/image_file.h"
 #include "image/image_merge.h"
@@ -15,7 +16,6 @@ namespace {
 
 constexpr const char* kLoadingLine = "Load File to Buffer ---> Loading...";
 constexpr const char* kLoadedLine = "Load File to Buffer ---> OK !";
-constexpr const char* kCantFindLine = "Can't Find The File , Please Lode File Again !!";
 
 // The raw file becomes the image; until the merge decides, the used blocks are the file's
 // whole blocks, at most the part's.
@@ -37,7 +37,7 @@ std::string OpenFromLine(const std::string& path) {
 FileDialogRequest LoadDialogRequest(const SettingsStore& settings) {
     FileDialogRequest request;
     request.filter = kLoadFilter;
-    const std::string lastPath = settings.ReadText("LastFilePath");
+    const std::string lastPath = settings.ReadText(setting::kLastFilePath);
     if (!lastPath.empty()) {
         request.initialFolder = std::filesystem::path(lastPath).parent_path().string();
     }
@@ -75,11 +75,11 @@ StepResult LoadImage(ImageContext& context, const FileChoice& chosen) {
 }
 
 StepResult ReloadLastImage(ImageContext& context) {
-    if (!context.settings.Exists("LastFilePath")) {
+    if (!context.settings.Exists(setting::kLastFilePath)) {
         context.panel.Warn("Please Open BIN File first !");
         return StepResult::Refused;
     }
-    const std::string path = context.settings.ReadText("LastFilePath");
+    const std::string path = context.settings.ReadText(setting::kLastFilePath);
     DropImage(context.state);
     std::optional<MergeOutcome> merged;  // nothing: unreadable, or a setting the merge
     try {                                // could not use
@@ -98,7 +98,7 @@ StepResult ReloadLastImage(ImageContext& context) {
     if (!merged) {
         DropImage(context.state);
         ForgetLastFile(context);
-        context.log.Append(kCantFindLine);
+        context.log.Append(kCantFindFileLine);
         return RecordStep(context.state, StepResult::Failed);
     }
     return RecordStep(context.state, StepOf(*merged));

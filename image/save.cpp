@@ -2,32 +2,20 @@
 #include <string_view>
 
 #include "config/atomic_file.h"
+#include "config/setting_names.h"
+#include "config/stored_modes.h"
 #include "image/file_commands.h"
 #include "image/image_merge.h"
-#include "target/chip_groups.h"
 
 namespace quillon {
 
 std::size_t SaveSize(const ImageContext& context) {
-    std::size_t size = context.state.readBuffer.size();
-    switch (context.commandModeRead) {
-        case 129:
-            size = 256;
-            break;
-        case 128:
-            size = 0x20000;
-            break;
-        case 130:
-            size = 0x18000;
-            break;
-        default:
-            break;
-    }
+    std::size_t size =
+        FixedSaveSize(context.commandModeRead).value_or(context.state.readBuffer.size());
     // A read of the eFlash is cut to its size. Before the part is sized the size is unknown
     // (0): the read is kept whole rather than thrown away.
-    if (IsInGroup(ChipGroup::EflashSizedFamilies, context.identity.C()) &&
-        context.eflash.internalFlashSelected && !context.settings.ReadBool("RomKey") &&
-        context.eflash.eFlashSize != 0) {
+    if (context.identity.Traits().eflashSized && context.eflash.internalFlashSelected &&
+        ReadRomKey(context.settings) == RomKey::Off && context.eflash.eFlashSize != 0) {
         size = context.eflash.eFlashSize;
     }
     return size;

@@ -17,6 +17,11 @@ Command modes are the ones the Vessa board firmware understands:
   CommandMode_Write   0 = page program 02h with PageWriteSize bytes, 1 = byte program 02h,
                       2 = AAI word ADh, 4 = AAI byte AFh, 5 or 0x80 = embedded flash
   EraseType           0 chip, 1 sector (SectorSize), 2 block (D8h per SectorSize step)
+
+A part with a uniform 64 KB block erase is erased in those blocks (EraseType 2, SectorSize
+64), the largest uniform unit it has; a part that also has 4 KB sectors says so with
+SmallSectorSize=4, so that an image ending in the middle of a block can have its half erased
+sector by sector. Boot-sector layouts keep their sector walk.
 """
 
 import csv
@@ -114,6 +119,15 @@ class Part:
         else:
             self.write_mode, self.page_size = (4 if "aai" in notes else 1), 1
 
+        blocks_kb = [int(kb) for kb in self.row["block_erase_kb"].split("/")]
+        self.small_sector = 0
+        if self.layout == "uniform" and 64 in blocks_kb:
+            if self.sector == 4 and self.erase_type == 1:
+                self.small_sector = 4
+            if (self.erase_type, self.sector) != (2, 64):
+                self.erase_type, self.sector = 2, 64
+                self.comments.append("erased in 64 KB blocks, the largest uniform erase unit")
+
         self.flashblock = self.size // 65536
         layout_units = [int(size) for size in re.findall(r"\d+x(\d+)K", self.layout)]
         self.smallest_unit_kb = min([self.sector_kb] + layout_units)
@@ -151,6 +165,8 @@ class Part:
             f"Flashblock={self.flashblock}",
             f"SectorOffset={self.sector_offset}",
         ]
+        if self.small_sector:
+            lines.append(f"SmallSectorSize={self.small_sector}")
         return lines
 
 

@@ -61,6 +61,9 @@ struct TimingSpec {
     bool realTime = false;  // sleep for the modelled device time (demos)
     uint32_t spiClockHz = 24'000'000;
     uint32_t usbBytesPerSecond = 40'000'000;  // USB 2.0 high speed, bulk, after overheads
+    // The wall-clock time every transfer takes on the link, request out and answer back, also
+    // without real time (a slow hub, a loaded host); 0 = none beyond the modelled frame.
+    uint32_t usbRoundTripUs = 0;
 };
 
 // One bench set-up. Code can fill it in; ParseScenarioFile produces it from an INI file.

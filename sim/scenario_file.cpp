@@ -323,6 +323,10 @@ const std::map<std::string, std::map<std::string, Setter>>& Sections() {
                if (s.timing.usbBytesPerSecond == 0) {
                    Fail(w, "usb_bytes_per_second must not be 0");
                }
+           }},
+          {"usb_round_trip_us",
+           [](S& s, V v, V w) {
+               s.timing.usbRoundTripUs = static_cast<uint32_t>(ParseUnsigned(v, w, 1'000'000));
            }}}},
         {"fault", {}},
     };

@@ -30,7 +30,7 @@ public:
 //   [pd]        chip_id, i2c_address (hex), flash_size, flash_id (up to 16 hex bytes),
 //               register.HHHH = HH
 //   [socket]    part
-//   [timing]    spi_clock_hz, usb_bytes_per_second
+//   [timing]    spi_clock_hz, usb_bytes_per_second, usb_round_trip_us (wall-clock per transfer)
 //   [fault]     one rule per section: kind and the keys of ParseFaultRule
 // Sizes and counts are decimal, 0x-prefixed hex, or carry a K or M suffix; bytes are hex.
 // Unknown sections and keys, repeated keys and bad values are refused.

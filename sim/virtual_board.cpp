@@ -489,7 +489,8 @@ uint8_t VirtualBoard::Transfer(const uint8_t* header, uint32_t direction, uint32
         ++stats_.failedTransfers;
     }
     (direction == kOut ? stats_.bytesToBoard : stats_.bytesFromBoard) += length;
-    const uint64_t transferNs = kUsbFrameNs +
+    const uint64_t roundTripNs = uint64_t{scenario_.timing.usbRoundTripUs} * 1000;
+    const uint64_t transferNs = std::max(kUsbFrameNs, roundTripNs) +
                                 uint64_t{length} * 1'000'000'000ull /
                                     std::max<uint32_t>(scenario_.timing.usbBytesPerSecond, 1) +
                                 (BusyNs() - busyBefore);
@@ -499,6 +500,8 @@ uint8_t VirtualBoard::Transfer(const uint8_t* header, uint32_t direction, uint32
     CountDownEvents();
     if (realTime_) {
         std::this_thread::sleep_for(std::chrono::nanoseconds(transferNs));
+    } else if (roundTripNs > 0) {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(roundTripNs));
     }
     return result;
 }

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "board/chip_id_strings.h"
+#include "chip/chip_id_strings.h"
 #include "config/connect_mode.h"
 #include "config/setting_names.h"
+#include "config/stored_modes.h"
+#include "target/connection_cycle.h"
 
 namespace quillon {
 
@@ -108,8 +110,9 @@ void BoardSession::GreetBoard() {
 
 void BoardSession::TakeOverBoardPins() {
     std::array<uint8_t, BoardSideCommands::kPinDefineSize> stored{};
-    // Only a definition the board actually sent replaces the one in use.
-    if (!parts_.boardSide.ReadBoardPinDefine(stored).Answered() || !parts_.pins.takeOver) {
+    // Only a definition the board actually sent (the library's success, exactly 1, as the
+    // pin desk's eFlash source asks) replaces the one in use.
+    if (!parts_.boardSide.ReadBoardPinDefine(stored).Succeeded() || !parts_.pins.takeOver) {
         return;
     }
     PinDefinitionSeams::Numbers numbers{};
@@ -136,7 +139,7 @@ void BoardSession::PowerSequence(int mode) {
 void BoardSession::PromptForPower() {
     parts_.panel.SetControlLevel(ControlLevel::Operations, false);
     parts_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    parts_.panel.Warn(kPowerPrompt);
+    parts_.panel.Warn(ConnectionCycle::kPowerPrompt);
 }
 
 void BoardSession::KbsPowerSequence() {
@@ -156,31 +159,25 @@ void BoardSession::KbsPowerSequence() {
 }
 
 void BoardSession::SmbusPowerSequence() {
-    const int32_t wave = parts_.settings.ReadInt(setting::kSpecialWave);
-    switch (wave) {
-        case 1:
-            parts_.board.SmbPortControl(kKbsPowerOff);
-            break;
-        case 2:
-            parts_.board.SmbPortControl(kSmbWave2);
-            break;
-        case 3:
-            parts_.board.SmbPortControl(kSmbWave3);
-            break;
-        default:
-            break;  // another wave sends nothing
+    const auto wave = ReadMode<SpecialWave>(parts_.settings);
+    if (wave == SpecialWave::Clk120kDat120k) {
+        parts_.board.SmbPortControl(kKbsPowerOff);
+    } else if (wave == SpecialWave::Clk100kDat200k) {
+        parts_.board.SmbPortControl(kSmbWave2);
+    } else if (wave == SpecialWave::PdTestMode) {
+        parts_.board.SmbPortControl(kSmbWave3);
     }
     PromptForPower();
     parts_.board.SmbPortControl(kRelease);
     Wait(kAfterReleaseMs);
-    if (wave == 3) {
+    if (wave == SpecialWave::PdTestMode) {
         parts_.board.SmbPortControl(kSmbWave3After);
     }
-    const int32_t speed = parts_.settings.ReadInt(setting::kSmbusSpeed);
+    const auto speed = ReadMode<SmbusSpeed>(parts_.settings);
     const bool breakAt0 = parts_.settings.ReadBool(setting::kBreakAt0);
-    if (speed == 1) {
+    if (speed == SmbusSpeed::Low) {
         parts_.board.SmbPortControl(breakAt0 ? kSmbSpeed1Break : kSmbSpeed1);
-    } else if (speed == 2) {
+    } else if (speed == SmbusSpeed::High) {
         parts_.board.SmbPortControl(breakAt0 ? kSmbSpeed2Break : kSmbSpeed2);
     }
 }
@@ -192,18 +189,9 @@ void BoardSession::PdPowerSequence() {
     Wait(kAfterReleaseMs);
     parts_.board.SmbPortControl(kSmbSpeed1Break);
     Wait(kPdSettleMs);
-    SetTargetRegisterBit(0x1C, 0x34, kBit7);
-    SetTargetRegisterBit(0x1C, 0x34, kBit4);
+    parts_.board.SetTargetRegisterBits(0x1C, 0x34, kBit7);
+    parts_.board.SetTargetRegisterBits(0x1C, 0x34, kBit4);
     Wait(kPdSettleMs);
-}
-
-void BoardSession::SetTargetRegisterBit(uint8_t high, uint8_t low, uint8_t bit) {
-    uint8_t value = 0;
-    // A register that did not answer is left alone: its value is not known.
-    if (!parts_.board.ReadTargetRegister(high, low, value).Answered() || (value & bit) != 0) {
-        return;
-    }
-    parts_.board.WriteTargetRegister(high, low, static_cast<uint8_t>(value | bit));
 }
 
 void BoardSession::ChangePdRegister(uint8_t high, uint8_t low, uint8_t orMask, uint8_t andMask) {
@@ -243,9 +231,9 @@ void BoardSession::OnBoardRemoved() {
     parts_.log.Append("USB Device 'Vessa' Plug-Out Detected!");
     parts_.panel.SetStatusText(StatusPanel::Board, kPlugOut);
     if (ConnectModeFrom(Mode()) == ConnectMode::Socket) {
-        parts_.panel.SetStatusText(StatusPanel::Target, "Flash of Vessa");
+        parts_.panel.SetStatusText(StatusPanel::Target, ConnectionCycle::kSocketStatus);
     } else {
-        parts_.panel.SetStatusText(StatusPanel::Target, "Kavo EC Power-Off");
+        parts_.panel.SetStatusText(StatusPanel::Target, kTargetPowerOff);
         parts_.flags.inFlashMode = false;
     }
 }
@@ -265,7 +253,7 @@ void BoardSession::CloseSequence() {
         board.KbsPortControl(kKbsClose);
     }
     if (mode == ConnectMode::Smbus) {
-        SetTargetRegisterBit(0x1C, 0x08, kBit7);
+        parts_.board.SetTargetRegisterBits(0x1C, 0x08, kBit7);
         Wait(kSmbCloseRegisterMs);
     }
     if (mode == ConnectMode::Pd) {
@@ -282,7 +270,8 @@ void BoardSession::CloseSequence() {
     if (mode == ConnectMode::Kbs) {
         board.KbsPortControl(kRelease);
     }
-    if (mode == ConnectMode::Smbus && parts_.settings.ReadInt(setting::kSpecialWave) == 3) {
+    if (mode == ConnectMode::Smbus &&
+        ReadMode<SpecialWave>(parts_.settings) == SpecialWave::PdTestMode) {
         board.SmbPortControl(kSmbWave3Close);
     }
     if (mode == ConnectMode::Smbus || mode == ConnectMode::Pd) {

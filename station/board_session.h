@@ -14,9 +14,9 @@
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 
@@ -28,7 +28,8 @@ public:
     // Status panel 0 texts.
     static constexpr const char* kPlugIn = "USB Device 'Vessa' Plug-In";
     static constexpr const char* kPlugOut = "USB Device 'Vessa' Plug-Out";
-    static constexpr const char* kPowerPrompt = "Please Turn on KavoEC Power!";
+    // Status panel 1 with no powered target seen.
+    static constexpr const char* kTargetPowerOff = "Kavo EC Power-Off";
     static constexpr const char* kResetPdTitle = "Reset PD";
     static constexpr const char* kResetPdText =
         "Exiting test mode will cause the PD to reset. The system will suddenly shut down!!";
@@ -87,7 +88,6 @@ private:
     void SmbusPowerSequence();
     void PdPowerSequence();
     void PromptForPower();
-    void SetTargetRegisterBit(uint8_t high, uint8_t low, uint8_t bit);
     void ChangePdRegister(uint8_t high, uint8_t low, uint8_t orMask, uint8_t andMask);
     void Wait(int milliseconds);
     int Mode() const;

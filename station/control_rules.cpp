@@ -1,4 +1,5 @@
 #include "station/control_rules.h"
+#include "config/setting_names.h"
 
 namespace quillon {
 
@@ -18,16 +19,16 @@ void ApplyConnectModeRule(int item, SettingsStore& store, ControlState& controls
     if (!pd) {
         return;
     }
-    store.WriteBool("DualFlash", false);
+    store.WriteBool(setting::kDualFlash, false);
     setup.dualFlash = false;
     controls.window.dualFlashButtonsVisible = false;
-    store.WriteBool("CheckBox_UnProtect", false);
-    store.WriteBool("UnprotectKeyMatch", false);
+    store.WriteBool(setting::kCheckBoxUnProtect, false);
+    store.WriteBool(setting::kUnprotectKeyMatch, false);
     if (setup.unprotectKeyMatch) {
         setup.unprotectKeyMatch = false;
         ApplyKeyMatchRule(false, setup);
     }
-    store.WriteBool("SkipFFChecked", false);
+    store.WriteBool(setting::kSkipFFChecked, false);
     main.skipFF = false;
 }
 
@@ -44,6 +45,12 @@ int ClampRadioItem(int item, int itemCount) {
         return -1;
     }
     return item >= itemCount ? itemCount - 1 : item;
+}
+
+int SpecialWaveItem(int specialWave) {
+    constexpr int kItems = 2;
+    const int item = specialWave - 1;
+    return item >= 0 && item < kItems ? item : -1;
 }
 
 }  // namespace quillon

@@ -19,4 +19,8 @@ void ApplyKeyMatchRule(bool checked, SetupPageControls& setup);
 // Selects an item the way a radio group does: below -1 is none, past the end is the last item.
 int ClampRadioItem(int item, int itemCount);
 
+// The SMB Special Wave item of a stored SpecialWave 1..3: item = SpecialWave - 1. The group
+// has two items, so 3 selects none.
+int SpecialWaveItem(int specialWave);
+
 }  // namespace quillon

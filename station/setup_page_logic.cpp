@@ -4,6 +4,7 @@
 #include "config/hex_field_check.h"
 #include "config/hex_text.h"
 #include "config/setting_names.h"
+#include "config/stored_modes.h"
 #include "station/control_rules.h"
 
 namespace quillon {
@@ -21,12 +22,7 @@ constexpr uint8_t kSmbHighSpeed = 12;
 constexpr uint8_t kInternalFlash = 10;
 constexpr uint8_t kExternalFlash = 11;
 
-constexpr int kSmbLowSpeedValue = 1;
-constexpr int kSmbHighSpeedValue = 2;
 constexpr int kConnectModeCount = 4;
-constexpr int kAllocationCount = 3;
-constexpr int kSpecialWaveItems = 2;
-constexpr int kSpecialWaveValues = 3;
 constexpr int kQuickModeItems = 3;
 }  // namespace
 
@@ -112,8 +108,8 @@ bool SetupPageLogic::Ok() {
     if (setup.connectModeItem >= 0) {
         store_.WriteInt(setting::kConnectMode, setup.connectModeItem + 1);
     }
-    if (setup.allocationItem >= 0) {
-        store_.WriteInt(setting::kAllocation, setup.allocationItem + 1);
+    if (const auto allocation = ModeOfItem<Allocation>(setup.allocationItem)) {
+        WriteMode(store_, *allocation);
     }
 
     if (!CheckField(setup.assignedAddress, kAddressDigits, true)) {
@@ -122,8 +118,8 @@ bool SetupPageLogic::Ok() {
     store_.WriteText(setting::kAssignedAddress, setup.assignedAddress);
     cache_.assignedAddress = ParseHexText(setup.assignedAddress);
 
-    if (setup.specialWaveItem >= 0) {
-        store_.WriteInt(setting::kSpecialWave, setup.specialWaveItem + 1);
+    if (const auto wave = ModeOfItem<SpecialWave>(setup.specialWaveItem)) {
+        WriteMode(store_, *wave);
     }
     pins_.StoreOnSetupOk();
     store_.WriteBool(setting::kInternalClock, setup.internalClock);
@@ -139,15 +135,12 @@ bool SetupPageLogic::Ok() {
     store_.WriteBool(setting::kUnprotectTheLast1K, setup.unprotectTheLast1K);
     store_.WriteBool(setting::kUnprotectKeyMatch, setup.unprotectKeyMatch);
 
-    if (setup.smbSpeedItem == 0) {
-        store_.WriteInt(setting::kSmbusSpeed, kSmbLowSpeedValue);
-        board_.SmbPortControl(kSmbLowSpeed);
-    } else if (setup.smbSpeedItem == 1) {
-        store_.WriteInt(setting::kSmbusSpeed, kSmbHighSpeedValue);
-        board_.SmbPortControl(kSmbHighSpeed);
+    if (const auto speed = ModeOfItem<SmbusSpeed>(setup.smbSpeedItem)) {
+        WriteMode(store_, *speed);
+        board_.SmbPortControl(speed == SmbusSpeed::High ? kSmbHighSpeed : kSmbLowSpeed);
     }
-    if (setup.quickModeItem >= 0) {
-        store_.WriteInt(setting::kQuickMode, setup.quickModeItem);
+    if (const auto quickMode = ModeOfItem<QuickMode>(setup.quickModeItem)) {
+        WriteMode(store_, *quickMode);
     }
 
     if (setup.pdI2cAddress.empty()) {
@@ -215,14 +208,12 @@ void SetupPageLogic::ReloadControls() {
     if (mode >= 1 && mode <= kConnectModeCount) {
         ConnectModeSelected(mode - 1);
     }
-    const int allocation = store_.ReadInt(setting::kAllocation);
-    if (allocation >= 1 && allocation <= kAllocationCount) {
-        setup.allocationItem = allocation - 1;
+    if (const auto allocation = ReadMode<Allocation>(store_)) {
+        setup.allocationItem = RadioItem(*allocation);
     }
     setup.assignedAddress = store_.ReadText(setting::kAssignedAddress);
-    const int wave = store_.ReadInt(setting::kSpecialWave);
-    if (wave >= 1 && wave <= kSpecialWaveValues) {
-        setup.specialWaveItem = ClampRadioItem(wave - 1, kSpecialWaveItems);
+    if (const auto wave = ReadMode<SpecialWave>(store_)) {
+        setup.specialWaveItem = SpecialWaveItem(static_cast<int>(*wave));
     }
 
     const int setNumber = store_.ReadInt(setting::kPinDefNum);
@@ -240,9 +231,8 @@ void SetupPageLogic::ReloadControls() {
     setup.unprotectTheLast1K = store_.ReadBool(setting::kUnprotectTheLast1K);
     KeyMatchChanged(store_.ReadBool(setting::kUnprotectKeyMatch));
 
-    const int speed = store_.ReadInt(setting::kSmbusSpeed);
-    if (speed == kSmbLowSpeedValue || speed == kSmbHighSpeedValue) {
-        setup.smbSpeedItem = speed - 1;
+    if (const auto speed = ReadMode<SmbusSpeed>(store_)) {
+        setup.smbSpeedItem = RadioItem(*speed);
     }
     setup.quickModeItem = ClampRadioItem(store_.ReadInt(setting::kQuickMode), kQuickModeItems);
     setup.pdI2cAddress =

@@ -12,8 +12,8 @@
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/operator_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 

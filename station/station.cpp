@@ -2,6 +2,7 @@
 
 #include "config/memory_settings_store.h"
 #include "config/settings_backend.h"
+#include "config/setting_names.h"
 #include "config/settings_location.h"
 #include "station/startup_load.h"
 
@@ -29,12 +30,18 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
         FlashOpsParts{*board_, *boardSide_, *store_, cache_, image_, identity_, eflash_, flags_,
                       frame_, log_, stop_, clock_},
         FlashOpsControls{controls_.main.deviceLines, controls_.main.skipFF,
-                         controls_.main.readTwice, controls_.setup.unprotectTheLast1K, [this] {
+                         controls_.main.readTwice, controls_.setup.unprotectTheLast1K,
+                         [this] {
                              for (auto box : {StepCheckBox::Erase, StepCheckBox::Check,
                                               StepCheckBox::Program, StepCheckBox::Verify}) {
                                  OnCheckBoxClicked(box, true);
                              }
                              panel_.ControlsChanged();
+                         },
+                         [this] {
+                             return flashDatabase_->SmallSectorSizeKB(
+                                 store_->ReadText(setting::kLastFlashId1),
+                                 store_->ReadText(setting::kLastFlashId2));
                          }});
     pins_ = std::make_unique<PinDefinitionDesk>(*store_, ::quillon::IniFolder(IniFolder()),
                                                 *boardSide_, panel_, log_, controls_.setup);
@@ -188,12 +195,12 @@ StepReport Station::RunStartup() {
     const bool loaded =
         RunCaught([this] { StartupLoad(*store_, log_, panel_, controls_, cache_, hooks_).Run(); });
     RunAfterLoad(loaded, [this] {
-        controls_.window.dualFlashButtonsVisible = store_->ReadBool("DualFlash");
+        controls_.window.dualFlashButtonsVisible = store_->ReadBool(setting::kDualFlash);
     });
     ApplyPageMode();
 
-    panel_.SetStatusText(StatusPanel::Board, "USB Device 'Vessa' Plug-Out");
-    panel_.SetStatusText(StatusPanel::Target, "Kavo EC Power-Off");
+    panel_.SetStatusText(StatusPanel::Board, BoardSession::kPlugOut);
+    panel_.SetStatusText(StatusPanel::Target, BoardSession::kTargetPowerOff);
     flags_.inFlashMode = false;
     panel_.ControlsChanged();
 
@@ -249,23 +256,23 @@ void Station::OnCheckBoxClicked(StepCheckBox which, bool checked) {
     switch (which) {
         case StepCheckBox::Erase:
             main.checkErase = checked;
-            store_->WriteBool("CheckBox_Erase", checked);
+            store_->WriteBool(setting::kCheckBoxErase, checked);
             break;
         case StepCheckBox::Check:
             main.checkCheck = checked;
-            store_->WriteBool("CheckBox_Check", checked);
+            store_->WriteBool(setting::kCheckBoxCheck, checked);
             break;
         case StepCheckBox::Program:
             main.checkProgram = checked;
-            store_->WriteBool("CheckBox_Program", checked);
+            store_->WriteBool(setting::kCheckBoxProgram, checked);
             break;
         case StepCheckBox::Verify:
             main.checkVerify = checked;
-            store_->WriteBool("CheckBox_Verify", checked);
+            store_->WriteBool(setting::kCheckBoxVerify, checked);
             break;
         case StepCheckBox::SkipFF:
             main.skipFF = checked;
-            store_->WriteBool("SkipFFChecked", checked);
+            store_->WriteBool(setting::kSkipFFChecked, checked);
             break;
     }
 }

@@ -11,6 +11,7 @@
 #include "board/board_link.h"
 #include "board/board_side_commands.h"
 #include "board/driver_loader.h"
+#include "chip/target_identity.h"
 #include "config/flash_database.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
@@ -28,17 +29,15 @@
 #include "target/connection_cycle.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
-#include "target/target_identity.h"
 #include "target/type_auto.h"
 #include "target/type_page.h"
 #include "ui/activity_guard.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
-#include "ui/halt_poll_timer.h"
 #include "ui/message_log.h"
 #include "ui/operation_frame.h"
 #include "ui/operator_panel.h"
 #include "ui/stop_request.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 
@@ -56,7 +55,7 @@ struct StationOptions {
 class Station {
 public:
     static constexpr const char* kVersion = "4.0.0.8";
-    static constexpr const char* kCaption = "KavoEC_Quillon";
+    static constexpr const char* kCaption = OperatorPanel::kApplicationTitle;
     static constexpr int kHeightWithLog = 625;
     static constexpr int kHeightWithoutLog = 470;
 
@@ -212,7 +211,7 @@ private:
     OperationFrame frame_{panel_, log_, timer_, stop_, image_.operationResult};
     std::unique_ptr<FlashOperations> flashOps_;
     std::unique_ptr<AutoFlash> auto_;
-    ManualHaltPollTimer ownHaltPollTimer_;
+    ManualTimer ownHaltPollTimer_;
     std::unique_ptr<TargetContext> targetContext_;
     std::unique_ptr<EFlashSizing> sizing_;
     std::unique_ptr<TypeAuto> typeAuto_;

@@ -14,6 +14,8 @@ AutoFlashSteps Station::MakeAutoSteps() {
     steps.blankCheck = [this] { return FlashOps().BlankCheck(); };
     steps.program = [this] { return FlashOps().Program(); };
     steps.verify = [this] { return FlashOps().Verify(); };
+    steps.eraseProvenByCheck = [this] { return FlashOps().EraseProvenByCheck(); };
+    steps.programProvenByVerify = [this] { return FlashOps().ProgramProvenByVerify(); };
     steps.blockProcess = [this] { return FlashOps().BlockProcess(); };
     steps.read = [this] { return FlashOps().Read(); };
     steps.enterFlashMode = [this] { Cycle().EnterFlashMode(); };

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "config/setting_names.h"
 #include "station/station.h"
 
 namespace quillon {
@@ -84,7 +85,8 @@ void Station::CancelTypePage() {
 
 // At start-up the device box shows the part stored by the last Type OK or TypeAuto.
 void Station::FillDeviceBoxFromStore() {
-    SetDeviceBox(DeviceBoxLines(store_->ReadText("LastFlashID1"), store_->ReadText("LastFlashID2"),
+    SetDeviceBox(DeviceBoxLines(store_->ReadText(setting::kLastFlashId1),
+                                store_->ReadText(setting::kLastFlashId2),
                                 eflash_.internalFlashSelected));
 }
 

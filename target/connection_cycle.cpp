@@ -3,7 +3,7 @@
 #include <array>
 
 #include "config/rom_key.h"
-#include "target/chip_groups.h"
+#include "config/stored_modes.h"
 
 namespace quillon {
 
@@ -30,14 +30,11 @@ constexpr uint8_t kBreakAtZero = 0x81;
 constexpr uint8_t kQuickModeRegister = 0x1A;
 constexpr uint8_t kQuickModeProbe = 0x04;
 constexpr uint8_t kQuickModeBit = 0x04;
-constexpr uint8_t kKeyMatchKind = 1;
-constexpr uint8_t kRomKeyKind = 2;
 constexpr uint8_t kKeyLength = 8;
 constexpr uint16_t kPdUnlockRegister = 0xFE5A;
 constexpr uint8_t kPdUnlockByte = 0x3D;
 constexpr int kPdUnlockWrites = 10;
 constexpr uint16_t kPdCcRegister = 0x1C34;
-constexpr int kSmbSpeedHigh = 2;
 
 constexpr Millis kProbeWait{100};
 constexpr Millis kReleaseWait{50};
@@ -45,7 +42,7 @@ constexpr Millis kHaltStopWait{100};
 constexpr Millis kPdSettleWait{200};
 constexpr Millis kSettleHighSpeed{100};
 constexpr Millis kSettle{500};
-constexpr Millis k4C21Wait{300};
+constexpr Millis kSmbusRouteWait{300};
 constexpr Millis kWave3Wait{100};
 
 uint8_t High(uint16_t address) {
@@ -53,17 +50,6 @@ uint8_t High(uint16_t address) {
 }
 uint8_t Low(uint16_t address) {
     return static_cast<uint8_t>(address & 0xFF);
-}
-
-// Chips that need 0x1036 and 0x1063 set before flash access, by version.
-bool NeedsClockSwitch(uint16_t c, const std::string& version) {
-    if ((c == 0x4C15 || c == 0x4CAB) && (version == "48" || version == "08")) {
-        return true;
-    }
-    if ((c == 0x4C00 || c == 0x4CF5) && version == "0D") {
-        return true;
-    }
-    return (c == 0x4C16 || c == 0x4C21 || c == 0x4C04) && version == "04";
 }
 
 }  // namespace
@@ -114,11 +100,10 @@ void ConnectionCycle::UnlockPd() {
 
 void ConnectionCycle::Tick() {
     targetWasOff_ = false;
-    const auto mode = c_.Mode();
     if (!c_.link.IsConnected()) {
         c_.panel.SetControlLevel(ControlLevel::Operations, false);
         c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    } else if (mode) {
+    } else if (const auto mode = c_.Mode()) {
         switch (*mode) {
             case ConnectMode::Kbs:
                 CheckDebuggerTarget(Port::Kbs);
@@ -128,15 +113,17 @@ void ConnectionCycle::Tick() {
                 break;
             case ConnectMode::Socket:
                 c_.panel.SetControlLevel(ControlLevel::StopAndBelow, true);
-                c_.panel.SetStatusText(StatusPanel::Target, "Flash of Vessa");
+                c_.panel.SetStatusText(StatusPanel::Target, kSocketStatus);
                 break;
             case ConnectMode::Pd:
                 CheckPdTarget();
                 break;
         }
     }
+    // The store is read only where the tick needs the mode: an unplugged tick reads it only
+    // to release the target for the Setup page.
     if (!c_.flags.mainPageActive) {
-        ReleaseForSetup(mode);
+        ReleaseForSetup(c_.Mode());
     }
 }
 
@@ -185,25 +172,25 @@ void ConnectionCycle::PowerOffSmb() {
     c_.panel.SetStatusText(StatusPanel::Target, "EC/SMB Power-Off");
     c_.panel.SetControlLevel(ControlLevel::Operations, false);
     c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    const int32_t wave = IntSetting(setting::kSpecialWave);
-    if (wave == 1) {
+    const auto wave = ReadMode<SpecialWave>(c_.settings);
+    if (wave == SpecialWave::Clk120kDat120k) {
         c_.board.SmbPortControl(kPowerOff);
-    } else if (wave == 2) {
+    } else if (wave == SpecialWave::Clk100kDat200k) {
         c_.board.SmbPortControl(kSmbWave2);
-    } else if (wave == 3) {
+    } else if (wave == SpecialWave::PdTestMode) {
         c_.board.SmbPortControl(kSmbWave3);
     }
     c_.panel.Warn(kPowerPrompt);
     c_.board.SmbPortControl(kRelease);
     c_.clock.Sleep(kReleaseWait);
-    if (wave == 3) {
+    if (wave == SpecialWave::PdTestMode) {
         c_.board.SmbPortControl(kAfterPrompt);
     }
     const bool breakAt0 = Setting(setting::kBreakAt0);
-    const int32_t speed = IntSetting(setting::kSmbusSpeed);
-    if (speed == 1) {
+    const auto speed = ReadMode<SmbusSpeed>(c_.settings);
+    if (speed == SmbusSpeed::Low) {
         c_.board.SmbPortControl(breakAt0 ? kSmbLowBreak : kRun);
-    } else if (speed == kSmbSpeedHigh) {
+    } else if (speed == SmbusSpeed::High) {
         c_.board.SmbPortControl(breakAt0 ? kSmbHighBreak : kSmbHigh);
     }
     c_.flags.inFlashMode = false;
@@ -211,21 +198,21 @@ void ConnectionCycle::PowerOffSmb() {
 }
 
 void ConnectionCycle::FirstPoweredEntry(Port port) {
-    const uint16_t c = c_.identity.C();
-    if (IsInGroup(ChipGroup::EFlashOnly, c)) {
+    const ChipTraits chip = c_.identity.Traits();
+    if (chip.eFlashOnly) {
         EnterEFlashOnly(port);
     } else {
         SendCode(port, c_.eflash.internalFlashSelected ? kSelectInternal : kSelectExternal);
         c_.flags.flashModeReentry = false;
-        if (IsInGroup(ChipGroup::RomCodeFamilies, c) && IntSetting(setting::kRomKey) != 0 &&
-            reloadLastImage_) {
+        if (chip.romCodeFamily && ReadRomKey(c_.settings) != RomKey::Off && reloadLastImage_) {
             reloadLastImage_();
             c_.panel.ControlsChanged();  // the path box
         }
         EnterFlashMode();
     }
     ProbeQuickMode();
-    if (IsQuickModeException(c_.identity.C(), c_.identity.V())) {
+    // The identity as the probe left it: the eFlash-only entry reads the chip ID again.
+    if (c_.identity.Traits().quickModeException) {
         c_.flags.quickModeCapable = false;
     }
 }
@@ -247,10 +234,10 @@ void ConnectionCycle::EnterEFlashOnly(Port port) {
     if (port == Port::Kbs) {
         c_.board.KbsPortControl(kRun);
     } else {
-        const int32_t speed = IntSetting(setting::kSmbusSpeed);
-        if (speed == 1) {
+        const auto speed = ReadMode<SmbusSpeed>(c_.settings);
+        if (speed == SmbusSpeed::Low) {
             c_.board.SmbPortControl(kRun);
-        } else if (speed == kSmbSpeedHigh) {
+        } else if (speed == SmbusSpeed::High) {
             c_.board.SmbPortControl(kSmbHigh);
         }
     }
@@ -310,7 +297,7 @@ void ConnectionCycle::PowerOffPd() {
     }
     c_.board.SmbPortControl(kRelease);
     c_.clock.Sleep(kReleaseWait);
-    if (IntSetting(setting::kSpecialWave) == 3) {
+    if (ReadMode<SpecialWave>(c_.settings) == SpecialWave::PdTestMode) {
         c_.board.SmbPortControl(kAfterPrompt);
     }
     c_.board.SmbPortControl(kSmbLowBreak);
@@ -318,14 +305,8 @@ void ConnectionCycle::PowerOffPd() {
     // The CC interface register, through the debugger's register commands.
     constexpr uint8_t kBit7 = 0x80;
     constexpr uint8_t kBit4 = 0x10;
-    const uint8_t first = ReadRegister(kPdCcRegister);
-    if ((first & kBit7) == 0) {
-        WriteRegister(kPdCcRegister, first | kBit7);
-    }
-    const uint8_t second = ReadRegister(kPdCcRegister);
-    if ((second & kBit4) == 0) {
-        WriteRegister(kPdCcRegister, second | kBit4);
-    }
+    c_.board.SetTargetRegisterBits(High(kPdCcRegister), Low(kPdCcRegister), kBit7);
+    c_.board.SetTargetRegisterBits(High(kPdCcRegister), Low(kPdCcRegister), kBit4);
     c_.flags.inFlashMode = false;
     c_.timer1.SetEnabled(true);
 }
@@ -343,12 +324,11 @@ void ConnectionCycle::EnterFlashMode() {
 }
 
 void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
-    const uint16_t c = c_.identity.C();
-    const std::string version = c_.identity.ChipVersion();
+    const ChipTraits chip = c_.identity.Traits();
     const bool kbs = port == Port::Kbs;
     const bool reentry = c_.flags.flashModeReentry;
     const bool breakAt0 = Setting(setting::kBreakAt0);
-    const int32_t speed = IntSetting(setting::kSmbusSpeed);
+    const auto speed = ReadMode<SmbusSpeed>(c_.settings);
 
     c_.timer1.SetEnabled(false);
     WriteRegister(0x2006, 0x44);
@@ -357,28 +337,28 @@ void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
         c_.panel.Warn(kReturnPrompt);
     }
     WriteRegister(0x1063, 0x00);
-    if (NeedsClockSwitch(c, version)) {
+    if (chip.clockSwitch == ClockSwitch::BeforeFlashAccess) {
         WriteRegister(0x1036, 0x10);
         WriteRegister(0x1063, 0x08);
     }
     c_.identity.flashConfigByte = ReadRegister(0x1080);
-    if (IsInGroup(ChipGroup::BankSize, c)) {
+    if (chip.bankSize) {
         const uint8_t bank = ReadRegister(0x2005);
         const uint8_t size = ReadRegister(0x2003);
         c_.identity.eFlashSizeCode =
             static_cast<uint8_t>(((bank & 0x40) != 0 ? 2 : 0) + ((size & 0x04) != 0 ? 1 : 0));
     }
-    if (IsOfFamily(c, 0xD1) && !c_.eflash.internalFlashSelected) {
+    if (chip.clockSwitch == ClockSwitch::OffForExternalFlash && !c_.eflash.internalFlashSelected) {
         WriteRegister(0x1036, 0x00);
     }
-    if (!kbs && c == 0x4C21 && version == "06") {
+    if (!kbs && chip.smbusRouteRegister) {
         WriteRegister(0x2007, 0x02);
-        c_.clock.Sleep(k4C21Wait);
+        c_.clock.Sleep(kSmbusRouteWait);
     }
-    if (c == 0x7702 || c == 0x7740) {
+    if (chip.clearsRegister16F7) {
         WriteRegister(0x16F7, 0x00);
     }
-    if (c == 0x777E) {
+    if (chip.clearsRegisters20A0) {
         WriteRegister(0x1F05, 0x30);
         for (uint16_t address = 0x20A0; address <= 0x20BF; ++address) {
             WriteRegister(address, 0x00);
@@ -390,14 +370,14 @@ void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
     // Settle after the reset.
     if (reentry) {
         c_.board.ReadChipId(c_.identity.chipIdStrings);
-    } else if (!IsNoWaitChip(c, kbs ? 1 : 2)) {
+    } else if (!chip.NoWaitOver(kbs)) {
         if (breakAt0) {
             c_.board.ReadChipId(c_.identity.chipIdStrings);
         } else {
-            c_.clock.Sleep(speed == kSmbSpeedHigh ? kSettleHighSpeed : kSettle);
+            c_.clock.Sleep(speed == SmbusSpeed::High ? kSettleHighSpeed : kSettle);
         }
     }
-    if (!kbs && IntSetting(setting::kSpecialWave) == 3) {
+    if (!kbs && ReadMode<SpecialWave>(c_.settings) == SpecialWave::PdTestMode) {
         c_.clock.Sleep(kWave3Wait);
         c_.board.SmbPortControl(kAfterPrompt);
     }
@@ -408,19 +388,19 @@ void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
             const char* name = setting::kKeyNames[i];
             key[i] = c_.settings.Exists(name) ? static_cast<uint8_t>(IntSetting(name)) : 0;
         }
-        c_.board.SendTargetKey(kKeyMatchKind, kKeyLength, key);
+        c_.board.SendTargetKey(TargetKeyKind::KeyMatch, kKeyLength, key);
     }
-    if (IsInGroup(ChipGroup::RomCodeFamilies, c) && IntSetting(setting::kRomKey) != 0) {
+    if (chip.romCodeFamily && ReadRomKey(c_.settings) != RomKey::Off) {
         c_.log.Append("Enable & Enter Rom Key");
-        c_.board.SendTargetKey(kRomKeyKind, kKeyLength, kBuiltInRomKey);
+        c_.board.SendTargetKey(TargetKeyKind::RomKey, kKeyLength, kBuiltInRomKey);
     }
     if (kbs) {
         c_.board.KbsPortControl(kRun);
     } else {
-        if (speed == 1) {
+        if (speed == SmbusSpeed::Low) {
             c_.board.SmbPortControl(kRun);
         }
-        if (speed == kSmbSpeedHigh) {
+        if (speed == SmbusSpeed::High) {
             c_.board.SmbPortControl(kSmbHigh);
         }
     }

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <initializer_list>
 
-#include "target/chip_groups.h"
+#include "config/stored_modes.h"
 
 namespace quillon {
 
@@ -13,15 +12,6 @@ namespace {
 constexpr uint32_t kKiB = 1024;
 constexpr uint8_t kPdSizeRegisterPage = 0xFF;
 constexpr uint8_t kPdSizeRegisterOffset = 0xC3;
-
-bool IsOneOf(uint16_t c, std::initializer_list<uint16_t> codes) {
-    return std::find(codes.begin(), codes.end(), c) != codes.end();
-}
-
-bool IsInAnySeries(uint16_t c, std::initializer_list<std::string_view> series) {
-    return std::any_of(series.begin(), series.end(),
-                       [c](std::string_view s) { return IsInSeries(c, s); });
-}
 
 std::string SizeLine(uint32_t kb) {
     return "EFlash Size : " + std::to_string(kb) + " KB";
@@ -34,13 +24,11 @@ struct SizeRow {
 
 }  // namespace
 
-std::string DisplayNameSuffix(uint16_t c, const std::string& chipCode) {
-    static constexpr std::array<uint16_t, 8> kNamed = {0x9258, 0x92D2, 0x92CF, 0x8D58,
-                                                       0x8DD2, 0x8DCF, 0x8D1B, 0x8D39};
-    if (std::find(kNamed.begin(), kNamed.end(), c) != kNamed.end()) {
+std::string DisplayNameSuffix(const ChipTraits& chip, const std::string& chipCode) {
+    if (chip.kqName) {
         return " --> KQ" + chipCode;
     }
-    if (IsInGroup(ChipGroup::LargeFlashFamilies, c)) {
+    if (chip.largeFlash) {
         return " --> KQ8" + chipCode;
     }
     return "";
@@ -61,29 +49,28 @@ void EFlashSizing::Apply(int32_t blocks, const std::string& line, uint32_t bytes
 }
 
 void EFlashSizing::Size() {
-    const uint16_t c = c_.identity.C();
-    const uint8_t v = c_.identity.V();
+    const ChipTraits chip = c_.identity.Traits();
     c_.eflash.romCodeStart = EFlashFacts::kRomCodeStartLow;
-    SizeByConfigByte(c);
-    SizeRomCodeChips(c);
-    SizeBankChips(c);
-    if (c == 0x11ED) {
+    SizeByConfigByte(chip);
+    SizeRomCodeChips(chip);
+    SizeBankChips(chip);
+    if (chip.fixed184K) {
         Apply(3, "EFlash Size : 184(+8) KB", 0x30000, LogMode::ReplaceLast);
         c_.eflash.romCodeStart = EFlashFacts::kRomCodeStartHigh;
     }
-    if (c == 0x1142) {
+    if (chip.fixed120K) {
         Apply(2, SizeLine(120), 0x1E000, LogMode::ReplaceLast);
         c_.eflash.romCodeStart = EFlashFacts::kRomCodeStartHigh;
     }
-    SizePdChips(c, v);
+    SizePdChips(chip, c_.identity.V());
     SizeDesignated();
-    FixWriteCommand(c, v);
+    FixWriteCommand(chip);
     DumpEFlashId();
 }
 
-// eFlash-only chips and series 1FDx, 91Fx, D17x: configuration byte bits 2..0.
-void EFlashSizing::SizeByConfigByte(uint16_t c) {
-    if (!IsInGroup(ChipGroup::EFlashOnly, c) && !IsInAnySeries(c, {"1FDx", "91Fx", "D17x"})) {
+// Configuration byte bits 2..0.
+void EFlashSizing::SizeByConfigByte(const ChipTraits& chip) {
+    if (chip.configByteSizing != ConfigByteSizing::LowBits3) {
         return;
     }
     switch (c_.identity.flashConfigByte & 0x07) {
@@ -102,9 +89,9 @@ void EFlashSizing::SizeByConfigByte(uint16_t c) {
     }
 }
 
-// 1152, 11D3, 1140: 120 KB plus the ROM-code area when the configuration byte says 8.
-void EFlashSizing::SizeRomCodeChips(uint16_t c) {
-    if (!IsOneOf(c, {0x1152, 0x11D3, 0x1140})) {
+// 120 KB plus the ROM-code area when the configuration byte says 8.
+void EFlashSizing::SizeRomCodeChips(const ChipTraits& chip) {
+    if (!chip.romCode120K) {
         return;
     }
     if ((c_.identity.flashConfigByte & 0x0F) == 8) {
@@ -116,8 +103,8 @@ void EFlashSizing::SizeRomCodeChips(uint16_t c) {
 }
 
 // Bank-size chips: by the size code read on flash-mode entry.
-void EFlashSizing::SizeBankChips(uint16_t c) {
-    if (!IsInGroup(ChipGroup::BankSize, c)) {
+void EFlashSizing::SizeBankChips(const ChipTraits& chip) {
+    if (!chip.bankSize) {
         return;
     }
     switch (c_.identity.eFlashSizeCode) {
@@ -137,16 +124,17 @@ void EFlashSizing::SizeBankChips(uint16_t c) {
 }
 
 // USB-PD chips sized by version byte or by their I2C size register.
-void EFlashSizing::SizePdChips(uint16_t c, uint8_t v) {
+void EFlashSizing::SizePdChips(const ChipTraits& chip, uint8_t v) {
     const auto sized = [this](int32_t blocks, uint32_t kb) {
         Apply(blocks, SizeLine(kb), kb * kKiB);
         c_.eflash.eFlashSizeKB = static_cast<uint16_t>(kb);
     };
     const bool high = (v & 0x80) != 0;
-    if (IsInSeries(c, "D1Cx")) {
-        if (c == 0xD108 && v == 0) {
+    switch (chip.pdSizing) {
+        case PdSizing::Fixed64K:
             sized(1, 64);
-        } else if (IsOneOf(c, {0xD110, 0xD1DD, 0xD101, 0xD107})) {
+            break;
+        case PdSizing::SizeRegister: {
             uint8_t value = 0;
             c_.boardSide.PdReadRegister(c_.PdAddress(), kPdSizeRegisterPage, kPdSizeRegisterOffset,
                                         value);
@@ -155,24 +143,30 @@ void EFlashSizing::SizePdChips(uint16_t c, uint8_t v) {
             if (code < kRows.size()) {
                 sized(kRows[code].blocks, kRows[code].kb);
             }
-        } else if (high) {
-            sized(1, 64);
-        } else {
-            sized(2, 128);
+            break;
         }
-    }
-    if (IsInAnySeries(c, {"02Dx", "027x"})) {
-        if (high) {
-            sized(2, 128);
-        } else {
-            sized(1, 64);
-        }
+        case PdSizing::HighVersion64K:
+            if (high) {
+                sized(1, 64);
+            } else {
+                sized(2, 128);
+            }
+            break;
+        case PdSizing::HighVersion128K:
+            if (high) {
+                sized(2, 128);
+            } else {
+                sized(1, 64);
+            }
+            break;
+        case PdSizing::None:
+            break;
     }
 }
 
 // RomKey 2 puts the designated size in force; it also fixes the blocks the operations walk.
 void EFlashSizing::SizeDesignated() {
-    if (c_.settings.ReadInt(setting::kRomKey) != 2) {
+    if (ReadRomKey(c_.settings) != RomKey::Combined) {
         return;
     }
     const int32_t kb = c_.settings.ReadInt(setting::kDesignatedEflashSizeKB);
@@ -205,14 +199,10 @@ void EFlashSizing::SizeDesignated() {
     }
 }
 
-// Some chips of version 0 program a part without page writes with write command 3.
-void EFlashSizing::FixWriteCommand(uint16_t c, uint8_t v) {
-    if (v != 0 || c_.flashType.pageWriteSize != 1) {
-        return;
-    }
-    if (IsOneOf(c, {0x1BD2, 0x1B62, 0x1BC5, 0x1B58, 0x1BDC, 0x1BCF, 0x1B1B, 0x1B88, 0x1BFA, 0x1B19,
-                    0x1BFF, 0x1B30, 0x1B8A, 0x0219, 0x0245, 0x02FF, 0x0230})) {
-        c_.flashType.commandModeWrite = 3;
+// Some chips program a part without page writes with write command 3.
+void EFlashSizing::FixWriteCommand(const ChipTraits& chip) {
+    if (chip.boardWritesWithoutPages && c_.flashType.pageWriteSize == 1) {
+        c_.flashType.commandModeWrite = StoredValue(WriteCommandMode::BoardWrites);
     }
 }
 
@@ -225,30 +215,26 @@ void EFlashSizing::DumpEFlashId() {
 }
 
 void EFlashSizing::SizeByVersion() {
-    const uint16_t c = c_.identity.C();
+    const ChipTraits chip = c_.identity.Traits();
     const uint8_t v = c_.identity.V();
-    SizeFamily77(c, v);
-    if (IsInGroup(ChipGroup::LargeFlashFamilies, c)) {
+    SizeFamily77(chip, v);
+    if (chip.largeFlash) {
         SizeLargeFlash(v);
     }
-    if (c == 0x32C0) {
-        Apply(5, SizeLine(288), 0x48000);
+    if (chip.fixedSizeKB != 0) {
+        constexpr uint32_t kBlockKB = 64;
+        const uint32_t kb = chip.fixedSizeKB;
+        Apply(static_cast<int32_t>((kb + kBlockKB - 1) / kBlockKB), SizeLine(kb), kb * kKiB);
     }
-    if (c == 0x3258) {
-        Apply(3, SizeLine(160), 0x28000);
-    }
-    SizeByConfigBits(c, v);
+    SizeByConfigBits(chip);
 }
 
 // Family 77 and the 91xx/FE5x series: by the version byte's size field.
-void EFlashSizing::SizeFamily77(uint16_t c, uint8_t v) {
-    if (!IsOfFamily(c, 0x77) && !IsInAnySeries(c, {"917x", "914x", "91Bx", "FE5x"})) {
+void EFlashSizing::SizeFamily77(const ChipTraits& chip, uint8_t v) {
+    if (!chip.sizedByVersion) {
         return;
     }
-    const bool sizedByHighNibble =
-        (v & 0x0F) >= 3 &&
-        IsOneOf(c, {0x777E, 0x77E9, 0x7770, 0x775E, 0x917E, 0x91E9, 0x9170, 0x915E, 0x9103, 0x91A2,
-                    0x9134, 0x91D1, 0x91BF, 0x9104, 0x9121, 0x9193});
+    const bool sizedByHighNibble = (v & 0x0F) >= 3 && chip.sizedByVersionHighNibble;
     if (sizedByHighNibble) {
         switch (v & 0xF0) {
             case 0x00:
@@ -307,11 +293,9 @@ void EFlashSizing::SizeLargeFlash(uint8_t v) {
 }
 
 // The chips whose configuration byte holds the size (rules by two or four low bits).
-void EFlashSizing::SizeByConfigBits(uint16_t c, uint8_t v) {
+void EFlashSizing::SizeByConfigBits(const ChipTraits& chip) {
     const uint8_t config = c_.identity.flashConfigByte;
-    const bool series1B2x = IsInSeries(c, "1B2x");
-    if (IsInAnySeries(c, {"1F5x", "117x", "327x"}) || (series1B2x && v < 8) ||
-        IsOfFamily(c, 0x92) || IsOfFamily(c, 0x8D)) {
+    if (chip.configByteSizing == ConfigByteSizing::LowBits2) {
         switch (config & 0x03) {
             case 1:
                 Apply(2, SizeLine(128), 0x20000);
@@ -326,7 +310,7 @@ void EFlashSizing::SizeByConfigBits(uint16_t c, uint8_t v) {
                 break;
         }
     }
-    if (IsInAnySeries(c, {"1B6x", "1B5x", "021x"}) || (series1B2x && v >= 8)) {
+    if (chip.configByteSizing == ConfigByteSizing::LowBits4) {
         switch (config & 0x0F) {
             case 0x01:
                 Apply(2, SizeLine(128), 0x20000);

@@ -9,7 +9,7 @@ namespace quillon {
 
 // The name suffix the log gives some controllers after their chip-ID line (" --> KQ9258"),
 // or "" for a chip without one.
-std::string DisplayNameSuffix(uint16_t c, const std::string& chipCode);
+std::string DisplayNameSuffix(const ChipTraits& chip, const std::string& chipCode);
 
 // Works out the size of the controller's embedded flash: the byte size, the blocks the flash
 // operations walk (Flashblock, stored and in memory together), the start of the ROM-code area
@@ -30,16 +30,16 @@ private:
     void Apply(int32_t blocks, const std::string& line, LogMode mode = LogMode::Append);
     void Apply(int32_t blocks, const std::string& line, uint32_t bytes,
                LogMode mode = LogMode::Append);
-    void SizeByConfigByte(uint16_t c);
-    void SizeRomCodeChips(uint16_t c);
-    void SizeBankChips(uint16_t c);
-    void SizePdChips(uint16_t c, uint8_t v);
+    void SizeByConfigByte(const ChipTraits& chip);
+    void SizeRomCodeChips(const ChipTraits& chip);
+    void SizeBankChips(const ChipTraits& chip);
+    void SizePdChips(const ChipTraits& chip, uint8_t v);
     void SizeDesignated();
-    void FixWriteCommand(uint16_t c, uint8_t v);
+    void FixWriteCommand(const ChipTraits& chip);
     void DumpEFlashId();
-    void SizeFamily77(uint16_t c, uint8_t v);
+    void SizeFamily77(const ChipTraits& chip, uint8_t v);
     void SizeLargeFlash(uint8_t v);
-    void SizeByConfigBits(uint16_t c, uint8_t v);
+    void SizeByConfigBits(const ChipTraits& chip);
 
     TargetContext& c_;
 };

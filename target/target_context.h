@@ -7,18 +7,17 @@
 #include "board/board_commands.h"
 #include "board/board_link.h"
 #include "board/board_side_commands.h"
+#include "chip/target_identity.h"
 #include "config/connect_mode.h"
 #include "config/setting_names.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
-#include "target/target_identity.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
-#include "ui/halt_poll_timer.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 

@@ -28,7 +28,7 @@ StepResult TypeAuto::Run() {
         if (mode != ConnectMode::Socket) {
             c_.log.Append("Chip ID=" + c_.identity.ChipCode() +
                           " : Version=" + c_.identity.ChipVersion() +
-                          DisplayNameSuffix(c_.identity.C(), c_.identity.ChipCode()));
+                          DisplayNameSuffix(c_.identity.Traits(), c_.identity.ChipCode()));
         }
         if (olderIdForm_) {
             c_.log.Append("Manufacturer ID=" + slots[kSlotManufacturerId] +

@@ -1,4 +1,5 @@
 #include "target/type_page.h"
+#include "config/setting_names.h"
 
 #include <utility>
 
@@ -24,7 +25,7 @@ void TypePageLogic::Open() {
     state_.devices.clear();
     state_.manufacturers = database_.Manufacturers();
 
-    const std::string storedManufacturer = store_.ReadText("LastFlashID1");
+    const std::string storedManufacturer = store_.ReadText(setting::kLastFlashId1);
     state_.manufacturerIndex = IndexOf(state_.manufacturers, storedManufacturer);
     state_.manufacturerText =
         state_.manufacturerIndex < 0
@@ -32,7 +33,7 @@ void TypePageLogic::Open() {
             : state_.manufacturers[static_cast<std::size_t>(state_.manufacturerIndex)];
     ManufacturerChanged();
 
-    const std::string storedDevice = store_.ReadText("LastFlashID2");
+    const std::string storedDevice = store_.ReadText(setting::kLastFlashId2);
     state_.deviceIndex = IndexOf(state_.devices, storedDevice);
     state_.deviceText = state_.deviceIndex < 0
                             ? std::string()

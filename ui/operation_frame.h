@@ -4,12 +4,12 @@
 #include <optional>
 #include <string>
 
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
 #include "ui/step_report.h"
 #include "ui/step_result.h"
 #include "ui/stop_request.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 

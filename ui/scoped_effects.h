@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/connection_timer.h"
 #include "ui/operator_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 

@@ -19,7 +19,7 @@
 #include "app/log_pane.h"
 #include "app/main_window.h"
 #include "app/qt_call_runner.h"
-#include "app/qt_connection_timer.h"
+#include "app/qt_window_timer.h"
 #include "app/widget_helpers.h"
 #include "board/board_link.h"
 #include "config/connect_mode.h"
@@ -142,7 +142,7 @@ private slots:
         Station& station = window->GetStation();
         auto* stop = window->findChild<QPushButton*>("BitBtn_Stop");
         auto* memo1 = window->findChild<LogPaneWidget*>("Memo1");
-        auto* timer1 = window->findChild<QtConnectionTimer*>();
+        auto* timer1 = window->findChild<QtWindowTimer*>("Timer1");
         QVERIFY(stop && memo1 && timer1);
         QVERIFY(stop->isEnabled());
         int ticks = 0;
@@ -184,14 +184,14 @@ private slots:
         QVERIFY(silverDuringTheSleep);
         QVERIFY(station.StopRequested());
         timer1->SetTickHandler(nullptr);
-        timer1->Timer()->setInterval(ConnectionTimer::kIntervalMs);
+        timer1->Timer()->setInterval(kConnectionCheckIntervalMs);
     }
 
     void aTickThatWaitsOnTheBoardIsNotEnteredAgain() {
         auto window = OpenWindow();
         QVERIFY(window);
         Station& station = window->GetStation();
-        auto* timer1 = window->findChild<QtConnectionTimer*>();
+        auto* timer1 = window->findChild<QtWindowTimer*>("Timer1");
         QVERIFY(timer1);
         int depth = 0;
         int deepest = 0;
@@ -211,7 +211,7 @@ private slots:
         timer1->SetEnabled(false);
         QCOMPARE(deepest, 1);
         timer1->SetTickHandler(nullptr);
-        timer1->Timer()->setInterval(ConnectionTimer::kIntervalMs);
+        timer1->Timer()->setInterval(kConnectionCheckIntervalMs);
     }
 
     void inputOtherThanStopDuringTheWaitReachesNothing() {

@@ -157,6 +157,13 @@ private slots:
         QVERIFY(!ParseCommandLine({"quillon", "--setings", "x"}).error.isEmpty());
         QVERIFY(!ParseCommandLine({"quillon", "--settings"}).error.isEmpty());
         QVERIFY(!ParseCommandLine({"quillon", "stray"}).error.isEmpty());
+
+        const auto database = ParseCommandLine({"quillon", "--record", "postgres://line@db/q"});
+        QVERIFY(database.error.isEmpty());
+        QVERIFY(database.record.kind == cli::RecordTarget::Kind::Database);
+        QVERIFY(ParseCommandLine({"quillon", "--record=units.csv"}).record.file == "units.csv");
+        QVERIFY(ParseCommandLine({"quillon", "--record", "postgres://line:pw@db/q"})
+                    .error.contains("~/.pgpass"));
     }
 };
 

@@ -1,19 +1,27 @@
 // The Setup page's wiring: the pin-set list and grid mirror the pin definition, a double-click
-// edits a pin in the Editor dialog (kept within 1..30), OK stores a new named set.
+// edits a pin in the Editor dialog (kept within 1..30 once a list changes), OK stores a new
+// named set and every other control's setting.
+#include <QAccessible>
+#include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 
 #include "app/main_window.h"
 #include "app/pin_editor_dialog.h"
+#include "config/setting_names.h"
 #include "config/sqlite_settings_store.h"
 #include "tests/app/modal.h"
 #include "tests/app/suites.h"
@@ -36,6 +44,23 @@ private:
     QTableWidget* Grid() { return W<QTableWidget>("StringGrid_PinNum"); }
     QString Cell(int row, int column) { return Grid()->item(row, column)->text(); }
     void DoubleClick(int row, int column) { emit Grid()->cellDoubleClicked(row, column); }
+    void OpenSetup() {
+        window_->findChild<QAction*>("Menu_Setup")->trigger();
+        QTRY_VERIFY(W("TabControl_Setup")->isVisible());
+    }
+    static void SetAccessibleText(QWidget* edit, const QString& text) {
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(edit);
+        QVERIFY(access != nullptr);
+        access->setText(QAccessible::Value, text);
+    }
+    void SetAccessibleCell(int cell, const QString& text) {
+        QAccessibleInterface* grid =
+            QAccessible::queryAccessibleInterface(W("StringGrid_KeyMatch"));
+        QVERIFY(grid != nullptr && grid->tableInterface() != nullptr);
+        QAccessibleInterface* access = grid->tableInterface()->cellAt(0, cell);
+        QVERIFY(access != nullptr);
+        access->setText(QAccessible::Value, text);
+    }
 
 private slots:
     void initTestCase() {
@@ -129,6 +154,102 @@ private slots:
                 std::string::npos);
         QCOMPARE(list->itemText(2), QString("2 : Alpha"));
         QCOMPARE(list->currentIndex(), 2);
+    }
+
+    void pinEditorOpensOnThePinAsItIs() {
+        PinEditorDialog editor(window_.get());
+        for (const char* label : {"Pin31", "Pin32", "Pin33", "Pin34", "Pin07"}) {
+            QString shown;
+            AnswerNextModal([&](QWidget* modal) {
+                const auto& widgets = qobject_cast<PinEditorDialog*>(modal)->Widgets();
+                shown = widgets.pinLabel->text() + " " + widgets.tens->currentText() +
+                        widgets.units->currentText();
+                qobject_cast<QDialog*>(modal)->accept();
+            });
+            // OK without touching anything keeps the pin.
+            QCOMPARE(QString::fromStdString(editor.EditPin("KSO0", label).value_or("")),
+                     QString(label));
+            QCOMPARE(shown, QString(label) + " " + QString(label).mid(3));
+        }
+    }
+
+    void specialWave3SelectsNoItemAndOkStoresNothingUntilOneIsPicked() {
+        Station& station = window_->GetStation();
+        station.Settings().WriteInt("SpecialWave", 3);
+        OpenSetup();
+        QTest::mouseClick(W("BitBtn_Setup_Cancel"), Qt::LeftButton);  // reloads the controls
+        OpenSetup();
+        for (const char* item :
+             {"RadioGroup_SMB_Special_Wave_Item0", "RadioGroup_SMB_Special_Wave_Item1"}) {
+            QVERIFY(!W<QRadioButton>(item)->isChecked());
+        }
+        QTest::mouseClick(W("BitBtn_Setup_OK"), Qt::LeftButton);
+        QCOMPARE(station.Settings().ReadInt("SpecialWave"), 3);
+        OpenSetup();
+        QTest::mouseClick(W("RadioGroup_SMB_Special_Wave_Item1"), Qt::LeftButton);
+        QTest::mouseClick(W("BitBtn_Setup_OK"), Qt::LeftButton);
+        QCOMPARE(station.Settings().ReadInt("SpecialWave"), 2);
+    }
+
+    // Each radio group, check box, edit and key cell, driven as an operator or an assistive
+    // tool drives it, reaches its setting on OK. Text is set through the accessibility
+    // interface, which changes it without typing.
+    void everyControlReachesItsSettingOnOk() {
+        SettingsStore& store = window_->GetStation().Settings();
+        OpenSetup();
+        for (const char* item : {"RadioGroup_Connect_Mode_Item1", "RadioGroup_Allocation_Item2",
+                                 "RadioGroup_SMB_Special_Wave_Item0", "RadioGroup_SMB_Speed_Item1",
+                                 "RadioGroup_QuickMode_Item2"}) {
+            QTest::mouseClick(W(item), Qt::LeftButton);
+        }
+        const char* const boxes[] = {"CheckBox_InternalClock",     "CheckBox_DualFlash",
+                                     "CheckBox_BreakAt0",          "CheckBox_SwitchRom",
+                                     "CheckBox_UnprotectKeyMatch", "CheckBox_UnprotectTheLast1K"};
+        std::map<std::string, bool> ticked;
+        for (const char* name : boxes) {
+            auto* box = W<QCheckBox>(name);
+            QVERIFY2(box->isEnabled(), name);
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+            ticked[name] = box->isChecked();
+        }
+        SetAccessibleText(W("Edit_PDI2CAddr"), "5a");
+        for (int cell = 0; cell < 8; ++cell) {
+            SetAccessibleCell(cell, QString::number(0x11 * cell, 16));
+        }
+        // The field shows "10": OK refuses it rather than storing the old value.
+        SetAccessibleText(W("Edit_AssignedAddress"), "10");
+        QString refusal;
+        AnswerNextModal([&](QWidget* modal) {
+            refusal = qobject_cast<QMessageBox*>(modal)->text();
+            qobject_cast<QMessageBox*>(modal)->done(QMessageBox::Ok);
+        });
+        QTest::mouseClick(W("BitBtn_Setup_OK"), Qt::LeftButton);
+        QCOMPARE(refusal, QString("The last byte must be 0 !"));
+        QVERIFY(W("TabControl_Setup")->isVisible());
+        SetAccessibleText(W("Edit_AssignedAddress"), "12300");
+        QTest::mouseClick(W("BitBtn_Setup_OK"), Qt::LeftButton);
+        QTRY_VERIFY(W("TabControl_Main")->isVisible());
+
+        const std::pair<const char*, int> numbers[] = {{"ConnectMode", 2}, {"Allocation", 3},
+                                                       {"SpecialWave", 1}, {"SMBusSpeed", 2},
+                                                       {"QuickMode", 2},   {"PDI2CAddress", 0x5A}};
+        for (const auto& [name, value] : numbers) {
+            QVERIFY2(store.ReadInt(name) == value, name);
+        }
+        const std::pair<const char*, const char*> flags[] = {
+            {"CheckBox_InternalClock", "InternalClock"},
+            {"CheckBox_DualFlash", "DualFlash"},
+            {"CheckBox_BreakAt0", "BreakAt0"},
+            {"CheckBox_SwitchRom", "SwitchRom"},
+            {"CheckBox_UnprotectKeyMatch", "UnprotectKeyMatch"},
+            {"CheckBox_UnprotectTheLast1K", "UnprotectTheLast1K"}};
+        for (const auto& [box, name] : flags) {
+            QVERIFY2(store.ReadBool(name) == ticked[box], name);
+        }
+        QCOMPARE(QString::fromStdString(store.ReadText("AssignedAddress")), QString("12300"));
+        for (int cell = 0; cell < 8; ++cell) {
+            QCOMPARE(store.ReadInt(setting::kKeyNames[cell]), 0x11 * cell);
+        }
     }
 };
 

@@ -14,6 +14,7 @@ std::unique_ptr<QObject> MakeLogPaneSuite();
 std::unique_ptr<QObject> MakeTypePageSuite();
 std::unique_ptr<QObject> MakeSetupPageSuite();
 std::unique_ptr<QObject> MakeLiveWaitSuite();
+std::unique_ptr<QObject> MakeWindowInputSuite();
 
 inline std::vector<std::unique_ptr<QObject>> MakeSuites() {
     std::vector<std::unique_ptr<QObject>> suites;
@@ -24,6 +25,7 @@ inline std::vector<std::unique_ptr<QObject>> MakeSuites() {
     suites.push_back(MakeTypePageSuite());
     suites.push_back(MakeSetupPageSuite());
     suites.push_back(MakeLiveWaitSuite());
+    suites.push_back(MakeWindowInputSuite());
     return suites;
 }
 

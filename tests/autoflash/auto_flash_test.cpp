@@ -120,7 +120,7 @@ protected:
     MemorySettingsStore settings;
     MessageLog log{panel};
     VirtualClock clock;
-    ManualConnectionTimer timer;
+    ManualTimer timer;
     StopRequest stop;
     ImageState image;
     OperationFrame frame{panel, log, timer, stop, image.operationResult};
@@ -304,6 +304,12 @@ TEST_F(AutoFlashTest, NonHexStatusFieldGivesTheConversionErrorAndNoWrite) {
     Make().onUnitDone = [&](const AutoUnitReport& unit) { units.push_back(unit.outcome); };
     EXPECT_THROW(autoFlash->Run(), ConversionError);
     EXPECT_TRUE(StatusWrites().empty());
+    // The log, its colour and OperationResult agree with the unit: failed, not OK.
+    EXPECT_EQ(LastLines(2),
+              (std::vector<std::string>{"Total Time : 00:06   (minute:second)",
+                                        "Auto Flash ---> Failure ! Write Status failed"}));
+    EXPECT_EQ(panel.logColour, LogColour::Red);
+    EXPECT_FALSE(image.operationResult);
     status2 = "";
     status1 = "100";  // more than one byte
     EXPECT_THROW(autoFlash->Run(), ConversionError);

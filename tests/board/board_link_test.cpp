@@ -8,9 +8,9 @@
 
 #include "board/board_commands.h"
 #include "config/memory_settings_store.h"
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/recording_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 namespace {
@@ -175,7 +175,7 @@ TEST_F(BoardLinkTest, ChipIdReadAcceptsOnlyAResultOfExactlyOne) {
     settings.WriteInt("ConnectMode", 1);
     settings.WriteInt("SwitchRom", 0);
     MessageLog log(panel);
-    ManualConnectionTimer timer1;
+    ManualTimer timer1;
     BoardCommands commands(link, settings, log, timer1);
     ASSERT_EQ(link.Bind(0, 9000), 1);
     ChipIdStrings slots;

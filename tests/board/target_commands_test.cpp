@@ -71,7 +71,8 @@ std::vector<Routed> RoutedCommands() {
         {"EraseFlash", 0x03, true, [](BoardCommands& c) { return c.EraseFlash(0, 255, 2, 0); }},
         {"WriteBlock", 0x04, true,
          [](BoardCommands& c) { return c.WriteBlock(0, 0, 256, block, 0); }},
-        {"SendTargetKey", 0x06, false, [](BoardCommands& c) { return c.SendTargetKey(1, 8, key); }},
+        {"SendTargetKey", 0x06, false,
+         [](BoardCommands& c) { return c.SendTargetKey(TargetKeyKind::KeyMatch, 8, key); }},
         {"VerifyBlockChecksums", 0x07, false,
          [](BoardCommands& c) { return c.VerifyBlockChecksums(0, BlockChecksums(block)); }},
         {"QuickWriteBlock", 0x08, false,
@@ -202,7 +203,7 @@ TEST(ParameterBytes, EachCommandSetsItsOwnBytesAndCarriesTheRest) {
          0,
          4096},
         {"SendTargetKey",
-         [&key](BoardCommands& c) { return c.SendTargetKey(2, 8, key); },
+         [&key](BoardCommands& c) { return c.SendTargetKey(TargetKeyKind::RomKey, 8, key); },
          {0xF2, 0x06, 0x02, 0x08, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7},
          0,
          8},
@@ -281,7 +282,7 @@ TEST(ParameterBytes, BytesOfNoMeaningAndDataBlocksReachTheBoardAsGiven) {
     Bench bench;
     ASSERT_TRUE(bench.bound);
     const std::vector<uint8_t> key = {9, 8, 7, 6, 5, 4, 3, 2};
-    bench.commands.SendTargetKey(1, 8, key);
+    bench.commands.SendTargetKey(TargetKeyKind::KeyMatch, 8, key);
     EXPECT_EQ(bench.Last().data, key);
     bench.commands.WriteTargetRegister(0x10, 0x80, 0x5A);
     EXPECT_EQ(bench.Last().data, std::vector<uint8_t>{0x5A});
@@ -345,7 +346,7 @@ TEST(FlashData, AShortSourceIsRefusedRatherThanPaddedWithAnEarlierCommandsBytes)
     EXPECT_EQ(bench.commands.WriteBlock(1, 0, 4096, shortBy(4096), 0), 0);
     EXPECT_EQ(bench.commands.QuickWriteBlock(1, 0, shortBy(kMaxTransferLength)), 0);
     EXPECT_EQ(bench.commands.VerifyBlockChecksums(1, shortBy(128)), 0);
-    EXPECT_EQ(bench.commands.SendTargetKey(1, 8, shortBy(8)), 0);
+    EXPECT_EQ(bench.commands.SendTargetKey(TargetKeyKind::KeyMatch, 8, shortBy(8)), 0);
     EXPECT_TRUE(bench.Trace().empty());
 }
 

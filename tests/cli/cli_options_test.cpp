@@ -46,7 +46,7 @@ TEST(CliOptionsTest, OptionsThenActionsWithTheirArguments) {
     EXPECT_EQ(o.clock, ClockKind::Virtual);
     EXPECT_TRUE(o.json);
     EXPECT_TRUE(o.waitForSettings);
-    EXPECT_EQ(o.recordFile, "r.csv");
+    EXPECT_EQ(o.record, "r.csv");
     std::vector<std::pair<std::string, std::vector<std::string>>> actions;
     for (const auto& a : o.actions) {
         actions.emplace_back(a.name, a.args);
@@ -133,6 +133,9 @@ TEST(CliOptionsTest, HelpNamesEveryActionAndExitStatus) {
                              "get NAME",
                              "check-params",
                              "flash IMAGE",
+                             "report URI|FILE [--since TIME] [--json]",
+                             "flush-records [URI]",
+                             "--record URI|FILE",
                              "Usage:",
                              "Options:",
                              "Exit status:",

@@ -1,11 +1,13 @@
 #include "tests/cli/cli_process.h"
 
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <signal.h>
 #include <sys/prctl.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -22,6 +24,27 @@ std::string ReadAll(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// The child's side of a run: its folder, environment and program.
+[[noreturn]] void ExecProgram(const std::string& program, const std::vector<std::string>& arguments,
+                              const std::filesystem::path& folder,
+                              const std::map<std::string, std::string>& environment) {
+    if (chdir(folder.c_str()) != 0) {
+        _exit(127);
+    }
+    for (const auto& [name, value] : environment) {
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+    const std::string path = (BinFolder() / program).string();
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(path.c_str()));
+    for (const auto& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    execv(path.c_str(), argv.data());
+    _exit(127);
+}
 }  // namespace
 
 std::filesystem::path BinFolder() {
@@ -36,24 +59,10 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
     const auto errFile = folder / ".stderr";
     const pid_t child = fork();
     if (child == 0) {
-        if (chdir(folder.c_str()) != 0) {
-            _exit(127);
-        }
-        for (const auto& [name, value] : environment) {
-            setenv(name.c_str(), value.c_str(), 1);
-        }
         if (!freopen(outFile.c_str(), "w", stdout) || !freopen(errFile.c_str(), "w", stderr)) {
             _exit(127);
         }
-        const std::string path = (BinFolder() / program).string();
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(path.c_str()));
-        for (const auto& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(path.c_str(), argv.data());
-        _exit(127);
+        ExecProgram(program, arguments, folder, environment);
     }
     ProcessResult result;
     int status = 0;
@@ -67,6 +76,42 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
     result.err = ReadAll(errFile);
     std::filesystem::remove(outFile);
     std::filesystem::remove(errFile);
+    return result;
+}
+
+ProcessResult RunOnTerminal(const std::string& program, const std::vector<std::string>& arguments,
+                            const std::filesystem::path& folder,
+                            const std::map<std::string, std::string>& environment) {
+    constexpr unsigned short kRows = 50;
+    winsize size{};
+    size.ws_row = kRows;
+    size.ws_col = kTerminalColumns;
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, &size);
+    if (child < 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    if (child == 0) {
+        auto withTerm = environment;
+        withTerm.emplace("TERM", "xterm");
+        ExecProgram(program, arguments, folder, withTerm);
+    }
+    ProcessResult result;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = read(terminal, buffer, sizeof buffer);
+        if (got > 0) {
+            result.out.append(buffer, static_cast<std::size_t>(got));
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;  // EIO: the program has ended and closed the terminal
+        }
+    }
+    close(terminal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
 

@@ -22,6 +22,13 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
                          const std::map<std::string, std::string>& environment = {},
                          int interruptAfterMs = 0);
 
+// Runs `program` as RunProgram does, with standard output and standard error on one
+// pseudo-terminal of kTerminalColumns columns; `out` is everything the terminal received.
+ProcessResult RunOnTerminal(const std::string& program, const std::vector<std::string>& arguments,
+                            const std::filesystem::path& folder,
+                            const std::map<std::string, std::string>& environment = {});
+inline constexpr unsigned short kTerminalColumns = 200;
+
 // The folder of the test program, where the programs under test are built.
 std::filesystem::path BinFolder();
 

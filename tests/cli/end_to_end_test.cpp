@@ -4,6 +4,7 @@
 
 #include "cli/run_record.h"
 #include "tests/cli/cli_process.h"
+#include "tests/cli/terminal_screen.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillon::cli::test {
@@ -42,6 +43,15 @@ protected:
         result.out = std::regex_replace(result.out, std::regex(dir.Path().string()), "<DIR>");
         return result;
     }
+    // The same on a terminal: `out` is what the terminal received.
+    ProcessResult CliOnTerminal(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(),
+                         {"--settings", (dir / "settings.sqlite").string(), "--clock", "virtual"});
+        auto result = RunOnTerminal("quillon-cli", arguments, dir.Path(),
+                                    {{"VESSA_SIM_SOCKET", sim.Socket().string()}});
+        result.out = std::regex_replace(result.out, std::regex(dir.Path().string()), "<DIR>");
+        return result;
+    }
 
     // The external part's true content, from the board itself.
     std::string FlashContent() {
@@ -60,6 +70,8 @@ TEST_F(CliOnBoardTest, FlashOnTheDefaultBench) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, Golden("flash_default.log", run.out));
     EXPECT_NE(run.err.find("Warning: Please Turn on KavoEC Power!\n"), std::string::npos);
+    EXPECT_NE(run.err.find("\nGauge: 100%\n"), std::string::npos);
+    EXPECT_EQ(run.err.find('\r'), std::string::npos);
     EXPECT_EQ(FlashContent().substr(0, image.size()), ImageText());
 
     const std::string records = quillon::testing::ReadFileBytes(dir / "units.csv");
@@ -77,6 +89,28 @@ TEST_F(CliOnBoardTest, FlashOnTheDefaultBench) {
                    }() +
                    ",,,,ok,[0-9.]+,0,ok,[0-9.]+,0,ok,[0-9.]+,0,ok,[0-9.]+,0,,,,[0-9.]+,ok\n")))
         << line;
+}
+
+// On a terminal the screen ends up as the log of a piped run with the standard error's lines
+// among it: every line once, in order, and each operation's gauge line (a label and a bar,
+// redrawn in place) replaced by its outcome. The image is merged once.
+TEST_F(CliOnBoardTest, FlashOnATerminal) {
+    const auto run = CliOnTerminal({"flash", "image.bin"});
+    EXPECT_EQ(run.status, 0) << run.out;
+    std::string log;
+    for (const auto& row : ScreenRows(run.out)) {
+        if (!std::regex_match(row, std::regex("(Status [a-z]+|Warning): .*"))) {
+            log += row + "\n";
+        }
+    }
+    EXPECT_EQ(log, quillon::testing::ReadFileBytes(kSource / "tests/cli/golden/flash_default.log"));
+    for (const char* bar : {"Merge    [", "Erase    [", "Check    [", "Write    [",
+                            "Verify   [####################] 100 %"}) {
+        EXPECT_NE(run.out.find(bar), std::string::npos) << bar;
+    }
+    EXPECT_NE(ScreenText(run.out).find("Warning: Please Turn on KavoEC Power!\n"),
+              std::string::npos);
+    EXPECT_EQ(FlashContent().substr(0, image.size()), ImageText());
 }
 
 TEST_F(CliOnBoardTest, FailingVerifyStopsTheRunWithStatusOne) {

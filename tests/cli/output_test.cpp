@@ -5,6 +5,7 @@
 
 #include "cli/cli_panel.h"
 #include "cli/run_record.h"
+#include "tests/cli/terminal_screen.h"
 #include "tests/support/temp_dir.h"
 #include "ui/message_log.h"
 
@@ -33,7 +34,7 @@ private:
 
 TEST(CliPanelTest, PrintsEachLogLineOnceItIsFinal) {
     Capture out, err;
-    CliPanel panel(out.File(), err.File(), false, false);
+    CliPanel panel(out.File(), err.File(), false);
     MessageLog log(panel);
     log.Append("Erase Flash ---> Erasing...");
     EXPECT_EQ(out.Text(), "");  // not final yet
@@ -55,7 +56,7 @@ TEST(CliPanelTest, PrintsEachLogLineOnceItIsFinal) {
 
 TEST(CliPanelTest, LinesRewrittenFromTheEndArePrintedAsTheyEndUp) {
     Capture out, err;
-    CliPanel panel(out.File(), err.File(), false, false);
+    CliPanel panel(out.File(), err.File(), false);
     MessageLog log(panel);
     log.Append("Start");
     for (const char* line : {"Erase  : ", "Check  : ", "Program: ", "Check  : "}) {
@@ -75,7 +76,7 @@ TEST(CliPanelTest, LinesRewrittenFromTheEndArePrintedAsTheyEndUp) {
 
 TEST(CliPanelTest, JsonModeWritesOneObjectPerEvent) {
     Capture out, err;
-    CliPanel panel(out.File(), err.File(), true, false);
+    CliPanel panel(out.File(), err.File(), true);
     MessageLog log(panel);
     log.Append("Load \"a\\b\"");
     log.ReplaceLast("done\t!");
@@ -98,20 +99,57 @@ TEST(CliPanelTest, JsonModeWritesOneObjectPerEvent) {
     EXPECT_EQ(err.Text(), "");
 }
 
-TEST(CliPanelTest, ProgressBarOnATerminalEndsItsLineBeforeOtherOutput) {
+// One operation on a terminal: its progress line is its label and gauge, redrawn in place
+// (also when the gauge goes back), until its outcome line takes that row; the lines of the
+// block process, rewritten from the end, show as they end up.
+TEST(CliPanelTest, ATerminalShowsEachOperationAsOneLineItsOutcomeEnds) {
+    const auto run = [](CliPanel& panel) {
+        MessageLog log(panel);
+        log.Append("Chip ID=8458 : Version=01");
+        log.Append("Erase Flash ---> Erasing...");
+        panel.SetProgress(45);
+        panel.SetProgress(100);
+        panel.SetProgress(0);
+        panel.SetProgress(10);
+        panel.ShowMessage(MessageKind::Warning, "Warning", "x");
+        log.ReplaceLast("Erase Flash ---> OK ! 0");
+        for (const char* line : {"Erase  : ", "Check  : ", "Program: ", "Check  : "}) {
+            log.Append(line);
+        }
+        log.ReplaceFromEnd(3, "Erase  : 2 Block");
+        log.ReplaceFromEnd(0, "Check  : 2 Block");
+        log.Append("Read Flash to Buffer ---> Reading...");
+        panel.SetProgress(50);
+        panel.FlushLog();  // the run ended during the read
+    };
+    // Both streams on one terminal.
+    Capture screen;
+    CliPanel panel(screen.File(), screen.File(), false, Terminals{true, true});
+    run(panel);
+    const std::string bytes = screen.Text();
+    EXPECT_NE(bytes.find("Erase    [#########           ]  45 %"), std::string::npos);
+    EXPECT_NE(bytes.find("Erase    [##                  ]  10 %"), std::string::npos);
+    EXPECT_EQ(test::ScreenText(bytes),
+              "Warning: x\nChip ID=8458 : Version=01\nErase Flash ---> OK ! 0\n"
+              "Erase  : 2 Block\nCheck  : \nProgram: \nCheck  : 2 Block\n"
+              "Read Flash to Buffer ---> Reading...\n");
+
+    // Only standard error on a terminal: the log goes to standard output as ever, the
+    // terminal shows the bar, then the outcome.
     Capture out, err;
-    CliPanel panel(out.File(), err.File(), false, true);
-    panel.SetProgress(25);
-    panel.ShowMessage(MessageKind::Warning, "Warning", "x");
-    const std::string text = err.Text();
-    EXPECT_NE(text.find("\r["), std::string::npos);
-    EXPECT_NE(text.find(" 25%\nWarning: x\n"), std::string::npos);
+    CliPanel errOnly(out.File(), err.File(), false, Terminals{false, true});
+    run(errOnly);
+    EXPECT_EQ(out.Text(),
+              "Chip ID=8458 : Version=01\nErase Flash ---> OK ! 0\nErase  : 2 Block\n"
+              "Check  : \nProgram: \nCheck  : 2 Block\nRead Flash to Buffer ---> Reading...\n");
+    EXPECT_EQ(test::ScreenText(err.Text()), "Warning: x\nErase Flash ---> OK ! 0\n");
+    EXPECT_NE(err.Text().find("Read     [##########          ]  50 %"), std::string::npos);
 }
 
 // A line that is not valid UTF-8 (a file name in another encoding) still makes valid JSON.
 TEST(CliPanelTest, JsonEventsStayValidForAnyBytes) {
     Capture out, err;
-    CliPanel panel(out.File(), err.File(), true, false);
+    CliPanel panel(out.File(), err.File(), true);
     panel.LogAppended(LogPane::Main, "Open from '/img/caf\xe9.bin'");
     const auto event = nlohmann::json::parse(out.Text());
     EXPECT_EQ(event["event"], "append");

@@ -88,7 +88,8 @@ TEST_F(CliBadInputTest, EachIsRefusedWithItsMessageAndTouchesNothing) {
 
 TEST_F(CliBadInputTest, AFifoAsTheLastFileIsForgottenAtStartUpWithoutWaiting) {
     ASSERT_EQ(Cli({"set", "LastFilePath=" + (dir / "fifo.bin").string()}).status, 0);
-    const auto run = Cli({"get", "ConnectMode"});
+    // get alone prints no log: the JSON events carry the start-up's line.
+    const auto run = Cli({"--json", "get", "ConnectMode"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Can't Find The File , Please Lode File Again !!"), std::string::npos);
     EXPECT_EQ(SqliteSettingsStore::Open(settings)->ReadText("LastFilePath"), "");
@@ -145,7 +146,9 @@ TEST(CliOnBoardFailureTest, ABoardPulledOutOrATargetSwitchedOffIsNamed) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
         quillon::testing::TempDir dir;
-        quillon::testing::WriteFileBytes(dir / "image.bin", std::string(2 * 65536, '\x5A'));
+        // 32 blocks: the part erases in 64 KB blocks, so a run needs a few transfers a block,
+        // and the fault below must land inside it.
+        quillon::testing::WriteFileBytes(dir / "image.bin", std::string(32 * 65536, '\x5A'));
         SimDaemon sim(kSource / "sim/scenarios/default.ini", dir.Path());
         // Past the start-up, the connection check and the typing: inside the erase or program.
         ASSERT_EQ(sim.Control({"fault", c.fault, "after=40"}), 0);

@@ -474,5 +474,107 @@ TEST(PdCpuHalt, Timer2WaitsForTheReadyRegistersThenHaltsOnceAndStops) {
     EXPECT_EQ(ready.panel.mainLog.back(), "===---> KQ023x CPU Halt <---===");
 }
 
+// The transfers of one first powered tick for a chip, over KBS unless a mode is given.
+std::vector<std::string> EntryOf(std::array<uint8_t, 3> chipId, int mode = 1) {
+    auto scenario = BenchScenario("default");
+    scenario.ec->chipId = chipId;
+    TargetBench bench(scenario, mode);
+    bench.cycle.Tick();
+    return bench.Transfers();
+}
+
+bool Sent(const std::vector<std::string>& transfers, const std::string& text) {
+    return std::find(transfers.begin(), transfers.end(), text) != transfers.end();
+}
+
+TEST(ConnectionCheckKbs, ClockSwitchChipsEntryByEntry) {
+    struct Case {
+        uint8_t code, version;
+        bool switches;
+    };
+    for (const Case& c : {Case{0x15, 0x48, true}, Case{0x15, 0x08, true}, Case{0xAB, 0x48, true},
+                          Case{0xAB, 0x08, true}, Case{0x00, 0x0D, true}, Case{0xF5, 0x0D, true},
+                          Case{0x16, 0x04, true}, Case{0x21, 0x04, true}, Case{0x04, 0x04, true},
+                          Case{0xAB, 0x04, false}, Case{0x00, 0x04, false}, Case{0x16, 0x0D, false},
+                          Case{0x21, 0x06, false}}) {
+        SCOPED_TRACE("4C" + HexByte(c.code) + " version " + HexByte(c.version));
+        const auto sent = EntryOf({0x4C, c.code, c.version});
+        const auto at = std::find(sent.begin(), sent.end(), "F2 23 1063=00");
+        ASSERT_NE(at, sent.end());
+        EXPECT_EQ(std::next(at) != sent.end() && *std::next(at) == "F2 23 1036=10", c.switches);
+        EXPECT_EQ(Sent(sent, "F2 23 1063=08"), c.switches);
+        // The 4C21 version 06 register belongs to the SMBus entry only.
+        EXPECT_FALSE(Sent(sent, "F2 23 2007=02"));
+    }
+}
+
+TEST(ConnectionCheckKbs, Chips7702And7740ClearRegister16F7) {
+    for (const uint8_t code : std::initializer_list<uint8_t>{0x02, 0x40, 0x58}) {
+        SCOPED_TRACE(HexByte(code));
+        const auto sent = EntryOf({0x77, code, 0x00});
+        EXPECT_EQ(Sent(sent, "F2 23 16F7=00"), code != 0x58);
+    }
+}
+
+TEST(ConnectionCheckKbs, TheLastImageIsReloadedOnlyForARomCodeChipWithARomKey) {
+    struct Case {
+        std::array<uint8_t, 3> chipId;
+        int romKey;
+        int reloads;
+    };
+    for (const Case& c : {Case{{0x11, 0x52, 0x00}, 1, 1}, Case{{0x11, 0x52, 0x00}, 0, 0},
+                          Case{{0x84, 0x58, 0x00}, 1, 0}}) {
+        SCOPED_TRACE(HexByte(c.chipId[0]) + HexByte(c.chipId[1]) + " RomKey " +
+                     std::to_string(c.romKey));
+        auto scenario = BenchScenario("default");
+        scenario.ec->chipId = c.chipId;
+        TargetBench bench(scenario, 1);
+        bench.settings.WriteInt("RomKey", c.romKey);
+        bench.cycle.Tick();
+        EXPECT_EQ(bench.reloads, c.reloads);
+        EXPECT_EQ(bench.Logged("Enable & Enter Rom Key"), c.reloads == 1);
+    }
+}
+
+TEST(ConnectionCheckSmbus, ReentryWithBreakAt0ResetsAndPrompts) {
+    TargetBench bench(BenchScenario("ec-smbus-romkey"), 2);
+    bench.cycle.Tick();
+    bench.Transfers();
+    bench.cycle.ResetEc();
+    const auto sent = bench.Transfers();
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_THAT(std::vector(sent.begin(), sent.begin() + 3),
+                ElementsAre("F3 23 2006=44", "F3 27 80", "F3 23 1063=00"));
+    EXPECT_THAT(bench.Boxes(), ElementsAre(kReturnBox));
+}
+
+TEST(ConnectionCheckPd, PowerOffLeavesTheCcRegisterAloneWhenItsReadFails) {
+    TargetBench bench(BenchScenario("pd-d1"), 4);
+    bench.cycle.Tick();
+    bench.Transfers();
+    sim::FaultRule failRead;
+    failRead.opcode = 0xF2;
+    failRead.subCommand = 0x24;  // ReadTargetRegister
+    bench.board.AddFault(failRead);
+    bench.board.SetTargetPower(false);
+    bench.panel.onMessage = [&](const RecordingPanel::Box&) { bench.board.SetTargetPower(true); };
+    const uint8_t before = bench.board.Pd()->Register(0x1C34);
+    bench.cycle.Tick();
+    EXPECT_THAT(bench.Transfers(), ElementsAre("FC 01", "F3 20 07", "F3 20 00", "F3 20 03",
+                                               "F2 24 1C34", "F2 24 1C34"));
+    EXPECT_EQ(bench.board.Pd()->Register(0x1C34), before);
+}
+
+TEST(ConnectionCheck, AnUnpluggedTickDoesNotReadTheConnectMode) {
+    TargetBench bench(BenchScenario("default"), 1);
+    bench.settings.WriteText("ConnectMode", "broken");  // no longer an integer
+    bench.link.ClearConnected();
+    EXPECT_NO_THROW(bench.cycle.Tick());
+    EXPECT_THAT(bench.Transfers(), IsEmpty());
+    // The release for the Setup page needs the mode, and reads it.
+    bench.flags.mainPageActive = false;
+    EXPECT_ANY_THROW(bench.cycle.Tick());
+}
+
 }  // namespace
 }  // namespace quillon

@@ -253,17 +253,17 @@ TEST(DisplayName, SuffixesOfTheNamedChipsAndTheLargeFlashFamilies) {
     for (const char* code : {"9258", "92D2", "92CF", "8D58", "8DD2", "8DCF", "8D1B", "8D39"}) {
         TargetIdentity id;
         id.chipIdStrings[0] = code;
-        EXPECT_EQ(DisplayNameSuffix(id.C(), code), std::string(" --> KQ") + code);
+        EXPECT_EQ(DisplayNameSuffix(id.Traits(), code), std::string(" --> KQ") + code);
     }
     for (const char* code : {"5D58", "7801", "83AA", "D300", "CB12"}) {
         TargetIdentity id;
         id.chipIdStrings[0] = code;
-        EXPECT_EQ(DisplayNameSuffix(id.C(), code), std::string(" --> KQ8") + code);
+        EXPECT_EQ(DisplayNameSuffix(id.Traits(), code), std::string(" --> KQ8") + code);
     }
     for (const char* code : {"9259", "8D00", "8458", "D108"}) {
         TargetIdentity id;
         id.chipIdStrings[0] = code;
-        EXPECT_EQ(DisplayNameSuffix(id.C(), code), "");
+        EXPECT_EQ(DisplayNameSuffix(id.Traits(), code), "");
     }
 }
 

@@ -38,7 +38,7 @@ protected:
         return *station;
     }
 
-    ManualHaltPollTimer timer2;
+    ManualTimer timer2;
     std::unique_ptr<sim::VirtualBoard> board;
     std::unique_ptr<sim::InProcessBoard> attach;
 };

@@ -25,10 +25,9 @@
 #include "target/type_page.h"
 #include "tests/flashtype/write_order_store.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
-#include "ui/halt_poll_timer.h"
 #include "ui/message_log.h"
 #include "ui/recording_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon::test {
 
@@ -158,8 +157,8 @@ public:
     ::quillon::testing::WriteOrderStore settings;  // records the order of its writes
     SettingsCache cache;
     VirtualClock clock;
-    ManualConnectionTimer timer1;
-    ManualHaltPollTimer timer2;
+    ManualTimer timer1;
+    ManualTimer timer2;
     BoardLink link{FixedDriverLoader(sim::InProcessDriverFunctions()), panel};
     BoardCommands commands{link, settings, log, timer1};
     BoardSideCommands boardSide{link, log};

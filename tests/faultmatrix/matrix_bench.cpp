@@ -309,8 +309,10 @@ StepResult MatrixBench::Run(Op op) {
             Probe(*station_).ClearStop();
             return ops.BlockProcess().result;
         case Op::Sequence:
-            for (auto step : {&FlashOperations::Erase, &FlashOperations::BlankCheck,
-                              &FlashOperations::Program, &FlashOperations::Verify}) {
+            // As Auto chains them: the erase and the program leave their proofs to the
+            // check and the verify that follow.
+            for (auto step : {&FlashOperations::EraseProvenByCheck, &FlashOperations::BlankCheck,
+                              &FlashOperations::ProgramProvenByVerify, &FlashOperations::Verify}) {
                 waits_ = 0;
                 if (const StepResult result = (ops.*step)().result; result != StepResult::Ok) {
                     return result;

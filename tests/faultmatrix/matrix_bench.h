@@ -12,16 +12,16 @@
 #include "station/station.h"
 #include "tests/faultmatrix/flash_judge.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/recording_panel.h"
 #include "ui/step_result.h"
+#include "ui/window_timer.h"
 
 namespace quillon::test {
 
 enum class Mode { Kbs, Smbus, Socket, Pd };
 enum class Op { Erase, BlankCheck, Program, Verify, Read, ReadTwice, BlockProcess, Sequence };
 // Sequence: erase, blank check, program and verify in a row, each only after an OK, as the
-// automatic run chains them.
+// automatic run chains them (the erase's and the program's proofs left to the next step).
 
 const char* ModeName(Mode mode);
 const char* OpName(Op op);
@@ -95,7 +95,7 @@ private:
     } dir_;
     RecordingPanel panel_;
     VirtualClock clock_;
-    ManualConnectionTimer timer_;
+    ManualTimer timer_;
     std::unique_ptr<Station> station_;
     std::vector<uint8_t> image_;
     std::vector<uint8_t> old_;

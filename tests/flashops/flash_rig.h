@@ -20,10 +20,10 @@
 #include "sim/virtual_board.h"
 #include "tests/support/ec_scenario.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/operation_frame.h"
 #include "ui/recording_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon::test {
 
@@ -149,7 +149,7 @@ public:
     RecordingPanel panel;
     MemorySettingsStore settings;
     MessageLog log{panel};
-    ManualConnectionTimer timer;
+    ManualTimer timer;
     VirtualClock clock;
     BoardLink link{FixedDriverLoader(sim::InProcessDriverFunctions()), panel};
     BoardCommands commands{link, settings, log, timer};
@@ -166,10 +166,12 @@ public:
     bool readTwice = false;
     bool eraseLast1K = false;
     int stepBoxesTicked = 0;
-    FlashOperations ops{FlashOpsParts{commands, side, settings, cache, image, identity, eflash,
-                                      flags, frame, log, stop, clock},
-                        FlashOpsControls{deviceLines, skipFF, readTwice, eraseLast1K,
-                                         [this] { ++stepBoxesTicked; }}};
+    int32_t smallSectorKB = 0;  // the selected part's SmallSectorSize
+    FlashOperations ops{
+        FlashOpsParts{commands, side, settings, cache, image, identity, eflash, flags, frame, log,
+                      stop, clock},
+        FlashOpsControls{deviceLines, skipFF, readTwice, eraseLast1K, [this] { ++stepBoxesTicked; },
+                         [this] { return smallSectorKB; }}};
 };
 
 }  // namespace quillon::test

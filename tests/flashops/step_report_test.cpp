@@ -1,5 +1,5 @@
-// What each operation reports to its caller: the result, the retries its outcome line shows
-// and the bytes it found wrong, as values (a front-end never reads them back from the log).
+// Each operation's report: the result, the retries its walk spent, the bytes found wrong where
+// it counts them, and why it did not succeed.
 #include <gtest/gtest.h>
 
 #include "tests/flashops/flash_rig.h"
@@ -7,46 +7,70 @@
 namespace quillon::test {
 namespace {
 
-TEST(StepReport, EachOperationReportsTheRetriesItsLineShows) {
-    FlashRig rig;
-    rig.LoadImage(2 * kBlock);
-    const struct {
-        const char* name;
-        StepReport (FlashOperations::*call)();
-        uint8_t failingOnce;  // the sub-command that fails once on block 1
-        const char* line;
-    } cases[] = {
-        {"erase", &FlashOperations::Erase, 0x03, "Erase Flash ---> OK ! 1"},
-        {"check", &FlashOperations::BlankCheck, 0x02, "Check Flash be cleared ---> OK ! 1"},
-        {"program", &FlashOperations::Program, 0x04, "Write Flash from buffer ---> OK ! 1"},
-        {"verify", &FlashOperations::Verify, 0x02, "Verify Flash with buffer ---> OK ! 1"},
-        {"read", &FlashOperations::Read, 0x02, "Read Flash to Bufferr ---> OK ! 1"},
-    };
-    for (const auto& c : cases) {
-        rig.board.AddFault(Failing(c.failingOnce, 1, 1));
-        const StepReport report = (rig.ops.*c.call)();
-        EXPECT_EQ(report.result, StepResult::Ok) << c.name;
-        EXPECT_EQ(report.retries, 1) << c.name;
-        EXPECT_EQ(report.errors, 0u) << c.name;
-        EXPECT_EQ(report.cause, "") << c.name;
-        EXPECT_EQ(rig.LastLine(), c.line) << c.name;
+using Operation = StepReport (FlashOperations::*)();
+
+struct Case {
+    const char* name;
+    Operation operation;
+    uint8_t failingSub;  // the transfer that fails three times
+};
+
+const Case kCases[] = {
+    {"erase", &FlashOperations::Erase, 0x03},     {"check", &FlashOperations::BlankCheck, 0x02},
+    {"program", &FlashOperations::Program, 0x04}, {"verify", &FlashOperations::Verify, 0x02},
+    {"read", &FlashOperations::Read, 0x02},
+};
+
+TEST(StepReports, RetriesComeFromTheWalkAndFailuresSayWhy) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        FlashRig rig;
+        rig.cache.flashblock = 2;
+        rig.LoadImage(2 * kBlock);
+        const bool imageThere =
+            c.operation == &FlashOperations::Verify || c.operation == &FlashOperations::Read;
+        if (imageThere) {
+            std::copy(rig.image.imageBuffer.begin(), rig.image.imageBuffer.end(),
+                      rig.Flash().begin());
+        } else {
+            rig.FillFlash(0xFF);
+        }
+        rig.board.AddFault(Failing(c.failingSub, 1, 3));
+        const StepReport ok = (rig.ops.*c.operation)();
+        EXPECT_EQ(ok.result, StepResult::Ok);
+        EXPECT_EQ(ok.retries, 3);
+        EXPECT_EQ(ok.errors, 0u);
+        EXPECT_TRUE(ok.cause.empty());
+
+        rig.board.AddFault(Failing(c.failingSub, 1));
+        const StepReport failed = (rig.ops.*c.operation)();
+        EXPECT_EQ(failed.result, StepResult::Failed);
+        EXPECT_EQ(failed.retries, 41);
+        EXPECT_EQ(failed.cause, "a transfer still failed after 40 repetitions");
     }
 }
 
-TEST(StepReport, WrongBytesAndRefusalsAreReportedWithTheirCause) {
+TEST(StepReports, BytesFoundWrongAndRefusalsAreReported) {
     FlashRig rig;
     rig.LoadImage(kBlock);
-    rig.Flash()[10] = 0x00;  // not erased
+    rig.FillFlash(0xFF);
+    rig.Flash()[7] = 0x00;
+    rig.Flash()[9] = 0x00;
     const StepReport check = rig.ops.BlankCheck();
     EXPECT_EQ(check.result, StepResult::Failed);
-    EXPECT_EQ(check.errors, 1u);
-    EXPECT_EQ(check.cause, "1 bytes wrong");
-    EXPECT_EQ(rig.LastLine(), "Error 1 bytes");
+    EXPECT_EQ(check.errors, 2u);
+    EXPECT_EQ(check.cause, "2 bytes wrong");
 
     rig.image.imageBuffer.clear();
     const StepReport refused = rig.ops.Program();
     EXPECT_EQ(refused.result, StepResult::Refused);
-    EXPECT_EQ(refused.cause, rig.panel.boxes.back().text);
+    EXPECT_EQ(refused.cause, "Please Open BIN File First or Choice Flash Type !");
+
+    rig.LoadImage(kBlock);
+    rig.StopAtPump(1);
+    const StepReport stopped = rig.ops.Verify();
+    EXPECT_EQ(stopped.result, StepResult::Failed);
+    EXPECT_EQ(stopped.cause, "stopped");
 }
 
 }  // namespace

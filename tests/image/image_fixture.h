@@ -13,9 +13,9 @@
 #include "sim/virtual_board.h"
 #include "tests/support/ec_scenario.h"
 #include "tests/support/temp_dir.h"
-#include "ui/connection_timer.h"
 #include "ui/message_log.h"
 #include "ui/recording_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon::test {
 
@@ -90,7 +90,7 @@ protected:
     RecordingPanel panel;
     MemorySettingsStore settings;
     MessageLog log{panel};
-    ManualConnectionTimer timer;
+    ManualTimer timer;
     BoardLink link{FixedDriverLoader(sim::InProcessDriverFunctions()), panel};
     BoardCommands commands{link, settings, log, timer};
     TargetIdentity identity;

@@ -24,8 +24,8 @@
 #include "station/station.h"
 #include "tests/support/temp_dir.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
 #include "ui/recording_panel.h"
+#include "ui/window_timer.h"
 
 namespace quillon::test {
 
@@ -163,7 +163,7 @@ protected:
     std::filesystem::path settingsFile = dir / "settings.sqlite";
     RecordingPanel panel;
     VirtualClock clock;
-    ManualConnectionTimer timer;
+    ManualTimer timer;
     ScriptedEditor editor;
     std::unique_ptr<sim::VirtualBoard> board;
     std::unique_ptr<sim::InProcessBoard> attached;

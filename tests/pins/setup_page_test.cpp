@@ -386,12 +386,15 @@ TEST_F(SetupPageTest, CancelReloadsKeysPdAddressAndThePinSet) {
     EXPECT_EQ(SetupControls().pdI2cAddress, "A2");
     EXPECT_EQ(SetupControls().pins.setIndex, 1);
     EXPECT_EQ(SetupControls().pins.labels[0], "Pin16");
-    EXPECT_EQ(SetupControls().specialWaveItem, 1);
+    EXPECT_EQ(SetupControls().specialWaveItem, -1);  // SpecialWave 3 has no item
     EXPECT_EQ(SetupControls().smbSpeedItem, 1);
     EXPECT_EQ(SetupControls().quickModeItem, 1);
     EXPECT_TRUE(panel.boxes.empty());
     // Cancel sends no pins.
     EXPECT_TRUE(PinDefinesSent().empty());
+    // OK stores nothing for the wave group until an item is picked.
+    ASSERT_TRUE(station->SetupLogic().Ok());
+    EXPECT_EQ(Reopen()->ReadInt("SpecialWave"), 3);
 }
 
 }  // namespace

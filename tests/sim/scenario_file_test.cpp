@@ -69,6 +69,8 @@ chip_id = 02 32 80
 flash_size = 128K
 [socket]
 part = MX25L6406E
+[timing]
+usb_round_trip_us = 2000
 [fault]
 kind = fail_transfer
 opcode = F2
@@ -95,6 +97,7 @@ after = 10
     ASSERT_TRUE(scenario.pd);
     EXPECT_EQ(scenario.pd->flashSize, 128u * 1024);
     EXPECT_EQ(scenario.socketPart, "MX25L6406E");
+    EXPECT_EQ(scenario.timing.usbRoundTripUs, 2000u);
     ASSERT_EQ(scenario.faults.size(), 2u);
     EXPECT_EQ(scenario.faults[0].unit, 3u);
     EXPECT_EQ(scenario.faults[0].times, 2u);

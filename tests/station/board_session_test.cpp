@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "board/chip_id_strings.h"
+#include "chip/chip_id_strings.h"
 #include "config/setting_names.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
@@ -134,11 +134,10 @@ protected:
 
     // Runs start-up on the bench's pin sets (or those a test put in `pinSets`); the events are
     // those from the plugged-out status on.
-    Station& Start() {
+    Station& Start(DriverLoader driver = FixedDriverLoader(sim::InProcessDriverFunctions())) {
         testing::WritePinSetIni(iniDir.Path(), pinSets);
-        station =
-            std::make_unique<Station>(panel, clock, timer, StationOptions{file, iniDir.Path()},
-                                      FixedDriverLoader(sim::InProcessDriverFunctions()));
+        station = std::make_unique<Station>(panel, clock, timer,
+                                            StationOptions{file, iniDir.Path()}, std::move(driver));
         panel.onEvent = [this](const std::string& event) {
             if (event == "controls") {
                 return;  // the window mirroring the state is no step of its own
@@ -207,7 +206,7 @@ protected:
     std::string pinSets = kBenchPinSets;
     testing::SequencePanel panel;
     VirtualClock clock;
-    ManualConnectionTimer timer;
+    ManualTimer timer;
     std::unique_ptr<sim::VirtualBoard> board;
     std::unique_ptr<sim::InProcessBoard> attached;
     std::unique_ptr<Station> station;
@@ -254,6 +253,31 @@ TEST_F(BoardSessionTest, KbsStartupTakesTheBoardsPinsAndPrompts) {
               (std::array<std::string, 15>{"Pin03", "Pin01", "Pin04", "Pin15", "Pin09", "Pin02",
                                            "Pin06", "Pin05", "Pin34", "Pin08", "Pin07", "Pin19",
                                            "Pin20", "Pin21", "Pin22"}));
+}
+
+// The in-process driver, except that a read of the board's flash answers 2: data came, but
+// not the library's success.
+uint8_t ReadBoardFlashAnswering2(const uint8_t* header, uint32_t length, uint8_t* buffer) {
+    const uint8_t result =
+        sim::InProcessDriverFunctions().readDataFromDevice(header, length, buffer);
+    constexpr uint8_t kReadBoardFlash = 0x1A;
+    return result == 1 && header[0] == 0xF2 && header[1] == kReadBoardFlash ? 2 : result;
+}
+
+TEST_F(BoardSessionTest, KbsStartupTakesTheBoardsPinsOverOnlyOnTheLibrarysSuccess) {
+    Board(EcBench());
+    Preset([](SettingsStore& s) {
+        s.WriteInt(setting::kConnectMode, 1);
+        s.WriteInt(setting::kPinDefSource, 1);
+    });
+    VessaDriverFunctions driver = sim::InProcessDriverFunctions();
+    driver.readDataFromDevice = ReadBoardFlashAnswering2;
+    Station& s = Start(FixedDriverLoader(driver));
+    // The bench's set 0 stays in use and is what the board is sent.
+    EXPECT_EQ(s.Controls().setup.pins.labels[0], "Pin01");
+    EXPECT_EQ(s.Controls().setup.pins.labels[8], "Pin09");
+    EXPECT_EQ(board->KbsPinDefinition(),
+              (std::array<uint8_t, 15>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
 }
 
 TEST_F(BoardSessionTest, KbsStartupOnAPinCodeBoardWithEFlashSourceSendsNoPins) {

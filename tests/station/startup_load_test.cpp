@@ -286,9 +286,9 @@ TEST_F(StationTest, RomKeyBeforeFirstStartShowsTheBuiltInKey) {
     EXPECT_FALSE(Reopen()->Exists("Key7"));
 }
 
-TEST_F(StationTest, SpecialWaveWithoutItemShowsTheLastItem) {
+TEST_F(StationTest, SpecialWave3HasNoItemAndSelectsNone) {
     Preset([](SettingsStore& s) { s.WriteInt("SpecialWave", 3); });
-    EXPECT_EQ(Start().Controls().setup.specialWaveItem, 1);
+    EXPECT_EQ(Start().Controls().setup.specialWaveItem, -1);
     EXPECT_EQ(Reopen()->ReadInt("SpecialWave"), 3);
 }
 

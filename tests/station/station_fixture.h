@@ -12,7 +12,7 @@
 #include "tests/support/sequence_panel.h"
 #include "tests/support/temp_dir.h"
 #include "ui/clock.h"
-#include "ui/connection_timer.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 
@@ -50,7 +50,7 @@ protected:
     std::filesystem::path file = dir / "settings.sqlite";
     testing::SequencePanel panel;
     VirtualClock clock;
-    ManualConnectionTimer timer;
+    ManualTimer timer;
     std::unique_ptr<Station> station;
 };
 

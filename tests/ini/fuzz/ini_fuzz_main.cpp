@@ -1,4 +1,4 @@
-// libFuzzer entry for the INI reader; built by scripts/fuzz-ini with clang, not by the
+// libFuzzer entry for the INI reader; built by the fuzz preset (clang), not by the
 // normal build.
 #include "tests/ini/fuzz/ini_fuzz_body.h"
 

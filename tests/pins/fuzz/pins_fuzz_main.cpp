@@ -1,5 +1,5 @@
-// libFuzzer entry for the bin-file marker search and the pin-set parser; built by
-// scripts/fuzz-pins with clang, not by the normal build.
+// libFuzzer entry for the bin-file marker search and the pin-set parser; built by the fuzz
+// preset (clang), not by the normal build.
 #include "tests/pins/fuzz/pins_fuzz_body.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

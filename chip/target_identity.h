@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "board/chip_id_strings.h"
+#include "chip/chip_id_strings.h"
+#include "chip/chip_traits.h"
 #include "config/hex_text.h"
 
 namespace quillon {
@@ -24,6 +25,18 @@ struct TargetIdentity {
     uint16_t C() const;
     // ChipVersion read as hexadecimal; 0 when it is not hex.
     uint8_t V() const;
+    // What the station does differently for this chip. Resolved from C and V the first time
+    // it is asked after the chip-ID reads changed ChipCode or ChipVersion.
+    ChipTraits Traits() const;
+
+private:
+    struct ResolvedTraits {
+        std::string chipCode;
+        std::string chipVersion;
+        ChipTraits traits;
+        bool resolved = false;
+    };
+    mutable ResolvedTraits resolved_;
 };
 
 // Reads up to `maxDigits` hex digits (ParseHex); false, and `value` untouched, when the

@@ -1,11 +1,12 @@
-#include "app/qt_connection_timer.h"
+#include "app/qt_window_timer.h"
 
 namespace quillon {
 
-QtConnectionTimer::QtConnectionTimer(QObject* parent) : QObject(parent) {
-    timer_ = new QTimer(parent ? parent : this);
-    timer_->setObjectName("Timer1");
-    timer_->setInterval(kIntervalMs);
+QtWindowTimer::QtWindowTimer(const char* name, int intervalMs, QObject* parent)
+    : QObject(parent), timer_(new QTimer(this)) {
+    setObjectName(name);
+    timer_->setObjectName(name);
+    timer_->setInterval(intervalMs);
     connect(timer_, &QTimer::timeout, this, [this] {
         if (!tick_) {
             return;
@@ -19,7 +20,7 @@ QtConnectionTimer::QtConnectionTimer(QObject* parent) : QObject(parent) {
     });
 }
 
-void QtConnectionTimer::SetEnabled(bool enabled) {
+void QtWindowTimer::SetEnabled(bool enabled) {
     if (enabled && !timer_->isActive()) {
         timer_->start();
     } else if (!enabled) {

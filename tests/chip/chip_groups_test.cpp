@@ -1,8 +1,8 @@
-#include "target/chip_groups.h"
+#include "chip/chip_groups.h"
 
 #include <gtest/gtest.h>
 
-#include "target/target_identity.h"
+#include "chip/target_identity.h"
 
 namespace quillon {
 namespace {
@@ -39,8 +39,7 @@ TEST(ChipGroupTest, UnknownFamilyBelongsToNoGroup) {
               ChipGroup::BankSize, ChipGroup::LargeFlashFamilies}) {
             EXPECT_FALSE(IsInGroup(group, c)) << std::hex << c;
         }
-        EXPECT_FALSE(IsNoWaitChip(c, 1));
-        EXPECT_FALSE(IsQuickModeException(c, 0));
+        EXPECT_EQ(ChipTraitsOf(c, 0), ChipTraits{}) << std::hex << c;
     }
 }
 
@@ -75,19 +74,32 @@ TEST(ChipGroupTest, ExactCodeGroupsTakeNoNeighbours) {
     EXPECT_FALSE(IsInGroup(ChipGroup::LargeFlashFamilies, 0x8400));
 }
 
-TEST(ChipGroupTest, NoWaitSeries1FBxOnlyOverKbs) {
-    EXPECT_TRUE(IsNoWaitChip(0x1FB3, 1));
-    EXPECT_FALSE(IsNoWaitChip(0x1FB3, 2));
-    EXPECT_TRUE(IsNoWaitChip(0x7712, 2));
-    EXPECT_TRUE(IsNoWaitChip(0x91E9, 3));  // further member of 917x
-    EXPECT_FALSE(IsNoWaitChip(0x1F50, 1));
+TEST(ChipTraitsTest, NoWaitSeries1FBxOnlyOverKbs) {
+    EXPECT_TRUE(ChipTraitsOf(0x1FB3, 0).NoWaitOver(true));
+    EXPECT_FALSE(ChipTraitsOf(0x1FB3, 0).NoWaitOver(false));
+    EXPECT_TRUE(ChipTraitsOf(0x7712, 0).NoWaitOver(false));
+    EXPECT_TRUE(ChipTraitsOf(0x91E9, 0).NoWaitOver(false));  // further member of 917x
+    EXPECT_FALSE(ChipTraitsOf(0x1F50, 0).NoWaitOver(true));
 }
 
-TEST(ChipGroupTest, QuickModeExceptionsOnlyAtVersion00) {
-    EXPECT_TRUE(IsQuickModeException(0x1F55, 0x00));
-    EXPECT_FALSE(IsQuickModeException(0x1F55, 0x01));
-    EXPECT_TRUE(IsQuickModeException(0x115E, 0x00));
-    EXPECT_FALSE(IsQuickModeException(0x1FB0, 0x00));
+TEST(ChipTraitsTest, QuickModeExceptionsOnlyAtVersion00) {
+    EXPECT_TRUE(ChipTraitsOf(0x1F55, 0x00).quickModeException);
+    EXPECT_FALSE(ChipTraitsOf(0x1F55, 0x01).quickModeException);
+    EXPECT_TRUE(ChipTraitsOf(0x115E, 0x00).quickModeException);
+    EXPECT_FALSE(ChipTraitsOf(0x1FB0, 0x00).quickModeException);
+}
+
+TEST(ChipTraitsTest, ResolvedAgainWhenTheChipIdReadsChangeTheIdentity) {
+    TargetIdentity identity;
+    identity.chipIdStrings[0] = "4C21";
+    identity.chipIdStrings[1] = "04";
+    EXPECT_EQ(identity.Traits().clockSwitch, ClockSwitch::BeforeFlashAccess);
+    identity.chipIdStrings[1] = "06";
+    EXPECT_EQ(identity.Traits().clockSwitch, ClockSwitch::None);
+    EXPECT_TRUE(identity.Traits().smbusRouteRegister);
+    identity.chipIdStrings[0] = "11ED";
+    EXPECT_TRUE(identity.Traits().romCodeAreaUntested);
+    EXPECT_FALSE(identity.Traits().smbusRouteRegister);
 }
 
 TEST(TargetIdentityTest, NumbersReadFromTheTexts) {

@@ -5,15 +5,16 @@
 
 #include <functional>
 
-#include "ui/connection_timer.h"
+#include "ui/window_timer.h"
 
 namespace quillon {
 
-// Timer1 on a QTimer: every 2000 ms while enabled, the tick handler runs the connection check.
-class QtConnectionTimer final : public QObject, public ConnectionTimer {
+// A window timer on a QTimer: while enabled, the tick handler runs every interval. The QTimer
+// and this object both carry the timer's name ("Timer1", "Timer2").
+class QtWindowTimer final : public QObject, public WindowTimer {
     Q_OBJECT
 public:
-    explicit QtConnectionTimer(QObject* parent = nullptr);
+    QtWindowTimer(const char* name, int intervalMs, QObject* parent = nullptr);
 
     void SetEnabled(bool enabled) override;
     bool IsEnabled() const override { return timer_->isActive(); }
@@ -26,7 +27,7 @@ public:
     QTimer* Timer() const { return timer_; }
 
 private:
-    QTimer* timer_ = nullptr;
+    QTimer* timer_ = nullptr;  // child of this object
     std::function<void()> tick_;
     TickGate gate_;
 };

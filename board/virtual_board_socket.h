@@ -1,0 +1,25 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace quillon {
+
+// Where the virtual board (vessa-sim) listens, and so where its driver library connects:
+// $VESSA_SIM_SOCKET, else $XDG_RUNTIME_DIR/vessa-sim.sock, else /tmp/vessa-sim-<uid>.sock.
+// The socket exists exactly while the virtual board is plugged in, so a front-end follows
+// plug-in and plug-out by watching this path.
+inline std::string VirtualBoardSocketPath() {
+    if (const char* path = std::getenv("VESSA_SIM_SOCKET"); path != nullptr && *path != '\0') {
+        return path;
+    }
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        runtime != nullptr && *runtime != '\0') {
+        return std::string(runtime) + "/vessa-sim.sock";
+    }
+    return "/tmp/vessa-sim-" + std::to_string(getuid()) + ".sock";
+}
+
+}  // namespace quillon

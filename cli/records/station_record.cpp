@@ -1,0 +1,46 @@
+#include "cli/records/station_record.h"
+
+#include <vector>
+
+#include "image/image_file.h"
+
+namespace quillon::cli {
+
+namespace {
+std::string JoinedNonEmpty(const std::vector<std::string>& items, const std::string& separator) {
+    std::string out;
+    for (const auto& item : items) {
+        if (item.empty()) {
+            continue;
+        }
+        if (!out.empty()) {
+            out += separator;
+        }
+        out += item;
+    }
+    return out;
+}
+}  // namespace
+
+RunRecord MakeRunRecord(Station& station, const std::string& action, const AutoUnitReport& unit) {
+    RunRecord record;
+    record.time = UtcNow();
+    record.action = action;
+    record.pass = unit.pass;
+    const auto& ids = station.ChipIdStrings();
+    record.chipCode = ids[0];
+    record.chipVersion = ids[1];
+    record.flashId = JoinedNonEmpty({ids[2], ids[3], ids[4], ids[5], ids[6]}, " ");
+    record.part = JoinedNonEmpty(station.Controls().main.deviceLines, " / ");
+    record.imagePath = station.Settings().ReadText("LastFilePath");
+    record.imageSize = station.Image().imageFileSize;
+    try {
+        record.imageCrc32 = Crc32(ReadImageFile(record.imagePath));
+    } catch (const std::exception&) {
+        record.imageCrc32.reset();
+    }
+    record.unit = unit;
+    return record;
+}
+
+}  // namespace quillon::cli

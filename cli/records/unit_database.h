@@ -1,0 +1,51 @@
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/records/stored_unit.h"
+
+namespace quillon::cli {
+
+// The database could not be reached, or refused a statement; the text is libpq's reason
+// (one line, never a password).
+class DatabaseError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The schema version this program writes; older databases are brought up to it.
+inline constexpr int kUnitSchemaVersion = 1;
+
+// One connection to a line's database, holding the table `quillon_unit`.
+class UnitDatabase {
+public:
+    // Connects (a short connect timeout unless the URI names one) and brings the schema up to
+    // date. Throws DatabaseError.
+    explicit UnitDatabase(const std::string& connection);
+
+    // Stores one unit in its own transaction; a unit whose id is already stored is left as
+    // it is (a replay after a lost answer). Throws DatabaseError.
+    void Insert(const StoredUnit& unit);
+
+    // The units recorded at or after `since` (ISO 8601, or everything), oldest first.
+    std::vector<StoredUnit> Units(const std::optional<std::string>& since);
+
+    // False once the connection broke (the server went away).
+    bool Usable() const;
+
+private:
+    struct ConnectionClose {
+        void operator()(PGconn* connection) const { PQfinish(connection); }
+    };
+    std::unique_ptr<PGconn, ConnectionClose> connection_;
+
+    void Migrate();
+};
+
+}  // namespace quillon::cli

@@ -1,0 +1,336 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <thread>
+
+#include "cli/records/stored_unit.h"
+#include "tests/cli/cli_process.h"
+#include "tests/support/postgres_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace quillon::cli::test {
+namespace {
+
+using quillon::testing::PostgresServer;
+using quillon::testing::ReadFileBytes;
+using quillon::testing::TempDir;
+using quillon::testing::WriteFileBytes;
+
+const std::filesystem::path kSource = QUILLON_SOURCE_DIR;
+constexpr int kStations = 8;
+constexpr int kUnitsPerStation = 25;
+
+// CRC-32 bit by bit (reflected polynomial 0xEDB88320), independent of the program's zlib.
+std::string BitwiseCrc32(const std::string& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+        }
+    }
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", ~crc);
+    return text;
+}
+
+std::string HostName() {
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    return name;
+}
+
+int Lines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// The program's own diagnostics on standard error (the status bar and the gauge go there too).
+int Diagnostics(const std::string& err) {
+    int count = 0;
+    for (std::size_t at = err.find("quillon-cli: "); at != std::string::npos;
+         at = err.find("quillon-cli: ", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// One station: its own folder, settings, image and virtual board.
+struct Station {
+    explicit Station(const std::filesystem::path& folder) : dir(folder) {
+        std::filesystem::create_directories(dir);
+        image.resize(65536);
+        for (std::size_t i = 0; i < image.size(); ++i) {
+            image[i] = static_cast<char>(i * 13 + 5);
+        }
+        WriteFileBytes(dir / "image.bin", image);
+    }
+    std::filesystem::path dir;
+    std::string image;
+    SimDaemon sim{kSource / "sim/scenarios/default.ini", dir};
+};
+
+// One PostgreSQL server for the suite (initdb costs seconds); each case empties the table.
+class DatabaseRecordsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        scratch = new TempDir;
+        server = new PostgresServer(scratch->Path());
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        delete scratch;
+    }
+    void SetUp() override {
+        server->Start();
+        server->Sql("DROP TABLE IF EXISTS quillon_unit, quillon_schema_version");
+    }
+
+    std::map<std::string, std::string> Environment(
+        const Station& station,
+        const std::string& password = PostgresServer::kStationPassword) const {
+        return {{"VESSA_SIM_SOCKET", station.sim.Socket().string()},
+                {"PGPASSWORD", password},
+                {"HOME", dir.Path().string()},
+                {"XDG_STATE_HOME", (dir / "state").string()}};
+    }
+    std::vector<std::string> Arguments(const Station& station, std::vector<std::string> actions,
+                                       const std::string& record) const {
+        actions.insert(actions.begin(), {"--settings", (station.dir / "settings.sqlite").string(),
+                                         "--clock", "virtual", "--record", record});
+        return actions;
+    }
+    ProcessResult Cli(const Station& station, const std::vector<std::string>& actions,
+                      const std::string& password = PostgresServer::kStationPassword) const {
+        return RunProgram("quillon-cli", Arguments(station, actions, server->Uri()), station.dir,
+                          Environment(station, password));
+    }
+    int Rows() const { return std::stoi(server->Sql("SELECT count(*) FROM quillon_unit")); }
+    std::string Spool() const {
+        const auto file = dir / "state/quillon/spool/units.jsonl";
+        return std::filesystem::exists(file) ? ReadFileBytes(file) : "";
+    }
+
+    // kStations quillon-cli processes, each flashing kUnitsPerStation units on its own board;
+    // `meanwhile` runs while they do. Every process must end with status 0.
+    void RunLine(const std::function<void()>& meanwhile) {
+        std::vector<std::unique_ptr<Station>> stations;
+        for (int i = 0; i < kStations; ++i) {
+            stations.push_back(std::make_unique<Station>(dir / ("station" + std::to_string(i))));
+        }
+        std::vector<pid_t> children;
+        for (const auto& station : stations) {
+            const auto arguments =
+                Arguments(*station,
+                          {"tick", "typeauto", "load", "image.bin", "steps", "program,verify",
+                           "burnrun", std::to_string(kUnitsPerStation)},
+                          server->Uri());
+            const auto environment = Environment(*station);
+            const std::string program = (BinFolder() / "quillon-cli").string();
+            const pid_t child = ::fork();
+            if (child == 0) {
+                if (::chdir(station->dir.c_str()) != 0) {
+                    std::_Exit(127);
+                }
+                for (const auto& [name, value] : environment) {
+                    ::setenv(name.c_str(), value.c_str(), 1);
+                }
+                const int log =
+                    ::open((station->dir / "run.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                ::dup2(log, STDOUT_FILENO);
+                ::dup2(log, STDERR_FILENO);
+                std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+                for (const auto& argument : arguments) {
+                    argv.push_back(const_cast<char*>(argument.c_str()));
+                }
+                argv.push_back(nullptr);
+                ::execv(program.c_str(), argv.data());
+                std::_Exit(127);
+            }
+            children.push_back(child);
+        }
+        meanwhile();
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            int status = 0;
+            ::waitpid(children[i], &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                << ReadFileBytes(stations[i]->dir / "run.log");
+        }
+    }
+
+    TempDir dir;
+    static inline TempDir* scratch = nullptr;
+    static inline PostgresServer* server = nullptr;
+};
+
+TEST_F(DatabaseRecordsTest, PassingAndFailingUnitsLandWithEveryField) {
+    Station station(dir / "station");
+    // Verify alone fails on the fresh board's empty part; the whole sequence then passes.
+    const auto failed = Cli(station, {"steps", "verify", "flash", "image.bin"});
+    ASSERT_EQ(failed.status, 1) << failed.err;
+    const auto passed = Cli(station, {"steps", "erase,check,program,verify", "flash", "image.bin"});
+    ASSERT_EQ(passed.status, 0) << passed.err;
+
+    const std::string rows = server->Sql(
+        "SELECT json_agg(u ORDER BY outcome DESC) FROM (SELECT id, station, "
+        "to_char(time AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"') AS time, action, pass, "
+        "chip_code, chip_version, flash_id, part, image, image_size, image_crc32, steps, "
+        "total_seconds, outcome FROM quillon_unit) u");
+    const auto units = nlohmann::json::parse(rows);
+    ASSERT_EQ(units.size(), 2u);
+    const std::string crc = BitwiseCrc32(station.image);
+    for (const auto& unit : units) {
+        EXPECT_TRUE(
+            std::regex_match(unit["id"].get<std::string>(),
+                             std::regex("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]"
+                                        "{3}-[0-9a-f]{12}")));
+        EXPECT_EQ(unit["station"], HostName());
+        EXPECT_EQ(unit["action"], "flash");
+        EXPECT_EQ(unit["pass"], 0);
+        EXPECT_EQ(unit["image"], (station.dir / "image.bin").string());
+        EXPECT_EQ(unit["image_size"], 65536);
+        EXPECT_EQ(unit["image_crc32"], crc);
+        EXPECT_FALSE(unit["chip_code"].get<std::string>().empty());
+        EXPECT_FALSE(unit["flash_id"].get<std::string>().empty());
+        EXPECT_FALSE(unit["part"].get<std::string>().empty());
+        EXPECT_TRUE(std::regex_match(unit["time"].get<std::string>(),
+                                     std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
+    }
+    EXPECT_EQ(units[0]["outcome"], "ok");
+    EXPECT_EQ(units[1]["outcome"], "failed");
+    EXPECT_EQ(units[1]["steps"].size(), 1u);
+    EXPECT_EQ(units[1]["steps"][0]["name"], "verify");
+    EXPECT_EQ(units[1]["steps"][0]["result"], "failed");
+    std::vector<std::string> names;
+    for (const auto& step : units[0]["steps"]) {
+        names.push_back(step["name"]);
+        EXPECT_EQ(step["result"], "ok");
+        EXPECT_EQ(step["retries"], 0);
+        EXPECT_GE(step["seconds"].get<double>(), 0.0);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"erase", "check", "program", "verify"}));
+    EXPECT_EQ(Spool(), "");
+
+    // The report says the same from the database and from a record file of the same units.
+    std::string lines;
+    for (const auto& unit : units) {
+        auto line = unit;
+        line.erase("id");
+        line.erase("station");
+        lines += line.dump() + "\n";
+    }
+    WriteFileBytes(dir / "units.jsonl", lines);
+    auto fromDatabase = RunProgram("quillon-cli", {"report", server->Uri(), "--json"}, dir.Path(),
+                                   Environment(station));
+    auto fromFile =
+        RunProgram("quillon-cli", {"report", (dir / "units.jsonl").string(), "--json"}, dir.Path());
+    ASSERT_EQ(fromDatabase.status, 0) << fromDatabase.err;
+    ASSERT_EQ(fromFile.status, 0) << fromFile.err;
+    auto database = nlohmann::json::parse(fromDatabase.out);
+    EXPECT_EQ(database["units"], 2);
+    EXPECT_EQ(database["failures_by_step"]["verify"], 1);
+    EXPECT_EQ(database["last_failures"][0]["station"], HostName());
+    EXPECT_EQ(database["last_failures"][0]["image_crc32"], crc);
+    database["last_failures"][0]["station"] = "";
+    EXPECT_EQ(database, nlohmann::json::parse(fromFile.out));
+}
+
+TEST_F(DatabaseRecordsTest, EightStationsAtOnceGiveEveryUnitOnce) {
+    RunLine([] {});
+    EXPECT_EQ(Rows(), kStations * kUnitsPerStation);
+    EXPECT_EQ(server->Sql("SELECT count(DISTINCT (station, image, pass)) FROM quillon_unit"),
+              std::to_string(kStations * kUnitsPerStation));
+    EXPECT_EQ(Spool(), "");
+}
+
+TEST_F(DatabaseRecordsTest, ServerAwayMidRunLosesNothingAfterTheReplay) {
+    RunLine([this] {
+        // Stop once some units are in, start again a little later.
+        for (int i = 0; i < 3000; ++i) {
+            try {
+                if (Rows() >= kStations) {
+                    break;
+                }
+            } catch (const std::runtime_error&) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        server->Stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        server->Start();
+    });
+    const int spooled = Lines(Spool());
+    EXPECT_GT(spooled, 0) << "the server was away for none of the units";
+    EXPECT_LT(Rows(), kStations * kUnitsPerStation);
+
+    Station station(dir / "flusher");
+    const auto flush = RunProgram("quillon-cli", {"flush-records", server->Uri()}, dir.Path(),
+                                  Environment(station));
+    EXPECT_EQ(flush.status, 0) << flush.err;
+    EXPECT_EQ(Rows(), kStations * kUnitsPerStation);
+    EXPECT_EQ(Spool(), "");
+}
+
+TEST_F(DatabaseRecordsTest, RecordsTheDatabaseCannotTakeWaitInTheSpool) {
+    Station station(dir / "station");
+    ASSERT_EQ(Cli(station, {"flash", "image.bin"}).status, 0);
+
+    // A table the station may no longer write: the row is refused, the unit still passes.
+    server->Sql("REVOKE INSERT ON quillon_unit FROM station");
+    const auto refused = Cli(station, {"flash", "image.bin"});
+    EXPECT_EQ(refused.status, 0) << refused.err;
+    EXPECT_EQ(Diagnostics(refused.err), 1) << refused.err;
+    EXPECT_NE(refused.err.find("waits in the spool"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("permission denied"), std::string::npos) << refused.err;
+    EXPECT_EQ(Lines(Spool()), 1);
+    EXPECT_EQ(Rows(), 1);
+
+    // A wrong password: the unit is flashed all the same, its record spooled.
+    server->Sql("GRANT INSERT ON quillon_unit TO station");
+    const auto wrong = Cli(station, {"flash", "image.bin"}, "not-the-password");
+    EXPECT_EQ(wrong.status, 0) << wrong.err;
+    EXPECT_EQ(Diagnostics(wrong.err), 1) << wrong.err;
+    EXPECT_NE(wrong.err.find("password authentication failed"), std::string::npos) << wrong.err;
+    EXPECT_EQ(wrong.err.find("not-the-password"), std::string::npos);
+    EXPECT_EQ(Lines(Spool()), 2);
+    EXPECT_EQ(station.sim.Control({"dump", "external", (dir / "dump.bin").string()}), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "dump.bin").substr(0, station.image.size()), station.image);
+
+    // The next run replays the spool first.
+    const auto next = Cli(station, {"flash", "image.bin"});
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_NE(next.err.find("2 spooled record(s) written to the database"), std::string::npos)
+        << next.err;
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_EQ(Spool(), "");
+
+    // Neither the database nor the spool: exit 74.
+    WriteFileBytes(dir / "not-a-folder", "");
+    auto environment = Environment(station, "not-the-password");
+    environment["XDG_STATE_HOME"] = (dir / "not-a-folder").string();
+    const auto lost =
+        RunProgram("quillon-cli", Arguments(station, {"flash", "image.bin"}, server->Uri()),
+                   station.dir, environment);
+    EXPECT_EQ(lost.status, 74) << lost.err;
+    EXPECT_NE(lost.err.find("cannot make the spool folder"), std::string::npos) << lost.err;
+}
+
+TEST_F(DatabaseRecordsTest, UnusableUrisAreUsageErrors) {
+    Station station(dir / "station");
+    for (const std::string uri :
+         {"postgresql://[::1/quillon", "postgresql://station:secret@/quillon?host=/tmp"}) {
+        const auto run = RunProgram("quillon-cli", Arguments(station, {"flash", "image.bin"}, uri),
+                                    station.dir, Environment(station));
+        EXPECT_EQ(run.status, 64) << uri;
+        EXPECT_NE(run.err.find("the database URI"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("secret"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "") << "nothing ran";
+    }
+}
+
+}  // namespace
+}  // namespace quillon::cli::test

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/records/background_recorder.h"
+#include "cli/records/record_target.h"
+#include "cli/records/unit_report.h"
+#include "cli/records/unit_spool.h"
+#include "tests/support/temp_dir.h"
+
+namespace quillon::cli {
+namespace {
+
+using quillon::testing::TempDir;
+
+RunRecord Record(const std::string& time, const std::string& part, double seconds,
+                 const std::string& failingStep = "") {
+    RunRecord record;
+    record.time = time;
+    record.action = "auto";
+    record.chipCode = "8987";
+    record.chipVersion = "0A";
+    record.flashId = "EF 40 16";
+    record.part = part;
+    record.imagePath = "/images/a,\"b\".bin";
+    record.imageSize = 131072;
+    record.imageCrc32 = 0x1a2b3c4d;
+    for (const char* name : {"erase", "program", "verify"}) {
+        const bool fails = failingStep == name;
+        record.unit.steps.push_back(
+            {name, {fails ? StepResult::Failed : StepResult::Ok, 2, 0, {}, 0.5}});
+        if (fails) {
+            break;
+        }
+    }
+    record.unit.totalSeconds = seconds;
+    record.unit.outcome = failingStep.empty() ? StepResult::Ok : StepResult::Failed;
+    return record;
+}
+
+TEST(RecordTargetTest, PathsAreFilesAndUrisAreCheckedByLibpq) {
+    EXPECT_EQ(ParseRecordTarget("").kind, RecordTarget::Kind::None);
+    EXPECT_EQ(ParseRecordTarget("units.csv").kind, RecordTarget::Kind::File);
+    EXPECT_EQ(ParseRecordTarget("postgres://line@db.example/quillon").kind,
+              RecordTarget::Kind::Database);
+    EXPECT_EQ(ParseRecordTarget("postgresql:///quillon?host=/run/pg&sslmode=disable").connection,
+              "postgresql:///quillon?host=/run/pg&sslmode=disable");
+    const struct {
+        const char* uri;
+        const char* reason;
+    } refused[] = {
+        {"postgresql://[::1/quillon", "the database URI cannot be used: "},
+        {"postgresql://db/quillon?nosuch=1", "invalid URI query parameter"},
+        {"postgresql://line:hunter2@db/quillon", "~/.pgpass or PGPASSWORD"},
+        {"postgresql://db/quillon?password=hunter2", "~/.pgpass or PGPASSWORD"},
+    };
+    for (const auto& [uri, reason] : refused) {
+        try {
+            ParseRecordTarget(uri);
+            ADD_FAILURE() << uri;
+        } catch (const RecordTargetError& error) {
+            EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
+            EXPECT_EQ(std::string(error.what()).find("hunter2"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(WithoutPassword("at postgres://line:hunter2@db/q"), "at postgres://line:***@db/q");
+}
+
+TEST(UnitSpoolTest, ReplayRemovesOnlyWhatWasStoredAndTakesOverAbandonedClaims) {
+    TempDir dir;
+    UnitSpool spool(dir / "state/spool");
+    std::vector<StoredUnit> units;
+    for (int i = 0; i < 4; ++i) {
+        units.push_back(StoredUnitFrom(
+            Record("2026-12-07T09:00:0" + std::to_string(i) + "Z", "W25Q32", 1.0 + i)));
+        spool.Append(units.back());
+    }
+    // A replay that died mid-way left its claim behind, unlocked.
+    quillon::testing::WriteFileBytes(dir / "state/spool/units.jsonl.claim-dead",
+                                     UnitJson(units[0]).dump() + "\nnot a record\n");
+
+    std::vector<StoredUnit> stored;
+    const SpoolReplay first = spool.Replay([&](const StoredUnit& unit) {
+        if (unit.id == units[1].id) {
+            return ReplayStep::Refused;  // kept, the rest still tried
+        }
+        if (unit.id == units[3].id) {
+            return ReplayStep::Unreachable;  // kept with everything after it
+        }
+        stored.push_back(unit);
+        return ReplayStep::Stored;
+    });
+    EXPECT_EQ(first.stored, 3);  // units 0 (claim and spool) and 2
+    EXPECT_EQ(first.remaining, 2);
+    EXPECT_EQ(first.unreadable, 1);
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[1], units[0]);
+    EXPECT_EQ(stored[2], units[2]);
+    EXPECT_EQ(quillon::testing::ReadFileBytes(spool.BadFile()), "not a record\n");
+
+    stored.clear();
+    const SpoolReplay second = spool.Replay([&](const StoredUnit& unit) {
+        stored.push_back(unit);
+        return ReplayStep::Stored;
+    });
+    EXPECT_EQ(second.stored, 2);
+    EXPECT_EQ(second.remaining, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "state/spool"), {}), 1)
+        << "only units.bad is left";
+
+    UnitSpool nowhere(dir / "units.bad.file/spool");
+    quillon::testing::WriteFileBytes(dir / "units.bad.file", "");
+    EXPECT_THROW(nowhere.Append(units[0]), SpoolError);
+}
+
+TEST(UnitReportTest, FiguresPerPartFailuresByStepAndTheSameFromEitherFile) {
+    TempDir dir;
+    std::vector<RunRecord> records;
+    for (int i = 1; i <= 20; ++i) {
+        records.push_back(
+            Record("2026-12-07T10:00:" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "Z",
+                   "W25Q32", i, i == 7 ? "verify" : ""));
+    }
+    records.push_back(Record("2026-12-07T11:00:00Z", "MX25L / 4096 KB", 3, "erase"));
+    records.push_back(Record("2026-12-06T08:00:00Z", "MX25L / 4096 KB", 9));
+
+    std::vector<StoredUnit> units;
+    for (const auto& record : records) {
+        AppendRecord(dir / "units.csv", record);
+        AppendRecord(dir / "units.jsonl", record);
+        units.push_back(StoredUnitFrom(record));
+        units.back().id.clear();
+        units.back().station.clear();
+    }
+    for (const char* file : {"units.csv", "units.jsonl"}) {
+        int unreadable = -1;
+        EXPECT_EQ(UnitsFromRecordFile(dir / file, std::nullopt, unreadable), units) << file;
+        EXPECT_EQ(unreadable, 0);
+    }
+
+    const UnitsReport report = SummarizeUnits(units);
+    EXPECT_EQ(report.units, 22);
+    EXPECT_EQ(report.passed, 20);
+    ASSERT_EQ(report.parts.size(), 2u);
+    EXPECT_EQ(report.parts[1].part, "W25Q32");
+    EXPECT_DOUBLE_EQ(report.parts[1].meanSeconds, 10.5);
+    EXPECT_DOUBLE_EQ(report.parts[1].p95Seconds, 19);  // nearest rank: the 19th of 20
+    EXPECT_EQ(report.failuresByStep, (std::map<std::string, int>{{"erase", 1}, {"verify", 1}}));
+    ASSERT_EQ(report.lastFailures.size(), 2u);
+    EXPECT_EQ(report.lastFailures[0].step, "erase");
+    EXPECT_EQ(report.lastFailures[1].time, "2026-12-07T10:00:07Z");
+    EXPECT_EQ(report.lastFailures[1].imageCrc32, 0x1a2b3c4du);
+    EXPECT_EQ(ReportJson(report)["parts"][0]["pass_rate"], 0.5);
+
+    int unreadable = 0;
+    const auto since =
+        UnitsFromRecordFile(dir / "units.jsonl", SinceTime("2026-12-07 10:00:15"), unreadable);
+    EXPECT_EQ(since.size(), 7u);
+    EXPECT_EQ(SinceTime("2026-12-07"), "2026-12-07T00:00:00Z");
+    EXPECT_THROW(SinceTime("yesterday"), ReportInputError);
+    EXPECT_THROW(SinceTime("2026-13-01"), ReportInputError);
+}
+
+TEST(BackgroundRecorderTest, WritesEveryQueuedRecordInOrderAndSaysWhatWasLost) {
+    TempDir dir;
+    std::vector<std::pair<std::string, bool>> notices;
+    {
+        BackgroundRecorder recorder(
+            std::make_unique<FileRecordSink>(dir / "units.jsonl"),
+            [&](const std::string& line, bool lost) { notices.emplace_back(line, lost); });
+        for (int i = 0; i < 3; ++i) {
+            recorder.Keep(Record("2026-12-07T09:00:0" + std::to_string(i) + "Z", "W25Q32", i));
+        }
+    }
+    int unreadable = 0;
+    const auto units = UnitsFromRecordFile(dir / "units.jsonl", std::nullopt, unreadable);
+    ASSERT_EQ(units.size(), 3u);
+    EXPECT_EQ(units[2].time, "2026-12-07T09:00:02Z");
+    EXPECT_TRUE(notices.empty());
+
+    {
+        BackgroundRecorder recorder(
+            std::make_unique<FileRecordSink>(dir / "none/units.jsonl"),
+            [&](const std::string& line, bool lost) { notices.emplace_back(line, lost); });
+        recorder.Keep(Record("2026-12-07T09:00:00Z", "W25Q32", 1));
+    }
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_TRUE(notices[0].second);
+    EXPECT_NE(notices[0].first.find("cannot open the record file"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillon::cli
