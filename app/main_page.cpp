@@ -11,8 +11,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/qt_prompts.h"
 #include <utility>
+#include "app/qt_prompts.h"
 
 #include "app/widget_helpers.h"
 #include "station/station.h"

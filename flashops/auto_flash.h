@@ -28,12 +28,12 @@ namespace quillon {
 // pressed. Each returns its report; each flash step also leaves OperationResult set.
 struct AutoFlashSteps {
     using Step = std::function<StepReport()>;
-    Step typeAuto;                         // flash auto-typing
-    Step reloadImage;                      // ReloadLastImage; failure: OperationResult false
-    Step erase;                            // erase
-    Step blankCheck;                       // blank check
-    Step program;                          // program
-    Step verify;                           // verify
+    Step typeAuto;     // flash auto-typing
+    Step reloadImage;  // ReloadLastImage; failure: OperationResult false
+    Step erase;        // erase
+    Step blankCheck;   // blank check
+    Step program;      // program
+    Step verify;       // verify
     // Erase and program when the next step reads the same range at once (Check after Erase,
     // Verify after Program): they leave their proof to it. Empty: the plain steps.
     Step eraseProvenByCheck;

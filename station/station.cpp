@@ -1,8 +1,8 @@
 #include "station/station.h"
 
 #include "config/memory_settings_store.h"
-#include "config/settings_backend.h"
 #include "config/setting_names.h"
+#include "config/settings_backend.h"
 #include "config/settings_location.h"
 #include "station/startup_load.h"
 

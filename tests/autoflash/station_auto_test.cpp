@@ -126,8 +126,7 @@ TEST_F(StationAutoTest, AnImageMergedWithoutTheFlashBesideItIsNeverWritten) {
     board.ClearTrace();
     for (auto write :
          {&FlashOperations::Program, &FlashOperations::Verify, &FlashOperations::BlockProcess}) {
-        EXPECT_EQ(Press([&] { return (station->FlashOps().*write)(); }),
-                  StepResult::Refused);
+        EXPECT_EQ(Press([&] { return (station->FlashOps().*write)(); }), StepResult::Refused);
         EXPECT_EQ(panel.boxes.back().text,
                   "The flash beside the image could not be read when the file was merged, so "
                   "the image is not complete. Please Open BIN File Again !");

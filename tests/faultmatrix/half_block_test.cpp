@@ -189,9 +189,7 @@ TEST_P(HalfBlockAuto, ErasesTheUsedHalfWithSmallSectorsAndPasses) {
     std::fill(truth.begin(), truth.end(), 0x5A);  // an older firmware
     const std::vector<uint8_t> before(truth.begin(), truth.end());
     testing::WriteFileBytes(dir / "image.bin", file);
-    station.RunHandler([&] {
-        station.Files().Load((dir / "image.bin").string());
-    });
+    station.RunHandler([&] { station.Files().Load((dir / "image.bin").string()); });
     ASSERT_TRUE(Probe(station).Image().halfLastBlock);
     for (auto box :
          {StepCheckBox::Erase, StepCheckBox::Check, StepCheckBox::Program, StepCheckBox::Verify}) {
