@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,11 +13,6 @@ namespace quillon {
 class SharedLibrary {
 public:
     SharedLibrary() = default;
-    ~SharedLibrary();
-    SharedLibrary(SharedLibrary&& other) noexcept;
-    SharedLibrary& operator=(SharedLibrary&& other) noexcept;
-    SharedLibrary(const SharedLibrary&) = delete;
-    SharedLibrary& operator=(const SharedLibrary&) = delete;
 
     // Opens the file (a path, or a bare name looked up on the loader's search path).
     // On failure the result is empty and `error` says why.
@@ -28,10 +24,13 @@ public:
     void* Symbol(const char* name, std::string* error = nullptr) const;
 
 private:
+    // Closes the library with the platform's call (dlclose, FreeLibrary).
+    struct Closer {
+        void operator()(void* handle) const;
+    };
     explicit SharedLibrary(void* handle) : handle_(handle) {}
-    void Close();
 
-    void* handle_ = nullptr;
+    std::unique_ptr<void, Closer> handle_;
 };
 
 // A bound driver: the four entry points and the library that keeps them valid (empty when

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/cli_actions.h"
+#include "cli/records/records_help.h"
 
 namespace quillon::cli {
 
@@ -176,27 +177,22 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 namespace {
-// The two actions that run alone, without a station (cli/records/records_command).
-constexpr const char* kRecordsActionsHelp =
-    R"(  report URI|FILE [--since TIME] [--json]
-                         alone, without a board: units, pass rate, mean and
-                         95th-percentile total time per part, failures by step
-                         and the last failures, from a database or a record
-                         file; TIME is UTC, e.g. 2026-12-07 or
-                         2026-12-07T09:30:00Z
-  flush-records [URI]    alone, without a board: write the spooled records to
-                         the database (default: --record, else $QUILLON_RECORD)
+// Where the settings live: a file here, a registry key on Windows.
+#ifdef _WIN32
+constexpr const char* kSettingsOptionHelp =
+    R"(  --settings KEY         settings key below HKEY_CURRENT_USER (default:
+                         $QUILLON_SETTINGS, else SOFTWARE\Kavo\Vessa_Quillon).
+                         A settings key belongs to one station at a time
+                         (quillon-cli holds it for its whole run): with several
+                         boards on one computer, give each station its own
+                         --settings
+  --wait                 when another station holds the settings key, wait
+                         for it to end instead of refusing at once (exit 75)
 )";
-}  // namespace
-
-std::string HelpText() {
-    return std::string(R"(Usage: quillon-cli [OPTION]... ACTION...
-Run the Quillon programming station without a window: the start-up sequence,
-then the ACTIONs in order, then the close sequence. A script does exactly what
-the window's buttons do.
-
-Options:
-  --settings PATH        settings file (default: $QUILLON_SETTINGS, else
+constexpr const char* kSettingsKind = "key";
+#else
+constexpr const char* kSettingsOptionHelp =
+    R"(  --settings PATH        settings file (default: $QUILLON_SETTINGS, else
                          $XDG_CONFIG_HOME/quillon/settings.sqlite). A settings
                          file belongs to one station at a time (the window or
                          quillon-cli holds it for its whole run): with several
@@ -204,22 +200,31 @@ Options:
                          --settings
   --wait                 when another station holds the settings file, wait
                          for it to end instead of refusing at once (exit 75)
-  --ini-dir DIR          folder of the parameter (INI) files (default:
+)";
+constexpr const char* kSettingsKind = "file";
+#endif
+}  // namespace
+
+std::string HelpText() {
+    const RecordsHelp& records = BuildRecordsHelp();
+    return std::string(R"(Usage: quillon-cli [OPTION]... ACTION...
+Run the Quillon programming station without a window: the start-up sequence,
+then the ACTIONs in order, then the close sequence. A script does exactly what
+the window's buttons do.
+
+Options:
+)") + kSettingsOptionHelp +
+           R"(  --ini-dir DIR          folder of the parameter (INI) files (default:
                          $QUILLON_INI_DIR, else INI beside the program)
   --clock real|virtual   real (the default) sleeps the waits; virtual counts
                          them without sleeping (virtual board, benchmarks)
   --json                 standard output carries one JSON object per event
-  --record URI|FILE      keep one record per unit flashed by auto, burnrun and
-                         flash: in a PostgreSQL database for a postgresql:// or
-                         postgres:// URI (no password in it: ~/.pgpass or
-                         PGPASSWORD), else appended to FILE (CSV with a header
-                         when FILE ends in .csv, else JSON Lines); default:
-                         $QUILLON_RECORD
-  --help                 show this help and exit
+)" + records.recordOption +
+           R"(  --help                 show this help and exit
   --version              show the version and exit
 
-)") + ActionsHelp() +
-           kRecordsActionsHelp +
+)" + ActionsHelp() +
+           records.actions +
            R"(
 Values read into memory at start-up (the flash type, the page mode) take effect
 from the next run after set or import-reg.
@@ -245,18 +250,8 @@ Output:
 
   An interrupt (Ctrl+C) presses Stop; a second one ends the program.
 
-Records (--record):
-  time (ISO 8601 UTC), action, pass, chip code and version, flash IDs, part,
-  image path, size and CRC-32, each step's result, seconds and retries, total
-  seconds, outcome. Each record is appended with one write; earlier records are
-  never rewritten. A database keeps each unit in the table quillon_unit (made
-  when missing) in one transaction, keyed by a UUID the station makes, with
-  the station's host name. A record the database cannot take waits in the
-  spool, $XDG_STATE_HOME/quillon/spool/units.jsonl (one line on standard
-  error says so; the exit status stays), and the next run or flush-records
-  writes it; a record that cannot be spooled either gives status 74.
-
-Exit status:
+)" + records.section +
+           R"(Exit status:
   0   every action succeeded
   1   an action failed or was refused (the run stops there; the close sequence
       still runs)
@@ -266,14 +261,15 @@ Exit status:
   69  no board, and an action needs one; or the board was pulled out during
       an action (a target switched off is named on standard error, status 1)
   74  an output file cannot be written
-  75  another station holds the settings file (see --wait)
+  75  another station holds the settings )" +
+           kSettingsKind + R"( (see --wait)
   78  a settings error (also: set of a value outside the setting's range)
 
 Environment:
   QUILLON_SETTINGS, QUILLON_INI_DIR, QUILLON_RECORD, QUILLON_DRIVER_LIBRARY
   (the driver library to bind), VESSA_SIM_SOCKET (the virtual board's
-  socket), PGPASSWORD and the other libpq variables (the database)
-)";
+  socket))" +
+           records.environment;
 }
 
 }  // namespace quillon::cli

@@ -1,20 +1,13 @@
 #include "cli/run_record.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/json_out.h"
-#include "config/file_descriptor.h"
 #include "platform/crc32.h"
+#include "platform/locked_file.h"
 
 namespace quillon::cli {
 
@@ -145,36 +138,36 @@ std::string UtcNow() {
 }
 
 void AppendRecord(const std::filesystem::path& file, const RunRecord& record) {
+    using platform::LockedFile;
+    constexpr auto kReadableByAll =
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+        std::filesystem::perms::group_read | std::filesystem::perms::others_read;
     const bool csv = file.extension() == ".csv";
-    FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    auto opened = LockedFile::ForAppend(file, kReadableByAll);
     auto fail = [&](const char* what) {
         throw std::runtime_error("cannot " + std::string(what) + " the record file '" +
-                                 file.string() + "': " + std::strerror(errno));
+                                 file.string() + "': " + opened.Problem());
     };
-    if (fd.Get() < 0) {
+    if (!opened.IsOpen()) {
         fail("open");
     }
     // Two runs appending to one file take turns; the lock also makes the header test and the
     // write one step.
-    if (::flock(fd.Get(), LOCK_EX) != 0) {
+    if (!opened.Lock(LockedFile::Wait::Yes)) {
         fail("lock");
     }
-    struct stat info {};
-    if (::fstat(fd.Get(), &info) != 0) {
+    const std::int64_t size = opened.Size();
+    if (size < 0) {
         fail("inspect");
     }
     std::string text = csv ? CsvLine(record) : JsonLine(record);
-    if (csv && info.st_size == 0) {
+    if (csv && size == 0) {
         text = CsvHeader() + text;
     }
-    const ssize_t written = ::write(fd.Get(), text.data(), text.size());
-    if (written != static_cast<ssize_t>(text.size())) {
-        if (written >= 0) {
-            errno = ENOSPC;
-        }
+    if (!opened.Append(text)) {
         fail("write");
     }
-    if (::fsync(fd.Get()) != 0) {
+    if (!opened.Flush()) {
         fail("flush");
     }
 }

@@ -20,11 +20,15 @@ function(quillon_module name)
     endif()
 endfunction()
 
-# quillon_test_suite(NAME DEPS lib...)
-# One GoogleTest executable per folder below tests/, from every .cpp in it.
+# quillon_test_suite(NAME DEPS lib... [EXCLUDE file.cpp...])
+# One GoogleTest executable per folder below tests/, from every .cpp in it but those EXCLUDEd
+# (cases for a build this one is not).
 function(quillon_test_suite name)
-    cmake_parse_arguments(QT "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(QT "" "" "DEPS;EXCLUDE" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    foreach(excluded IN LISTS QT_EXCLUDE)
+        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+    endforeach()
     if(NOT sources)
         return()
     endif()

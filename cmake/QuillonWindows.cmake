@@ -33,11 +33,8 @@ endfunction()
 
 # The suites that run on Windows: the Qt-free ones that need no SQLite settings file, no
 # fork() and no Unix socket.
-set(QUILLON_WINDOWS_SUITES win config board target flashtype ui
+set(QUILLON_WINDOWS_SUITES win config board target flashtype ui records
     winini)
-
-# The few POSIX headers the core includes that the Windows runtime lacks (sys/file.h).
-include_directories(BEFORE SYSTEM ${PROJECT_SOURCE_DIR}/platform/win/include)
 # localtime_r and gmtime_r from the runtime's time.h.
 add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS)
 # 64-bit file sizes in struct stat and off_t.

@@ -1,24 +1,11 @@
 #include <dlfcn.h>
 
-#include <utility>
-
 #include "board/driver_loader.h"
 
 namespace quillon {
 
-SharedLibrary::~SharedLibrary() {
-    Close();
-}
-
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
+void SharedLibrary::Closer::operator()(void* handle) const {
+    dlclose(handle);
 }
 
 SharedLibrary SharedLibrary::Open(const std::string& file, std::string& error) {
@@ -33,23 +20,16 @@ SharedLibrary SharedLibrary::Open(const std::string& file, std::string& error) {
 }
 
 void* SharedLibrary::Symbol(const char* name, std::string* error) const {
-    if (handle_ == nullptr) {
+    if (!handle_) {
         return nullptr;
     }
     dlerror();
-    void* address = dlsym(handle_, name);
+    void* address = dlsym(handle_.get(), name);
     if (address == nullptr && error != nullptr) {
         const char* reason = dlerror();
         *error = reason != nullptr ? reason : "undefined symbol";
     }
     return address;
-}
-
-void SharedLibrary::Close() {
-    if (handle_ != nullptr) {
-        dlclose(handle_);
-        handle_ = nullptr;
-    }
 }
 
 }  // namespace quillon

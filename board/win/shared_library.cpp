@@ -1,25 +1,12 @@
 #include <windows.h>
 
-#include <utility>
-
 #include "board/driver_loader.h"
 #include "platform/system_error_text.h"
 
 namespace quillon {
 
-SharedLibrary::~SharedLibrary() {
-    Close();
-}
-
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
+void SharedLibrary::Closer::operator()(void* handle) const {
+    ::FreeLibrary(static_cast<HMODULE>(handle));
 }
 
 SharedLibrary SharedLibrary::Open(const std::string& file, std::string& error) {
@@ -38,21 +25,14 @@ SharedLibrary SharedLibrary::Open(const std::string& file, std::string& error) {
 }
 
 void* SharedLibrary::Symbol(const char* name, std::string* error) const {
-    if (handle_ == nullptr) {
+    if (!handle_) {
         return nullptr;
     }
-    FARPROC address = ::GetProcAddress(static_cast<HMODULE>(handle_), name);
+    FARPROC address = ::GetProcAddress(static_cast<HMODULE>(handle_.get()), name);
     if (address == nullptr && error != nullptr) {
         *error = platform::SystemErrorText(::GetLastError());
     }
     return reinterpret_cast<void*>(address);
-}
-
-void SharedLibrary::Close() {
-    if (handle_ != nullptr) {
-        ::FreeLibrary(static_cast<HMODULE>(handle_));
-        handle_ = nullptr;
-    }
 }
 
 }  // namespace quillon

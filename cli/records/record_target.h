@@ -27,7 +27,8 @@ inline constexpr const char* kRecordEnvironment = "QUILLON_RECORD";
 bool IsDatabaseUri(const std::string& text);
 
 // The target a --record value names: a database for a PostgreSQL URI (checked by libpq's own
-// parser), else a file. An empty text is no target. Throws RecordTargetError with the reason.
+// parser; refused by a build that records to files only), else a file. An empty text is no
+// target. Throws RecordTargetError with the reason.
 RecordTarget ParseRecordTarget(const std::string& text);
 
 // `text` with the password of any PostgreSQL URI in it replaced by "***".

@@ -1,34 +1,22 @@
 #include "cli/records/stored_unit.h"
 
-#include <unistd.h>
-#include <uuid/uuid.h>
-
-#include <climits>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+
+#include "platform/unit_identity.h"
 
 namespace quillon::cli {
 
 namespace {
 constexpr std::size_t kCrcDigits = 8;
-constexpr std::size_t kUuidTextSize = 37;  // 36 characters and the terminating NUL
 }  // namespace
 
 std::string NewUnitId() {
-    // libuuid reads the kernel's random source; a version 4 UUID needs nothing else.
-    uuid_t id;
-    uuid_generate_random(id);
-    char text[kUuidTextSize];
-    uuid_unparse_lower(id, text);
-    return text;
+    return platform::NewRandomUuid();
 }
 
 std::string StationName() {
-    char name[HOST_NAME_MAX + 1] = {};
-    if (::gethostname(name, sizeof name - 1) != 0) {
-        return "";
-    }
-    return name;
+    return platform::HostName();
 }
 
 StoredUnit StoredUnitFrom(const RunRecord& record) {

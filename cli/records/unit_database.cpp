@@ -1,5 +1,7 @@
 #include "cli/records/unit_database.h"
 
+#include <libpq-fe.h>
+
 #include <array>
 #include <nlohmann/json.hpp>
 
@@ -59,6 +61,10 @@ std::string OneLine(const char* text) {
 }
 
 }  // namespace
+
+void UnitDatabase::ConnectionClose::operator()(pg_conn* connection) const {
+    PQfinish(connection);
+}
 
 UnitDatabase::UnitDatabase(const std::string& connection) {
     // The URI comes last so that whatever it names overrides these defaults.

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <libpq-fe.h>
-
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -9,6 +7,9 @@
 #include <vector>
 
 #include "cli/records/stored_unit.h"
+
+// libpq's connection (PGconn); a build that records to files only has none.
+struct pg_conn;
 
 namespace quillon::cli {
 
@@ -22,7 +23,8 @@ public:
 // The schema version this program writes; older databases are brought up to it.
 inline constexpr int kUnitSchemaVersion = 1;
 
-// One connection to a line's database, holding the table `quillon_unit`.
+// One connection to a line's database, holding the table `quillon_unit`. A build without the
+// database client refuses every connection (cli/records/files_only).
 class UnitDatabase {
 public:
     // Connects (a short connect timeout unless the URI names one) and brings the schema up to
@@ -41,9 +43,9 @@ public:
 
 private:
     struct ConnectionClose {
-        void operator()(PGconn* connection) const { PQfinish(connection); }
+        void operator()(pg_conn* connection) const;
     };
-    std::unique_ptr<PGconn, ConnectionClose> connection_;
+    std::unique_ptr<pg_conn, ConnectionClose> connection_;
 
     void Migrate();
 };

@@ -1,107 +1,86 @@
 #include "cli/records/unit_spool.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <vector>
 
-#include "config/file_descriptor.h"
+#include "platform/locked_file.h"
+#include "platform/user_folders.h"
 
 namespace quillon::cli {
 
 namespace {
 
+using platform::LockedFile;
+
 constexpr const char* kSpoolName = "units.jsonl";
 constexpr const char* kClaimPrefix = "units.jsonl.claim-";
 constexpr const char* kBadName = "units.bad";
-constexpr mode_t kPrivateFolder = 0700;
-constexpr mode_t kPrivateFile = 0600;
-
-std::string Reason() {
-    return std::strerror(errno);
-}
-
-bool SameFile(int fd, const std::filesystem::path& path) {
-    struct stat opened {};
-    struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-}
+constexpr auto kPrivateFolder = std::filesystem::perms::owner_all;
+constexpr auto kPrivateFile =
+    std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
 
 // Opens `file` locked; when a replay renamed it between the open and the lock, opens the new
 // one. Throws SpoolError.
-std::unique_ptr<FileDescriptor> OpenLocked(const std::filesystem::path& file) {
+LockedFile OpenLocked(const std::filesystem::path& file) {
     for (;;) {
-        auto fd = std::make_unique<FileDescriptor>(
-            ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kPrivateFile));
-        if (fd->Get() < 0) {
-            throw SpoolError("cannot open the spool '" + file.string() + "': " + Reason());
+        auto opened = LockedFile::ForAppend(file, kPrivateFile);
+        if (!opened.IsOpen()) {
+            throw SpoolError("cannot open the spool '" + file.string() + "': " + opened.Problem());
         }
-        if (::flock(fd->Get(), LOCK_EX) != 0) {
-            throw SpoolError("cannot lock the spool '" + file.string() + "': " + Reason());
+        if (!opened.Lock(LockedFile::Wait::Yes)) {
+            throw SpoolError("cannot lock the spool '" + file.string() + "': " + opened.Problem());
         }
-        if (SameFile(fd->Get(), file)) {
-            return fd;
+        if (opened.IsNamedBy(file)) {
+            return opened;
         }
     }
 }
 
 // Appends `text` with one write under the lock and flushes it to the disk.
 void AppendLocked(const std::filesystem::path& file, const std::string& text) {
-    const auto fd = OpenLocked(file);
-    const ssize_t written = ::write(fd->Get(), text.data(), text.size());
-    if (written != static_cast<ssize_t>(text.size())) {
-        if (written >= 0) {
-            errno = ENOSPC;
-        }
-        throw SpoolError("cannot write the spool '" + file.string() + "': " + Reason());
+    auto opened = OpenLocked(file);
+    if (!opened.Append(text)) {
+        throw SpoolError("cannot write the spool '" + file.string() + "': " + opened.Problem());
     }
-    if (::fsync(fd->Get()) != 0) {
-        throw SpoolError("cannot flush the spool '" + file.string() + "': " + Reason());
+    if (!opened.Flush()) {
+        throw SpoolError("cannot flush the spool '" + file.string() + "': " + opened.Problem());
     }
 }
 
 struct Claim {
     std::filesystem::path file;
-    std::unique_ptr<FileDescriptor> lock;
+    LockedFile lock;
 };
 
 // A claim left by a replay that died: its lock is free.
 std::optional<Claim> TakeOver(const std::filesystem::path& file) {
-    auto fd = std::make_unique<FileDescriptor>(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd->Get() < 0 || ::flock(fd->Get(), LOCK_EX | LOCK_NB) != 0 || !SameFile(fd->Get(), file)) {
+    auto opened = LockedFile::ForReading(file);
+    if (!opened.IsOpen() || !opened.Lock(LockedFile::Wait::No) || !opened.IsNamedBy(file)) {
         return std::nullopt;
     }
-    return Claim{file, std::move(fd)};
+    return Claim{file, std::move(opened)};
 }
 
 // The live spool, renamed under its lock to a claim of this replay.
 std::optional<Claim> ClaimLive(const std::filesystem::path& folder) {
     const auto live = folder / kSpoolName;
     for (;;) {
-        auto fd = std::make_unique<FileDescriptor>(::open(live.c_str(), O_RDONLY | O_CLOEXEC));
-        if (fd->Get() < 0) {
+        auto opened = LockedFile::ForReading(live);
+        if (!opened.IsOpen() || !opened.Lock(LockedFile::Wait::Yes)) {
             return std::nullopt;
         }
-        if (::flock(fd->Get(), LOCK_EX) != 0) {
-            return std::nullopt;
-        }
-        if (!SameFile(fd->Get(), live)) {
+        if (!opened.IsNamedBy(live)) {
             continue;
         }
         const auto claimed = folder / (kClaimPrefix + NewUnitId());
-        if (::rename(live.c_str(), claimed.c_str()) != 0) {
+        std::error_code error;
+        std::filesystem::rename(live, claimed, error);
+        if (error) {
             return std::nullopt;
         }
-        return Claim{claimed, std::move(fd)};
+        return Claim{claimed, std::move(opened)};
     }
 }
 
@@ -122,13 +101,8 @@ std::vector<std::string> Lines(const std::filesystem::path& file) {
 UnitSpool::UnitSpool(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
 std::filesystem::path UnitSpool::DefaultFolder() {
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {
-        return std::filesystem::path(state) / "quillon" / "spool";
-    }
-    if (const char* home = std::getenv("HOME"); home && *home) {
-        return std::filesystem::path(home) / ".local" / "state" / "quillon" / "spool";
-    }
-    return {};
+    const std::filesystem::path state = platform::UserStateFolder();
+    return state.empty() ? state : state / "quillon" / "spool";
 }
 
 std::filesystem::path UnitSpool::File() const {
@@ -141,7 +115,7 @@ std::filesystem::path UnitSpool::BadFile() const {
 
 void UnitSpool::Append(const StoredUnit& unit) {
     if (folder_.empty()) {
-        throw SpoolError("no spool folder: neither XDG_STATE_HOME nor HOME is set");
+        throw SpoolError("no spool folder: " + platform::NoUserStateFolderReason());
     }
     std::error_code error;
     std::filesystem::create_directories(folder_, error);
@@ -149,7 +123,7 @@ void UnitSpool::Append(const StoredUnit& unit) {
         throw SpoolError("cannot make the spool folder '" + folder_.string() +
                          "': " + error.message());
     }
-    ::chmod(folder_.c_str(), kPrivateFolder);
+    std::filesystem::permissions(folder_, kPrivateFolder, error);
     AppendLocked(File(), UnitJson(unit).dump() + "\n");
 }
 

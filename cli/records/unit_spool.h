@@ -36,8 +36,8 @@ class UnitSpool {
 public:
     explicit UnitSpool(std::filesystem::path folder);
 
-    // $XDG_STATE_HOME/quillon/spool, else ~/.local/state/quillon/spool; empty when neither
-    // variable is set.
+    // quillon/spool in the user's state folder: $XDG_STATE_HOME, else ~/.local/state
+    // (%LOCALAPPDATA% on Windows); empty when the environment names none.
     static std::filesystem::path DefaultFolder();
 
     const std::filesystem::path& Folder() const { return folder_; }

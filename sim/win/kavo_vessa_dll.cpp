@@ -116,6 +116,20 @@ Bench& TheBench() {
     return bench;
 }
 
+// One transfer of the bench's board under its lock. No board, no header, no buffer for a
+// block, or a block beyond the largest transfer fails it.
+template <typename Byte, typename Move>
+uint8_t Transfer(const uint8_t* header, uint32_t length, Byte* data, Move move) {
+    Bench& bench = TheBench();
+    std::lock_guard lock(bench.mutex);
+    VirtualBoard* board = bench.Board();
+    if (board == nullptr || header == nullptr || length > VESSA_MAX_TRANSFER ||
+        (length != 0 && data == nullptr)) {
+        return 0;
+    }
+    return move(*board, header, length, data);
+}
+
 }  // namespace
 
 extern "C" {
@@ -138,25 +152,17 @@ uint8_t VESSA_CALL DisconnectDevice(uint32_t /*reserved*/) {
 }
 
 uint8_t VESSA_CALL WriteDataToDevice(const uint8_t* header, uint32_t length, const uint8_t* data) {
-    Bench& bench = TheBench();
-    std::lock_guard lock(bench.mutex);
-    VirtualBoard* board = bench.Board();
-    if (board == nullptr || header == nullptr || length > VESSA_MAX_TRANSFER ||
-        (length != 0 && data == nullptr)) {
-        return 0;
-    }
-    return board->Write(header, length, data);
+    return Transfer(header, length, data,
+                    [](VirtualBoard& board, const uint8_t* h, uint32_t n, const uint8_t* d) {
+                        return board.Write(h, n, d);
+                    });
 }
 
 uint8_t VESSA_CALL ReadDataFromDevice(const uint8_t* header, uint32_t length, uint8_t* buffer) {
-    Bench& bench = TheBench();
-    std::lock_guard lock(bench.mutex);
-    VirtualBoard* board = bench.Board();
-    if (board == nullptr || header == nullptr || length > VESSA_MAX_TRANSFER ||
-        (length != 0 && buffer == nullptr)) {
-        return 0;
-    }
-    return board->Read(header, length, buffer);
+    return Transfer(header, length, buffer,
+                    [](VirtualBoard& board, const uint8_t* h, uint32_t n, uint8_t* d) {
+                        return board.Read(h, n, d);
+                    });
 }
 
 }  // extern "C"

@@ -8,6 +8,7 @@
 #include <regex>
 #include <thread>
 
+#include "cli/records/record_target.h"
 #include "cli/records/stored_unit.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/postgres_server.h"
@@ -166,6 +167,34 @@ protected:
     static inline TempDir* scratch = nullptr;
     static inline PostgresServer* server = nullptr;
 };
+
+TEST(RecordTargetTest, PathsAreFilesAndUrisAreCheckedByLibpq) {
+    EXPECT_EQ(ParseRecordTarget("").kind, RecordTarget::Kind::None);
+    EXPECT_EQ(ParseRecordTarget("units.csv").kind, RecordTarget::Kind::File);
+    EXPECT_EQ(ParseRecordTarget("postgres://line@db.example/quillon").kind,
+              RecordTarget::Kind::Database);
+    EXPECT_EQ(ParseRecordTarget("postgresql:///quillon?host=/run/pg&sslmode=disable").connection,
+              "postgresql:///quillon?host=/run/pg&sslmode=disable");
+    const struct {
+        const char* uri;
+        const char* reason;
+    } refused[] = {
+        {"postgresql://[::1/quillon", "the database URI cannot be used: "},
+        {"postgresql://db/quillon?nosuch=1", "invalid URI query parameter"},
+        {"postgresql://line:hunter2@db/quillon", "~/.pgpass or PGPASSWORD"},
+        {"postgresql://db/quillon?password=hunter2", "~/.pgpass or PGPASSWORD"},
+    };
+    for (const auto& [uri, reason] : refused) {
+        try {
+            ParseRecordTarget(uri);
+            ADD_FAILURE() << uri;
+        } catch (const RecordTargetError& error) {
+            EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
+            EXPECT_EQ(std::string(error.what()).find("hunter2"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(WithoutPassword("at postgres://line:hunter2@db/q"), "at postgres://line:***@db/q");
+}
 
 TEST_F(DatabaseRecordsTest, PassingAndFailingUnitsLandWithEveryField) {
     Station station(dir / "station");

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <thread>
 
 #include "cli/records/background_recorder.h"
 #include "cli/records/record_target.h"
@@ -36,34 +39,6 @@ RunRecord Record(const std::string& time, const std::string& part, double second
     record.unit.totalSeconds = seconds;
     record.unit.outcome = failingStep.empty() ? StepResult::Ok : StepResult::Failed;
     return record;
-}
-
-TEST(RecordTargetTest, PathsAreFilesAndUrisAreCheckedByLibpq) {
-    EXPECT_EQ(ParseRecordTarget("").kind, RecordTarget::Kind::None);
-    EXPECT_EQ(ParseRecordTarget("units.csv").kind, RecordTarget::Kind::File);
-    EXPECT_EQ(ParseRecordTarget("postgres://line@db.example/quillon").kind,
-              RecordTarget::Kind::Database);
-    EXPECT_EQ(ParseRecordTarget("postgresql:///quillon?host=/run/pg&sslmode=disable").connection,
-              "postgresql:///quillon?host=/run/pg&sslmode=disable");
-    const struct {
-        const char* uri;
-        const char* reason;
-    } refused[] = {
-        {"postgresql://[::1/quillon", "the database URI cannot be used: "},
-        {"postgresql://db/quillon?nosuch=1", "invalid URI query parameter"},
-        {"postgresql://line:hunter2@db/quillon", "~/.pgpass or PGPASSWORD"},
-        {"postgresql://db/quillon?password=hunter2", "~/.pgpass or PGPASSWORD"},
-    };
-    for (const auto& [uri, reason] : refused) {
-        try {
-            ParseRecordTarget(uri);
-            ADD_FAILURE() << uri;
-        } catch (const RecordTargetError& error) {
-            EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
-            EXPECT_EQ(std::string(error.what()).find("hunter2"), std::string::npos);
-        }
-    }
-    EXPECT_EQ(WithoutPassword("at postgres://line:hunter2@db/q"), "at postgres://line:***@db/q");
 }
 
 TEST(UnitSpoolTest, ReplayRemovesOnlyWhatWasStoredAndTakesOverAbandonedClaims) {
@@ -111,6 +86,38 @@ TEST(UnitSpoolTest, ReplayRemovesOnlyWhatWasStoredAndTakesOverAbandonedClaims) {
     UnitSpool nowhere(dir / "units.bad.file/spool");
     quillon::testing::WriteFileBytes(dir / "units.bad.file", "");
     EXPECT_THROW(nowhere.Append(units[0]), SpoolError);
+}
+
+TEST(UnitSpoolTest, ConcurrentAppendsLandWholeAndAReplayMeanwhileTakesEachOnce) {
+    TempDir dir;
+    UnitSpool spool(dir / "spool");
+    constexpr int kWriters = 4;
+    constexpr int kUnitsEach = 25;
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < kWriters; ++writer) {
+        writers.emplace_back([&spool, writer] {
+            for (int i = 0; i < kUnitsEach; ++i) {
+                spool.Append(StoredUnitFrom(Record("2026-12-07T09:00:00Z", "W25Q32", writer)));
+            }
+        });
+    }
+    std::set<std::string> ids;
+    const auto store = [&ids](const StoredUnit& unit) {
+        EXPECT_TRUE(ids.insert(unit.id).second) << unit.id;
+        return ReplayStep::Stored;
+    };
+    const SpoolReplay during = spool.Replay(store);  // what lands after its claim waits
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    const SpoolReplay after = spool.Replay(store);
+    EXPECT_EQ(during.unreadable + after.unreadable, 0);
+    EXPECT_EQ(ids.size(), std::size_t{kWriters * kUnitsEach});
+    const std::regex randomUuid(
+        "[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
+    for (const auto& id : ids) {
+        EXPECT_TRUE(std::regex_match(id, randomUuid)) << id;
+    }
 }
 
 TEST(UnitReportTest, FiguresPerPartFailuresByStepAndTheSameFromEitherFile) {

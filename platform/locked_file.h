@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quillon::platform {
+
+// One open file under an exclusive lock, for files that several processes append to (the
+// record file, the spool). The lock keeps other lockers out and never a reader; it goes with
+// the object, or with the process however that ends. A call that fails returns false (an
+// opening: an object that is not open) and leaves the system's reason in Problem().
+class LockedFile {
+public:
+    enum class Wait { No, Yes };
+
+    // Opens `file` for appending; a missing file is made with `mode` (POSIX permissions;
+    // Windows gives the folder's).
+    static LockedFile ForAppend(const std::filesystem::path& file, std::filesystem::perms mode);
+    // Opens an existing `file` for reading; another process may rename it away meanwhile.
+    static LockedFile ForReading(const std::filesystem::path& file);
+
+    LockedFile(LockedFile&&) noexcept;
+    LockedFile& operator=(LockedFile&&) noexcept;
+    ~LockedFile();
+
+    bool IsOpen() const;
+    // Takes the lock: waits for the holder with Wait::Yes, fails at once with Wait::No.
+    bool Lock(Wait wait);
+    // True while `file` names the very file this object holds (false once it was renamed).
+    bool IsNamedBy(const std::filesystem::path& file);
+    // The file's size in bytes, or -1.
+    std::int64_t Size();
+    // Appends all of `text` with one write at the file's end; a short write is a failure.
+    bool Append(std::string_view text);
+    // Flushes what was written to the disk.
+    bool Flush();
+
+    const std::string& Problem() const { return problem_; }
+
+private:
+    struct Handle;  // the platform's open file
+    LockedFile();
+    bool Fail();  // records the system's reason; returns false
+
+    std::unique_ptr<Handle> handle_;
+    std::string problem_;
+};
+
+}  // namespace quillon::platform

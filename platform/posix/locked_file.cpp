@@ -1,0 +1,95 @@
+#include "platform/locked_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace quillon::platform {
+
+// flock: the lock belongs to the open file, so two opens in one process exclude each other
+// as two processes do.
+struct LockedFile::Handle {
+    explicit Handle(int descriptor) : fd(descriptor) {}
+    ~Handle() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    int fd;
+};
+
+LockedFile::LockedFile() = default;
+LockedFile::LockedFile(LockedFile&&) noexcept = default;
+LockedFile& LockedFile::operator=(LockedFile&&) noexcept = default;
+LockedFile::~LockedFile() = default;
+
+bool LockedFile::Fail() {
+    problem_ = std::strerror(errno);
+    return false;
+}
+
+LockedFile LockedFile::ForAppend(const std::filesystem::path& file, std::filesystem::perms mode) {
+    LockedFile opened;
+    opened.handle_ = std::make_unique<Handle>(
+        ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode)));
+    if (!opened.IsOpen()) {
+        opened.Fail();
+    }
+    return opened;
+}
+
+LockedFile LockedFile::ForReading(const std::filesystem::path& file) {
+    LockedFile opened;
+    opened.handle_ = std::make_unique<Handle>(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!opened.IsOpen()) {
+        opened.Fail();
+    }
+    return opened;
+}
+
+bool LockedFile::IsOpen() const {
+    return handle_ && handle_->fd >= 0;
+}
+
+bool LockedFile::Lock(Wait wait) {
+    return ::flock(handle_->fd, wait == Wait::Yes ? LOCK_EX : LOCK_EX | LOCK_NB) == 0 || Fail();
+}
+
+bool LockedFile::IsNamedBy(const std::filesystem::path& file) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(handle_->fd, &opened) == 0 && ::stat(file.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+std::int64_t LockedFile::Size() {
+    struct stat info {};
+    if (::fstat(handle_->fd, &info) != 0) {
+        Fail();
+        return -1;
+    }
+    return info.st_size;
+}
+
+bool LockedFile::Append(std::string_view text) {
+    const ssize_t written = ::write(handle_->fd, text.data(), text.size());
+    if (written == static_cast<ssize_t>(text.size())) {
+        return true;
+    }
+    if (written >= 0) {
+        errno = ENOSPC;
+    }
+    return Fail();
+}
+
+bool LockedFile::Flush() {
+    return ::fsync(handle_->fd) == 0 || Fail();
+}
+
+}  // namespace quillon::platform

@@ -1,0 +1,122 @@
+#include "platform/locked_file.h"
+
+#include <windows.h>
+
+#include "platform/system_error_text.h"
+
+namespace quillon::platform {
+
+namespace {
+
+// Windows locks are byte ranges that also stop reads and writes through other handles. One
+// byte far beyond any real file's end serves as the lock, so readers are never stopped.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+constexpr DWORD kLockLength = 1;
+// Every handle lets others read, append and rename the file (a replay renames the spool
+// while appenders wait for its lock).
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+}  // namespace
+
+struct LockedFile::Handle {
+    explicit Handle(HANDLE h) : file(h) {}
+    ~Handle() {
+        if (file != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(file);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE file;
+};
+
+LockedFile::LockedFile() = default;
+LockedFile::LockedFile(LockedFile&&) noexcept = default;
+LockedFile& LockedFile::operator=(LockedFile&&) noexcept = default;
+LockedFile::~LockedFile() = default;
+
+bool LockedFile::Fail() {
+    problem_ = SystemErrorText(::GetLastError());
+    return false;
+}
+
+LockedFile LockedFile::ForAppend(const std::filesystem::path& file, std::filesystem::perms) {
+    LockedFile opened;
+    // Append access without write access: every write lands at the end of the file. Read
+    // access is what a lock needs.
+    opened.handle_ = std::make_unique<Handle>(::CreateFileW(
+        file.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!opened.IsOpen()) {
+        opened.Fail();
+    }
+    return opened;
+}
+
+LockedFile LockedFile::ForReading(const std::filesystem::path& file) {
+    LockedFile opened;
+    opened.handle_ =
+        std::make_unique<Handle>(::CreateFileW(file.c_str(), GENERIC_READ, kShareAll, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!opened.IsOpen()) {
+        opened.Fail();
+    }
+    return opened;
+}
+
+bool LockedFile::IsOpen() const {
+    return handle_ && handle_->file != INVALID_HANDLE_VALUE;
+}
+
+bool LockedFile::Lock(Wait wait) {
+    OVERLAPPED at{};
+    at.OffsetHigh = kLockOffsetHigh;
+    const DWORD flags =
+        LOCKFILE_EXCLUSIVE_LOCK | (wait == Wait::Yes ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+    return ::LockFileEx(handle_->file, flags, 0, kLockLength, 0, &at) || Fail();
+}
+
+bool LockedFile::IsNamedBy(const std::filesystem::path& file) {
+    const Handle named(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION held{};
+    BY_HANDLE_FILE_INFORMATION found{};
+    return named.file != INVALID_HANDLE_VALUE &&
+           ::GetFileInformationByHandle(handle_->file, &held) &&
+           ::GetFileInformationByHandle(named.file, &found) &&
+           held.dwVolumeSerialNumber == found.dwVolumeSerialNumber &&
+           held.nFileIndexHigh == found.nFileIndexHigh && held.nFileIndexLow == found.nFileIndexLow;
+}
+
+std::int64_t LockedFile::Size() {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(handle_->file, &size)) {
+        Fail();
+        return -1;
+    }
+    return size.QuadPart;
+}
+
+bool LockedFile::Append(std::string_view text) {
+    // One WriteFile moves at most 4 GiB; a record is far smaller.
+    if (text.size() > MAXDWORD) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return Fail();
+    }
+    DWORD written = 0;
+    if (!::WriteFile(handle_->file, text.data(), static_cast<DWORD>(text.size()), &written,
+                     nullptr)) {
+        return Fail();
+    }
+    if (written != text.size()) {
+        ::SetLastError(ERROR_DISK_FULL);
+        return Fail();
+    }
+    return true;
+}
+
+bool LockedFile::Flush() {
+    return ::FlushFileBuffers(handle_->file) || Fail();
+}
+
+}  // namespace quillon::platform
