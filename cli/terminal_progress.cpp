@@ -1,11 +1,9 @@
 #include "cli/terminal_progress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
+
+#include "platform/terminal.h"
 
 namespace quillon::cli {
 
@@ -25,11 +23,8 @@ constexpr unsigned char kFirstPrintable = 0x20;
 constexpr unsigned char kDelete = 0x7F;
 
 std::size_t Columns(std::FILE* terminal) {
-    winsize size{};
-    if (::ioctl(::fileno(terminal), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-        return size.ws_col;
-    }
-    return kFallbackColumns;
+    const std::size_t columns = platform::TerminalColumns(terminal);
+    return columns > 0 ? columns : kFallbackColumns;
 }
 
 // The line as it may stand in one row: control characters (a file name may hold any) shown
@@ -77,11 +72,7 @@ std::optional<std::string> OperationLabel(const std::string& line) {
 }
 
 bool IsCursorTerminal(std::FILE* stream) {
-    if (::isatty(::fileno(stream)) == 0) {
-        return false;
-    }
-    const char* term = std::getenv("TERM");
-    return term == nullptr || std::strcmp(term, "dumb") != 0;
+    return platform::TakesCursorControl(stream);
 }
 
 LiveLines::~LiveLines() {

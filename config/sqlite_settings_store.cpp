@@ -311,44 +311,8 @@ std::optional<SqliteSettingsStore::Fetched> SqliteSettingsStore::Fetch(
     return Fetched{std::move(row.value), row.matches};
 }
 
-bool SqliteSettingsStore::Exists(const std::string& name) const {
-    return Fetch(name).has_value();
-}
-
-int32_t SqliteSettingsStore::ReadInt(const std::string& name) const {
-    const auto row = Fetch(name);
-    if (!row) {
-        throw SettingValueError("Failed to get data for '" + name + "'");
-    }
-    if (row->value.type != SettingType::Dword || !row->matches) {
-        throw InvalidType(name);
-    }
-    return row->value.dword;
-}
-
-std::string SqliteSettingsStore::ReadText(const std::string& name) const {
-    const auto row = Fetch(name);
-    if (!row) {
-        return "";
-    }
-    if (row->value.type != SettingType::Text || !row->matches) {
-        throw InvalidType(name);
-    }
-    return row->value.text;
-}
-
-std::vector<uint8_t> SqliteSettingsStore::ReadBinary(const std::string& name) const {
-    const auto row = Fetch(name);
-    if (!row) {
-        throw SettingValueError("Failed to get data for '" + name + "'");
-    }
-    if (row->value.type != SettingType::Binary || !row->matches) {
-        throw InvalidType(name);
-    }
-    return row->value.binary;
-}
-
-void SqliteSettingsStore::Write(const std::string& name, const SettingValue& value) {
+void SqliteSettingsStore::Store(const SettingValue& value) {
+    const std::string& name = value.name;
     // The upsert keeps the row (creation order) and the first spelling of the name.
     auto statement = Prepare(db_.get(),
                              "INSERT INTO settings (name, type, value) VALUES (?1, ?2, ?3) "
@@ -408,18 +372,6 @@ void SqliteSettingsStore::EndBatch() {
         sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw SettingsError("Failed to write data to '" + file_.string() + "': " + why);
     }
-}
-
-void SqliteSettingsStore::WriteInt(const std::string& name, int32_t value) {
-    Write(name, SettingValue{name, SettingType::Dword, value, {}, {}});
-}
-
-void SqliteSettingsStore::WriteText(const std::string& name, const std::string& value) {
-    Write(name, SettingValue{name, SettingType::Text, 0, value, {}});
-}
-
-void SqliteSettingsStore::WriteBinary(const std::string& name, const std::vector<uint8_t>& value) {
-    Write(name, SettingValue{name, SettingType::Binary, 0, {}, value});
 }
 
 std::vector<SettingValue> SqliteSettingsStore::Enumerate() const {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/settings_backend.h"
-#include "config/settings_store.h"
+#include "config/typed_settings_store.h"
 
 struct sqlite3;
 
@@ -19,7 +19,7 @@ namespace quillon {
 // order. Each write is its own transaction, committed with a full sync of the write-ahead
 // log before it returns. The log ("-wal") and its index ("-shm") beside the file belong to
 // the store: they are checked with it and never removed when the file is refused.
-class SqliteSettingsStore final : public SettingsStore {
+class SqliteSettingsStore final : public TypedSettingsStore {
 public:
     // Opens the file, creating it (and its folder) when it does not exist. A file that is
     // not ours or cannot be written (it, its companions or its folder) is left exactly as it
@@ -27,13 +27,6 @@ public:
     static std::unique_ptr<SqliteSettingsStore> Open(const std::filesystem::path& file);
     ~SqliteSettingsStore() override;
 
-    bool Exists(const std::string& name) const override;
-    int32_t ReadInt(const std::string& name) const override;
-    std::string ReadText(const std::string& name) const override;
-    std::vector<uint8_t> ReadBinary(const std::string& name) const override;
-    void WriteInt(const std::string& name, int32_t value) override;
-    void WriteText(const std::string& name, const std::string& value) override;
-    void WriteBinary(const std::string& name, const std::vector<uint8_t>& value) override;
     std::vector<SettingValue> Enumerate() const override;
     void BeginBatch() override;
     void EndBatch() override;
@@ -47,13 +40,8 @@ private:
     using Handle = std::unique_ptr<sqlite3, Closer>;
 
     SqliteSettingsStore(std::filesystem::path file, Handle db);
-    // A stored value, and whether its stored form fits its type.
-    struct Fetched {
-        SettingValue value;
-        bool matches = true;
-    };
-    std::optional<Fetched> Fetch(const std::string& name) const;
-    void Write(const std::string& name, const SettingValue& value);
+    std::optional<Fetched> Fetch(const std::string& name) const override;
+    void Store(const SettingValue& value) override;
 
     int batchDepth_ = 0;
 

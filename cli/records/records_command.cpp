@@ -100,7 +100,7 @@ int Report(const RecordsCommand& command, std::FILE* out, std::FILE* err) {
         }
         if (unreadable > 0) {
             std::fprintf(err, "quillon-cli: report: %d line(s) of '%s' are no record; left out\n",
-                         unreadable, target.file.c_str());
+                         unreadable, target.file.string().c_str());
         }
     }
     const UnitsReport report = SummarizeUnits(units);
@@ -119,10 +119,10 @@ int Flush(const RecordsCommand& command, std::FILE* out, std::FILE* err) {
     DatabaseRecordSink sink(target.connection, spool);
     const SpoolReplay replay = sink.ReplaySpool();
     std::fprintf(out, "%d record(s) written to the database, %d left in the spool %s\n",
-                 replay.stored, replay.remaining, spool.File().c_str());
+                 replay.stored, replay.remaining, spool.File().string().c_str());
     if (replay.unreadable > 0) {
         std::fprintf(err, "quillon-cli: %d spooled line(s) are no record; moved aside to %s\n",
-                     replay.unreadable, spool.BadFile().c_str());
+                     replay.unreadable, spool.BadFile().string().c_str());
     }
     if (replay.remaining > 0) {
         std::fprintf(err, "quillon-cli: flush-records: %s\n", sink.Problem().c_str());

@@ -13,13 +13,6 @@ using platform::Narrow;
 using platform::SystemErrorText;
 using platform::Widen;
 
-[[noreturn]] void ThrowMissing(const std::string& name) {
-    throw SettingsError("Failed to get data for '" + name + "'");
-}
-[[noreturn]] void ThrowWrongType(const std::string& name) {
-    throw SettingsError("Invalid data type for '" + name + "'");
-}
-
 // The longest value name the registry allows, plus its terminator.
 constexpr DWORD kMaxValueName = 16384;
 
@@ -38,6 +31,31 @@ int32_t DwordOf(const std::vector<uint8_t>& bytes) {
     uint32_t value = 0;
     std::memcpy(&value, bytes.data(), std::min(bytes.size(), sizeof value));
     return static_cast<int32_t>(value);
+}
+
+// A registry value as a setting: REG_DWORD, REG_SZ and REG_BINARY as the program writes them;
+// every other type (and a DWORD of another size) as its bytes, fitting no type.
+SettingValue ValueOf(std::string name, DWORD type, std::vector<uint8_t> bytes, bool& fits) {
+    SettingValue value;
+    value.name = std::move(name);
+    fits = true;
+    switch (type) {
+        case REG_DWORD:
+            value.type = SettingType::Dword;
+            value.dword = DwordOf(bytes);
+            fits = bytes.size() == sizeof(DWORD);
+            break;
+        case REG_SZ:
+            value.type = SettingType::Text;
+            value.text = TextOf(bytes);
+            break;
+        default:
+            value.type = SettingType::Binary;
+            value.binary = std::move(bytes);
+            fits = type == REG_BINARY;
+            break;
+    }
+    return value;
 }
 
 }  // namespace
@@ -87,42 +105,15 @@ bool RegistrySettingsStore::Query(const std::wstring& name, Raw& raw) const {
     }
 }
 
-bool RegistrySettingsStore::Exists(const std::string& name) const {
-    Raw raw;
-    return Query(Widen(name), raw);
-}
-
-int32_t RegistrySettingsStore::ReadInt(const std::string& name) const {
+std::optional<RegistrySettingsStore::Fetched> RegistrySettingsStore::Fetch(
+    const std::string& name) const {
     Raw raw;
     if (!Query(Widen(name), raw)) {
-        ThrowMissing(name);
+        return std::nullopt;
     }
-    if (raw.type != REG_DWORD || raw.bytes.size() != sizeof(DWORD)) {
-        ThrowWrongType(name);
-    }
-    return DwordOf(raw.bytes);
-}
-
-std::string RegistrySettingsStore::ReadText(const std::string& name) const {
-    Raw raw;
-    if (!Query(Widen(name), raw)) {
-        return "";
-    }
-    if (raw.type != REG_SZ) {
-        ThrowWrongType(name);
-    }
-    return TextOf(raw.bytes);
-}
-
-std::vector<uint8_t> RegistrySettingsStore::ReadBinary(const std::string& name) const {
-    Raw raw;
-    if (!Query(Widen(name), raw)) {
-        ThrowMissing(name);
-    }
-    if (raw.type != REG_BINARY) {
-        ThrowWrongType(name);
-    }
-    return raw.bytes;
+    Fetched fetched;
+    fetched.value = ValueOf(name, raw.type, std::move(raw.bytes), fetched.fits);
+    return fetched;
 }
 
 void RegistrySettingsStore::Set(const std::string& name, DWORD type, const void* data,
@@ -139,19 +130,22 @@ void RegistrySettingsStore::Set(const std::string& name, DWORD type, const void*
     }
 }
 
-void RegistrySettingsStore::WriteInt(const std::string& name, int32_t value) {
-    const auto dword = static_cast<DWORD>(value);
-    Set(name, REG_DWORD, &dword, sizeof dword);
-}
-
-void RegistrySettingsStore::WriteText(const std::string& name, const std::string& value) {
-    const std::wstring wide = Widen(value);
-    Set(name, REG_SZ, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-}
-
-void RegistrySettingsStore::WriteBinary(const std::string& name,
-                                        const std::vector<uint8_t>& value) {
-    Set(name, REG_BINARY, value.data(), value.size());
+void RegistrySettingsStore::Store(const SettingValue& value) {
+    switch (value.type) {
+        case SettingType::Dword: {
+            const auto dword = static_cast<DWORD>(value.dword);
+            Set(value.name, REG_DWORD, &dword, sizeof dword);
+            return;
+        }
+        case SettingType::Text: {
+            const std::wstring wide = Widen(value.text);
+            Set(value.name, REG_SZ, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+            return;
+        }
+        case SettingType::Binary:
+            Set(value.name, REG_BINARY, value.binary.data(), value.binary.size());
+            return;
+    }
 }
 
 void RegistrySettingsStore::Flush() {
@@ -187,23 +181,8 @@ std::vector<SettingValue> RegistrySettingsStore::Enumerate() const {
         if (!Query(valueName, raw)) {
             continue;  // removed meanwhile
         }
-        SettingValue value;
-        value.name = Narrow(valueName);
-        switch (raw.type) {
-            case REG_DWORD:
-                value.type = SettingType::Dword;
-                value.dword = DwordOf(raw.bytes);
-                break;
-            case REG_SZ:
-                value.type = SettingType::Text;
-                value.text = TextOf(raw.bytes);
-                break;
-            default:
-                // Binary, and every type the program does not write itself, as its bytes.
-                value.type = SettingType::Binary;
-                value.binary = std::move(raw.bytes);
-                break;
-        }
+        bool fits = true;
+        SettingValue value = ValueOf(Narrow(valueName), raw.type, std::move(raw.bytes), fits);
         values.push_back(std::move(value));
     }
     return values;

@@ -3,10 +3,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "config/settings_store.h"
+#include "config/typed_settings_store.h"
 
 namespace quillon {
 
@@ -16,7 +17,7 @@ namespace quillon {
 // case and keeps the spelling a value was created with. Texts cross the boundary as UTF-16
 // and are UTF-8 inside the program. Every write outside a batch is flushed to disk at once;
 // a batch is flushed when it ends.
-class RegistrySettingsStore final : public SettingsStore {
+class RegistrySettingsStore final : public TypedSettingsStore {
 public:
     // Opens the key (a path below HKEY_CURRENT_USER), creating it when it does not exist.
     // Throws SettingsFileError with the system's message when it cannot be opened for
@@ -29,13 +30,6 @@ public:
     // "HKEY_CURRENT_USER\<path>", for messages.
     static std::string FullName(const std::string& keyPath);
 
-    bool Exists(const std::string& name) const override;
-    int32_t ReadInt(const std::string& name) const override;
-    std::string ReadText(const std::string& name) const override;
-    std::vector<uint8_t> ReadBinary(const std::string& name) const override;
-    void WriteInt(const std::string& name, int32_t value) override;
-    void WriteText(const std::string& name, const std::string& value) override;
-    void WriteBinary(const std::string& name, const std::vector<uint8_t>& value) override;
     std::vector<SettingValue> Enumerate() const override;
     void BeginBatch() override { ++batchDepth_; }
     void EndBatch() override;
@@ -49,6 +43,8 @@ private:
         std::vector<uint8_t> bytes;
     };
     bool Query(const std::wstring& name, Raw& raw) const;
+    std::optional<Fetched> Fetch(const std::string& name) const override;
+    void Store(const SettingValue& value) override;
     void Set(const std::string& name, DWORD type, const void* data, std::size_t size);
     void Flush();
 
