@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # quillon-cli.exe flash of an image of MIB mebibytes on KavoVessadll.dll (the in-process
 # virtual board) under Wine; the verdict comes from the board's flash memory, which the
-# library writes out when the program ends.
+# library writes out when the program ends. The unit's record lands in a CSV file; a
+# database URI is refused, as this build records to files only.
 # Usage: flash_check.sh BIN_DIR MIB   (WINEPREFIX names a scratch Wine prefix)
 set -euo pipefail
 bin=$1
@@ -17,7 +18,18 @@ scenario="$(dirname "$0")/../../sim/scenarios/ec-large-flash.ini"
 wine reg delete 'HKEY_CURRENT_USER\SOFTWARE\Kavo\QuillonFlashCheck' /f >/dev/null 2>&1 || true
 VESSA_SIM_SCENARIO=$(winpath "$(realpath "$scenario")") VESSA_SIM_DUMP=$(winpath "$work/flash") \
     wine "$bin/quillon-cli.exe" --settings 'SOFTWARE\Kavo\QuillonFlashCheck' --clock virtual \
-    flash "$(winpath "$work/image.bin")" >"$work/log.txt" 2>&1 || { cat "$work/log.txt"; exit 1; }
+    --record "$(winpath "$work/units.csv")" flash "$(winpath "$work/image.bin")" \
+    >"$work/log.txt" 2>&1 || { cat "$work/log.txt"; exit 1; }
 grep -q 'Auto Flash ---> OK !' "$work/log.txt"
 cmp -n $((mib * 1048576)) "$work/image.bin" "$work/flash/external.bin"
 echo "flash of ${mib} MiB: the board's memory holds the image"
+# The header and the unit's one record, which passed.
+[ "$(wc -l <"$work/units.csv")" = 2 ] && tail -n1 "$work/units.csv" | grep -q ',flash,.*,ok$' ||
+    { cat "$work/units.csv"; exit 1; }
+status=0
+wine "$bin/quillon-cli.exe" --settings 'SOFTWARE\Kavo\QuillonFlashCheck' \
+    --record postgresql://db/quillon flash "$(winpath "$work/image.bin")" \
+    >"$work/refused.txt" 2>&1 || status=$?
+[ "$status" = 64 ] && grep -q 'this build records to files only' "$work/refused.txt" ||
+    { echo "a database URI gave status $status:"; cat "$work/refused.txt"; exit 1; }
+echo "the record file holds the unit; a database URI is refused"
