@@ -46,10 +46,13 @@ CREATE INDEX IF NOT EXISTS quillon_unit_image_crc32 ON quillon_unit (image_crc32
 
 // libpq's messages end in a line break and may run over several lines; one line is shown.
 std::string OneLine(const char* text) {
-    std::string line = text ? text : "";
-    for (char& c : line) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
+    std::string line;
+    for (const char* c = text ? text : ""; *c != '\0'; ++c) {
+        const bool space = *c == '\n' || *c == '\r' || *c == '\t' || *c == ' ';
+        if (!space) {
+            line += *c;
+        } else if (!line.empty() && line.back() != ' ') {
+            line += ' ';  // libpq indents its hint lines with a tab
         }
     }
     while (!line.empty() && line.back() == ' ') {
