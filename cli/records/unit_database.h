@@ -9,8 +9,10 @@
 
 #include "cli/records/stored_unit.h"
 
-// libpq's connection (PGconn); a build that records to files only has none.
+// libpq's connection (PGconn) and result (PGresult); a build that records to files only has
+// neither.
 struct pg_conn;
+struct pg_result;
 
 namespace quillon::cli {
 
@@ -56,7 +58,7 @@ private:
     void SendInsert(const StoredUnit& unit);
     // Throws DatabaseError unless `result` is a done command: the connection was lost, or
     // the server refused (`what` begins the message).
-    void Check(const PGresult* result, const char* what) const;
+    void Check(const pg_result* result, const char* what) const;
     // Runs a statement without parameters; throws DatabaseError saying `what` failed.
     void Run(const char* sql, const char* what);
 };

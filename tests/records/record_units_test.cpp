@@ -115,9 +115,11 @@ TEST(UnitSpoolTest, ConcurrentAppendsLandWholeAndAReplayMeanwhileTakesEachOnce) 
         });
     }
     std::set<std::string> ids;
-    const auto store = [&ids](const StoredUnit& unit) {
-        EXPECT_TRUE(ids.insert(unit.id).second) << unit.id;
-        return ReplayStep::Stored;
+    const auto store = [&ids](std::span<const StoredUnit> units) {
+        for (const auto& unit : units) {
+            EXPECT_TRUE(ids.insert(unit.id).second) << unit.id;
+        }
+        return std::vector<ReplayStep>(units.size(), ReplayStep::Stored);
     };
     const SpoolReplay during = spool.Replay(store);  // what lands after its claim waits
     for (auto& writer : writers) {

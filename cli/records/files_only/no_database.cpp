@@ -26,6 +26,10 @@ void UnitDatabase::Insert(const StoredUnit&) {
     throw DatabaseError(kFilesOnly);
 }
 
+void UnitDatabase::InsertAll(std::span<const StoredUnit>) {
+    throw DatabaseError(kFilesOnly);
+}
+
 std::vector<StoredUnit> UnitDatabase::Units(const std::optional<std::string>&) {
     throw DatabaseError(kFilesOnly);
 }
