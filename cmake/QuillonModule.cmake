@@ -1,3 +1,12 @@
+# quillon_folder_sources(OUT [file.cpp...]): every .cpp of the calling folder but those named.
+function(quillon_folder_sources out)
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    foreach(excluded IN LISTS ARGN)
+        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+    endforeach()
+    set(${out} ${sources} PARENT_SCOPE)
+endfunction()
+
 # quillon_module(NAME [DEPS lib...] [EXCLUDE file.cpp...])
 # Builds every .cpp of the calling folder into the static library quillon_NAME.
 # EXCLUDE leaves out files that form a leaf library of their own (one the virtual
@@ -5,10 +14,7 @@
 # The repository root is the include root: #include "board/board_link.h".
 function(quillon_module name)
     cmake_parse_arguments(QM "" "" "DEPS;EXCLUDE" ${ARGN})
-    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-    foreach(excluded IN LISTS QM_EXCLUDE)
-        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
-    endforeach()
+    quillon_folder_sources(sources ${QM_EXCLUDE})
     if(sources)
         add_library(quillon_${name} STATIC ${sources})
         target_include_directories(quillon_${name} PUBLIC ${PROJECT_SOURCE_DIR})
@@ -25,10 +31,7 @@ endfunction()
 # (cases for a build this one is not).
 function(quillon_test_suite name)
     cmake_parse_arguments(QT "" "" "DEPS;EXCLUDE" ${ARGN})
-    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-    foreach(excluded IN LISTS QT_EXCLUDE)
-        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
-    endforeach()
+    quillon_folder_sources(sources ${QT_EXCLUDE})
     if(NOT sources)
         return()
     endif()
