@@ -24,6 +24,11 @@ constexpr uint8_t kKbsUnprotectStep = 3;
 constexpr uint8_t kKbsUnprotectEnd = 4;
 constexpr uint8_t kKbsReleased = 2;
 constexpr Millis kUnprotectSettle{1000};
+
+// The erase's lines; a reason it erased nothing follows its outcome line.
+const FlashOperations::OperationTexts kEraseTexts{
+    CursorArea::LogPane, "Erase Flash ---> Erasing...",
+    OutcomeTexts{"Erase Flash", "Erase Flash", true, true}};
 }  // namespace
 
 StepReport FlashOperations::EraseProvenByCheck() {
@@ -56,11 +61,10 @@ StepReport FlashOperations::Erase() {
     if (!refusal) {
         refusal = UsedBlocksRefusal();
     }
-    return RunInFrame(run, CursorArea::LogPane, refusal, "Erase Flash ---> Erasing...",
-                      [&] { return RunErase(run); });
+    return RunInFrame(run, kEraseTexts, refusal, [&] { RunErase(run); });
 }
 
-OperationOutcome FlashOperations::RunErase(FlashRun& run) {
+void FlashOperations::RunErase(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     std::string problem;
     const bool wholePart = run.IsMode(ConnectMode::Socket) && run.flashPart == kWholePartByBlocks;
@@ -104,15 +108,7 @@ OperationOutcome FlashOperations::RunErase(FlashRun& run) {
                                                  : CheckBlocks(run, CheckWalk::AfterErase);
         run.result = run.errors == 0 && !parts_.frame.StopRequested();
     }
-    parts_.log.ReplaceLast(OutcomeLine("Erase Flash", "Erase Flash", run.result, run.retries));
-    if (run.errors > 0) {
-        parts_.log.Append("Error " + std::to_string(run.errors) + " bytes");
-    }
-    if (!problem.empty()) {
-        parts_.log.Append(problem);
-        run.cause = problem;
-    }
-    return {StepFrom(run.result), "", run.retries, static_cast<uint64_t>(run.errors)};
+    run.cause = problem;
 }
 
 void FlashOperations::EraseChip(FlashRun& run) {

@@ -10,6 +10,9 @@ namespace {
 constexpr int32_t kQuickWritePageSize = 256;
 constexpr int32_t kLargestSmallPage = 32;  // smaller program commands go page by page
 
+const FlashOperations::OperationTexts kProgramTexts{
+    CursorArea::LogPane, "Write Flash from buffer ---> Writing...",
+    OutcomeTexts::Named("Write Flash from buffer", false)};
 }  // namespace
 
 bool FlashOperations::NeedsLowSpeedToProgram(const FlashRun& run) const {
@@ -26,11 +29,17 @@ StepReport FlashOperations::ProgramProvenByVerify() {
 StepReport FlashOperations::Program() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     const std::optional<std::string> refusal = ImageWriteRefusal(run);
-    return RunInFrame(run, CursorArea::LogPane, refusal, "Write Flash from buffer ---> Writing...",
-                      [&] { return RunProgram(run); });
+    // The high speed comes back after the outcome line, also after a stop or a failure.
+    const auto restoreSpeed = [&] {
+        if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
+            parts_.board.SmbPortControl(kSmbusHighSpeedCode);
+        }
+    };
+    return RunInFrame(
+        run, kProgramTexts, refusal, [&] { RunProgram(run); }, restoreSpeed);
 }
 
-OperationOutcome FlashOperations::RunProgram(FlashRun& run) {
+void FlashOperations::RunProgram(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     ClearSkipFlagsUnlessSkipFF();
     if (NeedsLowSpeedToProgram(run)) {
@@ -41,13 +50,6 @@ OperationOutcome FlashOperations::RunProgram(FlashRun& run) {
     } else {
         ProgramBlocks(run);
     }
-    parts_.log.ReplaceLast(
-        OutcomeLine("Write Flash from buffer", "Write Flash from buffer", run.result, run.retries));
-    // The high speed comes back also after a stop or a failure.
-    if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
-        parts_.board.SmbPortControl(kSmbusHighSpeedCode);
-    }
-    return {StepFrom(run.result), "", run.retries};
 }
 
 bool FlashOperations::ProgramPdPages(FlashRun& run) {

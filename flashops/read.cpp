@@ -10,6 +10,11 @@ namespace quillon {
 
 namespace {
 constexpr std::size_t kKiB = 1024;
+
+// The read's OK line has its own spelling.
+const FlashOperations::OperationTexts kReadTexts{
+    CursorArea::Window, "Read Flash to Buffer ---> Reading...",
+    OutcomeTexts{"Read Flash to Bufferr", "Read Flash to Buffer", false, false}};
 }  // namespace
 
 StepReport FlashOperations::Read() {
@@ -22,21 +27,16 @@ StepReport FlashOperations::Read() {
     } else {
         refusal = FlashblockRefusal();
     }
-    return RunInFrame(run, CursorArea::Window, refusal, "Read Flash to Buffer ---> Reading...",
-                      [&] { return RunRead(run); });
+    return RunInFrame(run, kReadTexts, refusal, [&] { RunRead(run); });
 }
 
-OperationOutcome FlashOperations::RunRead(FlashRun& run) {
+void FlashOperations::RunRead(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     // The PD flash is sized by its own facts, not by the flash type.
     const bool firstPass = run.IsMode(ConnectMode::Pd) ? ReadPdPages(run) : ReadBlocks(run);
     if (firstPass && controls_.readTwice) {
         ReadSecondPass(run);
     }
-    const std::string line =
-        run.result ? "Read Flash to Bufferr ---> OK ! " + std::to_string(run.retries)
-                   : "Read Flash to Buffer ---> Failure ! " + std::to_string(run.retries);
-    return {StepFrom(run.result), line, run.retries, static_cast<uint64_t>(run.errors)};
 }
 
 bool FlashOperations::ReadPdPages(FlashRun& run) {
