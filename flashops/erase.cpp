@@ -32,10 +32,7 @@ const FlashOperations::OperationTexts kEraseTexts{
 }  // namespace
 
 StepReport FlashOperations::EraseProvenByCheck() {
-    leaveProof_ = true;
-    StepReport report = Erase();
-    leaveProof_ = false;
-    return report;
+    return LeavingProof(&FlashOperations::Erase);
 }
 
 StepReport FlashOperations::Erase() {
@@ -176,16 +173,12 @@ void FlashOperations::EraseBySectorLayout(FlashRun& run, std::string& problem) {
 void FlashOperations::EraseWholePartByBlocks(FlashRun& run) {
     WalkPlan plan;
     plan.units = run.type.flashblock;
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long k) {
-        run.result = parts_.board
-                         .EraseFlash(static_cast<int>(k), kLastPageOfBlock, kBlockEraseType,
-                                     static_cast<uint8_t>(run.type.commandModeErase))
-                         .Succeeded();
-        return run.result ? Turn::Done : Turn::Repeat;
+    WalkTransfers(run, plan, [&](long long k) {
+        return parts_.board
+            .EraseFlash(static_cast<int>(k), kLastPageOfBlock, kBlockEraseType,
+                        static_cast<uint8_t>(run.type.commandModeErase))
+            .Succeeded();
     });
-    if (end == WalkEnd::Ended) {
-        run.result = false;
-    }
 }
 
 // Erases the last KiB of the controller's own flash and lifts its protection: the
@@ -216,16 +209,12 @@ void FlashOperations::ErasePdFlash(FlashRun& run) {
     WalkPlan plan;
     plan.units = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
     plan.stride = kPdPagesPerErase;
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long page) {
-        run.result = parts_.boardSide
-                         .PdEraseBlock(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
-                                       static_cast<uint16_t>(page))
-                         .Succeeded();
-        return run.result ? Turn::Done : Turn::Repeat;
+    WalkTransfers(run, plan, [&](long long page) {
+        return parts_.boardSide
+            .PdEraseBlock(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
+                          static_cast<uint16_t>(page))
+            .Succeeded();
     });
-    if (end == WalkEnd::Ended) {
-        run.result = false;
-    }
 }
 
 std::vector<FlashOperations::SectorCommand> FlashOperations::BlockEraseCommands(

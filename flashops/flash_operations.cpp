@@ -118,6 +118,37 @@ WalkPlan FlashOperations::UsedBlocksPlan(const FlashRun& run) const {
     return plan;
 }
 
+bool FlashOperations::WalkTransfers(FlashRun& run, const WalkPlan& plan,
+                                    const std::function<bool(long long unit)>& transfer) {
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
+        run.result = transfer(unit);
+        return run.result ? Turn::Done : Turn::Repeat;
+    });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
+    }
+    return run.result;
+}
+
+bool FlashOperations::WalkPdPagesReadBack(
+    FlashRun& run, std::span<uint8_t> pages,
+    const std::function<TransferResult(uint16_t page, std::span<uint8_t> bytes)>& transfer) {
+    WalkPlan plan;
+    plan.units = static_cast<long long>(pages.size() / kPageSize);
+    return WalkTransfers(run, plan, [&](long long unit) {
+        const auto page = static_cast<uint16_t>(unit);
+        const auto bytes = pages.subspan(std::size_t{page} * kPageSize, kPageSize);
+        return transfer(page, bytes).Succeeded() && PdPageHolds(page, bytes);
+    });
+}
+
+StepReport FlashOperations::LeavingProof(StepReport (FlashOperations::*operation)()) {
+    leaveProof_ = true;
+    StepReport report = (this->*operation)();
+    leaveProof_ = false;
+    return report;
+}
+
 StepReport FlashOperations::RunInFrame(FlashRun& run, const OperationTexts& texts,
                                        const std::optional<std::string>& refusal,
                                        const std::function<void()>& body,

@@ -184,6 +184,19 @@ private:
     // The walk over the image's used blocks: from StartBlock unless the allocation is From
     // Top, the gauge counted from StartBlock.
     WalkPlan UsedBlocksPlan(const FlashRun& run) const;
+    // A walk whose unit is one transfer (the unit's commands, true when they succeeded),
+    // repeated under the repeat rule. OperationResult is the last transfer's result, false
+    // when the walk ended early; it is also returned.
+    bool WalkTransfers(FlashRun& run, const WalkPlan& plan,
+                       const std::function<bool(long long unit)>& transfer);
+    // The walk over the USB-PD pages of `pages` (whole 256-byte pages): `transfer` sends a
+    // page, which counts as done only once it reads back the same (the program's write, the
+    // read's first pass).
+    bool WalkPdPagesReadBack(
+        FlashRun& run, std::span<uint8_t> pages,
+        const std::function<TransferResult(uint16_t page, std::span<uint8_t> bytes)>& transfer);
+    // Runs an erase or a program that leaves its proof to the step that follows at once.
+    StepReport LeavingProof(StepReport (FlashOperations::*operation)());
     // Runs an operation's body in the frame (refused when `refusal` holds a text) and
     // reports it with the run's counters. `afterOutcome` runs once the outcome line is
     // written, when the body ran.

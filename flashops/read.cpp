@@ -42,25 +42,12 @@ void FlashOperations::RunRead(FlashRun& run) {
 bool FlashOperations::ReadPdPages(FlashRun& run) {
     auto& buffer = parts_.image.readBuffer;
     buffer.resize(static_cast<std::size_t>(parts_.eflash.eFlashSizeKB) * kKiB);
-    WalkPlan plan;
-    plan.units = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
-        const auto page = static_cast<uint16_t>(unit);
-        const auto bytes =
-            std::span<uint8_t>(buffer).subspan(std::size_t{page} * kPageSize, kPageSize);
-        // The controller has no checksum compare: a page counts as read once a second read
-        // brings the same bytes.
-        run.result =
-            parts_.boardSide
-                .PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page, bytes)
-                .Succeeded() &&
-            PdPageHolds(page, bytes);
-        return run.result ? Turn::Done : Turn::Repeat;
+    // The controller has no checksum compare: a page counts as read once a second read
+    // brings the same bytes.
+    return WalkPdPagesReadBack(run, buffer, [&](uint16_t page, std::span<uint8_t> bytes) {
+        return parts_.boardSide.PdReadPage(parts_.cache.pdI2cAddress,
+                                           parts_.identity.pdFlashVariant, page, bytes);
     });
-    if (end == WalkEnd::Ended) {
-        run.result = false;
-    }
-    return run.result;
 }
 
 bool FlashOperations::ReadBlocks(FlashRun& run) {
@@ -69,20 +56,14 @@ bool FlashOperations::ReadBlocks(FlashRun& run) {
     buffer.resize(static_cast<std::size_t>(blocks) * kBlockSize);
     WalkPlan plan;
     plan.units = blocks;
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
+    return WalkTransfers(run, plan, [&](long long unit) {
         const auto b = static_cast<int>(unit);
         const auto bytes =
             std::span<uint8_t>(buffer).subspan(std::size_t(b) * kBlockSize, kBlockSize);
-        run.result =
-            parts_.board.ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead), bytes)
-                .Succeeded() &&
-            ReadConfirmed(run, b, bytes);
-        return run.result ? Turn::Done : Turn::Repeat;
+        return parts_.board.ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead), bytes)
+                   .Succeeded() &&
+               ReadConfirmed(run, b, bytes);
     });
-    if (end == WalkEnd::Ended) {
-        run.result = false;
-    }
-    return run.result;
 }
 
 // A block read is confirmed by the board comparing the checksums of the bytes received
