@@ -42,10 +42,7 @@ MainPage::MainPage(QWidget* parent) : QWidget(parent) {
 
 QGroupBox* MainPage::BuildSource() {
     QGroupBox* group = MakeGroup(this, "GroupBox_Source", "Source");
-    auto* grid = new QGridLayout(group);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
+    QGridLayout* grid = MakeGrid(group, {6, 4, 6, 4}, 6, 4);
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(4);
@@ -110,10 +107,7 @@ QGroupBox* MainPage::BuildSource() {
 
 QGroupBox* MainPage::BuildProcess() {
     QGroupBox* group = MakeGroup(this, "GroupBox_Process", "Process");
-    auto* grid = new QGridLayout(group);
-    grid->setContentsMargins(6, 4, 6, 6);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
+    QGridLayout* grid = MakeGrid(group, {6, 4, 6, 6}, 6, 4);
 
     controls_.erase = StepButton(group, "BitBtn_Erase", "Erase", QStyle::SP_TrashIcon);
     controls_.check = StepButton(group, "BitBtn_Check", "Check", QStyle::SP_FileDialogContentsView);

@@ -4,6 +4,8 @@
 #include <QGridLayout>
 #include <QRadioButton>
 
+#include "app/widget_helpers.h"
+
 namespace quillon {
 
 namespace {
@@ -14,10 +16,7 @@ RadioGroupBox::RadioGroupBox(QWidget* parent, const char* name, const QString& c
                              const QStringList& items, int columns)
     : QGroupBox(caption, parent), columns_(columns) {
     setObjectName(name);
-    grid_ = new QGridLayout(this);
-    grid_->setContentsMargins(6, 2, 6, 3);
-    grid_->setHorizontalSpacing(8);
-    grid_->setVerticalSpacing(0);
+    grid_ = MakeGrid(this, {6, 2, 6, 3}, 8, 0);
     group_ = new QButtonGroup(this);
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);

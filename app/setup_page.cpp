@@ -219,10 +219,7 @@ QWidget* SetupPage::BuildOptions() {
 
 QGroupBox* SetupPage::BuildPinDefine() {
     controls_.pinDefine = MakeGroup(this, "GroupBox_PinDef", "Pin Define for KBS");
-    auto* grid = new QGridLayout(controls_.pinDefine);
-    grid->setContentsMargins(6, 2, 6, 4);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(3);
+    QGridLayout* grid = MakeGrid(controls_.pinDefine, {6, 2, 6, 4}, 6, 3);
 
     controls_.pinSet = new QComboBox(controls_.pinDefine);
     controls_.pinSet->setObjectName("ComboBox_PinSet");

@@ -95,9 +95,7 @@ TypePage::TypePage(QWidget* parent) : QWidget(parent) {
     column->addLayout(lists);
 
     QGroupBox* information = MakeGroup(group, "GroupBox_Information", "Information");
-    auto* fields = new QGridLayout(information);
-    fields->setContentsMargins(6, 2, 6, 4);
-    fields->setSpacing(4);
+    QGridLayout* fields = MakeGrid(information, {6, 2, 6, 4}, 4, 4);
     controls_.pin = StaticText(information, "StaticText_PIN", "PIN");
     controls_.vcc = StaticText(information, "StaticText_Vcc", "Vcc");
     controls_.vccp = StaticText(information, "StaticText_Vccp", "Vccp");

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -29,6 +30,15 @@ QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption) 
     auto* group = new QGroupBox(caption, parent);
     group->setObjectName(name);
     return group;
+}
+
+QGridLayout* MakeGrid(QWidget* owner, const QMargins& margins, int horizontalSpacing,
+                      int verticalSpacing) {
+    auto* grid = new QGridLayout(owner);
+    grid->setContentsMargins(margins);
+    grid->setHorizontalSpacing(horizontalSpacing);
+    grid->setVerticalSpacing(verticalSpacing);
+    return grid;
 }
 
 void SetBackground(QWidget* widget, const QColor& colour) {

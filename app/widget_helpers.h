@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QColor>
+#include <QMargins>
 #include <QString>
 #include <QStyle>
 
 class QAbstractButton;
 class QCheckBox;
+class QGridLayout;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
@@ -18,6 +20,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
                         QStyle::StandardPixmap icon = QStyle::SP_CustomBase);
 QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption);
 QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption);
+// The grid that lays out `owner`, with its margins and spacing between cells.
+QGridLayout* MakeGrid(QWidget* owner, const QMargins& margins, int horizontalSpacing,
+                      int verticalSpacing);
 
 void SetBackground(QWidget* widget, const QColor& colour);
 

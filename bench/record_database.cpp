@@ -7,8 +7,10 @@
 //     WAL flush of the disk per record (pg_test_fsync shows the disk's figure).
 //   BM_RecordUnit/durable:0: the same with fsync off: the station's and the server's own
 //     cost without the disk's flush.
+//   BM_ReplaySpool: a backlog of 1000 spooled records (the database was away) going into the
+//     durable database, kReplayBatch records a commit; items_per_second the records per second.
 //   BM_ConnectAtStart: what a run pays once, before its first unit: connect, schema check,
-//     a look at the (empty) spool.
+//     a look at the (empty) spool. quillon-cli does this beside its first unit, not before.
 // Run on the disk the database uses; the figures are read from a release build.
 #include <benchmark/benchmark.h>
 
@@ -81,6 +83,26 @@ BENCHMARK(BM_RecordUnit)
     ->UseRealTime()
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
+
+void BM_ReplaySpool(benchmark::State& state) {
+    constexpr int kBacklog = 1000;
+    Line& line = TheLine(true);
+    UnitSpool spool(line.dir / "backlog");
+    DatabaseRecordSink sink(line.server.Uri(), spool);
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < kBacklog; ++i) {
+            spool.Append(quillon::cli::StoredUnitFrom(Unit()));
+        }
+        state.ResumeTiming();
+        if (sink.ReplaySpool().stored != kBacklog) {
+            state.SkipWithError(("the backlog was not stored: " + sink.Problem()).c_str());
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kBacklog);
+}
+BENCHMARK(BM_ReplaySpool)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_ConnectAtStart(benchmark::State& state) {
     Line& line = TheLine(true);

@@ -153,13 +153,27 @@ int CliRunner::OpenRecords() {
     return kExitOk;
 }
 
-void CliRunner::ReplaySpool() {
+void CliRunner::StartReplay() {
     if (auto* database = dynamic_cast<DatabaseRecordSink*>(records_.get())) {
-        const SpoolReplay replay = database->ReplaySpool();
-        if (replay.stored > 0) {
-            panel_.Diagnostic(std::to_string(replay.stored) +
-                              " spooled record(s) written to the database");
-        }
+        replay_ = std::async(std::launch::async, [database] { return database->ReplaySpool(); });
+    }
+}
+
+void CliRunner::FinishReplay() {
+    if (!replay_.valid()) {
+        return;
+    }
+    SpoolReplay replay;
+    try {
+        replay = replay_.get();
+    } catch (const std::exception& error) {
+        // The spool stays as it was: the next run offers its records again.
+        panel_.Diagnostic(std::string("the spool was not replayed: ") + error.what());
+        return;
+    }
+    if (replay.stored > 0) {
+        panel_.Diagnostic(std::to_string(replay.stored) +
+                          " spooled record(s) written to the database");
     }
 }
 
@@ -192,7 +206,7 @@ int CliRunner::Run() {
         })) {
         panel_.HideLog();
     }
-    ReplaySpool();  // what earlier runs spooled goes first
+    StartReplay();  // what earlier runs spooled goes first
     station_ = std::make_unique<Station>(panel_, *clock_, timer_,
                                          StationOptions{options_.settingsPath, options_.iniFolder},
                                          loader_);
@@ -234,6 +248,7 @@ int CliRunner::Run() {
     }
     // The window's shutdown: the connection check stops and the target interface is released.
     station_->RunHandler([this] { station_->Session().CloseSequence(); });
+    FinishReplay();
     panel_.FlushLog();
     return status;
 }
@@ -493,17 +508,7 @@ ActionOutcome CliRunner::Set(const CliAction& action) {
     }
     const SettingValue& value = *checked.value;
     return RunBody(action, FileUse::None, [&] {
-        switch (value.type) {
-            case SettingType::Dword:
-                store.WriteInt(value.name, value.dword);
-                break;
-            case SettingType::Text:
-                store.WriteText(value.name, value.text);
-                break;
-            case SettingType::Binary:
-                store.WriteBinary(value.name, value.binary);
-                break;
-        }
+        store.Write(value);
         return Done();
     });
 }
@@ -567,6 +572,7 @@ ActionOutcome CliRunner::Flash(const CliAction& action) {
 }
 
 void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& unit) {
+    FinishReplay();
     try {
         if (const auto notice = records_->Keep(MakeRunRecord(*station_, action, unit))) {
             panel_.Diagnostic(*notice);

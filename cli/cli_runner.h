@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -90,8 +91,12 @@ private:
     // Checks the --record target (or QUILLON_RECORD) and makes its sink: kExitOk, or the
     // status a target that cannot be used gives.
     int OpenRecords();
-    // Writes what earlier runs spooled, before this run's first unit.
-    void ReplaySpool();
+    // Starts writing what earlier runs spooled to the database, on a thread of its own, so
+    // that connecting and replaying overlap the run's first unit instead of adding to it.
+    void StartReplay();
+    // Waits for that replay (before the run's first record, and at the end of the run) and
+    // says how many spooled records it wrote.
+    void FinishReplay();
     double ActionSeconds(Millis started) const;
 
     CliOptions options_;
@@ -102,6 +107,7 @@ private:
     ManualTimer timer_;
     std::unique_ptr<Station> station_;
     std::unique_ptr<RecordSink> records_;
+    std::future<SpoolReplay> replay_;  // after records_: it ends before the sink it uses
     std::string currentAction_;
     int recordStatus_ = kExitOk;  // a record that could not be written
 };

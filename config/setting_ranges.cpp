@@ -28,7 +28,7 @@ constexpr SettingRange Flag(const char* name) {
 // A stored mode takes the values of its type (config/stored_modes.h).
 template <typename Mode>
 constexpr SettingRange ModeRange() {
-    return {ModeValues<Mode>::kName, ModeValues<Mode>::kFirst, ModeValues<Mode>::kLast, {}};
+    return {kModeValues<Mode>.name, kModeValues<Mode>.first, kModeValues<Mode>.last, {}};
 }
 template <std::size_t N>
 constexpr SettingRange OneOf(const char* name, const int32_t (&choices)[N]) {

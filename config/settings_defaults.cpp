@@ -88,17 +88,11 @@ bool EnsureDefault(SettingsStore& store, const std::string& name) {
         return false;
     }
     const auto& entry = DefaultOf(name);
-    switch (entry.type) {
-        case SettingType::Dword:
-            store.WriteInt(entry.name, entry.dword);
-            break;
-        case SettingType::Text:
-            store.WriteText(entry.name, entry.text);
-            break;
-        case SettingType::Binary:
-            store.WriteBinary(entry.name, {});
-            break;
+    SettingValue value{entry.name, entry.type, entry.dword, {}, {}};
+    if (entry.type == SettingType::Text) {
+        value.text = entry.text;
     }
+    store.Write(value);
     return true;
 }
 

@@ -279,17 +279,7 @@ void StoreRegistryImport(const RegistryImport& import, SettingsStore& store) {
         throw std::logic_error("a registry file with a problem is not stored");
     }
     for (const auto& value : import.values) {
-        switch (value.type) {
-            case SettingType::Dword:
-                store.WriteInt(value.name, value.dword);
-                break;
-            case SettingType::Text:
-                store.WriteText(value.name, value.text);
-                break;
-            case SettingType::Binary:
-                store.WriteBinary(value.name, value.binary);
-                break;
-        }
+        store.Write(value);
     }
 }
 

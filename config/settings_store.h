@@ -56,6 +56,20 @@ public:
     void WriteBool(const std::string& name, bool value) { WriteInt(name, value ? 1 : 0); }
     virtual void WriteText(const std::string& name, const std::string& value) = 0;
     virtual void WriteBinary(const std::string& name, const std::vector<uint8_t>& value) = 0;
+    // Writes `value` with its own type under its name.
+    void Write(const SettingValue& value) {
+        switch (value.type) {
+            case SettingType::Dword:
+                WriteInt(value.name, value.dword);
+                break;
+            case SettingType::Text:
+                WriteText(value.name, value.text);
+                break;
+            case SettingType::Binary:
+                WriteBinary(value.name, value.binary);
+                break;
+        }
+    }
 
     // Every value in creation order.
     virtual std::vector<SettingValue> Enumerate() const = 0;

@@ -23,34 +23,29 @@ enum class SpecialWave : int32_t { Clk120kDat120k = 1, Clk100kDat200k = 2, PdTes
 // EraseType of the selected flash part.
 enum class EraseType : int32_t { Chip = 0, Sector = 1, Block = 2 };
 
-// The stored numbers each mode takes.
+// The stored numbers each mode takes, and the value it is stored under.
+struct ModeRange {
+    int32_t first;
+    int32_t last;
+    const char* name;
+};
 template <typename Mode>
-struct ModeValues;
+constexpr ModeRange NoModeValues() {
+    static_assert(sizeof(Mode) == 0, "a stored mode needs its kModeValues");
+    return {};
+}
+template <typename Mode>
+inline constexpr ModeRange kModeValues = NoModeValues<Mode>();
 template <>
-struct ModeValues<Allocation> {
-    static constexpr int32_t kFirst = 1, kLast = 3;
-    static constexpr const char* kName = setting::kAllocation;
-};
+inline constexpr ModeRange kModeValues<Allocation>{1, 3, setting::kAllocation};
 template <>
-struct ModeValues<QuickMode> {
-    static constexpr int32_t kFirst = 0, kLast = 2;
-    static constexpr const char* kName = setting::kQuickMode;
-};
+inline constexpr ModeRange kModeValues<QuickMode>{0, 2, setting::kQuickMode};
 template <>
-struct ModeValues<SmbusSpeed> {
-    static constexpr int32_t kFirst = 1, kLast = 2;
-    static constexpr const char* kName = setting::kSmbusSpeed;
-};
+inline constexpr ModeRange kModeValues<SmbusSpeed>{1, 2, setting::kSmbusSpeed};
 template <>
-struct ModeValues<SpecialWave> {
-    static constexpr int32_t kFirst = 1, kLast = 3;
-    static constexpr const char* kName = setting::kSpecialWave;
-};
+inline constexpr ModeRange kModeValues<SpecialWave>{1, 3, setting::kSpecialWave};
 template <>
-struct ModeValues<EraseType> {
-    static constexpr int32_t kFirst = 0, kLast = 2;
-    static constexpr const char* kName = setting::kEraseType;
-};
+inline constexpr ModeRange kModeValues<EraseType>{0, 2, setting::kEraseType};
 
 // The one rule for a stored number outside a mode's values: it names no mode. Whoever reads
 // it then does what it does for no mode: the radio group selects no item, no port-control
@@ -58,7 +53,7 @@ struct ModeValues<EraseType> {
 // operation that cannot go on without a mode (erase) refuses.
 template <typename Mode>
 constexpr std::optional<Mode> ModeFrom(int32_t stored) {
-    if (stored >= ModeValues<Mode>::kFirst && stored <= ModeValues<Mode>::kLast) {
+    if (stored >= kModeValues<Mode>.first && stored <= kModeValues<Mode>.last) {
         return static_cast<Mode>(stored);
     }
     return std::nullopt;
@@ -72,19 +67,19 @@ constexpr int32_t StoredValue(Mode mode) {
 // Reads the mode from its value in the store (SettingsError when the value is missing).
 template <typename Mode>
 std::optional<Mode> ReadMode(const SettingsStore& store) {
-    return ModeFrom<Mode>(store.ReadInt(ModeValues<Mode>::kName));
+    return ModeFrom<Mode>(store.ReadInt(kModeValues<Mode>.name));
 }
 
 template <typename Mode>
 void WriteMode(SettingsStore& store, Mode mode) {
-    store.WriteInt(ModeValues<Mode>::kName, StoredValue(mode));
+    store.WriteInt(kModeValues<Mode>.name, StoredValue(mode));
 }
 
 // Setup-page radio groups: the item of a mode is its value less the first value (value - 1;
 // QuickMode: the value itself), and an item names the mode back; no item (-1) names none.
 template <typename Mode>
 constexpr int RadioItem(Mode mode) {
-    return StoredValue(mode) - ModeValues<Mode>::kFirst;
+    return StoredValue(mode) - kModeValues<Mode>.first;
 }
 
 template <typename Mode>
@@ -92,7 +87,7 @@ constexpr std::optional<Mode> ModeOfItem(int item) {
     if (item < 0) {
         return std::nullopt;
     }
-    return ModeFrom<Mode>(item + ModeValues<Mode>::kFirst);
+    return ModeFrom<Mode>(item + kModeValues<Mode>.first);
 }
 
 // QuickWriteBlock's quick-write byte: 0 for Enable, 1 for KBS Burst Write.

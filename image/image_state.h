@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "board/block_checksum.h"  // kBlockSize: block n covers n * 65536 .. n * 65536 + 65535
@@ -25,7 +26,10 @@ struct ImageState {
     // The last merge could not read the flash's bytes beside the file: the image holds guesses
     // there, and writing it would overwrite what the flash keeps. Cleared by the next file.
     bool besideFileUnread = false;
-    uint32_t imageFileSize = 0;    // size of the file as loaded, before the merge
+    uint32_t imageFileSize = 0;  // size of the file as loaded, before the merge
+    // CRC-32 of the file's bytes as loaded (what a unit's record names); nothing while no
+    // file is loaded.
+    std::optional<uint32_t> imageFileCrc32;
     bool operationResult = false;  // outcome of the last flash or file step
     BlockSkipFlags blockSkipFlags;
     // Scratch image of the merge; kept between merges so a reload reuses its memory.

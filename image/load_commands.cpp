@@ -9,6 +9,7 @@
 #include "image/image_file.h"
 #include "image/image_merge.h"
 #include "image/last_file.h"
+#include "platform/crc32.h"
 
 namespace quillon {
 
@@ -21,6 +22,7 @@ constexpr const char* kLoadedLine = "Load File to Buffer ---> OK !";
 // whole blocks, at most the part's.
 void TakeFile(ImageContext& context, std::vector<uint8_t> bytes) {
     ImageState& state = context.state;
+    state.imageFileCrc32 = platform::Crc32(bytes);
     state.imageBuffer = std::move(bytes);
     state.besideFileUnread = false;
     const auto partBlocks = static_cast<std::size_t>(std::max(context.flashblock, 0));

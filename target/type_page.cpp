@@ -41,13 +41,23 @@ void TypePageLogic::Open() {
     DeviceChanged();
 }
 
-void TypePageLogic::SelectManufacturer(int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= state_.manufacturers.size()) {
-        return;
+namespace {
+// Item `index` of `items` becomes the chosen one; false when there is no such item.
+bool Pick(const std::vector<std::string>& items, int index, int& chosenIndex,
+          std::string& chosenText) {
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size()) {
+        return false;
     }
-    state_.manufacturerIndex = index;
-    state_.manufacturerText = state_.manufacturers[static_cast<std::size_t>(index)];
-    ManufacturerChanged();
+    chosenIndex = index;
+    chosenText = items[static_cast<std::size_t>(index)];
+    return true;
+}
+}  // namespace
+
+void TypePageLogic::SelectManufacturer(int index) {
+    if (Pick(state_.manufacturers, index, state_.manufacturerIndex, state_.manufacturerText)) {
+        ManufacturerChanged();
+    }
 }
 
 void TypePageLogic::EditManufacturerText(std::string text) {
@@ -57,12 +67,9 @@ void TypePageLogic::EditManufacturerText(std::string text) {
 }
 
 void TypePageLogic::SelectDevice(int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= state_.devices.size()) {
-        return;
+    if (Pick(state_.devices, index, state_.deviceIndex, state_.deviceText)) {
+        DeviceChanged();
     }
-    state_.deviceIndex = index;
-    state_.deviceText = state_.devices[static_cast<std::size_t>(index)];
-    DeviceChanged();
 }
 
 void TypePageLogic::EditDeviceText(std::string text) {

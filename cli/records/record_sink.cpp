@@ -42,17 +42,36 @@ bool DatabaseRecordSink::Connect() {
 
 SpoolReplay DatabaseRecordSink::ReplaySpool() {
     if (!Connect()) {
-        return spool_.Replay([](const StoredUnit&) { return ReplayStep::Unreachable; });
+        return spool_.Replay([](std::span<const StoredUnit> batch) {
+            return std::vector<ReplayStep>(batch.size(), ReplayStep::Unreachable);
+        });
     }
-    return spool_.Replay([this](const StoredUnit& unit) {
+    return spool_.Replay([this](std::span<const StoredUnit> batch) { return Store(batch); });
+}
+
+std::vector<ReplayStep> DatabaseRecordSink::Store(std::span<const StoredUnit> batch) {
+    std::vector<ReplayStep> steps(batch.size(), ReplayStep::Stored);
+    try {
+        database_->InsertAll(batch);
+        return steps;
+    } catch (const DatabaseError& error) {
+        problem_ = error.what();
+    }
+    // A refused record takes its whole batch with it: offered one by one, the others go in
+    // and only the refused ones stay in the spool.
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        if (!database_->Usable()) {
+            steps[i] = ReplayStep::Unreachable;
+            continue;
+        }
         try {
-            database_->Insert(unit);
-            return ReplayStep::Stored;
+            database_->Insert(batch[i]);
         } catch (const DatabaseError& error) {
             problem_ = error.what();
-            return database_->Usable() ? ReplayStep::Refused : ReplayStep::Unreachable;
+            steps[i] = database_->Usable() ? ReplayStep::Refused : ReplayStep::Unreachable;
         }
-    });
+    }
+    return steps;
 }
 
 std::optional<std::string> DatabaseRecordSink::Keep(const RunRecord& record) {

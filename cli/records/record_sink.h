@@ -3,8 +3,10 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "cli/records/record_target.h"
 #include "cli/records/unit_database.h"
@@ -60,6 +62,9 @@ public:
 
 private:
     bool Connect();
+    // Stores a batch replayed from the spool, in one transaction when the database takes
+    // every record of it.
+    std::vector<ReplayStep> Store(std::span<const StoredUnit> batch);
 
     std::string connection_;
     UnitSpool spool_;

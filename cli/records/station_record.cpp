@@ -2,8 +2,6 @@
 
 #include <vector>
 
-#include "image/image_file.h"
-
 namespace quillon::cli {
 
 namespace {
@@ -34,11 +32,8 @@ RunRecord MakeRunRecord(Station& station, const std::string& action, const AutoU
     record.part = JoinedNonEmpty(station.Controls().main.deviceLines, " / ");
     record.imagePath = station.Settings().ReadText("LastFilePath");
     record.imageSize = station.Image().imageFileSize;
-    try {
-        record.imageCrc32 = Crc32(ReadImageFile(record.imagePath));
-    } catch (const std::exception&) {
-        record.imageCrc32.reset();
-    }
+    // The bytes as loaded, which are what was flashed, even when the file has changed since.
+    record.imageCrc32 = station.Image().imageFileCrc32;
     record.unit = unit;
     return record;
 }

@@ -46,10 +46,13 @@ CREATE INDEX IF NOT EXISTS quillon_unit_image_crc32 ON quillon_unit (image_crc32
 
 // libpq's messages end in a line break and may run over several lines; one line is shown.
 std::string OneLine(const char* text) {
-    std::string line = text ? text : "";
-    for (char& c : line) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
+    std::string line;
+    for (const char* c = text ? text : ""; *c != '\0'; ++c) {
+        const bool space = *c == '\n' || *c == '\r' || *c == '\t' || *c == ' ';
+        if (!space) {
+            line += *c;
+        } else if (!line.empty() && line.back() != ' ') {
+            line += ' ';  // libpq indents its hint lines with a tab
         }
     }
     while (!line.empty() && line.back() == ' ') {
@@ -120,7 +123,7 @@ void UnitDatabase::Migrate() {
     run("COMMIT");
 }
 
-void UnitDatabase::Insert(const StoredUnit& unit) {
+void UnitDatabase::SendInsert(const StoredUnit& unit) {
     static constexpr const char* kInsert =
         "INSERT INTO quillon_unit (id, station, time, action, pass, chip_code, chip_version, "
         "flash_id, part, image, image_size, image_crc32, steps, total_seconds, outcome) "
@@ -147,14 +150,42 @@ void UnitDatabase::Insert(const StoredUnit& unit) {
                                                          steps.c_str(),
                                                          total.c_str(),
                                                          unit.outcome.c_str()};
-    // A single statement is its own transaction: the unit is committed whole or not at all.
     Result result(PQexecParams(connection_.get(), kInsert, kParameters, nullptr, values.data(),
                                nullptr, nullptr, 0));
-    if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
+    Check(result.get(), "the database refused the record: ");
+}
+
+void UnitDatabase::Check(const PGresult* result, const char* what) const {
+    if (PQresultStatus(result) != PGRES_COMMAND_OK) {
         const bool lost = PQstatus(connection_.get()) != CONNECTION_OK;
-        throw DatabaseError(std::string(lost ? "the database connection was lost: "
-                                             : "the database refused the record: ") +
-                            OneLine(PQresultErrorMessage(result.get())));
+        throw DatabaseError(std::string(lost ? "the database connection was lost: " : what) +
+                            OneLine(PQresultErrorMessage(result)));
+    }
+}
+
+void UnitDatabase::Run(const char* sql, const char* what) {
+    Result result(PQexec(connection_.get(), sql));
+    Check(result.get(), what);
+}
+
+void UnitDatabase::Insert(const StoredUnit& unit) {
+    // A single statement is its own transaction: the unit is committed whole or not at all.
+    SendInsert(unit);
+}
+
+void UnitDatabase::InsertAll(std::span<const StoredUnit> units) {
+    // One commit, so one flush of the server's log, for the whole batch.
+    Run("BEGIN", "the database refused the transaction: ");
+    try {
+        for (const auto& unit : units) {
+            SendInsert(unit);
+        }
+        Run("COMMIT", "the database refused the commit: ");
+    } catch (const DatabaseError&) {
+        if (Usable()) {
+            Result rollback(PQexec(connection_.get(), "ROLLBACK"));
+        }
+        throw;
     }
 }
 

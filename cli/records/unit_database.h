@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ public:
     // Stores one unit in its own transaction; a unit whose id is already stored is left as
     // it is (a replay after a lost answer). Throws DatabaseError.
     void Insert(const StoredUnit& unit);
+    // Stores `units` in one transaction: all of them or, when one is refused, none. Throws
+    // DatabaseError.
+    void InsertAll(std::span<const StoredUnit> units);
 
     // The units recorded at or after `since` (ISO 8601, or everything), oldest first.
     std::vector<StoredUnit> Units(const std::optional<std::string>& since);
@@ -46,6 +50,13 @@ private:
     std::unique_ptr<PGconn, ConnectionClose> connection_;
 
     void Migrate();
+    // Sends the insert of one unit; throws DatabaseError when it is not done.
+    void SendInsert(const StoredUnit& unit);
+    // Throws DatabaseError unless `result` is a done command: the connection was lost, or
+    // the server refused (`what` begins the message).
+    void Check(const PGresult* result, const char* what) const;
+    // Runs a statement without parameters; throws DatabaseError saying `what` failed.
+    void Run(const char* sql, const char* what);
 };
 
 }  // namespace quillon::cli

@@ -153,7 +153,7 @@ void UnitSpool::Append(const StoredUnit& unit) {
     AppendLocked(File(), UnitJson(unit).dump() + "\n");
 }
 
-SpoolReplay UnitSpool::Replay(const std::function<ReplayStep(const StoredUnit&)>& store) {
+SpoolReplay UnitSpool::Replay(const ReplayStore& store, std::size_t batch) {
     SpoolReplay replay;
     std::error_code error;
     if (folder_.empty() || !std::filesystem::is_directory(folder_, error)) {
@@ -174,29 +174,42 @@ SpoolReplay UnitSpool::Replay(const std::function<ReplayStep(const StoredUnit&)>
     for (const auto& claim : claims) {
         std::string keep;
         std::string bad;
-        for (const auto& line : Lines(claim.file)) {
-            if (unreachable) {
-                keep += line + "\n";
-                ++replay.remaining;
-                continue;
+        const std::vector<std::string> lines = Lines(claim.file);
+        std::vector<StoredUnit> offered;
+        std::vector<const std::string*> offeredLines;
+        auto offer = [&] {
+            if (offered.empty()) {
+                return;
             }
-            StoredUnit unit;
+            const std::vector<ReplayStep> steps =
+                unreachable ? std::vector<ReplayStep>{} : store(offered);
+            for (std::size_t i = 0; i < offered.size(); ++i) {
+                const ReplayStep step = i < steps.size() ? steps[i] : ReplayStep::Unreachable;
+                if (step == ReplayStep::Stored) {
+                    ++replay.stored;
+                    continue;
+                }
+                unreachable = unreachable || step == ReplayStep::Unreachable;
+                keep += *offeredLines[i] + "\n";
+                ++replay.remaining;
+            }
+            offered.clear();
+            offeredLines.clear();
+        };
+        for (const auto& line : lines) {
             try {
-                unit = UnitFromJson(nlohmann::json::parse(line));
+                offered.push_back(UnitFromJson(nlohmann::json::parse(line)));
+                offeredLines.push_back(&line);
             } catch (const nlohmann::json::exception&) {
                 bad += line + "\n";
                 ++replay.unreadable;
                 continue;
             }
-            const ReplayStep step = store(unit);
-            if (step == ReplayStep::Stored) {
-                ++replay.stored;
-            } else {
-                unreachable = step == ReplayStep::Unreachable;
-                keep += line + "\n";
-                ++replay.remaining;
+            if (offered.size() >= batch) {
+                offer();
             }
         }
+        offer();
         // The claim goes only once what it still holds is safe elsewhere; otherwise the next
         // replay takes it over (stored records are then offered again, and ignored).
         try {

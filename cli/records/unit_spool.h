@@ -2,8 +2,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "cli/records/stored_unit.h"
 
@@ -29,6 +31,14 @@ enum class ReplayStep {
     Unreachable  // the database went away: it and every later record stay
 };
 
+// Stores a batch of spooled records and says, record by record, what became of each. A
+// record it gives no answer for stays in the spool.
+using ReplayStore = std::function<std::vector<ReplayStep>(std::span<const StoredUnit>)>;
+
+// How many spooled records a replay offers at once: a backlog goes to the database in a few
+// commits rather than one commit (and one flush of the server's log) a record.
+inline constexpr std::size_t kReplayBatch = 100;
+
 // The station's local keep for records the database did not take: JSON Lines in one file,
 // `units.jsonl`, each record appended with one write under an exclusive lock, so any number
 // of runs may spool and replay at once.
@@ -48,12 +58,12 @@ public:
     // Appends one record (the folder is made when missing). Throws SpoolError saying why.
     void Append(const StoredUnit& unit);
 
-    // Hands every spooled record to `store` and removes each one only after `store` said it
-    // was committed. A replay claims the
-    // spool by renaming it under the lock, so records spooled meanwhile wait for the next
-    // replay and two replays never hand over the same line; a claim whose run died is taken
-    // over by the next replay.
-    SpoolReplay Replay(const std::function<ReplayStep(const StoredUnit&)>& store);
+    // Hands every spooled record to `store`, `batch` records at a time, and removes each one
+    // only after `store` said it was committed. A replay claims the spool by renaming it
+    // under the lock, so records spooled meanwhile wait for the next replay and two replays
+    // never hand over the same line; a claim whose run died is taken over by the next
+    // replay.
+    SpoolReplay Replay(const ReplayStore& store, std::size_t batch = kReplayBatch);
 
 private:
     std::filesystem::path folder_;

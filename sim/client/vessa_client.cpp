@@ -99,6 +99,20 @@ private:
 std::mutex linkMutex;
 Link daemonLink;
 
+// A block to or from the board; 0 (failure) for a bad call or a broken link, as the driver's
+// own entry points answer.
+uint8_t Transfer(Kind kind, const uint8_t* header, uint32_t length, const uint8_t* out,
+                 uint8_t* in) {
+    std::lock_guard lock(linkMutex);
+    const void* buffer = kind == Kind::kWrite ? static_cast<const void*>(out) : in;
+    if (!daemonLink.IsOpen() || header == nullptr || length > VESSA_MAX_TRANSFER ||
+        (length != 0 && buffer == nullptr)) {
+        return 0;
+    }
+    const int result = daemonLink.Exchange(kind, header, length, 0, out, in);
+    return result < 0 ? uint8_t{0} : static_cast<uint8_t>(result);
+}
+
 }  // namespace
 
 extern "C" {
@@ -128,23 +142,11 @@ uint8_t DisconnectDevice(uint32_t /*reserved*/) {
 }
 
 uint8_t WriteDataToDevice(const uint8_t* header, uint32_t length, const uint8_t* data) {
-    std::lock_guard lock(linkMutex);
-    if (!daemonLink.IsOpen() || header == nullptr || length > VESSA_MAX_TRANSFER ||
-        (length != 0 && data == nullptr)) {
-        return 0;
-    }
-    const int result = daemonLink.Exchange(Kind::kWrite, header, length, 0, data, nullptr);
-    return result < 0 ? uint8_t{0} : static_cast<uint8_t>(result);
+    return Transfer(Kind::kWrite, header, length, data, nullptr);
 }
 
 uint8_t ReadDataFromDevice(const uint8_t* header, uint32_t length, uint8_t* buffer) {
-    std::lock_guard lock(linkMutex);
-    if (!daemonLink.IsOpen() || header == nullptr || length > VESSA_MAX_TRANSFER ||
-        (length != 0 && buffer == nullptr)) {
-        return 0;
-    }
-    const int result = daemonLink.Exchange(Kind::kRead, header, length, 0, nullptr, buffer);
-    return result < 0 ? uint8_t{0} : static_cast<uint8_t>(result);
+    return Transfer(Kind::kRead, header, length, nullptr, buffer);
 }
 
 }  // extern "C"

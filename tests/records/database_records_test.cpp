@@ -319,6 +319,33 @@ TEST_F(DatabaseRecordsTest, RecordsTheDatabaseCannotTakeWaitInTheSpool) {
     EXPECT_NE(lost.err.find("cannot make the spool folder"), std::string::npos) << lost.err;
 }
 
+TEST_F(DatabaseRecordsTest, ARefusedRecordInAReplayedBatchKeepsOnlyItselfBack) {
+    Station station(dir / "station");
+    ASSERT_EQ(Cli(station, {"flash", "image.bin"}).status, 0);  // makes the table
+    server->Sql("REVOKE INSERT ON quillon_unit FROM station");
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(Cli(station, {"flash", "image.bin"}).status, 0);
+    }
+    server->Sql("GRANT INSERT ON quillon_unit TO station");
+    // A hand-edited line between them, whose time the server refuses.
+    const std::string spooled = Spool();
+    auto edited = nlohmann::json::parse(spooled.substr(0, spooled.find('\n')));
+    edited["id"] = "00000000-0000-4000-8000-000000000001";
+    edited["time"] = "not a time";
+    const auto second = spooled.find('\n') + 1;
+    WriteFileBytes(dir / "state/quillon/spool/units.jsonl",
+                   spooled.substr(0, second) + edited.dump() + "\n" + spooled.substr(second));
+
+    const auto flush = RunProgram("quillon-cli", {"flush-records", server->Uri()}, station.dir,
+                                  Environment(station));
+    EXPECT_NE(flush.out.find("2 record(s) written to the database, 1 left in the spool"),
+              std::string::npos)
+        << flush.out << flush.err;
+    EXPECT_NE(flush.err.find("timestamp"), std::string::npos) << flush.err;
+    EXPECT_EQ(Rows(), 3);
+    EXPECT_EQ(Spool(), edited.dump() + "\n");
+}
+
 TEST_F(DatabaseRecordsTest, UnusableUrisAreUsageErrors) {
     Station station(dir / "station");
     for (const std::string uri :

@@ -13,6 +13,17 @@ namespace {
 
 using quillon::testing::TempDir;
 
+// A replay's store from a rule for one record.
+ReplayStore EachOf(std::function<ReplayStep(const StoredUnit&)> rule) {
+    return [rule = std::move(rule)](std::span<const StoredUnit> batch) {
+        std::vector<ReplayStep> steps;
+        for (const auto& unit : batch) {
+            steps.push_back(rule(unit));
+        }
+        return steps;
+    };
+}
+
 RunRecord Record(const std::string& time, const std::string& part, double seconds,
                  const std::string& failingStep = "") {
     RunRecord record;
@@ -80,16 +91,18 @@ TEST(UnitSpoolTest, ReplayRemovesOnlyWhatWasStoredAndTakesOverAbandonedClaims) {
                                      UnitJson(units[0]).dump() + "\nnot a record\n");
 
     std::vector<StoredUnit> stored;
-    const SpoolReplay first = spool.Replay([&](const StoredUnit& unit) {
-        if (unit.id == units[1].id) {
-            return ReplayStep::Refused;  // kept, the rest still tried
-        }
-        if (unit.id == units[3].id) {
-            return ReplayStep::Unreachable;  // kept with everything after it
-        }
-        stored.push_back(unit);
-        return ReplayStep::Stored;
-    });
+    // Two records a batch, so answers cross a batch's end.
+    const SpoolReplay first = spool.Replay(EachOf([&](const StoredUnit& unit) {
+                                               if (unit.id == units[1].id) {
+                                                   return ReplayStep::Refused;  // the rest tried
+                                               }
+                                               if (unit.id == units[3].id) {
+                                                   return ReplayStep::Unreachable;  // kept
+                                               }
+                                               stored.push_back(unit);
+                                               return ReplayStep::Stored;
+                                           }),
+                                           2);
     EXPECT_EQ(first.stored, 3);  // units 0 (claim and spool) and 2
     EXPECT_EQ(first.remaining, 2);
     EXPECT_EQ(first.unreadable, 1);
@@ -99,10 +112,10 @@ TEST(UnitSpoolTest, ReplayRemovesOnlyWhatWasStoredAndTakesOverAbandonedClaims) {
     EXPECT_EQ(quillon::testing::ReadFileBytes(spool.BadFile()), "not a record\n");
 
     stored.clear();
-    const SpoolReplay second = spool.Replay([&](const StoredUnit& unit) {
+    const SpoolReplay second = spool.Replay(EachOf([&](const StoredUnit& unit) {
         stored.push_back(unit);
         return ReplayStep::Stored;
-    });
+    }));
     EXPECT_EQ(second.stored, 2);
     EXPECT_EQ(second.remaining, 0);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "state/spool"), {}), 1)
