@@ -16,6 +16,7 @@
 
 #include <functional>
 
+#include "app/qt_prompts.h"
 #include "app/radio_group.h"
 #include "app/widget_helpers.h"
 #include "config/pin_sets.h"
@@ -354,9 +355,19 @@ void SetupPage::ConnectTo(Station& station) {
     };
     SetupPageLogic& logic = station.SetupLogic();
     PinDefinitionDesk& pins = station.Pins();
-    connect(controls_.pinDefSource, &RadioGroupBox::itemClicked, this, [handle, &logic](int item) {
-        handle([&logic, item] { logic.PinSourceSelected(item); })();
-    });
+    // A pin source that asks for a pin file gets it from the open dialog; Cancel loads none.
+    const auto askPinFile = [this, &pins](bool wanted) {
+        if (!wanted) {
+            return;
+        }
+        if (const auto file = AskForFile(window(), false, PinDefinitionDesk::PinFileDialog())) {
+            pins.LoadPinFile(*file);
+        }
+    };
+    connect(controls_.pinDefSource, &RadioGroupBox::itemClicked, this,
+            [handle, &logic, askPinFile](int item) {
+                handle([&logic, askPinFile, item] { askPinFile(logic.PinSourceSelected(item)); })();
+            });
     connect(controls_.connectMode, &RadioGroupBox::itemClicked, this, [handle, &logic](int item) {
         handle([&logic, item] { logic.ConnectModeSelected(item); })();
     });
@@ -370,7 +381,8 @@ void SetupPage::ConnectTo(Station& station) {
                 handle([&pins, row, column] { pins.EditPin(row, column); })();
             });
     connect(controls_.ok, &QPushButton::clicked, this, handle([&logic] { logic.Ok(); }));
-    connect(controls_.cancel, &QPushButton::clicked, this, handle([&logic] { logic.Cancel(); }));
+    connect(controls_.cancel, &QPushButton::clicked, this,
+            handle([&logic, askPinFile] { askPinFile(logic.Cancel()); }));
 
     const auto keepItem = [this](RadioGroupBox* group, int& item) {
         connect(group, &RadioGroupBox::itemClicked, this, [&item](int clicked) { item = clicked; });

@@ -24,6 +24,10 @@ constexpr uint8_t kLowBank = 0x40;
 constexpr uint8_t kHighBank = 0x50;
 constexpr uint32_t kFirstHighBankBlock = 256;
 constexpr std::size_t kKiB = 1024;
+
+const FlashOperations::OperationTexts kBlankCheckTexts{
+    CursorArea::Window, "Check Flash be cleared ---> Checking...",
+    OutcomeTexts::Named("Check Flash be cleared", true)};
 }  // namespace
 
 StepReport FlashOperations::BlankCheck() {
@@ -32,17 +36,15 @@ StepReport FlashOperations::BlankCheck() {
     if (!refusal) {
         refusal = run.IsMode(ConnectMode::Pd) ? PdPagesRefusal(0) : UsedBlocksRefusal();
     }
-    return RunInFrame(run, CursorArea::Window, refusal, "Check Flash be cleared ---> Checking...",
-                      [&] { return RunBlankCheck(run); });
+    return RunInFrame(run, kBlankCheckTexts, refusal, [&] { RunBlankCheck(run); });
 }
 
-OperationOutcome FlashOperations::RunBlankCheck(FlashRun& run) {
+void FlashOperations::RunBlankCheck(FlashRun& run) {
     parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
                                    kBlockSize);
     run.errors = run.IsMode(ConnectMode::Pd) ? CheckPdPages(run, CheckWalk::BlankCheck)
                                              : CheckBlocks(run, CheckWalk::BlankCheck);
-    const bool ok = run.errors == 0 && !parts_.frame.StopRequested();
-    return FinishWithErrors("Check Flash be cleared", ok, run.retries, run.errors);
+    run.result = run.errors == 0 && !parts_.frame.StopRequested();
 }
 
 long long FlashOperations::CheckPdPages(FlashRun& run, CheckWalk walk) {

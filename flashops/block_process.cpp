@@ -21,6 +21,9 @@ constexpr const char* kProgramText = "Program: ";
 constexpr int32_t kSectorEraseType = 1;
 constexpr int32_t kBlockEraseType = 2;
 
+// The block process writes its own stage lines.
+const FlashOperations::OperationTexts kBlockProcessTexts{CursorArea::Window, "", std::nullopt};
+
 std::string StageLine(const char* stage, uint32_t block) {
     return std::string(stage) + std::to_string(block) + " Block";
 }
@@ -44,10 +47,10 @@ StepReport FlashOperations::BlockProcess() {
     if (!refusal) {
         refusal = HalfBlockEraseProblem(run);
     }
-    return RunInFrame(run, CursorArea::Window, refusal, "", [&] { return RunBlockProcess(run); });
+    return RunInFrame(run, kBlockProcessTexts, refusal, [&] { RunBlockProcess(run); });
 }
 
-OperationOutcome FlashOperations::RunBlockProcess(FlashRun& run) {
+void FlashOperations::RunBlockProcess(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     if (controls_.checkAllSteps) {
         controls_.checkAllSteps();
@@ -76,7 +79,6 @@ OperationOutcome FlashOperations::RunBlockProcess(FlashRun& run) {
     if (end == WalkEnd::Ended) {
         run.result = false;
     }
-    return {StepFrom(run.result), ""};
 }
 
 // Erase, blank check, program, read back and compare one block. True when it passed all

@@ -24,13 +24,15 @@ constexpr uint8_t kKbsUnprotectStep = 3;
 constexpr uint8_t kKbsUnprotectEnd = 4;
 constexpr uint8_t kKbsReleased = 2;
 constexpr Millis kUnprotectSettle{1000};
+
+// The erase's lines; a reason it erased nothing follows its outcome line.
+const FlashOperations::OperationTexts kEraseTexts{
+    CursorArea::LogPane, "Erase Flash ---> Erasing...",
+    OutcomeTexts{"Erase Flash", "Erase Flash", true, true}};
 }  // namespace
 
 StepReport FlashOperations::EraseProvenByCheck() {
-    leaveProof_ = true;
-    StepReport report = Erase();
-    leaveProof_ = false;
-    return report;
+    return LeavingProof(&FlashOperations::Erase);
 }
 
 StepReport FlashOperations::Erase() {
@@ -56,11 +58,10 @@ StepReport FlashOperations::Erase() {
     if (!refusal) {
         refusal = UsedBlocksRefusal();
     }
-    return RunInFrame(run, CursorArea::LogPane, refusal, "Erase Flash ---> Erasing...",
-                      [&] { return RunErase(run); });
+    return RunInFrame(run, kEraseTexts, refusal, [&] { RunErase(run); });
 }
 
-OperationOutcome FlashOperations::RunErase(FlashRun& run) {
+void FlashOperations::RunErase(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     std::string problem;
     const bool wholePart = run.IsMode(ConnectMode::Socket) && run.flashPart == kWholePartByBlocks;
@@ -104,15 +105,7 @@ OperationOutcome FlashOperations::RunErase(FlashRun& run) {
                                                  : CheckBlocks(run, CheckWalk::AfterErase);
         run.result = run.errors == 0 && !parts_.frame.StopRequested();
     }
-    parts_.log.ReplaceLast(OutcomeLine("Erase Flash", "Erase Flash", run.result, run.retries));
-    if (run.errors > 0) {
-        parts_.log.Append("Error " + std::to_string(run.errors) + " bytes");
-    }
-    if (!problem.empty()) {
-        parts_.log.Append(problem);
-        run.cause = problem;
-    }
-    return {StepFrom(run.result), "", run.retries, static_cast<uint64_t>(run.errors)};
+    run.cause = problem;
 }
 
 void FlashOperations::EraseChip(FlashRun& run) {
@@ -180,16 +173,12 @@ void FlashOperations::EraseBySectorLayout(FlashRun& run, std::string& problem) {
 void FlashOperations::EraseWholePartByBlocks(FlashRun& run) {
     WalkPlan plan;
     plan.units = run.type.flashblock;
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long k) {
-        run.result = parts_.board
-                         .EraseFlash(static_cast<int>(k), kLastPageOfBlock, kBlockEraseType,
-                                     static_cast<uint8_t>(run.type.commandModeErase))
-                         .Succeeded();
-        return run.result ? Turn::Done : Turn::Repeat;
+    WalkTransfers(run, plan, [&](long long k) {
+        return parts_.board
+            .EraseFlash(static_cast<int>(k), kLastPageOfBlock, kBlockEraseType,
+                        static_cast<uint8_t>(run.type.commandModeErase))
+            .Succeeded();
     });
-    if (end == WalkEnd::Ended) {
-        run.result = false;
-    }
 }
 
 // Erases the last KiB of the controller's own flash and lifts its protection: the
@@ -220,16 +209,12 @@ void FlashOperations::ErasePdFlash(FlashRun& run) {
     WalkPlan plan;
     plan.units = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
     plan.stride = kPdPagesPerErase;
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long page) {
-        run.result = parts_.boardSide
-                         .PdEraseBlock(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
-                                       static_cast<uint16_t>(page))
-                         .Succeeded();
-        return run.result ? Turn::Done : Turn::Repeat;
+    WalkTransfers(run, plan, [&](long long page) {
+        return parts_.boardSide
+            .PdEraseBlock(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
+                          static_cast<uint16_t>(page))
+            .Succeeded();
     });
-    if (end == WalkEnd::Ended) {
-        run.result = false;
-    }
 }
 
 std::vector<FlashOperations::SectorCommand> FlashOperations::BlockEraseCommands(

@@ -118,23 +118,57 @@ WalkPlan FlashOperations::UsedBlocksPlan(const FlashRun& run) const {
     return plan;
 }
 
-StepReport FlashOperations::RunInFrame(FlashRun& run, CursorArea cursor,
+bool FlashOperations::WalkTransfers(FlashRun& run, const WalkPlan& plan,
+                                    const std::function<bool(long long unit)>& transfer) {
+    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
+        run.result = transfer(unit);
+        return run.result ? Turn::Done : Turn::Repeat;
+    });
+    if (end == WalkEnd::Ended) {
+        run.result = false;
+    }
+    return run.result;
+}
+
+bool FlashOperations::WalkPdPagesReadBack(
+    FlashRun& run, std::span<uint8_t> pages,
+    const std::function<TransferResult(uint16_t page, std::span<uint8_t> bytes)>& transfer) {
+    WalkPlan plan;
+    plan.units = static_cast<long long>(pages.size() / kPageSize);
+    return WalkTransfers(run, plan, [&](long long unit) {
+        const auto page = static_cast<uint16_t>(unit);
+        const auto bytes = pages.subspan(std::size_t{page} * kPageSize, kPageSize);
+        return transfer(page, bytes).Succeeded() && PdPageHolds(page, bytes);
+    });
+}
+
+StepReport FlashOperations::LeavingProof(StepReport (FlashOperations::*operation)()) {
+    leaveProof_ = true;
+    StepReport report = (this->*operation)();
+    leaveProof_ = false;
+    return report;
+}
+
+StepReport FlashOperations::RunInFrame(FlashRun& run, const OperationTexts& texts,
                                        const std::optional<std::string>& refusal,
-                                       std::string progressLine,
-                                       const std::function<OperationOutcome()>& body) {
+                                       const std::function<void()>& body,
+                                       std::function<void()> afterOutcome) {
     const Millis started = parts_.clock.Now();
     // A proof handed on is taken by the very next operation, whichever it is.
     taken_ = std::exchange(handed_, Proof::Own);
-    const OperationSpec spec{cursor, [&] { return !refusal; }, refusal.value_or(""),
-                             std::move(progressLine)};
-    StepReport report = parts_.frame.Run(spec, body);
+    const OperationSpec spec{texts.cursor,         [&] { return !refusal; },
+                             refusal.value_or(""), texts.progressLine,
+                             texts.outcome,        std::move(afterOutcome)};
+    StepReport report = parts_.frame.Run(spec, [&] {
+        body();
+        return StepReport{StepFrom(run.result), run.retries,
+                          static_cast<uint64_t>(std::max(0LL, run.errors)), run.cause, 0.0};
+    });
     report.seconds = static_cast<double>((parts_.clock.Now() - started).count()) / 1000.0;
     if (report.result == StepResult::Refused) {
         report.cause = refusal.value_or("");
         return report;
     }
-    report.retries = run.retries;
-    report.errors = static_cast<uint64_t>(std::max(0LL, run.errors));
     if (report.Ok()) {
         return report;
     }
@@ -151,21 +185,6 @@ StepReport FlashOperations::RunInFrame(FlashRun& run, CursorArea cursor,
         report.cause = "the board did not carry out the command";
     }
     return report;
-}
-
-std::string FlashOperations::OutcomeLine(const std::string& okName, const std::string& failureName,
-                                         bool ok, int retries) {
-    return ok ? okName + " ---> OK ! " + std::to_string(retries)
-              : failureName + " ---> Failure ! " + std::to_string(retries);
-}
-
-OperationOutcome FlashOperations::FinishWithErrors(const std::string& name, bool ok, int retries,
-                                                   long long errors) {
-    parts_.log.ReplaceLast(OutcomeLine(name, name, ok, retries));
-    if (errors > 0) {
-        parts_.log.Append("Error " + std::to_string(errors) + " bytes");
-    }
-    return {StepFrom(ok), "", retries, static_cast<uint64_t>(errors)};
 }
 
 }  // namespace quillon

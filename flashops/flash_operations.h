@@ -60,6 +60,8 @@ struct FlashOpsControls {
 // Erase, blank check, program, verify, read and the block process. Each runs in the one
 // operation frame, leaves OperationResult set and returns its report: the result, the
 // retries its walk spent, the bytes found wrong where it counts them, and why it failed.
+// An operation says what the frame shows of it as data (OperationTexts); the frame writes
+// its outcome line from the report.
 class FlashOperations {
 public:
     // A failed block transfer is repeated after a short pause up to this many times.
@@ -86,9 +88,18 @@ public:
     // Erase, check, program and read back one block at a time (Auto's alternative body).
     StepReport BlockProcess();
 
+    // What the frame shows of one operation: the busy cursor's area, the progress line and
+    // the outcome lines (none for the block process, which writes its own).
+    struct OperationTexts {
+        CursorArea cursor;
+        const char* progressLine;
+        std::optional<OutcomeTexts> outcome;
+    };
+
 private:
-    // The operations' own steps, each given the settings of its run.
-    OperationOutcome RunErase(FlashRun& run);
+    // The operations' own steps, each given the settings of its run. Each leaves its verdict
+    // in run.result and its counters in the run.
+    void RunErase(FlashRun& run);
     void EraseChip(FlashRun& run);
     void EraseBySectorLayout(FlashRun& run, std::string& problem);
     void EraseWholePartByBlocks(FlashRun& run);
@@ -107,7 +118,7 @@ private:
     // The half last block cannot be erased alone: the line that says why, else nothing.
     std::optional<std::string> HalfBlockEraseProblem(const FlashRun& run) const;
 
-    OperationOutcome RunBlankCheck(FlashRun& run);
+    void RunBlankCheck(FlashRun& run);
     // The blank check's walk. A blank check reads into ReadBuffer and moves the gauge; the
     // check that ends an erase reads into a scratch block (ReadBuffer keeps what it held)
     // and leaves the gauge where the erase left it. Both return the bytes found not erased.
@@ -115,7 +126,7 @@ private:
     long long CheckPdPages(FlashRun& run, CheckWalk walk);
     long long CheckBlocks(FlashRun& run, CheckWalk walk);
 
-    OperationOutcome RunProgram(FlashRun& run);
+    void RunProgram(FlashRun& run);
     bool ProgramPdPages(FlashRun& run);
     bool ProgramBlocks(FlashRun& run);
     // Sends block b of ImageBuffer the way program writes it.
@@ -123,7 +134,7 @@ private:
     // The program's SMBus speed change: the chips programmed at the low SMBus speed.
     bool NeedsLowSpeedToProgram(const FlashRun& run) const;
 
-    OperationOutcome RunVerify(FlashRun& run);
+    void RunVerify(FlashRun& run);
     long long VerifyPdPages(FlashRun& run);
     long long VerifyBlocks(FlashRun& run);
     // Block b against ImageBuffer, the way verify tests it: the board compares checksums, or
@@ -135,7 +146,7 @@ private:
     // USB-PD page `page` read back equals `expected`.
     bool PdPageHolds(uint16_t page, std::span<const uint8_t> expected);
 
-    OperationOutcome RunRead(FlashRun& run);
+    void RunRead(FlashRun& run);
     bool ReadPdPages(FlashRun& run);
     bool ReadBlocks(FlashRun& run);
     // A read that answered success is trusted only once confirmed: by the board comparing
@@ -143,7 +154,7 @@ private:
     bool ReadConfirmed(FlashRun& run, int block, std::span<const uint8_t> bytes);
     bool ReadSecondPass(FlashRun& run);
 
-    OperationOutcome RunBlockProcess(FlashRun& run);
+    void RunBlockProcess(FlashRun& run);
     bool ProcessOneBlock(FlashRun& run, uint32_t block, bool& stopped);
 
     // Refusals shared by the operations; nothing when the run may go on.
@@ -173,17 +184,26 @@ private:
     // The walk over the image's used blocks: from StartBlock unless the allocation is From
     // Top, the gauge counted from StartBlock.
     WalkPlan UsedBlocksPlan(const FlashRun& run) const;
+    // A walk whose unit is one transfer (the unit's commands, true when they succeeded),
+    // repeated under the repeat rule. OperationResult is the last transfer's result, false
+    // when the walk ended early; it is also returned.
+    bool WalkTransfers(FlashRun& run, const WalkPlan& plan,
+                       const std::function<bool(long long unit)>& transfer);
+    // The walk over the USB-PD pages of `pages` (whole 256-byte pages): `transfer` sends a
+    // page, which counts as done only once it reads back the same (the program's write, the
+    // read's first pass).
+    bool WalkPdPagesReadBack(
+        FlashRun& run, std::span<uint8_t> pages,
+        const std::function<TransferResult(uint16_t page, std::span<uint8_t> bytes)>& transfer);
+    // Runs an erase or a program that leaves its proof to the step that follows at once.
+    StepReport LeavingProof(StepReport (FlashOperations::*operation)());
     // Runs an operation's body in the frame (refused when `refusal` holds a text) and
-    // reports it with the run's counters.
-    StepReport RunInFrame(FlashRun& run, CursorArea cursor,
-                          const std::optional<std::string>& refusal, std::string progressLine,
-                          const std::function<OperationOutcome()>& body);
-    // The outcome line "<name> ---> OK ! <retries>" or "... Failure ! <retries>".
-    static std::string OutcomeLine(const std::string& okName, const std::string& failureName,
-                                   bool ok, int retries);
-    // Ends with the outcome line and, when bytes were wrong, "Error n bytes" below it.
-    OperationOutcome FinishWithErrors(const std::string& name, bool ok, int retries,
-                                      long long errors);
+    // reports it with the run's counters. `afterOutcome` runs once the outcome line is
+    // written, when the body ran.
+    StepReport RunInFrame(FlashRun& run, const OperationTexts& texts,
+                          const std::optional<std::string>& refusal,
+                          const std::function<void()>& body,
+                          std::function<void()> afterOutcome = {});
 
     // A proof an erase or a program hands to the operation after it.
     enum class Proof { Own, ByCheck, ByVerify };

@@ -10,6 +10,9 @@ namespace {
 constexpr int32_t kQuickWritePageSize = 256;
 constexpr int32_t kLargestSmallPage = 32;  // smaller program commands go page by page
 
+const FlashOperations::OperationTexts kProgramTexts{
+    CursorArea::LogPane, "Write Flash from buffer ---> Writing...",
+    OutcomeTexts::Named("Write Flash from buffer", false)};
 }  // namespace
 
 bool FlashOperations::NeedsLowSpeedToProgram(const FlashRun& run) const {
@@ -17,20 +20,23 @@ bool FlashOperations::NeedsLowSpeedToProgram(const FlashRun& run) const {
 }
 
 StepReport FlashOperations::ProgramProvenByVerify() {
-    leaveProof_ = true;
-    StepReport report = Program();
-    leaveProof_ = false;
-    return report;
+    return LeavingProof(&FlashOperations::Program);
 }
 
 StepReport FlashOperations::Program() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     const std::optional<std::string> refusal = ImageWriteRefusal(run);
-    return RunInFrame(run, CursorArea::LogPane, refusal, "Write Flash from buffer ---> Writing...",
-                      [&] { return RunProgram(run); });
+    // The high speed comes back after the outcome line, also after a stop or a failure.
+    const auto restoreSpeed = [&] {
+        if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
+            parts_.board.SmbPortControl(kSmbusHighSpeedCode);
+        }
+    };
+    return RunInFrame(
+        run, kProgramTexts, refusal, [&] { RunProgram(run); }, restoreSpeed);
 }
 
-OperationOutcome FlashOperations::RunProgram(FlashRun& run) {
+void FlashOperations::RunProgram(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     ClearSkipFlagsUnlessSkipFF();
     if (NeedsLowSpeedToProgram(run)) {
@@ -41,37 +47,16 @@ OperationOutcome FlashOperations::RunProgram(FlashRun& run) {
     } else {
         ProgramBlocks(run);
     }
-    parts_.log.ReplaceLast(
-        OutcomeLine("Write Flash from buffer", "Write Flash from buffer", run.result, run.retries));
-    // The high speed comes back also after a stop or a failure.
-    if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
-        parts_.board.SmbPortControl(kSmbusHighSpeedCode);
-    }
-    return {StepFrom(run.result), "", run.retries};
 }
 
 bool FlashOperations::ProgramPdPages(FlashRun& run) {
     auto& image = parts_.image.imageBuffer;
     const std::size_t pages = (image.size() + kPageSize - 1) / kPageSize;
     image.resize(pages * kPageSize, kErased);
-    WalkPlan plan;
-    plan.units = static_cast<long long>(pages);
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
-        const auto page = static_cast<uint16_t>(unit);
-        const auto bytes =
-            std::span<const uint8_t>(image).subspan(std::size_t{page} * kPageSize, kPageSize);
-        // A page that does not read back as written counts as a failed write.
-        run.result =
-            parts_.boardSide
-                .PdWritePage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page, bytes)
-                .Succeeded() &&
-            PdPageHolds(page, bytes);
-        return run.result ? Turn::Done : Turn::Repeat;
+    return WalkPdPagesReadBack(run, image, [&](uint16_t page, std::span<uint8_t> bytes) {
+        return parts_.boardSide.PdWritePage(parts_.cache.pdI2cAddress,
+                                            parts_.identity.pdFlashVariant, page, bytes);
     });
-    if (end == WalkEnd::Ended) {
-        run.result = false;
-    }
-    return run.result;
 }
 
 bool FlashOperations::ProgramBlocks(FlashRun& run) {
@@ -81,25 +66,23 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
     WalkPlan plan = UsedBlocksPlan(run);
     plan.skipped = [&](long long b) { return SkipsBlock(static_cast<uint32_t>(b)); };
     TestLimit limit;
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
+    WalkTransfers(run, plan, [&](long long unit) {
         const auto b = static_cast<uint32_t>(unit);
         if (!run.QuickPaths()) {
             parts_.flags.quickModeCapable = false;
         }
-        const TransferResult result = WriteImageBlock(run, b);
-        run.result = result.Succeeded();
+        if (!WriteImageBlock(run, b).Succeeded()) {
+            return false;
+        }
         // The block is read back as verify would test it; a block that does not hold the
         // image counts as a failed write and is written again. A program that leaves this
         // to the verify that follows at once leaves it the rewrite too.
-        if (run.result && !leaves) {
-            const auto wrong = CompareBlock(run, b, limit, ScratchBlock());
-            run.result = wrong && *wrong == 0;
+        if (leaves) {
+            return true;
         }
-        return run.result ? Turn::Done : Turn::Repeat;
+        const auto wrong = CompareBlock(run, b, limit, ScratchBlock());
+        return wrong && *wrong == 0;
     });
-    if (end == WalkEnd::Ended) {
-        run.result = false;
-    }
     if (leaves && run.result) {
         handed_ = Proof::ByVerify;
     }

@@ -10,6 +10,11 @@ namespace quillon {
 
 namespace {
 constexpr std::size_t kKiB = 1024;
+
+// The read's OK line has its own spelling.
+const FlashOperations::OperationTexts kReadTexts{
+    CursorArea::Window, "Read Flash to Buffer ---> Reading...",
+    OutcomeTexts{"Read Flash to Bufferr", "Read Flash to Buffer", false, false}};
 }  // namespace
 
 StepReport FlashOperations::Read() {
@@ -22,45 +27,27 @@ StepReport FlashOperations::Read() {
     } else {
         refusal = FlashblockRefusal();
     }
-    return RunInFrame(run, CursorArea::Window, refusal, "Read Flash to Buffer ---> Reading...",
-                      [&] { return RunRead(run); });
+    return RunInFrame(run, kReadTexts, refusal, [&] { RunRead(run); });
 }
 
-OperationOutcome FlashOperations::RunRead(FlashRun& run) {
+void FlashOperations::RunRead(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     // The PD flash is sized by its own facts, not by the flash type.
     const bool firstPass = run.IsMode(ConnectMode::Pd) ? ReadPdPages(run) : ReadBlocks(run);
     if (firstPass && controls_.readTwice) {
         ReadSecondPass(run);
     }
-    const std::string line =
-        run.result ? "Read Flash to Bufferr ---> OK ! " + std::to_string(run.retries)
-                   : "Read Flash to Buffer ---> Failure ! " + std::to_string(run.retries);
-    return {StepFrom(run.result), line, run.retries, static_cast<uint64_t>(run.errors)};
 }
 
 bool FlashOperations::ReadPdPages(FlashRun& run) {
     auto& buffer = parts_.image.readBuffer;
     buffer.resize(static_cast<std::size_t>(parts_.eflash.eFlashSizeKB) * kKiB);
-    WalkPlan plan;
-    plan.units = static_cast<long long>(parts_.eflash.eFlashSizeKB) * 4;
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
-        const auto page = static_cast<uint16_t>(unit);
-        const auto bytes =
-            std::span<uint8_t>(buffer).subspan(std::size_t{page} * kPageSize, kPageSize);
-        // The controller has no checksum compare: a page counts as read once a second read
-        // brings the same bytes.
-        run.result =
-            parts_.boardSide
-                .PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page, bytes)
-                .Succeeded() &&
-            PdPageHolds(page, bytes);
-        return run.result ? Turn::Done : Turn::Repeat;
+    // The controller has no checksum compare: a page counts as read once a second read
+    // brings the same bytes.
+    return WalkPdPagesReadBack(run, buffer, [&](uint16_t page, std::span<uint8_t> bytes) {
+        return parts_.boardSide.PdReadPage(parts_.cache.pdI2cAddress,
+                                           parts_.identity.pdFlashVariant, page, bytes);
     });
-    if (end == WalkEnd::Ended) {
-        run.result = false;
-    }
-    return run.result;
 }
 
 bool FlashOperations::ReadBlocks(FlashRun& run) {
@@ -69,20 +56,14 @@ bool FlashOperations::ReadBlocks(FlashRun& run) {
     buffer.resize(static_cast<std::size_t>(blocks) * kBlockSize);
     WalkPlan plan;
     plan.units = blocks;
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
+    return WalkTransfers(run, plan, [&](long long unit) {
         const auto b = static_cast<int>(unit);
         const auto bytes =
             std::span<uint8_t>(buffer).subspan(std::size_t(b) * kBlockSize, kBlockSize);
-        run.result =
-            parts_.board.ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead), bytes)
-                .Succeeded() &&
-            ReadConfirmed(run, b, bytes);
-        return run.result ? Turn::Done : Turn::Repeat;
+        return parts_.board.ReadBlock(b, static_cast<uint8_t>(run.type.commandModeRead), bytes)
+                   .Succeeded() &&
+               ReadConfirmed(run, b, bytes);
     });
-    if (end == WalkEnd::Ended) {
-        run.result = false;
-    }
-    return run.result;
 }
 
 // A block read is confirmed by the board comparing the checksums of the bytes received

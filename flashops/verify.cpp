@@ -6,29 +6,39 @@
 
 namespace quillon {
 
+namespace {
+const FlashOperations::OperationTexts kVerifyTexts{
+    CursorArea::Window, "Verify Flash with buffer ---> Verifing...",
+    OutcomeTexts::Named("Verify Flash with buffer", true)};
+
+// The chips verified at the low SMBus speed while the high one is set.
+bool VerifiesAtLowSpeed(const FlashRun& run) {
+    return run.chip.verifiesAtLowSmbusSpeed && run.AtHighSmbusSpeed();
+}
+}  // namespace
+
 StepReport FlashOperations::Verify() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
     const std::optional<std::string> refusal = ImageWriteRefusal(run);
-    return RunInFrame(run, CursorArea::Window, refusal, "Verify Flash with buffer ---> Verifing...",
-                      [&] { return RunVerify(run); });
+    // The high speed comes back after the outcome line, also after a stop or a failure.
+    const auto restoreSpeed = [&] {
+        if (VerifiesAtLowSpeed(run)) {
+            parts_.board.SmbPortControl(kSmbusHighSpeedCode);
+        }
+    };
+    return RunInFrame(
+        run, kVerifyTexts, refusal, [&] { RunVerify(run); }, restoreSpeed);
 }
 
-OperationOutcome FlashOperations::RunVerify(FlashRun& run) {
+void FlashOperations::RunVerify(FlashRun& run) {
     ClearSkipFlagsUnlessSkipFF();
     parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
                                    kBlockSize);
-    const bool lowSpeed = run.chip.verifiesAtLowSmbusSpeed && run.AtHighSmbusSpeed();
-    if (lowSpeed) {
+    if (VerifiesAtLowSpeed(run)) {
         parts_.board.SmbPortControl(kSmbusLowSpeedCode);
     }
     run.errors = run.IsMode(ConnectMode::Pd) ? VerifyPdPages(run) : VerifyBlocks(run);
-    const bool ok = run.errors == 0 && !parts_.frame.StopRequested();
-    auto outcome = FinishWithErrors("Verify Flash with buffer", ok, run.retries, run.errors);
-    // The high speed comes back also after a stop or a failure.
-    if (lowSpeed) {
-        parts_.board.SmbPortControl(kSmbusHighSpeedCode);
-    }
-    return outcome;
+    run.result = run.errors == 0 && !parts_.frame.StopRequested();
 }
 
 long long FlashOperations::VerifyPdPages(FlashRun& run) {

@@ -124,19 +124,18 @@ std::optional<std::array<uint8_t, kPinColumns>> PinDefinitionDesk::NumbersToSend
     return definition_.numbers;
 }
 
-void PinDefinitionDesk::SelectSource(int item) {
-    ApplySourceRule(item, false);
+bool PinDefinitionDesk::SelectSource(int item) {
+    return ApplySourceRule(item, false);
 }
 
 void PinDefinitionDesk::SelectSourceAtStartup(int item) {
     ApplySourceRule(item, true);
 }
 
-void PinDefinitionDesk::ApplySourceRule(int item, bool startup) {
+bool PinDefinitionDesk::ApplySourceRule(int item, bool startup) {
     setup_.pinDefSourceItem = item;
     if (item == kEFlash && !PinNumberBoard()) {
-        ApplySourceRule(kIni, startup);
-        return;
+        return ApplySourceRule(kIni, startup);
     }
     if (item == kEFlash) {
         ReadBoardCopy();
@@ -148,12 +147,13 @@ void PinDefinitionDesk::ApplySourceRule(int item, bool startup) {
         setup_.pinSetListEnabled = false;
     }
     if (item == kFile && PinNumberBoard()) {
-        ApplySourceRule(kIni, startup);
-        return;
+        return ApplySourceRule(kIni, startup);
     }
     if (item == kFile && !startup) {
         FileStep();
+        return true;
     }
+    return false;
 }
 
 void PinDefinitionDesk::ReadBoardCopy() {
@@ -167,17 +167,20 @@ void PinDefinitionDesk::ReadBoardCopy() {
 void PinDefinitionDesk::FileStep() {
     SelectEntry(0);
     store_.WriteInt(setting::kPinDefNum, 0);
-    const auto chosen = panel_.AskOpenFile({kBinFileFilter, "", ""});
-    if (!chosen) {
-        return;
-    }
-    const auto bytes = ReadWholeFile(*chosen);
+}
+
+FileDialogRequest PinDefinitionDesk::PinFileDialog() {
+    return {kBinFileFilter, "", ""};
+}
+
+void PinDefinitionDesk::LoadPinFile(const std::string& path) {
+    const auto bytes = ReadWholeFile(path);
     std::optional<std::array<uint8_t, kPinColumns>> codes;
     if (bytes) {
         codes = FindPinCodes(*bytes);
     }
     if (!bytes) {
-        panel_.Warn("Cannot read the file '" + *chosen + "'.");
+        panel_.Warn("Cannot read the file '" + path + "'.");
     } else if (!codes) {
         panel_.Warn(kNoPinDefine);
     } else if (const PinParse parsed = DefinitionFromCodes(*codes); !parsed.definition) {

@@ -41,9 +41,18 @@ public:
     std::optional<std::array<uint8_t, kPinColumns>> NumbersToSend() const;
 
     // The source radio group changed its item (operator or program): the selection rule.
-    void SelectSource(int item);
+    // True when the rule asks for a pin file ("File" on a pin-code board): the front-end
+    // shows PinFileDialog() and passes the chosen file to LoadPinFile; a cancelled dialog
+    // needs no call, and the source stays "File".
+    bool SelectSource(int item);
     // The same while the start-up load sets the group: no file is asked for.
     void SelectSourceAtStartup(int item);
+
+    static FileDialogRequest PinFileDialog();
+    // The pins of a bin file's "$PJIG$" (else "$MISC$") record become the definition. A file
+    // that cannot be read or holds no record is refused with a Warning, and the source
+    // falls back to "INI".
+    void LoadPinFile(const std::string& path);
 
     // The operator picked another pin-set entry (PinDefNum is stored only by Setup OK).
     void PickSet(int index);
@@ -67,7 +76,8 @@ public:
     const PinDefinition& Definition() const { return definition_; }
 
 private:
-    void ApplySourceRule(int item, bool startup);
+    // True when the rule ends asking for a pin file.
+    bool ApplySourceRule(int item, bool startup);
     void ReadBoardCopy();
     void FileStep();
     void StoreIniSet();

@@ -80,11 +80,11 @@ void SetupPageLogic::KeyMatchChanged(bool checked) {
     ApplyKeyMatchRule(checked, controls_.setup);
 }
 
-void SetupPageLogic::PinSourceSelected(int item) {
+bool SetupPageLogic::PinSourceSelected(int item) {
     if (item == controls_.setup.pinDefSourceItem) {
-        return;
+        return false;
     }
-    pins_.SelectSource(item);
+    return pins_.SelectSource(item);
 }
 
 bool SetupPageLogic::CheckField(const std::string& text, std::size_t maxLength, bool lastByteZero) {
@@ -192,16 +192,17 @@ void SetupPageLogic::ResumeConnectionCheck() {
     }
 }
 
-void SetupPageLogic::Cancel() {
+bool SetupPageLogic::Cancel() {
     CloseToMainPage();
-    ReloadControls();
+    const bool wantsPinFile = ReloadControls();
     ResumeConnectionCheck();
+    return wantsPinFile;
 }
 
-void SetupPageLogic::ReloadControls() {
+bool SetupPageLogic::ReloadControls() {
     auto& setup = controls_.setup;
     const int source = store_.ReadInt(setting::kPinDefSource);
-    PinSourceSelected(ClampRadioItem(source - 1, 3));
+    const bool wantsPinFile = PinSourceSelected(ClampRadioItem(source - 1, 3));
     setup.pinSetListEnabled = source == PinDefinitionDesk::kIni + 1;
 
     const int mode = store_.ReadInt(setting::kConnectMode);
@@ -238,6 +239,7 @@ void SetupPageLogic::ReloadControls() {
     setup.pdI2cAddress =
         HexDigits(static_cast<uint32_t>(store_.ReadInt(setting::kPdI2cAddress)) & 0xFF, 2);
     setup.switchRom = store_.ReadBool(setting::kSwitchRom);
+    return wantsPinFile;
 }
 
 }  // namespace quillon

@@ -40,19 +40,22 @@ public:
     // OK: true when the page closed; false when a refused field left it open (the values
     // stored before the refusal stay stored).
     bool Ok();
-    void Cancel();
+    // True when the pin source the controls are reloaded to asks for a pin file (see
+    // PinDefinitionDesk::SelectSource).
+    bool Cancel();
 
     // Control changes, by the operator (the program runs the same rules itself).
     void ConnectModeSelected(int item);
     void KeyMatchChanged(bool checked);
-    void PinSourceSelected(int item);
+    // True when the new source asks for a pin file (see PinDefinitionDesk::SelectSource).
+    bool PinSourceSelected(int item);
 
 private:
     bool CheckField(const std::string& text, std::size_t maxLength, bool lastByteZero);
     void StoreKeyCells();
     void CloseToMainPage();
     void ResumeConnectionCheck();
-    void ReloadControls();
+    bool ReloadControls();
     std::string StoredKeyText(int cell) const;
 
     SettingsStore& store_;

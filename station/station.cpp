@@ -252,28 +252,24 @@ void Station::RequestStop() {
 }
 
 void Station::OnCheckBoxClicked(StepCheckBox which, bool checked) {
-    auto& main = controls_.main;
-    switch (which) {
-        case StepCheckBox::Erase:
-            main.checkErase = checked;
-            store_->WriteBool(setting::kCheckBoxErase, checked);
-            break;
-        case StepCheckBox::Check:
-            main.checkCheck = checked;
-            store_->WriteBool(setting::kCheckBoxCheck, checked);
-            break;
-        case StepCheckBox::Program:
-            main.checkProgram = checked;
-            store_->WriteBool(setting::kCheckBoxProgram, checked);
-            break;
-        case StepCheckBox::Verify:
-            main.checkVerify = checked;
-            store_->WriteBool(setting::kCheckBoxVerify, checked);
-            break;
-        case StepCheckBox::SkipFF:
-            main.skipFF = checked;
-            store_->WriteBool(setting::kSkipFFChecked, checked);
-            break;
+    // Each box: its mirror in the main page's controls and the setting it is stored as.
+    struct StoredBox {
+        StepCheckBox box;
+        bool MainPageControls::*state;
+        const char* setting;
+    };
+    static constexpr StoredBox kBoxes[] = {
+        {StepCheckBox::Erase, &MainPageControls::checkErase, setting::kCheckBoxErase},
+        {StepCheckBox::Check, &MainPageControls::checkCheck, setting::kCheckBoxCheck},
+        {StepCheckBox::Program, &MainPageControls::checkProgram, setting::kCheckBoxProgram},
+        {StepCheckBox::Verify, &MainPageControls::checkVerify, setting::kCheckBoxVerify},
+        {StepCheckBox::SkipFF, &MainPageControls::skipFF, setting::kSkipFFChecked},
+    };
+    for (const StoredBox& stored : kBoxes) {
+        if (stored.box == which) {
+            controls_.main.*stored.state = checked;
+            store_->WriteBool(stored.setting, checked);
+        }
     }
 }
 

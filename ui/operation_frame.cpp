@@ -12,19 +12,18 @@ constexpr const char* kStoppedCause = "stopped";
 constexpr const char* kFailedCause = "the board did not complete the step";
 
 // Why a body that ran did not succeed, in the operator's words.
-std::string FailureCause(const OperationOutcome& outcome, bool stopped) {
+std::string FailureCause(const StepReport& report, bool stopped) {
     if (stopped) {
         return kStoppedCause;
     }
-    if (outcome.errors > 0) {
-        return std::to_string(outcome.errors) + " bytes wrong";
+    if (report.errors > 0) {
+        return std::to_string(report.errors) + " bytes wrong";
     }
     return kFailedCause;
 }
 }  // namespace
 
-StepReport OperationFrame::Run(const OperationSpec& spec,
-                               const std::function<OperationOutcome()>& body) {
+StepReport OperationFrame::Run(const OperationSpec& spec, const std::function<StepReport()>& body) {
     const ConnectionCheckPause pause(timer1_);
     stop_.Clear();
     const BusyCursor busy(panel_, spec.cursor);
@@ -38,16 +37,34 @@ StepReport OperationFrame::Run(const OperationSpec& spec,
     if (!spec.progressLine.empty()) {
         log_.Append(spec.progressLine);
     }
-    const OperationOutcome outcome = body();
-    StepReport report{outcome.result, outcome.retries, outcome.errors, {}, 0.0};
-    if (!report.Ok()) {
-        report.cause = FailureCause(outcome, StopRequested());
+    StepReport report = body();
+    if (spec.outcome) {
+        WriteOutcome(*spec.outcome, report);
     }
-    if (!outcome.outcomeLine.empty()) {
-        log_.ReplaceLast(outcome.outcomeLine);
+    if (!report.Ok() && report.cause.empty()) {
+        report.cause = FailureCause(report, StopRequested());
+    }
+    if (spec.afterOutcome) {
+        spec.afterOutcome();
     }
     SetOperationResult(report.result);
     return report;
+}
+
+std::string OperationFrame::OutcomeLine(const OutcomeTexts& texts, const StepReport& report) {
+    const std::string retries = std::to_string(report.retries);
+    return report.Ok() ? texts.okName + " ---> OK ! " + retries
+                       : texts.failureName + " ---> Failure ! " + retries;
+}
+
+void OperationFrame::WriteOutcome(const OutcomeTexts& texts, const StepReport& report) {
+    log_.ReplaceLast(OutcomeLine(texts, report));
+    if (texts.errorsLine && report.errors > 0) {
+        log_.Append("Error " + std::to_string(report.errors) + " bytes");
+    }
+    if (texts.causeLine && !report.cause.empty()) {
+        log_.Append(report.cause);
+    }
 }
 
 void OperationFrame::CloseRun(const StepReport& report, const std::string& line) {

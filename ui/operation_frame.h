@@ -13,6 +13,22 @@
 
 namespace quillon {
 
+// The outcome line an operation ends with, written by the frame from the step's report:
+// "<okName> ---> OK ! <retries>" or "<failureName> ---> Failure ! <retries>".
+struct OutcomeTexts {
+    std::string okName;
+    std::string failureName;
+    // "Error <n> bytes" is appended below the outcome line when the report counts wrong bytes.
+    bool errorsLine = false;
+    // The cause the body gave (a reason it did nothing) is appended below those.
+    bool causeLine = false;
+
+    // The usual case: one name for both lines.
+    static OutcomeTexts Named(std::string name, bool errorsLine) {
+        return {name, name, errorsLine, false};
+    }
+};
+
 // What one operation (erase, blank check, program, verify, read, ...) asks of the frame.
 struct OperationSpec {
     CursorArea cursor = CursorArea::Window;
@@ -23,16 +39,11 @@ struct OperationSpec {
     // Appended once the window is locked to Stop, e.g. "Erase Flash ---> Erasing...".
     // Empty: the body writes its own lines.
     std::string progressLine;
-};
-
-// What the body came to, and the line that replaces the last log line (the progress line,
-// or whatever the body left last). An empty line leaves the log as the body left it.
-// `retries` and `errors` are the body's counters; they travel on in the step's report.
-struct OperationOutcome {
-    StepResult result = StepResult::Failed;
-    std::string outcomeLine;
-    int retries = 0;
-    uint64_t errors = 0;
+    // The lines that replace the progress line when the body is done. Empty: the body writes
+    // its own lines and the frame writes none.
+    std::optional<OutcomeTexts> outcome;
+    // Runs after the outcome lines when the body ran, e.g. to put the SMBus speed back.
+    std::function<void()> afterOutcome;
 };
 
 // The frame every operation runs in, written once:
@@ -41,12 +52,15 @@ struct OperationOutcome {
 //   3. switch control level 2 off so that only Stop stays usable (the connection check
 //      switches it on again later);
 //   4. append the progress line;
-//   5. run the body, which reports its gauge through Progress();
-//   6. replace the last log line with the outcome line;
+//   5. run the body, which reports its gauge through Progress() and returns its report (the
+//      result, its retries and wrong bytes, and a cause when it knows one);
+//   6. replace the last log line with the outcome line written from that report, and append
+//      the lines the operation's OutcomeTexts ask for; then the spec's afterOutcome;
 //   7. cursor back, connection check resumed.
 // The step's report comes back to the caller: a refused step carries the refusal as its
-// cause. OperationResult, the flag that chained steps test, is written from that report here
-// and only here: true for Ok, false otherwise (a refused step is not a done step).
+// cause, a failed one without a cause of its own gets one here. OperationResult, the flag
+// that chained steps test, is written from that report here and only here: true for Ok,
+// false otherwise (a refused step is not a done step).
 class OperationFrame {
 public:
     OperationFrame(OperatorPanel& panel, MessageLog& log, ConnectionTimer& timer1,
@@ -57,7 +71,9 @@ public:
           stop_(stop),
           operationResult_(operationResult) {}
 
-    StepReport Run(const OperationSpec& spec, const std::function<OperationOutcome()>& body);
+    StepReport Run(const OperationSpec& spec, const std::function<StepReport()>& body);
+    // The outcome line of `texts` for a step that came to `report`.
+    static std::string OutcomeLine(const OutcomeTexts& texts, const StepReport& report);
 
     // A step of an operation's loop is done: set the gauge (clamped to 0..100), let pending
     // window events run (Stop, log, gauge). Returns false once a stop was requested.
@@ -78,6 +94,8 @@ public:
     bool OperationResult() const { return operationResult_; }
 
 private:
+    void WriteOutcome(const OutcomeTexts& texts, const StepReport& report);
+
     OperatorPanel& panel_;
     MessageLog& log_;
     ConnectionTimer& timer1_;

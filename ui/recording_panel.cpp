@@ -84,25 +84,17 @@ void RecordingPanel::ShowMessage(MessageKind kind, const std::string& title,
 }
 
 std::optional<std::string> RecordingPanel::AskOpenFile(const FileDialogRequest& request) {
-    Note("open dialog");
-    dialogs.push_back({false, request});
-    if (fileAnswers.empty()) {
-        return std::nullopt;
-    }
-    auto answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+    return Cancelled({false, request});
 }
 
 std::optional<std::string> RecordingPanel::AskSaveFile(const FileDialogRequest& request) {
-    Note("save dialog");
-    dialogs.push_back({true, request});
-    if (fileAnswers.empty()) {
-        return std::nullopt;
-    }
-    auto answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
+    return Cancelled({true, request});
+}
+
+std::optional<std::string> RecordingPanel::Cancelled(Dialog dialog) {
+    Note(dialog.save ? "save dialog" : "open dialog");
+    dialogs.push_back(std::move(dialog));
+    return std::nullopt;
 }
 
 void RecordingPanel::SetControlLevel(ControlLevel named, bool enabled) {

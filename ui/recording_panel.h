@@ -1,6 +1,5 @@
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,8 +10,9 @@
 
 namespace quillon {
 
-// An OperatorPanel that records what the logic showed and answers dialogs from a script.
-// Used by tests and by headless front-ends.
+// An OperatorPanel that records what the logic showed. Used by tests and by headless
+// front-ends. Commands take the files they work on as arguments, so a dialog asked of this
+// panel is recorded and cancelled.
 class RecordingPanel : public OperatorPanel {
 public:
     struct Box {
@@ -40,9 +40,6 @@ public:
     void ShowPage(Page shown) override;
     void ControlsChanged() override;
 
-    // Script: answers for the next file dialogs, in order; nothing = cancel.
-    // With no scripted answer left, a dialog is cancelled.
-    std::deque<std::optional<std::string>> fileAnswers;
     // Called for every message box before it "closes", e.g. to power a target on.
     std::function<void(const Box&)> onMessage;
     // Called on every PumpEvents, e.g. to press Stop in the middle of an operation.
@@ -77,6 +74,8 @@ public:
 
 private:
     void Note(std::string event);
+    // Records a dialog and answers it as cancelled.
+    std::optional<std::string> Cancelled(Dialog dialog);
     std::thread::id owner_ = std::this_thread::get_id();
 };
 

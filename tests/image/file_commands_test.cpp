@@ -21,11 +21,9 @@ class LoadTest : public ImageTest {};
 
 TEST_F(LoadTest, LoadsRemembersAndMergesTheChosenFile) {
     const auto path = WriteFile("fw.bin", FileBytes(100 * 1024));
-    panel.fileAnswers.push_back(path);
     auto context = Context();
-    LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
-    ASSERT_EQ(panel.dialogs.size(), 1u);
-    EXPECT_EQ(panel.dialogs[0].request.filter, "[*.bin]|*.bin|[*.rom]|*.rom|*.*|*.*");
+    LoadImage(context, path);
+    EXPECT_EQ(LoadDialogRequest(settings).filter, "[*.bin]|*.bin|[*.rom]|*.rom|*.*|*.*");
     EXPECT_THAT(panel.mainLog,
                 ElementsAre("Load File to Buffer ---> OK !", "Open from '" + path + "'",
                             "Use Block=2  (End:2 - Start:0)", "Start Address = 0x00000000",
@@ -46,9 +44,8 @@ TEST_F(LoadTest, UsedBlocksComeFromTheFileUpToThePartSize) {
         uint32_t blocks;
     } cases[] = {{256 * 1024, 2}, {96 * 1024, 1}, {1000, 0}};
     for (const auto& c : cases) {
-        panel.fileAnswers.push_back(WriteFile("f.bin", FileBytes(c.size)));
         auto context = Context();
-        LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
+        LoadImage(context, WriteFile("f.bin", FileBytes(c.size)));
         EXPECT_EQ(state.usedBlockCount, c.blocks) << c.size;
         EXPECT_EQ(state.imageBuffer, FileBytes(c.size));
     }
@@ -60,7 +57,7 @@ TEST_F(LoadTest, CancelChangesNothingButTheLogLine) {
     state.usedBlockCount = 7;
     pathText = "old.bin";
     auto context = Context();
-    LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings)));
+    LoadImage(context, std::nullopt);  // the dialog was cancelled
     EXPECT_THAT(panel.mainLog, ElementsAre("Load File to Buffer ---> Cancel !"));
     EXPECT_EQ(state.imageBuffer, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(state.usedBlockCount, 7u);
@@ -87,10 +84,8 @@ TEST_F(LoadTest, AnUnreadableFileIsReportedAndTheImageKept) {
          "is 268435457 bytes, larger than the largest part the station can address "
          "(268435456 bytes)"}};
     for (const auto& [chosen, text] : cases) {
-        panel.fileAnswers.push_back(chosen);
         auto context = Context();
-        EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
-                  StepResult::Failed);
+        EXPECT_EQ(LoadImage(context, chosen), StepResult::Failed);
         ASSERT_FALSE(panel.boxes.empty());
         EXPECT_EQ(panel.boxes.back().kind, MessageKind::Error);
         EXPECT_NE(panel.boxes.back().text.find(text), std::string::npos) << panel.boxes.back().text;
@@ -111,10 +106,8 @@ TEST_F(LoadTest, AMergeThatCannotReadItsSettingsLeavesNoUnplacedImage) {
     state.usedBlockCount = 1;
     state.operationResult = true;
     const auto path = WriteFile("fw.bin", FileBytes(100 * 1024));
-    panel.fileAnswers.push_back(path);
     auto context = Context();
-    EXPECT_THROW(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
-                 ConversionError);
+    EXPECT_THROW(LoadImage(context, path), ConversionError);
     EXPECT_TRUE(state.imageBuffer.empty());
     EXPECT_EQ(state.usedBlockCount, 0u);
     EXPECT_FALSE(state.operationResult);
@@ -145,14 +138,13 @@ TEST_F(LoadTest, AStoreThatRefusesTheFileNameDropsTheRawFile) {
         std::vector<SettingValue> Enumerate() const override { return inner.Enumerate(); }
         SettingsStore& inner;
     } store(settings);
-    panel.fileAnswers.push_back(WriteFile("fw.bin", FileBytes(0x20000)));
+    const auto path = WriteFile("fw.bin", FileBytes(0x20000));
     state.operationResult = true;
     auto context = Context();
     ImageContext refusing{state,      store,           panel,        log,
                           timer,      commands,        identity,     eflash,
                           flashblock, commandModeRead, assignedText, context.pathBox};
-    EXPECT_THROW(LoadImage(refusing, panel.AskOpenFile(LoadDialogRequest(settings))),
-                 SettingsError);
+    EXPECT_THROW(LoadImage(refusing, path), SettingsError);
     EXPECT_TRUE(state.imageBuffer.empty());  // not left to be written from address 0
     EXPECT_EQ(state.usedBlockCount, 0u);
     EXPECT_FALSE(state.operationResult);
@@ -279,15 +271,12 @@ TEST_F(ReloadTest, AtStartUpAFileThatCannotBeUsedIsRefusedAndAGoodOneIsOk) {
 TEST_F(ReloadTest, StepResultsOfLoadAndSaveMatchOperationResult) {
     auto context = Context();
     state.operationResult = true;
-    EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))),
-              StepResult::Refused);  // cancelled
+    EXPECT_EQ(LoadImage(context, std::nullopt), StepResult::Refused);  // cancelled
     EXPECT_TRUE(state.operationResult);
-    panel.fileAnswers.push_back(WriteFile("fw.bin", FileBytes(0x10000)));
-    EXPECT_EQ(LoadImage(context, panel.AskOpenFile(LoadDialogRequest(settings))), StepResult::Ok);
+    EXPECT_EQ(LoadImage(context, WriteFile("fw.bin", FileBytes(0x10000))), StepResult::Ok);
     EXPECT_TRUE(state.operationResult);
     state.readBuffer = FileBytes(0x100);
-    panel.fileAnswers.push_back((dir / "missing-folder" / "out.bin").string());
-    EXPECT_THROW(SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest())),
+    EXPECT_THROW(SaveReadBuffer(context, (dir / "missing-folder" / "out.bin").string()),
                  std::exception);  // the handler shows the box
     EXPECT_FALSE(state.operationResult);
 }
@@ -352,9 +341,8 @@ class SaveTest : public ImageTest {
 protected:
     std::string Save(const std::string& name) {
         const auto path = (dir / name).string();
-        panel.fileAnswers.push_back(path);
         auto context = Context();
-        SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest()));
+        SaveReadBuffer(context, path);
         return path;
     }
     std::size_t SavedSize(const std::string& path) {
@@ -365,9 +353,8 @@ protected:
 TEST_F(SaveTest, WritesTheReadBufferRaw) {
     state.readBuffer = FileBytes(0x20000);
     const auto path = Save("read.bin");
-    ASSERT_EQ(panel.dialogs.size(), 1u);
-    EXPECT_EQ(panel.dialogs[0].request.filter, "[*.bin]|*.bin|[*.*]|*.*");
-    EXPECT_EQ(panel.dialogs[0].request.proposedName, "KavoBIOS.bin");
+    EXPECT_EQ(SaveDialogRequest().filter, "[*.bin]|*.bin|[*.*]|*.*");
+    EXPECT_EQ(SaveDialogRequest().proposedName, "KavoBIOS.bin");
     EXPECT_THAT(panel.mainLog,
                 ElementsAre("Save Buffer to File ---> OK !", "Save in '" + path + "'"));
     const auto saved = testing::ReadFileBytes(path);
@@ -409,7 +396,7 @@ TEST_F(SaveTest, AnEFlashReadIsCutToTheEFlashSize) {
 
 TEST_F(SaveTest, CancelAndAnEmptyBufferWriteNothing) {
     auto context = Context();
-    SaveReadBuffer(context, panel.AskSaveFile(SaveDialogRequest()));  // no answer: cancelled
+    SaveReadBuffer(context, std::nullopt);  // the dialog was cancelled
     EXPECT_THAT(panel.mainLog, ElementsAre("Save Buffer to File ---> Cancel !"));
     const auto path = Save("empty.bin");
     EXPECT_EQ(panel.boxes.at(0).text, "Please Read Flash First !");

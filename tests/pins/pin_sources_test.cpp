@@ -28,13 +28,11 @@ TEST_F(PinSourceTest, FileOnAPinCodeBoardTakesThePinsFromTheBinFile) {
     Preset([](SettingsStore& s) { s.WriteInt("PinDefNum", 2); });
     Start();
     PastGreeting();
-    panel.fileAnswers = {BinWithPjig()};
-    station->SetupLogic().PinSourceSelected(1);
-    ASSERT_EQ(panel.dialogs.size(), 1u);
-    EXPECT_FALSE(panel.dialogs[0].save);
-    EXPECT_EQ(panel.dialogs[0].request.filter, "[*.bin]|*.bin|[*.rom]|*.rom|*.*|*.*");
+    ASSERT_TRUE(station->SetupLogic().PinSourceSelected(1));  // asks for a pin file
+    EXPECT_EQ(PinDefinitionDesk::PinFileDialog().filter, "[*.bin]|*.bin|[*.rom]|*.rom|*.*|*.*");
     EXPECT_EQ(SetupControls().pins.setIndex, 0);
     EXPECT_EQ(Reopen()->ReadInt("PinDefNum"), 0);
+    station->Pins().LoadPinFile(BinWithPjig());
     EXPECT_EQ(SetupControls().pinDefSourceItem, 1);
     EXPECT_FALSE(SetupControls().pinSetListEnabled);
     EXPECT_EQ(SetupControls().pins.labels[0], "Pin21");
@@ -49,6 +47,12 @@ TEST_F(PinSourceTest, FileOnAPinCodeBoardTakesThePinsFromTheBinFile) {
                                     {21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 7})}));
     EXPECT_EQ(Reopen()->ReadInt("PinDefSource"), 2);
     EXPECT_TRUE(Sent(0xF2, 0x1C).empty());  // a pin-code board's flash is left alone
+
+    // Cancel brings the stored "File" back, which asks for the pin file again.
+    station->SetupLogic().Open();
+    EXPECT_FALSE(station->SetupLogic().PinSourceSelected(2));
+    EXPECT_TRUE(station->SetupLogic().Cancel());
+    EXPECT_EQ(SetupControls().pinDefSourceItem, 1);
 }
 
 TEST_F(PinSourceTest, BinFileWithoutADefinitionFallsBackToIni) {
@@ -59,8 +63,8 @@ TEST_F(PinSourceTest, BinFileWithoutADefinitionFallsBackToIni) {
     std::string bytes(0x100, '\0');
     std::memcpy(bytes.data() + 0x10, "$$PJIG$", 7);
     testing::WriteFileBytes(dir / "plain.bin", bytes);
-    panel.fileAnswers = {(dir / "plain.bin").string()};
-    station->SetupLogic().PinSourceSelected(1);
+    ASSERT_TRUE(station->SetupLogic().PinSourceSelected(1));
+    station->Pins().LoadPinFile((dir / "plain.bin").string());
     ASSERT_EQ(panel.boxes.size(), 1u);
     EXPECT_EQ(panel.boxes[0].title, "Warning");
     EXPECT_EQ(panel.boxes[0].text, "There is not Pin Define in this bin file.");
@@ -68,10 +72,17 @@ TEST_F(PinSourceTest, BinFileWithoutADefinitionFallsBackToIni) {
     EXPECT_TRUE(SetupControls().pinSetListEnabled);
     EXPECT_EQ(SetupControls().pins.labels[0], "Pin01");
 
-    // A cancelled dialog stops the step: the source stays "File".
-    station->SetupLogic().PinSourceSelected(1);
+    // A cancelled dialog stops the step: no file is loaded, the source stays "File".
+    EXPECT_TRUE(station->SetupLogic().PinSourceSelected(1));
     EXPECT_EQ(SetupControls().pinDefSourceItem, 1);
     EXPECT_EQ(panel.boxes.size(), 1u);
+
+    // A file that cannot be read is refused the same way.
+    station->Pins().LoadPinFile((dir / "missing.bin").string());
+    ASSERT_EQ(panel.boxes.size(), 2u);
+    EXPECT_EQ(panel.boxes[1].text,
+              "Cannot read the file '" + (dir / "missing.bin").string() + "'.");
+    EXPECT_EQ(SetupControls().pinDefSourceItem, 2);
 }
 
 TEST_F(PinSourceTest, FileAndEFlashOnAPinNumberBoard) {
@@ -81,8 +92,7 @@ TEST_F(PinSourceTest, FileAndEFlashOnAPinNumberBoard) {
     PastGreeting();
     EXPECT_EQ(SetupControls().pins.gridRows, 2);
     EXPECT_EQ(SetupControls().pins.secondRowHeight, 33);
-    station->SetupLogic().PinSourceSelected(1);  // "File" -> "INI", no dialog
-    EXPECT_TRUE(panel.dialogs.empty());
+    EXPECT_FALSE(station->SetupLogic().PinSourceSelected(1));  // "File" -> "INI", no file asked
     EXPECT_EQ(SetupControls().pinDefSourceItem, 2);
 
     station->Pins().PickSet(1);  // pins 16..30 from the file

@@ -62,9 +62,7 @@ TEST_F(StationTest, StepCheckBoxesAreStoredOnEveryClick) {
 TEST_F(StationTest, SaveMessageWritesTheLogEndingWithTheSavingLine) {
     auto& s = Start();
     const auto target = (dir / "run.log").string();
-    panel.fileAnswers.push_back(target);
-    s.RunHandler(
-        [&] { s.Messages().SaveMessage(panel.AskSaveFile(MessageMenu::SaveMessageDialog())); });
+    s.RunHandler([&] { s.Messages().SaveMessage(target); });
 
     std::string expected;
     for (const auto& line : panel.mainLog) {
@@ -74,9 +72,8 @@ TEST_F(StationTest, SaveMessageWritesTheLogEndingWithTheSavingLine) {
     }
     expected += "Save Debug Message to File ---> Saving...\n";
     EXPECT_EQ(ReadFileBytes(target), expected);
-    ASSERT_EQ(panel.dialogs.size(), 1u);
-    EXPECT_EQ(panel.dialogs[0].request.filter, "[*.log]|*.log|[*.*]|*.*");
-    EXPECT_EQ(panel.dialogs[0].request.proposedName, "KavoEC_Quillon.log");
+    EXPECT_EQ(MessageMenu::SaveMessageDialog().filter, "[*.log]|*.log|[*.*]|*.*");
+    EXPECT_EQ(MessageMenu::SaveMessageDialog().proposedName, "KavoEC_Quillon.log");
     const std::vector<std::string> tail(panel.mainLog.end() - 2, panel.mainLog.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"Save Debug Message to File ---> OK !",
                                               "Save in '" + target + "'"}));
@@ -85,8 +82,7 @@ TEST_F(StationTest, SaveMessageWritesTheLogEndingWithTheSavingLine) {
 
 TEST_F(StationTest, SaveMessageCancelled) {
     auto& s = Start();
-    s.RunHandler(
-        [&] { s.Messages().SaveMessage(panel.AskSaveFile(MessageMenu::SaveMessageDialog())); });
+    s.RunHandler([&] { s.Messages().SaveMessage(std::nullopt); });  // the dialog was cancelled
     EXPECT_EQ(panel.mainLog.back(), "Save Debug Message to File ---> Cancel !");
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         // Only the open settings store and its write-ahead log and index are there.
@@ -96,10 +92,8 @@ TEST_F(StationTest, SaveMessageCancelled) {
 
 TEST_F(StationTest, FailedFileWriteIsShownInTheErrorBox) {
     auto& s = Start();
-    panel.fileAnswers.push_back((dir / "no" / "such" / "folder.reg").string());
-    s.RunHandler([&] {
-        s.Messages().SaveRegistryExport(panel.AskSaveFile(MessageMenu::SaveRegistryExportDialog()));
-    });
+    s.RunHandler(
+        [&] { s.Messages().SaveRegistryExport((dir / "no" / "such" / "folder.reg").string()); });
     ASSERT_EQ(panel.boxes.size(), 1u);
     EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
     EXPECT_NE(panel.boxes[0].text.find("folder.reg"), std::string::npos);
@@ -114,9 +108,7 @@ TEST_F(StationTest, SaveMessageOverAReadOnlyFileKeepsItAndShowsTheError) {
                                              std::filesystem::perms::group_read |
                                              std::filesystem::perms::others_read);
     testing::AsOrdinaryUser(dir.Path(), [&] {
-        panel.fileAnswers.push_back(target.string());
-        s.RunHandler(
-            [&] { s.Messages().SaveMessage(panel.AskSaveFile(MessageMenu::SaveMessageDialog())); });
+        s.RunHandler([&] { s.Messages().SaveMessage(target.string()); });
         ASSERT_EQ(panel.boxes.size(), 1u);
         EXPECT_EQ(panel.boxes[0].kind, MessageKind::Error);
         EXPECT_EQ(panel.boxes[0].title, "KavoEC_Quillon");

@@ -57,9 +57,7 @@ TEST_F(AtomicWriteTest, ReadOnlyFileInAWritableFolderIsNeverReplaced) {
         store.WriteInt("ConnectMode", 2);
         RecordingPanel panel;
         MessageLog log{panel};
-        panel.fileAnswers.push_back(reg.string());
-        EXPECT_THROW(SaveSettingsExport(store, log, panel.AskSaveFile(SettingsExportDialog())),
-                     std::runtime_error);
+        EXPECT_THROW(SaveSettingsExport(store, log, reg.string()), std::runtime_error);
         EXPECT_EQ(log.LastLine(), "Save Kavo Quillon Setting to File ---> Saving...");
 
         const IniWriteResult result = WriteIniValue(ini, "SetNum", "Num", "2");

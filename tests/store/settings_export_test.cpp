@@ -59,33 +59,29 @@ protected:
 
 TEST_F(SaveExportTest, WritesCrLfLinesAndLogsThePath) {
     const auto file = (dir / "out.reg").string();
-    panel.fileAnswers.push_back(file);
-    SaveSettingsExport(store, log, panel.AskSaveFile(SettingsExportDialog()));
+    SaveSettingsExport(store, log, file);
 
     EXPECT_EQ(ReadFileBytes(file),
               "REGEDIT4\r\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kavo\\Vessa_Quillon]\r\n"
               "\"ConnectMode\"=dword:00000002\r\n"
               "\"LastFilePath\"=\"D:\\\\x.bin\"\r\n");
-    ASSERT_EQ(panel.dialogs.size(), 1u);
-    EXPECT_TRUE(panel.dialogs[0].save);
-    EXPECT_EQ(panel.dialogs[0].request.filter, "[*.reg]|*.reg");
-    EXPECT_EQ(panel.dialogs[0].request.proposedName, "KavoEC_Quillon_Setting.reg");
+    EXPECT_EQ(SettingsExportDialog().filter, "[*.reg]|*.reg");
+    EXPECT_EQ(SettingsExportDialog().proposedName, "KavoEC_Quillon_Setting.reg");
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"Save Kavo Quillon Setting to File ---> OK !",
                                                      "Save in '" + file + "'"}));
     EXPECT_EQ(store.Enumerate().size(), 2u);  // the export changes nothing
 }
 
 TEST_F(SaveExportTest, CancelWritesNothing) {
-    SaveSettingsExport(store, log, panel.AskSaveFile(SettingsExportDialog()));
+    SaveSettingsExport(store, log, std::nullopt);  // the dialog was cancelled
     EXPECT_EQ(log.Lines(),
               std::vector<std::string>{"Save Kavo Quillon Setting to File ---> Cancel !"});
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 TEST_F(SaveExportTest, UnwritableFileThrowsAndKeepsTheSavingLine) {
-    panel.fileAnswers.push_back((dir / "missing-folder" / "out.reg").string());
-    EXPECT_THROW(SaveSettingsExport(store, log, panel.AskSaveFile(SettingsExportDialog())),
+    EXPECT_THROW(SaveSettingsExport(store, log, (dir / "missing-folder" / "out.reg").string()),
                  std::runtime_error);
     EXPECT_EQ(log.LastLine(), "Save Kavo Quillon Setting to File ---> Saving...");
 }

@@ -50,7 +50,7 @@ TEST_F(OperationFrameTest, ARefusedOperationShowsTheWarningAndTouchesNothingElse
     bool ran = false;
     const StepReport report = frame.Run(spec, [&] {
         ran = true;
-        return OperationOutcome{StepResult::Ok, ""};
+        return StepReport::Done();
     });
     EXPECT_EQ(report.result, StepResult::Refused);
     EXPECT_EQ(report.cause, "Please Open BIN File first !");
@@ -66,9 +66,10 @@ TEST_F(OperationFrameTest, ARefusedOperationShowsTheWarningAndTouchesNothingElse
 TEST_F(OperationFrameTest, ACompletedOperationLocksToStopWritesItsLinesAndResumes) {
     OperationSpec spec;
     spec.progressLine = "Erase Flash ---> Erasing...";
+    spec.outcome = OutcomeTexts::Named("Erase Flash", true);
     const StepReport report = frame.Run(spec, [&] {
         EXPECT_TRUE(frame.Progress(50));
-        return OperationOutcome{StepResult::Ok, "Erase Flash ---> OK ! ", 3};
+        return StepReport::Done(3);
     });
     EXPECT_EQ(report.result, StepResult::Ok);
     EXPECT_EQ(report.retries, 3);  // the body's counters travel on in the report
@@ -78,7 +79,7 @@ TEST_F(OperationFrameTest, ACompletedOperationLocksToStopWritesItsLinesAndResume
         panel.events,
         ElementsAre("timer off", "cursor on", "level 2 off", "append Erase Flash ---> Erasing...",
                     "customer append Erase Flash ---> Erasing...", "progress 50", "pump",
-                    "replace Erase Flash ---> OK ! ", "customer replace Erase Flash ---> OK ! ",
+                    "replace Erase Flash ---> OK ! 3", "customer replace Erase Flash ---> OK ! 3",
                     "cursor off", "timer on"));
     EXPECT_EQ(panel.offThreadCalls, 0);
 }
@@ -89,10 +90,10 @@ TEST_F(OperationFrameTest, AStopDuringTheBodyEndsItAsAFailureAndTheCheckStaysPau
     panel.onPump = [&] { stop.Request(); };
     OperationSpec spec;
     spec.progressLine = "Verify Flash with buffer ---> Verifing...";
+    spec.outcome = OutcomeTexts::Named("Verify Flash with buffer", false);
     const StepReport report = frame.Run(spec, [&] {
         const bool goOn = frame.Progress(10);
-        return OperationOutcome{goOn ? StepResult::Ok : StepResult::Failed,
-                                "Verify Flash with buffer ---> Failure ! ", 0, 2};
+        return StepReport{goOn ? StepResult::Ok : StepResult::Failed, 0, 2, {}, 0.0};
     });
     EXPECT_EQ(report.result, StepResult::Failed);
     EXPECT_EQ(report.errors, 2u);
@@ -100,7 +101,45 @@ TEST_F(OperationFrameTest, AStopDuringTheBodyEndsItAsAFailureAndTheCheckStaysPau
     EXPECT_FALSE(operationResult);
     EXPECT_EQ(panel.events.front(), "timer off");
     EXPECT_EQ(panel.events.back(), "timer off");  // put back as it was: paused
-    EXPECT_EQ(panel.mainLog.back(), "Verify Flash with buffer ---> Failure ! ");
+    EXPECT_EQ(panel.mainLog.back(), "Verify Flash with buffer ---> Failure ! 0");
+}
+
+// The lines the frame writes from the report, by what the operation's texts ask for; what
+// runs after them comes last.
+TEST_F(OperationFrameTest, TheOutcomeLinesComeFromTheReportAndTheOperationsTexts) {
+    const OutcomeTexts read{"Read Flash to Bufferr", "Read Flash to Buffer", false, false};
+    const OutcomeTexts erase{"Erase Flash", "Erase Flash", true, true};
+    const struct {
+        std::optional<OutcomeTexts> texts;
+        StepReport report;
+        std::vector<std::string> log;
+    } cases[] = {
+        {read, StepReport::Done(2), {"Read Flash to Bufferr ---> OK ! 2", "after"}},
+        {read,
+         {StepResult::Failed, 41, 5, {}, 0.0},
+         {"Read Flash to Buffer ---> Failure ! 41", "after"}},
+        {erase,
+         {StepResult::Failed, 1, 3, "half a block", 0.0},
+         {"Erase Flash ---> Failure ! 1", "Error 3 bytes", "half a block", "after"}},
+        {erase, StepReport::Done(), {"Erase Flash ---> OK ! 0", "after"}},
+        {std::nullopt, StepReport::Done(), {"the body's own", "after"}},
+    };
+    for (const auto& c : cases) {
+        panel.mainLog.clear();
+        OperationSpec spec;
+        spec.progressLine = "working...";
+        spec.outcome = c.texts;
+        spec.afterOutcome = [&] { log.Append("after"); };
+        const StepReport report = frame.Run(spec, [&] {
+            if (!c.texts) {
+                log.ReplaceLast("the body's own");
+            }
+            return c.report;
+        });
+        EXPECT_EQ(panel.mainLog, c.log);
+        EXPECT_EQ(report.retries, c.report.retries);
+        EXPECT_EQ(operationResult, c.report.Ok());
+    }
 }
 
 TEST_F(OperationFrameTest, ARunClosesWithItsLineTheColourOfItsResultAndOperationResult) {
