@@ -309,11 +309,11 @@ void BoardCommands::SetTargetRegisterBits(uint8_t addressHigh, uint8_t addressLo
     WriteTargetRegister(addressHigh, addressLow, static_cast<uint8_t>(value | bits));
 }
 
-TransferResult BoardCommands::TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3) {
+TransferResult BoardCommands::TargetRunControl(TargetRun run) {
     BoardCommand& record = link_.Record();
-    record.p1 = p1;
-    record.p2 = p2;
-    record.p3 = p3;
+    record.p1 = static_cast<uint8_t>(run);
+    record.p2 = 0;
+    record.p3 = 0;
     return Send(CurrentRoute().opcode, subcommand::kTargetRunControl, kToBoard, runControlScratch_,
                 1);
 }

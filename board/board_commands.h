@@ -30,6 +30,10 @@ enum class TargetKeyKind : uint8_t {
     RomKey = 2,    // the built-in ROM key
 };
 
+// P1 of TargetRunControl: the controller runs, or stops at address 0 (the BreakAt0
+// behaviour).
+enum class TargetRun : uint8_t { Run = 0x80, BreakAtZero = 0x81 };
+
 class BoardCommands {
 public:
     static constexpr uint8_t kOpcodeKbs = opcode::kKbs;
@@ -79,8 +83,8 @@ public:
     // Read-modify-write that sets `bits`: nothing is written when they are set already, or when
     // the read did not answer (the register's value is not known, so a write would clobber it).
     void SetTargetRegisterBits(uint8_t addressHigh, uint8_t addressLow, uint8_t bits);
-    // P1 = 0x80 or 0x81 (break at address 0), P2, P3 = 0.
-    TransferResult TargetRunControl(uint8_t p1, uint8_t p2, uint8_t p3);
+    // P1 = the run mode, P2, P3 = 0.
+    TransferResult TargetRunControl(TargetRun run);
     // write 1 / read 0 on a debugger register; a read copies reply byte 0 into `value`.
     TransferResult DebugRegisterAccess(uint8_t write, uint8_t registerIndex, uint8_t& value);
 

@@ -18,8 +18,6 @@ constexpr int kLastKiBBlock = 1;
 constexpr uint8_t kLastKiBPage = 0xFC;  // the KiB at 0x1FC00
 constexpr int kKbPerBlock = 64;
 constexpr int kPdPagesPerErase = 4;  // one PD erase clears 1 KiB
-constexpr uint8_t kRunReset = 0x80;
-constexpr uint8_t kRunBreakAt0 = 0x81;
 constexpr uint8_t kKbsUnprotectStep = 3;
 constexpr uint8_t kKbsUnprotectEnd = 4;
 constexpr uint8_t kKbsReleased = 2;
@@ -189,10 +187,10 @@ void FlashOperations::UnprotectLastKilobyte(FlashRun& run) {
                      .EraseFlash(kLastKiBBlock, kLastKiBPage, kSectorEraseType,
                                  static_cast<uint8_t>(run.type.commandModeErase))
                      .Succeeded();
-    board.TargetRunControl(kRunReset, 0, 0);
+    board.TargetRunControl(TargetRun::Run);
     board.KbsPortControl(kKbsUnprotectStep);
     board.WriteTargetRegister(0x20, 0x06, 0x44);
-    board.TargetRunControl(kRunReset, 0, 0);
+    board.TargetRunControl(TargetRun::Run);
     board.KbsPortControl(kKbsUnprotectStep);
     if (IsWriteMode(run.type.commandModeWrite, WriteCommandMode::EFlashAlt)) {
         board.WriteTargetRegister(0x2D, 0x00, 0x40);
@@ -200,7 +198,7 @@ void FlashOperations::UnprotectLastKilobyte(FlashRun& run) {
         board.WriteTargetRegister(0x10, 0x58, 0x40);
     }
     board.KbsPortControl(kKbsUnprotectEnd);
-    board.TargetRunControl(kRunBreakAt0, 0, 0);
+    board.TargetRunControl(TargetRun::BreakAtZero);
     parts_.clock.Sleep(kUnprotectSettle);
     board.KbsPortControl(kKbsReleased);
 }

@@ -25,8 +25,6 @@ enum Code : uint8_t {
     kAfterPrompt = 15,
 };
 
-constexpr uint8_t kRunFree = 0x80;
-constexpr uint8_t kBreakAtZero = 0x81;
 constexpr uint8_t kQuickModeRegister = 0x1A;
 constexpr uint8_t kQuickModeProbe = 0x04;
 constexpr uint8_t kQuickModeBit = 0x04;
@@ -226,9 +224,9 @@ void ConnectionCycle::EnterEFlashOnly(Port port) {
     c_.panel.ControlsChanged();
     SendCode(port, kSelectInternal);
     if (port == Port::Kbs) {
-        c_.board.TargetRunControl(breakAt0 ? kBreakAtZero : kRunFree, 0, 0);
+        c_.board.TargetRunControl(breakAt0 ? TargetRun::BreakAtZero : TargetRun::Run);
     } else if (breakAt0) {
-        c_.board.TargetRunControl(kBreakAtZero, 0, 0);
+        c_.board.TargetRunControl(TargetRun::BreakAtZero);
     }
     c_.board.ReadChipId(c_.identity.chipIdStrings);
     if (port == Port::Kbs) {
@@ -333,7 +331,7 @@ void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
     c_.timer1.SetEnabled(false);
     WriteRegister(0x2006, 0x44);
     if (reentry && (kbs || breakAt0)) {
-        c_.board.TargetRunControl(kRunFree, 0, 0);
+        c_.board.TargetRunControl(TargetRun::Run);
         c_.panel.Warn(kReturnPrompt);
     }
     WriteRegister(0x1063, 0x00);
@@ -365,7 +363,7 @@ void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
         }
     }
     if (kbs || breakAt0) {
-        c_.board.TargetRunControl(kBreakAtZero, 0, 0);
+        c_.board.TargetRunControl(TargetRun::BreakAtZero);
     }
     // Settle after the reset.
     if (reentry) {

@@ -88,7 +88,7 @@ std::vector<Routed> RoutedCommands() {
              return c.ReadTargetRegister(0x10, 0x80, value);
          }},
         {"TargetRunControl", 0x27, false,
-         [](BoardCommands& c) { return c.TargetRunControl(0x80, 0, 0); }},
+         [](BoardCommands& c) { return c.TargetRunControl(TargetRun::Run); }},
         {"DebugRegisterAccess", 0x2F, false,
          [](BoardCommands& c) {
              uint8_t value = 0;
@@ -243,7 +243,7 @@ TEST(ParameterBytes, EachCommandSetsItsOwnBytesAndCarriesTheRest) {
          1,
          1},
         {"TargetRunControl",
-         [](BoardCommands& c) { return c.TargetRunControl(0x81, 0, 0); },
+         [](BoardCommands& c) { return c.TargetRunControl(TargetRun::BreakAtZero); },
          {0xF2, 0x27, 0x81, 0x00, 0x00, 0xA4, 0xA5, 0xA6, 0xA7},
          0,
          1},
