@@ -33,7 +33,7 @@ endfunction()
 
 # The suites that run on Windows: the Qt-free ones that need no SQLite settings file, no
 # fork() and no Unix socket.
-set(QUILLON_WINDOWS_SUITES win config board target flashtype ui records
+set(QUILLON_WINDOWS_SUITES win config board target flashtype ui records flashops image chip
     winini)
 # localtime_r and gmtime_r from the runtime's time.h.
 add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS)
