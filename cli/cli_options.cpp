@@ -190,6 +190,9 @@ constexpr const char* kSettingsOptionHelp =
                          for it to end instead of refusing at once (exit 75)
 )";
 constexpr const char* kSettingsKind = "key";
+// The virtual board is the driver library itself there, playing a scenario file.
+constexpr const char* kVirtualBoardEnvironment =
+    "VESSA_SIM_SCENARIO (the scenario the\n  virtual board's KavoVessadll.dll plays)";
 #else
 constexpr const char* kSettingsOptionHelp =
     R"(  --settings PATH        settings file (default: $QUILLON_SETTINGS, else
@@ -202,6 +205,7 @@ constexpr const char* kSettingsOptionHelp =
                          for it to end instead of refusing at once (exit 75)
 )";
 constexpr const char* kSettingsKind = "file";
+constexpr const char* kVirtualBoardEnvironment = "VESSA_SIM_SOCKET (the virtual board's\n  socket)";
 #endif
 }  // namespace
 
@@ -267,9 +271,8 @@ Output:
 
 Environment:
   QUILLON_SETTINGS, QUILLON_INI_DIR, QUILLON_RECORD, QUILLON_DRIVER_LIBRARY
-  (the driver library to bind), VESSA_SIM_SOCKET (the virtual board's
-  socket))" +
-           records.environment;
+  (the driver library to bind), )" +
+           kVirtualBoardEnvironment + records.environment;
 }
 
 }  // namespace quillon::cli
