@@ -55,7 +55,7 @@ struct OperationSpec {
 //   5. run the body, which reports its gauge through Progress() and returns its report (the
 //      result, its retries and wrong bytes, and a cause when it knows one);
 //   6. replace the last log line with the outcome line written from that report, and append
-//      the lines the operation's OutcomeTexts ask for; then the spec's afterOutcome;
+//      the lines the operation's OutcomeTexts ask for; then the operation's afterOutcome;
 //   7. cursor back, connection check resumed.
 // The step's report comes back to the caller: a refused step carries the refusal as its
 // cause, a failed one without a cause of its own gets one here. OperationResult, the flag
