@@ -129,7 +129,9 @@ void UnitDatabase::Migrate() {
     run("COMMIT");
 }
 
-void UnitDatabase::SendInsert(const StoredUnit& unit) {
+// Outside InsertAll the single statement is its own transaction: the unit is committed whole
+// or not at all.
+void UnitDatabase::Insert(const StoredUnit& unit) {
     static constexpr const char* kInsert =
         "INSERT INTO quillon_unit (id, station, time, action, pass, chip_code, chip_version, "
         "flash_id, part, image, image_size, image_crc32, steps, total_seconds, outcome) "
@@ -174,17 +176,12 @@ void UnitDatabase::Run(const char* sql, const char* what) {
     Check(result.get(), what);
 }
 
-void UnitDatabase::Insert(const StoredUnit& unit) {
-    // A single statement is its own transaction: the unit is committed whole or not at all.
-    SendInsert(unit);
-}
-
 void UnitDatabase::InsertAll(std::span<const StoredUnit> units) {
     // One commit, so one flush of the server's log, for the whole batch.
     Run("BEGIN", "the database refused the transaction: ");
     try {
         for (const auto& unit : units) {
-            SendInsert(unit);
+            Insert(unit);
         }
         Run("COMMIT", "the database refused the commit: ");
     } catch (const DatabaseError&) {

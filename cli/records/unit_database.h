@@ -54,8 +54,6 @@ private:
     std::unique_ptr<pg_conn, ConnectionClose> connection_;
 
     void Migrate();
-    // Sends the insert of one unit; throws DatabaseError when it is not done.
-    void SendInsert(const StoredUnit& unit);
     // Throws DatabaseError unless `result` is a done command: the connection was lost, or
     // the server refused (`what` begins the message).
     void Check(const pg_result* result, const char* what) const;
