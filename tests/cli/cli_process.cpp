@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "board/driver_loader.h"
+#include "tests/support/exec_program.h"
 
 namespace quillon::cli::test {
 
@@ -35,15 +36,7 @@ std::string ReadAll(const std::filesystem::path& file) {
     for (const auto& [name, value] : environment) {
         setenv(name.c_str(), value.c_str(), 1);
     }
-    const std::string path = (BinFolder() / program).string();
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(path.c_str()));
-    for (const auto& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    execv(path.c_str(), argv.data());
-    _exit(127);
+    quillon::testing::ExecProgram((BinFolder() / program).string(), arguments);
 }
 }  // namespace
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "board/driver_api.h"
+#include "tests/support/exec_program.h"
 
 namespace {
 
@@ -30,13 +31,7 @@ pid_t Spawn(const std::vector<std::string>& arguments) {
     const pid_t child = fork();
     if (child == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive the test
-        std::vector<char*> argv;
-        for (const auto& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        quillon::testing::ExecProgram(arguments.front(), {arguments.begin() + 1, arguments.end()});
     }
     return child;
 }

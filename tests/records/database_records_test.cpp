@@ -11,6 +11,7 @@
 #include "cli/records/record_target.h"
 #include "cli/records/stored_unit.h"
 #include "tests/cli/cli_process.h"
+#include "tests/support/exec_program.h"
 #include "tests/support/postgres_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -144,13 +145,7 @@ protected:
                     ::open((station->dir / "run.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
                 ::dup2(log, STDOUT_FILENO);
                 ::dup2(log, STDERR_FILENO);
-                std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-                for (const auto& argument : arguments) {
-                    argv.push_back(const_cast<char*>(argument.c_str()));
-                }
-                argv.push_back(nullptr);
-                ::execv(program.c_str(), argv.data());
-                std::_Exit(127);
+                quillon::testing::ExecProgram(program, arguments);
             }
             children.push_back(child);
         }

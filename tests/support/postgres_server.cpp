@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <stdexcept>
+#include "tests/support/exec_program.h"
 
 namespace quillon::testing {
 
@@ -102,13 +103,7 @@ void PostgresServer::RunTool(const std::string& tool,
             std::_Exit(126);
         }
         ::setenv("LC_ALL", "C", 1);
-        std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-        for (const auto& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        std::_Exit(127);
+        ExecProgram(program, arguments);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
