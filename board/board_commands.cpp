@@ -88,13 +88,13 @@ TransferResult BoardCommands::SendFlash(uint8_t baseSubCommand, uint32_t directi
     return Send(route.opcode, route.FlashSubCommand(baseSubCommand), direction, scratch, length);
 }
 
-TransferResult BoardCommands::KbsPortControl(uint8_t action) {
-    link_.Record().p1 = action;
+TransferResult BoardCommands::KbsPortControl(PortAction action) {
+    link_.Record().p1 = static_cast<uint8_t>(action);
     return Send(kOpcodeKbs, subcommand::kPortControl, kFromBoard, portScratch_, 1);
 }
 
-TransferResult BoardCommands::SmbPortControl(uint8_t action) {
-    link_.Record().p1 = action;
+TransferResult BoardCommands::SmbPortControl(PortAction action) {
+    link_.Record().p1 = static_cast<uint8_t>(action);
     return Send(kOpcodeSmb, subcommand::kPortControl, kFromBoard, portScratch_, 1);
 }
 

@@ -7,6 +7,7 @@
 
 #include "board/board_link.h"
 #include "board/board_opcodes.h"
+#include "board/port_control.h"
 #include "chip/chip_id_strings.h"
 #include "config/settings_store.h"
 #include "ui/message_log.h"
@@ -43,9 +44,9 @@ public:
     BoardCommands(BoardLink& link, const SettingsStore& settings, MessageLog& log,
                   ConnectionTimer& timer1);
 
-    // Port control (fixed opcodes 0xF2 / 0xF3, sub-command 0x20): P1 = action code.
-    TransferResult KbsPortControl(uint8_t action);
-    TransferResult SmbPortControl(uint8_t action);
+    // Port control (fixed opcodes 0xF2 / 0xF3, sub-command 0x20): P1 = the action code.
+    TransferResult KbsPortControl(PortAction action);
+    TransferResult SmbPortControl(PortAction action);
 
     // Reads the 3 chip-ID bytes into slots 0 and 1. Succeeds only on a transfer result of
     // exactly 1 and a known chip family; "023E" is shown as "115E". Pauses Timer1 for the

@@ -18,9 +18,6 @@ constexpr int kLastKiBBlock = 1;
 constexpr uint8_t kLastKiBPage = 0xFC;  // the KiB at 0x1FC00
 constexpr int kKbPerBlock = 64;
 constexpr int kPdPagesPerErase = 4;  // one PD erase clears 1 KiB
-constexpr uint8_t kKbsUnprotectStep = 3;
-constexpr uint8_t kKbsUnprotectEnd = 4;
-constexpr uint8_t kKbsReleased = 2;
 constexpr Millis kUnprotectSettle{1000};
 
 // The erase's lines; a reason it erased nothing follows its outcome line.
@@ -188,19 +185,19 @@ void FlashOperations::UnprotectLastKilobyte(FlashRun& run) {
                                  static_cast<uint8_t>(run.type.commandModeErase))
                      .Succeeded();
     board.TargetRunControl(TargetRun::Run);
-    board.KbsPortControl(kKbsUnprotectStep);
+    board.KbsPortControl(PortAction::KbsUnprotectStep);
     board.WriteTargetRegister(0x20, 0x06, 0x44);
     board.TargetRunControl(TargetRun::Run);
-    board.KbsPortControl(kKbsUnprotectStep);
+    board.KbsPortControl(PortAction::KbsUnprotectStep);
     if (IsWriteMode(run.type.commandModeWrite, WriteCommandMode::EFlashAlt)) {
         board.WriteTargetRegister(0x2D, 0x00, 0x40);
     } else if (IsWriteMode(run.type.commandModeWrite, WriteCommandMode::EFlash)) {
         board.WriteTargetRegister(0x10, 0x58, 0x40);
     }
-    board.KbsPortControl(kKbsUnprotectEnd);
+    board.KbsPortControl(PortAction::KbsUnprotectEnd);
     board.TargetRunControl(TargetRun::BreakAtZero);
     parts_.clock.Sleep(kUnprotectSettle);
-    board.KbsPortControl(kKbsReleased);
+    board.KbsPortControl(PortAction::KbsRun);
 }
 
 void FlashOperations::ErasePdFlash(FlashRun& run) {

@@ -11,11 +11,6 @@
 
 namespace quillon {
 
-// The port-control codes that switch the SMBus to the low and back to the high speed around
-// a program or verify.
-inline constexpr uint8_t kSmbusLowSpeedCode = 2;
-inline constexpr uint8_t kSmbusHighSpeedCode = 12;
-
 // The values one operation reads once when it starts, and its counters.
 struct FlashRun {
     // Settings of the run.

@@ -29,7 +29,7 @@ StepReport FlashOperations::Program() {
     // The high speed comes back after the outcome line, also after a stop or a failure.
     const auto restoreSpeed = [&] {
         if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
-            parts_.board.SmbPortControl(kSmbusHighSpeedCode);
+            parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
         }
     };
     return RunInFrame(
@@ -40,7 +40,7 @@ void FlashOperations::RunProgram(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     ClearSkipFlagsUnlessSkipFF();
     if (NeedsLowSpeedToProgram(run)) {
-        parts_.board.SmbPortControl(kSmbusLowSpeedCode);
+        parts_.board.SmbPortControl(PortAction::SmbLowSpeed);
     }
     if (run.IsMode(ConnectMode::Pd)) {
         ProgramPdPages(run);

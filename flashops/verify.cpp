@@ -23,7 +23,7 @@ StepReport FlashOperations::Verify() {
     // The high speed comes back after the outcome line, also after a stop or a failure.
     const auto restoreSpeed = [&] {
         if (VerifiesAtLowSpeed(run)) {
-            parts_.board.SmbPortControl(kSmbusHighSpeedCode);
+            parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
         }
     };
     return RunInFrame(
@@ -35,7 +35,7 @@ void FlashOperations::RunVerify(FlashRun& run) {
     parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
                                    kBlockSize);
     if (VerifiesAtLowSpeed(run)) {
-        parts_.board.SmbPortControl(kSmbusLowSpeedCode);
+        parts_.board.SmbPortControl(PortAction::SmbLowSpeed);
     }
     run.errors = run.IsMode(ConnectMode::Pd) ? VerifyPdPages(run) : VerifyBlocks(run);
     run.result = run.errors == 0 && !parts_.frame.StopRequested();

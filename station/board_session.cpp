@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "board/port_control.h"
 #include "chip/chip_id_strings.h"
 #include "config/connect_mode.h"
 #include "config/setting_names.h"
@@ -12,24 +13,6 @@
 namespace quillon {
 
 namespace {
-
-// Port-control action codes (KbsPortControl / SmbPortControl) sent here.
-enum Action : uint8_t {
-    kRelease = 0,
-    kKbsPowerOff = 1,       // KBS without the internal clock; SMBus special wave 1
-    kSmbSpeed1 = 2,         // SMBus speed 1 without BreakAt0
-    kSmbSpeed1Break = 3,    // SMBus speed 1 with BreakAt0; PD after its prompt
-    kKbsInternalClock = 5,  // KBS with the internal clock
-    kSmbWave3Close = 6,     // leaving special wave 3 at close
-    kSmbWave2 = 7,          // SMBus special wave 2; PD before its prompt
-    kKbsClose = 9,          // leaving KBS at close
-    kSelectInternal = 10,
-    kSelectExternal = 11,
-    kSmbSpeed2 = 12,
-    kSmbSpeed2Break = 13,
-    kSmbWave3 = 14,
-    kSmbWave3After = 15,  // after the prompt with special wave 3
-};
 
 constexpr int kBoardFirmwareDelayMs = 1000;  // plug-in: the board settles before it answers
 constexpr int kAfterReleaseMs = 50;
@@ -90,7 +73,7 @@ void BoardSession::GreetBoard() {
     const bool dualFlash = parts_.settings.Exists(setting::kDualFlash) &&
                            parts_.settings.ReadBool(setting::kDualFlash);
     parts_.eflash.internalFlashSelected = dualFlash;
-    parts_.board.KbsPortControl(dualFlash ? kSelectInternal : kSelectExternal);
+    parts_.board.KbsPortControl(FlashSelectAction(dualFlash));
 
     LogFirmware();
     pinDefinitionKind_ = boardInfo_[3];
@@ -154,40 +137,34 @@ void BoardSession::KbsPowerSequence() {
         }
     }
     parts_.board.KbsPortControl(
-        parts_.settings.ReadBool(setting::kInternalClock) ? kKbsInternalClock : kKbsPowerOff);
+        KbsPowerOffAction(parts_.settings.ReadBool(setting::kInternalClock)));
     PromptForPower();
 }
 
 void BoardSession::SmbusPowerSequence() {
     const auto wave = ReadMode<SpecialWave>(parts_.settings);
-    if (wave == SpecialWave::Clk120kDat120k) {
-        parts_.board.SmbPortControl(kKbsPowerOff);
-    } else if (wave == SpecialWave::Clk100kDat200k) {
-        parts_.board.SmbPortControl(kSmbWave2);
-    } else if (wave == SpecialWave::PdTestMode) {
-        parts_.board.SmbPortControl(kSmbWave3);
+    if (const auto action = SpecialWaveAction(wave)) {
+        parts_.board.SmbPortControl(*action);
     }
     PromptForPower();
-    parts_.board.SmbPortControl(kRelease);
+    parts_.board.SmbPortControl(PortAction::Release);
     Wait(kAfterReleaseMs);
     if (wave == SpecialWave::PdTestMode) {
-        parts_.board.SmbPortControl(kSmbWave3After);
+        parts_.board.SmbPortControl(PortAction::SmbWave3AfterPrompt);
     }
     const auto speed = ReadMode<SmbusSpeed>(parts_.settings);
     const bool breakAt0 = parts_.settings.ReadBool(setting::kBreakAt0);
-    if (speed == SmbusSpeed::Low) {
-        parts_.board.SmbPortControl(breakAt0 ? kSmbSpeed1Break : kSmbSpeed1);
-    } else if (speed == SmbusSpeed::High) {
-        parts_.board.SmbPortControl(breakAt0 ? kSmbSpeed2Break : kSmbSpeed2);
+    if (const auto action = SmbusSpeedAction(speed, breakAt0)) {
+        parts_.board.SmbPortControl(*action);
     }
 }
 
 void BoardSession::PdPowerSequence() {
-    parts_.board.SmbPortControl(kSmbWave2);
+    parts_.board.SmbPortControl(PortAction::SmbWave2);
     PromptForPower();
-    parts_.board.SmbPortControl(kRelease);
+    parts_.board.SmbPortControl(PortAction::Release);
     Wait(kAfterReleaseMs);
-    parts_.board.SmbPortControl(kSmbSpeed1Break);
+    parts_.board.SmbPortControl(PortAction::SmbLowSpeedBreak);
     Wait(kPdSettleMs);
     parts_.board.SetTargetRegisterBits(0x1C, 0x34, kBit7);
     parts_.board.SetTargetRegisterBits(0x1C, 0x34, kBit4);
@@ -250,7 +227,7 @@ void BoardSession::CloseSequence() {
     const auto mode = ConnectModeFrom(Mode());
     auto& board = parts_.board;
     if (mode == ConnectMode::Kbs) {
-        board.KbsPortControl(kKbsClose);
+        board.KbsPortControl(PortAction::KbsClose);
     }
     if (mode == ConnectMode::Smbus) {
         parts_.board.SetTargetRegisterBits(0x1C, 0x08, kBit7);
@@ -268,16 +245,16 @@ void BoardSession::CloseSequence() {
         Wait(kPdCloseEndMs);
     }
     if (mode == ConnectMode::Kbs) {
-        board.KbsPortControl(kRelease);
+        board.KbsPortControl(PortAction::Release);
     }
     if (mode == ConnectMode::Smbus &&
         ReadMode<SpecialWave>(parts_.settings) == SpecialWave::PdTestMode) {
-        board.SmbPortControl(kSmbWave3Close);
+        board.SmbPortControl(PortAction::SmbLeaveWave3);
     }
     if (mode == ConnectMode::Smbus || mode == ConnectMode::Pd) {
-        board.SmbPortControl(kRelease);
+        board.SmbPortControl(PortAction::Release);
         Wait(kSmbReleaseGapMs);
-        board.SmbPortControl(kRelease);
+        board.SmbPortControl(PortAction::Release);
     }
     if (parts_.releaseBuffers) {
         parts_.releaseBuffers();

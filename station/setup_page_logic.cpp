@@ -1,5 +1,6 @@
 #include "station/setup_page_logic.h"
 
+#include "board/port_control.h"
 #include "config/connect_mode.h"
 #include "config/hex_field_check.h"
 #include "config/hex_text.h"
@@ -14,13 +15,6 @@ constexpr Millis kOpenWait{500};
 constexpr std::size_t kAddressDigits = 8;
 constexpr std::size_t kByteDigits = 2;
 constexpr std::size_t kKeyCells = 8;
-
-// Port-control action codes.
-constexpr uint8_t kReleasePort = 0;
-constexpr uint8_t kSmbLowSpeed = 2;
-constexpr uint8_t kSmbHighSpeed = 12;
-constexpr uint8_t kInternalFlash = 10;
-constexpr uint8_t kExternalFlash = 11;
 
 constexpr int kConnectModeCount = 4;
 constexpr int kQuickModeItems = 3;
@@ -55,9 +49,9 @@ void SetupPageLogic::Open() {
 
     const auto mode = ConnectModeFrom(store_.ReadInt(setting::kConnectMode));
     if (mode == ConnectMode::Kbs) {
-        board_.KbsPortControl(kReleasePort);
+        board_.KbsPortControl(PortAction::Release);
     } else if (mode == ConnectMode::Smbus || mode == ConnectMode::Pd) {
-        board_.SmbPortControl(kReleasePort);
+        board_.SmbPortControl(PortAction::Release);
     }
     const bool keyMatch = store_.ReadBool(setting::kUnprotectKeyMatch);
     controls_.setup.keyGridEnabled = keyMatch;
@@ -137,7 +131,7 @@ bool SetupPageLogic::Ok() {
 
     if (const auto speed = ModeOfItem<SmbusSpeed>(setup.smbSpeedItem)) {
         WriteMode(store_, *speed);
-        board_.SmbPortControl(speed == SmbusSpeed::High ? kSmbHighSpeed : kSmbLowSpeed);
+        board_.SmbPortControl(*SmbusSpeedAction(speed, false));
     }
     if (const auto quickMode = ModeOfItem<QuickMode>(setup.quickModeItem)) {
         WriteMode(store_, *quickMode);
@@ -161,7 +155,7 @@ bool SetupPageLogic::Ok() {
     // other's parameters.
     const bool dualFlash = store_.ReadBool(setting::kDualFlash);
     eflash_.internalFlashSelected = dualFlash;
-    board_.KbsPortControl(dualFlash ? kInternalFlash : kExternalFlash);
+    board_.KbsPortControl(FlashSelectAction(dualFlash));
     return true;
 }
 

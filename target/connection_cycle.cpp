@@ -9,22 +9,6 @@ namespace quillon {
 
 namespace {
 
-// Action codes of KbsPortControl / SmbPortControl.
-enum Code : uint8_t {
-    kRelease = 0,
-    kPowerOff = 1,
-    kRun = 2,  // KBS after flash-mode entry; SMBus speed 1 without BreakAt0
-    kSmbLowBreak = 3,
-    kPowerOffInternalClock = 5,
-    kSmbWave2 = 7,
-    kSelectInternal = 10,
-    kSelectExternal = 11,
-    kSmbHigh = 12,
-    kSmbHighBreak = 13,
-    kSmbWave3 = 14,
-    kAfterPrompt = 15,
-};
-
 constexpr uint8_t kQuickModeRegister = 0x1A;
 constexpr uint8_t kQuickModeProbe = 0x04;
 constexpr uint8_t kQuickModeBit = 0x04;
@@ -60,7 +44,7 @@ int32_t ConnectionCycle::IntSetting(const char* name) const {
     return c_.settings.ReadInt(name);
 }
 
-void ConnectionCycle::SendCode(Port port, uint8_t code) {
+void ConnectionCycle::SendCode(Port port, PortAction code) {
     if (port == Port::Kbs) {
         c_.board.KbsPortControl(code);
     } else {
@@ -128,9 +112,9 @@ void ConnectionCycle::Tick() {
 void ConnectionCycle::ReleaseForSetup(std::optional<ConnectMode> mode) {
     c_.timer1.SetEnabled(false);
     if (mode == ConnectMode::Kbs) {
-        c_.board.KbsPortControl(kRelease);
+        c_.board.KbsPortControl(PortAction::Release);
     } else if (mode == ConnectMode::Smbus || mode == ConnectMode::Pd) {
-        c_.board.SmbPortControl(kRelease);
+        c_.board.SmbPortControl(PortAction::Release);
     }
 }
 
@@ -152,47 +136,45 @@ void ConnectionCycle::CheckDebuggerTarget(Port port) {
     c_.board.ReadFlashId(c_.identity.chipIdStrings, c_.flashType.commandModeReadId);
 }
 
-void ConnectionCycle::PowerOffKbs() {
+// The target stopped answering: the check pauses, shows `status` and offers only Setup.
+void ConnectionCycle::BeginPowerOff(const char* status) {
     targetWasOff_ = true;
     c_.timer1.SetEnabled(false);
-    c_.panel.SetStatusText(StatusPanel::Target, "EC/KBS Power-Off");
+    c_.panel.SetStatusText(StatusPanel::Target, status);
     c_.panel.SetControlLevel(ControlLevel::Operations, false);
     c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    c_.board.KbsPortControl(Setting(setting::kInternalClock) ? kPowerOffInternalClock : kPowerOff);
-    c_.panel.Warn(kPowerPrompt);
+}
+
+// After the power-on prompt: out of flash mode, and the check runs again.
+void ConnectionCycle::EndPowerOff() {
     c_.flags.inFlashMode = false;
     c_.timer1.SetEnabled(true);
 }
 
+void ConnectionCycle::PowerOffKbs() {
+    BeginPowerOff("EC/KBS Power-Off");
+    c_.board.KbsPortControl(KbsPowerOffAction(Setting(setting::kInternalClock)));
+    c_.panel.Warn(kPowerPrompt);
+    EndPowerOff();
+}
+
 void ConnectionCycle::PowerOffSmb() {
-    targetWasOff_ = true;
-    c_.timer1.SetEnabled(false);
-    c_.panel.SetStatusText(StatusPanel::Target, "EC/SMB Power-Off");
-    c_.panel.SetControlLevel(ControlLevel::Operations, false);
-    c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
+    BeginPowerOff("EC/SMB Power-Off");
     const auto wave = ReadMode<SpecialWave>(c_.settings);
-    if (wave == SpecialWave::Clk120kDat120k) {
-        c_.board.SmbPortControl(kPowerOff);
-    } else if (wave == SpecialWave::Clk100kDat200k) {
-        c_.board.SmbPortControl(kSmbWave2);
-    } else if (wave == SpecialWave::PdTestMode) {
-        c_.board.SmbPortControl(kSmbWave3);
+    if (const auto action = SpecialWaveAction(wave)) {
+        c_.board.SmbPortControl(*action);
     }
     c_.panel.Warn(kPowerPrompt);
-    c_.board.SmbPortControl(kRelease);
+    c_.board.SmbPortControl(PortAction::Release);
     c_.clock.Sleep(kReleaseWait);
     if (wave == SpecialWave::PdTestMode) {
-        c_.board.SmbPortControl(kAfterPrompt);
+        c_.board.SmbPortControl(PortAction::SmbWave3AfterPrompt);
     }
     const bool breakAt0 = Setting(setting::kBreakAt0);
-    const auto speed = ReadMode<SmbusSpeed>(c_.settings);
-    if (speed == SmbusSpeed::Low) {
-        c_.board.SmbPortControl(breakAt0 ? kSmbLowBreak : kRun);
-    } else if (speed == SmbusSpeed::High) {
-        c_.board.SmbPortControl(breakAt0 ? kSmbHighBreak : kSmbHigh);
+    if (const auto action = SmbusSpeedAction(ReadMode<SmbusSpeed>(c_.settings), breakAt0)) {
+        c_.board.SmbPortControl(*action);
     }
-    c_.flags.inFlashMode = false;
-    c_.timer1.SetEnabled(true);
+    EndPowerOff();
 }
 
 void ConnectionCycle::FirstPoweredEntry(Port port) {
@@ -200,7 +182,7 @@ void ConnectionCycle::FirstPoweredEntry(Port port) {
     if (chip.eFlashOnly) {
         EnterEFlashOnly(port);
     } else {
-        SendCode(port, c_.eflash.internalFlashSelected ? kSelectInternal : kSelectExternal);
+        SendCode(port, FlashSelectAction(c_.eflash.internalFlashSelected));
         c_.flags.flashModeReentry = false;
         if (chip.romCodeFamily && ReadRomKey(c_.settings) != RomKey::Off && reloadLastImage_) {
             reloadLastImage_();
@@ -222,22 +204,22 @@ void ConnectionCycle::EnterEFlashOnly(Port port) {
     c_.controls.dualFlashButtonsVisible = false;
     c_.controls.resetEcVisible = false;
     c_.panel.ControlsChanged();
-    SendCode(port, kSelectInternal);
+    SendCode(port, PortAction::SelectInternalFlash);
     if (port == Port::Kbs) {
         c_.board.TargetRunControl(breakAt0 ? TargetRun::BreakAtZero : TargetRun::Run);
     } else if (breakAt0) {
         c_.board.TargetRunControl(TargetRun::BreakAtZero);
     }
     c_.board.ReadChipId(c_.identity.chipIdStrings);
+    SendRunCode(port);
+}
+
+// The controller runs on after flash-mode entry: on the SMBus at the stored speed.
+void ConnectionCycle::SendRunCode(Port port) {
     if (port == Port::Kbs) {
-        c_.board.KbsPortControl(kRun);
-    } else {
-        const auto speed = ReadMode<SmbusSpeed>(c_.settings);
-        if (speed == SmbusSpeed::Low) {
-            c_.board.SmbPortControl(kRun);
-        } else if (speed == SmbusSpeed::High) {
-            c_.board.SmbPortControl(kSmbHigh);
-        }
+        c_.board.KbsPortControl(PortAction::KbsRun);
+    } else if (const auto action = SmbusSpeedAction(ReadMode<SmbusSpeed>(c_.settings), false)) {
+        c_.board.SmbPortControl(*action);
     }
 }
 
@@ -277,15 +259,11 @@ void ConnectionCycle::EnterPdFlashMode() {
 }
 
 void ConnectionCycle::PowerOffPd() {
-    targetWasOff_ = true;
-    c_.timer1.SetEnabled(false);
-    c_.panel.SetStatusText(StatusPanel::Target, "PDCC/I2C Power-Off");
-    c_.panel.SetControlLevel(ControlLevel::Operations, false);
-    c_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    c_.board.SmbPortControl(kSmbWave2);
+    BeginPowerOff("PDCC/I2C Power-Off");
+    c_.board.SmbPortControl(PortAction::SmbWave2);
     if (c_.flags.pdCpuHaltPending) {
-        c_.board.SmbPortControl(kRelease);
-        c_.board.SmbPortControl(kSmbLowBreak);
+        c_.board.SmbPortControl(PortAction::Release);
+        c_.board.SmbPortControl(PortAction::SmbLowSpeedBreak);
         c_.timer2.SetEnabled(true);
     }
     c_.panel.Warn(kPowerPrompt);
@@ -293,20 +271,19 @@ void ConnectionCycle::PowerOffPd() {
         c_.timer2.SetEnabled(false);
         c_.clock.Sleep(kHaltStopWait);
     }
-    c_.board.SmbPortControl(kRelease);
+    c_.board.SmbPortControl(PortAction::Release);
     c_.clock.Sleep(kReleaseWait);
     if (ReadMode<SpecialWave>(c_.settings) == SpecialWave::PdTestMode) {
-        c_.board.SmbPortControl(kAfterPrompt);
+        c_.board.SmbPortControl(PortAction::SmbWave3AfterPrompt);
     }
-    c_.board.SmbPortControl(kSmbLowBreak);
+    c_.board.SmbPortControl(PortAction::SmbLowSpeedBreak);
     c_.clock.Sleep(kPdSettleWait);
     // The CC interface register, through the debugger's register commands.
     constexpr uint8_t kBit7 = 0x80;
     constexpr uint8_t kBit4 = 0x10;
     c_.board.SetTargetRegisterBits(High(kPdCcRegister), Low(kPdCcRegister), kBit7);
     c_.board.SetTargetRegisterBits(High(kPdCcRegister), Low(kPdCcRegister), kBit4);
-    c_.flags.inFlashMode = false;
-    c_.timer1.SetEnabled(true);
+    EndPowerOff();
 }
 
 // --- flash-mode entry ------------------------------------------------------------------------
@@ -377,7 +354,7 @@ void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
     }
     if (!kbs && ReadMode<SpecialWave>(c_.settings) == SpecialWave::PdTestMode) {
         c_.clock.Sleep(kWave3Wait);
-        c_.board.SmbPortControl(kAfterPrompt);
+        c_.board.SmbPortControl(PortAction::SmbWave3AfterPrompt);
     }
     if (c_.controls.keyMatchTicked) {
         std::array<uint8_t, kKeyLength> key{};
@@ -392,16 +369,7 @@ void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
         c_.log.Append("Enable & Enter Rom Key");
         c_.board.SendTargetKey(TargetKeyKind::RomKey, kKeyLength, kBuiltInRomKey);
     }
-    if (kbs) {
-        c_.board.KbsPortControl(kRun);
-    } else {
-        if (speed == SmbusSpeed::Low) {
-            c_.board.SmbPortControl(kRun);
-        }
-        if (speed == SmbusSpeed::High) {
-            c_.board.SmbPortControl(kSmbHigh);
-        }
-    }
+    SendRunCode(port);
     c_.timer1.SetEnabled(true);
 }
 
@@ -412,35 +380,31 @@ void ConnectionCycle::ResetEc() {
 // --- flash selection -------------------------------------------------------------------------
 
 void ConnectionCycle::ExternalFlash() {
-    c_.eflash.internalFlashSelected = false;
-    c_.flags.flashModeReentry = false;
-    EnterFlashMode();
-    const auto mode = c_.Mode();
-    if (mode == ConnectMode::Kbs) {
-        c_.board.KbsPortControl(kSelectExternal);
-    } else if (mode == ConnectMode::Smbus) {
-        c_.board.SmbPortControl(kSelectExternal);
-    }
-    if (ThroughDebugger(mode)) {
+    if (ThroughDebugger(SelectFlash(false))) {
         c_.board.ReadFlashId(c_.identity.chipIdStrings, c_.flashType.commandModeReadId);
     }
     typeAuto_.Run();
 }
 
 void ConnectionCycle::InternalFlash() {
-    c_.eflash.internalFlashSelected = true;
-    c_.flags.flashModeReentry = false;
-    EnterFlashMode();
-    const auto mode = c_.Mode();
-    if (mode == ConnectMode::Kbs) {
-        c_.board.KbsPortControl(kSelectInternal);
-    } else if (mode == ConnectMode::Smbus) {
-        c_.board.SmbPortControl(kSelectInternal);
-    }
+    SelectFlash(true);
     typeAuto_.Run();
     sizing_.SizeByVersion();
     c_.controls.SetDeviceBox({"Kavo eFlash"});
     c_.panel.ControlsChanged();
+}
+
+std::optional<ConnectMode> ConnectionCycle::SelectFlash(bool internal) {
+    c_.eflash.internalFlashSelected = internal;
+    c_.flags.flashModeReentry = false;
+    EnterFlashMode();
+    const auto mode = c_.Mode();
+    if (mode == ConnectMode::Kbs) {
+        SendCode(Port::Kbs, FlashSelectAction(internal));
+    } else if (mode == ConnectMode::Smbus) {
+        SendCode(Port::Smb, FlashSelectAction(internal));
+    }
+    return mode;
 }
 
 // --- USB-PD CPU halt -------------------------------------------------------------------------
@@ -478,7 +442,7 @@ void ConnectionCycle::HaltPollTick() {
     PdWrite(kScratchRegister, saved);
     c_.flags.pdCpuHaltPending = false;
     c_.panel.ControlsChanged();
-    c_.board.SmbPortControl(kSmbWave2);
+    c_.board.SmbPortControl(PortAction::SmbWave2);
     c_.log.Append("===---> KQ023x CPU Halt <---===");
 }
 

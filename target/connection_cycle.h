@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "board/port_control.h"
 #include "target/eflash_sizing.h"
 #include "target/target_context.h"
 #include "target/type_auto.h"
@@ -48,8 +49,10 @@ public:
 
 private:
     enum class Port { Kbs, Smb };
-    void SendCode(Port port, uint8_t code);
+    void SendCode(Port port, PortAction code);
     void CheckDebuggerTarget(Port port);
+    void BeginPowerOff(const char* status);
+    void EndPowerOff();
     void PowerOffKbs();
     void PowerOffSmb();
     void FirstPoweredEntry(Port port);
@@ -60,7 +63,9 @@ private:
     void EnterPdFlashMode();
     void ReleaseForSetup(std::optional<ConnectMode> mode);
     void EnterFlashModeOnDebugger(Port port);
-    void SendSpeedCode(Port port, bool breakAt0);
+    void SendRunCode(Port port);
+    // Selects the internal or external flash and enters flash mode again; returns the mode.
+    std::optional<ConnectMode> SelectFlash(bool internal);
     void WriteRegister(uint16_t address, uint8_t value);
     uint8_t ReadRegister(uint16_t address);
     void PdWrite(uint16_t address, uint8_t value);

@@ -120,13 +120,13 @@ TEST(ConnectModeRouting, PortControlOpcodesAreFixedInEveryMode) {
     ASSERT_TRUE(bench.bound);
     for (int mode : {1, 2, 3, 4}) {
         bench.SetMode(mode);
-        bench.commands.KbsPortControl(10);
+        bench.commands.KbsPortControl(PortAction::SelectInternalFlash);
         EXPECT_TRUE(
             SameHeader({0xF2, 0x20, 10}, {bench.Sent()[0], bench.Sent()[1], bench.Sent()[2]}))
             << "mode " << mode;
         EXPECT_EQ(bench.Last().direction, 1u);
         EXPECT_EQ(bench.Last().length, 1u);
-        bench.commands.SmbPortControl(11);
+        bench.commands.SmbPortControl(PortAction::SelectExternalFlash);
         EXPECT_TRUE(
             SameHeader({0xF3, 0x20, 11}, {bench.Sent()[0], bench.Sent()[1], bench.Sent()[2]}))
             << "mode " << mode;
@@ -151,7 +151,7 @@ TEST(ParameterBytes, EachCommandSetsItsOwnBytesAndCarriesTheRest) {
     bench.settings.WriteInt("SwitchRom", 1);
     const std::vector<Expected> table = {
         {"KbsPortControl",
-         [](BoardCommands& c) { return c.KbsPortControl(0x05); },
+         [](BoardCommands& c) { return c.KbsPortControl(PortAction::KbsPowerOffInternalClock); },
          {0xF2, 0x20, 0x05, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7},
          1,
          1},
@@ -270,7 +270,7 @@ TEST(ParameterBytes, ACommandSendsWhatThePreviousOneLeftInItsUnsetBytes) {
     ASSERT_TRUE(bench.bound);
     std::vector<uint8_t> block(kMaxTransferLength);
     bench.commands.ReadBlock(0x0102, 0x00, block);
-    bench.commands.KbsPortControl(2);
+    bench.commands.KbsPortControl(PortAction::KbsRun);
     EXPECT_TRUE(SameHeader({0xF2, 0x20, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}, bench.Sent()));
     bench.commands.WriteTargetRegister(0x10, 0x80, 1);
     ChipIdStrings slots;

@@ -535,7 +535,7 @@ TEST_F(BoardSessionTest, PlugOutInKbsModeShowsPowerOffAndLeavesFlashMode) {
     EXPECT_FALSE(s.BoardConnected());
     // Later commands are refused without reaching the board.
     board->Plug();
-    EXPECT_FALSE(Probe(s).Board().KbsPortControl(2).Answered());
+    EXPECT_FALSE(Probe(s).Board().KbsPortControl(PortAction::KbsRun).Answered());
     EXPECT_TRUE(Take().empty());
 }
 
