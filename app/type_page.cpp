@@ -34,26 +34,24 @@ QStringList ToQt(const std::vector<std::string>& lines) {
 }
 
 // Touches the widget only where it differs, so the operator's cursor stays while typing.
-void MirrorCombo(SimpleComboBox* box, const std::vector<std::string>& items, int index,
-                 const std::string& text) {
-    const QStringList list = ToQt(items);
+void MirrorCombo(SimpleComboBox* box, const NameChoice& choice) {
+    const QStringList list = ToQt(choice.names);
     if (box->Items() != list) {
         box->SetItems(list);
     }
-    if (box->CurrentRow() != index) {
-        box->SetCurrentRow(index);
+    if (box->CurrentRow() != choice.index) {
+        box->SetCurrentRow(choice.index);
     }
-    if (box->Text() != QString::fromStdString(text)) {
-        box->SetText(QString::fromStdString(text));
+    if (box->Text() != QString::fromStdString(choice.text)) {
+        box->SetText(QString::fromStdString(choice.text));
     }
 }
 
 }  // namespace
 
 void TypePage::Mirror(const TypePageState& state) {
-    MirrorCombo(controls_.manufacturer, state.manufacturers, state.manufacturerIndex,
-                state.manufacturerText);
-    MirrorCombo(controls_.device, state.devices, state.deviceIndex, state.deviceText);
+    MirrorCombo(controls_.manufacturer, state.manufacturer);
+    MirrorCombo(controls_.device, state.device);
     const std::pair<QLabel*, const std::string*> fields[] = {
         {controls_.pin, &state.pin}, {controls_.vcc, &state.vcc},   {controls_.vccp, &state.vccp},
         {controls_.vpp, &state.vpp}, {controls_.size, &state.size}, {controls_.id, &state.id}};

@@ -43,16 +43,16 @@ std::string KnownNames(const std::vector<std::string>& list) {
 
 StepReport Station::ChooseType(const std::string& manufacturer, const std::string& part) {
     OpenTypePage();
-    const int maker = IndexOfName(typePage_->State().manufacturers, manufacturer);
+    const int maker = IndexOfName(typePage_->State().manufacturer.names, manufacturer);
     if (maker < 0) {
-        const std::string known = KnownNames(typePage_->State().manufacturers);
+        const std::string known = KnownNames(typePage_->State().manufacturer.names);
         CancelTypePage();
         return StepReport::Refusal("no manufacturer '" + manufacturer + "'; known: " + known);
     }
     typePage_->SelectManufacturer(maker);
-    const int device = IndexOfName(typePage_->State().devices, part);
+    const int device = IndexOfName(typePage_->State().device.names, part);
     if (device < 0) {
-        const std::string known = KnownNames(typePage_->State().devices);
+        const std::string known = KnownNames(typePage_->State().device.names);
         CancelTypePage();
         return StepReport::Refusal("no device '" + part + "' of " + manufacturer +
                                    "; known: " + known);

@@ -9,86 +9,80 @@ TypePageLogic::TypePageLogic(const FlashDatabase& database, SettingsStore& store
                              SettingsCache& flashType, OperatorPanel& panel)
     : database_(database), store_(store), flashType_(flashType), panel_(panel) {}
 
-int TypePageLogic::IndexOf(const std::vector<std::string>& list, const std::string& text) const {
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (SameIniName(list[i], text)) {
+namespace {
+int IndexOf(const std::vector<std::string>& names, const std::string& text) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (SameIniName(names[i], text)) {
             return static_cast<int>(i);
         }
     }
     return -1;
 }
+}  // namespace
+
+bool NameChoice::Pick(int entry) {
+    if (entry < 0 || static_cast<std::size_t>(entry) >= names.size()) {
+        return false;
+    }
+    index = entry;
+    text = names[static_cast<std::size_t>(entry)];
+    return true;
+}
+
+void NameChoice::Edit(std::string typed) {
+    text = std::move(typed);
+    index = IndexOf(names, text);
+}
+
+void NameChoice::Select(const std::string& name) {
+    index = IndexOf(names, name);
+    text = index < 0 ? std::string() : names[static_cast<std::size_t>(index)];
+}
 
 void TypePageLogic::Open() {
     state_.visible = true;
     panel_.ShowPage(Page::Type);
-    state_.manufacturers.clear();
-    state_.devices.clear();
-    state_.manufacturers = database_.Manufacturers();
+    state_.manufacturer.names.clear();
+    state_.device.names.clear();
+    state_.manufacturer.names = database_.Manufacturers();
 
-    const std::string storedManufacturer = store_.ReadText(setting::kLastFlashId1);
-    state_.manufacturerIndex = IndexOf(state_.manufacturers, storedManufacturer);
-    state_.manufacturerText =
-        state_.manufacturerIndex < 0
-            ? std::string()
-            : state_.manufacturers[static_cast<std::size_t>(state_.manufacturerIndex)];
+    state_.manufacturer.Select(store_.ReadText(setting::kLastFlashId1));
     ManufacturerChanged();
 
-    const std::string storedDevice = store_.ReadText(setting::kLastFlashId2);
-    state_.deviceIndex = IndexOf(state_.devices, storedDevice);
-    state_.deviceText = state_.deviceIndex < 0
-                            ? std::string()
-                            : state_.devices[static_cast<std::size_t>(state_.deviceIndex)];
+    state_.device.Select(store_.ReadText(setting::kLastFlashId2));
     DeviceChanged();
 }
 
-namespace {
-// Item `index` of `items` becomes the chosen one; false when there is no such item.
-bool Pick(const std::vector<std::string>& items, int index, int& chosenIndex,
-          std::string& chosenText) {
-    if (index < 0 || static_cast<std::size_t>(index) >= items.size()) {
-        return false;
-    }
-    chosenIndex = index;
-    chosenText = items[static_cast<std::size_t>(index)];
-    return true;
-}
-}  // namespace
-
 void TypePageLogic::SelectManufacturer(int index) {
-    if (Pick(state_.manufacturers, index, state_.manufacturerIndex, state_.manufacturerText)) {
+    if (state_.manufacturer.Pick(index)) {
         ManufacturerChanged();
     }
 }
 
 void TypePageLogic::EditManufacturerText(std::string text) {
-    state_.manufacturerText = std::move(text);
-    state_.manufacturerIndex = IndexOf(state_.manufacturers, state_.manufacturerText);
+    state_.manufacturer.Edit(std::move(text));
     ManufacturerChanged();
 }
 
 void TypePageLogic::SelectDevice(int index) {
-    if (Pick(state_.devices, index, state_.deviceIndex, state_.deviceText)) {
+    if (state_.device.Pick(index)) {
         DeviceChanged();
     }
 }
 
 void TypePageLogic::EditDeviceText(std::string text) {
-    state_.deviceText = std::move(text);
-    state_.deviceIndex = IndexOf(state_.devices, state_.deviceText);
+    state_.device.Edit(std::move(text));
     DeviceChanged();
 }
 
 // Every change re-opens the file named by the text, so typing a name letter by letter tries
 // each partial name; one without a file gives an empty device list.
 void TypePageLogic::ManufacturerChanged() {
-    openManufacturer_ = state_.manufacturerText;
-    state_.devices = database_.Devices(openManufacturer_);
-    if (state_.devices.empty()) {
-        state_.deviceIndex = -1;
-        state_.deviceText.clear();
-    } else {
-        state_.deviceIndex = 0;
-        state_.deviceText = state_.devices.front();
+    openManufacturer_ = state_.manufacturer.text;
+    state_.device.names = database_.Devices(openManufacturer_);
+    if (!state_.device.Pick(0)) {
+        state_.device.index = -1;
+        state_.device.text.clear();
     }
     DeviceChanged();
 }
@@ -99,7 +93,7 @@ void TypePageLogic::DeviceChanged() {
     flashType_.sectorOffset = "0";
 
     const std::vector<IniEntry> entries =
-        database_.DeviceEntries(openManufacturer_, state_.deviceText);
+        database_.DeviceEntries(openManufacturer_, state_.device.text);
     state_.memo2.clear();
 
     for (const auto& entry : entries) {
@@ -134,8 +128,8 @@ void TypePageLogic::Leave() {
 
 void TypePageLogic::Ok(bool internalFlashSelected, std::vector<std::string>& deviceBox) {
     Leave();
-    deviceBox = DeviceBoxLines(state_.manufacturerText, state_.deviceText, internalFlashSelected);
-    StoreFlashType(store_, state_.manufacturerText, state_.deviceText, flashType_);
+    deviceBox = DeviceBoxLines(state_.manufacturer.text, state_.device.text, internalFlashSelected);
+    StoreFlashType(store_, state_.manufacturer.text, state_.device.text, flashType_);
 }
 
 void TypePageLogic::Cancel() {
@@ -145,15 +139,13 @@ void TypePageLogic::Cancel() {
 
 void TypePageLogic::ApplyAutoType(std::string manufacturer, std::string device) {
     ShowAutoTypeNames(std::move(manufacturer), std::move(device));
-    openManufacturer_ = state_.manufacturerText;
+    openManufacturer_ = state_.manufacturer.text;
     DeviceChanged();
 }
 
 void TypePageLogic::ShowAutoTypeNames(std::string manufacturer, std::string device) {
-    state_.manufacturerText = std::move(manufacturer);
-    state_.manufacturerIndex = IndexOf(state_.manufacturers, state_.manufacturerText);
-    state_.deviceText = std::move(device);
-    state_.deviceIndex = IndexOf(state_.devices, state_.deviceText);
+    state_.manufacturer.Edit(std::move(manufacturer));
+    state_.device.Edit(std::move(device));
 }
 
 std::vector<std::string> DeviceBoxLines(const std::string& manufacturer, const std::string& device,

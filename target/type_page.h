@@ -12,17 +12,26 @@
 
 namespace quillon {
 
+// One of the page's combo boxes: its list, the selected entry and the edit text.
+struct NameChoice {
+    std::vector<std::string> names;
+    int index = -1;    // selected entry, -1 for none
+    std::string text;  // the combo box's edit text
+
+    // Entry `entry` becomes the chosen one; false (nothing changed) when there is no such entry.
+    bool Pick(int entry);
+    // The operator typed `typed`: the entry of that name is selected, or none.
+    void Edit(std::string typed);
+    // The entry named `name` is chosen with its own spelling; none leaves the text empty.
+    void Select(const std::string& name);
+};
+
 // What the Type page shows; the window mirrors it.
 struct TypePageState {
     bool visible = false;  // the Type page is shown, with Memo2 in the place of the message log
 
-    std::vector<std::string> manufacturers;  // ComboBox_ManufacturerID list
-    int manufacturerIndex = -1;              // selected entry, -1 for none
-    std::string manufacturerText;            // the combo box's edit text
-
-    std::vector<std::string> devices;  // ComboBox_DeviceID list
-    int deviceIndex = -1;
-    std::string deviceText;
+    NameChoice manufacturer;  // ComboBox_ManufacturerID
+    NameChoice device;        // ComboBox_DeviceID
 
     // The six information fields and their initial captions.
     std::string pin = "PIN";
@@ -73,7 +82,6 @@ public:
 private:
     void ManufacturerChanged();
     void DeviceChanged();
-    int IndexOf(const std::vector<std::string>& list, const std::string& text) const;
     void Leave();
 
     const FlashDatabase& database_;

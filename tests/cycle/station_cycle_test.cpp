@@ -103,7 +103,7 @@ TEST_F(StationCycleTest, TypeAutoAndTheButtonsWorkOnTheStationsState) {
 
     ASSERT_TRUE(s.RunHandler([&] { s.TypeAutoDesk().Run(); }));
     EXPECT_EQ(Reopen()->ReadText("LastFlashID2"), "GD25Q10");
-    EXPECT_EQ(s.TypeLogic().State().deviceText, "GD25Q10");
+    EXPECT_EQ(s.TypeLogic().State().device.text, "GD25Q10");
 }
 
 TEST_F(StationCycleTest, Timer2ReachesTheHaltPollAndTheMenuFlag) {

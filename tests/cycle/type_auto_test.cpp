@@ -46,8 +46,8 @@ TEST(TypeAuto, JedecFormSelectsStoresAndSizesThePart) {
                             "EFlash Size : 184(+8) KB"));
     EXPECT_THAT(bench.controls.deviceLines, ElementsAre("GigaDevice", "GD25Q10"));
     EXPECT_EQ(bench.controls.deviceHint, "GigaDevice\r\nGD25Q10\r\n");
-    EXPECT_EQ(bench.typePage.State().manufacturerText, "GigaDevice");
-    EXPECT_EQ(bench.typePage.State().deviceText, "GD25Q10");
+    EXPECT_EQ(bench.typePage.State().manufacturer.text, "GigaDevice");
+    EXPECT_EQ(bench.typePage.State().device.text, "GD25Q10");
     EXPECT_EQ(bench.settings.ReadText("LastFlashID1"), "GigaDevice");
     EXPECT_EQ(bench.settings.ReadText("LastFlashID2"), "GD25Q10");
     EXPECT_THAT(
@@ -142,7 +142,7 @@ TEST(TypeAuto, AKeyWithoutASectionStopsBeforeSizingAndLeavesTheWriteStatus) {
     EXPECT_EQ(bench.controls.writeStatus1, "05");
     EXPECT_THAT(bench.settings.writes, IsEmpty());
     EXPECT_FALSE(StatusReadSent(bench.Transfers()));
-    EXPECT_EQ(bench.typePage.State().manufacturerText, "");
+    EXPECT_EQ(bench.typePage.State().manufacturer.text, "");
 }
 
 TEST(TypeAuto, AMissingLookupFileReadsLikeAMissingSection) {

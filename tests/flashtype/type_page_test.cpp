@@ -59,12 +59,12 @@ TEST_F(TypePageTest, OpenListsTheIndexAndSelectsTheStoredPartIgnoringCase) {
     EXPECT_TRUE(s.visible);
     EXPECT_EQ(panel_.page, Page::Type);
     // "2 =" names a manufacturer without a name: an empty entry, in its place.
-    EXPECT_EQ(s.manufacturers, (Lines{"Winbond", "", "Macronix", "Ghost"}));
-    EXPECT_EQ(s.manufacturerIndex, 0);
-    EXPECT_EQ(s.manufacturerText, "Winbond");
-    EXPECT_EQ(s.devices, (Lines{"W25Q64FV", "OnlyBlocks", "BadValue", "Layout"}));
-    EXPECT_EQ(s.deviceIndex, 0);
-    EXPECT_EQ(s.deviceText, "W25Q64FV");
+    EXPECT_EQ(s.manufacturer.names, (Lines{"Winbond", "", "Macronix", "Ghost"}));
+    EXPECT_EQ(s.manufacturer.index, 0);
+    EXPECT_EQ(s.manufacturer.text, "Winbond");
+    EXPECT_EQ(s.device.names, (Lines{"W25Q64FV", "OnlyBlocks", "BadValue", "Layout"}));
+    EXPECT_EQ(s.device.index, 0);
+    EXPECT_EQ(s.device.text, "W25Q64FV");
     EXPECT_EQ(s.pin, "PIN : 8");
     EXPECT_EQ(s.vcc, "Vcc : 3.3V");
     EXPECT_EQ(s.vccp, "Vccp");  // not in the section: the initial caption stays
@@ -118,30 +118,30 @@ TEST_F(TypePageTest, BadIntegerStopsTheDeviceStepAtThatLine) {
 TEST_F(TypePageTest, TypingReopensTheFileAfterEveryLetter) {
     page_.Open();
     // No stored manufacturer reads as the empty text, which the empty index entry matches.
-    EXPECT_EQ(page_.State().manufacturerIndex, 1);
-    EXPECT_EQ(page_.State().manufacturerText, "");
+    EXPECT_EQ(page_.State().manufacturer.index, 1);
+    EXPECT_EQ(page_.State().manufacturer.text, "");
     for (const char* partial : {"M", "Ma", "Mac", "Macr", "Macro", "Macron", "Macroni"}) {
         page_.EditManufacturerText(partial);
-        EXPECT_TRUE(page_.State().devices.empty()) << partial;
-        EXPECT_EQ(page_.State().deviceText, "") << partial;
+        EXPECT_TRUE(page_.State().device.names.empty()) << partial;
+        EXPECT_EQ(page_.State().device.text, "") << partial;
     }
     page_.EditManufacturerText("Macronix");
-    EXPECT_EQ(page_.State().manufacturerIndex, 2);
-    EXPECT_EQ(page_.State().devices, (Lines{"MX25L6406E"}));
+    EXPECT_EQ(page_.State().manufacturer.index, 2);
+    EXPECT_EQ(page_.State().device.names, (Lines{"MX25L6406E"}));
     EXPECT_EQ(flashType_.flashblock, 128);
     EXPECT_EQ(page_.State().vpp, "Vpp : None");
     page_.EditDeviceText("MX25L6406");  // a partial device name is no section
-    EXPECT_EQ(page_.State().deviceIndex, -1);
+    EXPECT_EQ(page_.State().device.index, -1);
     EXPECT_TRUE(page_.State().memo2.empty());
 }
 
 TEST_F(TypePageTest, StoredManufacturerMissingFromTheIndexSelectsNothing) {
     StorePart("Spansion", "S25FL116K");
     page_.Open();
-    EXPECT_EQ(page_.State().manufacturerIndex, -1);
-    EXPECT_EQ(page_.State().manufacturerText, "");
-    EXPECT_TRUE(page_.State().devices.empty());
-    EXPECT_EQ(page_.State().deviceIndex, -1);
+    EXPECT_EQ(page_.State().manufacturer.index, -1);
+    EXPECT_EQ(page_.State().manufacturer.text, "");
+    EXPECT_TRUE(page_.State().device.names.empty());
+    EXPECT_EQ(page_.State().device.index, -1);
 }
 
 TEST_F(TypePageTest, OkStoresTheShownPartInOrderAndFillsTheDeviceBox) {
@@ -215,7 +215,7 @@ TEST_F(TypePageTest, FaultyDeviceLeavesTheOperatorsLogAlone) {
     StorePart("Winbond", "W25Q64FV");
     page_.Open();
     page_.SelectDevice(3);  // "Layout": a faulty section, loaded all the same
-    EXPECT_EQ(page_.State().deviceText, "Layout");
+    EXPECT_EQ(page_.State().device.text, "Layout");
     EXPECT_TRUE(panel_.mainLog.empty());
     // The self-check still finds what is wrong, for whoever asks for it.
     std::string report;
@@ -231,8 +231,8 @@ TEST_F(TypePageTest, AutoTypeLoadsTheNamedDeviceWithoutRefillingTheLists) {
     StorePart("Winbond", "OnlyBlocks");
     page_.Open();
     page_.ApplyAutoType("MACRONIX", "mx25l6406e");
-    EXPECT_EQ(page_.State().manufacturerText, "MACRONIX");
-    EXPECT_EQ(page_.State().devices, (Lines{"W25Q64FV", "OnlyBlocks", "BadValue", "Layout"}));
+    EXPECT_EQ(page_.State().manufacturer.text, "MACRONIX");
+    EXPECT_EQ(page_.State().device.names, (Lines{"W25Q64FV", "OnlyBlocks", "BadValue", "Layout"}));
     EXPECT_EQ(flashType_.flashblock, 128);
     EXPECT_EQ(page_.State().vpp, "Vpp : None");
 }
