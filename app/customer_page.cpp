@@ -39,9 +39,7 @@ QGroupBox* ButtonGroup(QWidget* parent, const char* name, const QString& caption
 
 CustomerPage::CustomerPage(QWidget* parent) : QWidget(parent) {
     setObjectName("TabControl_Tandra");
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(4, 2, 4, 4);
-    column->setSpacing(6);
+    auto* column = MakeColumn(this, {4, 2, 4, 4}, 6);
 
     controls_.log = new LogPaneWidget("Memo3", this);
     controls_.log->SetBackground(kSilver);

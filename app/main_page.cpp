@@ -33,9 +33,7 @@ QPushButton* StepButton(QWidget* parent, const char* name, const QString& captio
 
 MainPage::MainPage(QWidget* parent) : QWidget(parent) {
     setObjectName("TabControl_Main");
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(4, 2, 4, 2);
-    column->setSpacing(4);
+    auto* column = MakeColumn(this, {4, 2, 4, 2}, 4);
     column->addWidget(BuildSource());
     column->addWidget(BuildProcess(), 1);
 }
@@ -109,10 +107,27 @@ QGroupBox* MainPage::BuildProcess() {
     QGroupBox* group = MakeGroup(this, "GroupBox_Process", "Process");
     QGridLayout* grid = MakeGrid(group, {6, 4, 6, 6}, 6, 4);
 
-    controls_.erase = StepButton(group, "BitBtn_Erase", "Erase", QStyle::SP_TrashIcon);
-    controls_.check = StepButton(group, "BitBtn_Check", "Check", QStyle::SP_FileDialogContentsView);
-    controls_.program = StepButton(group, "BitBtn_Program", "Program", QStyle::SP_ArrowUp);
-    controls_.verify = StepButton(group, "BitBtn_Verify", "Verify", QStyle::SP_DialogApplyButton);
+    // The four steps, each over its Auto check box.
+    const struct {
+        QPushButton*& button;
+        const char* buttonName;
+        const char* caption;
+        QStyle::StandardPixmap icon;
+        QCheckBox*& box;
+        const char* boxName;
+    } steps[] = {
+        {controls_.erase, "BitBtn_Erase", "Erase", QStyle::SP_TrashIcon, controls_.stepErase,
+         "CheckBox_Erase"},
+        {controls_.check, "BitBtn_Check", "Check", QStyle::SP_FileDialogContentsView,
+         controls_.stepCheck, "CheckBox_Check"},
+        {controls_.program, "BitBtn_Program", "Program", QStyle::SP_ArrowUp, controls_.stepProgram,
+         "CheckBox_Program"},
+        {controls_.verify, "BitBtn_Verify", "Verify", QStyle::SP_DialogApplyButton,
+         controls_.stepVerify, "CheckBox_Verify"},
+    };
+    for (const auto& step : steps) {
+        step.button = StepButton(group, step.buttonName, step.caption, step.icon);
+    }
     controls_.autoRun = StepButton(group, "BitBtn_AutoRun", "Auto", QStyle::SP_MediaPlay);
     controls_.autoRun->setToolTip("Auto");
     controls_.stop = StepButton(group, "BitBtn_Stop", "Stop", QStyle::SP_BrowserStop);
@@ -122,22 +137,19 @@ QGroupBox* MainPage::BuildProcess() {
     controls_.autoRun->setFont(bold);
     controls_.stop->setFont(bold);
 
-    controls_.stepErase = MakeCheckBox(group, "CheckBox_Erase", "Erase");
-    controls_.stepCheck = MakeCheckBox(group, "CheckBox_Check", "Check");
-    controls_.stepProgram = MakeCheckBox(group, "CheckBox_Program", "Program");
-    controls_.stepVerify = MakeCheckBox(group, "CheckBox_Verify", "Verify");
+    for (const auto& step : steps) {
+        step.box = MakeCheckBox(group, step.boxName, step.caption);
+    }
     controls_.skipFF = MakeCheckBox(group, "SkipFF", "Skip FF");
     controls_.blockProcess = MakeCheckBox(group, "CheckBox_BlockProcess", "Block Process");
 
-    // The four steps over their Auto check boxes; Auto and Stop large beside them.
-    QPushButton* const steps[] = {controls_.erase, controls_.check, controls_.program,
-                                  controls_.verify};
-    QCheckBox* const stepBoxes[] = {controls_.stepErase, controls_.stepCheck, controls_.stepProgram,
-                                    controls_.stepVerify};
-    for (int i = 0; i < 4; ++i) {
-        grid->addWidget(steps[i], 0, i);
-        grid->addWidget(stepBoxes[i], 1, i, Qt::AlignHCenter);
-        grid->setColumnStretch(i, 1);
+    // Auto and Stop large beside the steps.
+    int column = 0;
+    for (const auto& step : steps) {
+        grid->addWidget(step.button, 0, column);
+        grid->addWidget(step.box, 1, column, Qt::AlignHCenter);
+        grid->setColumnStretch(column, 1);
+        ++column;
     }
     for (QPushButton* big : {controls_.autoRun, controls_.stop}) {
         big->setIconSize(QSize(32, 32));

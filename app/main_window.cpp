@@ -98,40 +98,27 @@ MainWindow::~MainWindow() = default;
 void MainWindow::BuildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName("MainMenu1");
-    fileMenu_ = bar->addMenu("File");
-    fileMenu_->setObjectName("Menu_File");
-    burnRun_ = fileMenu_->addAction("BurnRun");
-    burnRun_->setObjectName("Menu_BurnRun");
-    exit_ = fileMenu_->addAction("Exit");
-    exit_->setObjectName("Menu_Exit");
+    fileMenu_ = MakeMenu(bar, "Menu_File", "File");
+    burnRun_ = MakeAction(fileMenu_, "Menu_BurnRun", "BurnRun");
+    exit_ = MakeAction(fileMenu_, "Menu_Exit", "Exit");
 
-    setup_ = bar->addAction("Setup");
-    setup_->setObjectName("Menu_Setup");
+    setup_ = MakeAction(bar, "Menu_Setup", "Setup");
 
-    otherMenu_ = bar->addMenu("Other");
-    otherMenu_->setObjectName("Menu_Other");
-    showMessage_ = otherMenu_->addAction("Show Message");
-    showMessage_->setObjectName("Menu_ShowMessage");
+    otherMenu_ = MakeMenu(bar, "Menu_Other", "Other");
+    showMessage_ = MakeAction(otherMenu_, "Menu_ShowMessage", "Show Message");
     showMessage_->setCheckable(true);
     showMessage_->setChecked(true);
-    saveMessage_ = otherMenu_->addAction("Save Message");
-    saveMessage_->setObjectName("Menu_SaveMessage");
-    saveReg_ = otherMenu_->addAction("Save REG");
-    saveReg_->setObjectName("Menu_SaveREG");
-    needPdCpuHalt_ = otherMenu_->addAction("NeedPdCpuHalt");
-    needPdCpuHalt_->setObjectName("Menu_NeedPdCpuHalt");
+    saveMessage_ = MakeAction(otherMenu_, "Menu_SaveMessage", "Save Message");
+    saveReg_ = MakeAction(otherMenu_, "Menu_SaveREG", "Save REG");
+    needPdCpuHalt_ = MakeAction(otherMenu_, "Menu_NeedPdCpuHalt", "NeedPdCpuHalt");
     needPdCpuHalt_->setCheckable(true);
 
-    helpMenu_ = bar->addMenu("Help");
-    helpMenu_->setObjectName("Menu_Help");
-    aboutAction_ = helpMenu_->addAction("About");
-    aboutAction_->setObjectName("Menu_About");
+    helpMenu_ = MakeMenu(bar, "Menu_Help", "Help");
+    aboutAction_ = MakeAction(helpMenu_, "Menu_About", "About");
 
     // At the top edge, shown only for a dual-flash target.
     auto* corner = new QWidget(bar);
-    auto* buttons = new QHBoxLayout(corner);
-    buttons->setContentsMargins(0, 0, 2, 0);
-    buttons->setSpacing(2);
+    auto* buttons = MakeRow(corner, {0, 0, 2, 0}, 2);
     externalFlash_ = MakeButton(corner, "Button_ExternalFlash", "External-Flash");
     internalFlash_ = MakeButton(corner, "Button_InternalFlash", "Internal-Flash");
     for (QPushButton* button : {externalFlash_, internalFlash_}) {
@@ -145,9 +132,7 @@ void MainWindow::BuildMenus() {
 
 QWidget* MainWindow::BuildCentre() {
     auto* centre = new QWidget(this);
-    auto* column = new QVBoxLayout(centre);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
+    auto* column = MakeColumn(centre, {0, 0, 0, 0}, 0);
 
     pages_ = new QStackedWidget(centre);
     pages_->setObjectName("PageArea");

@@ -96,9 +96,7 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
     QGroupBox* group = MakeGroup(this, "GroupBox_Setup", "Setup");
     SetBackground(group, kSilver);
     outer->addWidget(group, 1);
-    auto* column = new QVBoxLayout(group);
-    column->setContentsMargins(5, 0, 5, 2);
-    column->setSpacing(2);
+    auto* column = MakeColumn(group, {5, 0, 5, 2}, 2);
     column->addWidget(BuildModes());
     column->addWidget(BuildOptions());
     column->addWidget(BuildPinDefine());
@@ -107,9 +105,7 @@ SetupPage::SetupPage(QWidget* parent) : QWidget(parent) {
 
 QWidget* SetupPage::BuildModes() {
     auto* area = new QWidget(this);
-    auto* row = new QHBoxLayout(area);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(5);
+    auto* row = MakeRow(area, {0, 0, 0, 0}, 5);
 
     auto* left = new QVBoxLayout;
     left->setSpacing(2);
@@ -159,9 +155,7 @@ QWidget* SetupPage::BuildModes() {
 
 QWidget* SetupPage::BuildOptions() {
     auto* area = new QWidget(this);
-    auto* row = new QHBoxLayout(area);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(5);
+    auto* row = MakeRow(area, {0, 0, 0, 0}, 5);
 
     controls_.others = MakeGroup(area, "GroupBox_Others", "Others");
     auto* boxes = new QGridLayout(controls_.others);
@@ -384,13 +378,19 @@ void SetupPage::ConnectTo(Station& station) {
     connect(controls_.cancel, &QPushButton::clicked, this,
             handle([&logic, askPinFile] { askPinFile(logic.Cancel()); }));
 
-    const auto keepItem = [this](RadioGroupBox* group, int& item) {
-        connect(group, &RadioGroupBox::itemClicked, this, [&item](int clicked) { item = clicked; });
+    // The page keeps what the operator picks and ticks until OK stores it.
+    const auto keep = [this](auto* widget, auto signal, auto* field) {
+        connect(widget, signal, this, [field](auto value) { *field = value; });
     };
-    keepItem(controls_.allocation, state.allocationItem);
-    keepItem(controls_.specialWave, state.specialWaveItem);
-    keepItem(controls_.smbSpeed, state.smbSpeedItem);
-    keepItem(controls_.quickMode, state.quickModeItem);
+    keep(controls_.allocation, &RadioGroupBox::itemClicked, &state.allocationItem);
+    keep(controls_.specialWave, &RadioGroupBox::itemClicked, &state.specialWaveItem);
+    keep(controls_.smbSpeed, &RadioGroupBox::itemClicked, &state.smbSpeedItem);
+    keep(controls_.quickMode, &RadioGroupBox::itemClicked, &state.quickModeItem);
+    keep(controls_.internalClock, &QCheckBox::clicked, &state.internalClock);
+    keep(controls_.dualFlash, &QCheckBox::clicked, &state.dualFlash);
+    keep(controls_.breakAt0, &QCheckBox::clicked, &state.breakAt0);
+    keep(controls_.switchRom, &QCheckBox::clicked, &state.switchRom);
+    keep(controls_.eraseLast1K, &QCheckBox::clicked, &state.unprotectTheLast1K);
 
     // Every change of the text counts, typed or set from outside (a screen reader, an
     // on-screen keyboard, a test tool); the program's own fills block the signal.
@@ -400,15 +400,6 @@ void SetupPage::ConnectTo(Station& station) {
     };
     keepText(controls_.pdI2cAddress, state.pdI2cAddress);
     keepText(controls_.assignedAddress, state.assignedAddress);
-
-    const auto keepBox = [this](QCheckBox* box, bool& checked) {
-        connect(box, &QCheckBox::clicked, this, [&checked](bool now) { checked = now; });
-    };
-    keepBox(controls_.internalClock, state.internalClock);
-    keepBox(controls_.dualFlash, state.dualFlash);
-    keepBox(controls_.breakAt0, state.breakAt0);
-    keepBox(controls_.switchRom, state.switchRom);
-    keepBox(controls_.eraseLast1K, state.unprotectTheLast1K);
 
     connect(this, &SetupPage::keyCellEdited, this, [&state](int cell, const QString& text) {
         if (cell >= 0 && cell < kKeyCells) {

@@ -5,13 +5,13 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/widget_helpers.h"
+
 namespace quillon {
 
 SimpleComboBox::SimpleComboBox(QWidget* parent, const char* name) : QWidget(parent) {
     setObjectName(name);
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
+    auto* column = MakeColumn(this, {0, 0, 0, 0}, 0);
     edit_ = new QLineEdit(this);
     list_ = new QListWidget(this);
     column->addWidget(edit_);

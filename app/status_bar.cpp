@@ -21,9 +21,7 @@ QFrame* SunkenPanel(QWidget* parent, int width) {
 
 StatusBarWidget::StatusBarWidget(QWidget* parent) : QFrame(parent) {
     setObjectName("StatusBar1");
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 1, 0, 0);
-    row->setSpacing(0);
+    auto* row = MakeRow(this, {0, 1, 0, 0}, 0);
     for (int i = 0; i < 2; ++i) {
         auto* label = new QLabel(this);
         label->setObjectName(QString("StatusBar1_Panel%1").arg(i));

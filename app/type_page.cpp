@@ -75,9 +75,7 @@ TypePage::TypePage(QWidget* parent) : QWidget(parent) {
     QGroupBox* group = MakeGroup(this, "GroupBox_Type", "Type");
     SetBackground(group, kMoneyGreen);
     outer->addWidget(group);
-    auto* column = new QVBoxLayout(group);
-    column->setContentsMargins(6, 4, 6, 6);
-    column->setSpacing(6);
+    auto* column = MakeColumn(group, {6, 4, 6, 6}, 6);
 
     auto* lists = new QGridLayout;
     lists->setHorizontalSpacing(8);
@@ -94,18 +92,26 @@ TypePage::TypePage(QWidget* parent) : QWidget(parent) {
 
     QGroupBox* information = MakeGroup(group, "GroupBox_Information", "Information");
     QGridLayout* fields = MakeGrid(information, {6, 2, 6, 4}, 4, 4);
-    controls_.pin = StaticText(information, "StaticText_PIN", "PIN");
-    controls_.vcc = StaticText(information, "StaticText_Vcc", "Vcc");
-    controls_.vccp = StaticText(information, "StaticText_Vccp", "Vccp");
-    controls_.vpp = StaticText(information, "StaticText_Vpp", "Vpp");
-    controls_.size = StaticText(information, "StaticText_Size", "Size");
-    controls_.id = StaticText(information, "StaticText_ID", "ID");
-    fields->addWidget(controls_.pin, 0, 0);
-    fields->addWidget(controls_.vcc, 0, 1);
-    fields->addWidget(controls_.vccp, 0, 2);
-    fields->addWidget(controls_.vpp, 0, 3);
-    fields->addWidget(controls_.size, 1, 0, 1, 2);
-    fields->addWidget(controls_.id, 1, 2, 1, 2);
+    // Four narrow fields over two wide ones.
+    const struct {
+        QLabel*& label;
+        const char* name;
+        const char* caption;
+        int row;
+        int column;
+        int columnSpan;
+    } cells[] = {
+        {controls_.pin, "StaticText_PIN", "PIN", 0, 0, 1},
+        {controls_.vcc, "StaticText_Vcc", "Vcc", 0, 1, 1},
+        {controls_.vccp, "StaticText_Vccp", "Vccp", 0, 2, 1},
+        {controls_.vpp, "StaticText_Vpp", "Vpp", 0, 3, 1},
+        {controls_.size, "StaticText_Size", "Size", 1, 0, 2},
+        {controls_.id, "StaticText_ID", "ID", 1, 2, 2},
+    };
+    for (const auto& cell : cells) {
+        cell.label = StaticText(information, cell.name, cell.caption);
+        fields->addWidget(cell.label, cell.row, cell.column, 1, cell.columnSpan);
+    }
     for (int c = 0; c < 4; ++c) {
         fields->setColumnStretch(c, 1);
     }

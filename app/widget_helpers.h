@@ -6,11 +6,16 @@
 #include <QStyle>
 
 class QAbstractButton;
+class QAction;
 class QCheckBox;
 class QGridLayout;
 class QGroupBox;
+class QHBoxLayout;
+class QMenu;
+class QMenuBar;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 class QWidget;
 
 namespace quillon {
@@ -20,9 +25,15 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
                         QStyle::StandardPixmap icon = QStyle::SP_CustomBase);
 QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption);
 QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption);
+// A menu of the bar, and an item of a menu (or of the bar itself).
+QMenu* MakeMenu(QMenuBar* bar, const char* name, const QString& caption);
+QAction* MakeAction(QWidget* menu, const char* name, const QString& caption);
 // The grid that lays out `owner`, with its margins and spacing between cells.
 QGridLayout* MakeGrid(QWidget* owner, const QMargins& margins, int horizontalSpacing,
                       int verticalSpacing);
+// The column or row that lays out `owner`, with its margins and spacing between items.
+QVBoxLayout* MakeColumn(QWidget* owner, const QMargins& margins, int spacing);
+QHBoxLayout* MakeRow(QWidget* owner, const QMargins& margins, int spacing);
 
 void SetBackground(QWidget* widget, const QColor& colour);
 
