@@ -38,6 +38,13 @@ void TakeArguments(const ActionSpec& spec, const std::vector<std::string>& argum
                 action.args.push_back(arguments[i++]);
             }
             return;
+        case ArgShape::Rest:
+            action.args.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
+            i = arguments.size();
+            if (spec.check) {
+                spec.check(action);
+            }
+            return;
         case ArgShape::Fixed:
             break;
     }
@@ -164,6 +171,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             if (!spec) {
                 throw UsageError{"unknown action '" + action.name + "'"};
             }
+            if (spec->alone && !options.actions.empty()) {
+                throw UsageError{action.name + " runs alone, without other actions"};
+            }
             TakeArguments(*spec, arguments, i, action);
             options.actions.push_back(std::move(action));
         }
@@ -228,7 +238,6 @@ Options:
   --version              show the version and exit
 
 )" + ActionsHelp() +
-           records.actions +
            R"(
 Values read into memory at start-up (the flash type, the page mode) take effect
 from the next run after set or import-reg.

@@ -10,7 +10,6 @@
 #include <sstream>
 
 #include "cli/failure_cause.h"
-#include "cli/records/records_command.h"
 #include "cli/records/station_record.h"
 #include "cli/run_record.h"
 #include "cli/setting_assignment.h"
@@ -584,11 +583,8 @@ void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& uni
 }
 
 int CliMain(int argc, char** argv) {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (const auto status = RunRecordsCommand(arguments, stdout, stderr)) {
-        return *status;
-    }
-    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    const ParsedCommandLine parsed =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "quillon-cli: %s\nTry 'quillon-cli --help'.\n", parsed.error.c_str());
         return kExitUsage;
@@ -600,6 +596,9 @@ int CliMain(int argc, char** argv) {
     if (parsed.options.version) {
         std::printf("quillon-cli %s\n", Station::kVersion);
         return kExitOk;
+    }
+    if (const auto status = RunAloneAction(parsed.options, stdout, stderr)) {
+        return *status;
     }
     CliPanel panel(stdout, stderr, parsed.options.json,
                    Terminals{IsCursorTerminal(stdout), IsCursorTerminal(stderr)});
