@@ -338,18 +338,6 @@ ActionOutcome CliRunner::CycleStep(const CliAction& action, void (ConnectionCycl
     });
 }
 
-ActionOutcome CliRunner::ExternalFlash(const CliAction& action) {
-    return CycleStep(action, &ConnectionCycle::ExternalFlash);
-}
-
-ActionOutcome CliRunner::InternalFlash(const CliAction& action) {
-    return CycleStep(action, &ConnectionCycle::InternalFlash);
-}
-
-ActionOutcome CliRunner::ResetEc(const CliAction& action) {
-    return CycleStep(action, &ConnectionCycle::ResetEc);
-}
-
 ActionOutcome CliRunner::Load(const CliAction& action) {
     return RunBody(action, FileUse::None,
                    [&] { return station_->Files().Load(AbsolutePath(action.args[0])); });
@@ -381,26 +369,6 @@ ActionOutcome CliRunner::ExportReg(const CliAction& action) {
 
 ActionOutcome CliRunner::Operation(const CliAction& action, StepReport (FlashOperations::*call)()) {
     return RunBody(action, FileUse::None, [&] { return (station_->FlashOps().*call)(); });
-}
-
-ActionOutcome CliRunner::Erase(const CliAction& action) {
-    return Operation(action, &FlashOperations::Erase);
-}
-
-ActionOutcome CliRunner::BlankCheck(const CliAction& action) {
-    return Operation(action, &FlashOperations::BlankCheck);
-}
-
-ActionOutcome CliRunner::Program(const CliAction& action) {
-    return Operation(action, &FlashOperations::Program);
-}
-
-ActionOutcome CliRunner::Verify(const CliAction& action) {
-    return Operation(action, &FlashOperations::Verify);
-}
-
-ActionOutcome CliRunner::Read(const CliAction& action) {
-    return Operation(action, &FlashOperations::Read);
 }
 
 ActionOutcome CliRunner::Auto(const CliAction& action) {
