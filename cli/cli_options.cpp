@@ -212,36 +212,39 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 namespace {
-// Where the settings live: a file here, a registry key on Windows.
+// Where the settings live: a file here, a registry key on Windows. The start of --settings:
 #ifdef _WIN32
-constexpr const char* kSettingsOptionHelp =
+constexpr const char* kSettingsOptionStart =
     R"(  --settings KEY         settings key below HKEY_CURRENT_USER (default:
                          $QUILLON_SETTINGS, else SOFTWARE\Kavo\Vessa_Quillon).
                          A settings key belongs to one station at a time
                          (quillon-cli holds it for its whole run): with several
-                         boards on one computer, give each station its own
-                         --settings
-  --wait                 when another station holds the settings key, wait
-                         for it to end instead of refusing at once (exit 75)
 )";
 constexpr const char* kSettingsKind = "key";
 // The virtual board is the driver library itself there, playing a scenario file.
 constexpr const char* kVirtualBoardEnvironment =
     "VESSA_SIM_SCENARIO (the scenario the\n  virtual board's KavoVessadll.dll plays)";
 #else
-constexpr const char* kSettingsOptionHelp =
+constexpr const char* kSettingsOptionStart =
     R"(  --settings PATH        settings file (default: $QUILLON_SETTINGS, else
                          $XDG_CONFIG_HOME/quillon/settings.sqlite). A settings
                          file belongs to one station at a time (the window or
                          quillon-cli holds it for its whole run): with several
-                         boards on one computer, give each station its own
-                         --settings
-  --wait                 when another station holds the settings file, wait
-                         for it to end instead of refusing at once (exit 75)
 )";
 constexpr const char* kSettingsKind = "file";
 constexpr const char* kVirtualBoardEnvironment = "VESSA_SIM_SOCKET (the virtual board's\n  socket)";
 #endif
+
+// The rest of --settings, and --wait, on either platform.
+std::string SettingsOptionsHelp() {
+    return std::string(kSettingsOptionStart) +
+           R"(                         boards on one computer, give each station its own
+                         --settings
+  --wait                 when another station holds the settings )" +
+           kSettingsKind + R"(, wait
+                         for it to end instead of refusing at once (exit 75)
+)";
+}
 }  // namespace
 
 std::string HelpText() {
@@ -252,7 +255,7 @@ then the ACTIONs in order, then the close sequence. A script does exactly what
 the window's buttons do.
 
 Options:
-)") + kSettingsOptionHelp +
+)") + SettingsOptionsHelp() +
            R"(  --ini-dir DIR          folder of the parameter (INI) files (default:
                          $QUILLON_INI_DIR, else INI beside the program)
   --clock real|virtual   real (the default) sleeps the waits; virtual counts
