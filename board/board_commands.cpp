@@ -226,31 +226,29 @@ TransferResult BoardCommands::QuickWriteBlock(int block, uint8_t quickWriteByte,
                 kMaxTransferLength);
 }
 
-TransferResult BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus,
+TransferResult BoardCommands::WriteFlashStatus(StatusWriteMode mode, uint8_t firstStatus,
                                                uint8_t secondStatus) {
     std::array<uint8_t, 2> statusRead{};
     return WriteFlashStatus(mode, firstStatus, secondStatus, statusRead);
 }
 
-TransferResult BoardCommands::WriteFlashStatus(uint8_t mode, uint8_t firstStatus,
+TransferResult BoardCommands::WriteFlashStatus(StatusWriteMode mode, uint8_t firstStatus,
                                                uint8_t secondStatus,
                                                std::array<uint8_t, 2>& statusRead) {
+    const auto modeByte = static_cast<uint8_t>(mode);
     BoardCommand& record = link_.Record();
-    record.p1 = mode;
+    record.p1 = modeByte;
     record.p2 = firstStatus;
     record.p3 = secondStatus;
     // The board answers with as many bytes as the mode's value; the first two count.
     const TransferResult result =
-        SendFlash(subcommand::kWriteFlashStatus, kFromBoard, statusScratch_, mode);
+        SendFlash(subcommand::kWriteFlashStatus, kFromBoard, statusScratch_, modeByte);
     if (!result.Answered()) {
         return result;
     }
     statusRead = {statusScratch_[0], statusScratch_[1]};
-    const bool known = mode == 1 || mode == 2 || mode == 0x82 || mode == 0xFF;
-    if (known) {
-        log_.Append("Flash Status Register(0x05):" + HexByte(statusScratch_[0]));
-    }
-    if (known && mode != 1) {
+    log_.Append("Flash Status Register(0x05):" + HexByte(statusScratch_[0]));
+    if (mode != StatusWriteMode::OneByte) {
         log_.Append("Flash Status Register(0x35):" + HexByte(statusScratch_[1]));
     }
     return result;

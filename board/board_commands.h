@@ -30,6 +30,15 @@ enum class TargetKeyKind : uint8_t {
     RomKey = 2,    // the built-in ROM key
 };
 
+// P1 of WriteFlashStatus: what it writes. The board answers with as many bytes as the mode's
+// value; the first two are the status registers 0x05 and 0x35.
+enum class StatusWriteMode : uint8_t {
+    OneByte = 1,                // the first status value
+    TwoBytes = 2,               // the first, then the second
+    TwoBytesContinuous = 0x82,  // both in one continuous write
+    ReadOnly = 0xFF,            // nothing written: the registers are only read back
+};
+
 // P1 of TargetRunControl: the controller runs, or stops at address 0 (the BreakAt0
 // behaviour).
 enum class TargetRun : uint8_t { Run = 0x80, BreakAtZero = 0x81 };
@@ -70,10 +79,11 @@ public:
     // quickWriteByte: QuickWriteByte() of the QuickMode setting.
     TransferResult QuickWriteBlock(int block, uint8_t quickWriteByte,
                                    std::span<const uint8_t> source);
-    // mode 1, 2, 0x82 or 0xFF; logs the status registers 0x05 (and 0x35) read back.
-    TransferResult WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus);
+    // Logs the status registers 0x05 (and, unless one byte was written, 0x35) read back.
+    TransferResult WriteFlashStatus(StatusWriteMode mode, uint8_t firstStatus,
+                                    uint8_t secondStatus);
     // The same, also handing the two status bytes read back to the caller.
-    TransferResult WriteFlashStatus(uint8_t mode, uint8_t firstStatus, uint8_t secondStatus,
+    TransferResult WriteFlashStatus(StatusWriteMode mode, uint8_t firstStatus, uint8_t secondStatus,
                                     std::array<uint8_t, 2>& statusRead);
     // One 256-byte page (page 0..255 within the block).
     TransferResult WritePage(int block, uint8_t page, std::span<const uint8_t> source,

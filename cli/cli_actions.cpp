@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/cli_runner.h"
+#include "cli/records/records_command.h"
 
 namespace quillon::cli {
 
@@ -44,11 +45,18 @@ constexpr bool kBoard = true;
 constexpr bool kNoBoard = false;
 constexpr auto kOwnOutput = StdoutUse::OwnOutput;
 
+// The station's actions and, last, the actions on a line's records, which run alone.
+std::vector<ActionSpec> WithRecordsActions(std::vector<ActionSpec> rows) {
+    const std::vector<ActionSpec> records = RecordsActions();
+    rows.insert(rows.end(), records.begin(), records.end());
+    return rows;
+}
+
 }  // namespace
 
 const std::vector<ActionSpec>& ActionTable() {
     // clang-format off
-    static const std::vector<ActionSpec> table = {
+    static const std::vector<ActionSpec> table = WithRecordsActions({
         {"tick", ArgShape::OptionalCount, 0, nullptr, kBoard, kNoFile, "tick [N]",
          {"run the connection check N times (default 1); it does", "not run on a timer here"},
          &R::Tick},
@@ -60,13 +68,13 @@ const std::vector<ActionSpec>& ActionTable() {
          &R::Type},
         {"external-flash", kFixed, 0, nullptr, kBoard, kNoFile, "external-flash",
          {"select the external flash (dual-flash targets)"},
-         &R::ExternalFlash},
+         &R::CycleAction<&ConnectionCycle::ExternalFlash>},
         {"internal-flash", kFixed, 0, nullptr, kBoard, kNoFile, "internal-flash",
          {"select the internal flash"},
-         &R::InternalFlash},
+         &R::CycleAction<&ConnectionCycle::InternalFlash>},
         {"reset-ec", kFixed, 0, nullptr, kBoard, kNoFile, "reset-ec",
          {"reset the controller (Reset EC)"},
-         &R::ResetEc},
+         &R::CycleAction<&ConnectionCycle::ResetEc>},
         {"load", kFixed, 1, nullptr, kNoBoard, FileUse::ReadsImage, "load FILE",
          {"load an image file into the buffer and place it"},
          &R::Load},
@@ -81,19 +89,19 @@ const std::vector<ActionSpec>& ActionTable() {
          &R::Save},
         {"erase", kFixed, 0, nullptr, kBoard, kNoFile, "erase | check | program | verify | read",
          {"one flash operation (check = blank check; read", "honours read-twice)"},
-         &R::Erase},
+         &R::OperationAction<&FlashOperations::Erase>},
         {"check", kFixed, 0, nullptr, kBoard, kNoFile, "",
          {},
-         &R::BlankCheck},
+         &R::OperationAction<&FlashOperations::BlankCheck>},
         {"program", kFixed, 0, nullptr, kBoard, kNoFile, "",
          {},
-         &R::Program},
+         &R::OperationAction<&FlashOperations::Program>},
         {"verify", kFixed, 0, nullptr, kBoard, kNoFile, "",
          {},
-         &R::Verify},
+         &R::OperationAction<&FlashOperations::Verify>},
         {"read", kFixed, 0, nullptr, kBoard, kNoFile, "",
          {},
-         &R::Read},
+         &R::OperationAction<&FlashOperations::Read>},
         {"auto", kFixed, 0, nullptr, kBoard, kNoFile, "auto",
          {"the Auto button: the checked steps in a row"},
          &R::Auto},
@@ -148,7 +156,7 @@ const std::vector<ActionSpec>& ActionTable() {
         {"flash", kFixed, 1, nullptr, kBoard, FileUse::ReadsImage, "flash IMAGE",
          {"the production shortcut: tick, typeauto, load IMAGE,", "auto"},
          &R::Flash},
-    };
+    });
     // clang-format on
     return table;
 }
@@ -180,6 +188,18 @@ std::string ActionsHelp() {
         }
     }
     return text;
+}
+
+std::optional<int> RunAloneAction(const CliOptions& options, std::FILE* out, std::FILE* err) {
+    if (options.actions.empty()) {
+        return std::nullopt;
+    }
+    const CliAction& action = options.actions.front();
+    const ActionSpec* spec = FindAction(action.name);
+    if (!spec || !spec->alone) {
+        return std::nullopt;
+    }
+    return spec->alone(AloneRun{action, options, out, err});
 }
 
 }  // namespace quillon::cli

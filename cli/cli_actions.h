@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ enum class ArgShape {
     Fixed,          // exactly `arity` words
     OptionalCount,  // tick [N]: a whole number when the next word is one
     StatusBytes,    // write-status [S1 [S2 [continue]]]: up to two hex bytes, then "continue"
+    Rest,           // every word to the end of the line: operands and the action's own options
 };
 
 // What an action does with its first argument as a file.
@@ -38,6 +40,16 @@ enum class StdoutUse {
     Log,        // the message log, and whatever the action prints
     OwnOutput,  // only what the action prints itself: a run of such actions prints no log
 };
+
+// What an action that runs alone is given: its words, the options before it and the two
+// streams. It returns the exit status.
+struct AloneRun {
+    const CliAction& action;
+    const CliOptions& options;
+    std::FILE* out;
+    std::FILE* err;
+};
+using AloneHandler = int (*)(const AloneRun& run);
 
 // One action of the command line: its words, what it needs, its help and its handler.
 // Parsing, the help text and the dispatch all come from the one table below.
@@ -55,6 +67,9 @@ struct ActionSpec {
     std::vector<const char*> help;
     ActionOutcome (CliRunner::*handler)(const CliAction& action);
     StdoutUse output = StdoutUse::Log;
+    // Set: the action needs no station and runs alone, as the only action of the line (it
+    // takes the rest of the line, ArgShape::Rest); `handler` is not used.
+    AloneHandler alone = nullptr;
 };
 
 // Every action, in the order the help lists them.
@@ -63,5 +78,8 @@ const std::vector<ActionSpec>& ActionTable();
 const ActionSpec* FindAction(const std::string& name);
 // The "Actions:" part of the help text, made from the table.
 std::string ActionsHelp();
+// Runs the command line's action when it is one that runs alone, and returns its exit status;
+// nothing when the line's actions run with the station.
+std::optional<int> RunAloneAction(const CliOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace quillon::cli

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <sstream>
 
 #include "cli/cli_actions.h"
@@ -38,6 +39,13 @@ void TakeArguments(const ActionSpec& spec, const std::vector<std::string>& argum
                 action.args.push_back(arguments[i++]);
             }
             return;
+        case ArgShape::Rest:
+            action.args.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
+            i = arguments.size();
+            if (spec.check) {
+                spec.check(action);
+            }
+            return;
         case ArgShape::Fixed:
             break;
     }
@@ -69,6 +77,19 @@ bool OnOffValue(const std::string& word) {
     return word == "on";
 }
 
+namespace {
+struct StepName {
+    const char* name;
+    bool StepSelection::*box;
+};
+constexpr StepName kStepNames[] = {
+    {"erase", &StepSelection::erase},
+    {"check", &StepSelection::check},
+    {"program", &StepSelection::program},
+    {"verify", &StepSelection::verify},
+};
+}  // namespace
+
 StepSelection ParseStepList(const std::string& list) {
     StepSelection selection;
     if (list == "none") {
@@ -77,36 +98,66 @@ StepSelection ParseStepList(const std::string& list) {
     std::stringstream stream(list);
     std::string step;
     while (std::getline(stream, step, ',')) {
-        if (step == "erase") {
-            selection.erase = true;
-        } else if (step == "check") {
-            selection.check = true;
-        } else if (step == "program") {
-            selection.program = true;
-        } else if (step == "verify") {
-            selection.verify = true;
-        } else {
+        const auto named = std::find_if(std::begin(kStepNames), std::end(kStepNames),
+                                        [&](const StepName& entry) { return step == entry.name; });
+        if (named == std::end(kStepNames)) {
             throw UsageError{"steps: '" + step +
                              "' is not one of erase, check, program, verify (or none)"};
         }
+        selection.*named->box = true;
     }
     return selection;
 }
+
+namespace {
+
+ClockKind ClockValue(const std::string& kind) {
+    if (kind == "real") {
+        return ClockKind::Real;
+    }
+    if (kind == "virtual") {
+        return ClockKind::Virtual;
+    }
+    throw UsageError{"--clock is real or virtual, not '" + kind + "'"};
+}
+
+// The options before the actions. A flag takes no value; the others take one, as the next
+// word or after "=".
+struct GlobalOption {
+    const char* name;
+    bool takesValue;
+    void (*apply)(CliOptions& options, const std::string& value);
+};
+
+// clang-format off
+const GlobalOption kGlobalOptions[] = {
+    {"--help", false, [](CliOptions& o, const std::string&) { o.help = true; }},
+    {"--version", false, [](CliOptions& o, const std::string&) { o.version = true; }},
+    {"--json", false, [](CliOptions& o, const std::string&) { o.json = true; }},
+    {"--wait", false, [](CliOptions& o, const std::string&) { o.waitForSettings = true; }},
+    {"--settings", true, [](CliOptions& o, const std::string& v) { o.settingsPath = v; }},
+    {"--ini-dir", true, [](CliOptions& o, const std::string& v) { o.iniFolder = v; }},
+    {"--record", true, [](CliOptions& o, const std::string& v) { o.record = v; }},
+    {"--clock", true, [](CliOptions& o, const std::string& v) { o.clock = ClockValue(v); }},
+};
+// clang-format on
+
+const GlobalOption& FindGlobalOption(const std::string& name) {
+    for (const GlobalOption& option : kGlobalOptions) {
+        if (name == option.name) {
+            return option;
+        }
+    }
+    throw UsageError{"unknown option '" + name + "'"};
+}
+
+}  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     ParsedCommandLine parsed;
     CliOptions& options = parsed.options;
     try {
         std::size_t i = 0;
-        auto optionValue = [&](const std::string& option, std::string& inlineValue) {
-            if (!inlineValue.empty()) {
-                return inlineValue;
-            }
-            if (i + 1 >= arguments.size()) {
-                throw UsageError{option + " needs a value"};
-            }
-            return arguments[++i];
-        };
         for (; i < arguments.size(); ++i) {
             std::string word = arguments[i];
             if (word == "--") {
@@ -116,44 +167,25 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             if (word.rfind("--", 0) != 0) {
                 break;
             }
-            std::string inlineValue;
+            std::optional<std::string> value;
             if (const auto eq = word.find('='); eq != std::string::npos) {
-                inlineValue = word.substr(eq + 1);
+                value = word.substr(eq + 1);
                 word = word.substr(0, eq);
-                if (inlineValue.empty()) {
+                if (value->empty()) {
                     throw UsageError{word + " needs a value"};
                 }
             }
-            if (word == "--help") {
-                options.help = true;
-            } else if (word == "--version") {
-                options.version = true;
-            } else if (word == "--json") {
-                options.json = true;
-            } else if (word == "--wait") {
-                options.waitForSettings = true;
-            } else if (word == "--settings") {
-                options.settingsPath = optionValue(word, inlineValue);
-            } else if (word == "--ini-dir") {
-                options.iniFolder = optionValue(word, inlineValue);
-            } else if (word == "--record") {
-                options.record = optionValue(word, inlineValue);
-            } else if (word == "--clock") {
-                const std::string kind = optionValue(word, inlineValue);
-                if (kind == "real") {
-                    options.clock = ClockKind::Real;
-                } else if (kind == "virtual") {
-                    options.clock = ClockKind::Virtual;
-                } else {
-                    throw UsageError{"--clock is real or virtual, not '" + kind + "'"};
-                }
-            } else {
-                throw UsageError{"unknown option '" + word + "'"};
-            }
-            if ((word == "--json" || word == "--wait" || word == "--help" || word == "--version") &&
-                !inlineValue.empty()) {
+            const GlobalOption& option = FindGlobalOption(word);
+            if (!option.takesValue && value) {
                 throw UsageError{word + " takes no value"};
             }
+            if (option.takesValue && !value) {
+                if (i + 1 >= arguments.size()) {
+                    throw UsageError{word + " needs a value"};
+                }
+                value = arguments[++i];
+            }
+            option.apply(options, value.value_or(""));
         }
         if (options.help || options.version) {
             return parsed;
@@ -163,6 +195,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             const ActionSpec* spec = FindAction(action.name);
             if (!spec) {
                 throw UsageError{"unknown action '" + action.name + "'"};
+            }
+            if (spec->alone && !options.actions.empty()) {
+                throw UsageError{action.name + " runs alone, without other actions"};
             }
             TakeArguments(*spec, arguments, i, action);
             options.actions.push_back(std::move(action));
@@ -177,36 +212,39 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 namespace {
-// Where the settings live: a file here, a registry key on Windows.
+// Where the settings live: a file here, a registry key on Windows. The start of --settings:
 #ifdef _WIN32
-constexpr const char* kSettingsOptionHelp =
+constexpr const char* kSettingsOptionStart =
     R"(  --settings KEY         settings key below HKEY_CURRENT_USER (default:
                          $QUILLON_SETTINGS, else SOFTWARE\Kavo\Vessa_Quillon).
                          A settings key belongs to one station at a time
                          (quillon-cli holds it for its whole run): with several
-                         boards on one computer, give each station its own
-                         --settings
-  --wait                 when another station holds the settings key, wait
-                         for it to end instead of refusing at once (exit 75)
 )";
 constexpr const char* kSettingsKind = "key";
 // The virtual board is the driver library itself there, playing a scenario file.
 constexpr const char* kVirtualBoardEnvironment =
     "VESSA_SIM_SCENARIO (the scenario the\n  virtual board's KavoVessadll.dll plays)";
 #else
-constexpr const char* kSettingsOptionHelp =
+constexpr const char* kSettingsOptionStart =
     R"(  --settings PATH        settings file (default: $QUILLON_SETTINGS, else
                          $XDG_CONFIG_HOME/quillon/settings.sqlite). A settings
                          file belongs to one station at a time (the window or
                          quillon-cli holds it for its whole run): with several
-                         boards on one computer, give each station its own
-                         --settings
-  --wait                 when another station holds the settings file, wait
-                         for it to end instead of refusing at once (exit 75)
 )";
 constexpr const char* kSettingsKind = "file";
 constexpr const char* kVirtualBoardEnvironment = "VESSA_SIM_SOCKET (the virtual board's\n  socket)";
 #endif
+
+// The rest of --settings, and --wait, on either platform.
+std::string SettingsOptionsHelp() {
+    return std::string(kSettingsOptionStart) +
+           R"(                         boards on one computer, give each station its own
+                         --settings
+  --wait                 when another station holds the settings )" +
+           kSettingsKind + R"(, wait
+                         for it to end instead of refusing at once (exit 75)
+)";
+}
 }  // namespace
 
 std::string HelpText() {
@@ -217,7 +255,7 @@ then the ACTIONs in order, then the close sequence. A script does exactly what
 the window's buttons do.
 
 Options:
-)") + kSettingsOptionHelp +
+)") + SettingsOptionsHelp() +
            R"(  --ini-dir DIR          folder of the parameter (INI) files (default:
                          $QUILLON_INI_DIR, else INI beside the program)
   --clock real|virtual   real (the default) sleeps the waits; virtual counts
@@ -228,7 +266,6 @@ Options:
   --version              show the version and exit
 
 )" + ActionsHelp() +
-           records.actions +
            R"(
 Values read into memory at start-up (the flash type, the page mode) take effect
 from the next run after set or import-reg.

@@ -10,7 +10,6 @@
 #include <sstream>
 
 #include "cli/failure_cause.h"
-#include "cli/records/records_command.h"
 #include "cli/records/station_record.h"
 #include "cli/run_record.h"
 #include "cli/setting_assignment.h"
@@ -339,18 +338,6 @@ ActionOutcome CliRunner::CycleStep(const CliAction& action, void (ConnectionCycl
     });
 }
 
-ActionOutcome CliRunner::ExternalFlash(const CliAction& action) {
-    return CycleStep(action, &ConnectionCycle::ExternalFlash);
-}
-
-ActionOutcome CliRunner::InternalFlash(const CliAction& action) {
-    return CycleStep(action, &ConnectionCycle::InternalFlash);
-}
-
-ActionOutcome CliRunner::ResetEc(const CliAction& action) {
-    return CycleStep(action, &ConnectionCycle::ResetEc);
-}
-
 ActionOutcome CliRunner::Load(const CliAction& action) {
     return RunBody(action, FileUse::None,
                    [&] { return station_->Files().Load(AbsolutePath(action.args[0])); });
@@ -382,26 +369,6 @@ ActionOutcome CliRunner::ExportReg(const CliAction& action) {
 
 ActionOutcome CliRunner::Operation(const CliAction& action, StepReport (FlashOperations::*call)()) {
     return RunBody(action, FileUse::None, [&] { return (station_->FlashOps().*call)(); });
-}
-
-ActionOutcome CliRunner::Erase(const CliAction& action) {
-    return Operation(action, &FlashOperations::Erase);
-}
-
-ActionOutcome CliRunner::BlankCheck(const CliAction& action) {
-    return Operation(action, &FlashOperations::BlankCheck);
-}
-
-ActionOutcome CliRunner::Program(const CliAction& action) {
-    return Operation(action, &FlashOperations::Program);
-}
-
-ActionOutcome CliRunner::Verify(const CliAction& action) {
-    return Operation(action, &FlashOperations::Verify);
-}
-
-ActionOutcome CliRunner::Read(const CliAction& action) {
-    return Operation(action, &FlashOperations::Read);
 }
 
 ActionOutcome CliRunner::Auto(const CliAction& action) {
@@ -584,11 +551,8 @@ void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& uni
 }
 
 int CliMain(int argc, char** argv) {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (const auto status = RunRecordsCommand(arguments, stdout, stderr)) {
-        return *status;
-    }
-    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    const ParsedCommandLine parsed =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "quillon-cli: %s\nTry 'quillon-cli --help'.\n", parsed.error.c_str());
         return kExitUsage;
@@ -600,6 +564,9 @@ int CliMain(int argc, char** argv) {
     if (parsed.options.version) {
         std::printf("quillon-cli %s\n", Station::kVersion);
         return kExitOk;
+    }
+    if (const auto status = RunAloneAction(parsed.options, stdout, stderr)) {
+        return *status;
     }
     CliPanel panel(stdout, stderr, parsed.options.json,
                    Terminals{IsCursorTerminal(stdout), IsCursorTerminal(stderr)});

@@ -50,18 +50,10 @@ private:
     ActionOutcome Tick(const CliAction& action);
     ActionOutcome TypeAuto(const CliAction& action);
     ActionOutcome Type(const CliAction& action);
-    ActionOutcome ExternalFlash(const CliAction& action);
-    ActionOutcome InternalFlash(const CliAction& action);
-    ActionOutcome ResetEc(const CliAction& action);
     ActionOutcome Load(const CliAction& action);
     ActionOutcome Reload(const CliAction& action);
     ActionOutcome Confirm(const CliAction& action);
     ActionOutcome Save(const CliAction& action);
-    ActionOutcome Erase(const CliAction& action);
-    ActionOutcome BlankCheck(const CliAction& action);
-    ActionOutcome Program(const CliAction& action);
-    ActionOutcome Verify(const CliAction& action);
-    ActionOutcome Read(const CliAction& action);
     ActionOutcome Auto(const CliAction& action);
     ActionOutcome BurnRun(const CliAction& action);
     ActionOutcome Backup(const CliAction& action);
@@ -82,6 +74,15 @@ private:
     ActionOutcome Operation(const CliAction& action, StepReport (FlashOperations::*call)());
     // A step of the connection cycle (no result of its own).
     ActionOutcome CycleStep(const CliAction& action, void (ConnectionCycle::*call)());
+    // The handlers of the actions that are one flash operation or one cycle step.
+    template <StepReport (FlashOperations::*call)()>
+    ActionOutcome OperationAction(const CliAction& action) {
+        return Operation(action, call);
+    }
+    template <void (ConnectionCycle::*call)()>
+    ActionOutcome CycleAction(const CliAction& action) {
+        return CycleStep(action, call);
+    }
 
     void WriteRecord(const std::string& action, const AutoUnitReport& unit);
     int SettingsFileStatus();

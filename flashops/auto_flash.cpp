@@ -30,9 +30,6 @@ constexpr const char* kStoppedCause = "stopped";
 constexpr const char* kReloadCause = "the image file could not be loaded again: ";
 // The SST parts take their status bytes another way; the writes are never sent to them.
 constexpr const char* kSstManufacturer = "BF";
-constexpr uint8_t kStatusOneByte = 1;
-constexpr uint8_t kStatusTwoBytes = 2;
-constexpr uint8_t kStatusTwoBytesContinue = 0x82;
 constexpr uint32_t kMaxStatusByte = 0xFF;
 
 bool IsAllFF(const std::vector<uint8_t>& buffer, std::size_t from, std::size_t count) {
@@ -232,11 +229,12 @@ bool AutoFlash::WriteStatusRegisters() {
     // ends the handler with the conversion-error box, and no status write goes out.
     const uint8_t first = WriteStatusByte(controls_.writeStatus1);
     if (controls_.writeStatus2.empty()) {
-        return c_.board.WriteFlashStatus(kStatusOneByte, first, 0).Succeeded();
+        return c_.board.WriteFlashStatus(StatusWriteMode::OneByte, first, 0).Succeeded();
     }
     const uint8_t second = WriteStatusByte(controls_.writeStatus2);
     return c_.board
-        .WriteFlashStatus(controls_.writeStatusContinue ? kStatusTwoBytesContinue : kStatusTwoBytes,
+        .WriteFlashStatus(controls_.writeStatusContinue ? StatusWriteMode::TwoBytesContinuous
+                                                        : StatusWriteMode::TwoBytes,
                           first, second)
         .Succeeded();
 }

@@ -5,10 +5,6 @@
 
 namespace quillon {
 
-namespace {
-constexpr uint8_t kStatusReadOnly = 0xFF;
-}  // namespace
-
 StepResult TypeAuto::Run() {
     const auto mode = c_.Mode();
     auto& slots = c_.identity.chipIdStrings;
@@ -108,7 +104,7 @@ void TypeAuto::ReadBackStatus() {
         c_.controls.writeStatus1.empty()) {
         return;
     }
-    c_.board.WriteFlashStatus(kStatusReadOnly, 0, 0);
+    c_.board.WriteFlashStatus(StatusWriteMode::ReadOnly, 0, 0);
 }
 
 }  // namespace quillon

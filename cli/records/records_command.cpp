@@ -1,84 +1,77 @@
 #include "cli/records/records_command.h"
 
+#include <functional>
+#include <optional>
+#include <string>
+
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_options.h"
 #include "cli/records/record_sink.h"
+#include "cli/records/records_help.h"
 #include "cli/records/unit_report.h"
 
 namespace quillon::cli {
 
 namespace {
 
-struct Usage {
-    std::string text;
-};
+constexpr const char* kReport = "report";
+constexpr const char* kFlushRecords = "flush-records";
 
+// The words after report or flush-records: operands and the action's own options.
 struct RecordsCommand {
-    std::string action;
     std::vector<std::string> operands;
     std::optional<std::string> since;
-    std::string record;  // --record before the action
+    std::string record;  // --record after the action
     bool json = false;
 };
 
-bool TakesValue(const std::string& option) {
-    return option == "--settings" || option == "--ini-dir" || option == "--clock" ||
-           option == "--record" || option == "--since";
-}
-
-// The records command on the line, if that is what it is.
-std::optional<RecordsCommand> Parse(const std::vector<std::string>& arguments) {
+RecordsCommand Parse(const CliAction& action) {
     RecordsCommand command;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string word = arguments[i];
-        if (word.rfind("--", 0) == 0) {
-            std::optional<std::string> value;
-            if (const auto eq = word.find('='); eq != std::string::npos) {
-                value = word.substr(eq + 1);
-                word = word.substr(0, eq);
-            } else if (TakesValue(word)) {
-                if (i + 1 >= arguments.size()) {
-                    throw Usage{word + " needs a value"};
-                }
-                value = arguments[++i];
-            }
-            if (word == "--help" || word == "--version") {
-                return std::nullopt;
-            }
-            if (word == "--json") {
-                command.json = true;
-            } else if (word == "--since") {
-                command.since = *value;
-            } else if (word == "--record") {
-                command.record = *value;
-            } else if (command.action.empty()) {
-                continue;  // an option of the station's own, checked by its parser
-            } else {
-                throw Usage{command.action + ": unknown option '" + word + "'"};
-            }
-        } else if (command.action.empty()) {
-            if (word != "report" && word != "flush-records") {
-                return std::nullopt;
-            }
-            command.action = word;
-        } else {
+    const std::vector<std::string>& words = action.args;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        std::string word = words[i];
+        if (word.rfind("--", 0) != 0) {
             command.operands.push_back(word);
+            continue;
         }
-    }
-    if (command.action.empty()) {
-        return std::nullopt;
-    }
-    if (command.action == "report" && command.operands.size() != 1) {
-        throw Usage{"report needs one URI or FILE"};
-    }
-    if (command.action == "flush-records" && (command.operands.size() > 1 || command.since)) {
-        throw Usage{"flush-records takes at most one URI"};
+        std::optional<std::string> value;
+        if (const auto eq = word.find('='); eq != std::string::npos) {
+            value = word.substr(eq + 1);
+            word = word.substr(0, eq);
+        } else if (word == "--since" || word == "--record") {
+            if (i + 1 >= words.size()) {
+                throw UsageError{word + " needs a value"};
+            }
+            value = words[++i];
+        }
+        if (word == "--json") {
+            command.json = true;
+        } else if (word == "--since") {
+            command.since = *value;
+        } else if (word == "--record") {
+            command.record = *value;
+        } else {
+            throw UsageError{action.name + ": unknown option '" + word + "'"};
+        }
     }
     return command;
 }
 
-int Report(const RecordsCommand& command, std::FILE* out, std::FILE* err) {
+void CheckReport(const CliAction& action) {
+    if (Parse(action).operands.size() != 1) {
+        throw UsageError{"report needs one URI or FILE"};
+    }
+}
+
+void CheckFlush(const CliAction& action) {
+    const RecordsCommand command = Parse(action);
+    if (command.operands.size() > 1 || command.since) {
+        throw UsageError{"flush-records takes at most one URI"};
+    }
+}
+
+int Report(const RecordsCommand& command, bool json, std::FILE* out, std::FILE* err) {
     const std::optional<std::string> since =
         command.since ? std::optional(SinceTime(*command.since)) : std::nullopt;
     const RecordTarget target = ParseRecordTarget(command.operands[0]);
@@ -104,16 +97,17 @@ int Report(const RecordsCommand& command, std::FILE* out, std::FILE* err) {
         }
     }
     const UnitsReport report = SummarizeUnits(units);
-    const std::string text = command.json ? ReportJson(report).dump() + "\n" : ReportText(report);
+    const std::string text = json ? ReportJson(report).dump() + "\n" : ReportText(report);
     std::fputs(text.c_str(), out);
     return kExitOk;
 }
 
-int Flush(const RecordsCommand& command, std::FILE* out, std::FILE* err) {
+int Flush(const RecordsCommand& command, const std::string& record, std::FILE* out,
+          std::FILE* err) {
     const RecordTarget target =
-        RecordTargetOrDefault(command.operands.empty() ? command.record : command.operands[0]);
+        RecordTargetOrDefault(command.operands.empty() ? record : command.operands[0]);
     if (target.kind != RecordTarget::Kind::Database) {
-        throw Usage{"flush-records needs a database URI (postgresql://...)"};
+        throw UsageError{"flush-records needs a database URI (postgresql://...)"};
     }
     UnitSpool spool(UnitSpool::DefaultFolder());
     DatabaseRecordSink sink(target.connection, spool);
@@ -131,24 +125,46 @@ int Flush(const RecordsCommand& command, std::FILE* out, std::FILE* err) {
     return kExitOk;
 }
 
-}  // namespace
-
-std::optional<int> RunRecordsCommand(const std::vector<std::string>& arguments, std::FILE* out,
-                                     std::FILE* err) {
+// The records actions end as the command line's parser does on a usage error, or with one
+// line that says what the record target is not.
+int RunGuarded(const AloneRun& run, const std::function<int(const RecordsCommand&)>& body) {
     try {
-        const auto command = Parse(arguments);
-        if (!command) {
-            return std::nullopt;
-        }
-        return command->action == "report" ? Report(*command, out, err) : Flush(*command, out, err);
-    } catch (const Usage& usage) {
-        std::fprintf(err, "quillon-cli: %s\nTry 'quillon-cli --help'.\n", usage.text.c_str());
+        return body(Parse(run.action));
+    } catch (const UsageError& usage) {
+        std::fprintf(run.err, "quillon-cli: %s\nTry 'quillon-cli --help'.\n", usage.text.c_str());
     } catch (const RecordTargetError& error) {
-        std::fprintf(err, "quillon-cli: %s\n", error.what());
+        std::fprintf(run.err, "quillon-cli: %s\n", error.what());
     } catch (const ReportInputError& error) {
-        std::fprintf(err, "quillon-cli: %s\n", error.what());
+        std::fprintf(run.err, "quillon-cli: %s\n", error.what());
     }
     return kExitUsage;
+}
+
+int RunReport(const AloneRun& run) {
+    return RunGuarded(run, [&](const RecordsCommand& command) {
+        return Report(command, command.json || run.options.json, run.out, run.err);
+    });
+}
+
+int RunFlush(const AloneRun& run) {
+    return RunGuarded(run, [&](const RecordsCommand& command) {
+        return Flush(command, command.record.empty() ? run.options.record : command.record, run.out,
+                     run.err);
+    });
+}
+
+}  // namespace
+
+std::vector<ActionSpec> RecordsActions() {
+    const RecordsHelp& help = BuildRecordsHelp();
+    const auto row = [](const char* name, void (*check)(const CliAction&),
+                        const RecordsHelp::Entry& entry, AloneHandler handler) {
+        return ActionSpec{name,    ArgShape::Rest,       0,           check,
+                          false,   FileUse::None,        entry.usage, entry.lines,
+                          nullptr, StdoutUse::OwnOutput, handler};
+    };
+    return {row(kReport, CheckReport, help.report, RunReport),
+            row(kFlushRecords, CheckFlush, help.flushRecords, RunFlush)};
 }
 
 }  // namespace quillon::cli

@@ -1,18 +1,15 @@
 #pragma once
 
-#include <cstdio>
-#include <optional>
-#include <string>
 #include <vector>
+
+#include "cli/cli_actions.h"
 
 namespace quillon::cli {
 
-// The two actions that work on a line's records and need no station:
+// The rows of the action table for the two actions that work on a line's records and need no
+// station, with this build's help:
 //   report URI|FILE [--since TIME] [--json]
-//   flush-records [URI]          (default: --record, else QUILLON_RECORD)
-// Returns the exit status, or nothing when `arguments` (the command line without the
-// program name) name neither action.
-std::optional<int> RunRecordsCommand(const std::vector<std::string>& arguments, std::FILE* out,
-                                     std::FILE* err);
+//   flush-records [URI] [--record URI]   (default: --record, else QUILLON_RECORD)
+std::vector<ActionSpec> RecordsActions();
 
 }  // namespace quillon::cli

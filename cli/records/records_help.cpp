@@ -11,15 +11,14 @@ const RecordsHelp& BuildRecordsHelp() {
                          when FILE ends in .csv, else JSON Lines); default:
                          $QUILLON_RECORD
 )",
-        R"(  report URI|FILE [--since TIME] [--json]
-                         alone, without a board: units, pass rate, mean and
-                         95th-percentile total time per part, failures by step
-                         and the last failures, from a database or a record
-                         file; TIME is UTC, e.g. 2026-12-07 or
-                         2026-12-07T09:30:00Z
-  flush-records [URI]    alone, without a board: write the spooled records to
-                         the database (default: --record, else $QUILLON_RECORD)
-)",
+        {"report URI|FILE [--since TIME] [--json]",
+         {"alone, without a board: units, pass rate, mean and",
+          "95th-percentile total time per part, failures by step",
+          "and the last failures, from a database or a record",
+          "file; TIME is UTC, e.g. 2026-12-07 or", "2026-12-07T09:30:00Z"}},
+        {"flush-records [URI]",
+         {"alone, without a board: write the spooled records to",
+          "the database (default: --record, else $QUILLON_RECORD)"}},
         R"(Records (--record):
   time (ISO 8601 UTC), action, pass, chip code and version, flash IDs, part,
   image path, size and CRC-32, each step's result, seconds and retries, total

@@ -78,7 +78,7 @@ std::vector<Routed> RoutedCommands() {
         {"QuickWriteBlock", 0x08, false,
          [](BoardCommands& c) { return c.QuickWriteBlock(0, 0, block); }},
         {"WriteFlashStatus", 0x09, true,
-         [](BoardCommands& c) { return c.WriteFlashStatus(0xFF, 0, 0); }},
+         [](BoardCommands& c) { return c.WriteFlashStatus(StatusWriteMode::ReadOnly, 0, 0); }},
         {"WritePage", 0x0A, true, [](BoardCommands& c) { return c.WritePage(0, 0, block, 0); }},
         {"WriteTargetRegister", 0x23, false,
          [](BoardCommands& c) { return c.WriteTargetRegister(0x10, 0x80, 0); }},
@@ -220,7 +220,9 @@ TEST(ParameterBytes, EachCommandSetsItsOwnBytesAndCarriesTheRest) {
          0,
          65536},
         {"WriteFlashStatus",
-         [](BoardCommands& c) { return c.WriteFlashStatus(0x82, 0x1C, 0x02); },
+         [](BoardCommands& c) {
+             return c.WriteFlashStatus(StatusWriteMode::TwoBytesContinuous, 0x1C, 0x02);
+         },
          {0xF2, 0x09, 0x82, 0x1C, 0x02, 0xA4, 0xA5, 0xA6, 0xA7},
          1,
          0x82},
@@ -472,12 +474,12 @@ TEST(ReadFlashId, AFailedReadChangesNothingAndLogsNothing) {
 TEST(WriteFlashStatus, LogsOneOrTwoRegistersByModeAndNothingOnFailure) {
     Bench bench;
     ASSERT_TRUE(bench.bound);
-    EXPECT_EQ(bench.commands.WriteFlashStatus(1, 0x00, 0x00), 1);
+    EXPECT_EQ(bench.commands.WriteFlashStatus(StatusWriteMode::OneByte, 0x00, 0x00), 1);
     EXPECT_EQ(bench.panel.mainLog, (std::vector<std::string>{"Flash Status Register(0x05):00"}));
     bench.panel.mainLog.clear();
 
     std::array<uint8_t, 2> status{};
-    EXPECT_EQ(bench.commands.WriteFlashStatus(2, 0x00, 0x02, status), 1);
+    EXPECT_EQ(bench.commands.WriteFlashStatus(StatusWriteMode::TwoBytes, 0x00, 0x02, status), 1);
     EXPECT_EQ(bench.panel.mainLog,
               (std::vector<std::string>{"Flash Status Register(0x05):00",
                                         "Flash Status Register(0x35):" + HexByte(status[1])}));
@@ -485,13 +487,13 @@ TEST(WriteFlashStatus, LogsOneOrTwoRegistersByModeAndNothingOnFailure) {
     EXPECT_EQ(bench.Last().length, 2u);
     bench.panel.mainLog.clear();
 
-    EXPECT_EQ(bench.commands.WriteFlashStatus(0xFF, 0, 0), 1);
+    EXPECT_EQ(bench.commands.WriteFlashStatus(StatusWriteMode::ReadOnly, 0, 0), 1);
     EXPECT_EQ(bench.Last().length, 255u);
     EXPECT_EQ(bench.panel.mainLog.size(), 2u);
     bench.panel.mainLog.clear();
 
     bench.board.AddFault(FailAlways(0xF2, 0x09));
-    EXPECT_EQ(bench.commands.WriteFlashStatus(2, 0, 0), 0);
+    EXPECT_EQ(bench.commands.WriteFlashStatus(StatusWriteMode::TwoBytes, 0, 0), 0);
     EXPECT_TRUE(bench.panel.mainLog.empty());
 }
 

@@ -91,6 +91,34 @@ TEST(CliOptionsTest, UsageErrors) {
     EXPECT_EQ(Parse({"--help"}).error, "");
 }
 
+// report and flush-records take the rest of the line, with options of their own, and run alone.
+TEST(CliOptionsTest, RecordsActionsTakeTheRestOfTheLine) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> lines = {
+        {{"--json", "report", "u.csv", "--since", "2026-12-07"}, ""},
+        {{"report", "--since=2026-12-07", "u.csv", "--json"}, ""},
+        {{"--record", "postgresql:///q", "flush-records"}, ""},
+        {{"flush-records", "--record", "postgresql:///q"}, ""},
+        {{"report"}, "report needs one URI or FILE"},
+        {{"report", "a.csv", "tick"}, "report needs one URI or FILE"},
+        {{"report", "a.csv", "--since"}, "--since needs a value"},
+        {{"report", "a.csv", "--help"}, "report: unknown option '--help'"},
+        {{"flush-records", "a", "b"}, "flush-records takes at most one URI"},
+        {{"flush-records", "--since", "2026-12-07"}, "flush-records takes at most one URI"},
+        {{"tick", "report", "a.csv"}, "report runs alone, without other actions"},
+        {{"--since", "2026-12-07", "report", "a.csv"}, "unknown option '--since'"},
+    };
+    for (const auto& [words, error] : lines) {
+        SCOPED_TRACE(::testing::PrintToString(words));
+        const auto parsed = Parse(words);
+        EXPECT_EQ(parsed.error, error);
+        if (error.empty()) {
+            ASSERT_EQ(parsed.options.actions.size(), 1u);
+        }
+    }
+    EXPECT_EQ(Parse({"report", "--json", "u.csv"}).options.actions[0].args,
+              (std::vector<std::string>{"--json", "u.csv"}));
+}
+
 TEST(CliOptionsTest, StepLists) {
     const auto steps = ParseStepList("verify,erase");
     EXPECT_TRUE(steps.erase);

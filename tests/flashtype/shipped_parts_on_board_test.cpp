@@ -173,7 +173,7 @@ TEST_P(ShippedPartOnBoardTest, IdentifiesErasesProgramsAndReadsBack) {
 
     // Parts that power up write-protected are opened by the write-status step first.
     std::array<uint8_t, 2> status{};
-    ASSERT_EQ(bench.commands.WriteFlashStatus(1, 0x00, 0x00, status), 1);
+    ASSERT_EQ(bench.commands.WriteFlashStatus(StatusWriteMode::OneByte, 0x00, 0x00, status), 1);
 
     EraseProgramAndReadBack(bench, type, sim::FlashId::kExternalSpi);
 }
@@ -202,7 +202,7 @@ TEST_P(ShippedPartOnBoardTest, DescriptionFoundByItsKeyErasesTheWholePart) {
     SCOPED_TRACE("typed as " + found.device);
     const SettingsCache type = Load(database, found.manufacturer, found.device);
     std::array<uint8_t, 2> status{};
-    ASSERT_EQ(bench.commands.WriteFlashStatus(1, 0x00, 0x00, status), 1);
+    ASSERT_EQ(bench.commands.WriteFlashStatus(StatusWriteMode::OneByte, 0x00, 0x00, status), 1);
     auto memory = bench.board.Flash(sim::FlashId::kExternalSpi);
     std::fill(memory.begin(), memory.end(), uint8_t{0x00});
     ASSERT_TRUE(Erase(bench.commands, type, type.flashblock));

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "cli/cli_actions.h"
 #include "cli/cli_options.h"
 #include "cli/records/record_target.h"
-#include "cli/records/records_command.h"
 #include "cli/records/unit_spool.h"
 
 namespace quillon::cli {
@@ -40,7 +40,9 @@ TEST(FilesOnlyRecordsTest, EveryDatabaseTargetIsAUsageErrorSayingWhy) {
         const std::unique_ptr<std::FILE, FileClose> out(std::tmpfile());
         const std::unique_ptr<std::FILE, FileClose> err(std::tmpfile());
         ASSERT_TRUE(out && err);
-        EXPECT_EQ(RunRecordsCommand(command, out.get(), err.get()), kExitUsage) << command[1];
+        const ParsedCommandLine parsed = ParseCommandLine(command);
+        ASSERT_EQ(parsed.error, "") << command[1];
+        EXPECT_EQ(RunAloneAction(parsed.options, out.get(), err.get()), kExitUsage) << command[1];
         EXPECT_NE(Contents(err.get()).find(kFilesOnly), std::string::npos) << Contents(err.get());
         EXPECT_EQ(Contents(out.get()), "");
     }

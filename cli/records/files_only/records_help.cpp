@@ -10,12 +10,13 @@ const RecordsHelp& BuildRecordsHelp() {
                          $QUILLON_RECORD. This build records to files only: a
                          postgresql:// or postgres:// URI is refused (exit 64)
 )",
-        R"(  report FILE [--since TIME] [--json]
-                         alone, without a board: units, pass rate, mean and
-                         95th-percentile total time per part, failures by step
-                         and the last failures, from a record file; TIME is
-                         UTC, e.g. 2026-12-07 or 2026-12-07T09:30:00Z
-)",
+        {"report FILE [--since TIME] [--json]",
+         {"alone, without a board: units, pass rate, mean and",
+          "95th-percentile total time per part, failures by step",
+          "and the last failures, from a record file; TIME is",
+          "UTC, e.g. 2026-12-07 or 2026-12-07T09:30:00Z"}},
+        // Not offered: this build has no database to write the spool to.
+        {"", {}},
         R"(Records (--record):
   time (ISO 8601 UTC), action, pass, chip code and version, flash IDs, part,
   image path, size and CRC-32, each step's result, seconds and retries, total
