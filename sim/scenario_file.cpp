@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -65,15 +66,23 @@ uint32_t Parse32(const std::string& value, const std::string& where, uint32_t ma
     return static_cast<uint32_t>(ParseUnsigned(value, where, max));
 }
 
-uint8_t ParseHexByte(const std::string& value, const std::string& where) {
+// `text` as 1 to `maxDigits` hex digits; nothing when it is not that.
+std::optional<unsigned> HexNumber(const std::string& text, std::size_t maxDigits) {
     unsigned number = 0;
-    const auto [end, error] =
-        std::from_chars(value.data(), value.data() + value.size(), number, 16);
-    if (value.empty() || value.size() > 2 || error != std::errc() ||
-        end != value.data() + value.size()) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number, 16);
+    if (text.empty() || text.size() > maxDigits || error != std::errc() ||
+        end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+uint8_t ParseHexByte(const std::string& value, const std::string& where) {
+    const std::optional<unsigned> number = HexNumber(value, 2);
+    if (!number) {
         Fail(where, "'" + value + "' is not a hex byte");
     }
-    return static_cast<uint8_t>(number);
+    return static_cast<uint8_t>(*number);
 }
 
 std::vector<std::string> Words(const std::string& value) {
@@ -332,15 +341,12 @@ bool SetRegister(Scenario& scenario, const std::string& section, const std::stri
         return false;
     }
     const std::string address = key.substr(9);
-    unsigned number = 0;
-    const auto [end, error] =
-        std::from_chars(address.data(), address.data() + address.size(), number, 16);
-    if (address.empty() || address.size() > 4 || error != std::errc() ||
-        end != address.data() + address.size()) {
+    const std::optional<unsigned> number = HexNumber(address, 4);
+    if (!number) {
         Fail(where, "register address '" + address + "' is not 1 to 4 hex digits");
     }
     auto& registers = section == "ec" ? scenario.ec->registers : scenario.pd->registers;
-    registers[static_cast<uint16_t>(number)] = ParseHexByte(value, where);
+    registers[static_cast<uint16_t>(*number)] = ParseHexByte(value, where);
     return true;
 }
 

@@ -166,17 +166,12 @@ void EFlashSizing::SizePdChips(const ChipTraits& chip, uint8_t v) {
             break;
         }
         case PdSizing::HighVersion64K:
-            if (high) {
-                sized(1, 64);
-            } else {
-                sized(2, 128);
-            }
-            break;
         case PdSizing::HighVersion128K:
-            if (high) {
-                sized(2, 128);
-            } else {
+            // The version's top bit set: the size the chip's kind names; clear: the other one.
+            if (high == (chip.pdSizing == PdSizing::HighVersion64K)) {
                 sized(1, 64);
+            } else {
+                sized(2, 128);
             }
             break;
         case PdSizing::None:
