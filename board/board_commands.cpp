@@ -5,6 +5,7 @@
 #include "chip/chip_groups.h"
 #include "config/connect_mode.h"
 #include "config/setting_names.h"
+#include "ui/lookup_table.h"
 
 namespace quillon {
 
@@ -18,6 +19,16 @@ uint8_t Low(int block) {
 uint8_t High(int block) {
     return static_cast<uint8_t>((block >> 8) & 0xFF);
 }
+
+// The socket part has its own six flash sub-commands, 0x11..0x16.
+constexpr LookupRow<uint8_t, uint8_t> kSocketFlashSubCommands[] = {
+    {subcommand::kReadFlashId, subcommand::kSocketReadFlashId},
+    {subcommand::kReadBlock, subcommand::kSocketReadBlock},
+    {subcommand::kEraseFlash, subcommand::kSocketEraseFlash},
+    {subcommand::kWriteBlock, subcommand::kSocketWriteBlock},
+    {subcommand::kWriteFlashStatus, subcommand::kSocketWriteFlashStatus},
+    {subcommand::kWritePage, subcommand::kSocketWritePage},
+};
 
 // Copies at most what both sides hold; returns how much was copied.
 std::size_t CopyInto(std::span<uint8_t> to, std::span<const uint8_t> from) {
@@ -54,23 +65,7 @@ uint8_t BoardCommands::Route::FlashSubCommand(uint8_t base) const {
     if (!socket) {
         return base;
     }
-    // The socket part has its own six flash sub-commands, 0x11..0x16.
-    switch (base) {
-        case subcommand::kReadFlashId:
-            return subcommand::kSocketReadFlashId;
-        case subcommand::kReadBlock:
-            return subcommand::kSocketReadBlock;
-        case subcommand::kEraseFlash:
-            return subcommand::kSocketEraseFlash;
-        case subcommand::kWriteBlock:
-            return subcommand::kSocketWriteBlock;
-        case subcommand::kWriteFlashStatus:
-            return subcommand::kSocketWriteFlashStatus;
-        case subcommand::kWritePage:
-            return subcommand::kSocketWritePage;
-        default:
-            return base;
-    }
+    return LookUp(kSocketFlashSubCommands, base, base);
 }
 
 uint8_t BoardCommands::SwitchRom() const {

@@ -58,6 +58,19 @@ DriverLoadResult LoadFrom(const std::string& file) {
 
 }  // namespace
 
+SharedLibrary SharedLibrary::Open(const std::string& file, std::string& error) {
+    void* handle = LoadModule(file, error);
+    if (handle == nullptr) {
+        return {};
+    }
+    error.clear();
+    return SharedLibrary(handle);
+}
+
+void* SharedLibrary::Symbol(const char* name, std::string* error) const {
+    return handle_ ? FindSymbol(handle_.get(), name, error) : nullptr;
+}
+
 std::string ProgramFolder() {
     const auto exe = platform::RunningProgramFile();
     return exe.empty() ? std::string() : exe.parent_path().string();

@@ -24,10 +24,14 @@ public:
     void* Symbol(const char* name, std::string* error = nullptr) const;
 
 private:
-    // Closes the library with the platform's call (dlclose, FreeLibrary).
+    // The platform's calls (dlopen/dlsym/dlclose, LoadLibraryW/GetProcAddress/FreeLibrary).
+    // LoadModule yields null with the reason in `error`; FindSymbol yields null and, when
+    // `error` is given, the reason.
     struct Closer {
         void operator()(void* handle) const;
     };
+    static void* LoadModule(const std::string& file, std::string& error);
+    static void* FindSymbol(void* handle, const char* name, std::string* error);
     explicit SharedLibrary(void* handle) : handle_(handle) {}
 
     std::unique_ptr<void, Closer> handle_;

@@ -1,6 +1,7 @@
 #include "cli/cli_panel.h"
 
 #include "cli/json_out.h"
+#include "ui/lookup_table.h"
 
 namespace quillon::cli {
 
@@ -11,17 +12,13 @@ const char* PanelName(StatusPanel panel) {
 }  // namespace
 
 const char* MessageKindName(MessageKind kind) {
-    switch (kind) {
-        case MessageKind::Plain:
-            return "plain";
-        case MessageKind::Warning:
-            return "warning";
-        case MessageKind::Error:
-            return "error";
-        case MessageKind::Information:
-            return "information";
-    }
-    return "plain";
+    static constexpr LookupRow<MessageKind, const char*> kNames[] = {
+        {MessageKind::Plain, "plain"},
+        {MessageKind::Warning, "warning"},
+        {MessageKind::Error, "error"},
+        {MessageKind::Information, "information"},
+    };
+    return LookUp(kNames, kind, "plain");
 }
 
 CliPanel::CliPanel(std::FILE* out, std::FILE* err, bool json, Terminals terminals)

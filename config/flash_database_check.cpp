@@ -24,15 +24,15 @@ constexpr const char* kTextKeys[] = {"PIN", "Vcc", "Vccp", "Vpp", "Size", "MIDDI
 
 bool IsKnownKey(std::string_view key) {
     return std::any_of(std::begin(kFlashTypeIntegerKeys), std::end(kFlashTypeIntegerKeys),
-                       [&](const char* known) { return key == known; }) ||
+                       [&](const FlashTypeIntegerKey& known) { return key == known.iniKey; }) ||
            std::any_of(std::begin(kTextKeys), std::end(kTextKeys),
                        [&](const char* known) { return key == known; });
 }
 
 std::optional<std::string> KnownSpelling(std::string_view key) {
-    for (const char* known : kFlashTypeIntegerKeys) {
-        if (SameIniName(key, known)) {
-            return known;
+    for (const FlashTypeIntegerKey& known : kFlashTypeIntegerKeys) {
+        if (SameIniName(key, known.iniKey)) {
+            return known.iniKey;
         }
     }
     for (const char* known : kTextKeys) {

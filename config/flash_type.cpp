@@ -55,29 +55,10 @@ int32_t ConvertIniInteger(std::string_view text) {
 }
 
 int32_t* FlashTypeIntegerField(SettingsCache& type, std::string_view key) {
-    if (key == "ReadID_CommandMode") {
-        return &type.commandModeReadId;
-    }
-    if (key == "Read_CommandMode") {
-        return &type.commandModeRead;
-    }
-    if (key == "Erase_CommandMode") {
-        return &type.commandModeErase;
-    }
-    if (key == "Write_CommandMode") {
-        return &type.commandModeWrite;
-    }
-    if (key == "PageWriteSize") {
-        return &type.pageWriteSize;
-    }
-    if (key == "EraseType") {
-        return &type.eraseType;
-    }
-    if (key == "SectorSize") {
-        return &type.sectorSize;
-    }
-    if (key == "Flashblock") {
-        return &type.flashblock;
+    for (const FlashTypeIntegerKey& known : kFlashTypeIntegerKeys) {
+        if (key == known.iniKey) {
+            return &(type.*known.field);
+        }
     }
     return nullptr;
 }
@@ -86,14 +67,9 @@ void StoreFlashType(SettingsStore& store, const std::string& manufacturer,
                     const std::string& device, const SettingsCache& type) {
     store.WriteText(setting::kLastFlashId1, manufacturer);
     store.WriteText(setting::kLastFlashId2, device);
-    store.WriteInt(setting::kCommandModeReadId, type.commandModeReadId);
-    store.WriteInt(setting::kCommandModeRead, type.commandModeRead);
-    store.WriteInt(setting::kCommandModeErase, type.commandModeErase);
-    store.WriteInt(setting::kCommandModeWrite, type.commandModeWrite);
-    store.WriteInt(setting::kPageWriteSize, type.pageWriteSize);
-    store.WriteInt(setting::kEraseType, type.eraseType);
-    store.WriteInt(setting::kSectorSize, type.sectorSize);
-    store.WriteInt(setting::kFlashblock, type.flashblock);
+    for (const FlashTypeIntegerKey& known : kFlashTypeIntegerKeys) {
+        store.WriteInt(known.setting, type.*known.field);
+    }
     store.WriteText(setting::kSectorOffset, type.sectorOffset);
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "config/hex_text.h"
+#include "config/setting_names.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 
@@ -21,12 +22,25 @@ std::optional<int32_t> ParseIniInteger(std::string_view text);
 // The same, throwing ConversionError for text that is not an integer.
 int32_t ConvertIniInteger(std::string_view text);
 
-// The integer keys of a device section, in the form the parameter files spell them
-// ("ReadID_CommandMode" ... "Flashblock"), and the field each one sets. Keys match exactly,
-// letter case included; any other key gives nullptr.
-inline constexpr const char* kFlashTypeIntegerKeys[] = {
-    "ReadID_CommandMode", "Read_CommandMode", "Erase_CommandMode", "Write_CommandMode",
-    "PageWriteSize",      "EraseType",        "SectorSize",        "Flashblock"};
+// An integer key of a device section, in the form the parameter files spell it, the setting
+// that mirrors it in the store and the field it sets.
+struct FlashTypeIntegerKey {
+    const char* iniKey;
+    const char* setting;
+    int32_t SettingsCache::*field;
+};
+inline constexpr FlashTypeIntegerKey kFlashTypeIntegerKeys[] = {
+    {"ReadID_CommandMode", setting::kCommandModeReadId, &SettingsCache::commandModeReadId},
+    {"Read_CommandMode", setting::kCommandModeRead, &SettingsCache::commandModeRead},
+    {"Erase_CommandMode", setting::kCommandModeErase, &SettingsCache::commandModeErase},
+    {"Write_CommandMode", setting::kCommandModeWrite, &SettingsCache::commandModeWrite},
+    {"PageWriteSize", setting::kPageWriteSize, &SettingsCache::pageWriteSize},
+    {"EraseType", setting::kEraseType, &SettingsCache::eraseType},
+    {"SectorSize", setting::kSectorSize, &SettingsCache::sectorSize},
+    {"Flashblock", setting::kFlashblock, &SettingsCache::flashblock},
+};
+// The field a device-section key sets. Keys match exactly, letter case included; any other
+// key gives nullptr.
 int32_t* FlashTypeIntegerField(SettingsCache& type, std::string_view key);
 
 // Writes the flash type to the store in the order the Type page's OK and the automatic

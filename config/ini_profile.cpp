@@ -11,6 +11,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/file_descriptor.h"
+
 namespace quillon {
 
 namespace {
@@ -146,28 +148,6 @@ bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
-// Owns one POSIX file descriptor.
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() { Close(); }
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    int Close() {
-        int rc = 0;
-        if (fd_ >= 0) {
-            rc = ::close(fd_);
-            fd_ = -1;
-        }
-        return rc;
-    }
-
-private:
-    int fd_;
-};
-
 enum class ReadStatus { Ok, Missing, Failed };
 
 struct FileText {
@@ -183,7 +163,7 @@ std::string Quoted(const std::filesystem::path& path) {
 FileText ReadWholeFile(const std::filesystem::path& path) {
     FileText result;
     // Non-blocking open: a FIFO put in the folder's place must not hang the reader.
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const platform::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!file.Valid()) {
         const int error = errno;
         result.status = error == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;

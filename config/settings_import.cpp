@@ -7,6 +7,7 @@
 
 #include "config/setting_names.h"
 #include "config/settings_defaults.h"
+#include "ui/lookup_table.h"
 
 namespace quillon {
 
@@ -134,15 +135,12 @@ std::optional<SettingType> KnownSettingType(const std::string& name) {
 namespace {
 
 const char* TypeWord(SettingType type) {
-    switch (type) {
-        case SettingType::Dword:
-            return "a dword";
-        case SettingType::Text:
-            return "a string";
-        case SettingType::Binary:
-            return "binary (hex:)";
-    }
-    return "a value";
+    static constexpr LookupRow<SettingType, const char*> kWords[] = {
+        {SettingType::Dword, "a dword"},
+        {SettingType::Text, "a string"},
+        {SettingType::Binary, "binary (hex:)"},
+    };
+    return LookUp(kWords, type, "a value");
 }
 
 SettingValue ParseValueLine(const std::string& line) {

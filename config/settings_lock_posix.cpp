@@ -9,14 +9,13 @@
 #include <cstring>
 #include <string>
 
-#include "config/file_descriptor.h"
 #include "config/settings_lock.h"
+#include "platform/file_descriptor.h"
 
 namespace quillon {
 
-struct SettingsLock::Handle {
-    explicit Handle(int fd) : file(fd) {}
-    FileDescriptor file;
+struct SettingsLock::Handle : platform::FileDescriptor {
+    using UniqueHandle::UniqueHandle;
 };
 
 namespace {
@@ -88,7 +87,7 @@ SettingsLock SettingsLock::Acquire(const std::filesystem::path& settingsFile, Lo
     // O_NOFOLLOW: a link planted in the settings folder must not make us write elsewhere.
     auto handle = std::make_unique<Handle>(
         ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
-    const int fd = handle->file.Get();
+    const int fd = handle->Get();
     if (fd < 0) {
         result.problem_ = "the lock file '" + lockFile.string() + "' cannot be opened (" +
                           std::strerror(errno) + ")";

@@ -6,6 +6,7 @@
 
 #include "config/setting_names.h"
 #include "config/settings_store.h"
+#include "ui/lookup_table.h"
 
 namespace quillon {
 
@@ -120,16 +121,14 @@ inline RomKey ReadRomKey(const SettingsStore& store) {
 enum class FixedSizeRead : int32_t { EFlash128K = 128, EFlashPage = 129, EFlash96K = 130 };
 
 // The size Save gives a read taken with `commandModeRead`; nothing for the other modes.
+inline constexpr LookupRow<FixedSizeRead, std::size_t> kFixedSaveSizes[] = {
+    {FixedSizeRead::EFlash128K, 0x20000},
+    {FixedSizeRead::EFlashPage, 256},
+    {FixedSizeRead::EFlash96K, 0x18000},
+};
+
 constexpr std::optional<std::size_t> FixedSaveSize(int32_t commandModeRead) {
-    switch (static_cast<FixedSizeRead>(commandModeRead)) {
-        case FixedSizeRead::EFlash128K:
-            return 0x20000;
-        case FixedSizeRead::EFlashPage:
-            return 256;
-        case FixedSizeRead::EFlash96K:
-            return 0x18000;
-    }
-    return std::nullopt;
+    return FindIn(kFixedSaveSizes, static_cast<FixedSizeRead>(commandModeRead));
 }
 
 // CommandMode_Write numbers with a meaning of their own.

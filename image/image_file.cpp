@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "config/file_descriptor.h"
 #include "image/image_state.h"
+#include "platform/file_descriptor.h"
 
 namespace quillon {
 
@@ -30,7 +30,7 @@ namespace {
 
 // Opens the file and checks it may be read as an image; returns its size as the system
 // gives it. O_NONBLOCK: opening a FIFO must not wait for a writer (it is refused anyway).
-std::size_t OpenChecked(const std::string& path, const FileDescriptor& file) {
+std::size_t OpenChecked(const std::string& path, const platform::FileDescriptor& file) {
     if (file.Get() < 0) {
         Fail(path, errno);
     }
@@ -63,7 +63,7 @@ int OpenForReading(const std::string& path) {
 
 std::optional<std::string> ImageFileProblem(const std::string& path) {
     try {
-        const FileDescriptor file(OpenForReading(path));
+        const platform::FileDescriptor file(OpenForReading(path));
         OpenChecked(path, file);
     } catch (const FileReadError& error) {
         return error.what();
@@ -72,7 +72,7 @@ std::optional<std::string> ImageFileProblem(const std::string& path) {
 }
 
 std::vector<uint8_t> ReadImageFile(const std::string& path) {
-    const FileDescriptor file(OpenForReading(path));
+    const platform::FileDescriptor file(OpenForReading(path));
     std::vector<uint8_t> bytes(OpenChecked(path, file));
     std::size_t filled = 0;
     uint8_t probe[4096];  // catches a file that grew after fstat

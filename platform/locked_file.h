@@ -26,7 +26,7 @@ public:
     LockedFile& operator=(LockedFile&&) noexcept;
     ~LockedFile();
 
-    bool IsOpen() const;
+    bool IsOpen() const { return handle_ != nullptr; }
     // Takes the lock: waits for the holder with Wait::Yes, fails at once with Wait::No.
     bool Lock(Wait wait);
     // True while `file` names the very file this object holds (false once it was renamed).
@@ -44,6 +44,19 @@ private:
     struct Handle;  // the platform's open file
     LockedFile();
     bool Fail();  // records the system's reason; returns false
+
+    // What an opening call gave: the file, or no file and the system's reason.
+    template <typename Native>
+    static LockedFile Opened(Native native) {
+        LockedFile opened;
+        auto handle = std::make_unique<Handle>(native);
+        if (handle->Valid()) {
+            opened.handle_ = std::move(handle);
+        } else {
+            opened.Fail();
+        }
+        return opened;
+    }
 
     std::unique_ptr<Handle> handle_;
     std::string problem_;

@@ -25,6 +25,20 @@ struct CommandHeader {
     uint32_t Word(int high, int low) const { return uint32_t{p[high]} << 8 | p[low]; }
 };
 
+// Transfer directions, as the driver's Transfer takes them.
+inline constexpr uint32_t kIn = 1;
+inline constexpr uint32_t kOut = 0;
+
+// The direction and length the board firmware expects for a command; any other shape makes
+// it stall the pipe (the transfer fails).
+struct CommandShape {
+    uint32_t direction;
+    uint32_t minLength;
+    uint32_t maxLength;
+};
+// Nothing for a command the board does not know.
+std::optional<CommandShape> ExpectedShape(const CommandHeader& command);
+
 // The block or page a flash command addresses, for fault rules that name one.
 std::optional<uint32_t> CommandUnit(const CommandHeader& command);
 // Whether the command programs flash (the commands a write lie applies to).

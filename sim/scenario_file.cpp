@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -61,15 +62,27 @@ uint64_t ParseUnsigned(const std::string& value, const std::string& where, uint6
     return number * scale;
 }
 
-uint8_t ParseHexByte(const std::string& value, const std::string& where) {
+uint32_t Parse32(const std::string& value, const std::string& where, uint32_t max = UINT32_MAX) {
+    return static_cast<uint32_t>(ParseUnsigned(value, where, max));
+}
+
+// `text` as 1 to `maxDigits` hex digits; nothing when it is not that.
+std::optional<unsigned> HexNumber(const std::string& text, std::size_t maxDigits) {
     unsigned number = 0;
-    const auto [end, error] =
-        std::from_chars(value.data(), value.data() + value.size(), number, 16);
-    if (value.empty() || value.size() > 2 || error != std::errc() ||
-        end != value.data() + value.size()) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number, 16);
+    if (text.empty() || text.size() > maxDigits || error != std::errc() ||
+        end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+uint8_t ParseHexByte(const std::string& value, const std::string& where) {
+    const std::optional<unsigned> number = HexNumber(value, 2);
+    if (!number) {
         Fail(where, "'" + value + "' is not a hex byte");
     }
-    return static_cast<uint8_t>(number);
+    return static_cast<uint8_t>(*number);
 }
 
 std::vector<std::string> Words(const std::string& value) {
@@ -148,62 +161,65 @@ std::string Part(const std::string& value, const std::string& where) {
     return value;
 }
 
+// What `names` calls `value` (in any letter case); `unknown` is the failure's reason.
+template <typename T>
+T ParseName(const std::map<std::string, T>& names, const std::string& value,
+            const std::string& where, const std::string& unknown) {
+    const auto it = names.find(Lower(value));
+    if (it == names.end()) {
+        Fail(where, unknown);
+    }
+    return it->second;
+}
+
 FlashId ParseFlash(const std::string& value, const std::string& where) {
     static const std::map<std::string, FlashId> kNames{{"eflash", FlashId::kEFlash},
                                                        {"external", FlashId::kExternalSpi},
                                                        {"socket", FlashId::kSocket},
                                                        {"pd", FlashId::kPd},
                                                        {"board", FlashId::kBoard}};
-    const auto it = kNames.find(Lower(value));
-    if (it == kNames.end()) {
-        Fail(where, "unknown flash '" + value + "' (eflash, external, socket, pd, board)");
-    }
-    return it->second;
+    return ParseName(kNames, value, where,
+                     "unknown flash '" + value + "' (eflash, external, socket, pd, board)");
+}
+
+FaultKind ParseFaultKind(const std::string& value, const std::string& where) {
+    static const std::map<std::string, FaultKind> kKinds{
+        {"fail_transfer", FaultKind::kFailTransfer},
+        {"unstable_read", FaultKind::kUnstableRead},
+        {"stuck_bits", FaultKind::kStuckBits},
+        {"write_lie", FaultKind::kWriteLie},
+        {"erase_lie", FaultKind::kEraseLie},
+        {"partial_write", FaultKind::kPartialWrite},
+        {"stale_read", FaultKind::kStaleRead},
+        {"power_loss", FaultKind::kPowerLoss},
+        {"unplug", FaultKind::kUnplug}};
+    return ParseName(kKinds, value, where, "unknown fault kind '" + value + "'");
 }
 
 void SetFaultKey(FaultRule& rule, const std::string& key, const std::string& value,
                  const std::string& where) {
-    if (key == "kind") {
-        static const std::map<std::string, FaultKind> kKinds{
-            {"fail_transfer", FaultKind::kFailTransfer},
-            {"unstable_read", FaultKind::kUnstableRead},
-            {"stuck_bits", FaultKind::kStuckBits},
-            {"write_lie", FaultKind::kWriteLie},
-            {"erase_lie", FaultKind::kEraseLie},
-            {"partial_write", FaultKind::kPartialWrite},
-            {"stale_read", FaultKind::kStaleRead},
-            {"power_loss", FaultKind::kPowerLoss},
-            {"unplug", FaultKind::kUnplug}};
-        const auto it = kKinds.find(Lower(value));
-        if (it == kKinds.end()) {
-            Fail(where, "unknown fault kind '" + value + "'");
-        }
-        rule.kind = it->second;
-    } else if (key == "opcode") {
-        rule.opcode = ParseHexByte(value, where);
-    } else if (key == "sub") {
-        rule.subCommand = ParseHexByte(value, where);
-    } else if (key == "unit") {
-        rule.unit = static_cast<uint32_t>(ParseUnsigned(value, where, 0xFFFF));
-    } else if (key == "times") {
-        rule.times = static_cast<uint32_t>(ParseUnsigned(value, where, UINT32_MAX));
-    } else if (key == "rate") {
-        rule.rate = ParseRate(value, where);
-    } else if (key == "bytes") {
-        rule.bytes = static_cast<uint32_t>(ParseUnsigned(value, where, 65536));
-    } else if (key == "after") {
-        rule.afterTransfers = static_cast<uint32_t>(ParseUnsigned(value, where, UINT32_MAX));
-    } else if (key == "flash") {
-        rule.flash = ParseFlash(value, where);
-    } else if (key == "address") {
-        rule.address = static_cast<uint32_t>(ParseUnsigned(value, where, UINT32_MAX));
-    } else if (key == "length") {
-        rule.length = static_cast<uint32_t>(ParseUnsigned(value, where, UINT32_MAX));
-    } else if (key == "bits") {
-        rule.bits = ParseHexByte(value, where);
-    } else {
+    using R = FaultRule;
+    using V = const std::string&;
+    using FaultSetter = void (*)(R&, V, V);
+    static const std::map<std::string, FaultSetter> kKeys{
+        {"kind", [](R& r, V v, V w) { r.kind = ParseFaultKind(v, w); }},
+        {"opcode", [](R& r, V v, V w) { r.opcode = ParseHexByte(v, w); }},
+        {"sub", [](R& r, V v, V w) { r.subCommand = ParseHexByte(v, w); }},
+        {"unit", [](R& r, V v, V w) { r.unit = Parse32(v, w, 0xFFFF); }},
+        {"times", [](R& r, V v, V w) { r.times = Parse32(v, w); }},
+        {"rate", [](R& r, V v, V w) { r.rate = ParseRate(v, w); }},
+        {"bytes", [](R& r, V v, V w) { r.bytes = Parse32(v, w, 65536); }},
+        {"after", [](R& r, V v, V w) { r.afterTransfers = Parse32(v, w); }},
+        {"flash", [](R& r, V v, V w) { r.flash = ParseFlash(v, w); }},
+        {"address", [](R& r, V v, V w) { r.address = Parse32(v, w); }},
+        {"length", [](R& r, V v, V w) { r.length = Parse32(v, w); }},
+        {"bits", [](R& r, V v, V w) { r.bits = ParseHexByte(v, w); }},
+    };
+    const auto it = kKeys.find(key);
+    if (it == kKeys.end()) {
         Fail(where, "unknown fault key '" + key + "'");
     }
+    it->second(rule, value, where);
 }
 
 using Setter = std::function<void(Scenario&, const std::string&, const std::string&)>;
@@ -244,29 +260,16 @@ const std::map<std::string, std::map<std::string, Setter>>& Sections() {
                s.board.pinDefinitionKind = static_cast<uint8_t>(ParseUnsigned(v, w, 255));
            }},
           {"stored_pins", [](S& s, V v, V w) { s.board.storedPins = ParsePins(v, w); }},
-          {"stored_file_size",
-           [](S& s, V v, V w) {
-               s.board.storedFileSize = static_cast<uint32_t>(ParseUnsigned(v, w, UINT32_MAX));
-           }}}},
+          {"stored_file_size", [](S& s, V v, V w) { s.board.storedFileSize = Parse32(v, w); }}}},
         {"ec",
          {{"chip_id", [](S& s, V v, V w) { Ec(s).chipId = HexArray<3>(v, w); }},
           {"link",
            [](S& s, V v, V w) {
-               const std::string link = Lower(v);
-               if (link == "kbs") {
-                   Ec(s).link = EcLink::kKbs;
-               } else if (link == "smbus") {
-                   Ec(s).link = EcLink::kSmbus;
-               } else if (link == "both") {
-                   Ec(s).link = EcLink::kBoth;
-               } else {
-                   Fail(w, "link must be kbs, smbus or both");
-               }
+               static const std::map<std::string, EcLink> kLinks{
+                   {"kbs", EcLink::kKbs}, {"smbus", EcLink::kSmbus}, {"both", EcLink::kBoth}};
+               Ec(s).link = ParseName(kLinks, v, w, "link must be kbs, smbus or both");
            }},
-          {"eflash_size",
-           [](S& s, V v, V w) {
-               Ec(s).eflashSize = static_cast<uint32_t>(ParseUnsigned(v, w, 16u << 20));
-           }},
+          {"eflash_size", [](S& s, V v, V w) { Ec(s).eflashSize = Parse32(v, w, 16u << 20); }},
           {"eflash_sector",
            [](S& s, V v, V w) {
                const auto sector = ParseUnsigned(v, w, 65536);
@@ -312,22 +315,20 @@ const std::map<std::string, std::map<std::string, Setter>>& Sections() {
         {"timing",
          {{"spi_clock_hz",
            [](S& s, V v, V w) {
-               s.timing.spiClockHz = static_cast<uint32_t>(ParseUnsigned(v, w, 200'000'000));
+               s.timing.spiClockHz = Parse32(v, w, 200'000'000);
                if (s.timing.spiClockHz == 0) {
                    Fail(w, "spi_clock_hz must not be 0");
                }
            }},
           {"usb_bytes_per_second",
            [](S& s, V v, V w) {
-               s.timing.usbBytesPerSecond = static_cast<uint32_t>(ParseUnsigned(v, w, UINT32_MAX));
+               s.timing.usbBytesPerSecond = Parse32(v, w);
                if (s.timing.usbBytesPerSecond == 0) {
                    Fail(w, "usb_bytes_per_second must not be 0");
                }
            }},
           {"usb_round_trip_us",
-           [](S& s, V v, V w) {
-               s.timing.usbRoundTripUs = static_cast<uint32_t>(ParseUnsigned(v, w, 1'000'000));
-           }}}},
+           [](S& s, V v, V w) { s.timing.usbRoundTripUs = Parse32(v, w, 1'000'000); }}}},
         {"fault", {}},
     };
     return kSections;
@@ -340,15 +341,12 @@ bool SetRegister(Scenario& scenario, const std::string& section, const std::stri
         return false;
     }
     const std::string address = key.substr(9);
-    unsigned number = 0;
-    const auto [end, error] =
-        std::from_chars(address.data(), address.data() + address.size(), number, 16);
-    if (address.empty() || address.size() > 4 || error != std::errc() ||
-        end != address.data() + address.size()) {
+    const std::optional<unsigned> number = HexNumber(address, 4);
+    if (!number) {
         Fail(where, "register address '" + address + "' is not 1 to 4 hex digits");
     }
     auto& registers = section == "ec" ? scenario.ec->registers : scenario.pd->registers;
-    registers[static_cast<uint16_t>(number)] = ParseHexByte(value, where);
+    registers[static_cast<uint16_t>(*number)] = ParseHexByte(value, where);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "sim/command_modes.h"
+#include "ui/lookup_table.h"
 
 namespace quillon::sim {
 
@@ -37,17 +38,15 @@ uint32_t MapUnit(const char* map, uint32_t address, uint32_t& start) {
     return 0;
 }
 
+// The sector erase opcode each erase mode sends; the standard 4 KiB erase for the others.
+constexpr LookupRow<uint8_t, uint8_t> kSectorOpcodes[] = {
+    {modes::kErasePmc, 0xD7},
+    {modes::kEraseAtmel, 0x52},
+    {modes::kEraseLarge, 0xD8},
+};
+
 uint8_t SectorOpcode(uint8_t mode) {
-    switch (mode) {
-        case modes::kErasePmc:
-            return 0xD7;
-        case modes::kEraseAtmel:
-            return 0x52;
-        case modes::kEraseLarge:
-            return 0xD8;
-        default:
-            return 0x20;
-    }
+    return LookUp(kSectorOpcodes, mode, 0x20);
 }
 
 uint8_t BlockOpcode(uint8_t mode) {

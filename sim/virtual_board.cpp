@@ -10,99 +10,7 @@ namespace quillon::sim {
 
 namespace {
 
-constexpr uint32_t kIn = 1;
-constexpr uint32_t kOut = 0;
 constexpr uint64_t kUsbFrameNs = 125'000;  // one high-speed microframe per command round trip
-
-// The direction and length the board firmware expects for a command; any other shape makes
-// it stall the pipe (the transfer fails).
-struct Shape {
-    uint32_t direction;
-    uint32_t minLength;
-    uint32_t maxLength;
-};
-
-std::optional<Shape> ExpectedShape(const CommandHeader& c) {
-    auto exact = [](uint32_t direction, uint32_t length) {
-        return Shape{direction, length, length};
-    };
-    if (c.opcode == 0xF0) {
-        return c.sub == 0x02 ? std::optional(exact(kIn, 4)) : std::nullopt;
-    }
-    if (c.opcode == 0xFC) {
-        switch (c.sub) {
-            case 0x00:
-                return exact(kIn, 3);
-            case 0x01:
-            case 0x02:
-                return exact(kIn, 16);
-            case 0x03:
-                return exact(kIn, 256);
-            case 0x04:
-                return exact(kOut, 256);
-            case 0x10:
-            case 0x11:
-                return exact(kIn, 4);
-            case 0x15:
-                return exact(kOut, 1);
-            case 0x16:
-                return exact(kIn, 1);
-            default:
-                return std::nullopt;
-        }
-    }
-    if (c.opcode != 0xF2 && c.opcode != 0xF3) {
-        return std::nullopt;
-    }
-    switch (c.sub) {
-        case 0x00:
-            return exact(kIn, 3);
-        case 0x01:
-        case 0x11:
-            return exact(kIn, c.p[1] == 16 ? 16 : 5);
-        case 0x02:
-        case 0x12:
-            return exact(kIn, 65536);
-        case 0x03:
-        case 0x13:
-            return exact(kOut, 1);
-        case 0x04:
-        case 0x14:
-            return Shape{kOut, 1, 65536};
-        case 0x05:
-            return exact(kOut, 15);
-        case 0x06:
-            return exact(kOut, c.p[2]);
-        case 0x07:
-            return exact(kOut, 128);
-        case 0x08:
-            return exact(kOut, 65536);
-        case 0x09:
-        case 0x15:
-            return exact(kIn, c.p[1]);
-        case 0x0A:
-        case 0x16:
-            return exact(kOut, 256);
-        case 0x1A:
-            return exact(kIn, c.p[6]);
-        case 0x1B:
-            return exact(kIn, 0);
-        case 0x1C:
-            return exact(kOut, c.p[6]);
-        case 0x20:
-            return exact(kIn, 1);
-        case 0x23:
-            return exact(kOut, 1);
-        case 0x24:
-            return exact(kIn, 1);
-        case 0x27:
-            return exact(kOut, 1);
-        case 0x2F:
-            return exact(kIn, 4);
-        default:
-            return std::nullopt;
-    }
-}
 
 bool IsSocketCommand(uint8_t sub) {
     return sub >= 0x11 && sub <= 0x16;
@@ -508,7 +416,7 @@ uint8_t VirtualBoard::Transfer(const uint8_t* header, uint32_t direction, uint32
 
 uint8_t VirtualBoard::Dispatch(const CommandHeader& command, uint32_t direction, uint32_t length,
                                std::span<const uint8_t> out, std::span<uint8_t> in) {
-    const std::optional<Shape> shape = ExpectedShape(command);
+    const std::optional<CommandShape> shape = ExpectedShape(command);
     if (!shape || shape->direction != direction || length < shape->minLength ||
         length > shape->maxLength) {
         return 0;

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "config/stored_modes.h"
+#include "ui/lookup_table.h"
 
 namespace quillon {
 
@@ -20,7 +21,37 @@ std::string SizeLine(uint32_t kb) {
 struct SizeRow {
     int32_t blocks;
     uint32_t kb;
+    const char* line = nullptr;  // the log line where it is not SizeLine(kb)
 };
+
+std::string LineOf(const SizeRow& size) {
+    return size.line != nullptr ? size.line : SizeLine(size.kb);
+}
+
+// What the size field of a version or configuration byte means.
+using SizeCodes = LookupRow<uint8_t, SizeRow>;
+
+// Configuration byte bits 2..0; any other code is 64 KB.
+constexpr SizeCodes kConfigLow3Bits[] = {{1, {2, 128}}, {6, {1, 32}}, {5, {1, 56}}};
+constexpr SizeRow kConfigLow3BitsOther = {1, 64};
+
+// Family 77 by the version byte's high nibble, or by its two top bits.
+constexpr SizeCodes kFamily77HighNibble[] = {
+    {0x00, {2, 128}}, {0x20, {3, 192}}, {0x40, {4, 256}}, {0x60, {6, 384}}, {0x80, {8, 512}}};
+constexpr SizeCodes kFamily77TopBits[] = {
+    {0x00, {2, 128}}, {0x40, {3, 192}}, {0x80, {4, 256}}, {0xC0, {1, 64}}};
+
+// The large-flash chips by the version byte's high nibble.
+constexpr SizeCodes kLargeFlashHighNibble[] = {
+    {0x40, {4, 256}}, {0x80, {8, 512}}, {0xA0, {0, 0}}, {0xC0, {16, 1024}}};
+
+// The configuration byte's two or four low bits.
+constexpr SizeCodes kConfigLow2Bits[] = {{1, {2, 128}}, {2, {4, 256}}, {3, {3, 192}}};
+constexpr SizeCodes kConfigLow4Bits[] = {{0x01, {2, 128}},
+                                         {0x02, {4, 256}},
+                                         {0x03, {3, 192}},
+                                         {0x0E, {8, 512}},
+                                         {0x0F, {16, 1024, "EFlash Size : 1 MB"}}};
 
 }  // namespace
 
@@ -73,20 +104,9 @@ void EFlashSizing::SizeByConfigByte(const ChipTraits& chip) {
     if (chip.configByteSizing != ConfigByteSizing::LowBits3) {
         return;
     }
-    switch (c_.identity.flashConfigByte & 0x07) {
-        case 1:
-            Apply(2, SizeLine(128), 0x20000);
-            break;
-        case 6:
-            Apply(1, SizeLine(32), 0x8000);
-            break;
-        case 5:
-            Apply(1, SizeLine(56), 0xE000);
-            break;
-        default:
-            Apply(1, SizeLine(64), 0x10000);
-            break;
-    }
+    const SizeRow size =
+        LookUp(kConfigLow3Bits, c_.identity.flashConfigByte & 0x07, kConfigLow3BitsOther);
+    Apply(size.blocks, LineOf(size), size.kb * kKiB);
 }
 
 // 120 KB plus the ROM-code area when the configuration byte says 8.
@@ -146,17 +166,12 @@ void EFlashSizing::SizePdChips(const ChipTraits& chip, uint8_t v) {
             break;
         }
         case PdSizing::HighVersion64K:
-            if (high) {
-                sized(1, 64);
-            } else {
-                sized(2, 128);
-            }
-            break;
         case PdSizing::HighVersion128K:
-            if (high) {
-                sized(2, 128);
-            } else {
+            // The version's top bit set: the size the chip's kind names; clear: the other one.
+            if (high == (chip.pdSizing == PdSizing::HighVersion64K)) {
                 sized(1, 64);
+            } else {
+                sized(2, 128);
             }
             break;
         case PdSizing::None:
@@ -235,101 +250,30 @@ void EFlashSizing::SizeFamily77(const ChipTraits& chip, uint8_t v) {
         return;
     }
     const bool sizedByHighNibble = (v & 0x0F) >= 3 && chip.sizedByVersionHighNibble;
-    if (sizedByHighNibble) {
-        switch (v & 0xF0) {
-            case 0x00:
-                Apply(2, SizeLine(128));
-                break;
-            case 0x20:
-                Apply(3, SizeLine(192));
-                break;
-            case 0x40:
-                Apply(4, SizeLine(256));
-                break;
-            case 0x60:
-                Apply(6, SizeLine(384));
-                break;
-            case 0x80:
-                Apply(8, SizeLine(512));
-                break;
-            default:
-                break;
-        }
-        return;
-    }
-    switch (v & 0xC0) {
-        case 0x00:
-            Apply(2, SizeLine(128));
-            break;
-        case 0x40:
-            Apply(3, SizeLine(192));
-            break;
-        case 0x80:
-            Apply(4, SizeLine(256));
-            break;
-        default:
-            Apply(1, SizeLine(64));
-            break;
+    const std::optional<SizeRow> size = sizedByHighNibble ? FindIn(kFamily77HighNibble, v & 0xF0)
+                                                          : FindIn(kFamily77TopBits, v & 0xC0);
+    if (size) {
+        Apply(size->blocks, LineOf(*size));
     }
 }
 
 void EFlashSizing::SizeLargeFlash(uint8_t v) {
-    switch (v & 0xF0) {
-        case 0x40:
-            Apply(4, SizeLine(256));
-            break;
-        case 0x80:
-            Apply(8, SizeLine(512));
-            break;
-        case 0xA0:
-            Apply(0, SizeLine(0));
-            break;
-        case 0xC0:
-            Apply(16, SizeLine(1024));
-            break;
-        default:
-            break;
+    if (const std::optional<SizeRow> size = FindIn(kLargeFlashHighNibble, v & 0xF0)) {
+        Apply(size->blocks, LineOf(*size));
     }
 }
 
 // The chips whose configuration byte holds the size (rules by two or four low bits).
 void EFlashSizing::SizeByConfigBits(const ChipTraits& chip) {
     const uint8_t config = c_.identity.flashConfigByte;
+    std::optional<SizeRow> size;
     if (chip.configByteSizing == ConfigByteSizing::LowBits2) {
-        switch (config & 0x03) {
-            case 1:
-                Apply(2, SizeLine(128), 0x20000);
-                break;
-            case 2:
-                Apply(4, SizeLine(256), 0x40000);
-                break;
-            case 3:
-                Apply(3, SizeLine(192), 0x30000);
-                break;
-            default:
-                break;
-        }
+        size = FindIn(kConfigLow2Bits, config & 0x03);
+    } else if (chip.configByteSizing == ConfigByteSizing::LowBits4) {
+        size = FindIn(kConfigLow4Bits, config & 0x0F);
     }
-    if (chip.configByteSizing == ConfigByteSizing::LowBits4) {
-        switch (config & 0x0F) {
-            case 0x01:
-                Apply(2, SizeLine(128), 0x20000);
-                break;
-            case 0x02:
-                Apply(4, SizeLine(256), 0x40000);
-                break;
-            case 0x03:
-                Apply(3, SizeLine(192), 0x30000);
-                break;
-            case 0x0E:
-                Apply(8, SizeLine(512), 0x80000);
-                break;
-            case 0x0F:
-                Apply(16, "EFlash Size : 1 MB", 0x100000);
-                break;
-            default:
-                break;
-        }
+    if (size) {
+        Apply(size->blocks, LineOf(*size), size->kb * kKiB);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/lookup_table.h"
+
 namespace quillon {
 
 // What a file or flash step came to.
@@ -17,16 +19,14 @@ constexpr StepResult StepFrom(bool ok) {
     return ok ? StepResult::Ok : StepResult::Failed;
 }
 
+inline constexpr LookupRow<StepResult, const char*> kStepResultNames[] = {
+    {StepResult::Ok, "ok"},
+    {StepResult::Failed, "failed"},
+    {StepResult::Refused, "refused"},
+};
+
 constexpr const char* StepResultName(StepResult result) {
-    switch (result) {
-        case StepResult::Ok:
-            return "ok";
-        case StepResult::Failed:
-            return "failed";
-        case StepResult::Refused:
-            return "refused";
-    }
-    return "failed";
+    return LookUp(kStepResultNames, result, "failed");
 }
 
 }  // namespace quillon

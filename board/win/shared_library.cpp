@@ -9,7 +9,7 @@ void SharedLibrary::Closer::operator()(void* handle) const {
     ::FreeLibrary(static_cast<HMODULE>(handle));
 }
 
-SharedLibrary SharedLibrary::Open(const std::string& file, std::string& error) {
+void* SharedLibrary::LoadModule(const std::string& file, std::string& error) {
     // A bare name goes through the system's search order, the program's own folder first.
     // No "cannot find the DLL" box: the failure is reported by the caller.
     const UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
@@ -18,17 +18,12 @@ SharedLibrary SharedLibrary::Open(const std::string& file, std::string& error) {
     ::SetErrorMode(previous);
     if (module == nullptr) {
         error = file + ": " + platform::SystemErrorText(code);
-        return {};
     }
-    error.clear();
-    return SharedLibrary(module);
+    return module;
 }
 
-void* SharedLibrary::Symbol(const char* name, std::string* error) const {
-    if (!handle_) {
-        return nullptr;
-    }
-    FARPROC address = ::GetProcAddress(static_cast<HMODULE>(handle_.get()), name);
+void* SharedLibrary::FindSymbol(void* handle, const char* name, std::string* error) {
+    FARPROC address = ::GetProcAddress(static_cast<HMODULE>(handle), name);
     if (address == nullptr && error != nullptr) {
         *error = platform::SystemErrorText(::GetLastError());
     }

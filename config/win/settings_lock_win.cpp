@@ -5,18 +5,31 @@
 
 #include "config/settings_lock.h"
 #include "platform/system_error_text.h"
+#include "platform/unique_handle.h"
 
 namespace quillon {
 
-struct SettingsLock::Handle {
-    explicit Handle(HANDLE m) : mutex(m) {}
-    ~Handle() {
+namespace {
+
+// CreateMutexW's handles: null holds nothing.
+struct MutexTraits {
+    static HANDLE Invalid() { return nullptr; }
+    static void Close(HANDLE mutex) { ::CloseHandle(mutex); }
+};
+using Mutex = platform::UniqueHandle<MutexTraits>;
+
+// A mutex this process has taken: released, then closed.
+struct HeldMutexTraits : MutexTraits {
+    static void Close(HANDLE mutex) {
         ::ReleaseMutex(mutex);
         ::CloseHandle(mutex);
     }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE mutex;
+};
+
+}  // namespace
+
+struct SettingsLock::Handle : platform::UniqueHandle<HeldMutexTraits> {
+    using UniqueHandle::UniqueHandle;
 };
 
 SettingsLock::SettingsLock() = default;
@@ -37,29 +50,27 @@ SettingsLock SettingsLock::Acquire(const std::filesystem::path& settingsFile, Lo
             name[i] = L'/';
         }
     }
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
-    if (mutex == nullptr) {
+    Mutex mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
+    if (!mutex.Valid()) {
         result.problem_ = "the settings lock cannot be made (" +
                           platform::SystemErrorText(::GetLastError()) + ")";
         return result;
     }
-    DWORD state = ::WaitForSingleObject(mutex, 0);
+    DWORD state = ::WaitForSingleObject(mutex.Get(), 0);
     if (state == WAIT_TIMEOUT) {
         if (wait == LockWait::No) {
-            ::CloseHandle(mutex);
             throw SettingsFileBusy(settingsFile, 0);
         }
         if (waiting) {
             waiting(0);
         }
-        state = ::WaitForSingleObject(mutex, INFINITE);
+        state = ::WaitForSingleObject(mutex.Get(), INFINITE);
     }
     if (state != WAIT_OBJECT_0 && state != WAIT_ABANDONED) {
-        ::CloseHandle(mutex);
         result.problem_ = "the settings lock cannot be taken";
         return result;
     }
-    result.handle_ = std::make_unique<Handle>(mutex);
+    result.handle_ = std::make_unique<Handle>(mutex.Release());
     return result;
 }
 

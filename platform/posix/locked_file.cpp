@@ -8,20 +8,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_descriptor.h"
+
 namespace quillon::platform {
 
 // flock: the lock belongs to the open file, so two opens in one process exclude each other
 // as two processes do.
-struct LockedFile::Handle {
-    explicit Handle(int descriptor) : fd(descriptor) {}
-    ~Handle() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    int fd;
+struct LockedFile::Handle : FileDescriptor {
+    using UniqueHandle::UniqueHandle;
 };
 
 LockedFile::LockedFile() = default;
@@ -35,42 +29,28 @@ bool LockedFile::Fail() {
 }
 
 LockedFile LockedFile::ForAppend(const std::filesystem::path& file, std::filesystem::perms mode) {
-    LockedFile opened;
-    opened.handle_ = std::make_unique<Handle>(
+    return Opened(
         ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode)));
-    if (!opened.IsOpen()) {
-        opened.Fail();
-    }
-    return opened;
 }
 
 LockedFile LockedFile::ForReading(const std::filesystem::path& file) {
-    LockedFile opened;
-    opened.handle_ = std::make_unique<Handle>(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!opened.IsOpen()) {
-        opened.Fail();
-    }
-    return opened;
-}
-
-bool LockedFile::IsOpen() const {
-    return handle_ && handle_->fd >= 0;
+    return Opened(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
 }
 
 bool LockedFile::Lock(Wait wait) {
-    return ::flock(handle_->fd, wait == Wait::Yes ? LOCK_EX : LOCK_EX | LOCK_NB) == 0 || Fail();
+    return ::flock(handle_->Get(), wait == Wait::Yes ? LOCK_EX : LOCK_EX | LOCK_NB) == 0 || Fail();
 }
 
 bool LockedFile::IsNamedBy(const std::filesystem::path& file) {
     struct stat opened {};
     struct stat named {};
-    return ::fstat(handle_->fd, &opened) == 0 && ::stat(file.c_str(), &named) == 0 &&
+    return ::fstat(handle_->Get(), &opened) == 0 && ::stat(file.c_str(), &named) == 0 &&
            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 std::int64_t LockedFile::Size() {
     struct stat info {};
-    if (::fstat(handle_->fd, &info) != 0) {
+    if (::fstat(handle_->Get(), &info) != 0) {
         Fail();
         return -1;
     }
@@ -78,7 +58,7 @@ std::int64_t LockedFile::Size() {
 }
 
 bool LockedFile::Append(std::string_view text) {
-    const ssize_t written = ::write(handle_->fd, text.data(), text.size());
+    const ssize_t written = ::write(handle_->Get(), text.data(), text.size());
     if (written == static_cast<ssize_t>(text.size())) {
         return true;
     }
@@ -89,7 +69,7 @@ bool LockedFile::Append(std::string_view text) {
 }
 
 bool LockedFile::Flush() {
-    return ::fsync(handle_->fd) == 0 || Fail();
+    return ::fsync(handle_->Get()) == 0 || Fail();
 }
 
 }  // namespace quillon::platform

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/system_error_text.h"
+#include "platform/win/file_handle.h"
 
 namespace quillon::platform {
 
@@ -18,16 +19,8 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 }  // namespace
 
-struct LockedFile::Handle {
-    explicit Handle(HANDLE h) : file(h) {}
-    ~Handle() {
-        if (file != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(file);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE file;
+struct LockedFile::Handle : FileHandle {
+    using UniqueHandle::UniqueHandle;
 };
 
 LockedFile::LockedFile() = default;
@@ -41,31 +34,16 @@ bool LockedFile::Fail() {
 }
 
 LockedFile LockedFile::ForAppend(const std::filesystem::path& file, std::filesystem::perms) {
-    LockedFile opened;
     // Append access without write access: every write lands at the end of the file. Read
     // access is what a lock needs.
-    opened.handle_ = std::make_unique<Handle>(::CreateFileW(
+    return Opened(::CreateFileW(
         file.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
         kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!opened.IsOpen()) {
-        opened.Fail();
-    }
-    return opened;
 }
 
 LockedFile LockedFile::ForReading(const std::filesystem::path& file) {
-    LockedFile opened;
-    opened.handle_ =
-        std::make_unique<Handle>(::CreateFileW(file.c_str(), GENERIC_READ, kShareAll, nullptr,
-                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!opened.IsOpen()) {
-        opened.Fail();
-    }
-    return opened;
-}
-
-bool LockedFile::IsOpen() const {
-    return handle_ && handle_->file != INVALID_HANDLE_VALUE;
+    return Opened(::CreateFileW(file.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool LockedFile::Lock(Wait wait) {
@@ -73,24 +51,23 @@ bool LockedFile::Lock(Wait wait) {
     at.OffsetHigh = kLockOffsetHigh;
     const DWORD flags =
         LOCKFILE_EXCLUSIVE_LOCK | (wait == Wait::Yes ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
-    return ::LockFileEx(handle_->file, flags, 0, kLockLength, 0, &at) || Fail();
+    return ::LockFileEx(handle_->Get(), flags, 0, kLockLength, 0, &at) || Fail();
 }
 
 bool LockedFile::IsNamedBy(const std::filesystem::path& file) {
-    const Handle named(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const FileHandle named(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION held{};
     BY_HANDLE_FILE_INFORMATION found{};
-    return named.file != INVALID_HANDLE_VALUE &&
-           ::GetFileInformationByHandle(handle_->file, &held) &&
-           ::GetFileInformationByHandle(named.file, &found) &&
+    return named.Valid() && ::GetFileInformationByHandle(handle_->Get(), &held) &&
+           ::GetFileInformationByHandle(named.Get(), &found) &&
            held.dwVolumeSerialNumber == found.dwVolumeSerialNumber &&
            held.nFileIndexHigh == found.nFileIndexHigh && held.nFileIndexLow == found.nFileIndexLow;
 }
 
 std::int64_t LockedFile::Size() {
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(handle_->file, &size)) {
+    if (!::GetFileSizeEx(handle_->Get(), &size)) {
         Fail();
         return -1;
     }
@@ -104,7 +81,7 @@ bool LockedFile::Append(std::string_view text) {
         return Fail();
     }
     DWORD written = 0;
-    if (!::WriteFile(handle_->file, text.data(), static_cast<DWORD>(text.size()), &written,
+    if (!::WriteFile(handle_->Get(), text.data(), static_cast<DWORD>(text.size()), &written,
                      nullptr)) {
         return Fail();
     }
@@ -116,7 +93,7 @@ bool LockedFile::Append(std::string_view text) {
 }
 
 bool LockedFile::Flush() {
-    return ::FlushFileBuffers(handle_->file) || Fail();
+    return ::FlushFileBuffers(handle_->Get()) || Fail();
 }
 
 }  // namespace quillon::platform

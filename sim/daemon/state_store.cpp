@@ -9,27 +9,21 @@
 #include <stdexcept>
 #include <vector>
 
+#include "ui/lookup_table.h"
+
 namespace quillon::sim {
 
 namespace {
-constexpr FlashId kAll[] = {FlashId::kEFlash, FlashId::kExternalSpi, FlashId::kSocket, FlashId::kPd,
-                            FlashId::kBoard};
-}
+// Every flash the state folder keeps, and its file.
+constexpr LookupRow<FlashId, const char*> kFlashFiles[] = {
+    {FlashId::kEFlash, "eflash.bin"}, {FlashId::kExternalSpi, "external.bin"},
+    {FlashId::kSocket, "socket.bin"}, {FlashId::kPd, "pd.bin"},
+    {FlashId::kBoard, "board.bin"},
+};
+}  // namespace
 
 const char* StateStore::FileName(FlashId id) {
-    switch (id) {
-        case FlashId::kEFlash:
-            return "eflash.bin";
-        case FlashId::kExternalSpi:
-            return "external.bin";
-        case FlashId::kSocket:
-            return "socket.bin";
-        case FlashId::kPd:
-            return "pd.bin";
-        case FlashId::kBoard:
-            return "board.bin";
-    }
-    return "unknown.bin";
+    return LookUp(kFlashFiles, id, "unknown.bin");
 }
 
 void ReadExactFile(const std::filesystem::path& path, std::span<uint8_t> out) {
@@ -82,8 +76,8 @@ void WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
 void StateStore::Load(VirtualBoard& board) const {
     // Read everything first, so that a bad file changes nothing.
     std::vector<std::pair<FlashId, std::vector<uint8_t>>> loaded;
-    for (FlashId id : kAll) {
-        const auto path = folder_ / FileName(id);
+    for (const auto& [id, file] : kFlashFiles) {
+        const auto path = folder_ / file;
         const auto memory = board.Flash(id);
         if (memory.empty() || !std::filesystem::exists(path)) {
             continue;
@@ -99,10 +93,10 @@ void StateStore::Load(VirtualBoard& board) const {
 
 void StateStore::Save(VirtualBoard& board) const {
     std::filesystem::create_directories(folder_);
-    for (FlashId id : kAll) {
+    for (const auto& [id, file] : kFlashFiles) {
         const auto memory = board.Flash(id);
         if (!memory.empty()) {
-            WriteFileAtomically(folder_ / FileName(id), memory);
+            WriteFileAtomically(folder_ / file, memory);
         }
     }
 }
