@@ -1,33 +1,37 @@
 #include "board/port_control.h"
 
+#include "ui/lookup_table.h"
+
 namespace quillon {
 
+namespace {
+constexpr LookupRow<SpecialWave, PortAction> kWaveActions[] = {
+    {SpecialWave::Clk120kDat120k, PortAction::SmbWave1},
+    {SpecialWave::Clk100kDat200k, PortAction::SmbWave2},
+    {SpecialWave::PdTestMode, PortAction::SmbWave3},
+};
+
+// A speed's code without and with the stop at address 0.
+struct SpeedActions {
+    PortAction run;
+    PortAction breakAt0;
+};
+constexpr LookupRow<SmbusSpeed, SpeedActions> kSpeedActions[] = {
+    {SmbusSpeed::Low, {PortAction::SmbLowSpeed, PortAction::SmbLowSpeedBreak}},
+    {SmbusSpeed::High, {PortAction::SmbHighSpeed, PortAction::SmbHighSpeedBreak}},
+};
+}  // namespace
+
 std::optional<PortAction> SpecialWaveAction(std::optional<SpecialWave> wave) {
-    if (!wave) {
-        return std::nullopt;
-    }
-    switch (*wave) {
-        case SpecialWave::Clk120kDat120k:
-            return PortAction::SmbWave1;
-        case SpecialWave::Clk100kDat200k:
-            return PortAction::SmbWave2;
-        case SpecialWave::PdTestMode:
-            return PortAction::SmbWave3;
-    }
-    return std::nullopt;
+    return wave ? FindIn(kWaveActions, *wave) : std::nullopt;
 }
 
 std::optional<PortAction> SmbusSpeedAction(std::optional<SmbusSpeed> speed, bool breakAt0) {
-    if (!speed) {
+    const auto actions = speed ? FindIn(kSpeedActions, *speed) : std::nullopt;
+    if (!actions) {
         return std::nullopt;
     }
-    switch (*speed) {
-        case SmbusSpeed::Low:
-            return breakAt0 ? PortAction::SmbLowSpeedBreak : PortAction::SmbLowSpeed;
-        case SmbusSpeed::High:
-            return breakAt0 ? PortAction::SmbHighSpeedBreak : PortAction::SmbHighSpeed;
-    }
-    return std::nullopt;
+    return breakAt0 ? actions->breakAt0 : actions->run;
 }
 
 }  // namespace quillon
