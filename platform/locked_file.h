@@ -22,10 +22,6 @@ public:
     // Opens an existing `file` for reading; another process may rename it away meanwhile.
     static LockedFile ForReading(const std::filesystem::path& file);
 
-    LockedFile(LockedFile&&) noexcept;
-    LockedFile& operator=(LockedFile&&) noexcept;
-    ~LockedFile();
-
     bool IsOpen() const { return handle_ != nullptr; }
     // Takes the lock: waits for the holder with Wait::Yes, fails at once with Wait::No.
     bool Lock(Wait wait);
@@ -42,7 +38,12 @@ public:
 
 private:
     struct Handle;  // the platform's open file
-    LockedFile();
+    // Closes the platform's open file. Declared here and defined beside Handle, so that
+    // moving and destroying a LockedFile need nothing of the platform.
+    struct HandleCloser {
+        void operator()(Handle* handle) const;
+    };
+    LockedFile() = default;
     bool Fail();  // records the system's reason; returns false
 
     // What an opening call gave: the file, or no file and the system's reason.
@@ -51,14 +52,14 @@ private:
         LockedFile opened;
         auto handle = std::make_unique<Handle>(native);
         if (handle->Valid()) {
-            opened.handle_ = std::move(handle);
+            opened.handle_.reset(handle.release());
         } else {
             opened.Fail();
         }
         return opened;
     }
 
-    std::unique_ptr<Handle> handle_;
+    std::unique_ptr<Handle, HandleCloser> handle_;
     std::string problem_;
 };
 

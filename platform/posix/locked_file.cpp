@@ -18,10 +18,9 @@ struct LockedFile::Handle : FileDescriptor {
     using UniqueHandle::UniqueHandle;
 };
 
-LockedFile::LockedFile() = default;
-LockedFile::LockedFile(LockedFile&&) noexcept = default;
-LockedFile& LockedFile::operator=(LockedFile&&) noexcept = default;
-LockedFile::~LockedFile() = default;
+void LockedFile::HandleCloser::operator()(Handle* handle) const {
+    delete handle;
+}
 
 bool LockedFile::Fail() {
     problem_ = std::strerror(errno);

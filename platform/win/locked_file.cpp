@@ -23,10 +23,9 @@ struct LockedFile::Handle : FileHandle {
     using UniqueHandle::UniqueHandle;
 };
 
-LockedFile::LockedFile() = default;
-LockedFile::LockedFile(LockedFile&&) noexcept = default;
-LockedFile& LockedFile::operator=(LockedFile&&) noexcept = default;
-LockedFile::~LockedFile() = default;
+void LockedFile::HandleCloser::operator()(Handle* handle) const {
+    delete handle;
+}
 
 bool LockedFile::Fail() {
     problem_ = SystemErrorText(::GetLastError());
