@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "config/setting_names.h"
+
 namespace quillon::cli {
 
 namespace {
@@ -30,7 +32,7 @@ RunRecord MakeRunRecord(Station& station, const std::string& action, const AutoU
     record.chipVersion = ids[1];
     record.flashId = JoinedNonEmpty({ids[2], ids[3], ids[4], ids[5], ids[6]}, " ");
     record.part = JoinedNonEmpty(station.Controls().main.deviceLines, " / ");
-    record.imagePath = station.Settings().ReadText("LastFilePath");
+    record.imagePath = station.Settings().ReadText(setting::kLastFilePath);
     record.imageSize = station.Image().imageFileSize;
     // The bytes as loaded, which are what was flashed, even when the file has changed since.
     record.imageCrc32 = station.Image().imageFileCrc32;
