@@ -65,19 +65,7 @@ void TakeArguments(const ActionSpec& spec, const std::vector<std::string>& argum
     }
 }
 
-}  // namespace
-
-bool IsCount(const std::string& word) {
-    return !word.empty() && word.size() <= 9 && std::all_of(word.begin(), word.end(), [](char c) {
-        return std::isdigit(static_cast<unsigned char>(c)) != 0;
-    });
-}
-
-bool OnOffValue(const std::string& word) {
-    return word == "on";
-}
-
-namespace {
+// The names a "steps" list takes, and the box each one ticks.
 struct StepName {
     const char* name;
     bool StepSelection::*box;
@@ -88,28 +76,6 @@ constexpr StepName kStepNames[] = {
     {"program", &StepSelection::program},
     {"verify", &StepSelection::verify},
 };
-}  // namespace
-
-StepSelection ParseStepList(const std::string& list) {
-    StepSelection selection;
-    if (list == "none") {
-        return selection;
-    }
-    std::stringstream stream(list);
-    std::string step;
-    while (std::getline(stream, step, ',')) {
-        const auto named = std::find_if(std::begin(kStepNames), std::end(kStepNames),
-                                        [&](const StepName& entry) { return step == entry.name; });
-        if (named == std::end(kStepNames)) {
-            throw UsageError{"steps: '" + step +
-                             "' is not one of erase, check, program, verify (or none)"};
-        }
-        selection.*named->box = true;
-    }
-    return selection;
-}
-
-namespace {
 
 ClockKind ClockValue(const std::string& kind) {
     if (kind == "real") {
@@ -152,6 +118,35 @@ const GlobalOption& FindGlobalOption(const std::string& name) {
 }
 
 }  // namespace
+
+bool IsCount(const std::string& word) {
+    return !word.empty() && word.size() <= 9 && std::all_of(word.begin(), word.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+bool OnOffValue(const std::string& word) {
+    return word == "on";
+}
+
+StepSelection ParseStepList(const std::string& list) {
+    StepSelection selection;
+    if (list == "none") {
+        return selection;
+    }
+    std::stringstream stream(list);
+    std::string step;
+    while (std::getline(stream, step, ',')) {
+        const auto named = std::find_if(std::begin(kStepNames), std::end(kStepNames),
+                                        [&](const StepName& entry) { return step == entry.name; });
+        if (named == std::end(kStepNames)) {
+            throw UsageError{"steps: '" + step +
+                             "' is not one of erase, check, program, verify (or none)"};
+        }
+        selection.*named->box = true;
+    }
+    return selection;
+}
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     ParsedCommandLine parsed;

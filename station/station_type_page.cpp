@@ -1,20 +1,13 @@
 // The Station's part of the Type page and of the parameter files at start-up.
 #include <algorithm>
-#include <cctype>
 
+#include "config/ini_profile.h"
 #include "config/setting_names.h"
 #include "station/station.h"
 
 namespace quillon {
 
 namespace {
-
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // The entry of that name: its exact spelling first, else one that differs only in case.
 int IndexOfName(const std::vector<std::string>& list, const std::string& wanted) {
@@ -23,7 +16,7 @@ int IndexOfName(const std::vector<std::string>& list, const std::string& wanted)
         return static_cast<int>(exact - list.begin());
     }
     const auto loose = std::find_if(list.begin(), list.end(), [&](const std::string& item) {
-        return EqualsNoCase(item, wanted);
+        return SameIniName(item, wanted);
     });
     return loose == list.end() ? -1 : static_cast<int>(loose - list.begin());
 }

@@ -166,14 +166,16 @@ void EFlashSizing::SizePdChips(const ChipTraits& chip, uint8_t v) {
             break;
         }
         case PdSizing::HighVersion64K:
-        case PdSizing::HighVersion128K:
-            // The version's top bit set: the size the chip's kind names; clear: the other one.
-            if (high == (chip.pdSizing == PdSizing::HighVersion64K)) {
+        case PdSizing::HighVersion128K: {
+            // The version's top bit set gives the size the chip's kind names, clear the other.
+            const bool is64K = chip.pdSizing == PdSizing::HighVersion64K ? high : !high;
+            if (is64K) {
                 sized(1, 64);
             } else {
                 sized(2, 128);
             }
             break;
+        }
         case PdSizing::None:
             break;
     }
