@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "app/device_watcher.h"
+#include "app/platform/device_watcher.h"
 #include "cli/records/record_target.h"
 #include "station/station.h"
 

@@ -8,8 +8,8 @@
 
 #include "app/app_options.h"
 #include "app/main_window.h"
-#include "app/sibling_tool.h"
-#include "app/single_instance.h"
+#include "app/platform/sibling_tool.h"
+#include "app/platform/single_instance.h"
 #include "cli/records/background_recorder.h"
 #include "config/settings_location.h"
 #include "config/settings_lock.h"

@@ -18,11 +18,11 @@
 
 #include "app/about_box.h"
 #include "app/customer_page.h"
-#include "app/global_hot_keys.h"
 #include "app/live_wait.h"
 #include "app/log_pane.h"
 #include "app/main_page.h"
 #include "app/pin_editor_dialog.h"
+#include "app/platform/global_hot_keys.h"
 #include "app/plug_relay.h"
 #include "app/program_icon.h"
 #include "app/qt_call_runner.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/device_watcher.h"
+#include "app/platform/device_watcher.h"
 #include "board/driver_loader.h"
 #include "station/station.h"
 #include "ui/clock.h"

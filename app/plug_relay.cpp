@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "app/device_watcher.h"
+#include "app/platform/device_watcher.h"
 #include "station/station.h"
 
 namespace quillon {

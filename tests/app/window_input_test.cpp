@@ -13,10 +13,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/device_watcher.h"
 #include "app/live_wait.h"
 #include "app/log_pane.h"
 #include "app/main_window.h"
+#include "app/platform/device_watcher.h"
 #include "app/plug_relay.h"
 #include "config/sqlite_settings_store.h"
 #include "sim/in_process_driver.h"

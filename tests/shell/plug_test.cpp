@@ -14,9 +14,9 @@
 #include <fstream>
 #include <thread>
 
-#include "app/device_watcher.h"
 #include "app/log_pane.h"
 #include "app/main_window.h"
+#include "app/platform/device_watcher.h"
 #include "app/status_bar.h"
 #include "config/setting_names.h"
 #include "config/sqlite_settings_store.h"

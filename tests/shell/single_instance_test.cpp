@@ -9,7 +9,7 @@
 #include <QUuid>
 
 #include "app/main_window.h"
-#include "app/single_instance.h"
+#include "app/platform/single_instance.h"
 #include "sim/in_process_driver.h"
 #include "tests/support/temp_dir.h"
 

@@ -10,10 +10,10 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/global_hot_keys.h"
 #include "app/main_page.h"
 #include "app/main_window.h"
-#include "app/sibling_tool.h"
+#include "app/platform/global_hot_keys.h"
+#include "app/platform/sibling_tool.h"
 #include "config/setting_names.h"
 #include "config/sqlite_settings_store.h"
 #include "sim/in_process_driver.h"

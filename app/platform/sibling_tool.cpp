@@ -1,13 +1,8 @@
-#include "app/sibling_tool.h"
+#include "app/platform/sibling_tool.h"
 
 #include "app/qt_prompts.h"
-#include "app/x11_connection.h"
 
 namespace quillon {
-
-bool SiblingToolRunning() {
-    return X11TopLevelWindowTitled(kSiblingToolTitle);
-}
 
 bool RefuseBesideSibling(QWidget* parent) {
     if (!SiblingToolRunning()) {

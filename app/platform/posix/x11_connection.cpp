@@ -1,4 +1,4 @@
-#include "app/x11_connection.h"
+#include "app/platform/posix/x11_connection.h"
 
 #include <xcb/xcb.h>
 

@@ -5,18 +5,17 @@
 
 #include <memory>
 
-class QLocalServer;
-class QLockFile;
-
 namespace quillon {
 
-// One window per user: the first process claims the name and listens on a local socket
-// under it; a later process finds it there, asks it to come to the front and ends.
+// One window per user session: the first process claims the name; a later process finds the
+// first one, asks it to bring its window to the front and ends. Windows: a named mutex and a
+// hidden application window found by its class and title. Linux: a lock file and a local
+// socket under the name.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
-    // The window caption and the user: "KavoEC_Quillon-<user>"; QUILLON_INSTANCE_NAME
-    // replaces it (separate benches under one user, tests).
+    // The window caption "KavoEC_Quillon" (on Linux with the user: "KavoEC_Quillon-<user>");
+    // QUILLON_INSTANCE_NAME replaces it (separate benches under one user, tests).
     static QString DefaultName();
 
     explicit SingleInstance(QString name, QObject* parent = nullptr);
@@ -31,12 +30,9 @@ signals:
     void activationRequested();
 
 private:
-    void Accept();
-    bool AskRunningInstance() const;
-
+    struct Claimed;  // what the platform holds while this process is the one instance
     QString name_;
-    std::unique_ptr<QLockFile> lock_;
-    QLocalServer* server_ = nullptr;
+    std::unique_ptr<Claimed> claimed_;
 };
 
 }  // namespace quillon

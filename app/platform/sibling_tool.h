@@ -7,7 +7,8 @@ namespace quillon {
 // The sibling tool's window title; both programs drive the same board.
 inline constexpr const char* kSiblingToolTitle = "Kavo_NewMarlot_Osk";
 
-// True when the sibling tool's window is open on the X display.
+// True when the sibling tool's window is open (Windows: its application window; Linux: a
+// top-level window with its title on the X display).
 bool SiblingToolRunning();
 
 // With the sibling tool open: "Please close another Application!" in a "Warning" box, and

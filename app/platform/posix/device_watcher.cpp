@@ -1,4 +1,4 @@
-#include "app/device_watcher.h"
+#include "app/platform/device_watcher.h"
 
 #include <libudev.h>
 #include <sys/inotify.h>
@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSocketNotifier>
 
 #include <array>
@@ -42,16 +41,6 @@ std::optional<UsbDeviceId> EventDeviceId(udev_device* device) {
 
 }  // namespace
 
-std::optional<UsbDeviceId> ParseUsbDeviceId(const QString& text) {
-    static const QRegularExpression form("^([0-9A-Fa-f]{4}):([0-9A-Fa-f]{4})$");
-    const QRegularExpressionMatch match = form.match(text.trimmed());
-    if (!match.hasMatch()) {
-        return std::nullopt;
-    }
-    return UsbDeviceId{static_cast<uint16_t>(match.captured(1).toUInt(nullptr, 16)),
-                       static_cast<uint16_t>(match.captured(2).toUInt(nullptr, 16))};
-}
-
 BoardWatchConfig BoardWatchFromEnvironment() {
     BoardWatchConfig config;
     const QString id = qEnvironmentVariable(kUsbIdVariable);
@@ -66,13 +55,15 @@ BoardWatchConfig BoardWatchFromEnvironment() {
     return config;
 }
 
-struct DeviceWatcher::Udev {
+namespace {
+
+struct Udev {
     std::unique_ptr<udev, UdevDeleter> context;
     std::unique_ptr<udev_monitor, UdevDeleter> monitor;
     QSocketNotifier* notifier = nullptr;  // child of the watcher
 };
 
-struct DeviceWatcher::Inotify {
+struct Inotify {
     ~Inotify() {
         if (fd >= 0) {
             ::close(fd);
@@ -83,8 +74,21 @@ struct DeviceWatcher::Inotify {
     QSocketNotifier* notifier = nullptr;
 };
 
+}  // namespace
+
+// The USB device events and the virtual board's socket folder.
+struct DeviceWatcher::Sources {
+    void StartUdev(DeviceWatcher& owner);
+    void StartSocketWatch(DeviceWatcher& owner);
+    void ReadUdev(DeviceWatcher& owner);
+    void ReadInotify(DeviceWatcher& owner);
+
+    std::unique_ptr<Udev> udev;
+    std::unique_ptr<Inotify> inotify;
+};
+
 DeviceWatcher::DeviceWatcher(BoardWatchConfig config, QObject* parent)
-    : QObject(parent), config_(std::move(config)) {
+    : QObject(parent), config_(std::move(config)), sources_(std::make_unique<Sources>()) {
     setObjectName("DeviceWatcher");
 }
 
@@ -95,12 +99,12 @@ void DeviceWatcher::Start() {
         return;
     }
     started_ = true;
-    StartUdev();
-    StartSocketWatch();
+    sources_->StartUdev(*this);
+    sources_->StartSocketWatch(*this);
 }
 
-void DeviceWatcher::StartUdev() {
-    if (!config_.usbId) {
+void DeviceWatcher::Sources::StartUdev(DeviceWatcher& owner) {
+    if (!owner.config_.usbId) {
         return;
     }
     auto watch = std::make_unique<Udev>();
@@ -118,36 +122,37 @@ void DeviceWatcher::StartUdev() {
                      "plug-out of the board are not followed\n");
         return;
     }
-    watch->notifier =
-        new QSocketNotifier(udev_monitor_get_fd(watch->monitor.get()), QSocketNotifier::Read, this);
-    connect(watch->notifier, &QSocketNotifier::activated, this, &DeviceWatcher::ReadUdev);
-    udev_ = std::move(watch);
+    watch->notifier = new QSocketNotifier(udev_monitor_get_fd(watch->monitor.get()),
+                                          QSocketNotifier::Read, &owner);
+    QObject::connect(watch->notifier, &QSocketNotifier::activated, &owner,
+                     [this, &owner] { ReadUdev(owner); });
+    udev = std::move(watch);
 }
 
-void DeviceWatcher::ReadUdev() {
+void DeviceWatcher::Sources::ReadUdev(DeviceWatcher& owner) {
     while (true) {
         std::unique_ptr<udev_device, UdevDeleter> device(
-            udev_monitor_receive_device(udev_->monitor.get()));
+            udev_monitor_receive_device(udev->monitor.get()));
         if (!device) {
             return;
         }
-        if (EventDeviceId(device.get()) != config_.usbId) {
+        if (EventDeviceId(device.get()) != owner.config_.usbId) {
             continue;
         }
         const char* action = udev_device_get_action(device.get());
         if (action != nullptr && std::strcmp(action, "add") == 0) {
-            emit arrived();
+            emit owner.arrived();
         } else if (action != nullptr && std::strcmp(action, "remove") == 0) {
-            emit removed();
+            emit owner.removed();
         }
     }
 }
 
-void DeviceWatcher::StartSocketWatch() {
-    if (config_.simSocket.isEmpty()) {
+void DeviceWatcher::Sources::StartSocketWatch(DeviceWatcher& owner) {
+    if (owner.config_.simSocket.isEmpty()) {
         return;
     }
-    const QFileInfo socket(config_.simSocket);
+    const QFileInfo socket(owner.config_.simSocket);
     auto watch = std::make_unique<Inotify>();
     watch->socketName = QFile::encodeName(socket.fileName());
     watch->fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -156,28 +161,29 @@ void DeviceWatcher::StartSocketWatch() {
                           IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM) < 0) {
         return;  // no folder to watch: the virtual board cannot appear there
     }
-    watch->notifier = new QSocketNotifier(watch->fd, QSocketNotifier::Read, this);
-    connect(watch->notifier, &QSocketNotifier::activated, this, &DeviceWatcher::ReadInotify);
-    inotify_ = std::move(watch);
+    watch->notifier = new QSocketNotifier(watch->fd, QSocketNotifier::Read, &owner);
+    QObject::connect(watch->notifier, &QSocketNotifier::activated, &owner,
+                     [this, &owner] { ReadInotify(owner); });
+    inotify = std::move(watch);
 }
 
-void DeviceWatcher::ReadInotify() {
+void DeviceWatcher::Sources::ReadInotify(DeviceWatcher& owner) {
     alignas(inotify_event) std::array<char, 4096> buffer{};
     while (true) {
-        const ssize_t got = ::read(inotify_->fd, buffer.data(), buffer.size());
+        const ssize_t got = ::read(inotify->fd, buffer.data(), buffer.size());
         if (got <= 0) {
             return;
         }
         for (ssize_t at = 0; at < got;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            if (event->len == 0 || inotify_->socketName != event->name) {
+            if (event->len == 0 || inotify->socketName != event->name) {
                 continue;
             }
             if ((event->mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
-                emit arrived();
+                emit owner.arrived();
             } else if ((event->mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
-                emit removed();
+                emit owner.removed();
             }
         }
     }

@@ -7,8 +7,6 @@
 #include <memory>
 #include <optional>
 
-class QSocketNotifier;
-
 namespace quillon {
 
 // A USB device's vendor and product IDs.
@@ -23,25 +21,28 @@ std::optional<UsbDeviceId> ParseUsbDeviceId(const QString& text);
 
 // What announces the board coming and going.
 struct BoardWatchConfig {
-    // A real board on USB, by its IDs; without them no USB device is taken for the board.
+    // Linux: a real board on USB, by its IDs; without them no USB device is taken for the
+    // board. (Windows names the board by its device-interface class instead.)
     std::optional<UsbDeviceId> usbId;
-    // The virtual board's socket: it exists exactly while the board is plugged in.
+    // Linux: the virtual board's socket, which exists exactly while the board is plugged in.
     QString simSocket;
 };
 
 // The IDs from QUILLON_BOARD_USB_ID (when valid) and the virtual board's socket path.
 BoardWatchConfig BoardWatchFromEnvironment();
 
-// Follows the Vessa board being plugged in and pulled out, from two sources: the kernel's
-// USB device events through libudev, and the virtual board's socket appearing and
-// disappearing (inotify on its folder). Both report on the UI thread.
+// Follows the Vessa board being plugged in and pulled out, and reports both on the UI thread.
+// Windows: the system's device-interface notifications for the board's class
+// (RegisterDeviceNotification, WM_DEVICECHANGE arrival and remove-complete). Linux: the
+// kernel's USB device events through libudev, and the virtual board's socket appearing and
+// disappearing (inotify on its folder).
 class DeviceWatcher final : public QObject {
     Q_OBJECT
 public:
     explicit DeviceWatcher(BoardWatchConfig config, QObject* parent = nullptr);
     ~DeviceWatcher() override;
 
-    // Starts both sources; a source that cannot start is left out. Runs once.
+    // Starts the sources; a source that cannot start is left out. Runs once.
     void Start();
     const BoardWatchConfig& Config() const { return config_; }
 
@@ -50,17 +51,10 @@ signals:
     void removed();
 
 private:
-    struct Udev;
-    struct Inotify;
-    void StartUdev();
-    void StartSocketWatch();
-    void ReadUdev();
-    void ReadInotify();
-
+    struct Sources;  // the platform's event sources
     BoardWatchConfig config_;
     bool started_ = false;
-    std::unique_ptr<Udev> udev_;
-    std::unique_ptr<Inotify> inotify_;
+    std::unique_ptr<Sources> sources_;
 };
 
 }  // namespace quillon
