@@ -1,6 +1,7 @@
 // The driver library for the virtual board: the four Vessa driver entry points, passed on to
 // a running vessa-sim over its Unix socket. With no daemon listening, ConnectDevice fails
-// exactly as it does with no board plugged in.
+// exactly as it does with no board plugged in. The daemon lets one connection at a time hold
+// the board: while another program holds it, ConnectDevice answers VESSA_CONNECT_BUSY.
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -126,7 +127,7 @@ uint8_t ConnectDevice(uint8_t index, int32_t parameter) {
     const int result = daemonLink.Exchange(Kind::kConnect, header, 0, parameter, nullptr, nullptr);
     if (result != 0) {
         daemonLink.Close();
-        return 1;
+        return result == VESSA_CONNECT_BUSY ? uint8_t{VESSA_CONNECT_BUSY} : uint8_t{1};
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "board/driver_api.h"
 #include "sim/request_executor.h"
 #include "sim/scenario_file.h"
 #include "sim/socket_io.h"
@@ -96,6 +97,9 @@ bool Modifies(const std::array<uint8_t, 9>& header, wire::Kind kind) {
     return (header[0] == 0xF2 && header[1] == 0x1B) || (header[0] == 0xFC && header[1] == 0x02);
 }
 
+constexpr uint8_t kBoardIndex = 0;
+constexpr uint8_t kNoBoard = 1;  // ConnectDevice's answer for a board that is not there
+
 }  // namespace
 
 Daemon::Daemon(const DaemonOptions& options) : options_(options) {
@@ -142,6 +146,7 @@ void Daemon::CloseDataSocket() {
         ::close(client->fd);
     }
     clients_.clear();
+    claims_.Clear();
     if (dataListener_ >= 0) {
         ::close(dataListener_);
         dataListener_ = -1;
@@ -208,13 +213,7 @@ void Daemon::Run(const std::atomic<bool>& stop) {
             continue;
         }
         for (int fd : drop) {
-            std::erase_if(clients_, [fd](const auto& client) {
-                if (client->fd == fd) {
-                    ::close(fd);
-                    return true;
-                }
-                return false;
-            });
+            DropClient(fd);
         }
     }
     dirty_ = true;
@@ -228,7 +227,7 @@ void Daemon::AcceptData() {
         // replies is dropped after a while instead of stalling every other client.
         timeval sendTimeout{5, 0};
         setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
-        clients_.push_back(std::make_unique<Client>(Client{fd, {}}));
+        clients_.push_back(std::make_unique<Client>(Client{fd, nextClientId_++, {}}));
     }
 }
 
@@ -267,7 +266,7 @@ bool Daemon::ServeClient(Client& client) {
             continue;
         }
         const wire::Request request = client.decoder.Next();
-        const uint8_t result = ExecuteRequest(*board_, request, replyData_);
+        const uint8_t result = Execute(client, request);
         dirty_ = dirty_ || Modifies(request.header, request.kind);
         WriteTrace();
         const auto head =
@@ -281,6 +280,50 @@ bool Daemon::ServeClient(Client& client) {
         }
     }
     return true;
+}
+
+uint8_t Daemon::Execute(const Client& client, const wire::Request& request) {
+    replyData_.clear();
+    switch (request.kind) {
+        case wire::Kind::kConnect: {
+            if (request.header[0] != kBoardIndex) {
+                return kNoBoard;
+            }
+            if (!claims_.Claim(request.header[0], client.id)) {
+                return VESSA_CONNECT_BUSY;
+            }
+            const uint8_t result = ExecuteRequest(*board_, request, replyData_);
+            if (result != 0) {
+                claims_.Release(client.id);
+            }
+            return result;
+        }
+        case wire::Kind::kDisconnect:
+            if (!claims_.Release(client.id)) {
+                return 0;  // not this client's board to close
+            }
+            break;
+        case wire::Kind::kWrite:
+        case wire::Kind::kRead:
+            if (!claims_.HeldBy(client.id)) {
+                return 0;  // a board this client has not opened moves nothing
+            }
+            break;
+    }
+    return ExecuteRequest(*board_, request, replyData_);
+}
+
+void Daemon::DropClient(int fd) {
+    std::erase_if(clients_, [this, fd](const auto& client) {
+        if (client->fd != fd) {
+            return false;
+        }
+        if (claims_.Release(client->id)) {
+            board_->Disconnect();  // the holder went without closing the board
+        }
+        ::close(fd);
+        return true;
+    });
 }
 
 void Daemon::WriteTrace() {

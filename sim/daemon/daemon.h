@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/daemon/board_claims.h"
 #include "sim/daemon/state_store.h"
 #include "sim/virtual_board.h"
 #include "sim/wire_protocol.h"
@@ -24,7 +25,9 @@ struct DaemonOptions {
 
 // vessa-sim serve: one virtual board behind a data socket (the driver library's clients)
 // and a control socket (power, plug, faults, dump/load, stats). Single-threaded: requests
-// are served one at a time, in arrival order.
+// are served one at a time, in arrival order. The board is at device index 0 and is held by
+// one client at a time: another client's ConnectDevice is answered VESSA_CONNECT_BUSY and its
+// transfers fail until the holder disconnects or goes.
 class Daemon {
 public:
     explicit Daemon(const DaemonOptions& options);  // throws on a bad scenario or state
@@ -42,6 +45,7 @@ public:
 private:
     struct Client {
         int fd;
+        BoardClaims::Holder id;
         wire::RequestDecoder decoder;
     };
     void OpenDataSocket();
@@ -49,6 +53,9 @@ private:
     void AcceptData();
     void AcceptControl();
     bool ServeClient(Client& client);  // false: drop the client
+    // One request of a client, under the board's claim: the result byte.
+    uint8_t Execute(const Client& client, const wire::Request& request);
+    void DropClient(int fd);
     void WriteTrace();
     void SaveState();
 
@@ -58,6 +65,8 @@ private:
     int dataListener_ = -1;
     int controlListener_ = -1;
     std::vector<std::unique_ptr<Client>> clients_;
+    BoardClaims claims_;
+    BoardClaims::Holder nextClientId_ = 1;
     std::FILE* trace_ = nullptr;
     bool dirty_ = false;
     std::vector<uint8_t> replyData_;
