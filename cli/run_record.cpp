@@ -72,6 +72,10 @@ std::optional<int> RecordedRetries(const AutoStepReport& step) {
     return step.report.retries;
 }
 
+std::string RecordedCause(const AutoStepReport& step) {
+    return step.report.Ok() ? std::string() : step.report.cause;
+}
+
 uint32_t Crc32(const std::vector<uint8_t>& bytes) {
     return platform::Crc32(bytes);
 }
@@ -110,6 +114,9 @@ std::string JsonLine(const RunRecord& r) {
                          {"result", StepResultName(step.report.result)},
                          {"seconds", JsonSeconds(step.report.seconds)},
                          {"retries", retries ? JsonObject(*retries) : JsonObject(nullptr)}});
+        if (const std::string cause = RecordedCause(step); !cause.empty()) {
+            steps.back()["cause"] = cause;
+        }
     }
     const std::string crc = CrcText(r.imageCrc32);
     const JsonObject record = {{"time", r.time},

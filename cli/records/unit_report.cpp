@@ -104,7 +104,7 @@ StoredUnit UnitFromCsv(const std::vector<std::string>& header,
         if (at(name).empty()) {
             continue;
         }
-        StoredStep step{name, at(name), std::stod(at(name + "_seconds")), std::nullopt};
+        StoredStep step{name, at(name), std::stod(at(name + "_seconds")), std::nullopt, {}};
         if (!at(name + "_retries").empty()) {
             step.retries = std::stoi(at(name + "_retries"));
         }
