@@ -84,16 +84,16 @@ int Report(const RecordsCommand& command, bool json, std::FILE* out, std::FILE* 
             return kExitUnavailable;
         }
     } else {
-        int unreadable = 0;
+        std::vector<std::size_t> unreadable;
         try {
             units = UnitsFromRecordFile(target.file, since, unreadable);
         } catch (const ReportInputError& error) {
             std::fprintf(err, "quillon-cli: report: %s\n", error.what());
             return kExitNoInput;
         }
-        if (unreadable > 0) {
-            std::fprintf(err, "quillon-cli: report: %d line(s) of '%s' are no record; left out\n",
-                         unreadable, target.file.string().c_str());
+        for (const std::size_t line : unreadable) {
+            std::fprintf(err, "quillon-cli: report: %s:%zu: no whole record; left out\n",
+                         target.file.string().c_str(), line);
         }
     }
     const UnitsReport report = SummarizeUnits(units);

@@ -21,26 +21,12 @@ constexpr auto kPrivateFolder = std::filesystem::perms::owner_all;
 constexpr auto kPrivateFile =
     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
 
-// Opens `file` locked; when a replay renamed it between the open and the lock, opens the new
-// one. Throws SpoolError.
-LockedFile OpenLocked(const std::filesystem::path& file) {
-    for (;;) {
-        auto opened = LockedFile::ForAppend(file, kPrivateFile);
-        if (!opened.IsOpen()) {
-            throw SpoolError("cannot open the spool '" + file.string() + "': " + opened.Problem());
-        }
-        if (!opened.Lock(LockedFile::Wait::Yes)) {
-            throw SpoolError("cannot lock the spool '" + file.string() + "': " + opened.Problem());
-        }
-        if (opened.IsNamedBy(file)) {
-            return opened;
-        }
-    }
-}
-
 // Appends `text` with one write under the lock and flushes it to the disk.
 void AppendLocked(const std::filesystem::path& file, const std::string& text) {
-    auto opened = OpenLocked(file);
+    auto opened = LockedFile::ForAppendLocked(file, kPrivateFile);
+    if (!opened.IsOpen()) {
+        throw SpoolError("cannot open the spool '" + file.string() + "': " + opened.Problem());
+    }
     if (!opened.Append(text)) {
         throw SpoolError("cannot write the spool '" + file.string() + "': " + opened.Problem());
     }
