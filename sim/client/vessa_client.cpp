@@ -4,11 +4,13 @@
 // the board: while another program holds it, ConnectDevice answers VESSA_CONNECT_BUSY.
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -43,6 +45,10 @@ public:
             return false;
         }
         if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+            Close();
+            return false;
+        }
+        if (!OwnBoard(path)) {
             Close();
             return false;
         }
@@ -87,6 +93,26 @@ public:
     }
 
 private:
+    // The board behind the socket must be this user's own: the socket's owner and the
+    // serving process's user are checked, so that another user's daemon in a shared folder
+    // (/tmp) never receives this user's images.
+    bool OwnBoard(const std::string& path) const {
+        struct stat info {};
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        const uid_t self = ::getuid();
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != self ||
+            ::getsockopt(fd_, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != self) {
+            std::fprintf(stderr,
+                         "KavoVessadll: %s is not this user's virtual board (it belongs to user "
+                         "%u); refused\n",
+                         path.c_str(),
+                         static_cast<unsigned>(info.st_uid != self ? info.st_uid : peer.uid));
+            return false;
+        }
+        return true;
+    }
+
     bool Send(const uint8_t* data, std::size_t size) {
         return quillon::sim::SendAll(fd_, data, size);
     }

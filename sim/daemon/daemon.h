@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,10 @@ public:
 
     // Serves until `stop` becomes true; then saves the state.
     void Run(const std::atomic<bool>& stop);
-    // One control command line; the reply starts with "ok" or "error:".
-    std::string Control(const std::string& line);
+    // One control command line (with the bytes of a load); the reply starts with "ok" or
+    // "error:". A dump's bytes land in `replyData`.
+    std::string Control(const std::string& line, std::span<const uint8_t> payload = {},
+                        std::vector<uint8_t>* replyData = nullptr);
 
     VirtualBoard& Board() { return *board_; }
 
@@ -48,7 +51,14 @@ private:
         BoardClaims::Holder id;
         wire::RequestDecoder decoder;
     };
+    struct ControlClient {
+        int fd;
+        std::string request;  // the bytes received so far
+    };
     void OpenDataSocket();
+    void CloseControlSocket();
+    void CloseTrace();
+    void ServeControl(int fd);
     void CloseDataSocket();
     void AcceptData();
     void AcceptControl();
@@ -64,6 +74,7 @@ private:
     std::optional<StateStore> state_;
     int dataListener_ = -1;
     int controlListener_ = -1;
+    std::vector<std::unique_ptr<ControlClient>> controlClients_;
     std::vector<std::unique_ptr<Client>> clients_;
     BoardClaims claims_;
     BoardClaims::Holder nextClientId_ = 1;
@@ -72,8 +83,10 @@ private:
     std::vector<uint8_t> replyData_;
 };
 
-// Sends one control command to a running daemon; returns its reply, or throws when no daemon
-// answers on the control socket.
-std::string SendControl(const std::string& dataSocket, const std::string& line);
+// Sends one control command (and the bytes of a load) to a running daemon; returns its reply
+// line (a dump's bytes land in `replyData`), or throws when no daemon answers.
+std::string SendControl(const std::string& dataSocket, const std::string& line,
+                        std::span<const uint8_t> payload = {},
+                        std::vector<uint8_t>* replyData = nullptr);
 
 }  // namespace quillon::sim
