@@ -112,8 +112,13 @@ int Flush(const RecordsCommand& command, const std::string& record, std::FILE* o
     UnitSpool spool(UnitSpool::DefaultFolder());
     DatabaseRecordSink sink(target.connection, spool);
     const SpoolReplay replay = sink.ReplaySpool();
-    std::fprintf(out, "%d record(s) written to the database, %d left in the spool %s\n",
-                 replay.stored, replay.remaining, spool.File().string().c_str());
+    // Only what was new counts as written; a record the database had already is said apart.
+    const std::string already =
+        replay.alreadyStored > 0
+            ? " (" + std::to_string(replay.alreadyStored) + " were there already)"
+            : "";
+    std::fprintf(out, "%d record(s) written to the database%s, %d left in the spool %s\n",
+                 replay.stored, already.c_str(), replay.remaining, spool.File().string().c_str());
     if (replay.unreadable > 0) {
         std::fprintf(err, "quillon-cli: %d spooled line(s) are no record; moved aside to %s\n",
                      replay.unreadable, spool.BadFile().string().c_str());

@@ -145,8 +145,8 @@ SpoolReplay UnitSpool::Replay(const ReplayStore& store, std::size_t batch) {
                 unreachable ? std::vector<ReplayStep>{} : store(offered);
             for (std::size_t i = 0; i < offered.size(); ++i) {
                 const ReplayStep step = i < steps.size() ? steps[i] : ReplayStep::Unreachable;
-                if (step == ReplayStep::Stored) {
-                    ++replay.stored;
+                if (step == ReplayStep::Stored || step == ReplayStep::AlreadyStored) {
+                    ++(step == ReplayStep::Stored ? replay.stored : replay.alreadyStored);
                     continue;
                 }
                 unreachable = unreachable || step == ReplayStep::Unreachable;
