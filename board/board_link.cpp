@@ -28,6 +28,9 @@ int BoardLink::Bind(uint8_t deviceIndex, int32_t connectParameter) {
     const auto connect = driver_->functions.connectDevice;
     runner_->Run([&] { opened = connect(deviceIndex, connectParameter); });
     if (opened != 0) {
+        if (opened == VESSA_CONNECT_BUSY) {
+            loadError_ = kBoardInUse;
+        }
         return 0;  // ConnectDevice reports success as 0
     }
     connected_ = 1;

@@ -48,8 +48,10 @@ public:
     void ClearConnected() { connected_ = 0; }
 
     bool IsLoaded() const { return driver_.has_value(); }
-    // Why the last Bind could not load the driver; "" after a successful load.
+    // Why the last Bind did not open the board, where that is known: the driver could not be
+    // loaded, or another program holds the board; "" otherwise.
     const std::string& LoadError() const { return loadError_; }
+    static constexpr const char* kBoardInUse = "the board is in use by another program";
 
     // The shared command record.
     BoardCommand& Record() { return record_; }

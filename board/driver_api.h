@@ -33,8 +33,13 @@ extern "C" {
 #define VESSA_HEADER_SIZE 9
 #define VESSA_MAX_TRANSFER 65536u
 
-// Opens the board. Returns 0 when the board is open, any other value on failure.
-// index: always 0; parameter: 9000, or 1000 for a USB-PD target.
+// ConnectDevice's answer when another program has the board open (the virtual board's
+// drivers give it; another driver may answer any non-zero value for that).
+#define VESSA_CONNECT_BUSY 2
+
+// Opens the board for the calling process. Returns 0 when the board is open, any other value
+// on failure (VESSA_CONNECT_BUSY: another program has it open).
+// index: the board; parameter: 9000, or 1000 for a USB-PD target.
 typedef uint8_t(VESSA_CALL* VessaConnectDeviceFn)(uint8_t index, int32_t parameter);
 // Closes the board. The argument is always 0; the result is not looked at.
 typedef uint8_t(VESSA_CALL* VessaDisconnectDeviceFn)(uint32_t reserved);

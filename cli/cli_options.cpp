@@ -284,7 +284,10 @@ Output:
   "result":"ok"|"failed"|"refused","seconds":S} after each action ("value"
   added for get).
 
-  An interrupt (Ctrl+C) presses Stop; a second one ends the program.
+  An interrupt (Ctrl+C), SIGTERM or SIGHUP presses Stop: the unit ends with its
+  record ("stopped by signal N") and the program exits 128 + N; a second one
+  within three seconds ends the program at once. A closed standard output
+  never ends a run.
 
 )" + records.section +
            R"(Exit status:
@@ -294,12 +297,14 @@ Output:
   64  the command line cannot be used (also: set of a setting this program
       does not know)
   66  an input file is missing or unreadable
-  69  no board, and an action needs one; or the board was pulled out during
-      an action (a target switched off is named on standard error, status 1)
+  69  no board, and an action needs one; the board is in use by another
+      program; or the board was pulled out during an action (a target
+      switched off is named on standard error, status 1)
   74  an output file cannot be written
   75  another station holds the settings )" +
            kSettingsKind + R"( (see --wait)
   78  a settings error (also: set of a value outside the setting's range)
+  129, 130, 143  stopped by SIGHUP, SIGINT (Ctrl+C), SIGTERM
 
 Environment:
   QUILLON_SETTINGS, QUILLON_INI_DIR, QUILLON_RECORD, QUILLON_DRIVER_LIBRARY

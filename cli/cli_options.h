@@ -15,6 +15,7 @@ inline constexpr int kExitUnavailable = 69;  // no board, and the action needs o
 inline constexpr int kExitCantCreate = 74;   // an output file cannot be written
 inline constexpr int kExitTempFail = 75;     // another station holds the settings file
 inline constexpr int kExitConfig = 78;       // a settings error
+inline constexpr int kExitSignalBase = 128;  // + the signal that stopped the run
 
 enum class ClockKind { Real, Virtual };
 

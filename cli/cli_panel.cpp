@@ -9,6 +9,11 @@ namespace {
 const char* PanelName(StatusPanel panel) {
     return panel == StatusPanel::Board ? "board" : "target";
 }
+
+// A stream whose reader went (a pipe into `head`) is written no more; the run goes on.
+bool ReaderGone(std::FILE* stream) {
+    return std::ferror(stream) != 0;
+}
 }  // namespace
 
 const char* MessageKindName(MessageKind kind) {
@@ -31,12 +36,18 @@ CliPanel::CliPanel(std::FILE* out, std::FILE* err, bool json, Terminals terminal
 }
 
 void CliPanel::Emit(const JsonObject& event) {
+    if (ReaderGone(out_)) {
+        return;
+    }
     std::fputs(JsonText(event).c_str(), out_);
     std::fputc('\n', out_);
     std::fflush(out_);
 }
 
 void CliPanel::ErrLine(const std::string& text) {
+    if (ReaderGone(err_)) {
+        return;
+    }
     if (terminals_.err) {
         live_->Update(err_, {text}, LiveView());
         return;
@@ -67,6 +78,9 @@ void CliPanel::Publish(const std::vector<std::string>& finals) {
         return;
     }
     for (const auto& line : finals) {
+        if (ReaderGone(out_)) {
+            break;
+        }
         std::fputs(line.c_str(), out_);
         std::fputc('\n', out_);
     }

@@ -13,6 +13,7 @@
 #include "cli/records/station_record.h"
 #include "cli/run_record.h"
 #include "cli/setting_assignment.h"
+#include "cli/stop_signals.h"
 #include "config/flash_database_check.h"
 #include "config/memory_settings_store.h"
 #include "config/setting_names.h"
@@ -26,16 +27,6 @@
 namespace quillon::cli {
 
 namespace {
-
-std::atomic<int> interrupts{0};
-
-void OnInterrupt(int) {
-    if (interrupts.fetch_add(1) >= 1) {
-        // The second interrupt ends the program the ordinary way.
-        std::signal(SIGINT, SIG_DFL);
-        std::raise(SIGINT);
-    }
-}
 
 std::string HexBytesText(const std::vector<uint8_t>& bytes) {
     std::string out;
@@ -95,10 +86,6 @@ CliRunner::CliRunner(CliOptions options, CliPanel& panel, DriverLoader loader)
 }
 
 CliRunner::~CliRunner() = default;
-
-void CliRunner::InstallInterruptHandler() {
-    std::signal(SIGINT, OnInterrupt);
-}
 
 double CliRunner::ActionSeconds(Millis started) const {
     return static_cast<double>((clock_->Now() - started).count()) / 1000.0;
@@ -210,8 +197,8 @@ int CliRunner::Run() {
                                          StationOptions{options_.settingsPath, options_.iniFolder},
                                          loader_);
     panel_.onPump = [this] {
-        if (interrupts.load() > 0 && !station_->StopRequested()) {
-            station_->RequestStop();
+        if (const int signal = StopSignal(); signal != 0 && !station_->StopRequested()) {
+            station_->RequestStop(StopSignalCause(signal));
         }
     };
     if (records_) {
@@ -225,6 +212,9 @@ int CliRunner::Run() {
     int status = station_->RunStartup().Ok() ? kExitOk : kExitConfig;
     if (status == kExitOk) {
         for (const auto& action : options_.actions) {
+            if (StopSignal() != 0) {
+                break;  // stopped between actions: the next one does not start
+            }
             currentAction_ = action.name;
             const Millis started = clock_->Now();
             ActionOutcome outcome = Execute(action);
@@ -239,6 +229,9 @@ int CliRunner::Run() {
             }
             panel_.ActionDone(action.name, StepResultName(outcome.result), ActionSeconds(started),
                               outcome.value);
+            if (!IsOk(outcome.result) && StopSignal() != 0) {
+                panel_.Diagnostic(action.name + ": " + StopSignalCause(StopSignal()));
+            }
             if (!IsOk(outcome.result)) {
                 status = outcome.status == kExitOk ? kExitFailed : outcome.status;
                 break;
@@ -249,6 +242,9 @@ int CliRunner::Run() {
     station_->RunHandler([this] { station_->Session().CloseSequence(); });
     FinishReplay();
     panel_.FlushLog();
+    if (const int signal = StopSignal(); signal != 0) {
+        return kExitSignalBase + signal;  // as a shell reports a program a signal ended
+    }
     return status;
 }
 
@@ -570,7 +566,7 @@ int CliMain(int argc, char** argv) {
     }
     CliPanel panel(stdout, stderr, parsed.options.json,
                    Terminals{IsCursorTerminal(stdout), IsCursorTerminal(stderr)});
-    CliRunner::InstallInterruptHandler();
+    InstallStopSignals();
     try {
         CliRunner runner(parsed.options, panel);
         return runner.Run();

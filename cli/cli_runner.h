@@ -33,9 +33,6 @@ public:
     // Runs everything; returns the exit status.
     int Run();
 
-    // The interrupt signal: the first press is the Stop button.
-    static void InstallInterruptHandler();
-
 private:
     // The action table names the handlers.
     friend const std::vector<ActionSpec>& ActionTable();

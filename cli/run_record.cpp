@@ -72,6 +72,10 @@ std::optional<int> RecordedRetries(const AutoStepReport& step) {
     return step.report.retries;
 }
 
+std::string RecordedCause(const AutoStepReport& step) {
+    return step.report.Ok() ? std::string() : step.report.cause;
+}
+
 uint32_t Crc32(const std::vector<uint8_t>& bytes) {
     return platform::Crc32(bytes);
 }
@@ -110,6 +114,9 @@ std::string JsonLine(const RunRecord& r) {
                          {"result", StepResultName(step.report.result)},
                          {"seconds", JsonSeconds(step.report.seconds)},
                          {"retries", retries ? JsonObject(*retries) : JsonObject(nullptr)}});
+        if (const std::string cause = RecordedCause(step); !cause.empty()) {
+            steps.back()["cause"] = cause;
+        }
     }
     const std::string crc = CrcText(r.imageCrc32);
     const JsonObject record = {{"time", r.time},
@@ -143,18 +150,17 @@ void AppendRecord(const std::filesystem::path& file, const RunRecord& record) {
         std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
         std::filesystem::perms::group_read | std::filesystem::perms::others_read;
     const bool csv = file.extension() == ".csv";
-    auto opened = LockedFile::ForAppend(file, kReadableByAll);
+    std::error_code error;
+    const bool existed = std::filesystem::exists(file, error);
+    // Two runs appending to one file take turns; the lock also makes the header test and the
+    // write one step.
+    auto opened = LockedFile::ForAppendLocked(file, kReadableByAll);
     auto fail = [&](const char* what) {
         throw std::runtime_error("cannot " + std::string(what) + " the record file '" +
                                  file.string() + "': " + opened.Problem());
     };
     if (!opened.IsOpen()) {
         fail("open");
-    }
-    // Two runs appending to one file take turns; the lock also makes the header test and the
-    // write one step.
-    if (!opened.Lock(LockedFile::Wait::Yes)) {
-        fail("lock");
     }
     const std::int64_t size = opened.Size();
     if (size < 0) {
@@ -165,6 +171,10 @@ void AppendRecord(const std::filesystem::path& file, const RunRecord& record) {
         text = CsvHeader() + text;
     }
     if (!opened.Append(text)) {
+        if (!existed && size == 0) {
+            // Made by this append and left empty: it goes (a writer waiting for it opens anew).
+            std::filesystem::remove(file, error);
+        }
         fail("write");
     }
     if (!opened.Flush()) {

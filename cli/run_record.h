@@ -37,6 +37,8 @@ const std::vector<RecordedStep>& RecordedSteps();
 // The retries a step's report gives its record: nothing for a step that does not count
 // them, or that was refused and never ran.
 std::optional<int> RecordedRetries(const AutoStepReport& step);
+// The cause a step's record gives: why it did not succeed; "" for a step that did.
+std::string RecordedCause(const AutoStepReport& step);
 
 // CRC-32 (zlib's: polynomial 0xEDB88320, reflected, initial and final XOR 0xFFFFFFFF).
 uint32_t Crc32(const std::vector<uint8_t>& bytes);

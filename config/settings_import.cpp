@@ -276,9 +276,12 @@ void StoreRegistryImport(const RegistryImport& import, SettingsStore& store) {
     if (import.problem) {
         throw std::logic_error("a registry file with a problem is not stored");
     }
+    // One transaction: a crash or an error keeps the settings as they were, or all new.
+    SettingsBatch batch(store, SettingsBatch::OnError::KeepNothing);
     for (const auto& value : import.values) {
         store.Write(value);
     }
+    batch.Commit();
 }
 
 }  // namespace quillon

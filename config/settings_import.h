@@ -30,7 +30,8 @@ RegistryImport ParseRegistryImport(const std::string& text);
 // The type a setting the program knows must have; nothing for a name it does not know.
 std::optional<SettingType> KnownSettingType(const std::string& name);
 
-// Stores every value with its type. Only call with an import that has no problem.
+// Stores every value with its type, in one batch: the store keeps all of them or, after a
+// crash or an error, none. Only call with an import that has no problem.
 void StoreRegistryImport(const RegistryImport& import, SettingsStore& store);
 
 }  // namespace quillon

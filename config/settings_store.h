@@ -80,17 +80,30 @@ public:
     virtual void BeginBatch() {}
     // Commits the batch; throws SettingsError when the writes could not be made durable.
     virtual void EndBatch() {}
+    // Ends a batch; the outermost keeps none of its writes (a store without transactions
+    // keeps what it wrote).
+    virtual void AbandonBatch() {}
 };
 
 // One batch of writes for a scope. Commit() ends it and reports a failed commit; a scope
-// left by an error commits what was written before the error as well as it can.
+// left by an error commits what was written before the error as well as it can, or, for an
+// all-or-nothing batch (a settings import), keeps none of it.
 class SettingsBatch {
 public:
-    explicit SettingsBatch(SettingsStore& store) : store_(&store) { store_->BeginBatch(); }
+    enum class OnError { KeepWritten, KeepNothing };
+
+    explicit SettingsBatch(SettingsStore& store, OnError onError = OnError::KeepWritten)
+        : store_(&store), onError_(onError) {
+        store_->BeginBatch();
+    }
     ~SettingsBatch() {
         if (store_ != nullptr) {
             try {
-                store_->EndBatch();
+                if (onError_ == OnError::KeepNothing) {
+                    store_->AbandonBatch();
+                } else {
+                    store_->EndBatch();
+                }
             } catch (...) {
                 // The error that left the scope is the one the operator sees.
             }
@@ -106,6 +119,7 @@ public:
 
 private:
     SettingsStore* store_;  // not owned
+    OnError onError_;
 };
 
 }  // namespace quillon

@@ -374,6 +374,13 @@ void SqliteSettingsStore::EndBatch() {
     }
 }
 
+void SqliteSettingsStore::AbandonBatch() {
+    if (batchDepth_ == 0 || --batchDepth_ > 0) {
+        return;  // an inner batch: the outermost decides
+    }
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 std::vector<SettingValue> SqliteSettingsStore::Enumerate() const {
     std::vector<SettingValue> values;
     auto statement = Prepare(db_.get(), "SELECT name, type, value FROM settings ORDER BY id");

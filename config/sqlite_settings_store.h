@@ -30,6 +30,7 @@ public:
     std::vector<SettingValue> Enumerate() const override;
     void BeginBatch() override;
     void EndBatch() override;
+    void AbandonBatch() override;
 
     const std::filesystem::path& File() const { return file_; }
 

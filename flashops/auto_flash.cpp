@@ -26,7 +26,6 @@ constexpr const char* kBackupNoSave = "Backup ---> Failure ! Read Flash failed, 
 constexpr const char* kBackupNotHere = "Backup is a command of the customer page";
 constexpr const char* kWriteStatusCause = "the flash's status registers were not written";
 constexpr const char* kUnitFailedCause = "a step did not succeed";
-constexpr const char* kStoppedCause = "stopped";
 constexpr const char* kReloadCause = "the image file could not be loaded again: ";
 // The SST parts take their status bytes another way; the writes are never sent to them.
 constexpr const char* kSstManufacturer = "BF";
@@ -317,7 +316,7 @@ StepReport AutoFlash::BurnRun(std::optional<int> passes) {
     c_.log.Append(kBurnTimes + std::to_string(counter));
     run.seconds = SecondsSince(start_);
     if (!failed && c_.stop.Requested()) {
-        run.cause = kStoppedCause;
+        run.cause = c_.stop.Cause();
     }
     if (failed || c_.stop.Requested()) {
         run.result = StepResult::Failed;

@@ -178,7 +178,7 @@ StepReport FlashOperations::RunInFrame(FlashRun& run, const OperationTexts& text
         report.cause =
             "a transfer still failed after " + std::to_string(kRetryLimit) + " repetitions";
     } else if (parts_.frame.StopRequested()) {
-        report.cause = "stopped";
+        report.cause = parts_.frame.StopCause();
     } else if (run.errors > 0) {
         report.cause = std::to_string(run.errors) + " bytes wrong";
     } else {

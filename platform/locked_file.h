@@ -19,6 +19,12 @@ public:
     // Opens `file` for appending; a missing file is made with `mode` (POSIX permissions;
     // Windows gives the folder's).
     static LockedFile ForAppend(const std::filesystem::path& file, std::filesystem::perms mode);
+    // ForAppend, then the lock (waiting for the holder); when the name was given to another
+    // file meanwhile (renamed away by a replay, removed by a writer that could not complete
+    // the file's first append), opens what the name gives now. An object that is not open
+    // says why in Problem().
+    static LockedFile ForAppendLocked(const std::filesystem::path& file,
+                                      std::filesystem::perms mode);
     // Opens an existing `file` for reading; another process may rename it away meanwhile.
     static LockedFile ForReading(const std::filesystem::path& file);
 
@@ -29,7 +35,9 @@ public:
     bool IsNamedBy(const std::filesystem::path& file);
     // The file's size in bytes, or -1.
     std::int64_t Size();
-    // Appends all of `text` with one write at the file's end; a short write is a failure.
+    // Appends all of `text` with one write at the file's end, or nothing: a write that cannot
+    // be completed (a full disk) is cut back to where the file ended, so a later append never
+    // joins a fragment. Call it holding the lock.
     bool Append(std::string_view text);
     // Flushes what was written to the disk.
     bool Flush();
@@ -45,6 +53,7 @@ private:
     };
     LockedFile() = default;
     bool Fail();  // records the system's reason; returns false
+    bool CutBackTo(std::int64_t size);
 
     // What an opening call gave: the file, or no file and the system's reason.
     template <typename Native>

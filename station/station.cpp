@@ -246,8 +246,8 @@ void Station::ApplyPageMode() {
     panel_.ShowPage(window.page);
 }
 
-void Station::RequestStop() {
-    stop_.Request();
+void Station::RequestStop(std::string cause) {
+    stop_.Request(std::move(cause));
     panel_.SetLogColour(LogColour::Silver);
 }
 

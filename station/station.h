@@ -81,8 +81,9 @@ public:
     // True while an operation, a connection-check tick or a blocking wait is in progress.
     bool Busy() const { return activity_.Busy(); }
 
-    // The Stop button: sets the stop request and turns the log silver.
-    void RequestStop();
+    // The Stop button: sets the stop request and turns the log silver. `cause` is what a
+    // stopped step reports.
+    void RequestStop(std::string cause = StopRequest::kByOperator);
     bool StopRequested() const { return stop_.Requested(); }
 
     // One of the five main-page boxes was clicked: stores its state at once.

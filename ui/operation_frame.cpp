@@ -8,13 +8,12 @@
 namespace quillon {
 
 namespace {
-constexpr const char* kStoppedCause = "stopped";
 constexpr const char* kFailedCause = "the board did not complete the step";
 
 // Why a body that ran did not succeed, in the operator's words.
-std::string FailureCause(const StepReport& report, bool stopped) {
-    if (stopped) {
-        return kStoppedCause;
+std::string FailureCause(const StepReport& report, const StopRequest& stop) {
+    if (stop.Requested()) {
+        return stop.Cause();
     }
     if (report.errors > 0) {
         return std::to_string(report.errors) + " bytes wrong";
@@ -42,7 +41,7 @@ StepReport OperationFrame::Run(const OperationSpec& spec, const std::function<St
         WriteOutcome(*spec.outcome, report);
     }
     if (!report.Ok() && report.cause.empty()) {
-        report.cause = FailureCause(report, StopRequested());
+        report.cause = FailureCause(report, stop_);
     }
     if (spec.afterOutcome) {
         spec.afterOutcome();

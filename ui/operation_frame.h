@@ -81,6 +81,7 @@ public:
     // Let pending events run without a gauge step. Returns false once a stop was requested.
     bool Pump();
     bool StopRequested() const { return stop_.Requested(); }
+    const std::string& StopCause() const { return stop_.Cause(); }
 
     // The gauge value (done + 1) * 100 / total; nothing when total is not positive, so that
     // a caller with an empty range sets no gauge step instead of dividing by zero.

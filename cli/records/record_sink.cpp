@@ -1,5 +1,7 @@
 #include "cli/records/record_sink.h"
 
+#include <algorithm>
+
 namespace quillon::cli {
 
 namespace {
@@ -51,8 +53,10 @@ SpoolReplay DatabaseRecordSink::ReplaySpool() {
 
 std::vector<ReplayStep> DatabaseRecordSink::Store(std::span<const StoredUnit> batch) {
     std::vector<ReplayStep> steps(batch.size(), ReplayStep::Stored);
+    auto stored = [](bool added) { return added ? ReplayStep::Stored : ReplayStep::AlreadyStored; };
     try {
-        database_->InsertAll(batch);
+        const std::vector<bool> added = database_->InsertAll(batch);
+        std::transform(added.begin(), added.end(), steps.begin(), stored);
         return steps;
     } catch (const DatabaseError& error) {
         problem_ = error.what();
@@ -65,7 +69,7 @@ std::vector<ReplayStep> DatabaseRecordSink::Store(std::span<const StoredUnit> ba
             continue;
         }
         try {
-            database_->Insert(batch[i]);
+            steps[i] = stored(database_->Insert(batch[i]));
         } catch (const DatabaseError& error) {
             problem_ = error.what();
             steps[i] = database_->Usable() ? ReplayStep::Refused : ReplayStep::Unreachable;

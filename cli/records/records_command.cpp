@@ -84,16 +84,16 @@ int Report(const RecordsCommand& command, bool json, std::FILE* out, std::FILE* 
             return kExitUnavailable;
         }
     } else {
-        int unreadable = 0;
+        std::vector<std::size_t> unreadable;
         try {
             units = UnitsFromRecordFile(target.file, since, unreadable);
         } catch (const ReportInputError& error) {
             std::fprintf(err, "quillon-cli: report: %s\n", error.what());
             return kExitNoInput;
         }
-        if (unreadable > 0) {
-            std::fprintf(err, "quillon-cli: report: %d line(s) of '%s' are no record; left out\n",
-                         unreadable, target.file.string().c_str());
+        for (const std::size_t line : unreadable) {
+            std::fprintf(err, "quillon-cli: report: %s:%zu: no whole record; left out\n",
+                         target.file.string().c_str(), line);
         }
     }
     const UnitsReport report = SummarizeUnits(units);
@@ -112,8 +112,13 @@ int Flush(const RecordsCommand& command, const std::string& record, std::FILE* o
     UnitSpool spool(UnitSpool::DefaultFolder());
     DatabaseRecordSink sink(target.connection, spool);
     const SpoolReplay replay = sink.ReplaySpool();
-    std::fprintf(out, "%d record(s) written to the database, %d left in the spool %s\n",
-                 replay.stored, replay.remaining, spool.File().string().c_str());
+    // Only what was new counts as written; a record the database had already is said apart.
+    const std::string already =
+        replay.alreadyStored > 0
+            ? " (" + std::to_string(replay.alreadyStored) + " were there already)"
+            : "";
+    std::fprintf(out, "%d record(s) written to the database%s, %d left in the spool %s\n",
+                 replay.stored, already.c_str(), replay.remaining, spool.File().string().c_str());
     if (replay.unreadable > 0) {
         std::fprintf(err, "quillon-cli: %d spooled line(s) are no record; moved aside to %s\n",
                      replay.unreadable, spool.BadFile().string().c_str());

@@ -35,7 +35,7 @@ StoredUnit StoredUnitFrom(const RunRecord& record) {
     unit.imageCrc32 = record.imageCrc32;
     for (const auto& step : record.unit.steps) {
         unit.steps.push_back({step.name, StepResultName(step.report.result), step.report.seconds,
-                              RecordedRetries(step)});
+                              RecordedRetries(step), RecordedCause(step)});
     }
     unit.totalSeconds = record.unit.totalSeconds;
     unit.outcome = StepResultName(record.unit.outcome);
@@ -63,6 +63,9 @@ nlohmann::json StepsJson(const std::vector<StoredStep>& steps) {
                          {"result", step.result},
                          {"seconds", step.seconds},
                          {"retries", step.retries ? nlohmann::json(*step.retries) : nullptr}});
+        if (!step.cause.empty()) {
+            array.back()["cause"] = step.cause;
+        }
     }
     return array;
 }
@@ -78,6 +81,7 @@ std::vector<StoredStep> StepsFromJson(const nlohmann::json& steps) {
             retries != step.end() && !retries->is_null()) {
             stored.retries = retries->get<int>();
         }
+        stored.cause = step.value("cause", "");
         out.push_back(std::move(stored));
     }
     return out;

@@ -17,6 +17,7 @@ struct StoredStep {
     std::string result;  // "ok", "failed", "refused"
     double seconds = 0;
     std::optional<int> retries;
+    std::string cause;  // why a step that did not succeed ended ("stopped by signal 15")
 
     bool operator==(const StoredStep&) const = default;
 };

@@ -105,25 +105,47 @@ void UnitDatabase::Migrate() {
         }
         return result;
     };
+    // The version the schema says it has, and whether the table is there (a table dropped by
+    // hand leaves its version row behind).
+    static constexpr const char* kSchemaState =
+        "SELECT coalesce(max(version), 0), to_regclass('quillon_unit') IS NOT NULL "
+        "FROM quillon_schema_version";
+    auto current = [](const PGresult* state) { return std::stoi(PQgetvalue(state, 0, 0)); };
+    auto refuseNewer = [](int version) {
+        if (version > kUnitSchemaVersion) {
+            throw DatabaseError("the database's schema is version " + std::to_string(version) +
+                                ", newer than this program knows (" +
+                                std::to_string(kUnitSchemaVersion) +
+                                "): use a newer program, or another database");
+        }
+    };
     // The usual case costs one query: the schema is already current.
     {
-        Result current(PQexec(db, "SELECT max(version) FROM quillon_schema_version"));
-        if (PQresultStatus(current.get()) == PGRES_TUPLES_OK && PQntuples(current.get()) == 1 &&
-            !PQgetisnull(current.get(), 0, 0) &&
-            std::stoi(PQgetvalue(current.get(), 0, 0)) >= kUnitSchemaVersion) {
-            return;
+        Result state(PQexec(db, kSchemaState));
+        if (PQresultStatus(state.get()) == PGRES_TUPLES_OK && PQntuples(state.get()) == 1) {
+            refuseNewer(current(state.get()));
+            if (current(state.get()) == kUnitSchemaVersion &&
+                PQgetvalue(state.get(), 0, 1)[0] == 't') {
+                return;
+            }
         }
     }
     run("BEGIN");
     run(kMigrationLock);
     run("CREATE TABLE IF NOT EXISTS quillon_schema_version ("
         "version integer PRIMARY KEY, applied timestamptz NOT NULL DEFAULT now())");
-    Result current = run("SELECT coalesce(max(version), 0) FROM quillon_schema_version");
-    for (int version = std::stoi(PQgetvalue(current.get(), 0, 0)); version < kUnitSchemaVersion;
-         ++version) {
+    Result state = run(kSchemaState);
+    const int found = current(state.get());
+    if (found > kUnitSchemaVersion) {
+        run("ROLLBACK");
+        refuseNewer(found);
+    }
+    // Without its table the schema is built again from the start; every step is re-runnable.
+    const int from = PQgetvalue(state.get(), 0, 1)[0] == 't' ? found : 0;
+    for (int version = from; version < kUnitSchemaVersion; ++version) {
         run(kMigrations[static_cast<std::size_t>(version)]);
         run(("INSERT INTO quillon_schema_version (version) VALUES (" + std::to_string(version + 1) +
-             ")")
+             ") ON CONFLICT (version) DO NOTHING")
                 .c_str());
     }
     run("COMMIT");
@@ -131,7 +153,7 @@ void UnitDatabase::Migrate() {
 
 // Outside InsertAll the single statement is its own transaction: the unit is committed whole
 // or not at all.
-void UnitDatabase::Insert(const StoredUnit& unit) {
+bool UnitDatabase::Insert(const StoredUnit& unit) {
     static constexpr const char* kInsert =
         "INSERT INTO quillon_unit (id, station, time, action, pass, chip_code, chip_version, "
         "flash_id, part, image, image_size, image_crc32, steps, total_seconds, outcome) "
@@ -161,6 +183,7 @@ void UnitDatabase::Insert(const StoredUnit& unit) {
     Result result(PQexecParams(connection_.get(), kInsert, kParameters, nullptr, values.data(),
                                nullptr, nullptr, 0));
     Check(result.get(), "the database refused the record: ");
+    return std::string(PQcmdTuples(result.get())) == "1";
 }
 
 void UnitDatabase::Check(const PGresult* result, const char* what) const {
@@ -176,14 +199,16 @@ void UnitDatabase::Run(const char* sql, const char* what) {
     Check(result.get(), what);
 }
 
-void UnitDatabase::InsertAll(std::span<const StoredUnit> units) {
+std::vector<bool> UnitDatabase::InsertAll(std::span<const StoredUnit> units) {
     // One commit, so one flush of the server's log, for the whole batch.
     Run("BEGIN", "the database refused the transaction: ");
     try {
+        std::vector<bool> added;
         for (const auto& unit : units) {
-            Insert(unit);
+            added.push_back(Insert(unit));
         }
         Run("COMMIT", "the database refused the commit: ");
+        return added;
     } catch (const DatabaseError&) {
         if (Usable()) {
             Result rollback(PQexec(connection_.get(), "ROLLBACK"));

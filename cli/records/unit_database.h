@@ -31,15 +31,16 @@ inline constexpr int kUnitSchemaVersion = 1;
 class UnitDatabase {
 public:
     // Connects (a short connect timeout unless the URI names one) and brings the schema up to
-    // date. Throws DatabaseError.
+    // date (also when its table went); a schema newer than this program's is refused. Throws
+    // DatabaseError.
     explicit UnitDatabase(const std::string& connection);
 
     // Stores one unit in its own transaction; a unit whose id is already stored is left as
-    // it is (a replay after a lost answer). Throws DatabaseError.
-    void Insert(const StoredUnit& unit);
-    // Stores `units` in one transaction: all of them or, when one is refused, none. Throws
-    // DatabaseError.
-    void InsertAll(std::span<const StoredUnit> units);
+    // it is (a replay after a lost answer). True when the unit was new. Throws DatabaseError.
+    bool Insert(const StoredUnit& unit);
+    // Stores `units` in one transaction: all of them or, when one is refused, none. Which
+    // were new. Throws DatabaseError.
+    std::vector<bool> InsertAll(std::span<const StoredUnit> units);
 
     // The units recorded at or after `since` (ISO 8601, or everything), oldest first.
     std::vector<StoredUnit> Units(const std::optional<std::string>& since);

@@ -104,7 +104,7 @@ StoredUnit UnitFromCsv(const std::vector<std::string>& header,
         if (at(name).empty()) {
             continue;
         }
-        StoredStep step{name, at(name), std::stod(at(name + "_seconds")), std::nullopt};
+        StoredStep step{name, at(name), std::stod(at(name + "_seconds")), std::nullopt, {}};
         if (!at(name + "_retries").empty()) {
             step.retries = std::stoi(at(name + "_retries"));
         }
@@ -113,6 +113,12 @@ StoredUnit UnitFromCsv(const std::vector<std::string>& header,
     unit.totalSeconds = std::stod(at("total_seconds"));
     unit.outcome = at("outcome");
     return unit;
+}
+
+// 2026-12-07T09:30:00Z, as a station writes a unit's time.
+bool IsRecordTime(const std::string& text) {
+    static const std::regex form(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}Z)");
+    return std::regex_match(text, form);
 }
 
 }  // namespace
@@ -236,45 +242,53 @@ std::string SinceTime(const std::string& text) {
 
 std::vector<StoredUnit> UnitsFromRecordFile(const std::filesystem::path& file,
                                             const std::optional<std::string>& since,
-                                            int& unreadable) {
+                                            std::vector<std::size_t>& unreadableLines) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         throw ReportInputError("cannot read the record file '" + file.string() + "'");
     }
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::vector<StoredUnit> units;
-    auto keep = [&](StoredUnit unit) {
-        if (!since || unit.time >= *since) {
-            units.push_back(std::move(unit));
+    unreadableLines.clear();
+    // A record is kept only when it is whole: its time is one (a fragment that a later record
+    // was joined to is not) and every field reads.
+    auto keep = [&](std::size_t line, const auto& read) {
+        try {
+            StoredUnit unit = read();
+            if (!IsRecordTime(unit.time)) {
+                throw std::invalid_argument("time");
+            }
+            if (!since || unit.time >= *since) {
+                units.push_back(std::move(unit));
+            }
+        } catch (const std::exception&) {
+            unreadableLines.push_back(line);
         }
     };
-    unreadable = 0;
-    if (file.extension() == ".csv") {
-        std::size_t at = 0;
-        const auto header = CsvRecord(text, at);
-        while (at < text.size()) {
-            const auto fields = CsvRecord(text, at);
-            if (fields.size() == 1 && fields[0].empty()) {
-                continue;
-            }
-            try {
-                keep(UnitFromCsv(header, fields));
-            } catch (const std::exception&) {
-                ++unreadable;
-            }
+    const bool csv = file.extension() == ".csv";
+    std::size_t at = 0;
+    std::size_t line = 1;
+    const auto header = csv ? CsvRecord(text, at) : std::vector<std::string>{};
+    line += static_cast<std::size_t>(std::count(text.begin(), text.begin() + at, '\n'));
+    while (at < text.size()) {
+        const std::size_t from = at;
+        const std::size_t recordLine = line;
+        std::vector<std::string> fields;
+        if (csv) {
+            fields = CsvRecord(text, at);
+        } else {
+            const std::size_t end = text.find('\n', at);
+            at = end == std::string::npos ? text.size() : end + 1;
+            fields = {text.substr(from, at - from - (end == std::string::npos ? 0 : 1))};
         }
-        return units;
-    }
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.empty()) {
+        line += static_cast<std::size_t>(std::count(text.begin() + from, text.begin() + at, '\n'));
+        if (fields.size() == 1 && fields[0].empty()) {
             continue;
         }
-        try {
-            keep(UnitFromJson(nlohmann::json::parse(line)));
-        } catch (const nlohmann::json::exception&) {
-            ++unreadable;
+        if (csv) {
+            keep(recordLine, [&] { return UnitFromCsv(header, fields); });
+        } else {
+            keep(recordLine, [&] { return UnitFromJson(nlohmann::json::parse(fields[0])); });
         }
     }
     return units;

@@ -60,10 +60,10 @@ public:
 std::string SinceTime(const std::string& text);
 
 // The units of a record file (CSV when the name ends in ".csv", else JSON Lines) recorded at
-// or after `since`, oldest first. Lines that are no record are counted in `unreadable`.
-// Throws ReportInputError when the file cannot be read.
+// or after `since`, oldest first. The numbers of the lines (from 1) that hold no whole record
+// land in `unreadableLines`. Throws ReportInputError when the file cannot be read.
 std::vector<StoredUnit> UnitsFromRecordFile(const std::filesystem::path& file,
                                             const std::optional<std::string>& since,
-                                            int& unreadable);
+                                            std::vector<std::size_t>& unreadableLines);
 
 }  // namespace quillon::cli

@@ -21,26 +21,12 @@ constexpr auto kPrivateFolder = std::filesystem::perms::owner_all;
 constexpr auto kPrivateFile =
     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
 
-// Opens `file` locked; when a replay renamed it between the open and the lock, opens the new
-// one. Throws SpoolError.
-LockedFile OpenLocked(const std::filesystem::path& file) {
-    for (;;) {
-        auto opened = LockedFile::ForAppend(file, kPrivateFile);
-        if (!opened.IsOpen()) {
-            throw SpoolError("cannot open the spool '" + file.string() + "': " + opened.Problem());
-        }
-        if (!opened.Lock(LockedFile::Wait::Yes)) {
-            throw SpoolError("cannot lock the spool '" + file.string() + "': " + opened.Problem());
-        }
-        if (opened.IsNamedBy(file)) {
-            return opened;
-        }
-    }
-}
-
 // Appends `text` with one write under the lock and flushes it to the disk.
 void AppendLocked(const std::filesystem::path& file, const std::string& text) {
-    auto opened = OpenLocked(file);
+    auto opened = LockedFile::ForAppendLocked(file, kPrivateFile);
+    if (!opened.IsOpen()) {
+        throw SpoolError("cannot open the spool '" + file.string() + "': " + opened.Problem());
+    }
     if (!opened.Append(text)) {
         throw SpoolError("cannot write the spool '" + file.string() + "': " + opened.Problem());
     }
@@ -159,8 +145,8 @@ SpoolReplay UnitSpool::Replay(const ReplayStore& store, std::size_t batch) {
                 unreachable ? std::vector<ReplayStep>{} : store(offered);
             for (std::size_t i = 0; i < offered.size(); ++i) {
                 const ReplayStep step = i < steps.size() ? steps[i] : ReplayStep::Unreachable;
-                if (step == ReplayStep::Stored) {
-                    ++replay.stored;
+                if (step == ReplayStep::Stored || step == ReplayStep::AlreadyStored) {
+                    ++(step == ReplayStep::Stored ? replay.stored : replay.alreadyStored);
                     continue;
                 }
                 unreachable = unreachable || step == ReplayStep::Unreachable;

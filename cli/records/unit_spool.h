@@ -19,16 +19,19 @@ public:
 
 // What a replay did.
 struct SpoolReplay {
-    int stored = 0;      // committed to the database and removed from the spool
-    int remaining = 0;   // still in the spool
-    int unreadable = 0;  // lines that are no record; kept aside in a ".bad" file
+    int stored = 0;         // committed to the database and removed from the spool
+    int alreadyStored = 0;  // found in the database already (an earlier replay's answer was
+                            // lost) and removed from the spool
+    int remaining = 0;      // still in the spool
+    int unreadable = 0;     // lines that are no record; kept aside in a ".bad" file
 };
 
 // What became of one record handed over by a replay.
 enum class ReplayStep {
-    Stored,      // committed: it leaves the spool
-    Refused,     // the database refused this record: it stays, the next one is tried
-    Unreachable  // the database went away: it and every later record stay
+    Stored,         // committed: it leaves the spool
+    AlreadyStored,  // the database had it already: it leaves the spool
+    Refused,        // the database refused this record: it stays, the next one is tried
+    Unreachable     // the database went away: it and every later record stay
 };
 
 // Stores a batch of spooled records and says, record by record, what became of each. A

@@ -57,14 +57,22 @@ std::int64_t LockedFile::Size() {
 }
 
 bool LockedFile::Append(std::string_view text) {
+    const std::int64_t end = Size();
+    if (end < 0) {
+        return false;
+    }
     const ssize_t written = ::write(handle_->Get(), text.data(), text.size());
     if (written == static_cast<ssize_t>(text.size())) {
         return true;
     }
-    if (written >= 0) {
-        errno = ENOSPC;
-    }
+    const int error = written >= 0 ? ENOSPC : errno;
+    CutBackTo(end);
+    errno = error;
     return Fail();
+}
+
+bool LockedFile::CutBackTo(std::int64_t size) {
+    return ::ftruncate(handle_->Get(), static_cast<off_t>(size)) == 0;
 }
 
 bool LockedFile::Flush() {

@@ -79,16 +79,29 @@ bool LockedFile::Append(std::string_view text) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return Fail();
     }
+    const std::int64_t end = Size();
+    if (end < 0) {
+        return false;
+    }
     DWORD written = 0;
-    if (!::WriteFile(handle_->Get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                     nullptr)) {
-        return Fail();
+    const bool wrote = ::WriteFile(handle_->Get(), text.data(), static_cast<DWORD>(text.size()),
+                                   &written, nullptr);
+    if (wrote && written == text.size()) {
+        return true;
     }
-    if (written != text.size()) {
-        ::SetLastError(ERROR_DISK_FULL);
-        return Fail();
-    }
-    return true;
+    const DWORD error = wrote ? ERROR_DISK_FULL : ::GetLastError();
+    CutBackTo(end);
+    ::SetLastError(error);
+    return Fail();
+}
+
+bool LockedFile::CutBackTo(std::int64_t size) {
+    // The handle may only append: the end is set through a second handle with write access.
+    const FileHandle writer(::ReOpenFile(handle_->Get(), GENERIC_WRITE, kShareAll, 0));
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = size;
+    return writer.Valid() &&
+           ::SetFileInformationByHandle(writer.Get(), FileEndOfFileInfo, &end, sizeof end);
 }
 
 bool LockedFile::Flush() {

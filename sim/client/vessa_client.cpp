@@ -1,13 +1,16 @@
 // The driver library for the virtual board: the four Vessa driver entry points, passed on to
 // a running vessa-sim over its Unix socket. With no daemon listening, ConnectDevice fails
-// exactly as it does with no board plugged in.
+// exactly as it does with no board plugged in. The daemon lets one connection at a time hold
+// the board: while another program holds it, ConnectDevice answers VESSA_CONNECT_BUSY.
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -42,6 +45,10 @@ public:
             return false;
         }
         if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+            Close();
+            return false;
+        }
+        if (!OwnBoard(path)) {
             Close();
             return false;
         }
@@ -86,6 +93,26 @@ public:
     }
 
 private:
+    // The board behind the socket must be this user's own: the socket's owner and the
+    // serving process's user are checked, so that another user's daemon in a shared folder
+    // (/tmp) never receives this user's images.
+    bool OwnBoard(const std::string& path) const {
+        struct stat info {};
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        const uid_t self = ::getuid();
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != self ||
+            ::getsockopt(fd_, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != self) {
+            std::fprintf(stderr,
+                         "KavoVessadll: %s is not this user's virtual board (it belongs to user "
+                         "%u); refused\n",
+                         path.c_str(),
+                         static_cast<unsigned>(info.st_uid != self ? info.st_uid : peer.uid));
+            return false;
+        }
+        return true;
+    }
+
     bool Send(const uint8_t* data, std::size_t size) {
         return quillon::sim::SendAll(fd_, data, size);
     }
@@ -126,7 +153,7 @@ uint8_t ConnectDevice(uint8_t index, int32_t parameter) {
     const int result = daemonLink.Exchange(Kind::kConnect, header, 0, parameter, nullptr, nullptr);
     if (result != 0) {
         daemonLink.Close();
-        return 1;
+        return result == VESSA_CONNECT_BUSY ? uint8_t{VESSA_CONNECT_BUSY} : uint8_t{1};
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "sim/daemon/daemon.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -7,11 +8,14 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
 
+#include "board/driver_api.h"
+#include "sim/daemon/control_request.h"
 #include "sim/request_executor.h"
 #include "sim/scenario_file.h"
 #include "sim/socket_io.h"
@@ -62,9 +66,11 @@ int Listen(const std::string& path) {
     const std::string scratch = path + ".new";
     const sockaddr_un address = Address(scratch);
     ::unlink(scratch.c_str());
+    // Only this user may reach the board, whatever the umask says.
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(fd, 8) != 0 || ::rename(scratch.c_str(), path.c_str()) != 0) {
+        ::chmod(scratch.c_str(), S_IRUSR | S_IWUSR) != 0 || listen(fd, 8) != 0 ||
+        ::rename(scratch.c_str(), path.c_str()) != 0) {
         const std::string reason = std::strerror(errno);
         if (fd >= 0) {
             ::close(fd);
@@ -96,6 +102,9 @@ bool Modifies(const std::array<uint8_t, 9>& header, wire::Kind kind) {
     return (header[0] == 0xF2 && header[1] == 0x1B) || (header[0] == 0xFC && header[1] == 0x02);
 }
 
+constexpr uint8_t kBoardIndex = 0;
+constexpr uint8_t kNoBoard = 1;  // ConnectDevice's answer for a board that is not there
+
 }  // namespace
 
 Daemon::Daemon(const DaemonOptions& options) : options_(options) {
@@ -115,19 +124,39 @@ Daemon::Daemon(const DaemonOptions& options) : options_(options) {
         }
     }
     controlListener_ = Listen(ControlSocketPath(options.socketPath));
-    if (board_->IsPlugged()) {
-        OpenDataSocket();
+    try {
+        if (board_->IsPlugged()) {
+            OpenDataSocket();
+        }
+    } catch (...) {
+        CloseControlSocket();  // a start that failed leaves no socket behind
+        CloseTrace();
+        throw;
     }
 }
 
 Daemon::~Daemon() {
     CloseDataSocket();
+    CloseControlSocket();
+    CloseTrace();
+}
+
+void Daemon::CloseControlSocket() {
+    for (const auto& client : controlClients_) {
+        ::close(client->fd);
+    }
+    controlClients_.clear();
     if (controlListener_ >= 0) {
         ::close(controlListener_);
+        controlListener_ = -1;
         ::unlink(ControlSocketPath(options_.socketPath).c_str());
     }
+}
+
+void Daemon::CloseTrace() {
     if (trace_ != nullptr) {
         std::fclose(trace_);
+        trace_ = nullptr;
     }
 }
 
@@ -142,6 +171,7 @@ void Daemon::CloseDataSocket() {
         ::close(client->fd);
     }
     clients_.clear();
+    claims_.Clear();
     if (dataListener_ >= 0) {
         ::close(dataListener_);
         dataListener_ = -1;
@@ -164,6 +194,10 @@ void Daemon::Run(const std::atomic<bool>& stop) {
     while (!stop) {
         std::vector<pollfd> fds;
         fds.push_back({controlListener_, POLLIN, 0});
+        for (const auto& client : controlClients_) {
+            fds.push_back({client->fd, POLLIN, 0});
+        }
+        const std::size_t controlEnd = fds.size();
         if (dataListener_ >= 0) {
             fds.push_back({dataListener_, POLLIN, 0});
         }
@@ -180,14 +214,23 @@ void Daemon::Run(const std::atomic<bool>& stop) {
         }
         if (fds[0].revents != 0) {
             AcceptControl();
+        }
+        bool controlled = false;
+        for (std::size_t i = 1; i < controlEnd; ++i) {
+            if (fds[i].revents != 0) {
+                ServeControl(fds[i].fd);
+                controlled = true;
+            }
+        }
+        if (controlled) {
             continue;  // a control command may have closed the data side
         }
-        std::size_t at = 1;
+        std::size_t at = controlEnd;
         if (dataListener_ >= 0) {
-            if (fds[1].revents != 0) {
+            if (fds[at].revents != 0) {
                 AcceptData();
             }
-            at = 2;
+            ++at;
         }
         std::vector<int> drop;
         for (; at < fds.size(); ++at) {
@@ -208,13 +251,7 @@ void Daemon::Run(const std::atomic<bool>& stop) {
             continue;
         }
         for (int fd : drop) {
-            std::erase_if(clients_, [fd](const auto& client) {
-                if (client->fd == fd) {
-                    ::close(fd);
-                    return true;
-                }
-                return false;
-            });
+            DropClient(fd);
         }
     }
     dirty_ = true;
@@ -228,25 +265,49 @@ void Daemon::AcceptData() {
         // replies is dropped after a while instead of stalling every other client.
         timeval sendTimeout{5, 0};
         setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
-        clients_.push_back(std::make_unique<Client>(Client{fd, {}}));
+        clients_.push_back(std::make_unique<Client>(Client{fd, nextClientId_++, {}}));
     }
 }
 
 void Daemon::AcceptControl() {
-    const int fd = accept4(controlListener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
+    const int fd = accept4(controlListener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd >= 0) {
+        controlClients_.push_back(std::make_unique<ControlClient>(ControlClient{fd, {}}));
+    }
+}
+
+void Daemon::ServeControl(int fd) {
+    const auto at = std::find_if(controlClients_.begin(), controlClients_.end(),
+                                 [fd](const auto& client) { return client->fd == fd; });
+    if (at == controlClients_.end()) {
         return;
     }
-    timeval timeout{2, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-    std::string line;
-    char c = 0;
-    while (line.size() < 4096 && ::recv(fd, &c, 1, 0) == 1 && c != '\n') {
-        line.push_back(c);
+    ControlClient& client = **at;
+    char buffer[1 << 16];
+    const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+    if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return;
     }
-    const std::string reply = Control(line) + "\n";
-    SendAll(fd, reinterpret_cast<const uint8_t*>(reply.data()), reply.size());
+    if (got > 0) {
+        client.request.append(buffer, static_cast<std::size_t>(got));
+    }
+    const auto request = ParseControlRequest(client.request, got <= 0);
+    if (!request) {
+        return;  // the rest of the request is still to come
+    }
+    std::vector<uint8_t> data;
+    const std::string reply =
+        request->error.empty() ? Control(request->line, request->payload, &data) : request->error;
+    const std::string line = reply + "\n";
+    // The reply goes out blocking, with a time limit: a client that does not read it is left.
+    const int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    timeval sendTimeout{5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
+    SendAll(fd, reinterpret_cast<const uint8_t*>(line.data()), line.size()) &&
+        SendAll(fd, data.data(), data.size());
     ::close(fd);
+    controlClients_.erase(at);
 }
 
 bool Daemon::ServeClient(Client& client) {
@@ -267,7 +328,7 @@ bool Daemon::ServeClient(Client& client) {
             continue;
         }
         const wire::Request request = client.decoder.Next();
-        const uint8_t result = ExecuteRequest(*board_, request, replyData_);
+        const uint8_t result = Execute(client, request);
         dirty_ = dirty_ || Modifies(request.header, request.kind);
         WriteTrace();
         const auto head =
@@ -281,6 +342,50 @@ bool Daemon::ServeClient(Client& client) {
         }
     }
     return true;
+}
+
+uint8_t Daemon::Execute(const Client& client, const wire::Request& request) {
+    replyData_.clear();
+    switch (request.kind) {
+        case wire::Kind::kConnect: {
+            if (request.header[0] != kBoardIndex) {
+                return kNoBoard;
+            }
+            if (!claims_.Claim(request.header[0], client.id)) {
+                return VESSA_CONNECT_BUSY;
+            }
+            const uint8_t result = ExecuteRequest(*board_, request, replyData_);
+            if (result != 0) {
+                claims_.Release(client.id);
+            }
+            return result;
+        }
+        case wire::Kind::kDisconnect:
+            if (!claims_.Release(client.id)) {
+                return 0;  // not this client's board to close
+            }
+            break;
+        case wire::Kind::kWrite:
+        case wire::Kind::kRead:
+            if (!claims_.HeldBy(client.id)) {
+                return 0;  // a board this client has not opened moves nothing
+            }
+            break;
+    }
+    return ExecuteRequest(*board_, request, replyData_);
+}
+
+void Daemon::DropClient(int fd) {
+    std::erase_if(clients_, [this, fd](const auto& client) {
+        if (client->fd != fd) {
+            return false;
+        }
+        if (claims_.Release(client->id)) {
+            board_->Disconnect();  // the holder went without closing the board
+        }
+        ::close(fd);
+        return true;
+    });
 }
 
 void Daemon::WriteTrace() {
@@ -297,7 +402,8 @@ void Daemon::WriteTrace() {
     board_->ClearTrace();
 }
 
-std::string Daemon::Control(const std::string& line) {
+std::string Daemon::Control(const std::string& line, std::span<const uint8_t> payload,
+                            std::vector<uint8_t>* replyData) {
     std::istringstream stream(line);
     std::vector<std::string> words;
     for (std::string word; stream >> word;) {
@@ -339,17 +445,27 @@ std::string Daemon::Control(const std::string& line) {
             board_->AddFault(ParseFaultRule(keys, "fault"));
             return "ok fault added";
         }
-        if ((verb == "dump" || verb == "load") && words.size() == 3) {
+        // The control client reads and writes its files itself: the daemon opens none of
+        // them, so a file goes where its user may put it. dump FLASH: the reply line is
+        // followed by the flash's bytes; load FLASH SIZE: the request line by SIZE bytes.
+        if ((verb == "dump" && words.size() == 2) || (verb == "load" && words.size() == 3)) {
             const auto id = FlashByName(words[1]);
             if (!id || board_->Flash(*id).empty()) {
                 return "error: no flash '" + words[1] +
                        "' fitted (eflash, external, socket, pd, board)";
             }
+            const auto flash = board_->Flash(*id);
             if (verb == "dump") {
-                WriteFileAtomically(words[2], board_->Flash(*id));
-                return "ok dumped " + std::to_string(board_->Flash(*id).size()) + " bytes";
+                if (replyData != nullptr) {
+                    replyData->assign(flash.begin(), flash.end());
+                }
+                return "ok dumped " + std::to_string(flash.size()) + " bytes";
             }
-            ReadExactFile(words[2], board_->Flash(*id));
+            if (payload.size() != flash.size()) {
+                return "error: load: " + std::to_string(payload.size()) + " bytes for a flash of " +
+                       std::to_string(flash.size());
+            }
+            std::copy(payload.begin(), payload.end(), flash.begin());
             dirty_ = true;
             if (*id == FlashId::kBoard) {
                 board_->ResetBoard();
@@ -373,7 +489,8 @@ std::string Daemon::Control(const std::string& line) {
     return "error: unknown command '" + line + "'";
 }
 
-std::string SendControl(const std::string& dataSocket, const std::string& line) {
+std::string SendControl(const std::string& dataSocket, const std::string& line,
+                        std::span<const uint8_t> payload, std::vector<uint8_t>* replyData) {
     const std::string path = ControlSocketPath(dataSocket);
     const int fd = ConnectTo(path);
     if (fd < 0) {
@@ -381,16 +498,19 @@ std::string SendControl(const std::string& dataSocket, const std::string& line) 
     }
     const std::string request = line + "\n";
     SendAll(fd, reinterpret_cast<const uint8_t*>(request.data()), request.size());
+    SendAll(fd, payload.data(), payload.size());
+    ::shutdown(fd, SHUT_WR);
     std::string reply;
     char buffer[512];
     for (ssize_t got; (got = ::recv(fd, buffer, sizeof(buffer), 0)) > 0;) {
         reply.append(buffer, static_cast<std::size_t>(got));
     }
     ::close(fd);
-    while (!reply.empty() && reply.back() == '\n') {
-        reply.pop_back();
+    const std::size_t end = std::min(reply.find('\n'), reply.size());
+    if (replyData != nullptr && end < reply.size()) {
+        replyData->assign(reply.begin() + static_cast<std::ptrdiff_t>(end + 1), reply.end());
     }
-    return reply;
+    return reply.substr(0, end);
 }
 
 }  // namespace quillon::sim

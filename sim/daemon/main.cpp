@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -98,6 +100,14 @@ int Serve(const std::vector<std::string>& args) {
     return 0;
 }
 
+std::vector<uint8_t> ReadWholeFile(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error(file + ": cannot be read");
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 int Check(const std::vector<std::string>& files) {
     int status = files.empty() ? 2 : 0;
     for (const std::string& file : files) {
@@ -143,17 +153,30 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if ((verb == "dump" || verb == "load") && args.size() == 2) {
-        args[1] = std::filesystem::absolute(args[1]).string();  // the daemon has its own cwd
-    }
     std::string line = verb;
+    // dump and load: this program reads and writes the file, the daemon sends and takes the
+    // bytes, so the file goes where this user may put it.
+    const bool transfersFile = (verb == "dump" || verb == "load") && args.size() == 2;
+    const std::string file = transfersFile ? args[1] : "";
+    if (transfersFile) {
+        args.pop_back();
+    }
     for (const std::string& arg : args) {
         line += " " + arg;
     }
     try {
-        const std::string reply = quillon::sim::SendControl(socket, line);
+        std::vector<uint8_t> bytes;
+        if (transfersFile && verb == "load") {
+            bytes = ReadWholeFile(file);
+            line += " " + std::to_string(bytes.size());
+        }
+        const std::string reply = quillon::sim::SendControl(socket, line, bytes, &bytes);
+        const bool ok = reply.rfind("ok", 0) == 0;
+        if (ok && transfersFile && verb == "dump") {
+            quillon::sim::WriteFileAtomically(file, bytes);
+        }
         std::printf("%s\n", reply.c_str());
-        return reply.rfind("ok", 0) == 0 ? 0 : 1;
+        return ok ? 0 : 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "vessa-sim: %s\n", error.what());
         return 1;

@@ -4,6 +4,9 @@
 // "KavoVessadll.ini" beside this library. With VESSA_SIM_DUMP naming a folder, every fitted
 // flash memory is written there ("eflash.bin", "external.bin", ...) when the board is closed
 // and when the library is unloaded, so that a check can look at what the flash holds.
+// As a USB board is, the board is opened by one process at a time: ConnectDevice claims it
+// (a named kernel object per device index, which the system drops with its last handle, so
+// also when the holder ends) and answers VESSA_CONNECT_BUSY while another process holds it.
 
 #include <windows.h>
 
@@ -14,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 
 #include "board/driver_api.h"
 #include "sim/scenario_file.h"
@@ -28,6 +32,36 @@ constexpr const wchar_t* kScenarioVariable = L"VESSA_SIM_SCENARIO";
 constexpr const wchar_t* kDumpVariable = L"VESSA_SIM_DUMP";
 constexpr const wchar_t* kScenarioBesideLibrary = L"KavoVessadll.ini";
 constexpr uint8_t kConnectFailed = 1;
+constexpr uint8_t kBoardIndex = 0;  // the one board this library plays
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+
+// This process's claim on the board of a device index.
+class BoardClaim {
+public:
+    // True when this process holds the board (also when it held it already).
+    bool Take(uint8_t index) {
+        if (held_) {
+            return true;
+        }
+        const std::wstring name = L"Local\\KavoVessadll.board." + std::to_wstring(index);
+        HANDLE handle = ::CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+        const DWORD error = ::GetLastError();
+        UniqueHandle claim(handle);
+        if (!claim || error == ERROR_ALREADY_EXISTS) {
+            return false;  // another process holds it
+        }
+        held_ = std::move(claim);
+        return true;
+    }
+    void Release() { held_.reset(); }
+
+private:
+    UniqueHandle held_;
+};
 
 std::filesystem::path EnvironmentPath(const wchar_t* name) {
     constexpr DWORD kLongestValue = 32767;
@@ -90,6 +124,7 @@ public:
     }
 
     std::mutex mutex;
+    BoardClaim claim;
 
 private:
     void Build() {
@@ -134,11 +169,21 @@ uint8_t Transfer(const uint8_t* header, uint32_t length, Byte* data, Move move) 
 
 extern "C" {
 
-uint8_t VESSA_CALL ConnectDevice(uint8_t /*index*/, int32_t parameter) {
+uint8_t VESSA_CALL ConnectDevice(uint8_t index, int32_t parameter) {
     Bench& bench = TheBench();
     std::lock_guard lock(bench.mutex);
     VirtualBoard* board = bench.Board();
-    return board != nullptr ? board->Connect(parameter) : kConnectFailed;
+    if (board == nullptr || index != kBoardIndex) {
+        return kConnectFailed;
+    }
+    if (!bench.claim.Take(index)) {
+        return VESSA_CONNECT_BUSY;
+    }
+    const uint8_t result = board->Connect(parameter);
+    if (result != 0) {
+        bench.claim.Release();
+    }
+    return result;
 }
 
 uint8_t VESSA_CALL DisconnectDevice(uint32_t /*reserved*/) {
@@ -146,6 +191,7 @@ uint8_t VESSA_CALL DisconnectDevice(uint32_t /*reserved*/) {
     std::lock_guard lock(bench.mutex);
     if (VirtualBoard* board = bench.Board()) {
         board->Disconnect();
+        bench.claim.Release();
         bench.Dump();
     }
     return 0;

@@ -44,12 +44,13 @@ std::filesystem::path BinFolder() {
     return ProgramFolder();
 }
 
-ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::filesystem::path& folder,
-                         const std::map<std::string, std::string>& environment,
-                         int interruptAfterMs) {
-    const auto outFile = folder / ".stdout";
-    const auto errFile = folder / ".stderr";
+std::unique_ptr<StartedProgram> StartProgram(const std::string& program,
+                                             const std::vector<std::string>& arguments,
+                                             const std::filesystem::path& folder,
+                                             const std::map<std::string, std::string>& environment,
+                                             const std::string& tag) {
+    auto outFile = folder / (".stdout" + tag);
+    auto errFile = folder / (".stderr" + tag);
     const pid_t child = fork();
     if (child == 0) {
         if (!freopen(outFile.c_str(), "w", stdout) || !freopen(errFile.c_str(), "w", stderr)) {
@@ -57,19 +58,39 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
         }
         ExecProgram(program, arguments, folder, environment);
     }
+    return std::make_unique<StartedProgram>(child, std::move(outFile), std::move(errFile));
+}
+
+StartedProgram::~StartedProgram() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+ProcessResult StartedProgram::Finish() {
     ProcessResult result;
     int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadAll(outFile_);
+    result.err = ReadAll(errFile_);
+    std::filesystem::remove(outFile_);
+    std::filesystem::remove(errFile_);
+    return result;
+}
+
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::filesystem::path& folder,
+                         const std::map<std::string, std::string>& environment,
+                         int interruptAfterMs) {
+    auto started = StartProgram(program, arguments, folder, environment);
     if (interruptAfterMs > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
-        kill(child, SIGINT);
+        kill(started->Pid(), SIGINT);
     }
-    waitpid(child, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = ReadAll(outFile);
-    result.err = ReadAll(errFile);
-    std::filesystem::remove(outFile);
-    std::filesystem::remove(errFile);
-    return result;
+    return started->Finish();
 }
 
 ProcessResult RunOnTerminal(const std::string& program, const std::vector<std::string>& arguments,

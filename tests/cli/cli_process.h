@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,30 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
                          const std::filesystem::path& folder,
                          const std::map<std::string, std::string>& environment = {},
                          int interruptAfterMs = 0);
+
+// A program started by StartProgram: Finish waits for it and collects what it gave.
+class StartedProgram {
+public:
+    StartedProgram(int pid, std::filesystem::path outFile, std::filesystem::path errFile)
+        : pid_(pid), outFile_(std::move(outFile)), errFile_(std::move(errFile)) {}
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+    ~StartedProgram();
+    int Pid() const { return pid_; }
+    ProcessResult Finish();
+
+private:
+    int pid_;
+    std::filesystem::path outFile_;
+    std::filesystem::path errFile_;
+};
+
+// Starts `program` as RunProgram runs it; its output goes to files named after `tag`.
+std::unique_ptr<StartedProgram> StartProgram(const std::string& program,
+                                             const std::vector<std::string>& arguments,
+                                             const std::filesystem::path& folder,
+                                             const std::map<std::string, std::string>& environment,
+                                             const std::string& tag = "");
 
 // Runs `program` as RunProgram does, with standard output and standard error on one
 // pseudo-terminal of kTerminalColumns columns; `out` is everything the terminal received.

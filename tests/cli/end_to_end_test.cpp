@@ -186,7 +186,7 @@ TEST_F(CliOnBoardTest, InterruptStopsABurnRunWithNoStepChecked) {
     // With no step checked a pass does nothing and succeeds; only Stop ends the run.
     const auto run = Cli(
         {"tick", "typeauto", "load", "image.bin", "steps", "none", "burnrun", "100000000"}, 3000);
-    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.status, 130) << run.err;
     EXPECT_TRUE(
         std::regex_search(run.out, std::regex("Burn Times = (\\d+)\nTotal Time : \\d\\d:\\d\\d   "
                                               "\\(minute:second\\)\nBurn Times = \\d+\n$")))

@@ -189,7 +189,8 @@ TEST(RunRecordTest, RetriesCrcAndLines) {
               "\"part\":\"Winbond / W25Q32FV, \\\"x\\\"\",\"image\":\"/img/a.bin\","
               "\"image_size\":131072,\"image_crc32\":\"0000abcd\",\"steps\":["
               "{\"name\":\"erase\",\"result\":\"ok\",\"seconds\":1.25,\"retries\":2},"
-              "{\"name\":\"verify\",\"result\":\"failed\",\"seconds\":0.5,\"retries\":0}],"
+              "{\"name\":\"verify\",\"result\":\"failed\",\"seconds\":0.5,\"retries\":0,"
+              "\"cause\":\"3 bytes wrong\"}],"
               "\"total_seconds\":2.0,\"outcome\":\"failed\"}\n");
 }
 

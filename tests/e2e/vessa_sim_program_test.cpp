@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <numeric>
 #include <string>
 #include <thread>
@@ -56,9 +60,12 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder_ = pattern;
         socket_ = (folder_ / "vessa.sock").string();
+        // The daemon runs under the most permissive umask: its sockets must not follow it.
+        const mode_t umaskBefore = ::umask(0);
         daemon_ = Spawn({QUILLON_E2E_VESSA_SIM, "serve", "--scenario",
                          std::string(QUILLON_E2E_SCENARIO_DIR) + "/default.ini", "--socket",
                          socket_, "--state", (folder_ / "state").string()});
+        ::umask(umaskBefore);
         ASSERT_GT(daemon_, 0);
         for (int waited = 0; !fs::exists(socket_) && waited < 1000; ++waited) {
             std::this_thread::sleep_for(10ms);
@@ -147,6 +154,72 @@ TEST_F(VessaSimProgram, TheLibraryReachesTheRunningProgramUntilItStops) {
     daemon_ = -1;
     EXPECT_EQ(Read({0xF3, 0x00}, chipId), 0);
     EXPECT_NE(driver_.connectDevice(0, 9000), 0);
+}
+
+// The reply of one control line sent straight to the control socket ("" when none came).
+std::string RawControl(const std::string& socket, const std::string& line) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s.ctl", socket.c_str());
+    std::string reply;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::send(fd, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size())) {
+        char buffer[256];
+        for (ssize_t got; (got = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+            reply.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    ::close(fd);
+    return reply;
+}
+
+// Both sockets are this user's alone, a board served by another user is refused, and the
+// daemon opens no file a control client names: the client reads and writes its own.
+TEST_F(VessaSimProgram, TheBoardIsThisUsersOwn) {
+    for (const std::string& path : {socket_, socket_ + ".ctl"}) {
+        struct stat info {};
+        ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << path;
+    }
+    EXPECT_EQ(
+        RawControl(socket_, "dump external " + (folder_ / "by-daemon.bin").string() + "\n"),
+        "error: unknown command 'dump external " + (folder_ / "by-daemon.bin").string() + "'\n");
+    EXPECT_FALSE(fs::exists(folder_ / "by-daemon.bin"));
+    ASSERT_EQ(Control({"dump", "external", (folder_ / "dump.bin").string()}), 0);
+    EXPECT_EQ(fs::file_size(folder_ / "dump.bin"), 4u << 20);
+    ASSERT_EQ(Control({"load", "external", (folder_ / "dump.bin").string()}), 0);
+
+    // A control connection that sends nothing holds up no one.
+    const int idle = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s.ctl", socket_.c_str());
+    ASSERT_EQ(::connect(idle, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::vector<std::string> stats = {QUILLON_E2E_VESSA_SIM, "stats", "--socket", socket_};
+    EXPECT_EQ(WaitFor(Spawn(stats), 1500ms), 0);
+    ::close(idle);
+
+    if (::geteuid() == 0) {  // only root can hand the socket to another user
+        ASSERT_EQ(::chown(socket_.c_str(), 65534, 65534), 0);
+        EXPECT_NE(driver_.connectDevice(0, 9000), 0);
+        ASSERT_EQ(::chown(socket_.c_str(), ::getuid(), ::getgid()), 0);
+    }
+    EXPECT_EQ(driver_.connectDevice(0, 9000), 0);
+}
+
+// A start that fails (the socket's name is taken by a plain file) leaves no socket behind.
+TEST(VessaSimStart, AFailedStartLeavesNoSocket) {
+    char pattern[] = "/tmp/quillon-e2e.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path folder = pattern;
+    std::ofstream(folder / "taken.sock") << "not a socket";
+    const pid_t daemon = Spawn({QUILLON_E2E_VESSA_SIM, "serve", "--scenario",
+                                std::string(QUILLON_E2E_SCENARIO_DIR) + "/default.ini", "--socket",
+                                (folder / "taken.sock").string()});
+    EXPECT_EQ(WaitFor(daemon, 10s), 1);
+    EXPECT_FALSE(fs::exists(folder / "taken.sock.ctl"));
+    fs::remove_all(folder);
 }
 
 }  // namespace

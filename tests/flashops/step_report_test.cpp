@@ -70,7 +70,7 @@ TEST(StepReports, BytesFoundWrongAndRefusalsAreReported) {
     rig.StopAtPump(1);
     const StepReport stopped = rig.ops.Verify();
     EXPECT_EQ(stopped.result, StepResult::Failed);
-    EXPECT_EQ(stopped.cause, "stopped");
+    EXPECT_EQ(stopped.cause, "stopped by the operator");
 }
 
 }  // namespace

@@ -370,6 +370,36 @@ TEST_F(DatabaseRecordsTest, ARefusedRecordInAReplayedBatchKeepsOnlyItselfBack) {
     EXPECT_EQ(Spool(), edited.dump() + "\n");
 }
 
+// A table dropped by hand is made again; a schema newer than the program's is refused and the
+// record spooled; a replay counts as written only what the database did not have yet.
+TEST_F(DatabaseRecordsTest, TheSchemaIsCheckedAndAReplayCountsWhatWasNew) {
+    Station station(dir / "station");
+    ASSERT_EQ(Cli(station, {"flash", "image.bin"}).status, 0);
+    server->Sql("DROP TABLE quillon_unit");
+    const auto remade = Cli(station, {"flash", "image.bin"});
+    EXPECT_EQ(remade.status, 0) << remade.err;
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_EQ(Spool(), "");
+
+    server->Sql("INSERT INTO quillon_schema_version (version) VALUES (2), (3)");
+    const auto newer = Cli(station, {"flash", "image.bin"});
+    EXPECT_EQ(newer.status, 0) << newer.err;
+    EXPECT_NE(newer.err.find("schema is version 3, newer than this program knows (1)"),
+              std::string::npos)
+        << newer.err;
+    EXPECT_EQ(Rows(), 1);
+    ASSERT_EQ(Lines(Spool()), 1);
+
+    server->Sql("DELETE FROM quillon_schema_version WHERE version > 1");
+    WriteFileBytes(dir / "state/quillon/spool/units.jsonl", Spool() + Spool());
+    const auto flush = RunProgram("quillon-cli", {"flush-records", server->Uri()}, station.dir,
+                                  Environment(station));
+    EXPECT_NE(flush.out.find("1 record(s) written to the database (1 were there already), 0 left"),
+              std::string::npos)
+        << flush.out << flush.err;
+    EXPECT_EQ(Rows(), 2);
+}
+
 TEST_F(DatabaseRecordsTest, UnusableUrisAreUsageErrors) {
     Station station(dir / "station");
     for (const std::string uri :

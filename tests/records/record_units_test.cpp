@@ -155,9 +155,9 @@ TEST(UnitReportTest, FiguresPerPartFailuresByStepAndTheSameFromEitherFile) {
         units.back().station.clear();
     }
     for (const char* file : {"units.csv", "units.jsonl"}) {
-        int unreadable = -1;
+        std::vector<std::size_t> unreadable;
         EXPECT_EQ(UnitsFromRecordFile(dir / file, std::nullopt, unreadable), units) << file;
-        EXPECT_EQ(unreadable, 0);
+        EXPECT_TRUE(unreadable.empty());
     }
 
     const UnitsReport report = SummarizeUnits(units);
@@ -174,7 +174,7 @@ TEST(UnitReportTest, FiguresPerPartFailuresByStepAndTheSameFromEitherFile) {
     EXPECT_EQ(report.lastFailures[1].imageCrc32, 0x1a2b3c4du);
     EXPECT_EQ(ReportJson(report)["parts"][0]["pass_rate"], 0.5);
 
-    int unreadable = 0;
+    std::vector<std::size_t> unreadable;
     const auto since =
         UnitsFromRecordFile(dir / "units.jsonl", SinceTime("2026-12-07 10:00:15"), unreadable);
     EXPECT_EQ(since.size(), 7u);
@@ -194,7 +194,7 @@ TEST(BackgroundRecorderTest, WritesEveryQueuedRecordInOrderAndSaysWhatWasLost) {
             recorder.Keep(Record("2026-12-07T09:00:0" + std::to_string(i) + "Z", "W25Q32", i));
         }
     }
-    int unreadable = 0;
+    std::vector<std::size_t> unreadable;
     const auto units = UnitsFromRecordFile(dir / "units.jsonl", std::nullopt, unreadable);
     ASSERT_EQ(units.size(), 3u);
     EXPECT_EQ(units[2].time, "2026-12-07T09:00:02Z");

@@ -39,7 +39,7 @@ TEST(WindowRecordsTest, AutoAndEachBurnRunPassAreRecorded) {
             station.Auto().BurnRun(2);
         });
     }
-    int unreadable = 0;
+    std::vector<std::size_t> unreadable;
     const auto units = UnitsFromRecordFile(dir / "units.jsonl", std::nullopt, unreadable);
     ASSERT_EQ(units.size(), 3u);
     EXPECT_EQ(units[0].action, "auto");

@@ -97,7 +97,7 @@ TEST_F(OperationFrameTest, AStopDuringTheBodyEndsItAsAFailureAndTheCheckStaysPau
     });
     EXPECT_EQ(report.result, StepResult::Failed);
     EXPECT_EQ(report.errors, 2u);
-    EXPECT_EQ(report.cause, "stopped");
+    EXPECT_EQ(report.cause, "stopped by the operator");
     EXPECT_FALSE(operationResult);
     EXPECT_EQ(panel.events.front(), "timer off");
     EXPECT_EQ(panel.events.back(), "timer off");  // put back as it was: paused

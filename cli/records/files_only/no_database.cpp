@@ -22,11 +22,11 @@ UnitDatabase::UnitDatabase(const std::string&) {
     throw DatabaseError(kFilesOnly);
 }
 
-void UnitDatabase::Insert(const StoredUnit&) {
+bool UnitDatabase::Insert(const StoredUnit&) {
     throw DatabaseError(kFilesOnly);
 }
 
-void UnitDatabase::InsertAll(std::span<const StoredUnit>) {
+std::vector<bool> UnitDatabase::InsertAll(std::span<const StoredUnit>) {
     throw DatabaseError(kFilesOnly);
 }
 
