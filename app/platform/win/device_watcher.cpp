@@ -73,8 +73,8 @@ void DeviceWatcher::Start() {
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = win::kBoardInterfaceClass;
-    sources_->notification.Reset(::RegisterDeviceNotificationW(
-        sources_->window->Handle(), &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
+    sources_->notification.Reset(::RegisterDeviceNotificationW(sources_->window->Handle(), &filter,
+                                                               DEVICE_NOTIFY_WINDOW_HANDLE));
     if (!sources_->notification.Valid()) {
         std::fprintf(stderr,
                      "quillon: no device notifications (%s); plug-in and plug-out of the "

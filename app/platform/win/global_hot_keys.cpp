@@ -52,8 +52,8 @@ bool GlobalHotKeys::Register() {
             return 0;
         });
     bool all = true;
-    for (const auto& [id, key, name] : {std::tuple{kReloadId, 'R', "Ctrl+Alt+R"},
-                                        std::tuple{kAutoId, 'A', "Ctrl+Alt+A"}}) {
+    for (const auto& [id, key, name] :
+         {std::tuple{kReloadId, 'R', "Ctrl+Alt+R"}, std::tuple{kAutoId, 'A', "Ctrl+Alt+A"}}) {
         if (!::RegisterHotKey(keys_->window->Handle(), id, kCtrlAlt, static_cast<UINT>(key))) {
             std::fprintf(stderr,
                          "quillon: hot key %s is held by another application; it works only "

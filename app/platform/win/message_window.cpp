@@ -42,8 +42,7 @@ MessageWindow::~MessageWindow() {
     ::DestroyWindow(window_);
 }
 
-LRESULT CALLBACK MessageWindow::Procedure(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+LRESULT CALLBACK MessageWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<MessageWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self != nullptr && self->handler_) {
         if (const auto answer = self->handler_(message, wParam, lParam)) {
