@@ -183,8 +183,11 @@ QWidget* SetupPage::BuildOptions() {
         "Flash via PD_CC/I2C keeps its own sequence.");
     auto* fastLabel = new QLabel("Fast Flash", controls_.others);
     fastLabel->setBuddy(controls_.fastFlash);
-    boxes->addWidget(fastLabel, 2, 0);
-    boxes->addWidget(controls_.fastFlash, 2, 1);
+    auto* fastRow = new QHBoxLayout;
+    fastRow->setSpacing(6);
+    fastRow->addWidget(fastLabel);
+    fastRow->addWidget(controls_.fastFlash, 1);
+    boxes->addLayout(fastRow, 2, 0, 1, 2);
 
     controls_.unprotect = MakeGroup(area, "GroupBox_UnProtect", "UnProtect");
     auto* unprotect = new QGridLayout(controls_.unprotect);

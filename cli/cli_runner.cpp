@@ -208,8 +208,8 @@ int CliRunner::Run() {
     StartReplay();  // what earlier runs spooled goes first
     StationOptions stationOptions{options_.settingsPath, options_.iniFolder};
     stationOptions.fastFlash = options_.fastFlash;
-    station_ = std::make_unique<Station>(panel_, *clock_, timer_, std::move(stationOptions),
-                                         loader_);
+    station_ =
+        std::make_unique<Station>(panel_, *clock_, timer_, std::move(stationOptions), loader_);
     panel_.onPump = [this] {
         if (interrupts.load() > 0 && !station_->StopRequested()) {
             station_->RequestStop();

@@ -18,13 +18,13 @@ struct UnitSteps {
 
 // What an Auto unit still does with one used block once its erase has read it (FastFlash).
 enum class BlockPlan : uint8_t {
-    Full,         // erase, blank check, program, verify: the full sequence
-    BlankProven,  // the read found it blank: not erased, and that read is its blank check;
-                  // the verify reads it again after its write
-    BlankToCheck, // the read found it blank: not erased; nothing reads it again after that
-                  // read, so the blank check does (skip flag set, or no verify follows)
-    Holds,        // the read found the image: neither erased nor programmed; the verify
-                  // reads it again, and that second read is its proof
+    Full,          // erase, blank check, program, verify: the full sequence
+    BlankProven,   // the read found it blank: not erased, and that read is its blank check;
+                   // the verify reads it again after its write
+    BlankToCheck,  // the read found it blank: not erased; nothing reads it again after that
+                   // read, so the blank check does (skip flag set, or no verify follows)
+    Holds,         // the read found the image: neither erased nor programmed; the verify
+                   // reads it again, and that second read is its proof
 };
 
 // Decides, from one read of each used block made by Auto's erase, what the unit may leave
@@ -52,8 +52,8 @@ public:
     // Decides block `block` from `read` (its bytes as read, the length the unit writes of it)
     // against `image` (the same length of the image). `skipFlagged`: the program and the
     // verify pass over it (Skip FF).
-    BlockPlan Decide(uint32_t block, std::span<const uint8_t> read,
-                     std::span<const uint8_t> image, bool skipFlagged);
+    BlockPlan Decide(uint32_t block, std::span<const uint8_t> read, std::span<const uint8_t> image,
+                     bool skipFlagged);
     bool Decided(uint32_t block) const;
     BlockPlan Of(uint32_t block) const;
     bool ErasesBlock(uint32_t block) const { return Of(block) == BlockPlan::Full; }

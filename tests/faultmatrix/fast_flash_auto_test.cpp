@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -34,30 +35,91 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"blank part, skip blank erases", FastFlash::SkipBlankErases, Part::Blank, kNone,
-     Shape::Whole, {}, {0, 1, 2}, "Fast Flash ---> 3 of 3 blocks already blank, not erased"},
-    {"blank part, changed blocks only", FastFlash::ChangedBlocksOnly, Part::Blank, kNone,
-     Shape::Whole, {}, {0, 1, 2}, "Fast Flash ---> 3 of 3 blocks written"},
-    {"same image, skip blank erases", FastFlash::SkipBlankErases, Part::Image, kNone,
-     Shape::Whole, {0, 1, 2}, {0, 1, 2},
+    {"blank part, skip blank erases",
+     FastFlash::SkipBlankErases,
+     Part::Blank,
+     kNone,
+     Shape::Whole,
+     {},
+     {0, 1, 2},
+     "Fast Flash ---> 3 of 3 blocks already blank, not erased"},
+    {"blank part, changed blocks only",
+     FastFlash::ChangedBlocksOnly,
+     Part::Blank,
+     kNone,
+     Shape::Whole,
+     {},
+     {0, 1, 2},
+     "Fast Flash ---> 3 of 3 blocks written"},
+    {"same image, skip blank erases",
+     FastFlash::SkipBlankErases,
+     Part::Image,
+     kNone,
+     Shape::Whole,
+     {0, 1, 2},
+     {0, 1, 2},
      "Fast Flash ---> 0 of 3 blocks already blank, not erased"},
-    {"same image, changed blocks only", FastFlash::ChangedBlocksOnly, Part::Image, kNone,
-     Shape::Whole, {}, {}, "Fast Flash ---> 0 of 3 blocks written"},
-    {"one block changed, changed blocks only", FastFlash::ChangedBlocksOnly, Part::Image, 1,
-     Shape::Whole, {1}, {1}, "Fast Flash ---> 1 of 3 blocks written"},
-    {"one block changed, full sequence", FastFlash::Off, Part::Image, 1, Shape::Whole,
-     {0, 1, 2}, {0, 1, 2}, ""},
-    {"half last block changed, changed blocks only", FastFlash::ChangedBlocksOnly, Part::Image,
-     2, Shape::HalfLast, {2}, {2}, "Fast Flash ---> 1 of 3 blocks written"},
-    {"half last block, blank part, skip blank erases", FastFlash::SkipBlankErases, Part::Blank,
-     kNone, Shape::HalfLast, {}, {0, 1, 2},
+    {"same image, changed blocks only",
+     FastFlash::ChangedBlocksOnly,
+     Part::Image,
+     kNone,
+     Shape::Whole,
+     {},
+     {},
+     "Fast Flash ---> 0 of 3 blocks written"},
+    {"one block changed, changed blocks only",
+     FastFlash::ChangedBlocksOnly,
+     Part::Image,
+     1,
+     Shape::Whole,
+     {1},
+     {1},
+     "Fast Flash ---> 1 of 3 blocks written"},
+    {"one block changed, full sequence",
+     FastFlash::Off,
+     Part::Image,
+     1,
+     Shape::Whole,
+     {0, 1, 2},
+     {0, 1, 2},
+     ""},
+    {"half last block changed, changed blocks only",
+     FastFlash::ChangedBlocksOnly,
+     Part::Image,
+     2,
+     Shape::HalfLast,
+     {2},
+     {2},
+     "Fast Flash ---> 1 of 3 blocks written"},
+    {"half last block, blank part, skip blank erases",
+     FastFlash::SkipBlankErases,
+     Part::Blank,
+     kNone,
+     Shape::HalfLast,
+     {},
+     {0, 1, 2},
      "Fast Flash ---> 3 of 3 blocks already blank, not erased"},
-    {"0xFF block with Skip FF, skip blank erases", FastFlash::SkipBlankErases, Part::Blank,
-     kNone, Shape::FFBlock1, {}, {0, 2},
+    {"0xFF block with Skip FF, skip blank erases",
+     FastFlash::SkipBlankErases,
+     Part::Blank,
+     kNone,
+     Shape::FFBlock1,
+     {},
+     {0, 2},
      "Fast Flash ---> 3 of 3 blocks already blank, not erased"},
-    {"0xFF block with Skip FF, changed blocks only", FastFlash::ChangedBlocksOnly, Part::Image,
-     1, Shape::FFBlock1, {1}, {}, "Fast Flash ---> 0 of 3 blocks written"},
+    {"0xFF block with Skip FF, changed blocks only",
+     FastFlash::ChangedBlocksOnly,
+     Part::Image,
+     1,
+     Shape::FFBlock1,
+     {1},
+     {},
+     "Fast Flash ---> 0 of 3 blocks written"},
 };
+
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 constexpr Mode kModes[] = {Mode::Kbs, Mode::Smbus, Mode::Socket};
 
@@ -108,13 +170,13 @@ TEST_P(FastFlashAuto, ErasesAndWritesOnlyWhatTheReadsCallFor) {
     std::copy(bench.OldData().begin(), bench.OldData().end(), truth.begin());
     for (uint32_t b = 0; b < image.usedBlockCount; ++b) {
         const auto from = truth.begin() + b * kBlock;
+        const std::size_t length = std::min<std::size_t>(kBlock, expected.size() - b * kBlock);
         if (static_cast<int>(b) == c.oldBlock) {
             continue;
         }
         if (c.part == Part::Blank) {
-            std::fill_n(from, kBlock, 0xFF);
+            std::fill_n(from, length, 0xFF);
         } else {
-            const std::size_t length = std::min<std::size_t>(kBlock, expected.size() - b * kBlock);
             std::copy_n(expected.begin() + b * kBlock, length, from);
         }
     }
@@ -146,8 +208,8 @@ TEST_P(FastFlashAuto, ErasesAndWritesOnlyWhatTheReadsCallFor) {
 }
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<Case, Mode>>& info) {
-    std::string name = std::string(std::get<0>(info.param).name) + "_" +
-                       ModeName(std::get<1>(info.param));
+    std::string name =
+        std::string(std::get<0>(info.param).name) + "_" + ModeName(std::get<1>(info.param));
     for (char& c : name) {
         c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     }

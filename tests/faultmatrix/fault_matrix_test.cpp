@@ -109,8 +109,8 @@ const std::vector<Fault>& Faults() {
     return faults;
 }
 
-constexpr Op kOps[] = {Op::Erase,        Op::BlankCheck, Op::Program,   Op::Verify,
-                       Op::Read,         Op::ReadTwice,  Op::BlockProcess, Op::Sequence,
+constexpr Op kOps[] = {Op::Erase,     Op::BlankCheck, Op::Program,      Op::Verify,
+                       Op::Read,      Op::ReadTwice,  Op::BlockProcess, Op::Sequence,
                        Op::FastBlank, Op::FastChanged};
 
 constexpr Mode kModes[] = {Mode::Kbs, Mode::Smbus, Mode::Socket, Mode::Pd};
