@@ -1,7 +1,5 @@
 #include "flashops/fast_flash_plan.h"
 
-#include <algorithm>
-
 #include "flashops/block_bytes.h"
 
 namespace quillon {
