@@ -221,6 +221,28 @@ INSTANTIATE_TEST_SUITE_P(Cases, FastFlashAuto,
                                             ::testing::ValuesIn(kModes)),
                          CaseName);
 
+// A stale deciding read (the board repeats blank block 0's reply for block 1, which holds
+// older data) leaves block 1 unerased; the verify's read overturns that, and the block is
+// erased and written again: the wrong decision costs time, the unit still ends right.
+TEST(FastFlashAutoStale, AWrongDecisionIsOverturnedByTheProvingRead) {
+    MatrixBench bench(Mode::Socket, 11);
+    bench.Prepare(Op::FastBlank);  // blank, but block 1 holds older data
+    sim::FaultRule stale;
+    stale.kind = sim::FaultKind::kStaleRead;
+    stale.unit = 1;
+    stale.times = 1;
+    bench.Board().AddFault(stale);
+    Station& station = bench.GetStation();
+    station.Settings().WriteInt(setting::kFastFlash, 1);
+    bench.Board().ClearTrace();
+    StepResult result = StepResult::Failed;
+    station.RunHandler([&] { result = station.Auto().Run(ImageReload::JustLoaded).result; });
+    EXPECT_EQ(result, StepResult::Ok);
+    EXPECT_TRUE(bench.Judge(Op::FastBlank).Right());
+    EXPECT_EQ(SentToTheBoard(bench.Board()).erased, std::set<uint32_t>{1});
+    EXPECT_TRUE(Logged(station, "Fast Flash ---> 3 of 3 blocks already blank, not erased"));
+}
+
 // The USB-PD controller keeps its own sequence: its flash is erased and written whole.
 TEST(FastFlashAutoPd, KeepsItsOwnSequence) {
     MatrixBench bench(Mode::Pd, 3);
