@@ -84,6 +84,13 @@ Sent SentToTheBoard(const sim::VirtualBoard& board) {
     return sent;
 }
 
+// The Auto button, on the image the bench placed.
+StepResult RunAuto(Station& station) {
+    StepResult result = StepResult::Failed;
+    station.RunHandler([&] { result = station.Auto().Run(ImageReload::JustLoaded).result; });
+    return result;
+}
+
 bool Logged(const Station& station, const std::string& line) {
     const auto& lines = station.Log().Lines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -125,8 +132,7 @@ TEST_P(FastFlashAuto, ErasesAndWritesOnlyWhatTheReadsCallFor) {
     station.Settings().WriteInt(setting::kFastFlash, static_cast<int32_t>(c.fast));
     bench.Board().ClearTrace();
 
-    StepResult result = StepResult::Failed;
-    station.RunHandler([&] { result = station.Auto().Run(ImageReload::JustLoaded).result; });
+    const StepResult result = RunAuto(station);
 
     EXPECT_EQ(result, StepResult::Ok);
     const Sent sent = SentToTheBoard(bench.Board());
@@ -176,8 +182,7 @@ TEST(FastFlashAutoStale, AWrongDecisionIsOverturnedByTheProvingRead) {
     Station& station = bench.GetStation();
     station.Settings().WriteInt(setting::kFastFlash, 1);
     bench.Board().ClearTrace();
-    StepResult result = StepResult::Failed;
-    station.RunHandler([&] { result = station.Auto().Run(ImageReload::JustLoaded).result; });
+    const StepResult result = RunAuto(station);
     EXPECT_EQ(result, StepResult::Ok);
     EXPECT_TRUE(bench.Judge(Op::FastBlank).Right());
     EXPECT_EQ(SentToTheBoard(bench.Board()).erased, std::set<uint32_t>{1});
@@ -191,8 +196,7 @@ TEST(FastFlashAutoPd, KeepsItsOwnSequence) {
     Station& station = bench.GetStation();
     station.Settings().WriteInt(setting::kFastFlash, 2);
     bench.Board().ClearTrace();
-    StepResult result = StepResult::Failed;
-    station.RunHandler([&] { result = station.Auto().Run(ImageReload::JustLoaded).result; });
+    const StepResult result = RunAuto(station);
     EXPECT_EQ(result, StepResult::Ok);
     const Sent sent = SentToTheBoard(bench.Board());
     EXPECT_EQ(sent.erased.size(), MatrixBench::kPdFlashSize / 1024);
