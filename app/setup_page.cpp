@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -170,6 +171,23 @@ QWidget* SetupPage::BuildOptions() {
     boxes->addWidget(controls_.dualFlash, 0, 1);
     boxes->addWidget(controls_.breakAt0, 1, 0);
     boxes->addWidget(controls_.switchRom, 1, 1);
+    // FastFlash = item.
+    controls_.fastFlash = new QComboBox(controls_.others);
+    controls_.fastFlash->setObjectName("ComboBox_FastFlash");
+    controls_.fastFlash->addItems({"Full sequence", "Skip blank erases", "Changed blocks only"});
+    controls_.fastFlash->setToolTip(
+        "Auto reads each used block before it erases it.\n"
+        "Skip blank erases: a blank block is not erased.\n"
+        "Changed blocks only: a block that already holds the image is neither erased nor "
+        "written.\nEvery block left so is read again before Auto says OK.\n"
+        "Flash via PD_CC/I2C keeps its own sequence.");
+    auto* fastLabel = new QLabel("Fast Flash", controls_.others);
+    fastLabel->setBuddy(controls_.fastFlash);
+    auto* fastRow = new QHBoxLayout;
+    fastRow->setSpacing(6);
+    fastRow->addWidget(fastLabel);
+    fastRow->addWidget(controls_.fastFlash, 1);
+    boxes->addLayout(fastRow, 2, 0, 1, 2);
 
     controls_.unprotect = MakeGroup(area, "GroupBox_UnProtect", "UnProtect");
     auto* unprotect = new QGridLayout(controls_.unprotect);
@@ -282,6 +300,10 @@ void SetupPage::Mirror(const SetupPageControls& state) {
     controls_.dualFlash->setChecked(state.dualFlash);
     controls_.breakAt0->setChecked(state.breakAt0);
     controls_.switchRom->setChecked(state.switchRom);
+    {
+        const QSignalBlocker blocker(controls_.fastFlash);
+        controls_.fastFlash->setCurrentIndex(state.fastFlashItem);
+    }
     controls_.eraseLast1K->setChecked(state.unprotectTheLast1K);
     controls_.keyMatch->setChecked(state.unprotectKeyMatch);
     for (int cell = 0; cell < kKeyCells; ++cell) {
@@ -390,6 +412,7 @@ void SetupPage::ConnectTo(Station& station) {
     keep(controls_.dualFlash, &QCheckBox::clicked, &state.dualFlash);
     keep(controls_.breakAt0, &QCheckBox::clicked, &state.breakAt0);
     keep(controls_.switchRom, &QCheckBox::clicked, &state.switchRom);
+    keep(controls_.fastFlash, &QComboBox::activated, &state.fastFlashItem);
     keep(controls_.eraseLast1K, &QCheckBox::clicked, &state.unprotectTheLast1K);
 
     // Every change of the text counts, typed or set from outside (a screen reader, an

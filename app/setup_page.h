@@ -37,6 +37,7 @@ public:
         QCheckBox* dualFlash = nullptr;         // CheckBox_DualFlash
         QCheckBox* breakAt0 = nullptr;          // CheckBox_BreakAt0
         QCheckBox* switchRom = nullptr;         // CheckBox_SwitchRom
+        QComboBox* fastFlash = nullptr;         // ComboBox_FastFlash
         QGroupBox* unprotect = nullptr;         // GroupBox_UnProtect
         QCheckBox* eraseLast1K = nullptr;       // CheckBox_UnprotectTheLast1K
         QCheckBox* keyMatch = nullptr;          // CheckBox_UnprotectKeyMatch

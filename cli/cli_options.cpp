@@ -87,6 +87,18 @@ ClockKind ClockValue(const std::string& kind) {
     throw UsageError{"--clock is real or virtual, not '" + kind + "'"};
 }
 
+// --fast's words, in the order of the FastFlash values.
+constexpr const char* kFastWords[] = {"off", "blank", "changed"};
+
+FastFlash FastValue(const std::string& word) {
+    for (int32_t value = 0; value < static_cast<int32_t>(std::size(kFastWords)); ++value) {
+        if (word == kFastWords[value]) {
+            return static_cast<FastFlash>(value);
+        }
+    }
+    throw UsageError{"--fast is off, blank or changed, not '" + word + "'"};
+}
+
 // The options before the actions. A flag takes no value; the others take one, as the next
 // word or after "=".
 struct GlobalOption {
@@ -105,6 +117,7 @@ const GlobalOption kGlobalOptions[] = {
     {"--ini-dir", true, [](CliOptions& o, const std::string& v) { o.iniFolder = v; }},
     {"--record", true, [](CliOptions& o, const std::string& v) { o.record = v; }},
     {"--clock", true, [](CliOptions& o, const std::string& v) { o.clock = ClockValue(v); }},
+    {"--fast", true, [](CliOptions& o, const std::string& v) { o.fastFlash = FastValue(v); }},
 };
 // clang-format on
 
@@ -257,6 +270,15 @@ Options:
                          them without sleeping (virtual board, benchmarks)
   --json                 standard output carries one JSON object per event
 )" + records.recordOption +
+           R"(  --fast off|blank|changed
+                         FastFlash for this run, whatever the setting holds
+                         (set FastFlash=0|1|2 stores it): Auto's erase reads
+                         each used block first; blank skips the erase of a
+                         blank block, changed also leaves a block that holds
+                         the image unerased and unwritten. Every block left
+                         so is read again before Auto says OK. Connect modes
+                         1 to 3; Flash via PD_CC/I2C keeps its own sequence
+)" +
            R"(  --help                 show this help and exit
   --version              show the version and exit
 

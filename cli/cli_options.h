@@ -1,8 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "config/stored_modes.h"
 
 namespace quillon::cli {
 
@@ -31,6 +34,7 @@ struct CliOptions {
     bool json = false;
     bool waitForSettings = false;  // --wait: wait while another station holds the settings
     std::string record;            // --record URI|FILE; empty: QUILLON_RECORD, else no records
+    std::optional<FastFlash> fastFlash;  // --fast: FastFlash for this run; none: the setting
     std::vector<CliAction> actions;
     bool help = false;
     bool version = false;
@@ -50,7 +54,7 @@ struct ParsedCommandLine {
 };
 
 // quillon-cli [--settings PATH] [--wait] [--ini-dir DIR] [--clock real|virtual] [--json]
-//             [--record URI|FILE] ACTION...
+//             [--record URI|FILE] [--fast off|blank|changed] ACTION...
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The --help text (complete enough to make a manual page from).

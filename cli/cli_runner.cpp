@@ -193,9 +193,10 @@ int CliRunner::Run() {
         panel_.HideLog();
     }
     StartReplay();  // what earlier runs spooled goes first
-    station_ = std::make_unique<Station>(panel_, *clock_, timer_,
-                                         StationOptions{options_.settingsPath, options_.iniFolder},
-                                         loader_);
+    StationOptions stationOptions{options_.settingsPath, options_.iniFolder};
+    stationOptions.fastFlash = options_.fastFlash;
+    station_ =
+        std::make_unique<Station>(panel_, *clock_, timer_, std::move(stationOptions), loader_);
     panel_.onPump = [this] {
         if (const int signal = StopSignal(); signal != 0 && !station_->StopRequested()) {
             station_->RequestStop(StopSignalCause(signal));

@@ -48,6 +48,8 @@ inline constexpr const char* kDesignatedEflashSizeKB = "DesignatedEflashSizeKB";
 inline constexpr const char* kReadEFlashId16Bytes = "ReadEFlashID16Bytes";
 inline constexpr const char* kShowWriteStatus = "ShowWriteStatus";
 inline constexpr const char* kCheckBoxUnProtect = "CheckBox_UnProtect";
+// Auto reads each used block before its erase and skips what the read proves unneeded.
+inline constexpr const char* kFastFlash = "FastFlash";
 
 // "Key0" .. "Key7": the operator's protection-key bytes.
 inline constexpr const char* kKeyNames[8] = {"Key0", "Key1", "Key2", "Key3",

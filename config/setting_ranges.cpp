@@ -81,6 +81,7 @@ constexpr std::array kRanges = {
     Flag(kReadEFlashId16Bytes),
     Flag(kShowWriteStatus),
     Flag(kCheckBoxUnProtect),
+    ModeRange<FastFlash>(),
 };
 
 char Lower(char c) {

@@ -67,6 +67,7 @@ constexpr std::array kDefaults = {
     Dword(setting::kDesignatedEflashSizeKB, 0),
     Flag(setting::kReadEFlashId16Bytes, false),
     Dword(setting::kShowWriteStatus, 0),
+    Dword(setting::kFastFlash, 0),
 };
 }  // namespace
 

@@ -23,6 +23,9 @@ enum class SmbusSpeed : int32_t { Low = 1, High = 2 };  // 400 kHz, 1 MHz
 enum class SpecialWave : int32_t { Clk120kDat120k = 1, Clk100kDat200k = 2, PdTestMode = 3 };
 // EraseType of the selected flash part.
 enum class EraseType : int32_t { Chip = 0, Sector = 1, Block = 2 };
+// FastFlash: what Auto may leave undone once a read of the block proves it unneeded. Off is
+// the full sequence; ChangedBlocksOnly also skips the erases SkipBlankErases skips.
+enum class FastFlash : int32_t { Off = 0, SkipBlankErases = 1, ChangedBlocksOnly = 2 };
 
 // The stored numbers each mode takes, and the value it is stored under.
 struct ModeRange {
@@ -47,6 +50,8 @@ template <>
 inline constexpr ModeRange kModeValues<SpecialWave>{1, 3, setting::kSpecialWave};
 template <>
 inline constexpr ModeRange kModeValues<EraseType>{0, 2, setting::kEraseType};
+template <>
+inline constexpr ModeRange kModeValues<FastFlash>{0, 2, setting::kFastFlash};
 
 // The one rule for a stored number outside a mode's values: it names no mode. Whoever reads
 // it then does what it does for no mode: the radio group selects no item, no port-control

@@ -31,6 +31,26 @@ constexpr const char* kReloadCause = "the image file could not be loaded again: 
 constexpr const char* kSstManufacturer = "BF";
 constexpr uint32_t kMaxStatusByte = 0xFF;
 
+// The FastFlash plan of one Auto unit: begun before its first step, ended however it ends.
+class AutoUnitPlan {
+public:
+    AutoUnitPlan(const AutoFlashSteps& steps, const UnitSteps& follows) : steps_(steps) {
+        if (steps_.beginUnit) {
+            steps_.beginUnit(follows);
+        }
+    }
+    ~AutoUnitPlan() {
+        if (steps_.endUnit) {
+            steps_.endUnit();
+        }
+    }
+    AutoUnitPlan(const AutoUnitPlan&) = delete;
+    AutoUnitPlan& operator=(const AutoUnitPlan&) = delete;
+
+private:
+    const AutoFlashSteps& steps_;
+};
+
 bool IsAllFF(const std::vector<uint8_t>& buffer, std::size_t from, std::size_t count) {
     return std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(from),
                        buffer.begin() + static_cast<std::ptrdiff_t>(from + count),
@@ -158,6 +178,8 @@ StepReport AutoFlash::Run(ImageReload reload) {
         report.totalSeconds = SecondsSince(runStarted);
         return c_.frame.OperationResult() ? SuccessTail(report) : FailureTail(report);
     }
+    const AutoUnitPlan plan(
+        steps_, UnitSteps{controls_.checkCheck, controls_.checkProgram, controls_.checkVerify});
     for (const auto& [name, checked, step] : StepOrder()) {
         if (checked) {
             RunStep(name, *step, report);

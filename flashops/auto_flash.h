@@ -11,6 +11,7 @@
 #include "board/board_commands.h"
 #include "board/board_side_commands.h"
 #include "config/settings_store.h"
+#include "flashops/fast_flash_plan.h"
 #include "image/image_state.h"
 #include "target/connection_flags.h"
 #include "ui/clock.h"
@@ -38,6 +39,10 @@ struct AutoFlashSteps {
     // Verify after Program): they leave their proof to it. Empty: the plain steps.
     Step eraseProvenByCheck;
     Step programProvenByVerify;
+    // An Auto unit of the four steps begins (with the steps that follow its erase) and ends:
+    // the FastFlash plan lives in between. Empty: no plan.
+    std::function<void(const UnitSteps&)> beginUnit;
+    std::function<void()> endUnit;
     Step blockProcess;                     // the block process
     Step read;                             // read (honours Read Twice)
     std::function<void()> enterFlashMode;  // EnterFlashMode of the connection cycle

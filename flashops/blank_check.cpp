@@ -79,6 +79,9 @@ long long FlashOperations::CheckBlocks(FlashRun& run, CheckWalk walk) {
     const uint32_t used = image.usedBlockCount;
     WalkPlan plan = UsedBlocksPlan(run);
     plan.gauge = blankCheck ? WalkGauge::Step : WalkGauge::Pump;
+    // A block whose blank proof Auto's erase already read, or that holds the image, is not
+    // read again here.
+    plan.skipped = [&](long long b) { return fast_.CheckPasses(static_cast<uint32_t>(b)); };
     TestLimit limit;
     long long errors = 0;
     walk_.Run(plan, run.retries, [&](long long unit) {
@@ -100,15 +103,24 @@ long long FlashOperations::CheckBlocks(FlashRun& run, CheckWalk walk) {
                                             static_cast<uint8_t>(run.type.commandModeRead), block);
         }
         MaskRomCodeArea(run, b, block);
+        long long found = 0;
+        if (result.Succeeded()) {
+            limit.Update(run, parts_.eflash, b);
+            // Every block that was read is tested; the board has tested the others.
+            if (!quick) {
+                const bool halfBlock = image.halfLastBlock && b == used - 1;
+                found = CountNotErased(block.first(limit.Length(halfBlock)));
+            }
+        }
+        // A block Auto's erase left unerased that is not blank after all is erased now and
+        // checked again.
+        if ((!result.Succeeded() || found > 0) && EraseOverturned(run, b)) {
+            return Turn::Repeat;
+        }
         if (!result.Succeeded()) {
             return Turn::Repeat;
         }
-        limit.Update(run, parts_.eflash, b);
-        // Every block that was read is tested; the board has tested the others.
-        if (!quick) {
-            const bool halfBlock = image.halfLastBlock && b == used - 1;
-            errors += CountNotErased(block.first(limit.Length(halfBlock)));
-        }
+        errors += found;
         return Turn::Done;
     });
     return errors;

@@ -34,7 +34,11 @@ WalkEnd BlockWalk::Run(const WalkPlan& plan, int& retries,
             continue;
         }
         if (!plan.skipFirst && skipped(u)) {
-            Gauge(plan, u);
+            if (plan.gauge == WalkGauge::Pump) {
+                frame_.Pump();
+            } else {
+                Gauge(plan, u);
+            }
             u += plan.stride;
             continue;
         }

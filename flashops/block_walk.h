@@ -42,7 +42,8 @@ struct WalkPlan {
     WalkGauge gauge = WalkGauge::Step;
     WalkRepeat repeat = WalkRepeat::RetryLimit;
     // Units whose skip flag holds. They are passed over after the stop check with a gauge
-    // step, or, with `skipFirst`, ahead of the stop check and without one (the block process).
+    // step (a pump only, with WalkGauge::Pump), or, with `skipFirst`, ahead of the stop check
+    // and without one (the block process).
     std::function<bool(long long unit)> skipped;
     bool skipFirst = false;
 };

@@ -53,7 +53,8 @@ StepReport FlashOperations::Erase() {
     if (!refusal) {
         refusal = UsedBlocksRefusal();
     }
-    return RunInFrame(run, kEraseTexts, refusal, [&] { RunErase(run); });
+    return RunInFrame(
+        run, kEraseTexts, refusal, [&] { RunErase(run); }, [&] { LogAlreadyBlank(); });
 }
 
 void FlashOperations::RunErase(FlashRun& run) {
@@ -243,33 +244,39 @@ std::optional<std::string> FlashOperations::HalfBlockEraseProblem(const FlashRun
 
 // Every sector of each used block; a block with a failed sector is erased again whole.
 void FlashOperations::EraseBlockWalk(FlashRun& run) {
-    const auto whole = BlockEraseCommands(run, false);
-    const auto half = BlockEraseCommands(run, true);
-    const uint32_t used = parts_.image.usedBlockCount;
-    const bool halfLast = parts_.image.halfLastBlock;
+    if (fast_.Deciding()) {
+        EraseBlockWalkPlanned(run);
+        return;
+    }
     WalkPlan plan = UsedBlocksPlan(run);
     plan.gauge = WalkGauge::ByUnit;
     const WalkEnd end = walk_.Run(plan, run.retries, [&](long long b) {
-        bool failed = false;
-        for (const SectorCommand& command : halfLast&& b == used - 1 ? half : whole) {
-            if (parts_.frame.StopRequested()) {
-                return Turn::Ended;
-            }
-            const auto result =
-                parts_.board.EraseFlash(static_cast<int>(b), command.page, command.eraseType,
-                                        static_cast<uint8_t>(run.type.commandModeErase));
-            run.result = result.Succeeded();
-            if (run.result) {
-                walk_.Gauge(plan, b);
-            } else {
-                failed = true;
-            }
-        }
-        return failed ? Turn::Repeat : Turn::Done;
+        return EraseBlockSectors(run, static_cast<uint32_t>(b), &plan);
     });
     if (end == WalkEnd::Ended) {
         run.result = false;
     }
+}
+
+Turn FlashOperations::EraseBlockSectors(FlashRun& run, uint32_t block, const WalkPlan* plan) {
+    const auto& image = parts_.image;
+    const bool halfBlock = image.halfLastBlock && block == image.usedBlockCount - 1;
+    bool failed = false;
+    for (const SectorCommand& command : BlockEraseCommands(run, halfBlock)) {
+        if (parts_.frame.StopRequested()) {
+            return Turn::Ended;
+        }
+        const auto result =
+            parts_.board.EraseFlash(static_cast<int>(block), command.page, command.eraseType,
+                                    static_cast<uint8_t>(run.type.commandModeErase));
+        run.result = result.Succeeded();
+        if (!run.result) {
+            failed = true;
+        } else if (plan) {
+            walk_.Gauge(*plan, block);
+        }
+    }
+    return failed ? Turn::Repeat : Turn::Done;
 }
 
 }  // namespace quillon

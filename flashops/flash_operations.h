@@ -12,6 +12,7 @@
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "flashops/block_walk.h"
+#include "flashops/fast_flash_plan.h"
 #include "image/image_state.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
@@ -55,6 +56,9 @@ struct FlashOpsControls {
     // The KB of the small sectors the selected part also has besides its erase unit (its
     // parameter file's SmallSectorSize; 0 when it has none). Empty: none.
     std::function<int32_t()> smallSectorKB;
+    // FastFlash for the station's whole run instead of the stored setting (the command
+    // line's --fast). None: the setting.
+    std::optional<FastFlash> fastFlashForRun{};
 };
 
 // Erase, blank check, program, verify, read and the block process. Each runs in the one
@@ -88,6 +92,12 @@ public:
     // Erase, check, program and read back one block at a time (Auto's alternative body).
     StepReport BlockProcess();
 
+    // An Auto unit of the four steps begins and ends. Between them the FastFlash setting
+    // (modes 1 to 3) has the unit's erase read each used block first and leave undone what
+    // that read proves unneeded (FastFlashPlan); `follows` names the steps after the erase.
+    void BeginAutoUnit(const UnitSteps& follows);
+    void EndAutoUnit() { fast_.EndUnit(); }
+
     // What the frame shows of one operation: the busy cursor's area, the progress line and
     // the outcome lines (none for the block process, which writes its own).
     struct OperationTexts {
@@ -106,6 +116,18 @@ private:
     void UnprotectLastKilobyte(FlashRun& run);
     void ErasePdFlash(FlashRun& run);
     void EraseBlockWalk(FlashRun& run);
+    // The FastFlash erase walk: reads each used block into ReadBuffer (the blank check's
+    // proof where the plan says so), lets the plan decide, and erases only what it must.
+    void EraseBlockWalkPlanned(FlashRun& run);
+    // Sends the erase commands of block b; the gauge moves per command when `plan` is given.
+    // Turn::Done, Repeat when a command failed, Ended on a stop request.
+    Turn EraseBlockSectors(FlashRun& run, uint32_t block, const WalkPlan* plan);
+    // A later read showed block b not as the plan decided: a block the plan left unerased is
+    // erased now (true). A block the plan did not spare is left as it is (false).
+    bool EraseOverturned(FlashRun& run, uint32_t block);
+    // The FastFlash lines after the erase and after the program, when the plan decided.
+    void LogAlreadyBlank();
+    void LogBlocksWritten(const FlashRun& run);
     // One erase command of a block: the erase type (P1) and the sector's page byte.
     struct SectorCommand {
         uint8_t eraseType;
@@ -214,6 +236,7 @@ private:
     FlashOpsParts parts_;
     FlashOpsControls controls_;
     BlockWalk walk_;
+    FastFlashPlan fast_;
     // Scratch for image blocks that reach past the end of ImageBuffer (filled with 0xFF).
     std::vector<uint8_t> imageScratch_;
     std::vector<uint8_t> readBackScratch_;

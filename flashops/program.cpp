@@ -31,6 +31,7 @@ StepReport FlashOperations::Program() {
         if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
             parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
         }
+        LogBlocksWritten(run);
     };
     return RunInFrame(
         run, kProgramTexts, refusal, [&] { RunProgram(run); }, restoreSpeed);
@@ -64,7 +65,10 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
     // the speeds agree.
     const bool leaves = leaveProof_ && !NeedsLowSpeedToProgram(run);
     WalkPlan plan = UsedBlocksPlan(run);
-    plan.skipped = [&](long long b) { return SkipsBlock(static_cast<uint32_t>(b)); };
+    // A block Auto's erase found holding the image is not written (its verify proves it).
+    plan.skipped = [&](long long b) {
+        return SkipsBlock(static_cast<uint32_t>(b)) || fast_.Unchanged(static_cast<uint32_t>(b));
+    };
     TestLimit limit;
     WalkTransfers(run, plan, [&](long long unit) {
         const auto b = static_cast<uint32_t>(unit);
@@ -81,7 +85,12 @@ bool FlashOperations::ProgramBlocks(FlashRun& run) {
             return true;
         }
         const auto wrong = CompareBlock(run, b, limit, ScratchBlock());
-        return wrong && *wrong == 0;
+        if (wrong && *wrong == 0) {
+            return true;
+        }
+        // Written over a block Auto's erase left unerased: erased before it is written again.
+        EraseOverturned(run, b);
+        return false;
     });
     if (leaves && run.result) {
         handed_ = Proof::ByVerify;

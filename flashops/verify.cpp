@@ -86,6 +86,7 @@ long long FlashOperations::VerifyBlocks(FlashRun& run) {
             run, b, limit, std::span<uint8_t>(image.readBuffer).subspan(offset, kBlockSize));
         if (rewrites && (!found || *found > 0)) {
             stillWrong = found.value_or(0);
+            EraseOverturned(run, b);  // a block Auto's erase spared is erased first
             WriteImageBlock(run, b);  // its answer counts at the compare that follows
             return Turn::Repeat;
         }

@@ -1,5 +1,6 @@
 #include "station/control_rules.h"
 #include "config/setting_names.h"
+#include "config/stored_modes.h"
 
 namespace quillon {
 
@@ -51,6 +52,11 @@ int SpecialWaveItem(int specialWave) {
     constexpr int kItems = 2;
     const int item = specialWave - 1;
     return item >= 0 && item < kItems ? item : -1;
+}
+
+int FastFlashItem(int32_t stored) {
+    const auto mode = ModeFrom<FastFlash>(stored);
+    return mode ? RadioItem(*mode) : -1;
 }
 
 }  // namespace quillon

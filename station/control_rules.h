@@ -23,4 +23,8 @@ int ClampRadioItem(int item, int itemCount);
 // has two items, so 3 selects none.
 int SpecialWaveItem(int specialWave);
 
+// The Fast Flash choice's item of a stored FastFlash: the value itself; none (-1) for a value
+// that names no mode.
+int FastFlashItem(int32_t stored);
+
 }  // namespace quillon

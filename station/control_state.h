@@ -63,6 +63,7 @@ struct SetupPageControls {
     bool dualFlash = false;               // CheckBox_DualFlash
     bool breakAt0 = false;                // CheckBox_BreakAt0
     bool switchRom = false;               // CheckBox_SwitchRom
+    int fastFlashItem = 0;                // ComboBox_FastFlash: FastFlash = item
     bool unprotectTheLast1K = false;      // CheckBox_UnprotectTheLast1K "Erase Last 1K"
     bool unprotectKeyMatch = false;       // CheckBox_UnprotectKeyMatch "KeyMatch"
     std::array<std::string, 8> keyCells;  // StringGrid_KeyMatch, two hex digits each

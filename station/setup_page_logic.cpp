@@ -147,6 +147,9 @@ bool SetupPageLogic::Ok() {
     store_.WriteInt(setting::kPdI2cAddress, pdAddress);
     cache_.pdI2cAddress = pdAddress;
     store_.WriteBool(setting::kSwitchRom, setup.switchRom);
+    if (const auto fast = ModeOfItem<FastFlash>(setup.fastFlashItem)) {
+        WriteMode(store_, *fast);
+    }
 
     CloseToMainPage();
     ResumeConnectionCheck();
@@ -233,6 +236,7 @@ bool SetupPageLogic::ReloadControls() {
     setup.pdI2cAddress =
         HexDigits(static_cast<uint32_t>(store_.ReadInt(setting::kPdI2cAddress)) & 0xFF, 2);
     setup.switchRom = store_.ReadBool(setting::kSwitchRom);
+    setup.fastFlashItem = FastFlashItem(store_.ReadInt(setting::kFastFlash));
     return wantsPinFile;
 }
 

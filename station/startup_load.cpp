@@ -305,6 +305,7 @@ void StartupLoad::Remaining() {
     EnsureDefault(store_, setting::kDesignatedEflashSizeKB);
     EnsureDefault(store_, setting::kReadEFlashId16Bytes);
     controls_.main.writeStatus.visible = EnsureInt(setting::kShowWriteStatus) != 0;
+    controls_.setup.fastFlashItem = FastFlashItem(EnsureInt(setting::kFastFlash));
 }
 
 }  // namespace quillon

@@ -42,7 +42,8 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
                              return flashDatabase_->SmallSectorSizeKB(
                                  store_->ReadText(setting::kLastFlashId1),
                                  store_->ReadText(setting::kLastFlashId2));
-                         }});
+                         },
+                         options_.fastFlash});
     pins_ = std::make_unique<PinDefinitionDesk>(*store_, ::quillon::IniFolder(IniFolder()),
                                                 *boardSide_, panel_, log_, controls_.setup);
     hooks_.pinSourceSelected = [this](int item) { pins_->SelectSourceAtStartup(item); };

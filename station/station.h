@@ -48,6 +48,9 @@ struct StationOptions {
     std::filesystem::path iniFolder;
     // Timer2, the USB-PD processor-halt poll; none: a timer that only remembers its state.
     HaltPollTimer* haltPollTimer = nullptr;
+    // FastFlash for this run instead of the stored setting (quillon-cli --fast); none: the
+    // setting.
+    std::optional<FastFlash> fastFlash{};
 };
 
 // Owns the long-lived state of the programming station and runs what the window's

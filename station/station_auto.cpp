@@ -16,6 +16,8 @@ AutoFlashSteps Station::MakeAutoSteps() {
     steps.verify = [this] { return FlashOps().Verify(); };
     steps.eraseProvenByCheck = [this] { return FlashOps().EraseProvenByCheck(); };
     steps.programProvenByVerify = [this] { return FlashOps().ProgramProvenByVerify(); };
+    steps.beginUnit = [this](const UnitSteps& follows) { FlashOps().BeginAutoUnit(follows); };
+    steps.endUnit = [this] { FlashOps().EndAutoUnit(); };
     steps.blockProcess = [this] { return FlashOps().BlockProcess(); };
     steps.read = [this] { return FlashOps().Read(); };
     steps.enterFlashMode = [this] { Cycle().EnterFlashMode(); };

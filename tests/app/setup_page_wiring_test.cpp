@@ -212,6 +212,9 @@ private slots:
             QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
             ticked[name] = box->isChecked();
         }
+        auto* fast = W<QComboBox>("ComboBox_FastFlash");
+        QTest::keyClick(fast, Qt::Key_Down);  // keys, as the operator steps through the choice
+        QTest::keyClick(fast, Qt::Key_Down);
         SetAccessibleText(W("Edit_PDI2CAddr"), "5a");
         for (int cell = 0; cell < 8; ++cell) {
             SetAccessibleCell(cell, QString::number(0x11 * cell, 16));
@@ -230,9 +233,9 @@ private slots:
         QTest::mouseClick(W("BitBtn_Setup_OK"), Qt::LeftButton);
         QTRY_VERIFY(W("TabControl_Main")->isVisible());
 
-        const std::pair<const char*, int> numbers[] = {{"ConnectMode", 2}, {"Allocation", 3},
-                                                       {"SpecialWave", 1}, {"SMBusSpeed", 2},
-                                                       {"QuickMode", 2},   {"PDI2CAddress", 0x5A}};
+        const std::pair<const char*, int> numbers[] = {
+            {"ConnectMode", 2}, {"Allocation", 3},      {"SpecialWave", 1}, {"SMBusSpeed", 2},
+            {"QuickMode", 2},   {"PDI2CAddress", 0x5A}, {"FastFlash", 2}};
         for (const auto& [name, value] : numbers) {
             QVERIFY2(store.ReadInt(name) == value, name);
         }

@@ -10,35 +10,12 @@ ParsedCommandLine Parse(std::vector<std::string> words) {
 }
 
 TEST(CliOptionsTest, OptionsThenActionsWithTheirArguments) {
-    const auto parsed = Parse({"--settings",
-                               "s.db",
-                               "--ini-dir=INI",
-                               "--clock",
-                               "virtual",
-                               "--json",
-                               "--wait",
-                               "--record",
-                               "r.csv",
-                               "tick",
-                               "3",
-                               "tick",
-                               "typeauto",
-                               "type",
-                               "Winbond",
-                               "W25Q32FV",
-                               "write-status",
-                               "1c",
-                               "02",
-                               "continue",
-                               "write-status",
-                               "load",
-                               "a.bin",
-                               "burnrun",
-                               "5",
-                               "steps",
-                               "program,verify",
-                               "set",
-                               "SpecialForm=1"});
+    const auto parsed = Parse(
+        {"--settings", "s.db",     "--ini-dir=INI", "--clock",        "virtual",  "--json",
+         "--wait",     "--record", "r.csv",         "--fast=changed", "tick",     "3",
+         "tick",       "typeauto", "type",          "Winbond",        "W25Q32FV", "write-status",
+         "1c",         "02",       "continue",      "write-status",   "load",     "a.bin",
+         "burnrun",    "5",        "steps",         "program,verify", "set",      "SpecialForm=1"});
     ASSERT_EQ(parsed.error, "");
     const CliOptions& o = parsed.options;
     EXPECT_EQ(o.settingsPath, "s.db");
@@ -47,6 +24,8 @@ TEST(CliOptionsTest, OptionsThenActionsWithTheirArguments) {
     EXPECT_TRUE(o.json);
     EXPECT_TRUE(o.waitForSettings);
     EXPECT_EQ(o.record, "r.csv");
+    EXPECT_EQ(o.fastFlash, FastFlash::ChangedBlocksOnly);
+    EXPECT_EQ(Parse({"auto"}).options.fastFlash, std::nullopt);  // the stored setting
     std::vector<std::pair<std::string, std::vector<std::string>>> actions;
     for (const auto& a : o.actions) {
         actions.emplace_back(a.name, a.args);
@@ -69,6 +48,7 @@ TEST(CliOptionsTest, UsageErrors) {
     const std::vector<std::vector<std::string>> bad = {
         {},
         {"--clock", "fast", "auto"},
+        {"--fast", "2", "auto"},
         {"--settings"},
         {"--bogus", "auto"},
         {"frobnicate"},

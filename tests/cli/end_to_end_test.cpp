@@ -91,6 +91,18 @@ TEST_F(CliOnBoardTest, FlashOnTheDefaultBench) {
         << line;
 }
 
+// --fast holds for its run only: the image flashed again with changed blocks only writes
+// nothing, and the stored setting stays the full sequence.
+TEST_F(CliOnBoardTest, FastForOneRunWritesOnlyWhatChanged) {
+    ASSERT_EQ(Cli({"flash", "image.bin"}).status, 0);
+    const auto run = Cli({"--fast", "changed", "flash", "image.bin"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\nFast Flash ---> 0 of 2 blocks written\n"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(FlashContent().substr(0, image.size()), ImageText());
+    EXPECT_EQ(Cli({"get", "FastFlash"}).out, "0\n");
+}
+
 // On a terminal the screen ends up as the log of a piped run with the standard error's lines
 // among it: every line once, in order, and each operation's gauge line (a label and a bar,
 // redrawn in place) replaced by its outcome. The image is merged once.

@@ -85,6 +85,14 @@ const std::vector<Fault>& Faults() {
              rule.afterTransfers = 1 + static_cast<uint32_t>(seed % 2);
              return std::vector{rule};
          }},
+        {"power lost mid-run",
+         [](MatrixBench&, Op, uint64_t seed) {
+             FaultRule rule;
+             rule.kind = FaultKind::kPowerLoss;
+             rule.afterTransfers = 4 + static_cast<uint32_t>(seed % 5);
+             rule.bytes = 100;  // in the middle of that transfer
+             return std::vector{rule};
+         }},
         {"board pulled out after k",
          [](MatrixBench&, Op, uint64_t seed) {
              FaultRule rule;
@@ -101,8 +109,9 @@ const std::vector<Fault>& Faults() {
     return faults;
 }
 
-constexpr Op kOps[] = {Op::Erase, Op::BlankCheck, Op::Program,      Op::Verify,
-                       Op::Read,  Op::ReadTwice,  Op::BlockProcess, Op::Sequence};
+constexpr Op kOps[] = {Op::Erase,     Op::BlankCheck, Op::Program,      Op::Verify,
+                       Op::Read,      Op::ReadTwice,  Op::BlockProcess, Op::Sequence,
+                       Op::FastBlank, Op::FastChanged};
 
 constexpr Mode kModes[] = {Mode::Kbs, Mode::Smbus, Mode::Socket, Mode::Pd};
 

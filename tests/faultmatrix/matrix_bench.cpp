@@ -104,6 +104,10 @@ const char* OpName(Op op) {
             return "block process";
         case Op::Sequence:
             return "erase..verify";
+        case Op::FastBlank:
+            return "fast blank";
+        case Op::FastChanged:
+            return "fast changed";
     }
     return "?";
 }
@@ -121,6 +125,10 @@ Before StateBefore(Op op) {
         case Op::Read:
         case Op::ReadTwice:
             return Before::Image;
+        case Op::FastBlank:
+            return Before::BlankButProbe;
+        case Op::FastChanged:
+            return Before::ImageButProbe;
     }
     return Before::OldData;
 }
@@ -277,15 +285,23 @@ void MatrixBench::Prepare(Op op) {
     std::copy(old_.begin(), old_.end(), truth.begin());
     const ByteRange range = Range(op == Op::Read || op == Op::ReadTwice ? Op::Program : op);
     const auto begin = truth.begin() + range.start;
-    switch (StateBefore(op)) {
+    const Before before = StateBefore(op);
+    switch (before) {
         case Before::OldData:
             break;
         case Before::Blank:
+        case Before::BlankButProbe:
             std::fill(begin, begin + range.length, 0xFF);
             break;
         case Before::Image:
+        case Before::ImageButProbe:
             std::copy_n(image_.begin() + range.start, range.length, begin);
             break;
+    }
+    if (mode_ != Mode::Pd && (before == Before::BlankButProbe || before == Before::ImageButProbe)) {
+        const std::size_t probe = std::size_t{ProbeUnit()} * kBlock;
+        std::copy_n(old_.begin() + static_cast<std::ptrdiff_t>(probe), kBlock,
+                    truth.begin() + static_cast<std::ptrdiff_t>(probe));
     }
     station_->Controls().main.readTwice = op == Op::ReadTwice;
 }
@@ -309,18 +325,31 @@ StepResult MatrixBench::Run(Op op) {
             Probe(*station_).ClearStop();
             return ops.BlockProcess().result;
         case Op::Sequence:
-            // As Auto chains them: the erase and the program leave their proofs to the
-            // check and the verify that follow.
-            for (auto step : {&FlashOperations::EraseProvenByCheck, &FlashOperations::BlankCheck,
-                              &FlashOperations::ProgramProvenByVerify, &FlashOperations::Verify}) {
-                waits_ = 0;
-                if (const StepResult result = (ops.*step)().result; result != StepResult::Ok) {
-                    return result;
-                }
-            }
-            return StepResult::Ok;
+            return RunSequence();
+        case Op::FastBlank:
+        case Op::FastChanged: {
+            station_->Settings().WriteInt(setting::kFastFlash, op == Op::FastBlank ? 1 : 2);
+            ops.BeginAutoUnit(UnitSteps{true, true, true});
+            const StepResult result = RunSequence();
+            ops.EndAutoUnit();
+            return result;
+        }
     }
     return StepResult::Refused;
+}
+
+StepResult MatrixBench::RunSequence() {
+    FlashOperations& ops = station_->FlashOps();
+    // As Auto chains them: the erase and the program leave their proofs to the check and the
+    // verify that follow.
+    for (auto step : {&FlashOperations::EraseProvenByCheck, &FlashOperations::BlankCheck,
+                      &FlashOperations::ProgramProvenByVerify, &FlashOperations::Verify}) {
+        waits_ = 0;
+        if (const StepResult result = (ops.*step)().result; result != StepResult::Ok) {
+            return result;
+        }
+    }
+    return StepResult::Ok;
 }
 
 Judgement MatrixBench::Judge(Op op) {
@@ -333,6 +362,8 @@ Judgement MatrixBench::Judge(Op op) {
         case Op::Verify:
         case Op::BlockProcess:
         case Op::Sequence:
+        case Op::FastBlank:
+        case Op::FastChanged:
             return JudgeHolds(Truth(), image_, range);
         case Op::Read:
         case Op::ReadTwice:

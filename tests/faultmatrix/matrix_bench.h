@@ -19,15 +19,28 @@
 namespace quillon::test {
 
 enum class Mode { Kbs, Smbus, Socket, Pd };
-enum class Op { Erase, BlankCheck, Program, Verify, Read, ReadTwice, BlockProcess, Sequence };
+enum class Op {
+    Erase,
+    BlankCheck,
+    Program,
+    Verify,
+    Read,
+    ReadTwice,
+    BlockProcess,
+    Sequence,
+    FastBlank,
+    FastChanged,
+};
 // Sequence: erase, blank check, program and verify in a row, each only after an OK, as the
 // automatic run chains them (the erase's and the program's proofs left to the next step).
+// FastBlank, FastChanged: the same as one Auto unit with FastFlash 1 (on a blank part whose
+// probe block holds old data) and 2 (on a part holding the image but in its probe block).
 
 const char* ModeName(Mode mode);
 const char* OpName(Op op);
 
 // What the flash should hold before the operation runs, so that its claim means something.
-enum class Before { OldData, Blank, Image };
+enum class Before { OldData, Blank, Image, BlankButProbe, ImageButProbe };
 Before StateBefore(Op op);
 
 // One station on one in-process virtual board in one connect mode, set up as identification
@@ -81,6 +94,7 @@ public:
 
 private:
     void Configure();
+    StepResult RunSequence();
     void EnterPdTestMode();
 
     Mode mode_;

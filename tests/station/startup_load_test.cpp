@@ -114,6 +114,7 @@ TEST_F(StationTest, FreshStoreHoldsEveryDefault) {
                   "\"DesignatedEflashSizeKB\"=dword:00000000",
                   "\"ReadEFlashID16Bytes\"=dword:00000000",
                   "\"ShowWriteStatus\"=dword:00000000",
+                  "\"FastFlash\"=dword:00000000",
               }));
 }
 
