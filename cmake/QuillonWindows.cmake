@@ -1,9 +1,23 @@
 # The Windows build (Debian's mingw-w64 cross compilers, run under Wine): the Qt-free core,
-# quillon-cli.exe, the virtual board's driver library KavoVessadll.dll and the test suites
-# that need neither Qt nor SQLite. Settings live in the registry, the CRC-32 comes from the
-# system's ntdll, GoogleTest is built from Debian's sources.
+# quillon-cli.exe, the virtual board's driver library KavoVessadll.dll, the test suites that
+# need no SQLite, and the window with its installer when a Qt for the target is given.
+# Settings live in the registry, the CRC-32 comes from the system's ntdll, GoogleTest is
+# built from Debian's sources.
 
-set(QUILLON_BUILD_APP OFF CACHE BOOL "" FORCE)
+# The window needs Qt built for this target (scripts/windows-qt prints its prefix); the
+# host's own Qt (QT_HOST_PATH) runs moc and the other tools. Without it only the command
+# line is built.
+set(QUILLON_QT_PREFIX "" CACHE PATH "Qt 6 built for this Windows target (scripts/windows-qt)")
+if(QUILLON_QT_PREFIX)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${QUILLON_QT_PREFIX})
+    execute_process(COMMAND gcc -print-multiarch OUTPUT_VARIABLE quillon_host_multiarch
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(QT_HOST_PATH /usr CACHE PATH "The host's Qt, for moc and the other tools")
+    set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${quillon_host_multiarch}/cmake CACHE PATH "")
+    set(QUILLON_BUILD_APP ON CACHE BOOL "" FORCE)
+else()
+    set(QUILLON_BUILD_APP OFF CACHE BOOL "" FORCE)
+endif()
 set(QUILLON_BUILD_BENCH OFF CACHE BOOL "" FORCE)
 
 # Windows 7 and later: the wide-character file and registry calls used here.
@@ -34,7 +48,7 @@ endfunction()
 # The suites that run on Windows: the Qt-free ones that need no SQLite settings file, no
 # fork() and no Unix socket.
 set(QUILLON_WINDOWS_SUITES win config board target flashtype ui records flashops image chip
-    winini)
+    winini app winshell)
 # localtime_r and gmtime_r from the runtime's time.h.
 add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS)
 # 64-bit file sizes in struct stat and off_t.

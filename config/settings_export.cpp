@@ -1,8 +1,10 @@
 #include "config/settings_export.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "config/atomic_file.h"
+#include "platform/legacy_text.h"
 
 namespace quillon {
 
@@ -62,9 +64,19 @@ std::string RegistryExportLine(const SettingValue& value) {
     return name;
 }
 
+std::string RegistryExportRoot() {
+#ifdef _WIN32
+    // The program's store lives under the user's root (the machine's needs administrator
+    // rights), so the registry editor recreates it from this file there.
+    return "HKEY_CURRENT_USER";
+#else
+    return "HKEY_LOCAL_MACHINE";
+#endif
+}
+
 std::vector<std::string> RegistryExportLines(const SettingsStore& store) {
     std::vector<std::string> lines = {
-        "REGEDIT4", "[HKEY_LOCAL_MACHINE\\" + std::string(SettingsStore::kKeyPath) + "]"};
+        "REGEDIT4", "[" + RegistryExportRoot() + "\\" + std::string(SettingsStore::kKeyPath) + "]"};
     for (const auto& value : store.Enumerate()) {
         lines.push_back(RegistryExportLine(value));
     }
@@ -74,7 +86,14 @@ std::vector<std::string> RegistryExportLines(const SettingsStore& store) {
 std::string RegistryExportText(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) {
-        text += line;
+        const auto legacy = platform::ToLegacyText(line);
+        if (!legacy) {
+            // REGEDIT4 has no other way to write the character: say so rather than write '?'.
+            throw std::runtime_error("the line '" + line + "' has characters that " +
+                                     platform::LegacyCodePageName() +
+                                     " cannot hold; the file was not written");
+        }
+        text += *legacy;
         text += "\r\n";
     }
     return text;
@@ -86,12 +105,12 @@ FileDialogRequest SettingsExportDialog() {
 
 bool SaveSettingsExport(const SettingsStore& store, MessageLog& log,
                         const std::optional<std::string>& chosen) {
-    const auto text = RegistryExportText(RegistryExportLines(store));
     log.Append("Save Kavo Quillon Setting to File ---> Saving...");
     if (!chosen) {
         log.ReplaceLast("Save Kavo Quillon Setting to File ---> Cancel !");
         return false;
     }
+    const auto text = RegistryExportText(RegistryExportLines(store));
     WriteFileAtomically(*chosen, text);
     log.ReplaceLast("Save Kavo Quillon Setting to File ---> OK !");
     log.Append("Save in '" + *chosen + "'");

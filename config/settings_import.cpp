@@ -7,6 +7,7 @@
 
 #include "config/setting_names.h"
 #include "config/settings_defaults.h"
+#include "platform/legacy_text.h"
 #include "ui/lookup_table.h"
 
 namespace quillon {
@@ -199,9 +200,12 @@ SettingValue ParseValueLine(const std::string& line) {
 
 }  // namespace
 
-RegistryImport ParseRegistryImport(const std::string& text) {
+RegistryImport ParseRegistryImport(const std::string& bytes) {
     RegistryImport result;
+    // The key under either root: files say the machine's, Windows exports the user's.
     const std::string key = "HKEY_LOCAL_MACHINE\\" + std::string(SettingsStore::kKeyPath);
+    const std::string userKey = "HKEY_CURRENT_USER\\" + std::string(SettingsStore::kKeyPath);
+    const std::string text = platform::FromLegacyText(bytes);
     std::vector<std::string> lines;
     {
         std::stringstream stream(text);
@@ -241,7 +245,7 @@ RegistryImport ParseRegistryImport(const std::string& text) {
                 if (!named.empty() && named[0] == '-') {
                     throw LineError{"deleting a key is not supported"};
                 }
-                if (!EqualsNoCase(named, key)) {
+                if (!EqualsNoCase(named, key) && !EqualsNoCase(named, userKey)) {
                     throw LineError{"the key [" + named + "] is not [" + key + "]"};
                 }
                 inKey = true;

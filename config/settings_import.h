@@ -24,8 +24,10 @@ struct RegistryImport {
 // forms Save REG writes ("name"="text", "name"=dword:XXXXXXXX, "name"=hex:.., the string
 // form "name"=hex(1):..,00), with blank lines, ";" comments, CR LF or LF ends and "\"
 // continuations of hex lists. Another key, a malformed line or a value of the wrong kind
-// for a known setting stops the reading at that line.
-RegistryImport ParseRegistryImport(const std::string& text);
+// for a known setting stops the reading at that line. The key may stand under
+// HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER. On Windows a file that is not UTF-8 is read in the
+// system's ANSI code page.
+RegistryImport ParseRegistryImport(const std::string& bytes);
 
 // The type a setting the program knows must have; nothing for a name it does not know.
 std::optional<SettingType> KnownSettingType(const std::string& name);

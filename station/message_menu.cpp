@@ -5,6 +5,7 @@
 #include "config/atomic_file.h"
 #include "config/setting_names.h"
 #include "config/settings_export.h"
+#include "platform/legacy_text.h"
 #include "station/startup_load.h"
 
 namespace quillon {
@@ -37,7 +38,7 @@ StepReport MessageMenu::SaveMessage(const FileChoice& chosen) {
     std::string text;
     for (const auto& line : log_.Lines()) {
         text += line;
-        text += '\n';
+        text += platform::kTextLineEnd;
     }
     WriteFileAtomically(*chosen, text);
     log_.ReplaceLast("Save Debug Message to File ---> OK !");

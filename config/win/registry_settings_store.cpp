@@ -1,5 +1,6 @@
 #include "config/win/registry_settings_store.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "config/settings_backend.h"
@@ -58,6 +59,23 @@ SettingValue ValueOf(std::string name, DWORD type, std::vector<uint8_t> bytes, b
     return value;
 }
 
+// A store that earlier installations kept under the machine's root (where the registry
+// editor put an imported file) is taken over once, when the user's key is first made, so
+// that its settings are not silently left behind. The machine's key is only read.
+void TakeOverMachineKey(const std::string& keyPath, HKEY userKey) {
+    HKEY machineKey = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(keyPath).c_str(), 0, KEY_READ, &machineKey) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    const LSTATUS copied = ::RegCopyTreeW(machineKey, nullptr, userKey);
+    ::RegCloseKey(machineKey);
+    if (copied != ERROR_SUCCESS) {
+        std::fprintf(stderr, "quillon: the settings under HKEY_LOCAL_MACHINE\\%s were not taken over: %s\n",
+                     keyPath.c_str(), SystemErrorText(static_cast<uint32_t>(copied)).c_str());
+    }
+}
+
 }  // namespace
 
 std::string RegistrySettingsStore::FullName(const std::string& keyPath) {
@@ -66,14 +84,19 @@ std::string RegistrySettingsStore::FullName(const std::string& keyPath) {
 
 std::unique_ptr<RegistrySettingsStore> RegistrySettingsStore::Open(const std::string& keyPath) {
     HKEY key = nullptr;
-    const LSTATUS status =
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, Widen(keyPath).c_str(), 0, nullptr,
-                          REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+    DWORD disposition = 0;
+    const LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, Widen(keyPath).c_str(), 0, nullptr,
+                                             REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
+                                             &key, &disposition);
     if (status != ERROR_SUCCESS) {
         throw SettingsFileError(FullName(keyPath), SystemErrorText(static_cast<uint32_t>(status)),
                                 "settings key");
     }
-    return std::unique_ptr<RegistrySettingsStore>(new RegistrySettingsStore(keyPath, key));
+    auto store = std::unique_ptr<RegistrySettingsStore>(new RegistrySettingsStore(keyPath, key));
+    if (disposition == REG_CREATED_NEW_KEY) {
+        TakeOverMachineKey(keyPath, key);
+    }
+    return store;
 }
 
 RegistrySettingsStore::RegistrySettingsStore(std::string keyPath, HKEY key)

@@ -9,7 +9,8 @@
 
 #include "app/log_pane.h"
 #include "app/main_window.h"
-#include "config/sqlite_settings_store.h"
+#include "config/settings_backend.h"
+#include "tests/app/scratch_settings.h"
 #include "tests/app/suites.h"
 #include "tests/support/station_probe.h"
 
@@ -27,9 +28,9 @@ private:
 
 private slots:
     void initTestCase() {
-        const std::string file = (folder_.path() + "/settings.sqlite").toStdString();
+        const std::string file = ScratchSettings(folder_.path());
         {
-            auto store = SqliteSettingsStore::Open(file);
+            auto store = OpenSettingsStore(file);
             store->WriteInt("SpecialForm", 1);
             store->WriteInt("DualFlash", 1);
         }

@@ -24,7 +24,8 @@
 #include "board/board_link.h"
 #include "config/connect_mode.h"
 #include "config/setting_names.h"
-#include "config/sqlite_settings_store.h"
+#include "config/settings_backend.h"
+#include "tests/app/scratch_settings.h"
 #include "tests/app/suites.h"
 #include "tests/support/station_probe.h"
 #include "ui/recording_panel.h"
@@ -84,10 +85,10 @@ private:
 
     std::unique_ptr<MainWindow> OpenWindow() {
         StationOptions options;
-        options.settingsPath = (folder_.path() + "/settings.sqlite").toStdString();
+        options.settingsPath = ScratchSettings(folder_.path());
         // The driver connects, so start-up greets the board: in the socket mode that greeting
         // has no power prompt to wait on.
-        SqliteSettingsStore::Open(options.settingsPath)
+        OpenSettingsStore(options.settingsPath)
             ->WriteInt(setting::kConnectMode, static_cast<int32_t>(ConnectMode::Socket));
         auto window = std::make_unique<MainWindow>(options, SlowDriver());
         window->show();

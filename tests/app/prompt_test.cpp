@@ -18,6 +18,8 @@
 #include "app/main_window.h"
 #include "app/qt_prompts.h"
 #include "tests/app/modal.h"
+#include "platform/legacy_text.h"
+#include "tests/app/scratch_settings.h"
 #include "tests/app/suites.h"
 
 namespace quillon::testing {
@@ -90,7 +92,7 @@ private slots:
     void saveMessageWritesTheLogWhereTheOperatorChose() {
         QTemporaryDir folder;
         StationOptions options;
-        options.settingsPath = (folder.path() + "/settings.sqlite").toStdString();
+        options.settingsPath = ScratchSettings(folder.path());
         MainWindow window(options);
         window.show();
         QTRY_VERIFY(window.GetStation().StartupDone());
@@ -107,7 +109,11 @@ private slots:
 
         QFile saved(target);
         QVERIFY(saved.open(QIODevice::ReadOnly));
-        const QStringList written = QString::fromUtf8(saved.readAll()).split('\n');
+        // Each line ends as the platform's text files do (CR LF on Windows), none otherwise.
+        const QByteArray bytes = saved.readAll();
+        QCOMPARE(bytes.count('\n'), bytes.count(platform::kTextLineEnd));
+        QVERIFY(bytes.endsWith(platform::kTextLineEnd));
+        const QStringList written = QString::fromUtf8(bytes).split(platform::kTextLineEnd);
         QCOMPARE(written.first(), QString("Connect Mode : Kavo USB for DBGR/SMB"));
         QVERIFY(written.contains("Save Debug Message to File ---> Saving..."));
         const QStringList shown = window.findChild<LogPaneWidget*>("Memo1")->Lines();
@@ -118,7 +124,7 @@ private slots:
     void flashButtonsRunTheirOperations() {
         QTemporaryDir folder;
         StationOptions options;
-        options.settingsPath = (folder.path() + "/settings.sqlite").toStdString();
+        options.settingsPath = ScratchSettings(folder.path());
         MainWindow window(options);
         window.show();
         QTRY_VERIFY(window.GetStation().StartupDone());

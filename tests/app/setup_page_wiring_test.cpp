@@ -22,8 +22,9 @@
 #include "app/main_window.h"
 #include "app/pin_editor_dialog.h"
 #include "config/setting_names.h"
-#include "config/sqlite_settings_store.h"
+#include "config/settings_backend.h"
 #include "tests/app/modal.h"
+#include "tests/app/scratch_settings.h"
 #include "tests/app/suites.h"
 
 namespace quillon::testing {
@@ -71,14 +72,14 @@ private slots:
             << "[SetNum]\r\nNum=2\r\n[PinSet]\r\n"
                "0=01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,Default\r\n"
                "1=16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,KQ8 EVB\r\n";
-        const QString settings = folder_.path() + "/settings.sqlite";
+        const std::string settings = ScratchSettings(folder_.path());
         {
-            auto store = SqliteSettingsStore::Open(settings.toStdString());
+            auto store = OpenSettingsStore(settings);
             store->WriteInt("ConnectMode", 3);
             store->WriteInt("PinDefNum", 1);
         }
         StationOptions options;
-        options.settingsPath = settings.toStdString();
+        options.settingsPath = settings;
         options.iniFolder = ini_.toStdString();
         window_ = std::make_unique<MainWindow>(options);
         window_->show();

@@ -16,8 +16,9 @@
 
 #include "app/log_pane.h"
 #include "app/main_window.h"
-#include "config/sqlite_settings_store.h"
+#include "config/settings_backend.h"
 #include "tests/app/modal.h"
+#include "tests/app/scratch_settings.h"
 #include "tests/app/suites.h"
 
 namespace quillon::testing {
@@ -68,14 +69,14 @@ private slots:
         Put(ini + "/bolt.ini", "[B1]\r\nFlashblock=1\r\n");
         Put(ini + "/Version.ini", "[Parameter]\r\nVERSION=Q-9\r\n");
 
-        const QString settings = folder_.path() + "/settings.sqlite";
+        const std::string settings = ScratchSettings(folder_.path());
         {
-            auto store = SqliteSettingsStore::Open(settings.toStdString());
+            auto store = OpenSettingsStore(settings);
             store->WriteText("LastFlashID1", "Acme");
             store->WriteText("LastFlashID2", "P1");
         }
         StationOptions options;
-        options.settingsPath = settings.toStdString();
+        options.settingsPath = settings;
         options.iniFolder = ini.toStdString();
         window_ = std::make_unique<MainWindow>(options);
         window_->show();

@@ -18,10 +18,11 @@
 #include "app/main_window.h"
 #include "app/platform/device_watcher.h"
 #include "app/plug_relay.h"
-#include "config/sqlite_settings_store.h"
+#include "config/settings_backend.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "tests/app/modal.h"
+#include "tests/app/scratch_settings.h"
 #include "tests/app/suites.h"
 #include "tests/support/station_probe.h"
 
@@ -79,8 +80,8 @@ private slots:
     void initTestCase() {
         QVERIFY(folder_.isValid());
         StationOptions options;
-        options.settingsPath = (folder_.path() + "/settings.sqlite").toStdString();
-        SqliteSettingsStore::Open(options.settingsPath)->WriteInt("ConnectMode", 4);
+        options.settingsPath = ScratchSettings(folder_.path());
+        OpenSettingsStore(options.settingsPath)->WriteInt("ConnectMode", 4);
         window_ = std::make_unique<MainWindow>(options,
                                                FixedDriverLoader(sim::InProcessDriverFunctions()));
         window_->WatchBoard(BoardWatchConfig{});

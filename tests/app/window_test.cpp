@@ -27,6 +27,7 @@
 #include "app/radio_group.h"
 #include "app/status_bar.h"
 #include "tests/app/modal.h"
+#include "tests/app/scratch_settings.h"
 #include "tests/app/suites.h"
 #include "tests/support/fresh_settings_summary.h"
 #include "tests/support/station_probe.h"
@@ -73,7 +74,7 @@ private slots:
     void initTestCase() {
         QVERIFY(folder_.isValid());
         StationOptions options;
-        options.settingsPath = (folder_.path() + "/settings.sqlite").toStdString();
+        options.settingsPath = ScratchSettings(folder_.path());
         window_ = std::make_unique<MainWindow>(options);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The window on Windows under Wine beside the Linux window, on the same job and the same
+# virtual board scenario (real board timing): the time from start to the power prompt (a
+# board whose target is off), and Auto of a 1 MiB image (Ctrl+Alt+R reloads it, Ctrl+Alt+A
+# runs Auto; done when the unit's record is written). Each on its own Xvfb display.
+# Usage: bench/windows_window.sh   (after the windows and release presets are built)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+WIN_BIN=${WIN_BIN:-build/windows/bin}
+LINUX_BIN=${LINUX_BIN:-build/release/bin}
+work=$(mktemp -d)
+export WINEPREFIX=${WINEPREFIX:-$work/wine} WINEDEBUG=-all
+xvfb=
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+winpath() { echo "Z:${1//\//\\}"; }
+now() { date +%s.%N; }
+since() { echo "$(now) - $1" | bc; }
+[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+export DISPLAY=:$((200 + RANDOM % 100))
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+python3 -c "import os,sys; sys.stdout.buffer.write(os.urandom(1 << 20))" >"$work/image.bin"
+sed 's/^powered = yes/powered = no/' sim/scenarios/default.ini >"$work/off.ini"
+cp sim/scenarios/default.ini "$work/on.ini"
+
+# Waits for a window whose title matches $1; prints its id.
+wait_window() {
+    for _ in $(seq 1200); do
+        xdotool search --name "$1" 2>/dev/null | head -n1 && return 0
+        sleep 0.05
+    done
+    return 1
+}
+# One program: $1 label, then the command that starts the window (environment set by caller).
+measure() {
+    local label=$1
+    shift
+    local start
+    start=$(now)
+    "$@" >"$work/$label-prompt.log" 2>&1 &
+    local pid=$!
+    wait_window '^Warning$|Please Turn on' >/dev/null || wait_window '.' >/dev/null
+    echo "$label: start-up to the power prompt $(since "$start") s"
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null || true
+}
+measure_auto() {
+    local label=$1 record=$2
+    shift 2
+    "$@" >"$work/$label-auto.log" 2>&1 &
+    local pid=$!
+    local window
+    window=$(wait_window '^KavoEC_Quillon')
+    sleep 3  # start-up greets the board
+    xdotool key ctrl+alt+r
+    sleep 1
+    local start
+    start=$(now)
+    xdotool key ctrl+alt+a
+    for _ in $(seq 6000); do [ -s "$record" ] && break; sleep 0.02; done
+    echo "$label: Auto of 1 MiB $(since "$start") s ($(grep -o '"outcome":"[a-z]*"' "$record"))"
+    xdotool windowclose "$window" 2>/dev/null || true
+    sleep 1
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+wine reg add 'HKCU\SOFTWARE\Kavo\QuillonBench' /v LastFilePath /t REG_SZ \
+    /d "$(winpath "$work/image.bin")" /f >/dev/null 2>&1
+VESSA_SIM_SCENARIO=$(winpath "$work/off.ini") measure windows \
+    wine "$WIN_BIN/quillon.exe" --settings 'SOFTWARE\Kavo\QuillonBench'
+VESSA_SIM_SCENARIO=$(winpath "$work/on.ini") measure_auto windows "$work/win.jsonl" \
+    wine "$WIN_BIN/quillon.exe" --settings 'SOFTWARE\Kavo\QuillonBench' \
+    --record "$(winpath "$work/win.jsonl")"
+
+# Linux: the same window on vessa-sim with real timing.
+linux_window() {
+    local scenario=$1
+    shift
+    local sock=$work/sim-$RANDOM.sock
+    "$LINUX_BIN/vessa-sim" serve --scenario "$scenario" --socket "$sock" \
+        --state "$work/state-$RANDOM" --timing real >/dev/null 2>&1 &
+    local sim=$!
+    for _ in $(seq 50); do [ -S "$sock" ] && break; sleep 0.1; done
+    VESSA_SIM_SOCKET=$sock QUILLON_INSTANCE_NAME=bench-$RANDOM "$LINUX_BIN/quillon" \
+        --settings "$work/linux.sqlite" "$@"
+    kill "$sim" 2>/dev/null || true
+}
+"$LINUX_BIN/quillon-cli" --settings "$work/linux.sqlite" set "LastFilePath=$work/image.bin" \
+    >/dev/null
+measure linux linux_window "$work/off.ini"
+measure_auto linux "$work/linux.jsonl" linux_window "$work/on.ini" --record "$work/linux.jsonl"
