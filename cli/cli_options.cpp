@@ -325,7 +325,9 @@ Output:
   74  an output file cannot be written
   75  another station holds the settings )" +
            kSettingsKind + R"( (see --wait)
-  78  a settings error (also: set of a value outside the setting's range)
+  78  a settings error (also: set of a value outside the setting's range), or
+      a parameter file the flash type is read from is there but cannot be read
+      (nothing was erased)
   129, 130, 143  stopped by SIGHUP, SIGINT (Ctrl+C), SIGTERM
 
 Environment:

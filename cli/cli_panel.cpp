@@ -1,5 +1,6 @@
 #include "cli/cli_panel.h"
 
+#include "cli/escaped_text.h"
 #include "cli/json_out.h"
 #include "ui/lookup_table.h"
 
@@ -8,6 +9,21 @@ namespace quillon::cli {
 namespace {
 const char* PanelName(StatusPanel panel) {
     return panel == StatusPanel::Board ? "board" : "target";
+}
+
+// A text for standard error, which may hold names read from files: every control character is
+// shown escaped (PrintableText), except the line breaks of a box of several lines.
+std::string ShownText(const std::string& text) {
+    std::string shown;
+    for (std::size_t at = 0;;) {
+        const std::size_t end = text.find('\n', at);
+        shown += PrintableText(std::string_view(text).substr(at, end - at));
+        if (end == std::string::npos) {
+            return shown;
+        }
+        shown += '\n';
+        at = end + 1;
+    }
 }
 
 // A stream whose reader went (a pipe into `head`) is written no more; the run goes on.
@@ -191,7 +207,7 @@ void CliPanel::ShowMessage(MessageKind kind, const std::string& title, const std
         Emit({{"event", "box"}, {"kind", MessageKindName(kind)}, {"title", title}, {"text", text}});
         return;
     }
-    ErrLine(title + ": " + text);
+    ErrLine(ShownText(title + ": " + text));
 }
 
 std::optional<std::string> CliPanel::AskOpenFile(const FileDialogRequest&) {
@@ -222,7 +238,7 @@ void CliPanel::ActionDone(const std::string& name, const char* result, double se
 }
 
 void CliPanel::Diagnostic(const std::string& text) {
-    ErrLine("quillon-cli: " + text);
+    ErrLine("quillon-cli: " + PrintableText(text));
 }
 
 void CliPanel::PrintValue(const std::string& text) {

@@ -220,7 +220,12 @@ int CliRunner::Run() {
             const Millis started = clock_->Now();
             ActionOutcome outcome = Execute(action);
             const ActionSpec* spec = FindAction(action.name);
-            if (outcome.result == StepResult::Failed && spec && spec->needsBoard) {
+            // A parameter file that cannot be read is a configuration error, not the part's.
+            if (const std::string problem = station_->TypeAutoDesk().TakeFileProblem();
+                !problem.empty() && !IsOk(outcome.result)) {
+                panel_.Diagnostic(action.name + ": the flash type cannot be read: " + problem);
+                outcome.status = kExitConfig;
+            } else if (outcome.result == StepResult::Failed && spec && spec->needsBoard) {
                 if (const auto cause = NameFailureCause(*station_, panel_, action.name)) {
                     outcome.status = *cause;
                 }

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/escaped_text.h"
 #include "cli/json_out.h"
 #include "platform/crc32.h"
 #include "platform/locked_file.h"
@@ -76,6 +77,18 @@ std::string RecordedCause(const AutoStepReport& step) {
     return step.report.Ok() ? std::string() : step.report.cause;
 }
 
+RunRecord StorableRecord(RunRecord record) {
+    for (std::string* text : {&record.time, &record.action, &record.chipCode, &record.chipVersion,
+                              &record.flashId, &record.part, &record.imagePath}) {
+        *text = StorableText(*text);
+    }
+    for (auto& step : record.unit.steps) {
+        step.name = StorableText(step.name);
+        step.report.cause = StorableText(step.report.cause);
+    }
+    return record;
+}
+
 uint32_t Crc32(const std::vector<uint8_t>& bytes) {
     return platform::Crc32(bytes);
 }
@@ -89,7 +102,8 @@ std::string CsvHeader() {
     return header + ",total_seconds,outcome\n";
 }
 
-std::string CsvLine(const RunRecord& r) {
+std::string CsvLine(const RunRecord& given) {
+    const RunRecord r = StorableRecord(given);
     std::string line = CsvField(r.time) + "," + CsvField(r.action) + "," + std::to_string(r.pass) +
                        "," + CsvField(r.chipCode) + "," + CsvField(r.chipVersion) + "," +
                        CsvField(r.flashId) + "," + CsvField(r.part) + "," + CsvField(r.imagePath) +
@@ -106,7 +120,8 @@ std::string CsvLine(const RunRecord& r) {
            "\n";
 }
 
-std::string JsonLine(const RunRecord& r) {
+std::string JsonLine(const RunRecord& given) {
+    const RunRecord r = StorableRecord(given);
     JsonObject steps = JsonObject::array();
     for (const auto& step : r.unit.steps) {
         const auto retries = RecordedRetries(step);

@@ -43,6 +43,10 @@ std::string RecordedCause(const AutoStepReport& step);
 // CRC-32 (zlib's: polynomial 0xEDB88320, reflected, initial and final XOR 0xFFFFFFFF).
 uint32_t Crc32(const std::vector<uint8_t>& bytes);
 
+// The record with every text in the form the records keep it (StorableText: a file name that
+// is not UTF-8 keeps its bytes as "<HH>"); CsvLine, JsonLine and StoredUnitFrom write this form.
+RunRecord StorableRecord(RunRecord record);
+
 std::string CsvHeader();
 std::string CsvLine(const RunRecord& record);
 std::string JsonLine(const RunRecord& record);

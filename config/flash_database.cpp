@@ -17,17 +17,21 @@ std::string FlashDatabase::ManufacturerFile(std::string_view manufacturer) {
     return std::string(manufacturer) + ".ini";
 }
 
+IniDocument FlashDatabase::ManufacturerDocument(std::string_view manufacturer) const {
+    return folder_.Load(ManufacturerFile(manufacturer));
+}
+
 std::vector<std::string> FlashDatabase::Devices(std::string_view manufacturer) const {
-    return folder_.Load(ManufacturerFile(manufacturer)).SectionNames();
+    return ManufacturerDocument(manufacturer).SectionNames();
 }
 
 std::vector<IniEntry> FlashDatabase::DeviceEntries(std::string_view manufacturer,
                                                    std::string_view device) const {
-    return folder_.Load(ManufacturerFile(manufacturer)).SectionEntries(device);
+    return ManufacturerDocument(manufacturer).SectionEntries(device);
 }
 
 bool FlashDatabase::HasDevice(std::string_view manufacturer, std::string_view device) const {
-    return folder_.Load(ManufacturerFile(manufacturer)).HasSection(device);
+    return ManufacturerDocument(manufacturer).HasSection(device);
 }
 
 int32_t FlashDatabase::SmallSectorSizeKB(std::string_view manufacturer,
@@ -48,7 +52,7 @@ std::string FlashDatabase::ParameterVersion() const {
 
 FlashDatabase::AutoType FlashDatabase::LookupAutoType(std::string_view key) const {
     const IniDocument table = folder_.Load(kAutoTypeFile);
-    return {table.Read(key, "Manufacturer", ""), table.Read(key, "NAME", "")};
+    return {table.Read(key, "Manufacturer", ""), table.Read(key, "NAME", ""), table.LoadProblem()};
 }
 
 }  // namespace quillon

@@ -28,6 +28,9 @@ public:
     std::vector<std::string> Manufacturers() const;
 
     static std::string ManufacturerFile(std::string_view manufacturer);
+    // The manufacturer's file, read once; its LoadProblem() says why a file that is there
+    // could not be read.
+    IniDocument ManufacturerDocument(std::string_view manufacturer) const;
     // Device names: the section names of the manufacturer's file, in file order.
     std::vector<std::string> Devices(std::string_view manufacturer) const;
     // The key=value lines of one device section, in file order.
@@ -44,10 +47,12 @@ public:
     std::string ParameterVersion() const;
 
     // The auto-typing table: lookup key (6 or 4 hex digits) to manufacturer and device name,
-    // both empty when the key is unknown.
+    // both empty when the key is unknown, or when the table is there but cannot be read
+    // (`problem` says why).
     struct AutoType {
         std::string manufacturer;
         std::string device;
+        std::string problem;
     };
     AutoType LookupAutoType(std::string_view key) const;
 

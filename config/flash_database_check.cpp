@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <map>
 #include <optional>
 
 #include "config/flash_type.h"
@@ -239,12 +240,128 @@ private:
     std::string readModeText_;  // Read_CommandMode as written
 };
 
+// The file's document; a file the set needs that is missing, or that is there but cannot be
+// read (the reader's own reason), is reported.
+IniDocument LoadNeeded(const IniFolder& folder, const char* name,
+                       std::vector<ParameterProblem>& problems) {
+    IniDocument document = folder.Load(name);
+    if (!document.LoadProblem().empty()) {
+        problems.push_back({name, "", "", document.LoadProblem()});
+    } else if (!folder.Exists(name)) {
+        problems.push_back({name, "", "", "file missing"});
+    }
+    return document;
+}
+
+// The manufacturer files, each read once however many index lines and lookup keys name it.
+class ManufacturerFiles {
+public:
+    explicit ManufacturerFiles(const FlashDatabase& database) : database_(database) {}
+
+    struct File {
+        bool exists = false;
+        IniDocument document;
+        bool problemReported = false;
+    };
+    File& Get(const std::string& manufacturer) {
+        auto found = files_.find(manufacturer);
+        if (found == files_.end()) {
+            File file;
+            file.document = database_.ManufacturerDocument(manufacturer);
+            file.exists = !manufacturer.empty() &&
+                          database_.Folder().Exists(FlashDatabase::ManufacturerFile(manufacturer));
+            found = files_.emplace(manufacturer, std::move(file)).first;
+        }
+        return found->second;
+    }
+
+private:
+    const FlashDatabase& database_;
+    std::map<std::string, File> files_;
+};
+
+std::vector<ParameterProblem> CheckDeviceOf(const std::string& fileName, const IniDocument& file,
+                                            std::string_view device) {
+    if (!file.HasSection(device)) {
+        return {};
+    }
+    DeviceChecker checker(fileName, std::string(device));
+    return checker.Run(file.SectionEntries(device));
+}
+
+// A manufacturer file that is there but cannot be read is named once, with the reader's reason,
+// however many index lines and lookup keys lead to it; true for such a file.
+bool Unusable(const std::string& manufacturer, ManufacturerFiles::File& file,
+              std::vector<ParameterProblem>& problems) {
+    if (file.document.LoadProblem().empty()) {
+        return false;
+    }
+    if (!file.problemReported) {
+        problems.push_back(
+            {FlashDatabase::ManufacturerFile(manufacturer), "", "", file.document.LoadProblem()});
+        file.problemReported = true;
+    }
+    return true;
+}
+
+void CheckManufacturers(const IniDocument& index, ManufacturerFiles& files,
+                        std::vector<ParameterProblem>& problems) {
+    for (const auto& entry : index.SectionEntries(FlashDatabase::kIndexSection)) {
+        const std::string name = FlashDatabase::ManufacturerFile(entry.value);
+        auto* file = entry.value.empty() ? nullptr : &files.Get(entry.value);
+        if (file && Unusable(entry.value, *file, problems)) {
+            continue;
+        }
+        if (!file || !file->exists) {
+            problems.push_back({FlashDatabase::kIndexFile, FlashDatabase::kIndexSection, entry.key,
+                                "manufacturer file \"" + name + "\" missing"});
+            continue;
+        }
+        const auto devices = file->document.SectionNames();
+        if (devices.empty()) {
+            problems.push_back({name, "", "", "no device sections"});
+        }
+        for (const auto& device : devices) {
+            auto found = CheckDeviceOf(name, file->document, device);
+            problems.insert(problems.end(), found.begin(), found.end());
+        }
+    }
+}
+
+void CheckAutoTypeTable(const IniDocument& table, ManufacturerFiles& files,
+                        std::vector<ParameterProblem>& problems) {
+    for (const auto& key : table.SectionNames()) {
+        const bool hexKey =
+            (key.size() == 6 || key.size() == 4) && std::all_of(key.begin(), key.end(), [](char c) {
+                return std::isxdigit(static_cast<unsigned char>(c));
+            });
+        if (!hexKey) {
+            problems.push_back({FlashDatabase::kAutoTypeFile, key, "",
+                                "not a lookup key of 6 or 4 hexadecimal digits"});
+        }
+        const std::string manufacturer = table.Read(key, "Manufacturer", "");
+        const std::string device = table.Read(key, "NAME", "");
+        auto* file = manufacturer.empty() ? nullptr : &files.Get(manufacturer);
+        if (file && Unusable(manufacturer, *file, problems)) {
+            continue;
+        }
+        if (!file || !file->exists) {
+            problems.push_back({FlashDatabase::kAutoTypeFile, key, "Manufacturer",
+                                "no manufacturer file for \"" + manufacturer + "\""});
+        } else if (!file->document.HasSection(device)) {
+            problems.push_back({FlashDatabase::kAutoTypeFile, key, "NAME",
+                                "\"" + device + "\" is not a device of " +
+                                    FlashDatabase::ManufacturerFile(manufacturer)});
+        }
+    }
+}
+
 void CheckPinSets(const IniFolder& folder, std::vector<ParameterProblem>& problems) {
-    if (!folder.Exists(kPinSetFile)) {
-        problems.push_back({kPinSetFile, "", "", "file missing"});
+    const std::size_t before = problems.size();
+    const IniDocument pins = LoadNeeded(folder, kPinSetFile, problems);
+    if (problems.size() != before) {
         return;
     }
-    const IniDocument pins = folder.Load(kPinSetFile);
     const auto count = ParseIniInteger(pins.Read("SetNum", "Num", "1"));
     if (!count || *count < 1) {
         problems.push_back({kPinSetFile, "SetNum", "Num", "not a count of pin sets"});
@@ -285,67 +402,21 @@ std::string DescribeProblem(const ParameterProblem& problem) {
 
 std::vector<ParameterProblem> CheckDevice(const FlashDatabase& database,
                                           std::string_view manufacturer, std::string_view device) {
-    const IniDocument file = database.Folder().Load(FlashDatabase::ManufacturerFile(manufacturer));
-    if (!file.HasSection(device)) {
-        return {};
-    }
-    DeviceChecker checker(FlashDatabase::ManufacturerFile(manufacturer), std::string(device));
-    return checker.Run(file.SectionEntries(device));
+    return CheckDeviceOf(FlashDatabase::ManufacturerFile(manufacturer),
+                         database.ManufacturerDocument(manufacturer), device);
 }
 
 std::vector<ParameterProblem> CheckParameterSet(const FlashDatabase& database) {
     std::vector<ParameterProblem> problems;
     const IniFolder& folder = database.Folder();
-    const auto append = [&](std::vector<ParameterProblem> more) {
-        problems.insert(problems.end(), more.begin(), more.end());
-    };
+    ManufacturerFiles files(database);
+    CheckManufacturers(LoadNeeded(folder, FlashDatabase::kIndexFile, problems), files, problems);
+    CheckAutoTypeTable(LoadNeeded(folder, FlashDatabase::kAutoTypeFile, problems), files, problems);
 
-    if (!folder.Exists(FlashDatabase::kIndexFile)) {
-        problems.push_back({FlashDatabase::kIndexFile, "", "", "file missing"});
-    }
-    const IniDocument index = folder.Load(FlashDatabase::kIndexFile);
-    for (const auto& entry : index.SectionEntries(FlashDatabase::kIndexSection)) {
-        const std::string file = FlashDatabase::ManufacturerFile(entry.value);
-        if (entry.value.empty() || !folder.Exists(file)) {
-            problems.push_back({FlashDatabase::kIndexFile, FlashDatabase::kIndexSection, entry.key,
-                                "manufacturer file \"" + file + "\" missing"});
-            continue;
-        }
-        const auto devices = database.Devices(entry.value);
-        if (devices.empty()) {
-            problems.push_back({file, "", "", "no device sections"});
-        }
-        for (const auto& device : devices) {
-            append(CheckDevice(database, entry.value, device));
-        }
-    }
-
-    if (!folder.Exists(FlashDatabase::kAutoTypeFile)) {
-        problems.push_back({FlashDatabase::kAutoTypeFile, "", "", "file missing"});
-    }
-    const IniDocument autoType = folder.Load(FlashDatabase::kAutoTypeFile);
-    for (const auto& key : autoType.SectionNames()) {
-        const bool hexKey =
-            (key.size() == 6 || key.size() == 4) && std::all_of(key.begin(), key.end(), [](char c) {
-                return std::isxdigit(static_cast<unsigned char>(c));
-            });
-        if (!hexKey) {
-            problems.push_back({FlashDatabase::kAutoTypeFile, key, "",
-                                "not a lookup key of 6 or 4 hexadecimal digits"});
-        }
-        const auto target = database.LookupAutoType(key);
-        if (target.manufacturer.empty() ||
-            !folder.Exists(FlashDatabase::ManufacturerFile(target.manufacturer))) {
-            problems.push_back({FlashDatabase::kAutoTypeFile, key, "Manufacturer",
-                                "no manufacturer file for \"" + target.manufacturer + "\""});
-        } else if (!database.HasDevice(target.manufacturer, target.device)) {
-            problems.push_back({FlashDatabase::kAutoTypeFile, key, "NAME",
-                                "\"" + target.device + "\" is not a device of " +
-                                    FlashDatabase::ManufacturerFile(target.manufacturer)});
-        }
-    }
-
-    if (folder.Load(FlashDatabase::kVersionFile).Read("Parameter", "VERSION", "").empty()) {
+    const IniDocument version = folder.Load(FlashDatabase::kVersionFile);
+    if (!version.LoadProblem().empty()) {
+        problems.push_back({FlashDatabase::kVersionFile, "", "", version.LoadProblem()});
+    } else if (version.Read("Parameter", "VERSION", "").empty()) {
         problems.push_back({FlashDatabase::kVersionFile, "Parameter", "VERSION", "missing"});
     }
     CheckPinSets(folder, problems);

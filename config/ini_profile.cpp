@@ -144,6 +144,16 @@ std::string QuoteForWrite(std::string_view value) {
     return std::string(value);
 }
 
+std::string LowerName(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
 bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
 }
@@ -185,6 +195,7 @@ FileText ReadWholeFile(const std::filesystem::path& path) {
         return result;
     }
     std::string text;
+    text.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t count = ::read(file.Get(), buffer, sizeof buffer);
@@ -258,8 +269,14 @@ std::string IniDocument::Text() const {
 void IniDocument::Parse() {
     lines_.clear();
     sections_.clear();
+    firstSection_.clear();
     // The lines before the first header: a section without a name.
     sections_.push_back(Section{});
+    firstSection_.emplace(std::string(), 0);
+    // One allocation for the lines of a large file: CR LF, LF and CR files each count right.
+    lines_.reserve(std::max(std::count(text_.begin(), text_.end(), '\n'),
+                            std::count(text_.begin(), text_.end(), '\r')) +
+                   1);
     bool previousNameless = false;
     std::size_t pos = start_;
     while (pos < text_.size()) {
@@ -287,21 +304,21 @@ void IniDocument::Parse() {
             // The name is what lies up to the last "]", without blanks around it; a "["
             // line without "]" is an ordinary line of the current section.
             line.kind = LineKind::Section;
-            line.name = std::string(Trim(content.substr(1, close - 1)));
+            line.name = SpanOf(Trim(content.substr(1, close - 1)));
         } else if (const auto equals = content.find('='); equals != std::string_view::npos) {
             line.kind = LineKind::Entry;
-            line.name = std::string(Trim(content.substr(0, equals)));
-            line.value = std::string(Unquote(Trim(content.substr(equals + 1))));
+            line.name = SpanOf(Trim(content.substr(0, equals)));
+            line.value = SpanOf(Unquote(Trim(content.substr(equals + 1))));
             line.keyBegin = static_cast<std::size_t>(content.data() - text_.data());
         } else {
             line.kind = LineKind::Malformed;
         }
 
         // Entries without a key name in a row count once, as the profile reader keeps them.
-        if (line.kind == LineKind::Entry && line.name.empty() && previousNameless) {
+        if (line.kind == LineKind::Entry && line.name.size == 0 && previousNameless) {
             line.kind = LineKind::Malformed;
         } else if (line.kind != LineKind::Blank) {
-            previousNameless = line.kind == LineKind::Entry && line.name.empty();
+            previousNameless = line.kind == LineKind::Entry && line.name.size == 0;
         }
         if (line.kind == LineKind::Section) {
             previousNameless = false;
@@ -310,10 +327,11 @@ void IniDocument::Parse() {
         const std::size_t index = lines_.size();
         if (line.kind == LineKind::Section) {
             Section section;
-            section.name = line.name;
+            section.name = View(line.name);
             section.headerLine = index;
             section.first = index + 1;
             section.end = index + 1;
+            firstSection_.emplace(LowerName(section.name), sections_.size());
             sections_.push_back(std::move(section));
         } else if (!sections_.empty()) {
             sections_.back().end = index + 1;
@@ -322,13 +340,16 @@ void IniDocument::Parse() {
     }
 }
 
-const IniDocument::Section* IniDocument::FindSection(std::string_view name) const {
-    for (const auto& section : sections_) {
-        if (SameIniName(section.name, name)) {
-            return &section;
-        }
+IniDocument::Span IniDocument::SpanOf(std::string_view part) const {
+    if (part.empty()) {
+        return {};
     }
-    return nullptr;
+    return {static_cast<std::size_t>(part.data() - text_.data()), part.size()};
+}
+
+const IniDocument::Section* IniDocument::FindSection(std::string_view name) const {
+    const auto found = firstSection_.find(LowerName(name));
+    return found == firstSection_.end() ? nullptr : &sections_[found->second];
 }
 
 const IniDocument::Line* IniDocument::FindEntry(const Section& section,
@@ -336,7 +357,7 @@ const IniDocument::Line* IniDocument::FindEntry(const Section& section,
     key = Trim(key);
     for (std::size_t i = section.first; i < section.end; ++i) {
         const Line& line = lines_[i];
-        if (line.kind == LineKind::Entry && SameIniName(line.name, key)) {
+        if (line.kind == LineKind::Entry && SameIniName(View(line.name), key)) {
             return &line;
         }
     }
@@ -353,7 +374,7 @@ std::optional<std::string> IniDocument::Find(std::string_view section, std::stri
     if (line == nullptr) {
         return std::nullopt;
     }
-    return line->value;
+    return std::string(View(line->value));
 }
 
 std::string IniDocument::Read(std::string_view section, std::string_view key,
@@ -384,7 +405,8 @@ std::vector<IniEntry> IniDocument::SectionEntries(std::string_view section) cons
     }
     for (std::size_t i = found->first; i < found->end; ++i) {
         if (lines_[i].kind == LineKind::Entry) {
-            entries.push_back({lines_[i].name, lines_[i].value});
+            entries.push_back(
+                {std::string(View(lines_[i].name)), std::string(View(lines_[i].value))});
         }
     }
     return entries;
@@ -429,7 +451,7 @@ IniWriteResult IniDocument::Write(std::string_view section, std::string_view key
         updated += std::string(keyName) + "=" + written + lineBreak;
     } else if (const Line* line = FindEntry(*found, keyName)) {
         // Keep the indentation and the key as spelt in the file; only the value changes.
-        updated = text_.substr(0, line->keyBegin) + line->name + "=" + written +
+        updated = text_.substr(0, line->keyBegin) + std::string(View(line->name)) + "=" + written +
                   text_.substr(line->contentEnd);
     } else {
         std::size_t after = found->headerLine;
@@ -454,7 +476,11 @@ IniWriteResult IniDocument::Write(std::string_view section, std::string_view key
 IniDocument LoadIniFile(const std::filesystem::path& path) {
     FileText file = ReadWholeFile(path);
     if (file.status != ReadStatus::Ok) {
-        return IniDocument();
+        IniDocument empty;
+        if (file.status == ReadStatus::Failed) {
+            empty.loadProblem_ = std::move(file.error);
+        }
+        return empty;
     }
     return IniDocument(std::move(file.text));
 }

@@ -150,8 +150,11 @@ StepReport AutoFlash::Run(ImageReload reload) {
     c_.panel.SetLogColour(LogColour::Silver);
     const Millis runStarted = c_.clock.Now();
 
-    if (c_.specialForm == kCustomerPageMode) {
-        RunStep("typeauto", steps_.typeAuto, report);
+    if (c_.specialForm == kCustomerPageMode &&
+        RunStep("typeauto", steps_.typeAuto, report).result == StepResult::Refused) {
+        // The part's parameters could not be read: nothing is erased on the previous part's.
+        report.totalSeconds = SecondsSince(runStarted);
+        return FailureTail(report);
     }
     if (controls_.skipFF && ReadMode<Allocation>(c_.settings) != Allocation::FromAssigned) {
         ComputeSkipFlags();

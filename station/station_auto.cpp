@@ -6,6 +6,9 @@ AutoFlashSteps Station::MakeAutoSteps() {
     AutoFlashSteps steps;
     steps.typeAuto = [this] {
         const StepResult typed = TypeAutoDesk().Run();
+        if (typed == StepResult::Refused) {
+            return StepReport::Refusal(TypeAutoDesk().FileProblem());
+        }
         return IsOk(typed) ? StepReport::Done()
                            : StepReport{typed, 0, 0, "the flash was not identified", 0.0};
     };

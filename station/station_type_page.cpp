@@ -47,6 +47,11 @@ StepReport Station::ChooseType(const std::string& manufacturer, const std::strin
     if (device < 0) {
         const std::string known = KnownNames(typePage_->State().device.names);
         CancelTypePage();
+        if (const std::string problem =
+                flashDatabase_->ManufacturerDocument(manufacturer).LoadProblem();
+            !problem.empty()) {
+            return StepReport::Refusal(problem);
+        }
         return StepReport::Refusal("no device '" + part + "' of " + manufacturer +
                                    "; known: " + known);
     }

@@ -6,6 +6,7 @@
 namespace quillon {
 
 StepResult TypeAuto::Run() {
+    fileProblem_.clear();
     const auto mode = c_.Mode();
     auto& slots = c_.identity.chipIdStrings;
     if (ThroughDebugger(mode) && !c_.board.ReadChipId(slots).Succeeded()) {
@@ -35,10 +36,12 @@ StepResult TypeAuto::Run() {
                           " : m_MemoryCapacity=" + slots[kSlotJedecCapacity]);
         }
         if (!SelectPart(key)) {
-            c_.log.Append("Error : Flash TypeAuto not support this flash !!");
+            c_.log.Append(fileProblem_.empty() ? "Error : Flash TypeAuto not support this flash !!"
+                                               : "Error : Flash TypeAuto : " + fileProblem_);
             c_.controls.SetDeviceBox({});
             c_.panel.ControlsChanged();
-            return StepResult::Failed;  // no sizing, write-status controls unchanged
+            // No sizing, write-status controls unchanged.
+            return fileProblem_.empty() ? StepResult::Failed : StepResult::Refused;
         }
         selected = true;
     }
@@ -65,8 +68,14 @@ std::string TypeAuto::LookupKey() {
 bool TypeAuto::SelectPart(const std::string& key) {
     // A missing table reads like a table without this section.
     FlashDatabase::AutoType part = database_.LookupAutoType(key);
+    fileProblem_ = part.problem;
     if (part.manufacturer.empty()) {
         typePage_.ShowAutoTypeNames(part.manufacturer, part.device);
+        return false;
+    }
+    // A part whose description cannot be read is not flashed on the previous part's values.
+    fileProblem_ = database_.ManufacturerDocument(part.manufacturer).LoadProblem();
+    if (!fileProblem_.empty()) {
         return false;
     }
     typePage_.ApplyAutoType(part.manufacturer, part.device);

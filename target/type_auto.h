@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "config/flash_database.h"
 #include "target/eflash_sizing.h"
@@ -21,13 +22,21 @@ public:
 
     // Ok: the part was found and selected. Failed: the chip or the flash did not answer, or
     // the lookup table does not know the part (the sizing still ran unless the chip failed).
+    // Refused: the lookup table or the part's manufacturer file is there but cannot be read;
+    // the log names the file and the reason, and the flash type is left as it was.
     StepResult Run();
+
+    // Why the last run could not read a parameter file ("" when it could). Take gives it once
+    // and forgets it, so that a caller that asks after each command blames only that command.
+    const std::string& FileProblem() const { return fileProblem_; }
+    std::string TakeFileProblem() { return std::exchange(fileProblem_, {}); }
 
 private:
     // The lookup key from the flash-ID texts; the JEDEC texts are emptied for a part that has
     // no usable JEDEC ID.
     std::string LookupKey();
-    // Looks the part up and selects it; false when the table does not know it.
+    // Looks the part up and selects it; false when the table does not know it or a file
+    // cannot be read (fileProblem_ says why).
     bool SelectPart(const std::string& key);
     void SetUpWriteStatus();
     void ReadBackStatus();
@@ -37,6 +46,7 @@ private:
     TypePageLogic& typePage_;
     EFlashSizing& sizing_;
     bool olderIdForm_ = false;
+    std::string fileProblem_;
 };
 
 }  // namespace quillon

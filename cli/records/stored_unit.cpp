@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "cli/escaped_text.h"
 #include "platform/unit_identity.h"
 
 namespace quillon::cli {
@@ -19,10 +20,11 @@ std::string StationName() {
     return platform::HostName();
 }
 
-StoredUnit StoredUnitFrom(const RunRecord& record) {
+StoredUnit StoredUnitFrom(const RunRecord& given) {
+    const RunRecord record = StorableRecord(given);
     StoredUnit unit;
     unit.id = NewUnitId();
-    unit.station = StationName();
+    unit.station = StorableText(StationName());
     unit.time = record.time;
     unit.action = record.action;
     unit.pass = record.pass;

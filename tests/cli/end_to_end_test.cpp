@@ -205,6 +205,46 @@ TEST_F(CliOnBoardTest, InterruptStopsABurnRunWithNoStepChecked) {
         << run.out.substr(run.out.size() > 400 ? run.out.size() - 400 : 0);
 }
 
+// A manufacturer file that cannot be read is a configuration error: the run names the file and
+// the reason, exits 78 and erases nothing, from flash and from the customer page's Auto alike.
+TEST_F(CliOnBoardTest, AnUnreadableFlashTypeStopsTheRunBeforeErasing) {
+    ASSERT_EQ(Cli({"flash", "image.bin"}).status, 0);
+    const std::string before = FlashContent();
+    std::filesystem::copy(BinFolder() / "INI", dir / "INI",
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::remove(dir / "INI/Winbond.ini");
+    std::filesystem::create_directory(dir / "INI/Winbond.ini");
+    quillon::testing::WriteFileBytes(dir / "other.bin", std::string(65536, '\x5A'));
+    const std::string reason = "'<DIR>/INI/Winbond.ini' is not a regular file";
+
+    const std::string ini = (dir / "INI").string();
+    const auto flash = Cli({"--ini-dir", ini, "flash", "other.bin"});
+    EXPECT_EQ(flash.status, 78) << flash.err;
+    EXPECT_NE(flash.out.find("Error : Flash TypeAuto : " + reason + "\n"), std::string::npos)
+        << flash.out;
+    EXPECT_NE(flash.err.find("flash: the flash type cannot be read: '" + dir.Path().string() +
+                             "/INI/Winbond.ini' is not a regular file"),
+              std::string::npos)
+        << flash.err;
+
+    ASSERT_EQ(Cli({"set", "SpecialForm=1"}).status, 0);
+    const auto customer =
+        Cli({"--ini-dir", ini, "--record", "units.jsonl", "load", "other.bin", "auto"});
+    EXPECT_EQ(customer.status, 78) << customer.err;
+    EXPECT_NE(customer.out.find(reason + "\nAuto Flash ---> Failure !\n"), std::string::npos)
+        << customer.out;
+    const std::string record = quillon::testing::ReadFileBytes(dir / "units.jsonl");
+    EXPECT_NE(record.find("\"steps\":[{\"name\":\"typeauto\",\"result\":\"refused\""),
+              std::string::npos)
+        << record;
+    EXPECT_NE(record.find("Winbond.ini' is not a regular file\"}],"), std::string::npos) << record;
+
+    for (const auto& run : {flash, customer}) {
+        EXPECT_EQ(run.out.find("Erase Flash"), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(FlashContent(), before);
+}
+
 TEST_F(CliOnBoardTest, BackupSavesTheFlashOnlyOnTheCustomerPage) {
     ASSERT_EQ(Cli({"flash", "image.bin"}).status, 0);
     EXPECT_EQ(Cli({"backup", "backup.bin"}).status, 1);  // SpecialForm 0: nothing done

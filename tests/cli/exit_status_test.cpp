@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <sstream>
@@ -190,6 +191,28 @@ TEST_F(CliRunTest, CheckParamsReportsEachProblemOfTheParameterFiles) {
     EXPECT_NE(run.err.find("Parameter check : Winbond.ini ["), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Flashblock : 'zz' is not a valid integer value"), std::string::npos);
     EXPECT_NE(run.out.find("\"name\":\"check-params\",\"result\":\"failed\""), std::string::npos);
+}
+
+// A file that cannot be read is named with the reader's reason; names read from a file are
+// shown with their control characters escaped, so that a file cannot drive the terminal.
+TEST_F(CliRunTest, CheckParamsNamesUnreadableFilesAndEscapesWhatItEchoes) {
+    const auto ini = dir / "INI";
+    std::filesystem::copy(BinFolder() / "INI", ini, std::filesystem::copy_options::recursive);
+    std::filesystem::remove(ini / "Winbond.ini");
+    ASSERT_EQ(::mkfifo((ini / "Winbond.ini").c_str(), 0600), 0);
+    quillon::testing::WriteFileBytes(ini / "Macronix.ini",
+                                     "[\x1b]2;owned\x07\x1b[2J\x9b\xc2\x9b]\n");
+    const auto run = Cli({"--ini-dir", ini.string(), "check-params"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("quillon-cli: Parameter check : Winbond.ini : '" +
+                           (ini / "Winbond.ini").string() + "' is not a regular file\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("Winbond.ini\" missing"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Macronix.ini [<1B>]2;owned<07><1B>[2J<9B><C2><9B>] EraseType"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find_first_of("\x1b\x07\x9b"), std::string::npos);
 }
 
 TEST_F(CliRunTest, TypeChoosesThePartAsTheTypePageOk) {

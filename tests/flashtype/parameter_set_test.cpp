@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -159,18 +164,23 @@ const FaultCase kFaults[] = {
      "PinSet.ini [PinSet] 0"},
 };
 
+void PutSoundSet(const testing::TempIniFolder& folder) {
+    folder.Put("FlashROM_Index.ini", "[Index]\n1=Acme\n");
+    folder.Put("Acme.ini", std::string("[P1]\n") + kSoundDevice + "Flashblock=1\nSize=512 Kbit\n");
+    folder.Put("Kavo_Flash_TypeAuto.ini",
+               "[EF4017]\nManufacturer=Acme\nNAME=P1\n[EF4018]\nManufacturer=Acme\nNAME=P1\n");
+    folder.Put("Version.ini", "[Parameter]\nVERSION=1\n");
+    folder.Put("PinSet.ini",
+               "[SetNum]\nNum=1\n[PinSet]\n0=01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,A\n");
+}
+
 class ParameterCheckTest : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(ParameterCheckTest, ReportsTheFaultWithFileAndKey) {
     const FaultCase& c = GetParam();
     testing::TempIniFolder folder("check");
     // A sound set, then one file replaced by the faulty one.
-    folder.Put("FlashROM_Index.ini", "[Index]\n1=Acme\n");
-    folder.Put("Acme.ini", std::string("[P1]\n") + kSoundDevice + "Flashblock=1\nSize=512 Kbit\n");
-    folder.Put("Kavo_Flash_TypeAuto.ini", "[EF4017]\nManufacturer=Acme\nNAME=P1\n");
-    folder.Put("Version.ini", "[Parameter]\nVERSION=1\n");
-    folder.Put("PinSet.ini",
-               "[SetNum]\nNum=1\n[PinSet]\n0=01,02,03,04,05,06,07,08,09,10,11,12,13,14,15,A\n");
+    PutSoundSet(folder);
     const FlashDatabase database(folder.Folder());
     ASSERT_TRUE(CheckParameterSet(database).empty()) << Report(CheckParameterSet(database));
 
@@ -183,6 +193,59 @@ TEST_P(ParameterCheckTest, ReportsTheFaultWithFileAndKey) {
     folder.Put(c.file, text);
     const std::string report = Report(CheckParameterSet(database));
     EXPECT_NE(report.find(c.expected), std::string::npos) << report;
+}
+
+// A file that is there but cannot be used is named once with the reader's own reason, however
+// many index lines and lookup keys lead to it; it is never reported as missing or empty.
+TEST(UnusableFileCheckTest, NamesTheFileWithTheReadersReason) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* file;
+        std::function<void(const fs::path&)> make;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"Acme.ini", [](const fs::path& p) { fs::create_directory(p); }, "is not a regular file"},
+        {"Acme.ini", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         "is not a regular file"},
+        {"Acme.ini", [](const fs::path& p) { fs::create_symlink(p.filename(), p); },
+         std::strerror(ELOOP)},
+        {"Acme.ini",
+         [](const fs::path& p) {
+             std::ofstream(p, std::ios::binary) << "[P1]\n";
+             fs::resize_file(p, kMaxIniFileBytes + 1);
+         },
+         "is larger than 16777216 bytes"},
+        {"Acme.ini",
+         [](const fs::path& p) {
+             std::ofstream(p, std::ios::binary) << "[P1]\n";
+             fs::permissions(p, fs::perms::none);
+         },
+         std::strerror(EACCES)},
+        {"Version.ini", [](const fs::path& p) { fs::create_directory(p); },
+         "is not a regular file"},
+        {"PinSet.ini", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         "is not a regular file"},
+    };
+    for (const Case& c : cases) {
+        if (c.reason == std::strerror(EACCES) && ::geteuid() == 0) {
+            continue;  // the superuser reads every file
+        }
+        testing::TempIniFolder folder("unusable");
+        PutSoundSet(folder);
+        fs::remove(folder.Path() / c.file);
+        c.make(folder.Path() / c.file);
+        const std::string report = Report(CheckParameterSet(FlashDatabase(folder.Folder())));
+        const std::string line = "Parameter check : " + std::string(c.file) + " : ";
+        EXPECT_NE(report.find(line), std::string::npos) << report;
+        EXPECT_EQ(report.find(line), report.rfind(line)) << "named once\n" << report;
+        EXPECT_NE(report.find(c.reason), std::string::npos) << report;
+        EXPECT_EQ(report.find("missing"), std::string::npos) << report;
+        EXPECT_EQ(report.find("no device sections"), std::string::npos) << report;
+        std::error_code ignored;  // the link loop has no permissions to give back
+        fs::permissions(folder.Path() / c.file, fs::perms::owner_all, fs::perm_options::add,
+                        ignored);
+    }
 }
 
 TEST(PinSetCheckTest, EmptyNameIsSound) {

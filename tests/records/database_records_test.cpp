@@ -400,6 +400,40 @@ TEST_F(DatabaseRecordsTest, TheSchemaIsCheckedAndAReplayCountsWhatWasNew) {
     EXPECT_EQ(Rows(), 2);
 }
 
+// An image path that is not UTF-8 reaches the database, the record files and the report with
+// its bytes kept as "<HH>"; no unit's record waits in the spool or is lost, and a burnrun goes on
+// after its first pass.
+TEST_F(DatabaseRecordsTest, AnImagePathThatIsNotUtf8IsRecordedByteForByte) {
+    Station station(dir / "station");
+    const std::string name = "caf\xE9.bin";  // Latin-1
+    WriteFileBytes(station.dir / name, station.image);
+    const std::string stored = (station.dir / "caf<E9>.bin").string();
+
+    const auto flash = Cli(station, {"flash", name});
+    EXPECT_EQ(flash.status, 0) << flash.err;
+    const auto burn =
+        Cli(station, {"tick", "typeauto", "load", name, "steps", "program,verify", "burnrun", "2"});
+    EXPECT_EQ(burn.status, 0) << burn.err;
+    EXPECT_NE(burn.out.find("Burn Times = 2\n"), std::string::npos) << burn.out;
+    for (const auto& run : {flash, burn}) {
+        EXPECT_EQ(run.err.find("json"), std::string::npos) << run.err;
+        EXPECT_EQ(Diagnostics(run.err), 0) << run.err;
+    }
+    EXPECT_EQ(server->Sql("SELECT string_agg(DISTINCT image, ' ') FROM quillon_unit"), stored);
+    EXPECT_EQ(Rows(), 3);
+    EXPECT_EQ(Spool(), "");
+
+    for (const std::string file : {"units.jsonl", "units.csv"}) {
+        const auto run =
+            RunProgram("quillon-cli", Arguments(station, {"flash", name}, (dir / file).string()),
+                       station.dir, Environment(station));
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::string record = ReadFileBytes(dir / file);
+        EXPECT_NE(record.find(stored), std::string::npos) << record;
+        EXPECT_EQ(record.find("\xEF\xBF\xBD"), std::string::npos) << "no U+FFFD";
+    }
+}
+
 TEST_F(DatabaseRecordsTest, UnusableUrisAreUsageErrors) {
     Station station(dir / "station");
     for (const std::string uri :

@@ -5,6 +5,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/escaped_text.h"
 #include "cli/records/background_recorder.h"
 #include "cli/records/record_target.h"
 #include "cli/records/unit_report.h"
@@ -50,6 +51,42 @@ RunRecord Record(const std::string& time, const std::string& part, double second
     record.unit.totalSeconds = seconds;
     record.unit.outcome = failingStep.empty() ? StepResult::Ok : StepResult::Failed;
     return record;
+}
+
+// Valid UTF-8 is kept byte for byte; every other byte (and NUL) becomes "<HH>"; for the
+// terminal, control characters too.
+TEST(EscapedTextTest, KeepsUtf8AndWritesEveryOtherByteAsItsValue) {
+    struct Case {
+        std::string bytes;
+        std::string storable;
+        std::string printable;
+    };
+    const Case cases[] = {
+        {"/images/a,\"b\".bin", "/images/a,\"b\".bin", "/images/a,\"b\".bin"},
+        {"C:\\x86\\Gr\xC3\xB6\xC3\x9F \xF0\x9F\x94\xA5.bin",
+         "C:\\x86\\Gr\xC3\xB6\xC3\x9F \xF0\x9F\x94\xA5.bin",
+         "C:\\x86\\Gr\xC3\xB6\xC3\x9F \xF0\x9F\x94\xA5.bin"},
+        {"caf\xE9.bin", "caf<E9>.bin", "caf<E9>.bin"},
+        {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80", "<C0><AF> <ED><A0><80> <F4><90><80><80>",
+         "<C0><AF> <ED><A0><80> <F4><90><80><80>"},
+        {"cut \xE2\x82", "cut <E2><82>", "cut <E2><82>"},
+        {std::string("a\0b", 3), "a<00>b", "a<00>b"},
+        {"\x1B[2J\tx\x7F \xC2\x9B \xC2\xA0", "\x1B[2J\tx\x7F \xC2\x9B \xC2\xA0",
+         "<1B>[2J<09>x<7F> <C2><9B> \xC2\xA0"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(StorableText(c.bytes), c.storable);
+        EXPECT_EQ(PrintableText(c.bytes), c.printable);
+    }
+    RunRecord record = Record("2026-12-07T09:00:00Z", "Acme / P\xB5", 1.0, "verify");
+    record.imagePath = "/images/caf\xE9.bin";
+    record.unit.steps.back().report.cause = "cannot open '/images/caf\xE9.bin'";
+    const auto json = nlohmann::json::parse(JsonLine(record));
+    EXPECT_EQ(json["image"], "/images/caf<E9>.bin");
+    EXPECT_EQ(json["part"], "Acme / P<B5>");
+    EXPECT_EQ(json["steps"][2]["cause"], "cannot open '/images/caf<E9>.bin'");
+    EXPECT_NE(CsvLine(record).find(",/images/caf<E9>.bin,"), std::string::npos);
+    EXPECT_EQ(StoredUnitFrom(record).imagePath, "/images/caf<E9>.bin");
 }
 
 TEST(UnitSpoolTest, ReplayRemovesOnlyWhatWasStoredAndTakesOverAbandonedClaims) {
