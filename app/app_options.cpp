@@ -7,6 +7,20 @@
 
 namespace quillon {
 
+namespace {
+
+// A name from the command line as the core takes it: the file system's own bytes on Linux;
+// UTF-8 on Windows, where the core widens it for the system's calls.
+std::string PathBytes(const QString& name) {
+#ifdef _WIN32
+    return name.toStdString();
+#else
+    return QFile::encodeName(name).toStdString();
+#endif
+}
+
+}  // namespace
+
 ParsedOptions ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription("Kavo EC Quillon: programs EC and SPI flash through Vessa");
@@ -32,14 +46,14 @@ ParsedOptions ParseCommandLine(const QStringList& arguments) {
         return parsed;
     }
     if (parser.isSet(settings)) {
-        parsed.station.settingsPath = QFile::encodeName(parser.value(settings)).toStdString();
+        parsed.station.settingsPath = PathBytes(parser.value(settings));
     }
     if (parser.isSet(iniDir)) {
-        parsed.station.iniFolder = QFile::encodeName(parser.value(iniDir)).toStdString();
+        parsed.station.iniFolder = PathBytes(parser.value(iniDir));
     }
     try {
-        parsed.record = cli::RecordTargetOrDefault(
-            parser.isSet(record) ? QFile::encodeName(parser.value(record)).toStdString() : "");
+        parsed.record =
+            cli::RecordTargetOrDefault(parser.isSet(record) ? PathBytes(parser.value(record)) : "");
     } catch (const cli::RecordTargetError& error) {
         parsed.error = QString::fromStdString(error.what());
         return parsed;

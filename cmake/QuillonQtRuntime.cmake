@@ -9,6 +9,20 @@ set(QUILLON_QT_DLLS Qt6Core Qt6Gui Qt6Widgets Qt6OpenGL)
 # the Vista style is the system's look.
 set(QUILLON_QT_PLUGINS platforms/qwindows platforms/qoffscreen styles/qwindowsvistastyle)
 
+# What a window test runs with: no display (the offscreen platform). Wine hands no QT_*
+# variable to a Windows program; it passes WINEQT_* under the QT_* name. On Windows the
+# virtual board library finds no board (a test that wants one attaches its own in-process
+# board), as the Linux tests find no vessa-sim.
+set(QUILLON_QT_TEST_ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+if(WIN32)
+    set(quillon_unplugged ${CMAKE_BINARY_DIR}/unplugged-board.ini)
+    file(READ ${PROJECT_SOURCE_DIR}/sim/scenarios/default.ini quillon_scenario)
+    string(REPLACE "plugged = yes" "plugged = no" quillon_scenario "${quillon_scenario}")
+    file(WRITE ${quillon_unplugged} "${quillon_scenario}")
+    list(APPEND QUILLON_QT_TEST_ENVIRONMENT WINEQT_QPA_PLATFORM=offscreen
+         VESSA_SIM_SCENARIO=Z:${quillon_unplugged})
+endif()
+
 function(quillon_deploy_qt target)
     if(NOT WIN32)
         return()

@@ -13,9 +13,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # The programs run beside nothing but the system's own DLLs: the compiler's runtime
-# (libstdc++, libgcc, winpthread) is linked in.
+# (libstdc++, libgcc, winpthread) is linked in, also into libraries loaded as plugins.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
 # Tests and tools built for Windows run under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -61,17 +61,29 @@ SettingValue ValueOf(std::string name, DWORD type, std::vector<uint8_t> bytes, b
 
 // A store that earlier installations kept under the machine's root (where the registry
 // editor put an imported file) is taken over once, when the user's key is first made, so
-// that its settings are not silently left behind. The machine's key is only read.
+// that its settings are not silently left behind. The machine's key is only read. Both
+// registry views are looked at, this process's own first: a 32-bit program or editor on
+// 64-bit Windows wrote to the 32-bit one.
 void TakeOverMachineKey(const std::string& keyPath, HKEY userKey) {
     HKEY machineKey = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(keyPath).c_str(), 0, KEY_READ, &machineKey) !=
-        ERROR_SUCCESS) {
+    const std::wstring path = Widen(keyPath);
+    const REGSAM views[] = {0, KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+    bool found = false;
+    for (const REGSAM view : views) {
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &machineKey) ==
+            ERROR_SUCCESS) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
         return;
     }
     const LSTATUS copied = ::RegCopyTreeW(machineKey, nullptr, userKey);
     ::RegCloseKey(machineKey);
     if (copied != ERROR_SUCCESS) {
-        std::fprintf(stderr, "quillon: the settings under HKEY_LOCAL_MACHINE\\%s were not taken over: %s\n",
+        std::fprintf(stderr,
+                     "quillon: the settings under HKEY_LOCAL_MACHINE\\%s were not taken over: %s\n",
                      keyPath.c_str(), SystemErrorText(static_cast<uint32_t>(copied)).c_str());
     }
 }
@@ -92,11 +104,10 @@ std::unique_ptr<RegistrySettingsStore> RegistrySettingsStore::Open(const std::st
         throw SettingsFileError(FullName(keyPath), SystemErrorText(static_cast<uint32_t>(status)),
                                 "settings key");
     }
-    auto store = std::unique_ptr<RegistrySettingsStore>(new RegistrySettingsStore(keyPath, key));
     if (disposition == REG_CREATED_NEW_KEY) {
         TakeOverMachineKey(keyPath, key);
     }
-    return store;
+    return std::unique_ptr<RegistrySettingsStore>(new RegistrySettingsStore(keyPath, key));
 }
 
 RegistrySettingsStore::RegistrySettingsStore(std::string keyPath, HKEY key)

@@ -2,6 +2,7 @@
 // and the command line.
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -17,8 +18,8 @@
 #include "app/log_pane.h"
 #include "app/main_window.h"
 #include "app/qt_prompts.h"
-#include "tests/app/modal.h"
 #include "platform/legacy_text.h"
+#include "tests/app/modal.h"
 #include "tests/app/scratch_settings.h"
 #include "tests/app/suites.h"
 
@@ -118,7 +119,8 @@ private slots:
         QVERIFY(written.contains("Save Debug Message to File ---> Saving..."));
         const QStringList shown = window.findChild<LogPaneWidget*>("Memo1")->Lines();
         QCOMPARE(shown.mid(shown.size() - 2),
-                 (QStringList{"Save Debug Message to File ---> OK !", "Save in '" + target + "'"}));
+                 (QStringList{"Save Debug Message to File ---> OK !",
+                              "Save in '" + QDir::toNativeSeparators(target) + "'"}));
     }
 
     void flashButtonsRunTheirOperations() {
@@ -164,12 +166,17 @@ private slots:
         QVERIFY(!ParseCommandLine({"quillon", "--settings"}).error.isEmpty());
         QVERIFY(!ParseCommandLine({"quillon", "stray"}).error.isEmpty());
 
+        QVERIFY(ParseCommandLine({"quillon", "--record=units.csv"}).record.file == "units.csv");
         const auto database = ParseCommandLine({"quillon", "--record", "postgres://line@db/q"});
+#ifdef _WIN32
+        // The Windows build records to files only and says so.
+        QVERIFY(database.error.contains("files only"));
+#else
         QVERIFY(database.error.isEmpty());
         QVERIFY(database.record.kind == cli::RecordTarget::Kind::Database);
-        QVERIFY(ParseCommandLine({"quillon", "--record=units.csv"}).record.file == "units.csv");
         QVERIFY(ParseCommandLine({"quillon", "--record", "postgres://line:pw@db/q"})
                     .error.contains("~/.pgpass"));
+#endif
     }
 };
 
