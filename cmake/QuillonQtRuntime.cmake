@@ -4,10 +4,10 @@
 # quillon_deploy_qt(target) makes `target` wait for the copy; on other platforms it does
 # nothing (the window uses the system's Qt).
 
-set(QUILLON_QT_DLLS Qt6Core Qt6Gui Qt6Widgets Qt6OpenGL)
-# The windows platform plugin shows the window; offscreen runs it without a display (tests);
-# the Vista style is the system's look.
-set(QUILLON_QT_PLUGINS platforms/qwindows platforms/qoffscreen styles/qwindowsvistastyle)
+set(QUILLON_QT_DLLS Qt6Core Qt6Gui Qt6Widgets)
+# The windows platform plugin shows the window; offscreen runs it without a display (tests).
+# The window draws in the Fusion style, which Widgets carries, on every platform.
+set(QUILLON_QT_PLUGINS platforms/qwindows platforms/qoffscreen)
 
 # What a window test runs with: no display (the offscreen platform). Wine hands no QT_*
 # variable to a Windows program; it passes WINEQT_* under the QT_* name. On Windows the
@@ -19,7 +19,10 @@ if(WIN32)
     file(READ ${PROJECT_SOURCE_DIR}/sim/scenarios/default.ini quillon_scenario)
     string(REPLACE "plugged = yes" "plugged = no" quillon_scenario "${quillon_scenario}")
     file(WRITE ${quillon_unplugged} "${quillon_scenario}")
+    # The test's messages reach the log through the debugger channel (+debugstr); the
+    # offscreen platform draws with the fonts of QT_QPA_FONTDIR (Debian's DejaVu).
     list(APPEND QUILLON_QT_TEST_ENVIRONMENT WINEQT_QPA_PLATFORM=offscreen
+         WINEQT_QPA_FONTDIR=Z:/usr/share/fonts/truetype/dejavu WINEDEBUG=-all,+debugstr
          VESSA_SIM_SCENARIO=Z:${quillon_unplugged})
 endif()
 

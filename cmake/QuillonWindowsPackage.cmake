@@ -2,7 +2,7 @@
 # sits in one program folder, as on a bench PC: the programs, the Qt runtime and its plugins,
 # the INI folder; the driver KavoVessadll.dll is the vendor's, put beside the program.
 #
-#   quillon.exe, quillon-cli.exe, Qt6*.dll, platforms\, styles\, INI\
+#   quillon.exe, quillon-cli.exe, Qt6*.dll, platforms\, INI\
 #   virtual-board\KavoVessadll.dll, KavoVessadll.ini   component "Virtual board, no hardware"
 #
 # The virtual board is copied beside the program only where no KavoVessadll.dll stands yet

@@ -41,7 +41,7 @@ $loader reg add "$installer_key\\Components\\virtualboard" /v Installed /t REG_D
     >/dev/null
 $loader "$(winpath "$installer")" /S "/D=$folder"
 for file in quillon.exe quillon-cli.exe Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll \
-    styles/qwindowsvistastyle.dll INI/Version.ini KavoVessadll.dll KavoVessadll.virtual \
+    INI/Version.ini KavoVessadll.dll KavoVessadll.virtual \
     Uninstall.exe; do
     [ -e "$unix_folder/$file" ] || fail "the installation has no $file"
 done
