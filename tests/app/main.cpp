@@ -14,7 +14,9 @@ int main(int argc, char** argv) {
     // a 12-point font; the tests judge the layout in the font Linux's theme gives (QT_QPA_
     // FONTDIR names its folder), which is wider than the Windows system font.
     if (QGuiApplication::platformName() == "offscreen") {
-        QApplication::setFont(QFont("DejaVu Sans", 9));
+        QFont font("DejaVu Sans", 9);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        QApplication::setFont(font);
     }
 #endif
     int failures = 0;
