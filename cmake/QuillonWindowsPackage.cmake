@@ -19,6 +19,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/sim/scenarios/default.ini DESTINATION virtua
         RENAME KavoVessadll.ini COMPONENT virtualboard)
 
 set(CPACK_GENERATOR NSIS)
+# The NSIS lines below go into the script as written.
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_NAME Quillon)
 set(CPACK_PACKAGE_VENDOR Kavo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

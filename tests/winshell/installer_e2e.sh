@@ -7,10 +7,10 @@
 # Usage: installer_e2e.sh INSTALLER WINE_LOADER OUT_DIR
 #   (WINEPREFIX names a scratch prefix; OUT_DIR keeps the screenshot and the logs)
 set -euo pipefail
-installer=$1
+installer=$(realpath "$1")
 loader=$2
-out=$3
-mkdir -p "$out"
+mkdir -p "$3"
+out=$(realpath "$3")
 export WINEDEBUG=-all
 work=$(mktemp -d)
 xvfb_pid=
@@ -27,6 +27,16 @@ fail() {
     [ -n "${DISPLAY:-}" ] && import -window root "$out/e2e-window.png" 2>/dev/null || true
     exit 1
 }
+
+# The display first: a Wine session takes its graphics driver when it starts, so the one
+# running (the suites' own, without a display) is ended and the next starts on this one.
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
 
 name=$(basename "$installer" .exe)
 word=${name##*-}
@@ -49,17 +59,17 @@ find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Quillon.lnk' | grep -q . 
     fail "no Start menu entry"
 echo "installed $(du -sk "$unix_folder" | cut -f1) KiB from a $(($(stat -c %s "$installer") / 1024)) KiB installer"
 
-# A 1 MiB image and the settings a bench would have: the image as the last file, a record.
+# A 1 MiB image and the settings a bench would have: the image as the last file.
 python3 -c "import os,sys; sys.stdout.buffer.write(os.urandom(1 << 20))" >"$work/image.bin"
 mkdir "$work/dump"
 $loader reg add "$settings_key" /v LastFilePath /t REG_SZ /d "$(winpath "$work/image.bin")" /f \
     >/dev/null
+# The controller on KBS and the part behind it, identified with the installed command line
+# (TypeAuto), as a line's set-up script would.
+$loader "$folder\\quillon-cli.exe" --clock virtual set ConnectMode=1 tick typeauto \
+    >"$out/e2e-type.log" 2>&1 ||
+    fail "quillon-cli.exe typeauto: $(cat "$out/e2e-type.log")"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 started=$(date +%s.%N)
 VESSA_SIM_DUMP=$(winpath "$work/dump") \
@@ -68,7 +78,7 @@ VESSA_SIM_DUMP=$(winpath "$work/dump") \
 app_pid=$!
 window=
 for _ in $(seq 600); do
-    window=$(xdotool search --name '^KavoEC_Quillon' 2>/dev/null | head -n1 || true)
+    window=$(xdotool search --onlyvisible --name '^KavoEC_Quillon' 2>/dev/null | head -n1 || true)
     [ -n "$window" ] && break
     sleep 0.1
 done
@@ -76,20 +86,25 @@ done
 echo "window up in $(echo "$(date +%s.%N) - $started" | bc) s"
 # Start-up greets the board; a power prompt, where one comes, is answered with the keyboard.
 sleep 3
-if prompt=$(xdotool search --name '^(Information|Warning|KavoEC_Quillon)$' 2>/dev/null |
+if prompt=$(xdotool search --onlyvisible --name '^(Information|Warning|KavoEC_Quillon)$' 2>/dev/null |
     grep -v "^$window$" | head -n1) && [ -n "$prompt" ]; then
     xdotool windowfocus --sync "$prompt" key Return || true
 fi
 xdotool key ctrl+alt+r
 sleep 2
-xdotool key ctrl+alt+a
-for _ in $(seq 1200); do
-    [ -s "$work/units.jsonl" ] && break
-    sleep 0.1
+# A key pressed while the window polls the board's power is not taken: pressed again until
+# Auto runs (its record is written when the unit ends).
+for _ in 1 2 3 4 5 6; do
+    xdotool key ctrl+alt+a
+    for _ in $(seq 200); do
+        [ -s "$work/units.jsonl" ] && break 2
+        sleep 0.1
+    done
 done
 [ -s "$work/units.jsonl" ] || fail "Auto left no record"
 import -window root "$out/e2e-window.png"
-xdotool windowclose "$window" 2>/dev/null || xdotool key --window "$window" alt+F4
+# Closed from the keyboard (Alt+F4), so that the board is closed and its memory written out.
+xdotool windowfocus --sync "$window" key alt+F4
 for _ in $(seq 300); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$app_pid" 2>/dev/null && fail "the window did not close"
 app_pid=
@@ -106,3 +121,14 @@ for _ in $(seq 100); do [ -e "$unix_folder/quillon.exe" ] || break; sleep 0.2; d
 $loader reg query "$settings_key" /v LastFilePath >/dev/null 2>&1 ||
     fail "the uninstaller removed the operator's settings"
 echo "uninstalled; the settings stay"
+
+# A vendor's driver beside the program is the real board: the virtual board never replaces it.
+vendor_folder="$unix_folder-vendor"
+mkdir -p "$vendor_folder"
+printf 'the vendor driver\n' >"$vendor_folder/KavoVessadll.dll"
+$loader "$(winpath "$installer")" /S "/D=$folder-vendor"
+[ -e "$vendor_folder/quillon.exe" ] || fail "the second installation has no quillon.exe"
+[ "$(cat "$vendor_folder/KavoVessadll.dll")" = 'the vendor driver' ] ||
+    fail "the installer replaced the vendor's KavoVessadll.dll"
+[ -e "$vendor_folder/KavoVessadll.virtual" ] && fail "the vendor's driver is marked as ours"
+echo "a vendor's KavoVessadll.dll is kept"
