@@ -21,6 +21,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/sim/scenarios/default.ini DESTINATION virtua
 set(CPACK_GENERATOR NSIS)
 # The NSIS lines below go into the script as written.
 set(CPACK_VERBATIM_VARIABLES ON)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_NAME Quillon)
 set(CPACK_PACKAGE_VENDOR Kavo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
