@@ -67,7 +67,13 @@ measure_auto() {
     local pid=$!
     local window
     window=$(wait_window '^KavoEC_Quillon')
-    sleep 3  # start-up greets the board
+    sleep 3  # start-up greets the board and asks for its power: answered from the keyboard
+    local prompt
+    prompt=$(xdotool search --onlyvisible --name '^Warning$' 2>/dev/null | head -n1 || true)
+    if [ -n "$prompt" ]; then
+        xdotool windowfocus --sync "$prompt" key Return || true
+        sleep 1
+    fi
     xdotool key ctrl+alt+r
     sleep 1
     local start
