@@ -10,23 +10,19 @@ WIN_BIN=${WIN_BIN:-build/windows/bin}
 LINUX_BIN=${LINUX_BIN:-build/release/bin}
 work=$(mktemp -d)
 export WINEPREFIX=${WINEPREFIX:-$work/wine} WINEDEBUG=-all
-xvfb=
+xvfb_pid=
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
-winpath() { echo "Z:${1//\//\\}"; }
+# shellcheck source=tests/winshell/wine_display.sh
+. tests/winshell/wine_display.sh
 now() { date +%s.%N; }
 since() { echo "$(now) - $1" | bc; }
-# The display first: a Wine session takes its graphics driver when it starts.
-export DISPLAY=:$((200 + RANDOM % 100))
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-wineserver -k >/dev/null 2>&1 || true
+wine_display 200
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
 
 python3 -c "import os,sys; sys.stdout.buffer.write(os.urandom(1 << 20))" >"$work/image.bin"

@@ -23,22 +23,16 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-winpath() { echo "Z:${1//\//\\}"; }
+# shellcheck source=tests/winshell/wine_display.sh
+. "$(dirname "$0")/wine_display.sh"
 fail() {
     echo "installer_e2e: $*" >&2
     [ -n "${DISPLAY:-}" ] && import -window root "$out/e2e-window.png" 2>/dev/null || true
     exit 1
 }
 
-# The display first: a Wine session takes its graphics driver when it starts, so the one
-# running (the suites' own, without a display) is ended and the next starts on this one.
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w
+# The display first (the suites' Wine session, without one, ends).
+wine_display 90
 
 name=$(basename "$installer" .exe)
 word=${name##*-}
