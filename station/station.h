@@ -51,6 +51,9 @@ struct StationOptions {
     // FastFlash for this run instead of the stored setting (quillon-cli --fast); none: the
     // setting.
     std::optional<FastFlash> fastFlash{};
+    // The board's device index, 0 to 15 (--board N): the index ConnectDevice is given and the
+    // board a unit's record names. 0 is the board of a one-board bench.
+    int boardIndex = 0;
 };
 
 // Owns the long-lived state of the programming station and runs what the window's
@@ -75,6 +78,8 @@ public:
     // of another type: the error box was shown and the window runs on with what was loaded.
     StepReport RunStartup();
     bool StartupDone() const { return startupDone_; }
+    // The board this station works with (StationOptions::boardIndex).
+    int BoardIndex() const { return options_.boardIndex; }
 
     // Runs one button or menu handler. A settings error (or any other error) ends the
     // handler and is shown in the error box; the program runs on. A handler that arrives
