@@ -62,8 +62,17 @@ class Station {
 public:
     static constexpr const char* kVersion = "4.0.0.8";
     static constexpr const char* kCaption = OperatorPanel::kApplicationTitle;
+    // The window's height with the message log shown and hidden, title bar, menu and border
+    // included (WindowControls::height holds one of them).
     static constexpr int kHeightWithLog = 625;
     static constexpr int kHeightWithoutLog = 470;
+    // The client area below the menu with the log shown; title bar, menu and border take the
+    // rest of kHeightWithLog, and the same share of kHeightWithoutLog (426 below the menu).
+    static constexpr int kClientWidth = 518;
+    static constexpr int kClientHeightWithLog = 581;
+    static constexpr int ClientHeightBelowMenu(int windowHeight) {
+        return windowHeight - (kHeightWithLog - kClientHeightWithLog);
+    }
 
     // `driverLoader` binds the board's driver library when the board is bound.
     Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, StationOptions options,
