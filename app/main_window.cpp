@@ -179,10 +179,19 @@ void MainWindow::ConnectWindowControls() {
     connect(burnRun_, &QAction::triggered, this,
             [this] { station_->RunHandler([this] { station_->Auto().BurnRun(std::nullopt); }); });
     connect(aboutAction_, &QAction::triggered, this, [this] { about_->exec(); });
+    // Show Message and NeedPdCpuHalt are options of the window: they take effect at once, also
+    // while an operation runs.
     connect(showMessage_, &QAction::triggered, this, [this] {
-        Handle([this] { station_->Messages().ToggleShowMessage(); });
+        station_->RunWindowOption([this] { station_->Messages().ToggleShowMessage(); });
         // The check mark follows the station, also when the handler failed.
         MirrorWindow();
+    });
+    // Save Message and Save REG write their own progress and outcome lines, which must not fall
+    // between a running operation's progress line and its outcome: they wait for the work,
+    // shown disabled, so that a click on them is not taken and then dropped.
+    station_->WatchWork([this](bool running) {
+        saveMessage_->setEnabled(!running);
+        saveReg_->setEnabled(!running);
     });
     connect(saveMessage_, &QAction::triggered, this, [this] {
         Handle([this] {
@@ -237,7 +246,7 @@ void MainWindow::ConnectCycle() {
     connect(internalFlash_, &QPushButton::clicked, this,
             [this] { Handle([this] { station_->Cycle().InternalFlash(); }); });
     connect(needPdCpuHalt_, &QAction::triggered, this, [this] {
-        Handle([this] { station_->Cycle().ToggleNeedPdCpuHalt(); });
+        station_->RunWindowOption([this] { station_->Cycle().ToggleNeedPdCpuHalt(); });
         MirrorWindow();  // the check mark follows the station, also when refused
     });
 }

@@ -143,8 +143,27 @@ bool Station::RunHandler(const std::function<void()>& handler) {
     if (!scope) {
         return false;
     }
+    struct WorkShown {
+        const std::function<void(bool)>& watcher;
+        explicit WorkShown(const std::function<void(bool)>& w) : watcher(w) {
+            if (watcher) {
+                watcher(true);
+            }
+        }
+        ~WorkShown() {
+            if (watcher) {
+                watcher(false);
+            }
+        }
+        WorkShown(const WorkShown&) = delete;
+        WorkShown& operator=(const WorkShown&) = delete;
+    } shown{workWatcher_};
     RunCaught(handler);
     return true;
+}
+
+void Station::RunWindowOption(const std::function<void()>& handler) {
+    RunCaught(handler);
 }
 
 bool Station::RunCaught(const std::function<void()>& handler) {

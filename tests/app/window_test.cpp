@@ -345,6 +345,32 @@ private slots:
         QCOMPARE(store.ReadBool("ShowMessage"), true);
     }
 
+    // A click on the Other menu that arrives while work runs (pumped during an operation):
+    // Show Message and NeedPdCpuHalt take effect at once; Save Message and Save REG, which write
+    // log lines of their own, are shown disabled until the work has ended.
+    void otherMenuWhileWorkRuns() {
+        Station& station = window_->GetStation();
+        bool saveEnabledInside = true;
+        bool regEnabledInside = true;
+        int heightInside = 0;
+        QVERIFY(station.RunHandler([&] {
+            saveEnabledInside = Action("Menu_SaveMessage")->isEnabled();
+            regEnabledInside = Action("Menu_SaveREG")->isEnabled();
+            Action("Menu_ShowMessage")->trigger();
+            heightInside = window_->centralWidget()->height();
+        }));
+        QVERIFY(!saveEnabledInside);
+        QVERIFY(!regEnabledInside);
+        QCOMPARE(heightInside, 426);
+        QCOMPARE(station.Settings().ReadBool("ShowMessage"), false);
+        QVERIFY(Action("Menu_SaveMessage")->isEnabled());
+        QVERIFY(Action("Menu_SaveREG")->isEnabled());
+        QVERIFY(Action("Menu_ShowMessage")->isEnabled());
+        Action("Menu_ShowMessage")->trigger();
+        QCOMPARE(window_->centralWidget()->height(), 581);
+        QCOMPARE(station.Settings().ReadBool("ShowMessage"), true);
+    }
+
     void stepBoxesStoreTheirStateOnClick() {
         SettingsStore& store = window_->GetStation().Settings();
         auto* verify = Find<QCheckBox>(window_.get(), "CheckBox_Verify");
