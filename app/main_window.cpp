@@ -46,6 +46,17 @@ constexpr int kCloseRetryMs = 20;
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
+
+// The window's size for a window height the station gives (title bar, menu and border
+// included): the client area below the menu as it follows from that height, plus the menu bar.
+// Qt's window size leaves out the title bar and border but holds the menu bar.
+QSize WindowSizeFor(const QMenuBar* menus, int windowHeight) {
+    int menuHeight = menus->heightForWidth(MainWindow::kClientWidth);
+    if (menuHeight < 0) {
+        menuHeight = menus->sizeHint().height();
+    }
+    return {MainWindow::kClientWidth, menuHeight + Station::ClientHeightBelowMenu(windowHeight)};
+}
 }  // namespace
 
 MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidget* parent)
@@ -87,7 +98,7 @@ MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidge
     ControlsChanged();
 
     // A fixed single-line border: the window keeps its size and is centred on the screen.
-    setFixedSize(kClientWidth, Station::kHeightWithLog);
+    setFixedSize(WindowSizeFor(menuBar(), Station::kHeightWithLog));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
     }
@@ -168,10 +179,19 @@ void MainWindow::ConnectWindowControls() {
     connect(burnRun_, &QAction::triggered, this,
             [this] { station_->RunHandler([this] { station_->Auto().BurnRun(std::nullopt); }); });
     connect(aboutAction_, &QAction::triggered, this, [this] { about_->exec(); });
+    // Show Message and NeedPdCpuHalt are options of the window: they take effect at once, also
+    // while an operation runs.
     connect(showMessage_, &QAction::triggered, this, [this] {
-        Handle([this] { station_->Messages().ToggleShowMessage(); });
+        station_->RunWindowOption([this] { station_->Messages().ToggleShowMessage(); });
         // The check mark follows the station, also when the handler failed.
         MirrorWindow();
+    });
+    // Save Message and Save REG write their own progress and outcome lines, which must not fall
+    // between a running operation's progress line and its outcome: they wait for the work,
+    // shown disabled, so that a click on them is not taken and then dropped.
+    station_->WatchWork([this](bool running) {
+        saveMessage_->setEnabled(!running);
+        saveReg_->setEnabled(!running);
     });
     connect(saveMessage_, &QAction::triggered, this, [this] {
         Handle([this] {
@@ -226,7 +246,7 @@ void MainWindow::ConnectCycle() {
     connect(internalFlash_, &QPushButton::clicked, this,
             [this] { Handle([this] { station_->Cycle().InternalFlash(); }); });
     connect(needPdCpuHalt_, &QAction::triggered, this, [this] {
-        Handle([this] { station_->Cycle().ToggleNeedPdCpuHalt(); });
+        station_->RunWindowOption([this] { station_->Cycle().ToggleNeedPdCpuHalt(); });
         MirrorWindow();  // the check mark follows the station, also when refused
     });
 }
@@ -493,9 +513,6 @@ void MainWindow::MirrorWindow() {
     logArea_->setVisible(window.logVisible);
     showMessage_->setChecked(window.showMessage);
     needPdCpuHalt_->setChecked(station_->Flags().pdCpuHaltPending);
-    if (height() != window.height) {
-        setFixedSize(kClientWidth, window.height);
-    }
 
     for (QMenu* menu : {fileMenu_, otherMenu_, helpMenu_}) {
         menu->menuAction()->setVisible(window.menusVisible);
@@ -503,6 +520,10 @@ void MainWindow::MirrorWindow() {
     setup_->setVisible(window.menusVisible);
     externalFlash_->setVisible(window.dualFlashButtonsVisible);
     internalFlash_->setVisible(window.dualFlashButtonsVisible);
+    // Last: the menu bar's height depends on what it shows.
+    if (const QSize wanted = WindowSizeFor(menuBar(), window.height); size() != wanted) {
+        setFixedSize(wanted);
+    }
 }
 
 }  // namespace quillon

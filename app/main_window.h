@@ -40,7 +40,7 @@ class TypePage;
 class MainWindow final : public QMainWindow, public OperatorPanel {
     Q_OBJECT
 public:
-    static constexpr int kClientWidth = 518;
+    static constexpr int kClientWidth = Station::kClientWidth;
 
     // `driverLoader` binds the board's driver library (tests hand in a virtual board).
     explicit MainWindow(StationOptions options, DriverLoader driverLoader = SystemDriverLoader(),

@@ -1,5 +1,6 @@
 #include "app/simple_combo_box.h"
 
+#include <QEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalBlocker>
@@ -17,11 +18,33 @@ SimpleComboBox::SimpleComboBox(QWidget* parent, const char* name) : QWidget(pare
     column->addWidget(edit_);
     column->addWidget(list_, 1);
     connect(edit_, &QLineEdit::textEdited, this, &SimpleComboBox::textEdited);
+    // The operator moving the highlight (mouse or keyboard) picks the entry it lands on; the
+    // program's own changes block the list's signals, so they pick nothing.
+    connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) {
+            Pick(row);
+        }
+    });
+    list_->viewport()->installEventFilter(this);
     connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         const int row = list_->row(item);
-        SetCurrentRow(row);
-        emit rowPicked(row);
+        if (row != rowAtPress_) {
+            return;  // the press moved the highlight there, which has picked it
+        }
+        Pick(row);
     });
+}
+
+bool SimpleComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        rowAtPress_ = list_->currentRow();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SimpleComboBox::Pick(int row) {
+    SetCurrentRow(row);
+    emit rowPicked(row);
 }
 
 void SimpleComboBox::SetItems(const QStringList& items) {

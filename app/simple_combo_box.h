@@ -29,12 +29,21 @@ public:
 signals:
     // The operator typed into the edit field.
     void textEdited(const QString& text);
-    // The operator picked an entry of the list.
+    // The operator picked an entry of the list: by the mouse, or by moving the highlight
+    // with the keyboard (arrow keys, Home, End, Page Up and Down, a letter).
     void rowPicked(int row);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void Pick(int row);
+
     QLineEdit* edit_ = nullptr;
     QListWidget* list_ = nullptr;
+    // The list's current row when the mouse button went down on it: a click that moved the
+    // highlight was picked when it moved, a click on the current entry picks it again.
+    int rowAtPress_ = -1;
 };
 
 }  // namespace quillon

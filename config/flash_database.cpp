@@ -6,8 +6,9 @@ namespace quillon {
 
 std::vector<std::string> FlashDatabase::Manufacturers() const {
     std::vector<std::string> names;
-    // Every key line counts, also one with an empty value ("2="): it lists an empty name.
-    for (auto& entry : folder_.Load(kIndexFile).SectionEntries(kIndexSection)) {
+    // Every line counts: one with an empty value ("2=") lists an empty name, and a bare line
+    // (no "=") lists itself whole, as the text after a "=" it does not have.
+    for (auto& entry : folder_.Load(kIndexFile).SectionLines(kIndexSection)) {
         names.push_back(std::move(entry.value));
     }
     return names;

@@ -23,8 +23,8 @@ public:
 
     const IniFolder& Folder() const { return folder_; }
 
-    // The manufacturer list: the value of every line of section "Index", in file order
-    // (lines whose value is empty after trimming are left out).
+    // The manufacturer list: the text after the first "=" of every line of section "Index",
+    // in file order; a line without "=" names a manufacturer by its whole text.
     std::vector<std::string> Manufacturers() const;
 
     static std::string ManufacturerFile(std::string_view manufacturer);

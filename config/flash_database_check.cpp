@@ -306,7 +306,8 @@ bool Unusable(const std::string& manufacturer, ManufacturerFiles::File& file,
 
 void CheckManufacturers(const IniDocument& index, ManufacturerFiles& files,
                         std::vector<ParameterProblem>& problems) {
-    for (const auto& entry : index.SectionEntries(FlashDatabase::kIndexSection)) {
+    // The lines the Type page lists, bare lines included.
+    for (const auto& entry : index.SectionLines(FlashDatabase::kIndexSection)) {
         const std::string name = FlashDatabase::ManufacturerFile(entry.value);
         auto* file = entry.value.empty() ? nullptr : &files.Get(entry.value);
         if (file && Unusable(entry.value, *file, problems)) {

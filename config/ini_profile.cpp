@@ -311,7 +311,8 @@ void IniDocument::Parse() {
             line.value = SpanOf(Unquote(Trim(content.substr(equals + 1))));
             line.keyBegin = static_cast<std::size_t>(content.data() - text_.data());
         } else {
-            line.kind = LineKind::Malformed;
+            line.kind = LineKind::Bare;
+            line.name = SpanOf(content);
         }
 
         // Entries without a key name in a row count once, as the profile reader keeps them.
@@ -412,6 +413,23 @@ std::vector<IniEntry> IniDocument::SectionEntries(std::string_view section) cons
     return entries;
 }
 
+std::vector<IniEntry> IniDocument::SectionLines(std::string_view section) const {
+    std::vector<IniEntry> lines;
+    const Section* found = FindSection(section);
+    if (found == nullptr) {
+        return lines;
+    }
+    for (std::size_t i = found->first; i < found->end; ++i) {
+        if (lines_[i].kind == LineKind::Entry) {
+            lines.push_back(
+                {std::string(View(lines_[i].name)), std::string(View(lines_[i].value))});
+        } else if (lines_[i].kind == LineKind::Bare) {
+            lines.push_back({"", std::string(View(lines_[i].name))});
+        }
+    }
+    return lines;
+}
+
 // New lines take the break style of the file's first line (CR LF, LF, or a lone CR, which
 // must stay alone: one LF would join the CR-ended lines before it); a new file uses "\n".
 std::string IniDocument::LineBreak() const {
@@ -454,9 +472,10 @@ IniWriteResult IniDocument::Write(std::string_view section, std::string_view key
         updated = text_.substr(0, line->keyBegin) + std::string(View(line->name)) + "=" + written +
                   text_.substr(line->contentEnd);
     } else {
+        // After the section's last listed line: a bare line counts, as the listing shows it.
         std::size_t after = found->headerLine;
         for (std::size_t i = found->first; i < found->end; ++i) {
-            if (lines_[i].kind == LineKind::Entry) {
+            if (lines_[i].kind == LineKind::Entry || lines_[i].kind == LineKind::Bare) {
                 after = i;
             }
         }

@@ -41,7 +41,8 @@ inline constexpr std::size_t kMaxIniFileBytes = 16u * 1024u * 1024u;
 // - a value wrapped in one matching pair of double or single quotes loses them;
 // - a line whose first non-blank character is ";" is a comment; "#" and ";" later in a line
 //   belong to the value; an indented line is an ordinary line (no continuation lines);
-// - a line that is neither a section header nor holds "=" is skipped.
+// - a line that is neither a section header nor holds "=" is a bare line: no key reads it, and
+//   the section listing gives it whole.
 // The original bytes are kept, so a write changes only the line it concerns.
 class IniDocument {
 public:
@@ -63,6 +64,11 @@ public:
     std::vector<std::string> SectionNames() const;
     // The key=value lines of the (first) section of that name, in file order.
     std::vector<IniEntry> SectionEntries(std::string_view section) const;
+    // Every line of that section as the platform's section listing gives it, in file order:
+    // the key=value lines, and the bare lines (without "="), read by the rule "the key is the
+    // text before the first '=', the value the text after it" that a line without "=" meets
+    // as an empty key and the whole line (trimmed) as its value.
+    std::vector<IniEntry> SectionLines(std::string_view section) const;
 
     // Sets one key: an existing key keeps its line, position and spelling; a new key goes
     // after the last key of its section; a new section goes at the end of the text. The
@@ -71,7 +77,7 @@ public:
     IniWriteResult Write(std::string_view section, std::string_view key, std::string_view value);
 
 private:
-    enum class LineKind { Blank, Comment, Section, Entry, Malformed };
+    enum class LineKind { Blank, Comment, Section, Entry, Bare, Malformed };
     enum class Encoding { Bytes, Utf16Le, Utf16Be };
     // Part of text_, by position: a line costs no copies of its text.
     struct Span {
@@ -83,7 +89,7 @@ private:
         std::size_t contentEnd = 0;  // end of the text before the line break
         std::size_t end = 0;         // after the line break
         LineKind kind = LineKind::Blank;
-        Span name;   // section name or key
+        Span name;   // section name, key, or the whole bare line
         Span value;  // entry value, trimmed and unquoted
         std::size_t keyBegin = 0;
     };

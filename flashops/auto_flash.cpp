@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "chip/chip_id_strings.h"
 #include "config/connect_mode.h"
 #include "config/hex_text.h"
 #include "config/setting_names.h"
@@ -27,7 +28,9 @@ constexpr const char* kBackupNotHere = "Backup is a command of the customer page
 constexpr const char* kWriteStatusCause = "the flash's status registers were not written";
 constexpr const char* kUnitFailedCause = "a step did not succeed";
 constexpr const char* kReloadCause = "the image file could not be loaded again: ";
-// The SST parts take their status bytes another way; the writes are never sent to them.
+// The SST parts with a JEDEC ID take their status bytes another way; the writes are never sent
+// to a flash whose JEDEC manufacturer byte reads BF. An older SST part without a JEDEC ID (its
+// JEDEC texts were emptied when it was identified) gets the writes the operator asked for.
 constexpr const char* kSstManufacturer = "BF";
 constexpr uint32_t kMaxStatusByte = 0xFF;
 
@@ -246,7 +249,8 @@ StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
 }
 
 bool AutoFlash::WriteStatusRegisters() {
-    if (c_.chipIdStrings[2] == kSstManufacturer || controls_.writeStatus1.empty()) {
+    if (c_.chipIdStrings[kSlotJedecManufacturer] == kSstManufacturer ||
+        controls_.writeStatus1.empty()) {
         return true;
     }
     // Both fields are read before anything is sent: a field that is not a hexadecimal byte

@@ -77,7 +77,7 @@ struct AutoFlashContext {
     const int32_t& flashblock;   // Flashblock of the selected part, cached
     const int32_t& specialForm;  // SpecialForm (page mode), cached
     ConnectionFlags& flags;
-    const std::array<std::string, 7>& chipIdStrings;  // slot 2: JEDEC manufacturer byte
+    const std::array<std::string, 7>& chipIdStrings;  // slot 4: JEDEC manufacturer byte
     BoardCommands& board;
     BoardSideCommands& boardSide;
 };

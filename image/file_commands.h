@@ -41,8 +41,9 @@ StepResult ReloadLastImage(ImageContext& context);
 //   Failed  - read, but the merge failed (a boundary block could not be read, as before the
 //             board is bound, or could not even be asked for, or the start lies beyond the
 //             part): OperationResult is false, the file stays remembered for the next load;
-//   Refused - the file could not be read or was rejected: nothing is loaded, and the
-//             start-up load forgets the file and tells the operator.
+//   Refused - the file could not be read, was rejected, or the merge met an error of its
+//             own (a placement setting it cannot use): nothing is loaded, and the start-up
+//             load forgets the file and tells the operator.
 StepResult ReloadAtStartup(ImageContext& context, const std::string& path);
 
 // Confirm: counts the bytes in which ReadBuffer differs from ImageBuffer over the used

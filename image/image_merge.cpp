@@ -161,6 +161,7 @@ MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBl
         }
     } catch (...) {
         context.log.ReplaceLast(kMergeFailureLine);
+        state.besideFileUnread = true;  // what the caller learns from it: the flash was not read
         throw;
     }
     std::copy_n(state.imageBuffer.begin(), size,

@@ -122,8 +122,15 @@ StepResult ReloadAtStartup(ImageContext& context, const std::string& path) {
         // A boundary read that could not even be asked for (on the first start a setting the
         // board commands read may not be stored yet) fails the merge like a read that failed:
         // the file itself is sound and stays remembered. Nothing half-merged is kept; the
-        // merge has closed its own progress line.
+        // merge has closed its own progress line. Any other error of the merge (a placement
+        // setting it cannot use, such as an assigned address that is no hexadecimal number)
+        // means the file cannot be placed: it is forgotten like a file that cannot be read.
+        const bool flashNotAskedFor = context.state.besideFileUnread;
         DropImage(context.state);
+        if (!flashNotAskedFor) {
+            RecordStep(context.state, StepResult::Failed);
+            return StepResult::Refused;
+        }
     }
     if (merged == MergeOutcome::Rejected) {
         DropImage(context.state);

@@ -18,8 +18,8 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     files_ = std::make_unique<FileCommands>(MakeImageContext(), stop_);
     messages_ = std::make_unique<MessageMenu>(controls_.window, panel_, log_, *store_);
     hooks_.reloadLastFile = [this](const std::string& path) {
-        // A merge that failed keeps the file (no board is bound yet at start-up, so its
-        // boundary reads cannot succeed); only a file that cannot be used is forgotten.
+        // A merge whose boundary reads failed keeps the file (no board is bound yet at
+        // start-up, so they cannot succeed); a file that cannot be read or placed is forgotten.
         return files_->ReloadAtStartup(path) != StepResult::Refused;
     };
     flashDatabase_ = std::make_unique<FlashDatabase>(::quillon::IniFolder(IniFolder()));
@@ -143,8 +143,27 @@ bool Station::RunHandler(const std::function<void()>& handler) {
     if (!scope) {
         return false;
     }
+    struct WorkShown {
+        const std::function<void(bool)>& watcher;
+        explicit WorkShown(const std::function<void(bool)>& w) : watcher(w) {
+            if (watcher) {
+                watcher(true);
+            }
+        }
+        ~WorkShown() {
+            if (watcher) {
+                watcher(false);
+            }
+        }
+        WorkShown(const WorkShown&) = delete;
+        WorkShown& operator=(const WorkShown&) = delete;
+    } shown{workWatcher_};
     RunCaught(handler);
     return true;
+}
+
+void Station::RunWindowOption(const std::function<void()>& handler) {
+    RunCaught(handler);
 }
 
 bool Station::RunCaught(const std::function<void()>& handler) {

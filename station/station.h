@@ -62,8 +62,17 @@ class Station {
 public:
     static constexpr const char* kVersion = "4.0.0.8";
     static constexpr const char* kCaption = OperatorPanel::kApplicationTitle;
+    // The window's height with the message log shown and hidden, title bar, menu and border
+    // included (WindowControls::height holds one of them).
     static constexpr int kHeightWithLog = 625;
     static constexpr int kHeightWithoutLog = 470;
+    // The client area below the menu with the log shown; title bar, menu and border take the
+    // rest of kHeightWithLog, and the same share of kHeightWithoutLog (426 below the menu).
+    static constexpr int kClientWidth = 518;
+    static constexpr int kClientHeightWithLog = 581;
+    static constexpr int ClientHeightBelowMenu(int windowHeight) {
+        return windowHeight - (kHeightWithLog - kClientHeightWithLog);
+    }
 
     // `driverLoader` binds the board's driver library when the board is bound.
     Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, StationOptions options,
@@ -85,7 +94,17 @@ public:
     // handler and is shown in the error box; the program runs on. A handler that arrives
     // while other work runs (a click pumped during an operation or a blocking wait) is
     // refused quietly: false.
+    // The watcher set by WatchWork is told when the handler begins and ends.
     bool RunHandler(const std::function<void()>& handler);
+    // Told true when a handler begins and false when it has ended: the window shows the menu
+    // items whose work must wait for it (Save Message, Save REG) disabled meanwhile, so that
+    // a click on them is never taken and then dropped.
+    void WatchWork(std::function<void(bool running)> watcher) { workWatcher_ = std::move(watcher); }
+    // Runs a window option, Show Message or NeedPdCpuHalt: it sends nothing to the board,
+    // writes no log line and changes nothing that running work reads, so it takes effect at
+    // once, also while other work runs (a click pumped during an operation). An error ends it
+    // with the error box, as for a handler.
+    void RunWindowOption(const std::function<void()>& handler);
     // True while an operation, a connection-check tick or a blocking wait is in progress.
     bool Busy() const { return activity_.Busy(); }
 
@@ -200,6 +219,7 @@ private:
     SettingsCache cache_;
     ControlState controls_;
     StartupHooks hooks_;
+    std::function<void(bool)> workWatcher_;
     std::unique_ptr<FlashDatabase> flashDatabase_;
     std::unique_ptr<TypePageLogic> typePage_;
     std::unique_ptr<BoardLink> link_;

@@ -49,8 +49,7 @@ private slots:
         for (const char* page : {"TabControl_Main", "TabControl_Type", "TabControl_Setup"}) {
             QVERIFY2(!W(page)->isVisible(), page);
         }
-        QCOMPARE(window_->height(), 470);
-        QCOMPARE(window_->width(), 518);
+        QCOMPARE(window_->centralWidget()->size(), QSize(518, 426));
         QVERIFY(!W("Memo1")->isVisible());
         for (QAction* menu : window_->menuBar()->actions()) {
             QVERIFY2(!menu->isVisible(), qPrintable(menu->text()));

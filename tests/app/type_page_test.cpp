@@ -128,6 +128,32 @@ private slots:
                  (QStringList{"Flashblock :4", "SectorSize :4"}));
     }
 
+    // Moving the highlight with the keyboard picks the entry as a click does: the text follows
+    // and the manufacturer's devices or the device's description are loaded.
+    void arrowKeysPickLikeAClick() {
+        QListWidget* makers = List("ComboBox_ManufacturerID");
+        QListWidget* devices = List("ComboBox_DeviceID");
+        QTest::keyClick(devices, Qt::Key_Up);
+        QCOMPARE(Edit("ComboBox_DeviceID")->text(), QString("P1"));
+        QCOMPARE(Label("StaticText_PIN"), QString("PIN : 8"));
+        QCOMPARE(W<LogPaneWidget>("Memo2")->Lines(),
+                 (QStringList{"Flashblock :2", "Read_CommandMode :0x10"}));
+
+        QTest::keyClick(makers, Qt::Key_Down);
+        QCOMPARE(Edit("ComboBox_ManufacturerID")->text(), QString("Bolt"));
+        QCOMPARE(ListItems(W("ComboBox_DeviceID")), QStringList{"B1"});
+        QCOMPARE(Edit("ComboBox_DeviceID")->text(), QString("B1"));
+        QTest::keyClick(makers, Qt::Key_Up);
+        QCOMPARE(Edit("ComboBox_ManufacturerID")->text(), QString("Acme"));
+        QCOMPARE(ListItems(W("ComboBox_DeviceID")), (QStringList{"P1", "P2", "Broken"}));
+
+        QTest::keyClick(devices, Qt::Key_Down);
+        QCOMPARE(Edit("ComboBox_DeviceID")->text(), QString("P2"));
+        QCOMPARE(Label("StaticText_PIN"), QString("PIN : 16"));
+        QCOMPARE(W<LogPaneWidget>("Memo2")->Lines(),
+                 (QStringList{"Flashblock :4", "SectorSize :4"}));
+    }
+
     void badValueShowsTheConversionErrorInABox() {
         QString shown;
         AnswerNextModal([&shown](QWidget* modal) {

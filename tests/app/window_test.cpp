@@ -85,8 +85,10 @@ private slots:
 
     void windowIsFixedAtItsSizeWithTheVersionedTitle() {
         QCOMPARE(window_->windowTitle(), QString("KavoEC_Quillon 4.0.0.8"));
-        QCOMPARE(window_->width(), 518);
-        QCOMPARE(window_->height(), 625);
+        // The client area below the menu is 518 x 581; the menu bar lies above it.
+        QCOMPARE(window_->centralWidget()->size(), QSize(518, 581));
+        QCOMPARE(window_->centralWidget()->y(), window_->menuBar()->geometry().bottom() + 1);
+        QCOMPARE(window_->height(), window_->menuBar()->height() + 581);
         QCOMPARE(window_->minimumSize(), window_->maximumSize());
         QCOMPARE(QCoreApplication::applicationName(), QString("KavoEC_Quillon"));
         QCOMPARE(window_->About()->VersionText(), QString("Version : 4.0.0.8"));
@@ -328,7 +330,8 @@ private slots:
     void showMessageTogglesLogHeightAndStoredValue() {
         SettingsStore& store = window_->GetStation().Settings();
         Action("Menu_ShowMessage")->trigger();
-        QCOMPARE(window_->height(), 470);
+        // The window loses the log's 155 pixels: 426 below the menu.
+        QCOMPARE(window_->centralWidget()->size(), QSize(518, 426));
         QVERIFY(!W("Memo1")->isVisible());
         QVERIFY(!Action("Menu_ShowMessage")->isChecked());
         QCOMPARE(store.ReadBool("ShowMessage"), false);
@@ -336,10 +339,36 @@ private slots:
         QCOMPARE(W("TabControl_Main")->height(), W("PageArea")->height());
 
         Action("Menu_ShowMessage")->trigger();
-        QCOMPARE(window_->height(), 625);
+        QCOMPARE(window_->centralWidget()->size(), QSize(518, 581));
         QVERIFY(W("Memo1")->isVisible());
         QVERIFY(Action("Menu_ShowMessage")->isChecked());
         QCOMPARE(store.ReadBool("ShowMessage"), true);
+    }
+
+    // A click on the Other menu that arrives while work runs (pumped during an operation):
+    // Show Message and NeedPdCpuHalt take effect at once; Save Message and Save REG, which write
+    // log lines of their own, are shown disabled until the work has ended.
+    void otherMenuWhileWorkRuns() {
+        Station& station = window_->GetStation();
+        bool saveEnabledInside = true;
+        bool regEnabledInside = true;
+        int heightInside = 0;
+        QVERIFY(station.RunHandler([&] {
+            saveEnabledInside = Action("Menu_SaveMessage")->isEnabled();
+            regEnabledInside = Action("Menu_SaveREG")->isEnabled();
+            Action("Menu_ShowMessage")->trigger();
+            heightInside = window_->centralWidget()->height();
+        }));
+        QVERIFY(!saveEnabledInside);
+        QVERIFY(!regEnabledInside);
+        QCOMPARE(heightInside, 426);
+        QCOMPARE(station.Settings().ReadBool("ShowMessage"), false);
+        QVERIFY(Action("Menu_SaveMessage")->isEnabled());
+        QVERIFY(Action("Menu_SaveREG")->isEnabled());
+        QVERIFY(Action("Menu_ShowMessage")->isEnabled());
+        Action("Menu_ShowMessage")->trigger();
+        QCOMPARE(window_->centralWidget()->height(), 581);
+        QCOMPARE(station.Settings().ReadBool("ShowMessage"), true);
     }
 
     void stepBoxesStoreTheirStateOnClick() {

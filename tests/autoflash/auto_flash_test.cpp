@@ -33,7 +33,7 @@ protected:
         image.usedBlockCount = 3;
         image.imageFileSize = 3 * kBlockSize;
         deviceLines = {"Winbond", "W25Q32FV"};
-        ids = {"8458", "01", "EF", "40", "16", "", ""};
+        ids = {"8458", "01", "EF", "15", "EF", "40", "16"};  // chip, then REMS, then JEDEC
         board.ClearTrace();
     }
 
@@ -275,11 +275,11 @@ TEST_F(AutoFlashTest, StatusWritesFollowTheFields) {
 
 TEST_F(AutoFlashTest, NoStatusWritesForSstOrPdAndNoFileSizeOutsideSocketMode) {
     status1 = "1C";
-    ids[2] = "BF";
+    ids[4] = "BF";  // the JEDEC manufacturer byte
     Make().Run();
     EXPECT_TRUE(StatusWrites().empty());
 
-    ids[2] = "EF";
+    ids[4] = "EF";
     settings.WriteInt("ConnectMode", 4);
     flags.inFlashMode = true;
     autoFlash->Run();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
 #include "config/sqlite_settings_store.h"
 #include "sim/in_process_driver.h"
@@ -17,9 +18,17 @@ namespace {
 
 constexpr std::size_t kImageSize = 2 * 65536;
 
-class StationAutoTest : public ::testing::Test {
-protected:
-    StationAutoTest() {
+// The default bench, with another SPI part behind the controller when told.
+sim::Scenario Bench(const std::string& externalPart) {
+    auto scenario = sim::LoadScenarioFile(std::filesystem::path(QUILLON_SCENARIOS) / "default.ini");
+    if (!externalPart.empty()) {
+        scenario.ec->externalPart = externalPart;
+    }
+    return scenario;
+}
+
+struct StationAutoBench {
+    explicit StationAutoBench(const std::string& externalPart = "") : board{Bench(externalPart)} {
         for (std::size_t i = 0; i < image.size(); ++i) {
             image[i] = static_cast<uint8_t>(i * 7 + 3);  // every byte has a clear bit somewhere
         }
@@ -72,14 +81,15 @@ protected:
     testing::TempDir dir;
     std::filesystem::path imageFile = dir / "image.bin";
     std::vector<uint8_t> image = std::vector<uint8_t>(kImageSize);
-    sim::VirtualBoard board{
-        sim::LoadScenarioFile(std::filesystem::path(QUILLON_SCENARIOS) / "default.ini")};
+    sim::VirtualBoard board;
     sim::InProcessBoard attach{board};
     RecordingPanel panel;
     VirtualClock clock;
     ManualTimer timer;
     std::unique_ptr<Station> station;
 };
+
+class StationAutoTest : public ::testing::Test, protected StationAutoBench {};
 
 TEST_F(StationAutoTest, AutoWithProgramAndVerifyOnlyWritesTheImage) {
     Ready();
@@ -179,6 +189,38 @@ TEST_F(StationAutoTest, BurnRunProgramFailureInTheSecondPass) {
                                         "Error 1 bytes", "Auto Burn ---> Failure !",
                                         "Total Time : 00:01   (minute:second)", "Burn Times = 1"}));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Verify Flash with buffer ---> OK ! 0"), 1);
+}
+
+// Auto's status-register writes are keyed on the JEDEC manufacturer byte of the identified
+// flash. An old SST part without a JEDEC ID answers FF FF FF to the JEDEC read; it is typed
+// by its older ID BF 48 and takes the status byte the operator typed. An SST part with the
+// JEDEC ID BF never gets one.
+TEST(StationAutoStatus, StatusWritesFollowTheJedecManufacturerOfTheIdentifiedPart) {
+    const struct {
+        const char* part;
+        bool written;
+    } cases[] = {{"SST25VF512A", true}, {"SST25VF040B", false}, {"W25Q32FV", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.part);
+        StationAutoBench bench(c.part);
+        Station& station = bench.Ready();
+        EXPECT_EQ(station.Controls().main.deviceLines.back(), c.part);
+        const uint8_t before = bench.board.Ec()->External()->Status1();
+        station.Controls().main.writeStatus.status1 = "1C";
+        bench.Steps(false, false, false, false);
+        EXPECT_EQ(bench.Press([&] { return station.Auto().Run(); }), StepResult::Ok);
+        using Writes = std::vector<std::array<uint8_t, 3>>;
+        Writes writes;  // WriteFlashStatus (sub-command 0x09): P1, P2, P3
+        for (const auto& entry : bench.board.Trace()) {
+            if (entry.header[0] != 0xF0 && (entry.header[1] & 0x0F) == 0x09) {
+                writes.push_back({entry.header[2], entry.header[3], entry.header[4]});
+            }
+        }
+        const Writes expected =
+            c.written ? Writes{std::array<uint8_t, 3>{1, 0x1C, 0}} : Writes{};  // OneByte, 1C
+        EXPECT_EQ(writes, expected);
+        EXPECT_EQ(bench.board.Ec()->External()->Status1(), c.written ? 0x1C : before);
+    }
 }
 
 TEST_F(StationAutoTest, BackupOfTheCustomerPageSavesWhatTheFlashHolds) {

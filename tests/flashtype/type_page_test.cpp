@@ -52,6 +52,19 @@ protected:
     TypePageLogic page_;
 };
 
+// A line of the index without "=" names a manufacturer by its whole (trimmed) text, as the
+// platform's section listing gives it; the one after it still opens its own file.
+TEST_F(TypePageTest, ABareIndexLineNamesAManufacturerWhole) {
+    folder_.Put("FlashROM_Index.ini", "[Index]\r\n1=Winbond\r\n  Macronix  \r\n; note\r\n");
+    StorePart("Macronix", "MX25L6406E");
+    page_.Open();
+    const auto& s = page_.State();
+    EXPECT_EQ(s.manufacturer.names, (Lines{"Winbond", "Macronix"}));
+    EXPECT_EQ(s.manufacturer.index, 1);
+    EXPECT_EQ(s.device.names, (Lines{"MX25L6406E"}));
+    EXPECT_EQ(s.device.text, "MX25L6406E");
+}
+
 TEST_F(TypePageTest, OpenListsTheIndexAndSelectsTheStoredPartIgnoringCase) {
     StorePart("winbond", "w25q64fv");
     page_.Open();

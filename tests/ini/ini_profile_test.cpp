@@ -107,6 +107,12 @@ TEST(IniListTest, SectionsAndEntriesInFileOrder) {
     EXPECT_EQ(entries[1].key, "a");
     EXPECT_EQ(entries[2].key, "");
     EXPECT_EQ(entries[2].value, "orphan");
+    // The listing also gives the bare line, whole, as the text after a "=" it does not have.
+    std::vector<std::string> listed;
+    for (const auto& line : document.SectionLines("zeta")) {
+        listed.push_back(line.key + "=" + line.value);
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"b=2", "a=1", "=bad line", "=orphan"}));
     ASSERT_EQ(document.SectionEntries("Alpha").size(), 1u);
     EXPECT_EQ(document.SectionEntries("Alpha")[0].value, " quoted ");
     EXPECT_TRUE(document.SectionEntries("missing").empty());

@@ -32,6 +32,25 @@ TEST_F(ReentrancyTest, AClickOrATickDuringAHandlerIsRefusedQuietly) {
     EXPECT_EQ(inner, 1);
 }
 
+// The window options of the Other menu take effect during work; the menu items that must wait
+// for it (Save Message, Save REG) are shown disabled for as long as it runs.
+TEST_F(ReentrancyTest, WindowOptionsRunDuringWorkAndTheSaveItemsWaitVisibly) {
+    auto& s = Start();
+    bool workRunning = false;
+    s.WatchWork([&](bool running) { workRunning = running; });
+    bool disabledInside = false;
+    panel.onPump = [&] {
+        disabledInside = workRunning;
+        s.RunWindowOption([&] { s.Messages().ToggleShowMessage(); });
+    };
+    EXPECT_TRUE(s.RunHandler([&] { panel.PumpEvents(); }));
+    EXPECT_TRUE(disabledInside);
+    EXPECT_FALSE(s.Controls().window.logVisible);
+    EXPECT_EQ(s.Controls().window.height, Station::kHeightWithoutLog);
+    EXPECT_FALSE(s.Settings().ReadBool("ShowMessage"));
+    EXPECT_FALSE(workRunning);  // enabled again once the work has ended
+}
+
 TEST_F(ReentrancyTest, AnErrorInsideAHandlerEndsItAndFreesTheStation) {
     auto& s = Start();
     EXPECT_TRUE(s.RunHandler([] { throw std::runtime_error("disk on fire"); }));

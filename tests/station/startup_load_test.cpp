@@ -235,6 +235,33 @@ TEST_F(StationTest, LastFileThatCannotBeReadIsForgottenAtStartup) {
     }
 }
 
+// A sound file that the merge cannot place (an assigned address that is no hexadecimal number
+// with "From Assigned") is forgotten as one that cannot be read: the merge's error ends the
+// reload, and the operator is told to load a file again. The address itself was reported in
+// its box when the load read it.
+TEST_F(StationTest, LastFileWhoseMergeRaisesAnErrorIsForgottenAtStartup) {
+    const auto path = (dir / "part.bin").string();
+    testing::WriteFileBytes(path, std::string(0x1000, '\x5A'));
+    Preset([&](SettingsStore& s) {
+        s.WriteText("LastFilePath", path);
+        s.WriteText("LastFileName", "part.bin");
+        s.WriteInt("Allocation", 3);
+        s.WriteText("AssignedAddress", "12G00");
+    });
+    auto& s = Start();
+    const auto& log = panel.mainLog;
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Can't Find The File , Please Lode File Again !!"),
+              1);
+    EXPECT_EQ(s.Controls().main.filePathText, "");
+    EXPECT_EQ(s.Controls().main.filePathHint, "");
+    EXPECT_TRUE(s.Image().imageBuffer.empty());
+    EXPECT_FALSE(s.Image().operationResult);
+    ASSERT_EQ(panel.boxes.size(), 1u);  // the address, from the load's own reading of it
+    auto store = Reopen();
+    EXPECT_EQ(store->ReadText("LastFilePath"), "");
+    EXPECT_EQ(store->ReadText("LastFileName"), "");
+}
+
 // A start-up merge that cannot get the flash's bytes beside the file fails, but the file
 // itself is sound and stays remembered. On the first start the boundary read cannot even be
 // asked for (SwitchRom, which it sends, is created later in the load); on a later start no

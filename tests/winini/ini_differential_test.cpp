@@ -139,13 +139,18 @@ private:
         }
         for (const auto& section : sections) {
             std::vector<std::string> theirs;
+            // The whole listing read by the rule "key before the first '=', value after it":
+            // a bare line is an empty key and the whole line.
+            std::vector<std::string> theirsListed;
             std::set<std::string> keys = {"k1", "K1", "k2", "k3", "k4", "k5", "#k"};
             for (const auto& line : SystemSection(system, section)) {
                 const auto equals = line.find('=');
                 if (equals == std::string::npos) {
+                    theirsListed.push_back("=" + line);
                     continue;  // a bare line: the key read gives the default for it
                 }
                 theirs.push_back(line.substr(0, equals) + "=" + Unquoted(line.substr(equals + 1)));
+                theirsListed.push_back(theirs.back());
                 keys.insert(line.substr(0, equals));
             }
             std::vector<std::string> mine;
@@ -155,6 +160,14 @@ private:
             if (theirs != mine) {
                 Note(label + ": section [" + Shown(section) + "] " + Shown(theirs) + " vs ours " +
                      Shown(mine));
+            }
+            std::vector<std::string> mineListed;
+            for (const auto& entry : document.SectionLines(section)) {
+                mineListed.push_back(entry.key + "=" + entry.value);
+            }
+            if (theirsListed != mineListed) {
+                Note(label + ": listing of [" + Shown(section) + "] " + Shown(theirsListed) +
+                     " vs ours " + Shown(mineListed));
             }
             for (const auto& key : keys) {
                 if (key.empty()) {
@@ -202,6 +215,7 @@ const char* const kHandMade[] = {
     "[S1] tail\nk1=v\n",
     "k1=before\n[S1]\nk1=v\n",
     "[S1]\nbare line\n=orphan\nk1=v\n",
+    "[Index]\r\n1=Acme\r\nBolt\r\n  Core Tech  \r\n2=\r\n",  // manufacturer index with bare lines
     "[]\nk1=v\n[S1]\nk2=w\n",
     "[S1]\n\tk1\t=\tv\t\n\x0Bk2\x0C=\x0Cw\x0B\n",
     "[S1]\nk1=\x01v\x01\n",
