@@ -141,7 +141,7 @@ TEST(CliOptionsTest, HelpNamesEveryActionAndExitStatus) {
                              "get NAME",
                              "check-params",
                              "flash IMAGE",
-                             "report URI|FILE [--since TIME] [--json]",
+                             "report URI|FILE [--since TIME] [--json] [--html OUT]",
                              "flush-records [URI]",
                              "--record URI|FILE",
                              "Usage:",
