@@ -40,8 +40,8 @@ std::string Row(const std::string& heading, const std::string& value) {
 
 std::string Summary(const std::vector<StoredUnit>& units, const std::string& source,
                     const std::string& made) {
-    const auto passed =
-        std::count_if(units.begin(), units.end(), [](const StoredUnit& u) { return u.outcome == "ok"; });
+    const auto passed = std::count_if(units.begin(), units.end(),
+                                      [](const StoredUnit& u) { return u.outcome == "ok"; });
     std::string html = "<table class=\"summary\">\n" + Row("Records", source) +
                        Row("Units", std::to_string(units.size())) +
                        Row("Passed", std::to_string(passed));

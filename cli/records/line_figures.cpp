@@ -232,9 +232,9 @@ Figure Empty(const char* id, const Grouping& grouping, const char* title, const 
 }
 
 // A figure whose value is how many units each label has (scaled by `per`).
-Figure CountFigure(const std::vector<StoredUnit>& units, const Axis& axis,
-                   const Grouping& grouping, const char* id, const char* title,
-                   const char* labelHeading, const char* valueHeading, double per = 1) {
+Figure CountFigure(const std::vector<StoredUnit>& units, const Axis& axis, const Grouping& grouping,
+                   const char* id, const char* title, const char* labelHeading,
+                   const char* valueHeading, double per = 1) {
     Figure figure = Empty(id, grouping, title, labelHeading, valueHeading, axis);
     const Counts counts = Count(units, axis, grouping);
     for (std::size_t s = 0; s < figure.series.size(); ++s) {
@@ -246,8 +246,8 @@ Figure CountFigure(const std::vector<StoredUnit>& units, const Axis& axis,
     return figure;
 }
 
-Figure YieldFigure(const std::vector<StoredUnit>& units, const Axis& axis,
-                   const Grouping& grouping, const char* labelHeading) {
+Figure YieldFigure(const std::vector<StoredUnit>& units, const Axis& axis, const Grouping& grouping,
+                   const char* labelHeading) {
     Figure figure = Empty("yield", grouping, "Yield", labelHeading, "yield %", axis);
     figure.fixedMaximum = kPercent;
     const Counts counts = Count(units, axis, grouping);

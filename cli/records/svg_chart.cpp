@@ -17,10 +17,14 @@ constexpr int kTop = 10;
 constexpr int kBottom = 78;
 constexpr int kTicks = 4;
 constexpr double kBarShare = 0.8;
-// A label on the axis is cut after this many characters (the table has it whole), and labels
-// stand at least this many pixels apart (others are left out).
-constexpr std::size_t kAxisLabelChars = 22;
+// Labels stand level under their bars when the bars are this wide, else slanted, at least
+// kLabelPitch pixels apart (others are left out). A label is cut to what fits (the table has
+// it whole): a slanted one to kSlantedChars, a level one to its bar's width.
+constexpr double kLevelBand = 60;
+constexpr int kLevelBottom = 22;
 constexpr double kLabelPitch = 14;
+constexpr std::size_t kSlantedChars = 16;
+constexpr double kCharWidth = 6.5;
 
 std::string Number(double value) {
     char text[32];
@@ -29,11 +33,11 @@ std::string Number(double value) {
 }
 
 // Cuts UTF-8 text at a character's start, so that the cut text is still UTF-8.
-std::string AxisLabel(const std::string& label) {
-    if (label.size() <= kAxisLabelChars) {
+std::string AxisLabel(const std::string& label, std::size_t chars) {
+    if (label.size() <= chars) {
         return label;
     }
-    std::size_t end = kAxisLabelChars;
+    std::size_t end = chars - 1;
     while (end > 0 && (static_cast<unsigned char>(label[end]) & 0xC0) == 0x80) {
         --end;
     }
@@ -112,12 +116,16 @@ std::string BarChartSvg(const Figure& figure, std::size_t series, double maximum
     const std::size_t count = std::max<std::size_t>(figure.labels.size(), 1);
     const double band = plotWidth / static_cast<double>(count);
     const auto every = static_cast<std::size_t>(std::ceil(kLabelPitch / band));
+    const bool level = band >= kLevelBand;
+    // Level labels take one line below the plot; slanted ones the whole room.
+    const std::string svgHeight =
+        std::to_string(size.height - (level ? kBottom - kLevelBottom : 0));
     const FigureSeries& shown = figure.series[series];
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\" width=\"" +
-                      std::to_string(size.width) + "\" height=\"" + std::to_string(size.height) +
-                      "\" viewBox=\"0 0 " + std::to_string(size.width) + " " +
-                      std::to_string(size.height) + "\" role=\"img\" aria-label=\"" +
-                      HtmlText(figure.title + ", " + shown.name) + "\">\n";
+                      std::to_string(size.width) + "\" height=\"" + svgHeight +
+                      "\" viewBox=\"0 0 " + std::to_string(size.width) + " " + svgHeight +
+                      "\" role=\"img\" aria-label=\"" + HtmlText(figure.title + ", " + shown.name) +
+                      "\">\n";
     for (int tick = 0; tick <= kTicks; ++tick) {
         const double value = maximum * tick / kTicks;
         const std::string y = Number(bottom - plotHeight * tick / kTicks);
@@ -141,12 +149,16 @@ std::string BarChartSvg(const Figure& figure, std::size_t series, double maximum
                    HtmlText(label + ": " + ValueText(*value) + " " + figure.valueHeading + note) +
                    "</title></rect>\n";
         }
-        if (i % every == 0) {
-            const std::string x = Number(centre);
-            const std::string y = Number(bottom + 12);
+        const std::string x = Number(centre);
+        const std::string y = Number(bottom + 14);
+        if (level) {
+            const auto chars = static_cast<std::size_t>(band / kCharWidth);
+            svg += "<text class=\"label\" x=\"" + x + "\" y=\"" + y + "\" text-anchor=\"middle\">" +
+                   HtmlText(AxisLabel(PrintableText(label), chars)) + "</text>\n";
+        } else if (i % every == 0) {
             svg += "<text class=\"label\" x=\"" + x + "\" y=\"" + y +
                    "\" text-anchor=\"end\" transform=\"rotate(-40 " + x + " " + y + ")\">" +
-                   HtmlText(AxisLabel(PrintableText(label))) + "</text>\n";
+                   HtmlText(AxisLabel(PrintableText(label), kSlantedChars)) + "</text>\n";
         }
     }
     svg += "<line class=\"axis\" x1=\"" + std::to_string(kLeft) + "\" x2=\"" +

@@ -436,10 +436,21 @@ TEST_F(DatabaseRecordsTest, TheBoardColumnIsAddedToAnOlderTableKeepingItsRows) {
     EXPECT_EQ(units[0].board, 0);
     EXPECT_EQ(units[1], unit);
 
-    // A station that connects next finds the schema current and records beside them.
+    // A station that connects next finds the schema current and records beside them; the
+    // line's page shows each station and board.
     Station station(dir / "station");
     ASSERT_EQ(Cli(station, {"flash", "image.bin"}).status, 0);
     EXPECT_EQ(server->Sql("SELECT count(*) FROM quillon_unit WHERE board = 0"), "2");
+    const auto page = RunProgram("quillon-cli", {"report", server->Uri(), "--html", "r.html"},
+                                 dir.Path(), Environment(station));
+    ASSERT_EQ(page.status, 0) << page.err;
+    const std::string html = ReadFileBytes(dir / "r.html");
+    for (const char* series :
+         {"station old-station", "station new-station", "board 0", "board 7"}) {
+        EXPECT_NE(html.find(std::string("data-series=\"") + series + "\" data-label="),
+                  std::string::npos)
+            << series;
+    }
 }
 
 // An image path that is not UTF-8 reaches the database, the record files and the report with

@@ -11,6 +11,7 @@
 
 #include "cli/records/line_figures.h"
 #include "cli/records/stored_unit.h"
+#include "cli/records/svg_chart.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -80,8 +81,8 @@ std::map<Key, Bar> BarsOf(const std::string& dom) {
         }
         if (a["class"] == "bar") {
             const Key key{a["data-figure"], a["data-grouping"], a["data-series"], a["data-label"]};
-            EXPECT_TRUE(bars.emplace(key, Bar{std::stod(a["data-value"]), std::stod(a["height"])})
-                            .second);
+            EXPECT_TRUE(
+                bars.emplace(key, Bar{std::stod(a["data-value"]), std::stod(a["height"])}).second);
         }
     }
     return bars;
@@ -142,9 +143,13 @@ std::string Chromium() {
 
 ProcessResult Browse(const std::string& chromium, const TempDir& dir,
                      std::vector<std::string> what) {
-    std::vector<std::string> arguments = {
-        "120", chromium, "--headless", "--disable-gpu", "--no-sandbox", "--no-first-run",
-        "--user-data-dir=" + (dir / "chromium-profile").string()};
+    std::vector<std::string> arguments = {"120",
+                                          chromium,
+                                          "--headless",
+                                          "--disable-gpu",
+                                          "--no-sandbox",
+                                          "--no-first-run",
+                                          "--user-data-dir=" + (dir / "chromium-profile").string()};
     arguments.insert(arguments.end(), what.begin(), what.end());
     return RunProgram("/usr/bin/timeout", arguments, dir.Path(),
                       {{"HOME", dir.Path().string()},
@@ -184,8 +189,8 @@ TEST(ReportPageTest, TheBrowserShowsTheNumbersOfTheRecordsInEveryChart) {
     ASSERT_EQ(report.status, 0) << report.err;
     EXPECT_EQ(nlohmann::json::parse(report.out)["units"], units.size()) << "stdout as before";
     // Nothing to fetch: no script, no link, no address but the SVG namespace's name.
-    const std::string page = std::regex_replace(ReadFileBytes(dir / "r.html"),
-                                                std::regex("xmlns=\"http://www.w3.org/2000/svg\""), "");
+    const std::string page = std::regex_replace(
+        ReadFileBytes(dir / "r.html"), std::regex("xmlns=\"http://www.w3.org/2000/svg\""), "");
     for (const char* fetches : {"<script", "<link", "src=", "href=", "url(", "http", "//"}) {
         EXPECT_EQ(page.find(fetches), std::string::npos) << fetches;
     }
@@ -212,14 +217,13 @@ TEST(ReportPageTest, TheBrowserShowsTheNumbersOfTheRecordsInEveryChart) {
     }
     ASSERT_EQ(shown.size(), expected.size());
     for (const auto& [key, value] : expected) {
-        EXPECT_NEAR(shown[key], value, 0.001) << std::get<0>(key) << " " << std::get<1>(key)
-                                              << " " << std::get<2>(key) << " " << std::get<3>(key);
+        EXPECT_NEAR(shown[key], value, 0.001) << std::get<0>(key) << " " << std::get<1>(key) << " "
+                                              << std::get<2>(key) << " " << std::get<3>(key);
     }
     // One scale per figure and grouping: a bar's height is its value on it.
     for (const auto& [key, bar] : bars) {
         const Bar top = tallest[{std::get<0>(key), std::get<1>(key)}];
-        EXPECT_NEAR(bar.height, bar.value * top.height / top.value, 0.1)
-            << std::get<3>(key);
+        EXPECT_NEAR(bar.height, bar.value * top.height / top.value, 0.1) << std::get<3>(key);
     }
     // The cycle time bins: each bar counts the units whose total time lies in its range.
     int binned = 0;
@@ -243,8 +247,8 @@ TEST(ReportPageTest, TheBrowserShowsTheNumbersOfTheRecordsInEveryChart) {
     // The record's text is text: no element of its own, the "<HH>" shown as written.
     EXPECT_EQ(dom.out.find("<b>"), std::string::npos);
     EXPECT_NE(dom.out.find("&lt;b&gt;bold&lt;/b&gt; &amp; \"q\" caf&lt;E9&gt;"), std::string::npos);
-    EXPECT_TRUE(bars.contains({"failures-by-cause", "station", "station line-a",
-                               "verify: " + kOddCause}));
+    EXPECT_TRUE(
+        bars.contains({"failures-by-cause", "station", "station line-a", "verify: " + kOddCause}));
 
     const auto png = dir / "report_page.png";
     const auto shot = Browse(chromium, dir,
@@ -310,6 +314,16 @@ TEST(ReportPageTest, TimeBucketsGrowWithTheSpan) {
     EXPECT_EQ(UnitEpochSeconds("1970-01-01T00:00:00Z"), 0);
     EXPECT_EQ(UnitEpochSeconds("2000-03-01T00:00:01Z"), 951868801);
     EXPECT_EQ(UnitEpochSeconds("2026-12-07 09:00"), std::nullopt);
+}
+
+// What a browser would take for markup, and bytes no page may hold, are written as text.
+TEST(ReportPageTest, RecordTextIsEscaped) {
+    EXPECT_EQ(HtmlText("<b a='1'>&\"</b>"), "&lt;b a=&#39;1&#39;&gt;&amp;&quot;&lt;/b&gt;");
+    EXPECT_EQ(HtmlText("caf\xE9 \x1B[2J caf<E9> Gr\xC3\xB6\xC3\x9F"),
+              "caf&lt;E9&gt; &lt;1B&gt;[2J caf&lt;E9&gt; Gr\xC3\xB6\xC3\x9F");
+    EXPECT_EQ(ValueText(2.5), "2.5");
+    EXPECT_EQ(ValueText(1.0 / 3), "0.333");
+    EXPECT_EQ(ValueText(100), "100");
 }
 
 }  // namespace
