@@ -1,6 +1,7 @@
 #include "cli/run_record.h"
 
 #include <ctime>
+#include <fstream>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
@@ -45,6 +46,17 @@ const AutoStepReport* FindStep(const AutoUnitReport& unit, const std::string& na
         }
     }
     return nullptr;
+}
+
+// The file's first line with its line break ("" when it cannot be read).
+std::string FirstLine(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line + "\n";
 }
 
 std::string RetriesText(const AutoStepReport& step) {
@@ -99,7 +111,12 @@ std::string CsvHeader() {
     for (const auto& step : RecordedSteps()) {
         header += "," + step.name + "," + step.name + "_seconds," + step.name + "_retries";
     }
-    return header + ",total_seconds,outcome\n";
+    return header + ",total_seconds,outcome,board\n";
+}
+
+std::string CsvHeaderBeforeBoard() {
+    const std::string header = CsvHeader();
+    return header.substr(0, header.rfind(',')) + "\n";
 }
 
 std::string CsvLine(const RunRecord& given) {
@@ -117,7 +134,7 @@ std::string CsvLine(const RunRecord& given) {
         }
     }
     return line + "," + SecondsText(r.unit.totalSeconds) + "," + StepResultName(r.unit.outcome) +
-           "\n";
+           "," + std::to_string(r.board) + "\n";
 }
 
 std::string JsonLine(const RunRecord& given) {
@@ -146,7 +163,8 @@ std::string JsonLine(const RunRecord& given) {
                                {"image_crc32", crc.empty() ? JsonObject(nullptr) : JsonObject(crc)},
                                {"steps", steps},
                                {"total_seconds", JsonSeconds(r.unit.totalSeconds)},
-                               {"outcome", StepResultName(r.unit.outcome)}};
+                               {"outcome", StepResultName(r.unit.outcome)},
+                               {"board", r.board}};
     return JsonText(record) + "\n";
 }
 
@@ -184,6 +202,9 @@ void AppendRecord(const std::filesystem::path& file, const RunRecord& record) {
     std::string text = csv ? CsvLine(record) : JsonLine(record);
     if (csv && size == 0) {
         text = CsvHeader() + text;
+    } else if (csv && FirstLine(file) == CsvHeaderBeforeBoard()) {
+        // The lock keeps writers out, not readers: the header read here is the file's.
+        text = text.substr(0, text.rfind(',')) + "\n";
     }
     if (!opened.Append(text)) {
         if (!existed && size == 0) {

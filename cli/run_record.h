@@ -23,6 +23,7 @@ struct RunRecord {
     uint64_t imageSize = 0;
     std::optional<uint32_t> imageCrc32;  // nothing when the file cannot be read
     AutoUnitReport unit;
+    int board = 0;  // the download board's index (0 unless the station was given another)
 };
 
 // The steps a record has columns for, in column order, and whether the step counts
@@ -47,15 +48,21 @@ uint32_t Crc32(const std::vector<uint8_t>& bytes);
 // is not UTF-8 keeps its bytes as "<HH>"); CsvLine, JsonLine and StoredUnitFrom write this form.
 RunRecord StorableRecord(RunRecord record);
 
+// The columns and members come in the order a reader of an older file knows them; the board,
+// added later, comes last (a file without it reads as board 0).
 std::string CsvHeader();
 std::string CsvLine(const RunRecord& record);
+// The header of a CSV file begun before records named their board. AppendRecord keeps such a
+// file in its own columns (without the board), so every line of a file matches its header.
+std::string CsvHeaderBeforeBoard();
 std::string JsonLine(const RunRecord& record);
 
 // The current time in ISO 8601 UTC.
 std::string UtcNow();
 
-// Appends the record to `file`: CSV (with the header when the file is new or empty) when the
-// name ends in ".csv", else JSON Lines. The whole text goes out in one write under an
+// Appends the record to `file`: CSV (with the header when the file is new or empty; in the
+// columns of the file's header when it is an older one) when the name ends in ".csv", else
+// JSON Lines. The whole text goes out in one write under an
 // exclusive lock, at the end of the file; earlier records are never rewritten. Throws
 // std::runtime_error saying why when the file cannot be written.
 void AppendRecord(const std::filesystem::path& file, const RunRecord& record);

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_options.h"
+#include "cli/records/html_report.h"
 #include "cli/records/record_sink.h"
 #include "cli/records/records_help.h"
 #include "cli/records/unit_report.h"
@@ -22,7 +23,8 @@ constexpr const char* kFlushRecords = "flush-records";
 struct RecordsCommand {
     std::vector<std::string> operands;
     std::optional<std::string> since;
-    std::string record;  // --record after the action
+    std::string record;               // --record after the action
+    std::optional<std::string> html;  // report --html: the page to write
     bool json = false;
 };
 
@@ -39,7 +41,7 @@ RecordsCommand Parse(const CliAction& action) {
         if (const auto eq = word.find('='); eq != std::string::npos) {
             value = word.substr(eq + 1);
             word = word.substr(0, eq);
-        } else if (word == "--since" || word == "--record") {
+        } else if (word == "--since" || word == "--record" || word == "--html") {
             if (i + 1 >= words.size()) {
                 throw UsageError{word + " needs a value"};
             }
@@ -51,6 +53,11 @@ RecordsCommand Parse(const CliAction& action) {
             command.since = *value;
         } else if (word == "--record") {
             command.record = *value;
+        } else if (word == "--html" && action.name == kReport) {
+            if (value->empty()) {
+                throw UsageError{"--html needs a file name"};
+            }
+            command.html = *value;
         } else {
             throw UsageError{action.name + ": unknown option '" + word + "'"};
         }
@@ -94,6 +101,15 @@ int Report(const RecordsCommand& command, bool json, std::FILE* out, std::FILE* 
         for (const std::size_t line : unreadable) {
             std::fprintf(err, "quillon-cli: report: %s:%zu: no whole record; left out\n",
                          target.file.string().c_str(), line);
+        }
+    }
+    if (command.html) {
+        // The page first: when it cannot be written, the run says so and prints nothing.
+        try {
+            WriteLineReport(*command.html, LineReportHtml(units, command.operands[0], UtcNow()));
+        } catch (const std::exception& error) {
+            std::fprintf(err, "quillon-cli: report: %s\n", error.what());
+            return kExitCantCreate;
         }
     }
     const UnitsReport report = SummarizeUnits(units);

@@ -11,21 +11,25 @@ const RecordsHelp& BuildRecordsHelp() {
                          when FILE ends in .csv, else JSON Lines); default:
                          $QUILLON_RECORD
 )",
-        {"report URI|FILE [--since TIME] [--json]",
+        {"report URI|FILE [--since TIME] [--json] [--html OUT]",
          {"alone, without a board: units, pass rate, mean and",
           "95th-percentile total time per part, failures by step",
           "and the last failures, from a database or a record",
-          "file; TIME is UTC, e.g. 2026-12-07 or", "2026-12-07T09:30:00Z"}},
+          "file; TIME is UTC, e.g. 2026-12-07 or",
+          "2026-12-07T09:30:00Z. --html OUT also writes a page",
+          "(one file for any browser) charting units per hour,",
+          "yield, cycle time and failures by cause for the line,", "each station and each board"}},
         {"flush-records [URI]",
          {"alone, without a board: write the spooled records to",
           "the database (default: --record, else $QUILLON_RECORD)"}},
         R"(Records (--record):
   time (ISO 8601 UTC), action, pass, chip code and version, flash IDs, part,
   image path, size and CRC-32, each step's result, seconds and retries, total
-  seconds, outcome. Each record is appended with one write; earlier records are
-  never rewritten. A database keeps each unit in the table quillon_unit (made
-  when missing) in one transaction, keyed by a UUID the station makes, with
-  the station's host name. A record the database cannot take waits in the
+  seconds, outcome, board (last; a record from before boards reads as board
+  0). Each record is appended with one write; earlier records are never
+  rewritten. A database keeps each unit in the table quillon_unit (made when
+  missing) in one transaction, keyed by a UUID the station makes, with the
+  station's host name. A record the database cannot take waits in the
   spool, $XDG_STATE_HOME/quillon/spool/units.jsonl (one line on standard
   error says so; the exit status stays), and the next run or flush-records
   writes it; a record that cannot be spooled either gives status 74.

@@ -37,6 +37,7 @@ RunRecord MakeRunRecord(Station& station, const std::string& action, const AutoU
     // The bytes as loaded, which are what was flashed, even when the file has changed since.
     record.imageCrc32 = station.Image().imageFileCrc32;
     record.unit = unit;
+    record.board = station.BoardIndex();
     return record;
 }
 

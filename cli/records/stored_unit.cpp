@@ -41,6 +41,7 @@ StoredUnit StoredUnitFrom(const RunRecord& given) {
     }
     unit.totalSeconds = record.unit.totalSeconds;
     unit.outcome = StepResultName(record.unit.outcome);
+    unit.board = record.board;
     return unit;
 }
 
@@ -105,7 +106,8 @@ nlohmann::json UnitJson(const StoredUnit& unit) {
         {"image_crc32", unit.imageCrc32 ? nlohmann::json(Crc32Text(*unit.imageCrc32)) : nullptr},
         {"steps", StepsJson(unit.steps)},
         {"total_seconds", unit.totalSeconds},
-        {"outcome", unit.outcome}};
+        {"outcome", unit.outcome},
+        {"board", unit.board}};
 }
 
 StoredUnit UnitFromJson(const nlohmann::json& object) {
@@ -128,6 +130,10 @@ StoredUnit UnitFromJson(const nlohmann::json& object) {
     unit.steps = StepsFromJson(object.at("steps"));
     unit.totalSeconds = object.at("total_seconds").get<double>();
     unit.outcome = object.at("outcome").get<std::string>();
+    // Older records (files, spooled lines) name no board: theirs was board 0.
+    if (const auto board = object.find("board"); board != object.end()) {
+        unit.board = board->get<int>();
+    }
     return unit;
 }
 

@@ -40,6 +40,7 @@ struct StoredUnit {
     std::vector<StoredStep> steps;
     double totalSeconds = 0;
     std::string outcome;  // "ok", "failed", "refused"
+    int board = 0;        // the download board's index; 0 in a record made before boards had one
 
     bool operator==(const StoredUnit&) const = default;
 };

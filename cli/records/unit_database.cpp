@@ -44,6 +44,10 @@ const std::array<const char*, kUnitSchemaVersion> kMigrations = {
 CREATE INDEX IF NOT EXISTS quillon_unit_time ON quillon_unit (time);
 CREATE INDEX IF NOT EXISTS quillon_unit_outcome ON quillon_unit (outcome, time);
 CREATE INDEX IF NOT EXISTS quillon_unit_image_crc32 ON quillon_unit (image_crc32);)",
+    // The board each unit was flashed on. Rows from before it were all flashed on board 0, the
+    // only one a station used then: they get 0, never NULL, so every query counts them.
+    R"(ALTER TABLE quillon_unit ADD COLUMN IF NOT EXISTS board integer NOT NULL DEFAULT 0
+    CHECK (board >= 0);)",
 };
 
 // libpq's messages end in a line break and may run over several lines; one line is shown.
@@ -156,15 +160,16 @@ void UnitDatabase::Migrate() {
 bool UnitDatabase::Insert(const StoredUnit& unit) {
     static constexpr const char* kInsert =
         "INSERT INTO quillon_unit (id, station, time, action, pass, chip_code, chip_version, "
-        "flash_id, part, image, image_size, image_crc32, steps, total_seconds, outcome) "
-        "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15) "
+        "flash_id, part, image, image_size, image_crc32, steps, total_seconds, outcome, board) "
+        "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16) "
         "ON CONFLICT (id) DO NOTHING";
-    constexpr int kParameters = 15;
+    constexpr int kParameters = 16;
     const std::string pass = std::to_string(unit.pass);
     const std::string size = std::to_string(unit.imageSize);
     const std::string crc = unit.imageCrc32 ? Crc32Text(*unit.imageCrc32) : "";
     const std::string steps = StepsJson(unit.steps).dump();
     const std::string total = nlohmann::json(unit.totalSeconds).dump();
+    const std::string board = std::to_string(unit.board);
     const std::array<const char*, kParameters> values = {unit.id.c_str(),
                                                          unit.station.c_str(),
                                                          unit.time.c_str(),
@@ -179,7 +184,8 @@ bool UnitDatabase::Insert(const StoredUnit& unit) {
                                                          unit.imageCrc32 ? crc.c_str() : nullptr,
                                                          steps.c_str(),
                                                          total.c_str(),
-                                                         unit.outcome.c_str()};
+                                                         unit.outcome.c_str(),
+                                                         board.c_str()};
     Result result(PQexecParams(connection_.get(), kInsert, kParameters, nullptr, values.data(),
                                nullptr, nullptr, 0));
     Check(result.get(), "the database refused the record: ");
@@ -221,7 +227,7 @@ std::vector<StoredUnit> UnitDatabase::Units(const std::optional<std::string>& si
     static constexpr const char* kSelect =
         "SELECT id, station, to_char(time AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), "
         "action, pass, chip_code, chip_version, flash_id, part, image, image_size, image_crc32, "
-        "steps, total_seconds, outcome FROM quillon_unit WHERE $1::timestamptz IS NULL OR "
+        "steps, total_seconds, outcome, board FROM quillon_unit WHERE $1::timestamptz IS NULL OR "
         "time >= $1::timestamptz ORDER BY time, id";
     const std::array<const char*, 1> values = {since ? since->c_str() : nullptr};
     Result result(
@@ -251,6 +257,7 @@ std::vector<StoredUnit> UnitDatabase::Units(const std::optional<std::string>& si
         unit.steps = StepsFromJson(nlohmann::json::parse(text()));
         unit.totalSeconds = std::stod(text());
         unit.outcome = text();
+        unit.board = std::stoi(text());
         units.push_back(std::move(unit));
     }
     return units;

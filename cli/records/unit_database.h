@@ -24,7 +24,7 @@ public:
 };
 
 // The schema version this program writes; older databases are brought up to it.
-inline constexpr int kUnitSchemaVersion = 1;
+inline constexpr int kUnitSchemaVersion = 2;
 
 // One connection to a line's database, holding the table `quillon_unit`. A build without the
 // database client refuses every connection (cli/records/files_only).

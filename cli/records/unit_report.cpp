@@ -71,7 +71,7 @@ std::vector<std::string> CsvRecord(const std::string& text, std::size_t& at) {
     return fields;
 }
 
-// A unit from a CSV record under `header` (today's record columns).
+// A unit from a CSV record under `header` (today's record columns, or an older file's).
 StoredUnit UnitFromCsv(const std::vector<std::string>& header,
                        const std::vector<std::string>& fields) {
     if (fields.size() != header.size()) {
@@ -112,6 +112,10 @@ StoredUnit UnitFromCsv(const std::vector<std::string>& header,
     }
     unit.totalSeconds = std::stod(at("total_seconds"));
     unit.outcome = at("outcome");
+    // A file begun before records named their board has no such column: board 0.
+    if (const auto board = row.find("board"); board != row.end()) {
+        unit.board = std::stoi(board->second);
+    }
     return unit;
 }
 

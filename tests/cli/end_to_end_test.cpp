@@ -87,7 +87,7 @@ TEST_F(CliOnBoardTest, FlashOnTheDefaultBench) {
                        std::snprintf(crc, sizeof crc, "%08x", Crc32(image));
                        return std::string(crc);
                    }() +
-                   ",,,,ok,[0-9.]+,0,ok,[0-9.]+,0,ok,[0-9.]+,0,ok,[0-9.]+,0,,,,[0-9.]+,ok\n")))
+                   ",,,,ok,[0-9.]+,0,ok,[0-9.]+,0,ok,[0-9.]+,0,ok,[0-9.]+,0,,,,[0-9.]+,ok,0\n")))
         << line;
 }
 
@@ -133,7 +133,7 @@ TEST_F(CliOnBoardTest, FailingVerifyStopsTheRunWithStatusOne) {
     const std::string record = quillon::testing::ReadFileBytes(dir / "units.jsonl");
     EXPECT_NE(record.find("\"steps\":[{\"name\":\"verify\",\"result\":\"failed\""),
               std::string::npos);
-    EXPECT_NE(record.find("\"outcome\":\"failed\"}\n"), std::string::npos);
+    EXPECT_NE(record.find("\"outcome\":\"failed\",\"board\":0}\n"), std::string::npos);
 }
 
 TEST_F(CliOnBoardTest, RefusedPreconditionIsReportedAsRefused) {

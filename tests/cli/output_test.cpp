@@ -182,7 +182,7 @@ TEST(RunRecordTest, RetriesCrcAndLines) {
     record.unit.outcome = StepResult::Failed;
     EXPECT_EQ(CsvLine(record),
               "2026-12-07T09:30:00Z,auto,0,8458,01,EF 40 16,\"Winbond / W25Q32FV, \"\"x\"\"\","
-              "/img/a.bin,131072,0000abcd,,,,ok,1.250,2,,,,,,,failed,0.500,0,,,,2.000,failed\n");
+              "/img/a.bin,131072,0000abcd,,,,ok,1.250,2,,,,,,,failed,0.500,0,,,,2.000,failed,0\n");
     EXPECT_EQ(JsonLine(record),
               "{\"time\":\"2026-12-07T09:30:00Z\",\"action\":\"auto\",\"pass\":0,"
               "\"chip_code\":\"8458\",\"chip_version\":\"01\",\"flash_id\":\"EF 40 16\","
@@ -191,7 +191,7 @@ TEST(RunRecordTest, RetriesCrcAndLines) {
               "{\"name\":\"erase\",\"result\":\"ok\",\"seconds\":1.25,\"retries\":2},"
               "{\"name\":\"verify\",\"result\":\"failed\",\"seconds\":0.5,\"retries\":0,"
               "\"cause\":\"3 bytes wrong\"}],"
-              "\"total_seconds\":2.0,\"outcome\":\"failed\"}\n");
+              "\"total_seconds\":2.0,\"outcome\":\"failed\",\"board\":0}\n");
 }
 
 TEST(RunRecordTest, AppendsWithOneHeaderAndNeverRewrites) {

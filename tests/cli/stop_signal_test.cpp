@@ -64,7 +64,7 @@ TEST_F(StopSignalTest, ASignalStopsTheUnitKeepsItsRecordAndGivesTheSignalsStatus
         // started.
         std::istringstream records(Records());
         for (std::string line; std::getline(records, line);) {
-            EXPECT_TRUE(line.find("\"outcome\":\"ok\"}") != std::string::npos ||
+            EXPECT_TRUE(line.find("\"outcome\":\"ok\",\"board\":0}") != std::string::npos ||
                         line.find("\"cause\":\"" + cause + "\"") != std::string::npos)
                 << line;
         }
@@ -95,7 +95,7 @@ TEST_F(StopSignalTest, AClosedStandardOutputNeverEndsARun) {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_NE(Records().find("\"outcome\":\"ok\"}\n"), std::string::npos) << Records();
+    EXPECT_NE(Records().find("\"outcome\":\"ok\",\"board\":0}\n"), std::string::npos) << Records();
     ASSERT_EQ(sim.Control({"dump", "external", (dir / "dump.bin").string()}), 0);
     EXPECT_EQ(quillon::testing::ReadFileBytes(dir / "dump.bin").substr(0, 2 * 65536),
               std::string(2 * 65536, '\x3C'));

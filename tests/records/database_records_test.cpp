@@ -10,6 +10,7 @@
 
 #include "cli/records/record_target.h"
 #include "cli/records/stored_unit.h"
+#include "cli/records/unit_database.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/exec_program.h"
 #include "tests/support/postgres_server.h"
@@ -381,16 +382,16 @@ TEST_F(DatabaseRecordsTest, TheSchemaIsCheckedAndAReplayCountsWhatWasNew) {
     EXPECT_EQ(Rows(), 1);
     EXPECT_EQ(Spool(), "");
 
-    server->Sql("INSERT INTO quillon_schema_version (version) VALUES (2), (3)");
+    server->Sql("INSERT INTO quillon_schema_version (version) VALUES (3), (4)");
     const auto newer = Cli(station, {"flash", "image.bin"});
     EXPECT_EQ(newer.status, 0) << newer.err;
-    EXPECT_NE(newer.err.find("schema is version 3, newer than this program knows (1)"),
+    EXPECT_NE(newer.err.find("schema is version 4, newer than this program knows (2)"),
               std::string::npos)
         << newer.err;
     EXPECT_EQ(Rows(), 1);
     ASSERT_EQ(Lines(Spool()), 1);
 
-    server->Sql("DELETE FROM quillon_schema_version WHERE version > 1");
+    server->Sql("DELETE FROM quillon_schema_version WHERE version > 2");
     WriteFileBytes(dir / "state/quillon/spool/units.jsonl", Spool() + Spool());
     const auto flush = RunProgram("quillon-cli", {"flush-records", server->Uri()}, station.dir,
                                   Environment(station));
@@ -398,6 +399,58 @@ TEST_F(DatabaseRecordsTest, TheSchemaIsCheckedAndAReplayCountsWhatWasNew) {
               std::string::npos)
         << flush.out << flush.err;
     EXPECT_EQ(Rows(), 2);
+}
+
+// A table made by the schema before boards (version 1) is brought to version 2 in place: its
+// rows stay, each on board 0, and units of any board go in and come out beside them.
+TEST_F(DatabaseRecordsTest, TheBoardColumnIsAddedToAnOlderTableKeepingItsRows) {
+    server->Sql(
+        "CREATE TABLE quillon_schema_version (version integer PRIMARY KEY, applied timestamptz "
+        "NOT NULL DEFAULT now()); INSERT INTO quillon_schema_version (version) VALUES (1); "
+        "CREATE TABLE quillon_unit (id uuid PRIMARY KEY, station text NOT NULL, time "
+        "timestamptz NOT NULL, action text NOT NULL, pass integer NOT NULL, chip_code text NOT "
+        "NULL, chip_version text NOT NULL, flash_id text NOT NULL, part text NOT NULL, image "
+        "text NOT NULL, image_size bigint NOT NULL, image_crc32 text CHECK (image_crc32 ~ "
+        "'^[0-9a-f]{8}$'), steps jsonb NOT NULL, total_seconds double precision NOT NULL, "
+        "outcome text NOT NULL); GRANT SELECT, INSERT ON quillon_unit, quillon_schema_version "
+        "TO station; INSERT INTO quillon_unit VALUES ('00000000-0000-4000-8000-00000000000a', "
+        "'old-station', '2026-12-01T08:00:00Z', 'auto', 0, '8987', '0A', 'EF 40 16', 'W25Q32', "
+        "'/images/old.bin', 65536, '1a2b3c4d', '[]', 12.5, 'ok')");
+    UnitDatabase database(server->Uri("postgres"));  // the owner of the table migrates it
+    StoredUnit unit = UnitFromJson(nlohmann::json::parse(
+        R"({"time":"2026-12-07T09:00:00Z","action":"flash","pass":0,"chip_code":"","chip_version":"",
+            "flash_id":"","part":"W25Q32","image":"fw.bin","image_size":1,"image_crc32":null,
+            "steps":[],"total_seconds":2.0,"outcome":"ok","board":7})"));
+    unit.id = NewUnitId();
+    unit.station = "new-station";
+    EXPECT_TRUE(database.Insert(unit));
+
+    EXPECT_EQ(server->Sql("SELECT max(version) FROM quillon_schema_version"), "2");
+    EXPECT_EQ(server->Sql("SELECT string_agg(station || ':' || board, ' ' ORDER BY time) "
+                          "FROM quillon_unit"),
+              "old-station:0 new-station:7");
+    const auto units = database.Units(std::nullopt);
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units[0].imagePath, "/images/old.bin");
+    EXPECT_EQ(units[0].totalSeconds, 12.5);
+    EXPECT_EQ(units[0].board, 0);
+    EXPECT_EQ(units[1], unit);
+
+    // A station that connects next finds the schema current and records beside them; the
+    // line's page shows each station and board.
+    Station station(dir / "station");
+    ASSERT_EQ(Cli(station, {"flash", "image.bin"}).status, 0);
+    EXPECT_EQ(server->Sql("SELECT count(*) FROM quillon_unit WHERE board = 0"), "2");
+    const auto page = RunProgram("quillon-cli", {"report", server->Uri(), "--html", "r.html"},
+                                 dir.Path(), Environment(station));
+    ASSERT_EQ(page.status, 0) << page.err;
+    const std::string html = ReadFileBytes(dir / "r.html");
+    for (const char* series :
+         {"station old-station", "station new-station", "board 0", "board 7"}) {
+        EXPECT_NE(html.find(std::string("data-series=\"") + series + "\" data-label="),
+                  std::string::npos)
+            << series;
+    }
 }
 
 // An image path that is not UTF-8 reaches the database, the record files and the report with

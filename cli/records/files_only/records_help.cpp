@@ -10,18 +10,22 @@ const RecordsHelp& BuildRecordsHelp() {
                          $QUILLON_RECORD. This build records to files only: a
                          postgresql:// or postgres:// URI is refused (exit 64)
 )",
-        {"report FILE [--since TIME] [--json]",
+        {"report FILE [--since TIME] [--json] [--html OUT]",
          {"alone, without a board: units, pass rate, mean and",
           "95th-percentile total time per part, failures by step",
           "and the last failures, from a record file; TIME is",
-          "UTC, e.g. 2026-12-07 or 2026-12-07T09:30:00Z"}},
+          "UTC, e.g. 2026-12-07 or 2026-12-07T09:30:00Z. --html",
+          "OUT also writes a page (one file for any browser)",
+          "charting units per hour, yield, cycle time and",
+          "failures by cause for the line and each board"}},
         // Not offered: this build has no database to write the spool to.
         {"", {}},
         R"(Records (--record):
   time (ISO 8601 UTC), action, pass, chip code and version, flash IDs, part,
   image path, size and CRC-32, each step's result, seconds and retries, total
-  seconds, outcome. Each record is appended with one write; earlier records are
-  never rewritten. A record that cannot be written gives status 74.
+  seconds, outcome, board (last; a record from before boards reads as board
+  0). Each record is appended with one write; earlier records are never
+  rewritten. A record that cannot be written gives status 74.
 
 )",
         R"(
