@@ -51,7 +51,7 @@ QString Q(const std::string& text) {
 MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidget* parent)
     : QMainWindow(parent) {
     setObjectName("TForm1");
-    setWindowTitle(Station::kCaption);
+    setWindowTitle(Q(Station::CaptionOfBoard(options.boardIndex)));
     setWindowIcon(ProgramIcon());
     QFont compact = font();
     compact.setPointSizeF(8.5);
@@ -468,7 +468,8 @@ void MainWindow::ControlsChanged() {
 
 void MainWindow::MirrorWindow() {
     const WindowControls& window = station_->Controls().window;
-    setWindowTitle(window.caption.empty() ? QString(Station::kCaption) : Q(window.caption));
+    setWindowTitle(window.caption.empty() ? Q(Station::CaptionOfBoard(station_->BoardIndex()))
+                                          : Q(window.caption));
     if (!window.aboutVersion.empty()) {
         about_->SetVersionText(Q(window.aboutVersion));
     }

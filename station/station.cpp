@@ -182,6 +182,11 @@ void Station::RunAfterLoad(bool loadCompleted, const std::function<void()>& step
     panel_.ControlsChanged();
 }
 
+std::string Station::CaptionOfBoard(int boardIndex) {
+    return boardIndex == 0 ? std::string(kCaption)
+                           : std::string(kCaption) + " — board " + std::to_string(boardIndex);
+}
+
 StepReport Station::RunStartup() {
     if (startupDone_) {
         return StepReport::Done();
@@ -190,6 +195,9 @@ StepReport Station::RunStartup() {
     settingValueProblem_.clear();
     auto& window = controls_.window;
     window.caption = std::string(kCaption) + " " + kVersion;
+    if (options_.boardIndex != 0) {
+        window.caption += " — board " + std::to_string(options_.boardIndex);
+    }
     window.aboutVersion = std::string("Version : ") + kVersion;
     identity_.chipIdStrings[0] = "0";
 

@@ -81,6 +81,9 @@ public:
     bool StartupDone() const { return startupDone_; }
     // The board this station works with (StationOptions::boardIndex).
     int BoardIndex() const { return options_.boardIndex; }
+    // What the window's title names before the version: the caption, and for a board other
+    // than 0 which board ("KavoEC_Quillon — board 3").
+    static std::string CaptionOfBoard(int boardIndex);
 
     // Runs one button or menu handler. A settings error (or any other error) ends the
     // handler and is shown in the error box; the program runs on. A handler that arrives
