@@ -23,8 +23,8 @@ std::optional<int> ParseBoardIndex(std::string_view word) {
 }
 
 std::string BoardIndexError(std::string_view source, std::string_view word) {
-    return std::string(source) + " is a board index from " + std::to_string(kFirstBoard) +
-           " to " + std::to_string(kLastBoard) + ", not '" + std::string(word) + "'";
+    return std::string(source) + " is a board index from " + std::to_string(kFirstBoard) + " to " +
+           std::to_string(kLastBoard) + ", not '" + std::string(word) + "'";
 }
 
 int ChooseBoardIndex(const std::optional<std::string>& option) {

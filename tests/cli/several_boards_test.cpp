@@ -43,8 +43,8 @@ TEST(SeveralBoardsTest, TwoStationsAtOnceFlashTheirOwnBoards) {
         const ProcessResult run = stations[board]->Finish();
         EXPECT_EQ(run.status, 0) << run.err;
         const auto dump = dir / ("dump" + std::to_string(board) + ".bin");
-        ASSERT_EQ(sim.Control({"dump", "external", dump.string(), "--board", std::to_string(board)}),
-                  0);
+        ASSERT_EQ(
+            sim.Control({"dump", "external", dump.string(), "--board", std::to_string(board)}), 0);
         EXPECT_EQ(quillon::testing::ReadFileBytes(dump).substr(0, kImageSize), images[board]);
     }
 }
