@@ -94,6 +94,10 @@ BoardServer::~BoardServer() {
 
 void BoardServer::Start() {
     if (!thread_.joinable()) {
+        {
+            std::lock_guard lock(pendingMutex_);
+            serving_ = true;
+        }
         thread_ = std::thread([this] { Serve(); });
     }
 }
@@ -128,13 +132,16 @@ void BoardServer::RunPending() {
 
 std::string BoardServer::Control(const std::string& line, std::span<const uint8_t> payload,
                                  std::vector<uint8_t>* replyData) {
-    if (!thread_.joinable() || std::this_thread::get_id() == thread_.get_id()) {
+    if (std::this_thread::get_id() == thread_.get_id()) {
         return RunControl(line, payload, replyData);
     }
     std::promise<std::string> reply;
     auto answered = reply.get_future();
     {
         std::lock_guard lock(pendingMutex_);
+        if (!serving_) {
+            return RunControl(line, payload, replyData);  // the thread has ended
+        }
         pending_.push_back([&] { reply.set_value(RunControl(line, payload, replyData)); });
     }
     Wake();
@@ -179,6 +186,16 @@ void BoardServer::SaveState() {
 }
 
 void BoardServer::Serve() {
+    ServeUntilStopped();
+    std::lock_guard lock(pendingMutex_);
+    serving_ = false;
+    for (auto& item : pending_) {
+        item();  // handed over as the thread ended: answered here
+    }
+    pending_.clear();
+}
+
+void BoardServer::ServeUntilStopped() {
     while (!stop_) {
         std::vector<pollfd> fds;
         fds.push_back({wakeRead_, POLLIN, 0});

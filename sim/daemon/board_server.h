@@ -65,6 +65,7 @@ private:
         wire::RequestDecoder decoder;
     };
     void Serve();
+    void ServeUntilStopped();
     void RunPending();
     void Wake();
     void OpenDataSocket();
@@ -94,6 +95,7 @@ private:
     // byte wakes its poll.
     std::mutex pendingMutex_;
     std::vector<std::function<void()>> pending_;
+    bool serving_ = false;  // the thread takes hand-overs
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     std::atomic<bool> stop_{false};
