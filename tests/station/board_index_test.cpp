@@ -27,8 +27,8 @@ TEST_F(StationTest, TheStationOfABoardOpensTheBoardOfItsIndexOnly) {
         bool board0Sees;
         bool board1Sees;
     };
-    for (const Case c : {Case{1, true, false, true}, Case{0, true, true, false},
-                         Case{2, false, false, false}}) {
+    for (const Case c :
+         {Case{1, true, false, true}, Case{0, true, true, false}, Case{2, false, false, false}}) {
         SCOPED_TRACE("board " + std::to_string(c.index));
         board0.ClearTrace();
         board1.ClearTrace();
@@ -39,8 +39,8 @@ TEST_F(StationTest, TheStationOfABoardOpensTheBoardOfItsIndexOnly) {
                       FixedDriverLoader(sim::InProcessDriverFunctions()));
             s.RunStartup();
             EXPECT_EQ(s.BoardConnected(), c.connected);
-            EXPECT_EQ(panel.statusBoard, c.connected ? "USB Device 'Vessa' Plug-In"
-                                                     : "USB Device 'Vessa' Plug-Out");
+            EXPECT_EQ(panel.statusBoard,
+                      c.connected ? "USB Device 'Vessa' Plug-In" : "USB Device 'Vessa' Plug-Out");
         }
         EXPECT_EQ(!board0.Trace().empty(), c.board0Sees);
         EXPECT_EQ(!board1.Trace().empty(), c.board1Sees);
