@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QStyleFactory>
 
+#include <stdexcept>
+
+#include "config/board_index.h"
+
 namespace quillon {
 
 namespace {
@@ -29,7 +33,8 @@ ParsedOptions ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption usbId("board-usb-id", "USB vendor:product ID of the board.",
                                    "VVVV:PPPP");
     const QCommandLineOption record("record", "Where each unit's record goes.", "URI|FILE");
-    parser.addOptions({settings, iniDir, usbId, record});
+    const QCommandLineOption board("board", "The board's device index, 0 to 15.", "N");
+    parser.addOptions({settings, iniDir, usbId, record, board});
     parser.addHelpOption();
 
     ParsedOptions parsed;
@@ -43,6 +48,14 @@ ParsedOptions ParseCommandLine(const QStringList& arguments) {
     }
     if (!parser.positionalArguments().isEmpty()) {
         parsed.error = QString("Unexpected argument '%1'.").arg(parser.positionalArguments()[0]);
+        return parsed;
+    }
+    try {
+        parsed.station.boardIndex = ChooseBoardIndex(
+            parser.isSet(board) ? std::optional<std::string>(parser.value(board).toStdString())
+                                : std::nullopt);
+    } catch (const std::invalid_argument& error) {
+        parsed.error = QString::fromStdString(error.what()) + ".";
         return parsed;
     }
     if (parser.isSet(settings)) {

@@ -22,7 +22,7 @@ struct ParsedOptions {
 
 // "--settings PATH" chooses the settings file, "--ini-dir DIR" the parameter-file folder,
 // "--board-usb-id VVVV:PPPP" the USB device taken for the board, "--record URI|FILE" where
-// the units' records go.
+// the units' records go, "--board N" (else QUILLON_BOARD, else 0) the board's device index.
 ParsedOptions ParseCommandLine(const QStringList& arguments);
 
 // The process-wide look: one style on every desktop.

@@ -27,14 +27,18 @@ int ShowFatal(const QString& text) {
 // --help and --version answer on standard output without opening a window, so that they work
 // without a display (the manual page is generated from them).
 constexpr const char* kHelp =
-    "Usage: quillon [--settings PATH] [--ini-dir DIR] [--board-usb-id VVVV:PPPP]\n"
-    "               [--record URI|FILE]\n"
+    "Usage: quillon [--board N] [--settings PATH] [--ini-dir DIR]\n"
+    "               [--board-usb-id VVVV:PPPP] [--record URI|FILE]\n"
     "Kavo EC Quillon: programs EC and SPI flash through the Vessa download board.\n\n"
     "Options:\n"
+    "  --board N        The board to work with: the device index of its driver, 0 to\n"
+    "                   15 (default: $QUILLON_BOARD, else 0). One window runs per\n"
+    "                   board; the window of board N > 0 says so in its title and has\n"
+    "                   its own default settings file and record spool.\n"
     "  --settings PATH  Settings file to use (default: $QUILLON_SETTINGS, else\n"
-    "                   $XDG_CONFIG_HOME/quillon/settings.sqlite). A settings file\n"
-    "                   belongs to one station at a time: with several boards on one\n"
-    "                   computer, give each station its own --settings.\n"
+    "                   $XDG_CONFIG_HOME/quillon/settings.sqlite; for board N > 0\n"
+    "                   settings-board-N.sqlite). A settings file belongs to one\n"
+    "                   station at a time.\n"
     "  --ini-dir DIR    Folder of the parameter (INI) files (default: $QUILLON_INI_DIR, else\n"
     "                   INI beside the program, the user's copy in\n"
     "                   $XDG_DATA_HOME/quillon/INI, or the installed set).\n"
@@ -50,9 +54,11 @@ constexpr const char* kHelp =
     "  -h, --help       Show this help and exit.\n"
     "  --version        Show the version and exit.\n\n"
     "Environment:\n"
+    "  QUILLON_BOARD           the default of --board\n"
     "  QUILLON_DRIVER_LIBRARY  the board's driver library to bind instead of\n"
     "                          libKavoVessadll.so\n"
-    "  QUILLON_INSTANCE_NAME   another single-instance name (one window per name)\n"
+    "  QUILLON_INSTANCE_NAME   another single-instance name (one window per name and\n"
+    "                          board)\n"
     "  QUILLON_RECORD          the default of --record\n"
     "  VESSA_SIM_SOCKET        the virtual board's socket, followed for plug-in and\n"
     "                          plug-out\n";
@@ -88,7 +94,8 @@ int main(int argc, char** argv) {
         return ShowFatal(options.error);
     }
     // A second start brings the running window to the front and ends without a window.
-    quillon::SingleInstance instance(quillon::SingleInstance::DefaultName());
+    const int board = options.station.boardIndex;
+    quillon::SingleInstance instance(quillon::SingleInstance::DefaultName(board));
     if (!instance.Claim()) {
         return 0;
     }
@@ -100,7 +107,8 @@ int main(int argc, char** argv) {
     quillon::SettingsLock settingsLock;
     try {
         settingsLock = quillon::SettingsLock::Acquire(
-            quillon::ResolveSettingsPath(options.station.settingsPath), quillon::LockWait::No);
+            quillon::ResolveSettingsPath(options.station.settingsPath, board),
+            quillon::LockWait::No);
     } catch (const quillon::SettingsFileBusy& busy) {
         QString text = QString::fromLocal8Bit(busy.what()) + ".";
         text[0] = text[0].toUpper();
@@ -112,7 +120,7 @@ int main(int argc, char** argv) {
         quillon::MainWindow window(options.station);
         QObject::connect(&instance, &quillon::SingleInstance::activationRequested, &window,
                          &quillon::MainWindow::BringToFront);
-        quillon::BoardWatchConfig watch = quillon::BoardWatchFromEnvironment();
+        quillon::BoardWatchConfig watch = quillon::BoardWatchFromEnvironment(board);
         if (options.boardUsbId) {
             watch.usbId = options.boardUsbId;
         }
@@ -120,7 +128,7 @@ int main(int argc, char** argv) {
         // Records are written off the window's thread; a record that cannot be kept at all
         // is shown in a box, a spooled one is said on standard error.
         std::unique_ptr<quillon::cli::BackgroundRecorder> recorder;
-        if (auto sink = quillon::cli::OpenRecordSink(options.record)) {
+        if (auto sink = quillon::cli::OpenRecordSink(options.record, board)) {
             recorder = std::make_unique<quillon::cli::BackgroundRecorder>(
                 std::move(sink), [&window](const std::string& line, bool lost) {
                     std::fprintf(stderr, "quillon: %s\n", line.c_str());

@@ -62,7 +62,7 @@ QSize WindowSizeFor(const QMenuBar* menus, int windowHeight) {
 MainWindow::MainWindow(StationOptions options, DriverLoader driverLoader, QWidget* parent)
     : QMainWindow(parent) {
     setObjectName("TForm1");
-    setWindowTitle(Station::kCaption);
+    setWindowTitle(Q(Station::CaptionOfBoard(options.boardIndex)));
     setWindowIcon(ProgramIcon());
     QFont compact = font();
     compact.setPointSizeF(8.5);
@@ -488,7 +488,8 @@ void MainWindow::ControlsChanged() {
 
 void MainWindow::MirrorWindow() {
     const WindowControls& window = station_->Controls().window;
-    setWindowTitle(window.caption.empty() ? QString(Station::kCaption) : Q(window.caption));
+    setWindowTitle(window.caption.empty() ? Q(Station::CaptionOfBoard(station_->BoardIndex()))
+                                          : Q(window.caption));
     if (!window.aboutVersion.empty()) {
         about_->SetVersionText(Q(window.aboutVersion));
     }

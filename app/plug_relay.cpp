@@ -32,7 +32,7 @@ void PlugRelay::Deliver() {
         const bool ran = station_.StartupDone() && station_.RunHandler([&] {
             if (event == Event::Arrival) {
                 session.OnBoardArrived();
-            } else {
+            } else if (station_.BoardIndex() == 0 || !session.BoardAnswers()) {
                 session.OnBoardRemoved();
             }
         });

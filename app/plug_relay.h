@@ -15,6 +15,12 @@ class Station;
 // the order they came. An event that arrives while other work runs (start-up, an operation,
 // a wait) is held until the station is free: the board is never unbound under a call in
 // flight.
+// With several boards on one computer the events may be another board's: a USB board's
+// arrival and removal name its class, not which board (Windows' device-interface
+// notifications, the USB IDs on Linux; the virtual board's per-board socket is exact). An
+// arrival binds only the station's own board, so another board's arrival finds nothing to
+// bind; a removal is taken for the station of board N > 0 only when its own board no longer
+// answers. Board 0 takes every removal, as a one-board bench always has.
 class PlugRelay final : public QObject {
     Q_OBJECT
 public:

@@ -1,30 +1,42 @@
 #include "sim/in_process_driver.h"
 
+#include <array>
 #include <stdexcept>
 
 namespace quillon::sim {
 
 namespace {
 
-VirtualBoard* attached = nullptr;
+std::array<VirtualBoard*, InProcessBoard::kIndexes> attached{};
+uint8_t opened = 0;  // the index of the last ConnectDevice
 
-uint8_t VESSA_CALL InProcessConnect(uint8_t /*index*/, int32_t parameter) {
-    return attached != nullptr ? attached->Connect(parameter) : uint8_t{1};
+VirtualBoard* Opened() {
+    return attached[opened];
 }
 
-uint8_t VESSA_CALL InProcessDisconnect(uint32_t /*reserved*/) {
-    if (attached != nullptr) {
-        attached->Disconnect();
+uint8_t VESSA_CALL InProcessConnect(uint8_t index, int32_t parameter) {
+    if (index >= attached.size() || attached[index] == nullptr) {
+        return 1;  // no board at that index: as an unplugged one
+    }
+    opened = index;
+    return attached[index]->Connect(parameter);
+}
+
+uint8_t VESSA_CALL InProcessDisconnect(uint32_t /*index*/) {
+    if (VirtualBoard* board = Opened()) {
+        board->Disconnect();
     }
     return 0;
 }
 
 uint8_t VESSA_CALL InProcessWrite(const uint8_t* header, uint32_t length, const uint8_t* data) {
-    return attached != nullptr ? attached->Write(header, length, data) : uint8_t{0};
+    VirtualBoard* board = Opened();
+    return board != nullptr ? board->Write(header, length, data) : uint8_t{0};
 }
 
 uint8_t VESSA_CALL InProcessRead(const uint8_t* header, uint32_t length, uint8_t* buffer) {
-    return attached != nullptr ? attached->Read(header, length, buffer) : uint8_t{0};
+    VirtualBoard* board = Opened();
+    return board != nullptr ? board->Read(header, length, buffer) : uint8_t{0};
 }
 
 }  // namespace
@@ -33,15 +45,22 @@ VessaDriverFunctions InProcessDriverFunctions() {
     return {&InProcessConnect, &InProcessDisconnect, &InProcessWrite, &InProcessRead};
 }
 
-InProcessBoard::InProcessBoard(VirtualBoard& board) {
-    if (attached != nullptr) {
-        throw std::logic_error("a virtual board is already attached to the in-process driver");
+InProcessBoard::InProcessBoard(VirtualBoard& board, uint8_t index) : index_(index) {
+    if (index >= attached.size()) {
+        throw std::out_of_range("device index " + std::to_string(index) + " is beyond 15");
     }
-    attached = &board;
+    if (attached[index] != nullptr) {
+        throw std::logic_error("a virtual board is already attached to the in-process driver at " +
+                               std::to_string(index));
+    }
+    attached[index] = &board;
 }
 
 InProcessBoard::~InProcessBoard() {
-    attached = nullptr;
+    attached[index_] = nullptr;
+    if (opened == index_) {
+        opened = 0;
+    }
 }
 
 }  // namespace quillon::sim

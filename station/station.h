@@ -42,7 +42,8 @@
 namespace quillon {
 
 struct StationOptions {
-    // Settings file; empty: $QUILLON_SETTINGS, else the default under the XDG config folder.
+    // Settings file; empty: $QUILLON_SETTINGS, else the default under the XDG config folder
+    // (one of its own for a board other than 0, config/settings_location.h).
     std::filesystem::path settingsPath;
     // The parameter-file folder; empty: $QUILLON_INI_DIR, else "INI" beside the program.
     std::filesystem::path iniFolder;
@@ -89,6 +90,9 @@ public:
     bool StartupDone() const { return startupDone_; }
     // The board this station works with (StationOptions::boardIndex).
     int BoardIndex() const { return options_.boardIndex; }
+    // What the window's title names before the version: the caption, and for a board other
+    // than 0 which board ("KavoEC_Quillon — board 3").
+    static std::string CaptionOfBoard(int boardIndex);
 
     // Runs one button or menu handler. A settings error (or any other error) ends the
     // handler and is shown in the error box; the program runs on. A handler that arrives

@@ -28,8 +28,9 @@ struct BoardWatchConfig {
     QString simSocket;
 };
 
-// The IDs from QUILLON_BOARD_USB_ID (when valid) and the virtual board's socket path.
-BoardWatchConfig BoardWatchFromEnvironment();
+// The IDs from QUILLON_BOARD_USB_ID (when valid) and the socket of the virtual board of
+// device index `boardIndex`.
+BoardWatchConfig BoardWatchFromEnvironment(int boardIndex = 0);
 
 // Follows the Vessa board being plugged in and pulled out, and reports both on the UI thread.
 // Windows: the system's device-interface notifications for the board's class

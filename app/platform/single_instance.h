@@ -15,8 +15,9 @@ class SingleInstance final : public QObject {
     Q_OBJECT
 public:
     // The window caption "KavoEC_Quillon" (on Linux with the user: "KavoEC_Quillon-<user>");
-    // QUILLON_INSTANCE_NAME replaces it (separate benches under one user, tests).
-    static QString DefaultName();
+    // QUILLON_INSTANCE_NAME replaces it (separate benches under one user, tests). The window
+    // of board N > 0 adds "-board-N", so one window per board runs beside the others.
+    static QString DefaultName(int boardIndex = 0);
 
     explicit SingleInstance(QString name, QObject* parent = nullptr);
     ~SingleInstance() override;

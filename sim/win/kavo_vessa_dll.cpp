@@ -7,9 +7,15 @@
 // As a USB board is, the board is opened by one process at a time: ConnectDevice claims it
 // (a named kernel object per device index, which the system drops with its last handle, so
 // also when the holder ends) and answers VESSA_CONNECT_BUSY while another process holds it.
+// Several boards: VESSA_SIM_BOARDS=N (1 to 16, default 1) plays the boards of device indexes
+// 0 to N-1, each with its own target and flash; board K plays VESSA_SIM_SCENARIO_K when set,
+// else the scenario above, and dumps into the folder "boardK" inside VESSA_SIM_DUMP (board 0
+// into VESSA_SIM_DUMP itself). ConnectDevice opens the board of its index and the data calls
+// go to the board opened last; an index beyond the boards fails as an unplugged board does.
 
 #include <windows.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,8 +37,9 @@ using quillon::sim::VirtualBoard;
 constexpr const wchar_t* kScenarioVariable = L"VESSA_SIM_SCENARIO";
 constexpr const wchar_t* kDumpVariable = L"VESSA_SIM_DUMP";
 constexpr const wchar_t* kScenarioBesideLibrary = L"KavoVessadll.ini";
+constexpr const wchar_t* kBoardsVariable = L"VESSA_SIM_BOARDS";
 constexpr uint8_t kConnectFailed = 1;
-constexpr uint8_t kBoardIndex = 0;  // the one board this library plays
+constexpr int kMostBoards = 16;
 
 struct HandleCloser {
     void operator()(HANDLE handle) const { ::CloseHandle(handle); }
@@ -44,9 +51,10 @@ class BoardClaim {
 public:
     // True when this process holds the board (also when it held it already).
     bool Take(uint8_t index) {
-        if (held_) {
+        if (held_ && index == index_) {
             return true;
         }
+        held_.reset();  // a process holds one board: the one it opened last
         const std::wstring name = L"Local\\KavoVessadll.board." + std::to_wstring(index);
         HANDLE handle = ::CreateEventW(nullptr, TRUE, FALSE, name.c_str());
         const DWORD error = ::GetLastError();
@@ -55,12 +63,14 @@ public:
             return false;  // another process holds it
         }
         held_ = std::move(claim);
+        index_ = index;
         return true;
     }
     void Release() { held_.reset(); }
 
 private:
     UniqueHandle held_;
+    uint8_t index_ = 0;
 };
 
 std::filesystem::path EnvironmentPath(const wchar_t* name) {
@@ -86,24 +96,61 @@ std::filesystem::path LibraryFolder() {
     return std::filesystem::path(name).parent_path();
 }
 
-// The one board of this process and its lock (the entry points may be called from any
-// thread; the board serves one caller at a time).
+// How many boards the library plays: VESSA_SIM_BOARDS, else 1.
+int BoardCount() {
+    const std::wstring text = EnvironmentPath(kBoardsVariable).wstring();
+    if (text.empty()) {
+        return 1;
+    }
+    const bool digits =
+        text.size() <= 2 && text.find_first_not_of(L"0123456789") == std::wstring::npos;
+    const int count = digits ? std::stoi(text) : 0;
+    if (count < 1 || count > kMostBoards) {
+        std::fprintf(stderr, "KavoVessadll: VESSA_SIM_BOARDS is 1 to 16; playing one board\n");
+        return 1;
+    }
+    return count;
+}
+
+// The boards of this process and their lock (the entry points may be called from any
+// thread; the boards serve one caller at a time).
 class Bench {
 public:
     ~Bench() { Dump(); }
 
-    VirtualBoard* Board() {
-        if (!board_ && !failed_) {
-            Build();
+    // The board of `index`, built on first use; none beyond the boards played or when its
+    // scenario cannot be read.
+    VirtualBoard* Board(uint8_t index) {
+        if (index >= count_ || failed_[index]) {
+            return nullptr;
         }
-        return board_.get();
+        if (!boards_[index]) {
+            Build(index);
+        }
+        return boards_[index].get();
     }
+    // The board the last ConnectDevice opened (board 0 before any).
+    VirtualBoard* Opened() { return Board(opened); }
 
     void Dump() {
         const auto folder = EnvironmentPath(kDumpVariable);
-        if (folder.empty() || !board_) {
+        if (folder.empty()) {
             return;
         }
+        for (int index = 0; index < count_; ++index) {
+            if (boards_[index]) {
+                Dump(*boards_[index],
+                     index == 0 ? folder : folder / ("board" + std::to_string(index)));
+            }
+        }
+    }
+
+    std::mutex mutex;
+    BoardClaim claim;
+    uint8_t opened = 0;
+
+private:
+    static void Dump(VirtualBoard& board, const std::filesystem::path& folder) {
         static const struct {
             FlashId id;
             const char* file;
@@ -112,38 +159,41 @@ public:
                         {FlashId::kSocket, "socket.bin"},
                         {FlashId::kPd, "pd.bin"},
                         {FlashId::kBoard, "board.bin"}};
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
         for (const auto& flash : kFlashes) {
-            if (!board_->HasFlash(flash.id)) {
+            if (!board.HasFlash(flash.id)) {
                 continue;
             }
-            const auto bytes = board_->Flash(flash.id);
+            const auto bytes = board.Flash(flash.id);
             std::ofstream out(folder / flash.file, std::ios::binary | std::ios::trunc);
             out.write(reinterpret_cast<const char*>(bytes.data()),
                       static_cast<std::streamsize>(bytes.size()));
         }
     }
 
-    std::mutex mutex;
-    BoardClaim claim;
-
-private:
-    void Build() {
-        auto file = EnvironmentPath(kScenarioVariable);
+    void Build(uint8_t index) {
+        auto file = EnvironmentPath(
+            (std::wstring(kScenarioVariable) + L"_" + std::to_wstring(index)).c_str());
+        if (file.empty()) {
+            file = EnvironmentPath(kScenarioVariable);
+        }
         if (file.empty()) {
             file = LibraryFolder() / kScenarioBesideLibrary;
         }
         try {
-            board_ = std::make_unique<VirtualBoard>(quillon::sim::LoadScenarioFile(file));
-            board_->SetTraceLimit(0);
+            boards_[index] = std::make_unique<VirtualBoard>(quillon::sim::LoadScenarioFile(file));
+            boards_[index]->SetTraceLimit(0);
         } catch (const std::exception& error) {
             // No board: ConnectDevice fails like a board that is not plugged in. Say why once.
             std::fprintf(stderr, "KavoVessadll: %s\n", error.what());
-            failed_ = true;
+            failed_[index] = true;
         }
     }
 
-    std::unique_ptr<VirtualBoard> board_;
-    bool failed_ = false;
+    int count_ = BoardCount();
+    std::array<std::unique_ptr<VirtualBoard>, kMostBoards> boards_;
+    std::array<bool, kMostBoards> failed_{};
 };
 
 Bench& TheBench() {
@@ -157,7 +207,7 @@ template <typename Byte, typename Move>
 uint8_t Transfer(const uint8_t* header, uint32_t length, Byte* data, Move move) {
     Bench& bench = TheBench();
     std::lock_guard lock(bench.mutex);
-    VirtualBoard* board = bench.Board();
+    VirtualBoard* board = bench.Opened();
     if (board == nullptr || header == nullptr || length > VESSA_MAX_TRANSFER ||
         (length != 0 && data == nullptr)) {
         return 0;
@@ -172,9 +222,9 @@ extern "C" {
 uint8_t VESSA_CALL ConnectDevice(uint8_t index, int32_t parameter) {
     Bench& bench = TheBench();
     std::lock_guard lock(bench.mutex);
-    VirtualBoard* board = bench.Board();
-    if (board == nullptr || index != kBoardIndex) {
-        return kConnectFailed;
+    VirtualBoard* board = bench.Board(index);
+    if (board == nullptr) {
+        return kConnectFailed;  // no board of that index: as an unplugged one
     }
     if (!bench.claim.Take(index)) {
         return VESSA_CONNECT_BUSY;
@@ -182,14 +232,17 @@ uint8_t VESSA_CALL ConnectDevice(uint8_t index, int32_t parameter) {
     const uint8_t result = board->Connect(parameter);
     if (result != 0) {
         bench.claim.Release();
+    } else {
+        bench.opened = index;
     }
     return result;
 }
 
-uint8_t VESSA_CALL DisconnectDevice(uint32_t /*reserved*/) {
+// Closes the board this process opened, whatever the argument says.
+uint8_t VESSA_CALL DisconnectDevice(uint32_t /*index*/) {
     Bench& bench = TheBench();
     std::lock_guard lock(bench.mutex);
-    if (VirtualBoard* board = bench.Board()) {
+    if (VirtualBoard* board = bench.Opened()) {
         board->Disconnect();
         bench.claim.Release();
         bench.Dump();

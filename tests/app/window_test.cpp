@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,9 +22,11 @@
 #include <memory>
 
 #include "app/about_box.h"
+#include "app/app_options.h"
 #include "app/log_pane.h"
 #include "app/main_window.h"
 #include "app/pin_editor_dialog.h"
+#include "app/platform/single_instance.h"
 #include "app/radio_group.h"
 #include "app/status_bar.h"
 #include "tests/app/modal.h"
@@ -503,6 +506,26 @@ private slots:
         QCOMPARE(VisiblePages(window_.get()), QStringList{"TabControl_Main"});
         QVERIFY(Action("Menu_Setup")->isEnabled());
         window_->SetControlLevel(ControlLevel::StopAndBelow, true);
+    }
+
+    // One window per board: the window of board 3 says so in its title (board 0's, above,
+    // names none) and claims a single-instance name of its own.
+    void windowOfAnotherBoardNamesItsBoard() {
+        QVERIFY(QDir(folder_.path()).mkpath("board3"));
+        const QString settings =
+            QString::fromStdString(ScratchSettings(folder_.path() + "/board3"));
+        const ParsedOptions parsed =
+            ParseCommandLine({"quillon", "--board", "3", "--settings", settings});
+        QCOMPARE(parsed.error, QString());
+        QCOMPARE(parsed.station.boardIndex, 3);
+        QCOMPARE(ParseCommandLine({"quillon", "--board", "16"}).error,
+                 QString("--board is a board index from 0 to 15, not '16'."));
+        MainWindow board3(parsed.station);
+        QCOMPARE(board3.windowTitle(), QString("KavoEC_Quillon — board 3"));
+        board3.show();
+        QTRY_VERIFY(board3.GetStation().StartupDone());
+        QCOMPARE(board3.windowTitle(), QString("KavoEC_Quillon 4.0.0.8 — board 3"));
+        QCOMPARE(SingleInstance::DefaultName(3), SingleInstance::DefaultName(0) + "-board-3");
     }
 
     void aboutBoxIsBorderlessWithProductAndVersion() {

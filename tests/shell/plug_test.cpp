@@ -93,7 +93,7 @@ TEST(DeviceWatcherTest, NoUsbMatchWithoutIds) {
 // whose driver is the daemon's client library (found through QUILLON_DRIVER_LIBRARY).
 class PlugEndToEnd : public ::testing::Test {
 protected:
-    void Serve(const std::string& scenario, bool plugged) {
+    void Serve(const std::string& scenario, bool plugged, int boards = 1) {
         socket_ = (dir_ / "vessa.sock").string();
         std::ifstream in(std::string(QUILLON_TEST_SCENARIO_DIR) + "/" + scenario);
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -108,6 +108,7 @@ protected:
         options.scenarioFile = dir_ / "bench.ini";
         options.socketPath = socket_;
         options.traceFile = dir_ / "trace.txt";
+        options.boards = boards;
         daemon_ = std::make_unique<sim::Daemon>(options);
         thread_ = std::thread([this] { daemon_->Run(stop_); });
         setenv("VESSA_SIM_SOCKET", socket_.c_str(), 1);
@@ -122,12 +123,14 @@ protected:
         unsetenv("VESSA_SIM_SOCKET");
         unsetenv("QUILLON_DRIVER_LIBRARY");
     }
-    MainWindow& Open(int mode) {
+    MainWindow& Open(int mode, int board = 0) {
         auto store = SqliteSettingsStore::Open(dir_ / "settings.sqlite");
         store->WriteInt(setting::kConnectMode, mode);
         store.reset();
-        window_ = std::make_unique<MainWindow>(StationOptions{dir_ / "settings.sqlite", {}});
-        window_->WatchBoard(BoardWatchFromEnvironment());
+        StationOptions options{dir_ / "settings.sqlite", {}};
+        options.boardIndex = board;
+        window_ = std::make_unique<MainWindow>(options);
+        window_->WatchBoard(BoardWatchFromEnvironment(board));
         window_->show();
         EXPECT_TRUE(QTest::qWaitFor([&] { return Started(); }, 5000));
         return *window_;
@@ -218,6 +221,26 @@ TEST_F(PlugEndToEnd, ClosingInKbsModeReleasesTheTargetPortAndKeepsTheBoardBound)
     window_->close();
     EXPECT_FALSE(window_->isVisible());
     EXPECT_EQ(Trace().mid(before), (QStringList{"F2 20 09", "F2 20 00"}));
+    EXPECT_TRUE(window_->GetStation().BoardConnected());
+}
+
+// The window of board 1 beside board 0 on one daemon: it follows its own board's socket only,
+// and a removal its watcher cannot tell apart (another board's, as Windows reports them) is
+// not taken while its own board answers.
+TEST_F(PlugEndToEnd, TheWindowOfBoardOneFollowsItsOwnBoardOnly) {
+    Serve("socket.ini", true, 2);
+    Open(3, 1);
+    ASSERT_TRUE(Logged(kFirmware));
+    EXPECT_EQ(Control("unplug"), "ok unplugged");  // board 0
+    emit window_->Watcher()->removed();
+    QTest::qWait(500);
+    EXPECT_FALSE(Log().contains(kPlugOut));
+    EXPECT_TRUE(window_->GetStation().BoardConnected());
+    EXPECT_EQ(Control("board 1 unplug"), "ok unplugged");
+    ASSERT_TRUE(Logged(kPlugOut));
+    EXPECT_FALSE(window_->GetStation().BoardConnected());
+    EXPECT_EQ(Control("board 1 plug"), "ok plugged");
+    ASSERT_TRUE(Logged(kPlugIn));
     EXPECT_TRUE(window_->GetStation().BoardConnected());
 }
 

@@ -41,7 +41,7 @@ std::optional<UsbDeviceId> EventDeviceId(udev_device* device) {
 
 }  // namespace
 
-BoardWatchConfig BoardWatchFromEnvironment() {
+BoardWatchConfig BoardWatchFromEnvironment(int boardIndex) {
     BoardWatchConfig config;
     const QString id = qEnvironmentVariable(kUsbIdVariable);
     if (!id.isEmpty()) {
@@ -51,7 +51,9 @@ BoardWatchConfig BoardWatchFromEnvironment() {
                          kUsbIdVariable, qPrintable(id));
         }
     }
-    config.simSocket = QString::fromStdString(VirtualBoardSocketPath());
+    // Each board of a vessa-sim that plays several has its own socket: the window follows
+    // the socket of its own board only.
+    config.simSocket = QString::fromStdString(VirtualBoardSocketPath(boardIndex));
     return config;
 }
 

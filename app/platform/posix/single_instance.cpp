@@ -9,6 +9,7 @@
 #include <QLockFile>
 #include <QThread>
 
+#include "config/board_index.h"
 #include "station/station.h"
 
 namespace quillon {
@@ -46,16 +47,17 @@ struct SingleInstance::Claimed {
     QLocalServer* server = nullptr;  // child of the SingleInstance
 };
 
-QString SingleInstance::DefaultName() {
+QString SingleInstance::DefaultName(int boardIndex) {
+    const QString board = QString::fromStdString(BoardSuffix(boardIndex));
     const QString named = qEnvironmentVariable("QUILLON_INSTANCE_NAME");
     if (!named.isEmpty()) {
-        return named;
+        return named + board;
     }
     QString user = qEnvironmentVariable("USER");
     if (user.isEmpty()) {
         user = QString::number(getuid());
     }
-    return QString(Station::kCaption) + "-" + user;
+    return QString(Station::kCaption) + "-" + user + board;
 }
 
 SingleInstance::SingleInstance(QString name, QObject* parent)

@@ -32,7 +32,9 @@ struct NotificationTraits {
 
 }  // namespace
 
-BoardWatchConfig BoardWatchFromEnvironment() {
+// Windows names the board by its device-interface class, one class for every board: the
+// window hears every board come and go and tells its own by asking it (app/plug_relay.h).
+BoardWatchConfig BoardWatchFromEnvironment(int /*boardIndex*/) {
     return {};
 }
 

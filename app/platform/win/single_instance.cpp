@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "app/platform/win/message_window.h"
+#include "config/board_index.h"
 #include "platform/system_error_text.h"
 #include "platform/unique_handle.h"
 #include "station/station.h"
@@ -50,9 +51,12 @@ struct SingleInstance::Claimed {
     std::unique_ptr<win::MessageWindow> window;
 };
 
-QString SingleInstance::DefaultName() {
+// The mutex and the application window a later start looks for are both named so: the
+// window of board N > 0 has "KavoEC_Quillon-board-N" for both.
+QString SingleInstance::DefaultName(int boardIndex) {
     const QString named = qEnvironmentVariable("QUILLON_INSTANCE_NAME");
-    return named.isEmpty() ? QString(Station::kCaption) : named;
+    return (named.isEmpty() ? QString(Station::kCaption) : named) +
+           QString::fromStdString(BoardSuffix(boardIndex));
 }
 
 SingleInstance::SingleInstance(QString name, QObject* parent)
