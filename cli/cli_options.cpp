@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/cli_actions.h"
+#include "cli/gang/gang_command.h"
 #include "cli/records/records_help.h"
 
 namespace quillon::cli {
@@ -312,7 +313,7 @@ Output:
   never ends a run.
 
 )" + records.section +
-           R"(Exit status:
+           GangHelp() + R"(Exit status:
   0   every action succeeded
   1   an action failed or was refused (the run stops there; the close sequence
       still runs)
