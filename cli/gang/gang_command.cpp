@@ -1,6 +1,7 @@
 #include "cli/gang/gang_command.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/gang/gang_plan.h"
 #include "cli/gang/gang_run.h"
@@ -22,6 +23,15 @@ int RunGangAction(const AloneRun& run) {
         plan = ParseGang(run.action.args, run.options);
     } catch (const UsageError& error) {
         std::fprintf(run.err, "quillon-cli: %s\nTry 'quillon-cli --help'.\n", error.text.c_str());
+        return kExitUsage;
+    }
+    if (const char* shared = std::getenv("QUILLON_SETTINGS");
+        shared && *shared && !plan.settingsFolder) {
+        std::fputs(
+            "quillon-cli: gang: QUILLON_SETTINGS names one settings file, and boards never "
+            "share one: give the folder of the boards' files with --settings-dir DIR, or "
+            "unset QUILLON_SETTINGS so that each board uses its own default file\n",
+            run.err);
         return kExitUsage;
     }
     if (!platform::ChildProcessesAvailable()) {

@@ -100,6 +100,11 @@ GangPlan ParseGang(const std::vector<std::string>& words, const CliOptions& befo
     if (!boardsGiven) {
         throw UsageError{"gang needs --boards LIST (like 0-7 or 0,2,5)"};
     }
+    for (std::size_t at = i; at < words.size() && words[at].rfind("--", 0) == 0; ++at) {
+        if (words[at] == "--board" || words[at].rfind("--board=", 0) == 0) {
+            throw UsageError{"gang: --boards LIST chooses the boards, not --board"};
+        }
+    }
     const ParsedCommandLine station = ParseCommandLine(
         std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(i), words.end()));
     if (!station.error.empty()) {

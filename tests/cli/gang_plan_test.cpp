@@ -82,6 +82,7 @@ TEST(GangPlanTest, ALineThatCannotRunOnEveryBoardIsRefusedOnce) {
         {{"--boards", "0", "gang", "--boards", "1", "auto"}, "gang does not run on a board"},
         {{"--boards", "0", "frobnicate"}, "unknown action 'frobnicate'"},
         {{"--boards", "0", "--help"}, "--help and --version stand before gang"},
+        {{"--boards", "0", "--clock", "virtual", "--board", "2", "auto"}, "not --board"},
     };
     for (const auto& [words, fault] : refused) {
         SCOPED_TRACE(words.front() + " ... " + fault);
