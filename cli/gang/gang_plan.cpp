@@ -100,7 +100,8 @@ GangPlan ParseGang(const std::vector<std::string>& words, const CliOptions& befo
     if (!boardsGiven) {
         throw UsageError{"gang needs --boards LIST (like 0-7 or 0,2,5)"};
     }
-    for (std::size_t at = i; at < words.size() && words[at].rfind("--", 0) == 0; ++at) {
+    // The station's options, up to its first action.
+    for (std::size_t at = i; at < words.size() && !FindAction(words[at]); ++at) {
         if (words[at] == "--board" || words[at].rfind("--board=", 0) == 0) {
             throw UsageError{"gang: --boards LIST chooses the boards, not --board"};
         }
