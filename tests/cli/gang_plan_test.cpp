@@ -1,8 +1,11 @@
 // The gang's command line, what it makes of a board's event stream, and its exit status.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include "cli/gang/board_list.h"
 #include "cli/gang/board_progress.h"
+#include "cli/gang/child_lines.h"
 #include "cli/gang/gang_outcome.h"
 #include "cli/gang/gang_plan.h"
 
@@ -132,6 +135,40 @@ TEST(GangPlanTest, TheGangsStatusIsItsMostSeriousBoards) {
     }
     EXPECT_EQ(SummaryLine(3, 1, 12.0),
               "4 units: 3 OK, 1 failed, 12.0 s in all, 900 OK units per hour");
+}
+
+// Two children at once: each stream's lines in order and tagged with their child, a last line
+// without its line break, the exit status, and 128 + N for a child a signal ended.
+TEST(GangPlanTest, ChildrensLinesComeTaggedAndTheirEndsAsAShellReportsThem) {
+    using Stream = platform::ChildProcess::Stream;
+    std::vector<platform::ChildProcess> children;
+    children.emplace_back("/bin/sh",
+                          Words{"-c", "echo one; echo oops >&2; echo two; printf tail; exit 3"});
+    children.emplace_back("/bin/sh", Words{"-c", "echo waiting; exec sleep 30"});
+    ChildLines lines;
+    lines.Follow(0, children[0]);
+    lines.Follow(1, children[1]);
+    std::map<std::pair<std::size_t, Stream>, Words> got;
+    int ends = 0;
+    while (ends < 2) {
+        for (const ChildLine& line : lines.Take(std::chrono::milliseconds(100))) {
+            if (line.ended) {
+                ends += line.child == 0 ? 1 : 0;
+                continue;
+            }
+            got[{line.child, line.stream}].push_back(line.text);
+            if (line.child == 1) {
+                children[1].Signal(SIGTERM);
+            }
+        }
+    }
+    EXPECT_EQ(got[std::pair(std::size_t{0}, Stream::Out)], (Words{"one", "two", "tail"}));
+    EXPECT_EQ(got[std::pair(std::size_t{0}, Stream::Err)], (Words{"oops"}));
+    EXPECT_EQ(children[0].Wait(), 3);
+    EXPECT_EQ(children[1].Wait(), 128 + SIGTERM);
+    lines.Join();
+    EXPECT_EQ(got[std::pair(std::size_t{1}, Stream::Out)], (Words{"waiting"}));
+    EXPECT_THROW(platform::ChildProcess("/no/such/program", {}), std::runtime_error);
 }
 
 }  // namespace
