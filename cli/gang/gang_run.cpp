@@ -1,6 +1,7 @@
 #include "cli/gang/gang_run.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <memory>
 #include <optional>
