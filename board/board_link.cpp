@@ -10,7 +10,7 @@ BoardLink::BoardLink(DriverLoader loader, OperatorPanel& panel)
 BoardLink::~BoardLink() {
     // Close the board before its library goes away with us.
     if (driver_ && connected_ != 0) {
-        driver_->functions.disconnectDevice(0);
+        driver_->functions.disconnectDevice(deviceIndex_);
     }
 }
 
@@ -24,6 +24,7 @@ int BoardLink::Bind(uint8_t deviceIndex, int32_t connectParameter) {
     // library loaded twice stays mapped throughout.
     driver_ = std::move(loaded.driver);
     connected_ = 0;
+    deviceIndex_ = deviceIndex;
     uint8_t opened = 1;
     const auto connect = driver_->functions.connectDevice;
     runner_->Run([&] { opened = connect(deviceIndex, connectParameter); });
@@ -41,7 +42,8 @@ int BoardLink::Unbind() {
     // Without a library there is nothing to disconnect through.
     if (driver_) {
         const auto disconnect = driver_->functions.disconnectDevice;
-        runner_->Run([disconnect] { disconnect(0); });
+        const uint32_t index = deviceIndex_;
+        runner_->Run([disconnect, index] { disconnect(index); });
     }
     connected_ = 0;
     driver_.reset();

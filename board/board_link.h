@@ -18,7 +18,8 @@ namespace quillon {
 // BoardCommand record every board command fills.
 class BoardLink {
 public:
-    // Device index and connection parameters the shell passes to Bind.
+    // Device index (of a one-board bench; --board N names another) and connection parameters
+    // the shell passes to Bind.
     static constexpr uint8_t kDeviceIndex = 0;
     static constexpr int32_t kConnectParameter = 9000;
     static constexpr int32_t kConnectParameterPd = 1000;  // ConnectMode 4 (PD CC/I2C)
@@ -32,7 +33,8 @@ public:
     // fails the connected flag is left as it was; when ConnectDevice fails the library
     // stays loaded and a later Bind tries again.
     int Bind(uint8_t deviceIndex, int32_t connectParameter);
-    // Closes the board and releases the library. Always 1.
+    // Closes the board (DisconnectDevice is given the index the board was opened with) and
+    // releases the library. Always 1.
     int Unbind();
     // Sends or fetches one data block: the library's result byte (1 = success), or 0 when
     // refused (not connected, block longer than 65536 bytes, no data block). The library
@@ -70,6 +72,7 @@ private:
     std::optional<LoadedDriver> driver_;
     std::string loadError_;
     uint8_t connected_ = 0;
+    uint8_t deviceIndex_ = kDeviceIndex;  // of the last Bind
     BoardCommand record_;
 };
 

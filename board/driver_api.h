@@ -39,9 +39,12 @@ extern "C" {
 
 // Opens the board for the calling process. Returns 0 when the board is open, any other value
 // on failure (VESSA_CONNECT_BUSY: another program has it open).
-// index: the board; parameter: 9000, or 1000 for a USB-PD target.
+// index: the board (0 on a one-board bench; 0 to 15 with several boards on one computer, an
+// index with no board fails as an unplugged board does); parameter: 9000, or 1000 for a
+// USB-PD target.
 typedef uint8_t(VESSA_CALL* VessaConnectDeviceFn)(uint8_t index, int32_t parameter);
-// Closes the board. The argument is always 0; the result is not looked at.
+// Closes the board. The argument is the index the board was opened with (0 on a one-board
+// bench); the result is not looked at.
 typedef uint8_t(VESSA_CALL* VessaDisconnectDeviceFn)(uint32_t reserved);
 // Sends the 9-byte header and `length` bytes of `data`. Returns 1 on success.
 typedef uint8_t(VESSA_CALL* VessaWriteDataToDeviceFn)(const uint8_t* header, uint32_t length,

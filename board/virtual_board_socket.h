@@ -22,4 +22,16 @@ inline std::string VirtualBoardSocketPath() {
     return "/tmp/vessa-sim-" + std::to_string(getuid()) + ".sock";
 }
 
+// The socket of board `index` of a vessa-sim that plays several boards (serve --boards N):
+// board 0 listens on `socket` itself, board N on "<socket>.boardN". Each socket exists
+// exactly while its board is plugged in.
+inline std::string BoardSocketPath(const std::string& socket, int index) {
+    return index == 0 ? socket : socket + ".board" + std::to_string(index);
+}
+
+// The socket of board `index` where the driver library looks for it.
+inline std::string VirtualBoardSocketPath(int index) {
+    return BoardSocketPath(VirtualBoardSocketPath(), index);
+}
+
 }  // namespace quillon

@@ -4,10 +4,12 @@
 #include <cctype>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 
 #include "cli/cli_actions.h"
 #include "cli/gang/gang_command.h"
 #include "cli/records/records_help.h"
+#include "config/board_index.h"
 
 namespace quillon::cli {
 
@@ -119,6 +121,7 @@ const GlobalOption kGlobalOptions[] = {
     {"--record", true, [](CliOptions& o, const std::string& v) { o.record = v; }},
     {"--clock", true, [](CliOptions& o, const std::string& v) { o.clock = ClockValue(v); }},
     {"--fast", true, [](CliOptions& o, const std::string& v) { o.fastFlash = FastValue(v); }},
+    {"--board", true, [](CliOptions&, const std::string&) {}},  // taken by ParseCommandLine
 };
 // clang-format on
 
@@ -165,6 +168,7 @@ StepSelection ParseStepList(const std::string& list) {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     ParsedCommandLine parsed;
     CliOptions& options = parsed.options;
+    std::optional<std::string> boardWord;
     try {
         std::size_t i = 0;
         for (; i < arguments.size(); ++i) {
@@ -194,10 +198,18 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                 }
                 value = arguments[++i];
             }
+            if (word == "--board") {
+                boardWord = value;
+            }
             option.apply(options, value.value_or(""));
         }
         if (options.help || options.version) {
             return parsed;
+        }
+        try {
+            options.boardIndex = ChooseBoardIndex(boardWord);
+        } catch (const std::invalid_argument& error) {
+            throw UsageError{error.what()};
         }
         while (i < arguments.size()) {
             CliAction action{arguments[i++], {}};
@@ -225,7 +237,8 @@ namespace {
 #ifdef _WIN32
 constexpr const char* kSettingsOptionStart =
     R"(  --settings KEY         settings key below HKEY_CURRENT_USER (default:
-                         $QUILLON_SETTINGS, else SOFTWARE\Kavo\Vessa_Quillon).
+                         $QUILLON_SETTINGS, else SOFTWARE\Kavo\Vessa_Quillon,
+                         for board N > 0 SOFTWARE\Kavo\Vessa_Quillon-board-N).
                          A settings key belongs to one station at a time
                          (quillon-cli holds it for its whole run): with several
 )";
@@ -236,7 +249,8 @@ constexpr const char* kVirtualBoardEnvironment =
 #else
 constexpr const char* kSettingsOptionStart =
     R"(  --settings PATH        settings file (default: $QUILLON_SETTINGS, else
-                         $XDG_CONFIG_HOME/quillon/settings.sqlite). A settings
+                         $XDG_CONFIG_HOME/quillon/settings.sqlite, for board
+                         N > 0 settings-board-N.sqlite). A settings
                          file belongs to one station at a time (the window or
                          quillon-cli holds it for its whole run): with several
 )";
@@ -264,7 +278,13 @@ then the ACTIONs in order, then the close sequence. A script does exactly what
 the window's buttons do.
 
 Options:
-)") + SettingsOptionsHelp() +
+  --board N              the board to work with: the device index of its
+                         driver, 0 to 15 (default: $QUILLON_BOARD, else 0).
+                         With several boards on one computer, one station
+                         runs per board; a board other than 0 has a default
+                         settings )") +
+           kSettingsKind + R"( and record spool of its own
+)" + SettingsOptionsHelp() +
            R"(  --ini-dir DIR          folder of the parameter (INI) files (default:
                          $QUILLON_INI_DIR, else INI beside the program)
   --clock real|virtual   real (the default) sleeps the waits; virtual counts
@@ -332,7 +352,8 @@ Output:
   129, 130, 143  stopped by SIGHUP, SIGINT (Ctrl+C), SIGTERM
 
 Environment:
-  QUILLON_SETTINGS, QUILLON_INI_DIR, QUILLON_RECORD, QUILLON_DRIVER_LIBRARY
+  QUILLON_BOARD, QUILLON_SETTINGS, QUILLON_INI_DIR, QUILLON_RECORD,
+  QUILLON_DRIVER_LIBRARY
   (the driver library to bind), )" +
            kVirtualBoardEnvironment + records.environment;
 }

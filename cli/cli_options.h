@@ -35,6 +35,8 @@ struct CliOptions {
     bool waitForSettings = false;  // --wait: wait while another station holds the settings
     std::string record;            // --record URI|FILE; empty: QUILLON_RECORD, else no records
     std::optional<FastFlash> fastFlash;  // --fast: FastFlash for this run; none: the setting
+    // --board N: the board's device index, 0 to 15 (else $QUILLON_BOARD, else 0).
+    int boardIndex = 0;
     std::vector<CliAction> actions;
     bool help = false;
     bool version = false;
@@ -53,8 +55,8 @@ struct ParsedCommandLine {
     std::string error;  // non-empty: a usage error
 };
 
-// quillon-cli [--settings PATH] [--wait] [--ini-dir DIR] [--clock real|virtual] [--json]
-//             [--record URI|FILE] [--fast off|blank|changed] ACTION...
+// quillon-cli [--board N] [--settings PATH] [--wait] [--ini-dir DIR] [--clock real|virtual]
+//             [--json] [--record URI|FILE] [--fast off|blank|changed] ACTION...
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The --help text (complete enough to make a manual page from).

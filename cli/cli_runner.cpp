@@ -92,7 +92,7 @@ double CliRunner::ActionSeconds(Millis started) const {
 }
 
 int CliRunner::SettingsFileStatus() {
-    const auto file = ResolveSettingsPath(options_.settingsPath);
+    const auto file = ResolveSettingsPath(options_.settingsPath, options_.boardIndex);
     if (file.empty()) {
         panel_.Diagnostic(
             "no settings file can be used: neither HOME nor XDG_CONFIG_HOME is set "
@@ -109,7 +109,7 @@ int CliRunner::SettingsFileStatus() {
 }
 
 int CliRunner::LockSettingsFile() {
-    const auto file = ResolveSettingsPath(options_.settingsPath);
+    const auto file = ResolveSettingsPath(options_.settingsPath, options_.boardIndex);
     const LockWait wait = options_.waitForSettings ? LockWait::Yes : LockWait::No;
     try {
         settingsLock_ = SettingsLock::Acquire(file, wait, [&](long holder) {
@@ -135,7 +135,7 @@ int CliRunner::OpenRecords() {
         panel_.Diagnostic("the record file '" + target.file.string() + "' cannot be written");
         return kExitCantCreate;
     }
-    records_ = OpenRecordSink(target);
+    records_ = OpenRecordSink(target, options_.boardIndex);
     return kExitOk;
 }
 
@@ -195,6 +195,7 @@ int CliRunner::Run() {
     StartReplay();  // what earlier runs spooled goes first
     StationOptions stationOptions{options_.settingsPath, options_.iniFolder};
     stationOptions.fastFlash = options_.fastFlash;
+    stationOptions.boardIndex = options_.boardIndex;
     station_ =
         std::make_unique<Station>(panel_, *clock_, timer_, std::move(stationOptions), loader_);
     panel_.onPump = [this] {

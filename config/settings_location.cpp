@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "config/board_index.h"
+
 namespace quillon {
 
 namespace {
@@ -11,7 +13,8 @@ std::filesystem::path FromEnvironment(const char* name) {
 }
 }  // namespace
 
-std::filesystem::path ResolveSettingsPath(const std::filesystem::path& explicitPath) {
+std::filesystem::path ResolveSettingsPath(const std::filesystem::path& explicitPath,
+                                          int boardIndex) {
     if (!explicitPath.empty()) {
         return explicitPath;
     }
@@ -27,7 +30,7 @@ std::filesystem::path ResolveSettingsPath(const std::filesystem::path& explicitP
         }
         configHome = home / ".config";
     }
-    return configHome / "quillon" / "settings.sqlite";
+    return configHome / "quillon" / ("settings" + BoardSuffix(boardIndex) + ".sqlite");
 }
 
 }  // namespace quillon

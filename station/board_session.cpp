@@ -58,7 +58,7 @@ void BoardSession::BindAtStartup() {
     connectionParameter_ = ConnectModeFrom(Mode()) == ConnectMode::Pd
                                ? BoardLink::kConnectParameterPd
                                : BoardLink::kConnectParameter;
-    if (parts_.link.Bind(BoardLink::kDeviceIndex, connectionParameter_) != 1) {
+    if (parts_.link.Bind(parts_.deviceIndex, connectionParameter_) != 1) {
         return;  // no board: the status bar keeps showing it plugged out
     }
     GreetBoard();
@@ -185,7 +185,7 @@ void BoardSession::OnBoardArrived() {
     if (parts_.link.IsConnected() != 0) {
         return;
     }
-    if (parts_.link.Bind(BoardLink::kDeviceIndex, connectionParameter_) != 1) {
+    if (parts_.link.Bind(parts_.deviceIndex, connectionParameter_) != 1) {
         return;  // the next arrival tries again
     }
     parts_.log.Append("USB Device 'Vessa' Plug-In Detected!");

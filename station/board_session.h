@@ -49,6 +49,8 @@ public:
         const PinDefinitionSeams& pins;
         // The last step of the close sequence: the working buffers go.
         std::function<void()> releaseBuffers;
+        // The board's device index, the one ConnectDevice is given (--board N).
+        uint8_t deviceIndex = BoardLink::kDeviceIndex;
     };
 
     explicit BoardSession(Parts parts);

@@ -58,11 +58,13 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     };
     session_ = std::make_unique<BoardSession>(
         BoardSession::Parts{*link_, *board_, *boardSide_, *store_, cache_, panel_, log_, clock_,
-                            timer_, flags_, eflash_, hooks_.pins, [this] {
+                            timer_, flags_, eflash_, hooks_.pins,
+                            [this] {
                                 image_.imageBuffer = {};
                                 image_.readBuffer = {};
                                 image_.mergeBuffer = {};
-                            }});
+                            },
+                            static_cast<uint8_t>(options_.boardIndex)});
     hooks_.pins.fill = [this] { pins_->FillAtStartup(); };
     hooks_.pins.boardKind = [this](uint8_t kind) { pins_->SetBoardKind(kind); };
     hooks_.pins.numbers = [this] { return pins_->NumbersToSend(); };
@@ -84,7 +86,7 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
 Station::~Station() = default;
 
 void Station::OpenSettings() {
-    const auto file = ResolveSettingsPath(options_.settingsPath);
+    const auto file = ResolveSettingsPath(options_.settingsPath, options_.boardIndex);
     if (file.empty()) {
         settingsProblem_ = "No settings file can be used: neither HOME nor XDG_CONFIG_HOME is set";
     } else {

@@ -42,7 +42,8 @@
 namespace quillon {
 
 struct StationOptions {
-    // Settings file; empty: $QUILLON_SETTINGS, else the default under the XDG config folder.
+    // Settings file; empty: $QUILLON_SETTINGS, else the default under the XDG config folder
+    // (one of its own for a board other than 0, config/settings_location.h).
     std::filesystem::path settingsPath;
     // The parameter-file folder; empty: $QUILLON_INI_DIR, else "INI" beside the program.
     std::filesystem::path iniFolder;

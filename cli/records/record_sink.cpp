@@ -104,15 +104,15 @@ std::optional<std::string> DatabaseRecordSink::Keep(const StoredUnit& unit) {
            " (" + why + ")";
 }
 
-std::unique_ptr<RecordSink> OpenRecordSink(const RecordTarget& target) {
+std::unique_ptr<RecordSink> OpenRecordSink(const RecordTarget& target, int boardIndex) {
     switch (target.kind) {
         case RecordTarget::Kind::None:
             return nullptr;
         case RecordTarget::Kind::File:
             return std::make_unique<FileRecordSink>(target.file);
         case RecordTarget::Kind::Database:
-            return std::make_unique<DatabaseRecordSink>(target.connection,
-                                                        UnitSpool(UnitSpool::DefaultFolder()));
+            return std::make_unique<DatabaseRecordSink>(
+                target.connection, UnitSpool(UnitSpool::DefaultFolder(boardIndex)));
     }
     return nullptr;
 }

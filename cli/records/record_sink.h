@@ -74,7 +74,7 @@ private:
 };
 
 // The sink of a target (nothing for RecordTarget::Kind::None), spooling into
-// UnitSpool::DefaultFolder().
-std::unique_ptr<RecordSink> OpenRecordSink(const RecordTarget& target);
+// UnitSpool::DefaultFolder(boardIndex).
+std::unique_ptr<RecordSink> OpenRecordSink(const RecordTarget& target, int boardIndex = 0);
 
 }  // namespace quillon::cli

@@ -102,14 +102,14 @@ int Report(const RecordsCommand& command, bool json, std::FILE* out, std::FILE* 
     return kExitOk;
 }
 
-int Flush(const RecordsCommand& command, const std::string& record, std::FILE* out,
+int Flush(const RecordsCommand& command, const std::string& record, int boardIndex, std::FILE* out,
           std::FILE* err) {
     const RecordTarget target =
         RecordTargetOrDefault(command.operands.empty() ? record : command.operands[0]);
     if (target.kind != RecordTarget::Kind::Database) {
         throw UsageError{"flush-records needs a database URI (postgresql://...)"};
     }
-    UnitSpool spool(UnitSpool::DefaultFolder());
+    UnitSpool spool(UnitSpool::DefaultFolder(boardIndex));
     DatabaseRecordSink sink(target.connection, spool);
     const SpoolReplay replay = sink.ReplaySpool();
     // Only what was new counts as written; a record the database had already is said apart.
@@ -153,8 +153,8 @@ int RunReport(const AloneRun& run) {
 
 int RunFlush(const AloneRun& run) {
     return RunGuarded(run, [&](const RecordsCommand& command) {
-        return Flush(command, command.record.empty() ? run.options.record : command.record, run.out,
-                     run.err);
+        return Flush(command, command.record.empty() ? run.options.record : command.record,
+                     run.options.boardIndex, run.out, run.err);
     });
 }
 

@@ -18,7 +18,8 @@ const RecordsHelp& BuildRecordsHelp() {
           "file; TIME is UTC, e.g. 2026-12-07 or", "2026-12-07T09:30:00Z"}},
         {"flush-records [URI]",
          {"alone, without a board: write the spooled records to",
-          "the database (default: --record, else $QUILLON_RECORD)"}},
+          "the database (default: --record, else $QUILLON_RECORD);",
+          "--board N: the spool of board N's station"}},
         R"(Records (--record):
   time (ISO 8601 UTC), action, pass, chip code and version, flash IDs, part,
   image path, size and CRC-32, each step's result, seconds and retries, total
@@ -26,9 +27,10 @@ const RecordsHelp& BuildRecordsHelp() {
   never rewritten. A database keeps each unit in the table quillon_unit (made
   when missing) in one transaction, keyed by a UUID the station makes, with
   the station's host name. A record the database cannot take waits in the
-  spool, $XDG_STATE_HOME/quillon/spool/units.jsonl (one line on standard
-  error says so; the exit status stays), and the next run or flush-records
-  writes it; a record that cannot be spooled either gives status 74.
+  spool, $XDG_STATE_HOME/quillon/spool/units.jsonl (spool-board-N for the
+  station of board N > 0; one line on standard error says so; the exit status
+  stays), and the next run or flush-records writes it; a record that cannot be
+  spooled either gives status 74.
 
 )",
         R"(, PGPASSWORD and the other libpq variables (the database)

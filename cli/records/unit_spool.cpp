@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "config/board_index.h"
 #include "platform/locked_file.h"
 #include "platform/user_folders.h"
 
@@ -86,9 +87,9 @@ std::vector<std::string> Lines(const std::filesystem::path& file) {
 
 UnitSpool::UnitSpool(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
-std::filesystem::path UnitSpool::DefaultFolder() {
+std::filesystem::path UnitSpool::DefaultFolder(int boardIndex) {
     const std::filesystem::path state = platform::UserStateFolder();
-    return state.empty() ? state : state / "quillon" / "spool";
+    return state.empty() ? state : state / "quillon" / ("spool" + BoardSuffix(boardIndex));
 }
 
 std::filesystem::path UnitSpool::File() const {

@@ -50,8 +50,9 @@ public:
     explicit UnitSpool(std::filesystem::path folder);
 
     // quillon/spool in the user's state folder: $XDG_STATE_HOME, else ~/.local/state
-    // (%LOCALAPPDATA% on Windows); empty when the environment names none.
-    static std::filesystem::path DefaultFolder();
+    // (%LOCALAPPDATA% on Windows); quillon/spool-board-N for the station of board N (N > 0).
+    // Empty when the environment names none.
+    static std::filesystem::path DefaultFolder(int boardIndex = 0);
 
     const std::filesystem::path& Folder() const { return folder_; }
     std::filesystem::path File() const;

@@ -1,7 +1,10 @@
 // The driver library for the virtual board: the four Vessa driver entry points, passed on to
 // a running vessa-sim over its Unix socket. With no daemon listening, ConnectDevice fails
-// exactly as it does with no board plugged in. The daemon lets one connection at a time hold
-// the board: while another program holds it, ConnectDevice answers VESSA_CONNECT_BUSY.
+// exactly as it does with no board plugged in. The device index names the board: a daemon
+// playing several boards listens for board N on a socket of its own (board 0 on the socket
+// itself, board/virtual_board_socket.h), so an index it does not play finds no socket and
+// fails like an unplugged board. The daemon lets one connection at a time hold a board:
+// while another program holds it, ConnectDevice answers VESSA_CONNECT_BUSY.
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -16,8 +19,8 @@
 #include <string>
 
 #include "board/driver_api.h"
+#include "board/virtual_board_socket.h"
 #include "sim/socket_io.h"
-#include "sim/socket_path.h"
 #include "sim/wire_protocol.h"
 
 namespace {
@@ -29,11 +32,14 @@ class Link {
 public:
     ~Link() { Close(); }
 
-    bool Open() {
-        if (fd_ >= 0) {
+    // Connects to the socket of board `index`; a link open to another board is closed first.
+    bool Open(uint8_t index) {
+        if (fd_ >= 0 && index == index_) {
             return true;
         }
-        const std::string path = quillon::sim::DefaultSocketPath();
+        Close();
+        index_ = index;
+        const std::string path = quillon::VirtualBoardSocketPath(index);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         if (path.size() >= sizeof(address.sun_path)) {
@@ -121,6 +127,7 @@ private:
     }
 
     int fd_ = -1;
+    uint8_t index_ = 0;
 };
 
 std::mutex linkMutex;
@@ -146,7 +153,7 @@ extern "C" {
 
 uint8_t ConnectDevice(uint8_t index, int32_t parameter) {
     std::lock_guard lock(linkMutex);
-    if (!daemonLink.Open()) {
+    if (!daemonLink.Open(index)) {
         return 1;
     }
     const uint8_t header[9] = {index};
@@ -158,7 +165,8 @@ uint8_t ConnectDevice(uint8_t index, int32_t parameter) {
     return 0;
 }
 
-uint8_t DisconnectDevice(uint32_t /*reserved*/) {
+// The board closed is the one this process opened, whatever the argument says.
+uint8_t DisconnectDevice(uint32_t /*index*/) {
     std::lock_guard lock(linkMutex);
     if (daemonLink.IsOpen()) {
         const uint8_t header[9] = {};

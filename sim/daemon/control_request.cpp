@@ -15,6 +15,9 @@ std::optional<std::size_t> LoadSize(const std::string& line, std::string& error)
     for (std::string word; stream >> word;) {
         words.push_back(word);
     }
+    if (words.size() >= 2 && words[0] == "board") {
+        words.erase(words.begin(), words.begin() + 2);  // "board N load ...": board N's load
+    }
     if (words.size() != 3 || words[0] != "load") {
         return std::nullopt;
     }

@@ -8,7 +8,8 @@
 namespace quillon::sim {
 
 // One request on vessa-sim's control socket: a command line, and for `load FLASH SIZE` the
-// SIZE bytes that follow it.
+// SIZE bytes that follow it. A line that starts with "board N" is for board N of a daemon
+// that plays several; without it, for board 0.
 struct ControlRequest {
     std::string line;
     std::vector<uint8_t> payload;

@@ -3,32 +3,42 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "sim/daemon/board_claims.h"
-#include "sim/daemon/state_store.h"
+#include "sim/daemon/board_server.h"
 #include "sim/virtual_board.h"
-#include "sim/wire_protocol.h"
 
 namespace quillon::sim {
 
 struct DaemonOptions {
-    std::filesystem::path scenarioFile;
+    std::filesystem::path scenarioFile;  // every board's, unless scenarioFor names another
+    std::map<int, std::filesystem::path> scenarioFor;  // board index -> its own scenario
+    int boards = 1;                                    // boards 0 to boards - 1
     std::optional<std::filesystem::path> stateFolder;
     std::string socketPath;
     std::optional<std::filesystem::path> traceFile;
     bool realTime = false;
 };
 
-// vessa-sim serve: one virtual board behind a data socket (the driver library's clients)
-// and a control socket (power, plug, faults, dump/load, stats). Single-threaded: requests
-// are served one at a time, in arrival order. The board is at device index 0 and is held by
-// one client at a time: another client's ConnectDevice is answered VESSA_CONNECT_BUSY and its
-// transfers fail until the holder disconnects or goes.
+// The most boards one vessa-sim plays (device indexes 0 to 15).
+inline constexpr int kMaxBoards = 16;
+
+// Where board `index` keeps its things when the daemon plays several: board 0 the given
+// names themselves (so a one-board daemon is what it always was), board N its socket
+// "<socket>.boardN", its state in the folder "boardN" inside the state folder and its trace
+// in "<trace>.boardN".
+BoardServerOptions BoardOptions(const DaemonOptions& options, int index);
+
+// vessa-sim serve: one or more virtual boards, each behind a data socket of its own served
+// on a thread of its own (sim/daemon/board_server.h), and one control socket (power, plug,
+// faults, dump/load, stats; "board N ..." for board N, else board 0) served here. A board
+// index the daemon does not play has no socket, so its ConnectDevice fails as an unplugged
+// board's does.
 class Daemon {
 public:
     explicit Daemon(const DaemonOptions& options);  // throws on a bad scenario or state
@@ -43,44 +53,24 @@ public:
     std::string Control(const std::string& line, std::span<const uint8_t> payload = {},
                         std::vector<uint8_t>* replyData = nullptr);
 
-    VirtualBoard& Board() { return *board_; }
+    VirtualBoard& Board(int index = 0) {
+        return boards_.at(static_cast<std::size_t>(index))->Board();
+    }
+    int BoardCount() const { return static_cast<int>(boards_.size()); }
 
 private:
-    struct Client {
-        int fd;
-        BoardClaims::Holder id;
-        wire::RequestDecoder decoder;
-    };
     struct ControlClient {
         int fd;
         std::string request;  // the bytes received so far
     };
-    void OpenDataSocket();
     void CloseControlSocket();
-    void CloseTrace();
     void ServeControl(int fd);
-    void CloseDataSocket();
-    void AcceptData();
     void AcceptControl();
-    bool ServeClient(Client& client);  // false: drop the client
-    // One request of a client, under the board's claim: the result byte.
-    uint8_t Execute(const Client& client, const wire::Request& request);
-    void DropClient(int fd);
-    void WriteTrace();
-    void SaveState();
 
     DaemonOptions options_;
-    std::unique_ptr<VirtualBoard> board_;
-    std::optional<StateStore> state_;
-    int dataListener_ = -1;
     int controlListener_ = -1;
     std::vector<std::unique_ptr<ControlClient>> controlClients_;
-    std::vector<std::unique_ptr<Client>> clients_;
-    BoardClaims claims_;
-    BoardClaims::Holder nextClientId_ = 1;
-    std::FILE* trace_ = nullptr;
-    bool dirty_ = false;
-    std::vector<uint8_t> replyData_;
+    std::vector<std::unique_ptr<BoardServer>> boards_;
 };
 
 // Sends one control command (and the bytes of a load) to a running daemon; returns its reply

@@ -161,3 +161,58 @@ TEST(CliOptionsTest, HelpNamesEveryActionAndExitStatus) {
 
 }  // namespace
 }  // namespace quillon::cli
+
+namespace quillon::cli {
+namespace {
+
+// The board: --board wins over QUILLON_BOARD; either names 0 to 15 or the line is refused.
+TEST(CliOptionsTest, BoardFromTheOptionElseTheEnvironment) {
+    struct Case {
+        const char* option;       // nullptr: no --board
+        const char* environment;  // nullptr: QUILLON_BOARD unset
+        int board;                // -1: a usage error naming `source`
+        const char* source;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, 0, ""},
+        {"3", nullptr, 3, ""},
+        {nullptr, "7", 7, ""},
+        {"2", "9", 2, ""},
+        {nullptr, "", 0, ""},
+        {"15", nullptr, 15, ""},
+        {"0", "x", 0, ""},
+        {"16", nullptr, -1, "--board"},
+        {"-1", nullptr, -1, "--board"},
+        {"x", nullptr, -1, "--board"},
+        {"03x", "1", -1, "--board"},
+        {nullptr, "99", -1, "QUILLON_BOARD"},
+        {nullptr, " 1", -1, "QUILLON_BOARD"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("--board ") + (c.option ? c.option : "(none)") +
+                     ", QUILLON_BOARD=" + (c.environment ? c.environment : "(unset)"));
+        if (c.environment) {
+            setenv("QUILLON_BOARD", c.environment, 1);
+        } else {
+            unsetenv("QUILLON_BOARD");
+        }
+        std::vector<std::string> words;
+        if (c.option) {
+            words = {"--board", c.option};
+        }
+        words.push_back("tick");
+        const auto parsed = Parse(words);
+        if (c.board >= 0) {
+            EXPECT_EQ(parsed.error, "");
+            EXPECT_EQ(parsed.options.boardIndex, c.board);
+        } else {
+            EXPECT_EQ(
+                parsed.error.rfind(std::string(c.source) + " is a board index from 0 to 15", 0), 0u)
+                << parsed.error;
+        }
+    }
+    unsetenv("QUILLON_BOARD");
+}
+
+}  // namespace
+}  // namespace quillon::cli

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "board/driver_loader.h"
+#include "board/virtual_board_socket.h"
 #include "tests/support/exec_program.h"
 
 namespace quillon::cli::test {
@@ -133,11 +134,13 @@ ProcessResult RunOnTerminal(const std::string& program, const std::vector<std::s
 
 namespace quillon::cli::test {
 
-SimDaemon::SimDaemon(const std::filesystem::path& scenario, const std::filesystem::path& folder)
+SimDaemon::SimDaemon(const std::filesystem::path& scenario, const std::filesystem::path& folder,
+                     int boards)
     : folder_(folder), socket_(folder / "sim.sock") {
     const auto state = folder / "sim-state";
     std::filesystem::create_directories(state);
     const std::string program = (BinFolder() / "vessa-sim").string();
+    const std::string boardCount = std::to_string(boards);
     const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
@@ -149,13 +152,16 @@ SimDaemon::SimDaemon(const std::filesystem::path& scenario, const std::filesyste
             _exit(127);
         }
         execl(program.c_str(), program.c_str(), "serve", "--scenario", scenario.c_str(), "--socket",
-              socket_.c_str(), "--state", state.c_str(), static_cast<char*>(nullptr));
+              socket_.c_str(), "--state", state.c_str(), "--boards", boardCount.c_str(),
+              static_cast<char*>(nullptr));
         _exit(127);
     }
-    for (int i = 0; i < 500 && !std::filesystem::exists(socket_); ++i) {
+    // The boards' sockets appear in board order: the last one's says all are there.
+    const std::filesystem::path last = BoardSocketPath(socket_.string(), boards - 1);
+    for (int i = 0; i < 500 && !std::filesystem::exists(last); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (!std::filesystem::exists(socket_)) {
+    if (!std::filesystem::exists(last)) {
         throw std::runtime_error("vessa-sim did not start: " + ReadAll(folder / "sim.log"));
     }
 }

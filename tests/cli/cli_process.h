@@ -65,13 +65,16 @@ namespace quillon::cli::test {
 // It is stopped when the object goes, and also when the test program dies.
 class SimDaemon {
 public:
-    SimDaemon(const std::filesystem::path& scenario, const std::filesystem::path& folder);
+    // `boards`: how many boards it plays (serve --boards).
+    SimDaemon(const std::filesystem::path& scenario, const std::filesystem::path& folder,
+              int boards = 1);
     ~SimDaemon();
     SimDaemon(const SimDaemon&) = delete;
     SimDaemon& operator=(const SimDaemon&) = delete;
 
     const std::filesystem::path& Socket() const { return socket_; }
-    // A control command ("fault ...", "dump external FILE"): its exit status.
+    // A control command ("fault ...", "dump external FILE", "--board 1 unplug"): its exit
+    // status.
     int Control(const std::vector<std::string>& words) const;
 
 private:

@@ -10,6 +10,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <thread>
@@ -29,11 +32,16 @@ using Library = std::unique_ptr<void, LibraryCloser>;
 // A daemon serving a scenario on a private socket, in a thread of the test.
 class ServedDaemon {
 public:
-    ServedDaemon(const std::filesystem::path& folder, const std::string& scenario) {
+    // `more` adds to the options (several boards, a trace).
+    ServedDaemon(const std::filesystem::path& folder, const std::string& scenario,
+                 const std::function<void(DaemonOptions&)>& more = {}) {
         DaemonOptions options;
         options.scenarioFile = std::string(QUILLON_TEST_SCENARIO_DIR) + "/" + scenario;
         options.socketPath = (folder / "vessa.sock").string();
         options.stateFolder = folder / "state";
+        if (more) {
+            more(options);
+        }
         daemon_ = std::make_unique<Daemon>(options);
         thread_ = std::thread([this] { daemon_->Run(stop_); });
     }
@@ -230,6 +238,57 @@ TEST_F(SocketRoundTrip, FlashContentsSurviveARestartWithTheSameStateFolder) {
     ASSERT_EQ(Read({0xF2, 0x02, 0x02}, block), 1);
     EXPECT_EQ(block[0], 0x00);
     EXPECT_EQ(block[256], 0xFF);
+}
+
+std::string ReadText(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// One daemon, three boards (board 2 with a scenario of its own): the index given to
+// ConnectDevice decides which board the bytes reach; an index it does not play, or a board
+// pulled out, answers as no board; control commands reach the board they name.
+TEST_F(SocketRoundTrip, TheDeviceIndexNamesTheBoardTheBytesReach) {
+    const auto trace = folder_ / "trace.txt";
+    ServedDaemon daemon(folder_, "default.ini", [&](DaemonOptions& options) {
+        options.boards = 3;
+        options.traceFile = trace;
+        options.scenarioFor[2] = std::string(QUILLON_TEST_SCENARIO_DIR) + "/ec-777e.ini";
+    });
+    ASSERT_EQ(driver_.connectDevice(1, 9000), 0);
+    std::vector<uint8_t> block(65536, 0x00);
+    ASSERT_EQ(Write({0xF2, 0x04, 0x00, 0x01, 0x00}, block), 1);  // WriteBlock, block 1
+    std::vector<uint8_t> id(3);
+    ASSERT_EQ(Read({0xF2, 0x00}, id), 1);
+    EXPECT_EQ(id, (std::vector<uint8_t>{0x84, 0x58, 0x01}));
+    driver_.disconnectDevice(1);
+    EXPECT_EQ(ReadText(trace), "");  // board 0 saw nothing
+    const std::string board1 = ReadText(trace.string() + ".board1");
+    EXPECT_NE(board1.find("F2 04 00 01 00"), std::string::npos) << board1;
+    EXPECT_NE(board1.find("F2 00 "), std::string::npos) << board1;
+    EXPECT_EQ(ReadText(trace.string() + ".board2"), "");
+
+    ASSERT_EQ(driver_.connectDevice(2, 9000), 0);
+    ASSERT_EQ(Read({0xF2, 0x00}, id), 1);
+    EXPECT_EQ(id, (std::vector<uint8_t>{0x77, 0x7E, 0x23}));
+    driver_.disconnectDevice(2);
+
+    EXPECT_EQ(driver_.connectDevice(3, 9000), 1);  // not played: as unplugged
+    EXPECT_EQ(driver_.connectDevice(15, 9000), 1);
+    EXPECT_EQ(Control("board 1 unplug"), "ok unplugged");
+    EXPECT_FALSE(std::filesystem::exists(socket_ + ".board1"));
+    EXPECT_TRUE(std::filesystem::exists(socket_));
+    EXPECT_EQ(driver_.connectDevice(1, 9000), 1);
+    EXPECT_NE(Control("board 1 stats").find("plugged=no"), std::string::npos);
+    EXPECT_NE(Control("stats").find("plugged=yes"), std::string::npos);
+    EXPECT_EQ(Control("board 3 stats").rfind("error: no board '3'", 0), 0u);
+
+    std::vector<uint8_t> dumped;
+    ASSERT_EQ(SendControl(socket_, "board 1 dump external", {}, &dumped),
+              "ok dumped 4194304 bytes");
+    EXPECT_EQ(dumped[0x10000], 0x00);  // board 1's block 1 was written
+    ASSERT_EQ(SendControl(socket_, "dump external", {}, &dumped), "ok dumped 4194304 bytes");
+    EXPECT_EQ(dumped[0x10000], 0xFF);  // board 0's was not
 }
 
 }  // namespace
