@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "board/driver_loader.h"
+#include "board/virtual_board_socket.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -89,7 +90,9 @@ void BM_GangFlash(benchmark::State& state) {
         {"serve", "--scenario", QUILLON_BENCH_SCENARIO, "--boards", std::to_string(boards),
          "--socket", socket.string(), "--state", (dir / "state").string(), "--timing", "real"},
         dir / "sim.log");
-    for (int i = 0; i < 500 && !std::filesystem::exists(socket); ++i) {
+    // The boards' sockets appear in board order: the last one's says all are there.
+    const std::filesystem::path last = quillon::BoardSocketPath(socket.string(), boards - 1);
+    for (int i = 0; i < 500 && !std::filesystem::exists(last); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     setenv("VESSA_SIM_SOCKET", socket.c_str(), 1);

@@ -149,16 +149,15 @@ TEST(GangPlanTest, ChildrensLinesComeTaggedAndTheirEndsAsAShellReportsThem) {
     lines.Follow(0, children[0]);
     lines.Follow(1, children[1]);
     std::map<std::pair<std::size_t, Stream>, Words> got;
-    int ends = 0;
-    while (ends < 2) {
+    for (int ends = 0; ends < 4;) {
         for (const ChildLine& line : lines.Take(std::chrono::milliseconds(100))) {
             if (line.ended) {
-                ends += line.child == 0 ? 1 : 0;
+                ++ends;
                 continue;
             }
             got[{line.child, line.stream}].push_back(line.text);
             if (line.child == 1) {
-                children[1].Signal(SIGTERM);
+                children[1].Signal(SIGTERM);  // it waits for this
             }
         }
     }
@@ -166,7 +165,6 @@ TEST(GangPlanTest, ChildrensLinesComeTaggedAndTheirEndsAsAShellReportsThem) {
     EXPECT_EQ(got[std::pair(std::size_t{0}, Stream::Err)], (Words{"oops"}));
     EXPECT_EQ(children[0].Wait(), 3);
     EXPECT_EQ(children[1].Wait(), 128 + SIGTERM);
-    lines.Join();
     EXPECT_EQ(got[std::pair(std::size_t{1}, Stream::Out)], (Words{"waiting"}));
     EXPECT_THROW(platform::ChildProcess("/no/such/program", {}), std::runtime_error);
 }
