@@ -62,8 +62,8 @@ const char* GangHelp() {
   with the same options and ACTIONs. A board that fails, hangs or is pulled
   out never stops, slows or changes another board's unit. Board N keeps its
   settings in DIR/board-N.sqlite; without --settings-dir each board uses its
-  own default settings file (--settings cannot be given: boards never share
-  one). On a terminal one row per board shows its step and gauge, then its
+  own default settings file (--settings cannot be given, nor QUILLON_SETTINGS
+  without --settings-dir: boards never share one). On a terminal one row per board shows its step and gauge, then its
   outcome and time; a summary line ends the run ("N units: N OK, N failed,
   S s in all, N OK units per hour"). Piped, every line of board N's station
   is passed on with "[N] " before it (standard output and standard error as
