@@ -63,20 +63,20 @@ const char* GangHelp() {
   out never stops, slows or changes another board's unit. Board N keeps its
   settings in DIR/board-N.sqlite; without --settings-dir each board uses its
   own default settings file (--settings cannot be given, nor QUILLON_SETTINGS
-  without --settings-dir: boards never share one). On a terminal one row per board shows its step and gauge, then its
-  outcome and time; a summary line ends the run ("N units: N OK, N failed,
-  S s in all, N OK units per hour"). Piped, every line of board N's station
-  is passed on with "[N] " before it (standard output and standard error as
-  the station writes them), then the summary line. With --json every event
-  of every station carries "board":N, and each board ends with
+  without --settings-dir: boards never share one). On a terminal one row per
+  board shows its step and gauge, then its outcome and time; a summary line
+  ends the run ("N units: N OK, N failed, S s in all, N OK units per hour").
+  Piped, every line of board N's station is passed on with "[N] " before it
+  (standard output and standard error as the station writes them), then the
+  summary line. With --json every event of every station carries "board":N,
+  and each board ends with
   {"event":"board","result":"ok"|"failed"|"stopped","status":S,"seconds":T,
-  "cause":... (when not ok),"board":N}; the summary goes to standard error.
-  A line on standard error names each failing board, its exit status and
-  cause. Exit status: 0 when every board's unit is OK; else 69 when a board
-  is missing, in use or pulled out, else 75 when a board's settings file is
-  in use, else 1. An interrupt, SIGTERM or SIGHUP is passed on to every
-  board's station, which stops as a single run stops; gang then exits
-  128 + N.
+  "cause":... (when not ok),"board":N}; the summary goes to standard error. A
+  line on standard error names each failing board, its exit status and cause.
+  Exit status: 0 when every board's unit is OK; else 69 when a board is
+  missing, in use or pulled out, else 75 when a board's settings file is in
+  use, else 1. An interrupt, SIGTERM or SIGHUP is passed on to every board's
+  station, which stops as a single run stops; gang then exits 128 + N.
 
 )";
 }
