@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/cli_runner.h"
+#include "cli/gang/gang_command.h"
 #include "cli/records/records_command.h"
 
 namespace quillon::cli {
@@ -45,8 +46,10 @@ constexpr bool kBoard = true;
 constexpr bool kNoBoard = false;
 constexpr auto kOwnOutput = StdoutUse::OwnOutput;
 
-// The station's actions and, last, the actions on a line's records, which run alone.
+// The station's actions, then the gang of several boards and, last, the actions on a line's
+// records; these run alone.
 std::vector<ActionSpec> WithRecordsActions(std::vector<ActionSpec> rows) {
+    rows.push_back(GangAction());
     const std::vector<ActionSpec> records = RecordsActions();
     rows.insert(rows.end(), records.begin(), records.end());
     return rows;

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "cli/cli_actions.h"
+#include "cli/gang/gang_command.h"
 #include "cli/records/records_help.h"
 #include "config/board_index.h"
 
@@ -332,7 +333,7 @@ Output:
   never ends a run.
 
 )" + records.section +
-           R"(Exit status:
+           GangHelp() + R"(Exit status:
   0   every action succeeded
   1   an action failed or was refused (the run stops there; the close sequence
       still runs)
