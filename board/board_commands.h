@@ -58,7 +58,8 @@ public:
     TransferResult SmbPortControl(PortAction action);
 
     // Reads the 3 chip-ID bytes into slots 0 and 1. Succeeds only on a transfer result of
-    // exactly 1 and a known chip family; "023E" is shown as "115E". Pauses Timer1 for the
+    // exactly 1 and a known chip family; a code answered under another chip's name is shown
+    // under its own (SetChipCodeAndVersion). Pauses Timer1 for the
     // transfer and always restarts it afterwards.
     TransferResult ReadChipId(ChipIdStrings& slots);
     // readIdCommand 16: 16 ID bytes logged as one line, slots untouched; otherwise 5 bytes

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "board/board_opcodes.h"
+#include "chip/chip_groups.h"
+#include "chip/flash_part_rules.h"
 
 namespace quillon {
 
@@ -13,11 +15,13 @@ constexpr uint8_t kOpcodeBoardFlash = opcode::kKbs;  // the board's own flash an
 constexpr uint8_t kOpcodePd = opcode::kPd;
 constexpr uint8_t kBoardKindKq11ed = 1;
 
-constexpr uint8_t kPdFamilyD1 = 0xD1;
-constexpr uint8_t kPdFamily02 = 0x02;
+// The chip code as the PD chip-ID read forms it, before slot 0 may rename it.
+uint16_t AnsweredCode(const std::array<uint8_t, 3>& chipId) {
+    return static_cast<uint16_t>(chipId[0] << 8 | chipId[1]);
+}
 
-bool IsPdFamily(uint8_t family) {
-    return family == kPdFamilyD1 || family == kPdFamily02;
+bool IsPdChip(const std::array<uint8_t, 3>& chipId) {
+    return IsInGroup(ChipGroup::PdFamilies, AnsweredCode(chipId));
 }
 
 uint8_t PageHigh(uint16_t page) {
@@ -165,7 +169,7 @@ TransferResult BoardSideCommands::FetchPdChipId(uint8_t address, std::array<uint
 TransferResult BoardSideCommands::PdQueryChipId(uint8_t address, std::array<uint8_t, 3>& chipId,
                                                 ChipIdStrings& slots) {
     const TransferResult result = FetchPdChipId(address, chipId, slots);
-    return result.Answered() && IsPdFamily(chipId[0]) ? result : TransferResult::Refused();
+    return result.Answered() && IsPdChip(chipId) ? result : TransferResult::Refused();
 }
 
 TransferResult BoardSideCommands::PdQueryFlashId(uint8_t address, uint8_t variant,
@@ -257,22 +261,7 @@ TransferResult BoardSideCommands::PdReadRegister(uint8_t address, uint8_t regist
 }
 
 uint8_t BoardSideCommands::PdFlashVariantOf(const std::array<uint8_t, 3>& chipId) {
-    const uint8_t family = chipId[0];
-    const uint8_t second = chipId[1];
-    if (family == kPdFamily02) {
-        return 1;
-    }
-    if (family == kPdFamilyD1 &&
-        (second == 0x10 || second == 0xDD || second == 0x01 || second == 0x07)) {
-        return 1;
-    }
-    if (family == kPdFamilyD1 && (chipId[2] & 0x7F) >= 5) {
-        return 2;
-    }
-    if (family == kPdFamilyD1 && second == 0x08 && chipId[2] == 0) {
-        return 3;
-    }
-    return 0;
+    return ChipTraitsOf(AnsweredCode(chipId), chipId[2]).pdFlashVariant;
 }
 
 TransferResult BoardSideCommands::ReadPdChipId(uint8_t address, TargetIdentity& identity) {
@@ -283,7 +272,7 @@ TransferResult BoardSideCommands::ReadPdChipId(uint8_t address, TargetIdentity& 
     }
     SetChipCodeAndVersion(identity.chipIdStrings, chipId);
     identity.pdFlashVariant = PdFlashVariantOf(chipId);
-    return IsPdFamily(chipId[0]) ? result : 0;
+    return IsPdChip(chipId) ? result : 0;
 }
 
 TransferResult BoardSideCommands::ReadPdFlashId(uint8_t address, TargetIdentity& identity) {
@@ -293,16 +282,20 @@ TransferResult BoardSideCommands::ReadPdFlashId(uint8_t address, TargetIdentity&
     if (!result.Answered()) {
         return 0;
     }
-    // Some chips answer their flash ID one byte later.
-    if (identity.Traits().pdIdOneByteLate && flashId[1] == 0xFF && flashId[2] == 0xFF &&
-        flashId[3] == 0xFE) {
-        slots[kSlotJedecManufacturer] = "FF";
-        slots[kSlotJedecMemoryType] = "FF";
-        slots[kSlotJedecCapacity] = "FE";
+    // Some chips answer their flash ID one byte later: when those bytes are the PD flash's
+    // ID, they are its JEDEC texts.
+    if (identity.Traits().pdIdOneByteLate) {
+        FlashPartKey late;
+        late.jedecManufacturer = HexByte(flashId[1]);
+        late.jedecMemoryType = HexByte(flashId[2]);
+        late.jedecCapacity = HexByte(flashId[3]);
+        if (FlashPartTraitsOf(late).pdControllerFlash) {
+            slots[kSlotJedecManufacturer] = late.jedecManufacturer;
+            slots[kSlotJedecMemoryType] = late.jedecMemoryType;
+            slots[kSlotJedecCapacity] = late.jedecCapacity;
+        }
     }
-    const bool pdFlash = slots[kSlotJedecManufacturer] == "FF" &&
-                         slots[kSlotJedecMemoryType] == "FF" && slots[kSlotJedecCapacity] == "FE";
-    return pdFlash ? result : 0;
+    return identity.FlashPart().pdControllerFlash ? result : 0;
 }
 
 }  // namespace quillon

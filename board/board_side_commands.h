@@ -73,7 +73,8 @@ public:
     // PD identification: ChipCode, ChipVersion and PdFlashVariant from the PD chip ID;
     // 1 only for the PD families D1 and 02.
     TransferResult ReadPdChipId(uint8_t address, TargetIdentity& identity);
-    // The JEDEC texts (slots 4..6) of the PD flash; 1 only when they read "FF" "FF" "FE".
+    // The JEDEC texts (slots 4..6) of the PD flash; 1 only when they are the ID the PD
+    // controller's own flash answers (FlashPartTraits::pdControllerFlash).
     TransferResult ReadPdFlashId(uint8_t address, TargetIdentity& identity);
 
     // PdFlashVariant for a PD chip ID.

@@ -27,6 +27,7 @@ enum class ChipGroup {
     EflashSizedFamilies,  // a saved read image is cut to the eFlash size
     BankSize,             // EFlashSizeCode read on flash-mode entry
     LargeFlashFamilies,   // display name, Internal-Flash sizing rule B
+    PdFamilies,           // the families a USB-PD chip-ID read accepts
 };
 
 // Membership of the groups that depend on C alone.

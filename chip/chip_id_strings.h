@@ -28,15 +28,8 @@ inline std::string HexByte(uint8_t value) {
     return {kDigits[value >> 4], kDigits[value & 0x0F]};
 }
 
-// Slots 0 and 1 from the three chip-ID bytes, as every chip-ID read sets them. A 115E
-// answers as 023E (family 02 is also a USB-PD family, and 023E is of series 021x), so that
-// code is kept as 115E.
-inline void SetChipCodeAndVersion(ChipIdStrings& idStrings, const std::array<uint8_t, 3>& id) {
-    idStrings[kSlotChipCode] = HexByte(id[0]) + HexByte(id[1]);
-    idStrings[kSlotChipVersion] = HexByte(id[2]);
-    if (idStrings[kSlotChipCode] == "023E") {
-        idStrings[kSlotChipCode] = "115E";
-    }
-}
+// Slots 0 and 1 from the three chip-ID bytes, as every chip-ID read sets them. A chip that
+// answers with another chip's code is shown under its own (the table in chip_id_strings.cpp).
+void SetChipCodeAndVersion(ChipIdStrings& idStrings, const std::array<uint8_t, 3>& id);
 
 }  // namespace quillon

@@ -16,8 +16,14 @@ struct FixedSize {
     uint16_t kb;
 };
 
+struct PdFlashVariant {
+    uint8_t variant;
+};
+
 struct TraitRule {
-    std::variant<bool ChipTraits::*, ClockSwitch, PdSizing, ConfigByteSizing, FixedSize> trait;
+    std::variant<bool ChipTraits::*, ClockSwitch, PdSizing, ConfigByteSizing, FixedSize,
+                 PdFlashVariant>
+        trait;
     ChipSet chips;
     std::vector<uint8_t> versions;  // empty: every version
 };
@@ -27,6 +33,17 @@ std::vector<uint8_t> VersionsFrom(unsigned first) {
     std::vector<uint8_t> versions;
     for (unsigned v = first; v <= 0xFF; ++v) {
         versions.push_back(static_cast<uint8_t>(v));
+    }
+    return versions;
+}
+
+// The versions whose low seven bits are `first` or more (the top bit is not counted).
+std::vector<uint8_t> VersionsLow7From(unsigned first) {
+    std::vector<uint8_t> versions;
+    for (unsigned v = 0; v <= 0xFF; ++v) {
+        if ((v & 0x7F) >= first) {
+            versions.push_back(static_cast<uint8_t>(v));
+        }
     }
     return versions;
 }
@@ -104,6 +121,9 @@ const std::vector<TraitRule>& TraitTable() {
         {&T::internalFlashQuickPaths, Chips({0x4CED, 0x4C40}), {}},
         {&T::blockProcessTestsEFlashOnly, Chips({0x1FD2, 0x1F62}), {}},
         {&T::pdIdOneByteLate, Chips({0x0232}), {}},
+        {PdFlashVariant{3}, Chips({0xD108}), {0x00}},
+        {PdFlashVariant{2}, Families({0xD1}), VersionsLow7From(5)},
+        {PdFlashVariant{1}, Families({0x02}) | Chips({0xD110, 0xD1DD, 0xD101, 0xD107}), {}},
     };
     return table;
 }
@@ -134,8 +154,10 @@ ChipTraits ChipTraitsOf(uint16_t c, uint8_t v) {
                     traits.pdSizing = trait;
                 } else if constexpr (std::is_same_v<Trait, ConfigByteSizing>) {
                     traits.configByteSizing = trait;
-                } else {
+                } else if constexpr (std::is_same_v<Trait, FixedSize>) {
                     traits.fixedSizeKB = trait.kb;
+                } else {
+                    traits.pdFlashVariant = trait.variant;
                 }
             },
             rule.trait);

@@ -70,6 +70,10 @@ struct ChipTraits {
     bool internalFlashQuickPaths = false;      // quick paths also on the internal flash
     bool blockProcessTestsEFlashOnly = false;  // the block process tests the eFlash size only
     bool pdIdOneByteLate = false;              // the USB-PD flash ID arrives one byte late
+    // How the USB-PD commands address the controller's flash (0..3). Resolved from the code as
+    // the PD chip-ID read forms it, before any renaming of slot 0; the identity keeps it as
+    // TargetIdentity::pdFlashVariant.
+    uint8_t pdFlashVariant = 0;
 
     // The settle step after the reset is left out on the given debugger route.
     bool NoWaitOver(bool kbs) const { return noWait || (kbs && noWaitOverKbs); }

@@ -1,5 +1,7 @@
 #include "chip/target_identity.h"
 
+#include <utility>
+
 namespace quillon {
 
 uint16_t TargetIdentity::C() const {
@@ -19,6 +21,16 @@ ChipTraits TargetIdentity::Traits() const {
         resolved_.resolved = true;
     }
     return resolved_.traits;
+}
+
+FlashPartTraits TargetIdentity::FlashPart() const {
+    FlashPartKey key = JedecKeyOf(chipIdStrings);
+    if (!resolvedFlash_.resolved || resolvedFlash_.key != key) {
+        resolvedFlash_.traits = FlashPartTraitsOf(key);
+        resolvedFlash_.key = std::move(key);
+        resolvedFlash_.resolved = true;
+    }
+    return resolvedFlash_.traits;
 }
 
 }  // namespace quillon

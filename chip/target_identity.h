@@ -5,6 +5,7 @@
 
 #include "chip/chip_id_strings.h"
 #include "chip/chip_traits.h"
+#include "chip/flash_part_rules.h"
 #include "config/hex_text.h"
 
 namespace quillon {
@@ -28,6 +29,9 @@ struct TargetIdentity {
     // What the station does differently for this chip. Resolved from C and V the first time
     // it is asked after the chip-ID reads changed ChipCode or ChipVersion.
     ChipTraits Traits() const;
+    // What the station does differently for the identified flash, by its JEDEC texts
+    // (slots 4..6). Resolved the first time it is asked after a flash-ID read changed them.
+    FlashPartTraits FlashPart() const;
 
 private:
     struct ResolvedTraits {
@@ -36,7 +40,13 @@ private:
         ChipTraits traits;
         bool resolved = false;
     };
+    struct ResolvedFlashPart {
+        FlashPartKey key;
+        FlashPartTraits traits;
+        bool resolved = false;
+    };
     mutable ResolvedTraits resolved_;
+    mutable ResolvedFlashPart resolvedFlash_;
 };
 
 // Reads up to `maxDigits` hex digits (ParseHex); false, and `value` untouched, when the

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "chip/chip_id_strings.h"
 #include "config/connect_mode.h"
 #include "config/hex_text.h"
 #include "config/setting_names.h"
@@ -28,10 +27,6 @@ constexpr const char* kBackupNotHere = "Backup is a command of the customer page
 constexpr const char* kWriteStatusCause = "the flash's status registers were not written";
 constexpr const char* kUnitFailedCause = "a step did not succeed";
 constexpr const char* kReloadCause = "the image file could not be loaded again: ";
-// The SST parts with a JEDEC ID take their status bytes another way; the writes are never sent
-// to a flash whose JEDEC manufacturer byte reads BF. An older SST part without a JEDEC ID (its
-// JEDEC texts were emptied when it was identified) gets the writes the operator asked for.
-constexpr const char* kSstManufacturer = "BF";
 constexpr uint32_t kMaxStatusByte = 0xFF;
 
 // The FastFlash plan of one Auto unit: begun before its first step, ended however it ends.
@@ -249,8 +244,10 @@ StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
 }
 
 bool AutoFlash::WriteStatusRegisters() {
-    if (c_.chipIdStrings[kSlotJedecManufacturer] == kSstManufacturer ||
-        controls_.writeStatus1.empty()) {
+    // Parts that take their status bytes another way are named by their JEDEC ID (an older
+    // part without one had its JEDEC texts emptied when it was identified, so it gets the
+    // writes the operator asked for).
+    if (c_.identity.FlashPart().statusByOtherMeans || controls_.writeStatus1.empty()) {
         return true;
     }
     // Both fields are read before anything is sent: a field that is not a hexadecimal byte

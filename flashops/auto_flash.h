@@ -10,6 +10,7 @@
 
 #include "board/board_commands.h"
 #include "board/board_side_commands.h"
+#include "chip/target_identity.h"
 #include "config/settings_store.h"
 #include "flashops/fast_flash_plan.h"
 #include "image/image_state.h"
@@ -77,7 +78,7 @@ struct AutoFlashContext {
     const int32_t& flashblock;   // Flashblock of the selected part, cached
     const int32_t& specialForm;  // SpecialForm (page mode), cached
     ConnectionFlags& flags;
-    const std::array<std::string, 7>& chipIdStrings;  // slot 4: JEDEC manufacturer byte
+    const TargetIdentity& identity;  // the identified flash's part rules
     BoardCommands& board;
     BoardSideCommands& boardSide;
 };

@@ -8,8 +8,6 @@
 namespace quillon {
 
 namespace {
-constexpr const char* kWholePartByBlocks = "MX25L12845E";  // erased block by block in the socket
-constexpr const char* kOwnEFlashMaker = "Kavo";
 constexpr auto kChipEraseType = static_cast<uint8_t>(EraseType::Chip);
 constexpr auto kSectorEraseType = static_cast<uint8_t>(EraseType::Sector);
 constexpr auto kBlockEraseType = static_cast<uint8_t>(EraseType::Block);
@@ -19,6 +17,11 @@ constexpr uint8_t kLastKiBPage = 0xFC;  // the KiB at 0x1FC00
 constexpr int kKbPerBlock = 64;
 constexpr int kPdPagesPerErase = 4;  // one PD erase clears 1 KiB
 constexpr Millis kUnprotectSettle{1000};
+
+// A part erased block by block over its whole size, when it sits in the board's socket.
+bool WholePartByBlocks(const FlashRun& run) {
+    return run.IsMode(ConnectMode::Socket) && run.part.socketEraseWholeByBlocks;
+}
 
 // The erase's lines; a reason it erased nothing follows its outcome line.
 const FlashOperations::OperationTexts kEraseTexts{
@@ -37,9 +40,7 @@ StepReport FlashOperations::Erase() {
         refusal = "The flash type's EraseType " + std::to_string(run.type.eraseType) +
                   " is not 0, 1 or 2. Please Choice Flash Type Again !";
     }
-    const bool byFlashblock =
-        run.type.eraseType == kChipEraseType ||
-        (run.IsMode(ConnectMode::Socket) && run.flashPart == kWholePartByBlocks);
+    const bool byFlashblock = run.type.eraseType == kChipEraseType || WholePartByBlocks(run);
     if (!refusal && byFlashblock) {
         refusal = FlashblockRefusal();
     }
@@ -60,7 +61,7 @@ StepReport FlashOperations::Erase() {
 void FlashOperations::RunErase(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
     std::string problem;
-    const bool wholePart = run.IsMode(ConnectMode::Socket) && run.flashPart == kWholePartByBlocks;
+    const bool wholePart = WholePartByBlocks(run);
     // Nothing is erased when the block walk could erase the image's last block only whole.
     const bool blockWalk = run.type.eraseType != kChipEraseType && run.type.sectorOffset == "0" &&
                            !run.IsMode(ConnectMode::Pd) && !wholePart;
@@ -78,7 +79,7 @@ void FlashOperations::RunErase(FlashRun& run) {
             EraseWholePartByBlocks(run);
         }
         if (controls_.eraseLast1K && !run.chip.keepsLast1KProtected &&
-            run.flashMaker == kOwnEFlashMaker) {
+            run.part.controllersOwnEFlash) {
             UnprotectLastKilobyte(run);
         }
         if (!wholePart) {

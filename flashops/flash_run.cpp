@@ -18,10 +18,12 @@ FlashRun FlashRun::Read(const SettingsStore& settings, const SettingsCache& cach
     run.quickMode = ReadMode<QuickMode>(settings);
     run.smbusSpeed = ReadMode<SmbusSpeed>(settings);
     run.romKey = ReadRomKey(settings) != RomKey::Off;
-    run.flashMaker = settings.ReadText(setting::kLastFlashId1);
-    run.flashPart = settings.ReadText(setting::kLastFlashId2);
     run.type = cache;
     run.chip = identity.Traits();
+    FlashPartKey key = JedecKeyOf(identity.chipIdStrings);
+    key.maker = settings.ReadText(setting::kLastFlashId1);
+    key.part = settings.ReadText(setting::kLastFlashId2);
+    run.part = FlashPartTraitsOf(key);
     return run;
 }
 

@@ -18,11 +18,10 @@ struct FlashRun {
     std::optional<Allocation> allocation;
     std::optional<QuickMode> quickMode;
     std::optional<SmbusSpeed> smbusSpeed;
-    bool romKey = false;     // RomKey not Off
-    std::string flashMaker;  // LastFlashID1
-    std::string flashPart;   // LastFlashID2
-    SettingsCache type;      // the selected flash type, as it stood at the start
-    ChipTraits chip;         // of the identified controller
+    bool romKey = false;   // RomKey not Off
+    SettingsCache type;    // the selected flash type, as it stood at the start
+    ChipTraits chip;       // of the identified controller
+    FlashPartTraits part;  // of the selected flash type (LastFlashID1, 2) and the flash ID
 
     // OperationResult as the run leaves it: the previous value until a command is sent.
     bool result = false;

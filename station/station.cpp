@@ -74,8 +74,8 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     auto& main = controls_.main;
     auto_ = std::make_unique<AutoFlash>(
         AutoFlashContext{panel_, log_, clock_, timer_, stop_, frame_, *store_, image_,
-                         cache_.flashblock, cache_.pageMode, flags_, identity_.chipIdStrings,
-                         *board_, *boardSide_},
+                         cache_.flashblock, cache_.pageMode, flags_, identity_, *board_,
+                         *boardSide_},
         AutoFlashControls{main.checkErase, main.checkCheck, main.checkProgram, main.checkVerify,
                           main.skipFF, main.blockProcess, main.writeStatus.status1,
                           main.writeStatus.status2, main.writeStatus.continue2Bytes,

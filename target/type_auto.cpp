@@ -86,16 +86,14 @@ bool TypeAuto::SelectPart(const std::string& key) {
 }
 
 void TypeAuto::SetUpWriteStatus() {
-    auto& slots = c_.identity.chipIdStrings;
     auto& controls = c_.controls;
     const bool internal = c_.eflash.internalFlashSelected;
-    const std::string& type = slots[kSlotJedecMemoryType];
-    if (internal && slots[kSlotJedecManufacturer] == "C8" && (type == "60" || type == "65") &&
-        slots[kSlotJedecCapacity] == "14") {
+    const auto preset = c_.identity.FlashPart().internalFlashStatus;
+    if (internal && preset) {
         controls.writeStatusVisible = true;
-        controls.writeStatus1 = "00";
-        controls.writeStatus2 = "02";
-        controls.writeStatusContinue2Bytes = true;
+        controls.writeStatus1 = preset->first;
+        controls.writeStatus2 = preset->second;
+        controls.writeStatusContinue2Bytes = preset->continuous;
         return;
     }
     const int32_t show = c_.settings.ReadInt(setting::kShowWriteStatus);
@@ -109,7 +107,7 @@ void TypeAuto::SetUpWriteStatus() {
 }
 
 void TypeAuto::ReadBackStatus() {
-    if (c_.Mode() == ConnectMode::Pd || c_.identity.chipIdStrings[kSlotJedecManufacturer] == "BF" ||
+    if (c_.Mode() == ConnectMode::Pd || c_.identity.FlashPart().statusByOtherMeans ||
         c_.controls.writeStatus1.empty()) {
         return;
     }

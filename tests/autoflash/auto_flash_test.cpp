@@ -33,7 +33,8 @@ protected:
         image.usedBlockCount = 3;
         image.imageFileSize = 3 * kBlockSize;
         deviceLines = {"Winbond", "W25Q32FV"};
-        ids = {"8458", "01", "EF", "15", "EF", "40", "16"};  // chip, then REMS, then JEDEC
+        identity.chipIdStrings = {"8458", "01", "EF", "15",
+                                  "EF",   "40", "16"};  // chip, then REMS, then JEDEC
         board.ClearTrace();
     }
 
@@ -88,7 +89,7 @@ protected:
     AutoFlash& Make() {
         autoFlash = std::make_unique<AutoFlash>(
             AutoFlashContext{panel, log, clock, timer, stop, frame, settings, image, flashblock,
-                             specialForm, flags, ids, commands, boardSide},
+                             specialForm, flags, identity, commands, boardSide},
             AutoFlashControls{erase, check, program, verify, skipFF, blockProcess, status1, status2,
                               continue2, deviceLines},
             Steps());
@@ -128,7 +129,7 @@ protected:
     BoardCommands commands{link, settings, log, timer};
     BoardSideCommands boardSide{link, log};
     ConnectionFlags flags;
-    std::array<std::string, 7> ids;
+    TargetIdentity identity;
     int32_t flashblock = 64;
     int32_t specialForm = 0;
     bool erase = true, check = true, program = true, verify = true;
@@ -275,11 +276,11 @@ TEST_F(AutoFlashTest, StatusWritesFollowTheFields) {
 
 TEST_F(AutoFlashTest, NoStatusWritesForSstOrPdAndNoFileSizeOutsideSocketMode) {
     status1 = "1C";
-    ids[4] = "BF";  // the JEDEC manufacturer byte
+    identity.chipIdStrings[4] = "BF";  // the JEDEC manufacturer byte
     Make().Run();
     EXPECT_TRUE(StatusWrites().empty());
 
-    ids[4] = "EF";
+    identity.chipIdStrings[4] = "EF";
     settings.WriteInt("ConnectMode", 4);
     flags.inFlashMode = true;
     autoFlash->Run();
