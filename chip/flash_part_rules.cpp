@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <string_view>
-#include <utility>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 

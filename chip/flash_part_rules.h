@@ -24,7 +24,7 @@ struct FlashPartTraits {
     // By the JEDEC ID.
     bool statusByOtherMeans = false;  // no status-register writes and no status read-back
     std::optional<StatusPreset> internalFlashStatus;  // preset while the internal flash is selected
-    bool pdControllerFlash = false;                   // the ID the USB-PD controller's flash answers
+    bool pdControllerFlash = false;  // the ID the USB-PD controller's flash answers
     // By the selected flash type's names.
     bool socketEraseWholeByBlocks = false;  // in the socket: every block erased, whatever the image
     bool controllersOwnEFlash = false;      // "Erase Last 1K" unprotects the controller's last KiB

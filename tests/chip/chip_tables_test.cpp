@@ -180,6 +180,8 @@ TEST(ChipTables, EveryGroupHasExactlyItsMembers) {
         {ChipGroup::BankSize, "bank-size", [](uint16_t c) { return Contains(kBankSize, c); }},
         {ChipGroup::LargeFlashFamilies, "large-flash",
          [](uint16_t c) { return Contains(kLargeFlashFamilies, Family(c)); }},
+        {ChipGroup::PdFamilies, "USB-PD",
+         [](uint16_t c) { return Family(c) == 0xD1 || Family(c) == 0x02; }},
     };
     for (const auto& g : groups) {
         EXPECT_EQ(Differences([&](uint16_t c) { return IsInGroup(g.group, c); }, g.model), "")
