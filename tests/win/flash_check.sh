@@ -24,7 +24,7 @@ grep -q 'Auto Flash ---> OK !' "$work/log.txt"
 cmp -n $((mib * 1048576)) "$work/image.bin" "$work/flash/external.bin"
 echo "flash of ${mib} MiB: the board's memory holds the image"
 # The header and the unit's one record, which passed.
-[ "$(wc -l <"$work/units.csv")" = 2 ] && tail -n1 "$work/units.csv" | grep -q ',flash,.*,ok$' ||
+[ "$(wc -l <"$work/units.csv")" = 2 ] && tail -n1 "$work/units.csv" | grep -q ',flash,.*,ok,0$' ||
     { cat "$work/units.csv"; exit 1; }
 status=0
 wine "$bin/quillon-cli.exe" --settings 'SOFTWARE\Kavo\QuillonFlashCheck' \
