@@ -29,6 +29,11 @@ extern "C" void OnStopSignal(int signal) {
         return;
     }
     lastSignalMs.store(now);
+#ifdef _WIN32
+    // The Windows C runtime puts the default action back before it calls a handler: the
+    // next signal is this handler's too, as on POSIX.
+    std::signal(signal, OnStopSignal);
+#endif
 }
 
 }  // namespace
@@ -38,6 +43,10 @@ void InstallStopSignals() {
     std::signal(SIGTERM, OnStopSignal);
 #ifdef SIGHUP
     std::signal(SIGHUP, OnStopSignal);
+#endif
+#ifdef SIGBREAK
+    // Windows: Ctrl+Break, which is also how a gang passes its stop on to a board's station.
+    std::signal(SIGBREAK, OnStopSignal);
 #endif
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
