@@ -4,6 +4,8 @@
 #include <chrono>
 #include <csignal>
 
+#include "platform/stop_requests.h"
+
 namespace quillon::cli {
 
 namespace {
@@ -45,9 +47,11 @@ void InstallStopSignals() {
     std::signal(SIGHUP, OnStopSignal);
 #endif
 #ifdef SIGBREAK
-    // Windows: Ctrl+Break, which is also how a gang passes its stop on to a board's station.
+    // Windows: Ctrl+Break.
     std::signal(SIGBREAK, OnStopSignal);
 #endif
+    // A gang's station on Windows: the gang's stop, passed on.
+    platform::WatchStopRequests(OnStopSignal);
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif

@@ -13,9 +13,9 @@ bool ChildProcessesAvailable();
 
 // A program run as a child of this one, its standard output and standard error on pipes this
 // process reads and its standard input the null device. It runs in a process group of its
-// own (Windows: a console process group), so that a terminal's Ctrl+C reaches only this
-// process, which passes it on once (Signal): a child that got it twice would end at once
-// instead of stopping cleanly.
+// own (Windows: without a console), so that a terminal's Ctrl+C reaches only this process,
+// which passes it on once (Signal): a child that got it twice would end at once instead of
+// stopping cleanly.
 class ChildProcess {
 public:
     enum class Stream { Out, Err };
@@ -33,9 +33,9 @@ public:
     // Reads what the child wrote on one stream: up to `size` bytes, blocking until some came;
     // 0 at the stream's end. The two streams may be read from two threads at once.
     std::size_t Read(Stream stream, char* buffer, std::size_t size);
-    // Sends the child `signal` (SIGINT, SIGTERM, SIGHUP; on Windows every stop is a Ctrl+Break
-    // of the child's group, which quillon-cli takes as its Ctrl+C); nothing once it has been
-    // waited for.
+    // Sends the child `signal` (SIGINT, SIGTERM, SIGHUP; on Windows the signal's number goes
+    // through the child's stop pipe, which quillon-cli takes as that signal, see
+    // platform/stop_requests.h); nothing once it has been waited for.
     void Signal(int signal);
     // Ends the child at once (SIGKILL; on Windows TerminateProcess, reported as 128 + 9); it
     // is still to be waited for.

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
-#include <csignal>
+#include <cstdint>
+#include <cwchar>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "platform/system_error_text.h"
 #include "platform/win/file_handle.h"
 #include "platform/win/quoted_command_line.h"
+#include "platform/win/stop_pipe.h"
 
 namespace quillon::platform {
 
@@ -17,9 +20,6 @@ namespace {
 
 // A program TerminateProcess ended reports what a shell reports for SIGKILL.
 constexpr DWORD kKilledStatus = 128 + 9;
-// The system's own end of a console program on Ctrl+C or Ctrl+Break when the program takes
-// neither: reported as the Ctrl+C that ended it.
-constexpr DWORD kControlCExit = 0xC000013A;
 
 // Only the three handles a child is to have are ever inheritable, and only while that child
 // is being started: two children started at once never hold each other's pipes open, so
@@ -108,38 +108,58 @@ private:
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
-bool HasConsole() {
-    return ::GetConsoleCP() != 0;
+// This process's environment with the child's stop pipe named in it (CREATE_UNICODE_ENVIRONMENT:
+// each "NAME=value" ends with a zero, the block with one more).
+std::wstring ChildEnvironment(HANDLE stopPipe) {
+    struct Freer {
+        void operator()(wchar_t* block) const { ::FreeEnvironmentStringsW(block); }
+    };
+    const std::unique_ptr<wchar_t, Freer> strings(::GetEnvironmentStringsW());
+    const std::wstring prefix = std::wstring(kStopPipeVariable) + L"=";
+    std::wstring block;
+    for (const wchar_t* entry = strings.get(); entry && *entry; entry += wcslen(entry) + 1) {
+        if (_wcsnicmp(entry, prefix.c_str(), prefix.size()) != 0) {
+            block.append(entry);
+            block.push_back(L'\0');
+        }
+    }
+    block += prefix + std::to_wstring(reinterpret_cast<std::uintptr_t>(stopPipe));
+    block.push_back(L'\0');
+    block.push_back(L'\0');
+    return block;
 }
 
 }  // namespace
 
 struct ChildProcess::Handles {
     ObjectHandle process;
-    DWORD id = 0;
     FileHandle out;
     FileHandle err;
+    FileHandle stop;  // the write end of the child's stop pipe
 };
 
 bool ChildProcessesAvailable() {
     return true;
 }
 
-// The child runs in a console process group of its own: a Ctrl+C typed in the console reaches
-// only this process, which passes the stop on once (Signal) as the Ctrl+Break the child's own
-// group can be sent. A console program started without a console gets a hidden one rather
-// than a window of its own.
+// The child has no console: a Ctrl+C or Ctrl+Break typed in this process's console reaches
+// only this process, which passes the stop on once (Signal) through the child's stop pipe.
+// Without a console the child never shows a window of its own either, and a console event
+// needs no console shared with it (a process started without one, as under a service or from
+// a pipe, has none to share).
 ChildProcess::ChildProcess(const std::filesystem::path& program,
                            const std::vector<std::string>& arguments)
     : handles_(std::make_unique<Handles>()) {
     Pipe out = MakePipe();
     Pipe err = MakePipe();
+    Pipe stop = MakePipe();
     FileHandle input = OpenNullDevice();
     const std::wstring file = program.wstring();
     std::wstring line = QuotedCommandLine(file, arguments);
+    std::wstring environment = ChildEnvironment(stop.read.Get());
 
     const std::lock_guard lock(startMutex);
-    InheritedForStart inherited({input.Get(), out.write.Get(), err.write.Get()});
+    InheritedForStart inherited({input.Get(), out.write.Get(), err.write.Get(), stop.read.Get()});
     AttributeList attributes(inherited.Handles());
     STARTUPINFOEXW start{};
     start.StartupInfo.cb = sizeof start;
@@ -148,20 +168,18 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
     start.StartupInfo.hStdOutput = out.write.Get();
     start.StartupInfo.hStdError = err.write.Get();
     start.lpAttributeList = attributes.Get();
-    DWORD flags = CREATE_NEW_PROCESS_GROUP | EXTENDED_STARTUPINFO_PRESENT;
-    if (!HasConsole()) {
-        flags |= CREATE_NO_WINDOW;
-    }
+    const DWORD flags =
+        DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT;
     PROCESS_INFORMATION started{};
-    if (::CreateProcessW(file.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr,
-                         nullptr, &start.StartupInfo, &started) == 0) {
+    if (::CreateProcessW(file.c_str(), line.data(), nullptr, nullptr, TRUE, flags,
+                         environment.data(), nullptr, &start.StartupInfo, &started) == 0) {
         Fail("cannot run '" + Narrow(file) + "'", ::GetLastError());
     }
     ObjectHandle thread(started.hThread);
     handles_->process.Reset(started.hProcess);
-    handles_->id = started.dwProcessId;
     handles_->out = std::move(out.read);
     handles_->err = std::move(err.read);
+    handles_->stop = std::move(stop.write);
 }
 
 ChildProcess::~ChildProcess() {
@@ -189,11 +207,13 @@ std::size_t ChildProcess::Read(Stream stream, char* buffer, std::size_t size) {
     }
 }
 
-// Every stop reaches the child as a Ctrl+Break of its process group, which it takes as its
-// own Ctrl+C; Windows has no other signal to send a console program.
-void ChildProcess::Signal(int) {
-    if (handles_->process.Valid()) {
-        ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, handles_->id);
+// The signal's number, one byte, into the child's stop pipe: quillon-cli takes it as that
+// signal (WatchStopRequests). A child that has ended has closed its end: nothing to do.
+void ChildProcess::Signal(int signal) {
+    if (handles_->process.Valid() && signal > 0 && signal < 256) {
+        const auto byte = static_cast<unsigned char>(signal);
+        DWORD written = 0;
+        ::WriteFile(handles_->stop.Get(), &byte, 1, &written, nullptr);
     }
 }
 
@@ -213,7 +233,7 @@ int ChildProcess::Wait() {
         status = static_cast<DWORD>(-1);
     }
     handles_->process.Reset(nullptr);
-    return status == kControlCExit ? 128 + SIGINT : static_cast<int>(status);
+    return static_cast<int>(status);
 }
 
 }  // namespace quillon::platform

@@ -66,8 +66,8 @@ TEST(ChildProcessTest, TheChildReadsEveryArgumentAsItWasGiven) {
 
 // Three children at once: each stream's lines in order and tagged with their child, a last
 // line without its line break, the exit status; a stop passed on reaches the waiting child as
-// Ctrl+Break, which it takes as quillon-cli takes its stop (128 + SIGBREAK); a child ended at
-// once reports 128 + 9, as a shell reports SIGKILL.
+// the signal it was, which it takes as quillon-cli takes its stop (128 + SIGINT); a child
+// ended at once reports 128 + 9, as a shell reports SIGKILL.
 TEST(ChildProcessTest, LinesComeTaggedAndEndsAsTheOtherSystemsReportThem) {
     std::vector<platform::ChildProcess> children;
     children.emplace_back(kChild, Words{"lines"});
@@ -86,8 +86,8 @@ TEST(ChildProcessTest, LinesComeTaggedAndEndsAsTheOtherSystemsReportThem) {
     EXPECT_EQ(got[std::pair(std::size_t{0}, Stream::Err)], (Words{"oops"}));
     EXPECT_EQ(children[0].Wait(), 3);
     EXPECT_EQ(got[std::pair(std::size_t{1}, Stream::Out)],
-              (Words{"waiting", "stopped by signal 21"}));
-    EXPECT_EQ(children[1].Wait(), 128 + SIGBREAK);
+              (Words{"waiting", "stopped by signal 2"}));
+    EXPECT_EQ(children[1].Wait(), 128 + SIGINT);
     EXPECT_EQ(children[2].Wait(), 128 + 9);
     EXPECT_EQ(children[2].Wait(), -1);  // waited for once
     EXPECT_THROW(platform::ChildProcess(kChild.parent_path() / "no-such-program.exe", {}),
