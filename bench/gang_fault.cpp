@@ -93,8 +93,7 @@ void BM_GangFault(benchmark::State& state) {
                 out.find("[" + name + "] Auto Flash ---> OK !") != std::string::npos &&
                 out.find("quillon-cli: board " + name + " ") == std::string::npos;
             const auto dump = dir / ("board" + name + ".bin");
-            sim.Control({"dump", "external", dump.string(), "--board", name},
-                        dir / "control.log");
+            sim.Control({"dump", "external", dump.string(), "--board", name}, dir / "control.log");
             const bool holdsImage = ReadAll(dump).substr(0, kImageBytes) == image;
             if (other == kFaulty) {
                 faultyReportedOk = reportedOk ? 1 : 0;

@@ -59,8 +59,7 @@ inline int WaitFor(pid_t pid) {
 // (SIGTERM) and waited for with its owner.
 class ServedBoards {
 public:
-    ServedBoards(const std::filesystem::path& folder, int boards)
-        : socket_(folder / "sim.sock") {
+    ServedBoards(const std::filesystem::path& folder, int boards) : socket_(folder / "sim.sock") {
         std::filesystem::create_directories(folder / "state");
         pid_ = Spawn(Bin("vessa-sim"),
                      {"serve", "--scenario", QUILLON_BENCH_SCENARIO, "--boards",

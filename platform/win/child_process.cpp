@@ -89,9 +89,8 @@ public:
         if (::InitializeProcThreadAttributeList(list_, 1, 0, &size) == 0) {
             Fail("cannot start a child process", ::GetLastError());
         }
-        if (::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
-                                        handles.data(), handles.size() * sizeof(HANDLE), nullptr,
-                                        nullptr) == 0) {
+        if (::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles.data(),
+                                        handles.size() * sizeof(HANDLE), nullptr, nullptr) == 0) {
             const DWORD error = ::GetLastError();
             ::DeleteProcThreadAttributeList(list_);
             Fail("cannot start a child process", error);

@@ -14,6 +14,7 @@ std::wstring QuotedArgument(const std::wstring& argument);
 // The command line that starts `program` with `arguments` (UTF-8): the program in quotes (a
 // Windows path holds no quote, and the first word is read without backslash escapes), then
 // each argument quoted as above.
-std::wstring QuotedCommandLine(const std::wstring& program, const std::vector<std::string>& arguments);
+std::wstring QuotedCommandLine(const std::wstring& program,
+                               const std::vector<std::string>& arguments);
 
 }  // namespace quillon::platform

@@ -43,12 +43,12 @@ protected:
     void SetUp() override {
         SetVariable("VESSA_SIM_BOARDS", std::to_string(kBoards));
         SetVariable("VESSA_SIM_DUMP", Native(dir / "flash"));
-        SetVariable("VESSA_SIM_SCENARIO", Native(std::filesystem::path(QUILLON_SCENARIO_DIR) /
-                                                 "default.ini"));
+        SetVariable("VESSA_SIM_SCENARIO",
+                    Native(std::filesystem::path(QUILLON_SCENARIO_DIR) / "default.ini"));
     }
     void TearDown() override {
-        for (const char* name : {"VESSA_SIM_BOARDS", "VESSA_SIM_DUMP", "VESSA_SIM_SCENARIO",
-                                 "VESSA_SIM_SCENARIO_1"}) {
+        for (const char* name :
+             {"VESSA_SIM_BOARDS", "VESSA_SIM_DUMP", "VESSA_SIM_SCENARIO", "VESSA_SIM_SCENARIO_1"}) {
             SetVariable(name, "");
         }
         ::RegDeleteTreeW(HKEY_CURRENT_USER, platform::Widen(kKey).c_str());
@@ -67,8 +67,8 @@ protected:
         return image;
     }
     Words GangWords(Words words) const {
-        words.insert(words.begin(), {"--clock", "virtual", "gang", "--boards", "0-2",
-                                     "--settings-dir", kKey});
+        words.insert(words.begin(),
+                     {"--clock", "virtual", "gang", "--boards", "0-2", "--settings-dir", kKey});
         return words;
     }
     // Runs the gang; `onLine` sees each line of its standard output as it comes.
@@ -153,8 +153,7 @@ TEST_F(WinGangTest, AFaultOnOneBoardLeavesTheOthersUnitsOkAndIsNeverReportedOk) 
         std::string cause;
     };
     const std::vector<Case> cases = {
-        {"kind = unplug\nafter = 40\n", 69,
-         "flash: the board does not answer: it was pulled out"},
+        {"kind = unplug\nafter = 40\n", 69, "flash: the board does not answer: it was pulled out"},
         {"kind = power_loss\nafter = 40\n", 1,
          "flash: the target does not answer: it is switched off"},
     };
@@ -199,20 +198,20 @@ TEST_F(WinGangTest, AFaultOnOneBoardLeavesTheOthersUnitsOkAndIsNeverReportedOk) 
 TEST_F(WinGangTest, AStopStopsEveryBoardAndGivesTheSignalsStatus) {
     WriteImage(7);
     bool stopped = false;
-    const GangResult run = Gang({"tick", "typeauto", "load", Native(dir / "image.bin"), "steps",
-                          "program,verify", "burnrun", "100000000"},
-                         [&](platform::ChildProcess& gang, const std::string& out) {
-                             for (int board = 0; board < kBoards; ++board) {
-                                 if (out.find("[" + std::to_string(board) + "] Write Flash") ==
-                                     std::string::npos) {
-                                     return;
-                                 }
-                             }
-                             if (!stopped) {
-                                 gang.Signal(SIGINT);
-                                 stopped = true;
-                             }
-                         });
+    const GangResult run = Gang(
+        {"tick", "typeauto", "load", Native(dir / "image.bin"), "steps", "program,verify",
+         "burnrun", "100000000"},
+        [&](platform::ChildProcess& gang, const std::string& out) {
+            for (int board = 0; board < kBoards; ++board) {
+                if (out.find("[" + std::to_string(board) + "] Write Flash") == std::string::npos) {
+                    return;
+                }
+            }
+            if (!stopped) {
+                gang.Signal(SIGINT);
+                stopped = true;
+            }
+        });
     ASSERT_TRUE(stopped) << run.out << run.err;
     EXPECT_EQ(run.status, 128 + SIGINT) << run.err;
     for (int board = 0; board < kBoards; ++board) {
