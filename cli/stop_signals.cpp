@@ -4,6 +4,8 @@
 #include <chrono>
 #include <csignal>
 
+#include "platform/stop_requests.h"
+
 namespace quillon::cli {
 
 namespace {
@@ -29,6 +31,11 @@ extern "C" void OnStopSignal(int signal) {
         return;
     }
     lastSignalMs.store(now);
+#ifdef _WIN32
+    // The Windows C runtime puts the default action back before it calls a handler: the
+    // next signal is this handler's too, as on POSIX.
+    std::signal(signal, OnStopSignal);
+#endif
 }
 
 }  // namespace
@@ -39,6 +46,12 @@ void InstallStopSignals() {
 #ifdef SIGHUP
     std::signal(SIGHUP, OnStopSignal);
 #endif
+#ifdef SIGBREAK
+    // Windows: Ctrl+Break.
+    std::signal(SIGBREAK, OnStopSignal);
+#endif
+    // A gang's station on Windows: the gang's stop, passed on.
+    platform::WatchStopRequests(OnStopSignal);
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif

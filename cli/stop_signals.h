@@ -5,10 +5,11 @@
 namespace quillon::cli {
 
 // The signals that end a run: SIGINT (Ctrl+C), SIGTERM (timeout, service managers) and SIGHUP
-// (the terminal went away). The first acts as the Stop button: the current operation stops at
-// its next check, the failure tail, the record and the close sequence run, and the program
-// exits 128 + the signal's number. A second one within kSecondSignalWindowMs ends the program
-// at once. SIGPIPE is ignored: a closed standard output never ends a run.
+// (the terminal went away); on Windows also SIGBREAK (Ctrl+Break, 21). The first acts as the
+// Stop button: the current operation stops at its next check, the failure tail, the record
+// and the close sequence run, and the program exits 128 + the signal's number. A second one
+// within kSecondSignalWindowMs ends the program at once. SIGPIPE is ignored: a closed
+// standard output never ends a run.
 void InstallStopSignals();
 inline constexpr long long kSecondSignalWindowMs = 3000;
 

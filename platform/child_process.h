@@ -8,14 +8,14 @@
 
 namespace quillon::platform {
 
-// Whether this system can run the child processes below (false where the implementation is
-// not there yet: Windows).
+// Whether this system can run the child processes below.
 bool ChildProcessesAvailable();
 
 // A program run as a child of this one, its standard output and standard error on pipes this
-// process reads and its standard input the null device. On POSIX it runs in a process group
-// of its own, so that a terminal's Ctrl+C reaches only this process, which passes it on once
-// (Signal): a child that got it twice would end at once instead of stopping cleanly.
+// process reads and its standard input the null device. It runs in a process group of its
+// own (Windows: without a console), so that a terminal's Ctrl+C reaches only this process,
+// which passes it on once (Signal): a child that got it twice would end at once instead of
+// stopping cleanly.
 class ChildProcess {
 public:
     enum class Stream { Out, Err };
@@ -33,9 +33,12 @@ public:
     // Reads what the child wrote on one stream: up to `size` bytes, blocking until some came;
     // 0 at the stream's end. The two streams may be read from two threads at once.
     std::size_t Read(Stream stream, char* buffer, std::size_t size);
-    // Sends the child `signal` (SIGINT, SIGTERM, SIGHUP); nothing once it has been waited for.
+    // Sends the child `signal` (SIGINT, SIGTERM, SIGHUP; on Windows the signal's number goes
+    // through the child's stop pipe, which quillon-cli takes as that signal, see
+    // platform/stop_requests.h); nothing once it has been waited for.
     void Signal(int signal);
-    // Ends the child at once (SIGKILL); it is still to be waited for.
+    // Ends the child at once (SIGKILL; on Windows TerminateProcess, reported as 128 + 9); it
+    // is still to be waited for.
     void Kill();
     // Waits for the child to end: its exit status, or 128 + N when signal N ended it (as a
     // shell reports it).

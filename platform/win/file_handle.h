@@ -14,4 +14,12 @@ struct FileHandleTraits {
 
 using FileHandle = UniqueHandle<FileHandleTraits>;
 
+// The handles of a process, a thread or an event: NULL holds nothing.
+struct ObjectHandleTraits {
+    static HANDLE Invalid() { return nullptr; }
+    static void Close(HANDLE handle) { ::CloseHandle(handle); }
+};
+
+using ObjectHandle = UniqueHandle<ObjectHandleTraits>;
+
 }  // namespace quillon::platform
