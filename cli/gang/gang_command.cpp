@@ -55,14 +55,20 @@ int RunGangAction(const AloneRun& run) {
 
 }  // namespace
 
+#ifdef _WIN32
+#define QUILLON_GANG_SETTINGS "the key DIR\\board-N"
+#else
+#define QUILLON_GANG_SETTINGS "DIR/board-N.sqlite"
+#endif
+
 const char* GangHelp() {
     return R"(Several boards at once (gang):
   quillon-cli [OPTION]... gang --boards LIST [--settings-dir DIR] [OPTION]...
   ACTION... starts one station per board, all at once: quillon-cli --board N
   with the same options and ACTIONs. A board that fails, hangs or is pulled
   out never stops, slows or changes another board's unit. Board N keeps its
-  settings in DIR/board-N.sqlite; without --settings-dir each board uses its
-  own default settings file (--settings cannot be given, nor QUILLON_SETTINGS
+  settings in )" QUILLON_GANG_SETTINGS R"(; without --settings-dir each board uses its
+  own default settings (--settings cannot be given, nor QUILLON_SETTINGS
   without --settings-dir: boards never share one). On a terminal one row per
   board shows its step and gauge, then its outcome and time; a summary line
   ends the run ("N units: N OK, N failed, S s in all, N OK units per hour").
@@ -92,8 +98,8 @@ ActionSpec GangAction() {
                       {"run the same ACTIONs on several boards at once, one",
                        "station per board (quillon-cli --board N); LIST like",
                        "0-7 or 0,2,5 (boards 0 to 15); board N keeps its",
-                       "settings in DIR/board-N.sqlite (default: its own",
-                       "default file); see \"Several boards at once\" below"},
+                       "settings in " QUILLON_GANG_SETTINGS " (default: its",
+                       "own default); see \"Several boards at once\" below"},
                       nullptr,
                       StdoutUse::Log,
                       RunGangAction};

@@ -89,7 +89,12 @@ void TakeGangOptions(const std::vector<std::string>& words, std::size_t& i, Gang
 }  // namespace
 
 std::filesystem::path BoardSettingsFile(const std::filesystem::path& folder, int board) {
+#ifdef _WIN32
+    // The settings store is the registry there: board N's store is a subkey of DIR's key.
+    return folder / ("board-" + std::to_string(board));
+#else
     return folder / ("board-" + std::to_string(board) + ".sqlite");
+#endif
 }
 
 GangPlan ParseGang(const std::vector<std::string>& words, const CliOptions& before) {
