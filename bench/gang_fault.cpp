@@ -12,7 +12,6 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -50,11 +49,7 @@ void BM_GangFault(benchmark::State& state) {
     const Fault& fault = kFaults[state.range(0)];
     state.SetLabel(fault.name);
     quillon::testing::TempDir dir;
-    std::mt19937_64 random(2026);
-    std::string image(kImageBytes, '\0');
-    for (char& byte : image) {
-        byte = static_cast<char>(random());
-    }
+    const std::string image = quillon::bench::GangImage(kImageBytes);
     quillon::testing::WriteFileBytes(dir / "image.bin", image);
     const quillon::bench::ServedBoards sim(dir.Path(), kBoards);
     const auto log = dir / "gang.log";

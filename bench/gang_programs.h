@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -22,6 +23,16 @@
 extern char** environ;
 
 namespace quillon::bench {
+
+// The same pseudo-random image on every run, so runs compare.
+inline std::string GangImage(std::size_t bytes) {
+    std::mt19937_64 random(2026);
+    std::string image(bytes, '\0');
+    for (char& byte : image) {
+        byte = static_cast<char>(random());
+    }
+    return image;
+}
 
 inline std::filesystem::path Bin(const char* program) {
     return std::filesystem::path(quillon::ProgramFolder()) / program;

@@ -10,7 +10,6 @@
 #include <sys/resource.h>
 
 #include <chrono>
-#include <random>
 #include <string>
 
 #include "bench/gang_programs.h"
@@ -36,11 +35,7 @@ double CpuSecondsOfChildren() {
 void BM_GangFlash(benchmark::State& state) {
     const int boards = static_cast<int>(state.range(0));
     quillon::testing::TempDir dir;
-    std::mt19937_64 random(2026);
-    std::string image(kImageBytes, '\0');
-    for (char& byte : image) {
-        byte = static_cast<char>(random());
-    }
+    const std::string image = quillon::bench::GangImage(kImageBytes);
     quillon::testing::WriteFileBytes(dir / "image.bin", image);
     const quillon::bench::ServedBoards sim(dir.Path(), boards);
     const std::string list = boards == 1 ? "0" : "0-" + std::to_string(boards - 1);
