@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/json_out.h"
+#include "records/json_out.h"
 #include "cli/terminal_progress.h"
 #include "ui/operator_panel.h"
 

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "cli/failure_cause.h"
-#include "cli/records/station_record.h"
-#include "cli/run_record.h"
+#include "records/station_record.h"
+#include "records/run_record.h"
 #include "cli/setting_assignment.h"
 #include "cli/stop_signals.h"
 #include "config/flash_database_check.h"

@@ -11,7 +11,7 @@
 #include "cli/cli_actions.h"
 #include "cli/cli_options.h"
 #include "cli/cli_panel.h"
-#include "cli/records/record_sink.h"
+#include "records/record_sink.h"
 #include "config/settings_lock.h"
 #include "station/station.h"
 #include "ui/clock.h"

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/records/unit_spool.h"
+#include "records/unit_spool.h"
 #include "config/settings_location.h"
 
 namespace quillon::cli {
