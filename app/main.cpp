@@ -10,9 +10,9 @@
 #include "app/main_window.h"
 #include "app/platform/sibling_tool.h"
 #include "app/platform/single_instance.h"
-#include "records/background_recorder.h"
 #include "config/settings_location.h"
 #include "config/settings_lock.h"
+#include "records/background_recorder.h"
 #include "station/station.h"
 
 namespace {

@@ -10,8 +10,6 @@
 #include <sstream>
 
 #include "cli/failure_cause.h"
-#include "records/station_record.h"
-#include "records/run_record.h"
 #include "cli/setting_assignment.h"
 #include "cli/stop_signals.h"
 #include "config/flash_database_check.h"
@@ -23,6 +21,8 @@
 #include "config/settings_lock.h"
 #include "image/image_file.h"
 #include "platform/terminal.h"
+#include "records/run_record.h"
+#include "records/station_record.h"
 
 namespace quillon::cli {
 

@@ -7,9 +7,9 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_options.h"
+#include "cli/records_help.h"
 #include "records/html_report.h"
 #include "records/record_sink.h"
-#include "cli/records_help.h"
 #include "records/unit_report.h"
 
 namespace quillon::cli {

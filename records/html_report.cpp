@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <map>
 
+#include "config/atomic_file.h"
 #include "records/line_figures.h"
 #include "records/svg_chart.h"
-#include "config/atomic_file.h"
 
 namespace quillon {
 

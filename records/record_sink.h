@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "records/record_target.h"
+#include "records/run_record.h"
 #include "records/unit_database.h"
 #include "records/unit_spool.h"
-#include "records/run_record.h"
 
 namespace quillon {
 

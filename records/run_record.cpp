@@ -6,10 +6,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "records/escaped_text.h"
-#include "records/json_out.h"
 #include "platform/crc32.h"
 #include "platform/locked_file.h"
+#include "records/escaped_text.h"
+#include "records/json_out.h"
 
 namespace quillon {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "records/escaped_text.h"
 #include "platform/unit_identity.h"
+#include "records/escaped_text.h"
 
 namespace quillon {
 

@@ -5,8 +5,8 @@
 #include <set>
 #include <thread>
 
-#include "records/escaped_text.h"
 #include "records/background_recorder.h"
+#include "records/escaped_text.h"
 #include "records/record_target.h"
 #include "records/unit_report.h"
 #include "records/unit_spool.h"
