@@ -68,7 +68,7 @@ void BM_RecordUnit(benchmark::State& state) {
     sink.ReplaySpool();  // connects: a run does this once, before its first unit
     const RunRecord record = Unit();
     for (auto _ : state) {
-        if (sink.Keep(record)) {
+        if (sink.Keep(quillon::StoredUnitFrom(record))) {
             state.SkipWithError("the record went to the spool");
             break;
         }
@@ -95,7 +95,7 @@ void BM_ReplaySpool(benchmark::State& state) {
             spool.Append(quillon::StoredUnitFrom(Unit()));
         }
         state.ResumeTiming();
-        if (sink.ReplaySpool().stored != kBacklog) {
+        if (sink.ReplaySpool()->stored != kBacklog) {
             state.SkipWithError(("the backlog was not stored: " + sink.Problem()).c_str());
             break;
         }

@@ -127,7 +127,7 @@ int Flush(const RecordsCommand& command, const std::string& record, int boardInd
     }
     UnitSpool spool(UnitSpool::DefaultFolder(boardIndex));
     DatabaseRecordSink sink(target.connection, spool);
-    const SpoolReplay replay = sink.ReplaySpool();
+    const SpoolReplay replay = sink.ReplaySpool().value_or(SpoolReplay{});
     // Only what was new counts as written; a record the database had already is said apart.
     const std::string already =
         replay.alreadyStored > 0

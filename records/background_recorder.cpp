@@ -1,11 +1,13 @@
 #include "records/background_recorder.h"
 
-#include "records/station_record.h"
-
 namespace quillon {
 
-BackgroundRecorder::BackgroundRecorder(std::unique_ptr<RecordSink> sink, Notice notice)
-    : sink_(std::move(sink)), notice_(std::move(notice)), worker_([this] { Work(); }) {}
+BackgroundRecorder::BackgroundRecorder(std::unique_ptr<RecordSink> sink, Notice notice,
+                                       ReplayNotice replayed)
+    : sink_(std::move(sink)),
+      notice_(std::move(notice)),
+      replayed_(std::move(replayed)),
+      worker_([this] { Work(); }) {}
 
 BackgroundRecorder::~BackgroundRecorder() {
     {
@@ -16,37 +18,67 @@ BackgroundRecorder::~BackgroundRecorder() {
     worker_.join();
 }
 
-void BackgroundRecorder::Keep(RunRecord record) {
+void BackgroundRecorder::Keep(const std::string& action, const AutoUnitReport& unit) {
+    Keep(RecordOfUnit(action, unit, UtcNow()));
+}
+
+void BackgroundRecorder::Keep(const RunRecord& record) {
+    Keep(StoredUnitFrom(record));
+}
+
+void BackgroundRecorder::Keep(StoredUnit unit) {
     {
         const std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(record));
+        queue_.push_back(std::move(unit));
     }
     wake_.notify_one();
 }
 
 void BackgroundRecorder::Follow(Station& station) {
-    station.Auto().onUnitDone = [this, &station](const AutoUnitReport& unit) {
-        Keep(MakeRunRecord(station, unit.burnRun ? "burnrun" : "auto", unit));
+    station.Auto().onUnitDone = [this](const AutoUnitReport& unit) {
+        Keep(unit.burnRun ? "burnrun" : "auto", unit);
     };
 }
 
-void BackgroundRecorder::Work() {
-    if (auto* database = dynamic_cast<DatabaseRecordSink*>(sink_.get())) {
-        database->ReplaySpool();
+void BackgroundRecorder::Wait() {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !busy_ && queue_.empty(); });
+}
+
+void BackgroundRecorder::Replay() {
+    std::string line;
+    try {
+        const auto replay = sink_->ReplaySpool();
+        if (replay && replay->stored > 0) {
+            line = std::to_string(replay->stored) + " spooled record(s) written to the database";
+        }
+    } catch (const std::exception& error) {
+        // The spool stays as it was: the next run offers its records again.
+        line = std::string("the spool was not replayed: ") + error.what();
     }
+    if (!line.empty() && replayed_) {
+        replayed_(line);
+    }
+}
+
+void BackgroundRecorder::Work() {
+    Replay();
     for (;;) {
-        RunRecord record;
+        StoredUnit unit;
         {
             std::unique_lock lock(mutex_);
+            busy_ = false;
+            idle_.notify_all();
             wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
             if (queue_.empty()) {
                 return;
             }
-            record = std::move(queue_.front());
+            unit = std::move(queue_.front());
             queue_.pop_front();
+            busy_ = true;
         }
         try {
-            if (const auto notice = sink_->Keep(record)) {
+            if (const auto notice = sink_->Keep(unit)) {
                 notice_(*notice, false);
             }
         } catch (const RecordError& error) {

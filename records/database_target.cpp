@@ -1,4 +1,4 @@
-#include "records/database_target.h"
+#include "records/record_sinks.h"
 
 #include <libpq-fe.h>
 

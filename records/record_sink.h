@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "records/record_target.h"
-#include "records/run_record.h"
+#include "records/stored_unit.h"
 #include "records/unit_database.h"
 #include "records/unit_spool.h"
 
@@ -28,20 +28,26 @@ public:
 
     // Keeps one unit's record. Returns a line for standard error when the record was kept
     // somewhere other than asked (the spool); throws RecordError when it was not kept.
-    virtual std::optional<std::string> Keep(const RunRecord& record) = 0;
+    virtual std::optional<std::string> Keep(const StoredUnit& unit) = 0;
+
+    // A sink that sets records aside when it cannot keep them at once (the database's spool)
+    // hands them on here and says what it did; one that sets nothing aside has nothing to
+    // replay.
+    virtual std::optional<SpoolReplay> ReplaySpool() { return std::nullopt; }
 };
 
-// Today's record file: CSV or JSON Lines, one locked append per record.
+// Today's record file: CSV or JSON Lines, one locked append per record (file_sink.cpp).
 class FileRecordSink : public RecordSink {
 public:
     explicit FileRecordSink(std::filesystem::path file) : file_(std::move(file)) {}
-    std::optional<std::string> Keep(const RunRecord& record) override;
+    std::optional<std::string> Keep(const StoredUnit& unit) override;
 
 private:
     std::filesystem::path file_;
 };
 
-// A line's database; what it does not take goes to the spool and is replayed later.
+// A line's database; what it does not take goes to the spool and is replayed later
+// (database_sink.cpp).
 class DatabaseRecordSink : public RecordSink {
 public:
     // Connects on first use, so it may be made on a thread that must not wait; an absent
@@ -50,11 +56,9 @@ public:
 
     // Connects when not connected and replays the spool into the database, when it can be
     // reached.
-    SpoolReplay ReplaySpool();
+    std::optional<SpoolReplay> ReplaySpool() override;
 
-    std::optional<std::string> Keep(const RunRecord& record) override;
-    // The same for a unit already made (the benchmark and the tests give their own).
-    std::optional<std::string> Keep(const StoredUnit& unit);
+    std::optional<std::string> Keep(const StoredUnit& unit) override;
 
     // Why the last record did not reach the database.
     const std::string& Problem() const { return problem_; }
@@ -73,8 +77,7 @@ private:
     std::chrono::steady_clock::time_point nextAttempt_{};
 };
 
-// The sink of a target (nothing for RecordTarget::Kind::None), spooling into
-// UnitSpool::DefaultFolder(boardIndex).
+// The sink of a target (nothing for no target), as its row of the sinks' table opens it.
 std::unique_ptr<RecordSink> OpenRecordSink(const RecordTarget& target, int boardIndex = 0);
 
 }  // namespace quillon

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <regex>
 
-#include "records/database_target.h"
+#include "records/record_sinks.h"
 
 namespace quillon {
 
@@ -17,16 +17,15 @@ bool IsDatabaseUri(const std::string& text) {
 }
 
 RecordTarget ParseRecordTarget(const std::string& text) {
-    RecordTarget target;
     if (text.empty()) {
-        return target;
+        return {};
     }
-    if (!IsDatabaseUri(text)) {
-        target.kind = RecordTarget::Kind::File;
-        target.file = text;
-        return target;
+    for (const SinkKind& sink : kSinkKinds) {
+        if (sink.names(text)) {
+            return sink.target(text);
+        }
     }
-    return DatabaseTarget(text);
+    return {};
 }
 
 RecordTarget RecordTargetOrDefault(const std::string& option) {

@@ -3,15 +3,24 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace quillon {
 
-// Where the records of a run go: nowhere, a CSV / JSON Lines file, or a PostgreSQL database.
+// Where the records of a run go: nowhere, or one of the places of the sinks' table
+// (record_sinks.h): a CSV / JSON Lines file, a PostgreSQL database.
 struct RecordTarget {
-    enum class Kind { None, File, Database };
-    Kind kind = Kind::None;
-    std::filesystem::path file;
-    std::string connection;  // the connection URI as given (it never carries a password)
+    // The kinds of place, each the name of its row in the sinks' table. These are the ones
+    // the program tells apart itself (the report reads a file or a database); a place added
+    // later names its own.
+    struct Kind {
+        static constexpr std::string_view None = "";
+        static constexpr std::string_view File = "file";
+        static constexpr std::string_view Database = "database";
+    };
+    std::string_view kind = Kind::None;
+    std::filesystem::path file;  // a file's name
+    std::string connection;      // any other place as given (a URI; it never carries a password)
 };
 
 // A --record value that cannot be used (a malformed URI, a password in it).
@@ -26,9 +35,10 @@ inline constexpr const char* kRecordEnvironment = "QUILLON_RECORD";
 // True for "postgresql://..." and "postgres://...".
 bool IsDatabaseUri(const std::string& text);
 
-// The target a --record value names: a database for a PostgreSQL URI (checked by libpq's own
-// parser; refused by a build that records to files only), else a file. An empty text is no
-// target. Throws RecordTargetError with the reason.
+// The target a --record value names: the first place of the sinks' table that takes it (a
+// database for a PostgreSQL URI, checked by libpq's own parser and refused by a build that
+// records to files only; else a file). An empty text is no target. Throws RecordTargetError
+// with the reason.
 RecordTarget ParseRecordTarget(const std::string& text);
 
 // `text` with the password of any PostgreSQL URI in it replaced by "***".

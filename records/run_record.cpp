@@ -1,52 +1,17 @@
 #include "records/run_record.h"
 
+#include <algorithm>
 #include <ctime>
 #include <fstream>
 #include <stdexcept>
 
-#include <nlohmann/json.hpp>
-
 #include "platform/crc32.h"
 #include "platform/locked_file.h"
-#include "records/escaped_text.h"
-#include "records/json_out.h"
+#include "records/stored_unit.h"
 
 namespace quillon {
 
 namespace {
-
-// A CSV field: quoted when it holds a comma, a quote or a line break.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') {
-            out += '"';
-        }
-        out += c;
-    }
-    return out + "\"";
-}
-
-std::string CrcText(const std::optional<uint32_t>& crc) {
-    if (!crc) {
-        return "";
-    }
-    char text[9];
-    std::snprintf(text, sizeof text, "%08x", *crc);
-    return text;
-}
-
-const AutoStepReport* FindStep(const AutoUnitReport& unit, const std::string& name) {
-    for (const auto& step : unit.steps) {
-        if (step.name == name) {
-            return &step;
-        }
-    }
-    return nullptr;
-}
 
 // The file's first line with its line break ("" when it cannot be read).
 std::string FirstLine(const std::filesystem::path& file) {
@@ -57,11 +22,6 @@ std::string FirstLine(const std::filesystem::path& file) {
         line.pop_back();
     }
     return line + "\n";
-}
-
-std::string RetriesText(const AutoStepReport& step) {
-    const auto retries = RecordedRetries(step);
-    return retries ? std::to_string(*retries) : "";
 }
 
 }  // namespace
@@ -89,83 +49,8 @@ std::string RecordedCause(const AutoStepReport& step) {
     return step.report.Ok() ? std::string() : step.report.cause;
 }
 
-RunRecord StorableRecord(RunRecord record) {
-    for (std::string* text : {&record.time, &record.action, &record.chipCode, &record.chipVersion,
-                              &record.flashId, &record.part, &record.imagePath}) {
-        *text = StorableText(*text);
-    }
-    for (auto& step : record.unit.steps) {
-        step.name = StorableText(step.name);
-        step.report.cause = StorableText(step.report.cause);
-    }
-    return record;
-}
-
 uint32_t Crc32(const std::vector<uint8_t>& bytes) {
     return platform::Crc32(bytes);
-}
-
-std::string CsvHeader() {
-    std::string header =
-        "time,action,pass,chip_code,chip_version,flash_id,part,image,image_size,image_crc32";
-    for (const auto& step : RecordedSteps()) {
-        header += "," + step.name + "," + step.name + "_seconds," + step.name + "_retries";
-    }
-    return header + ",total_seconds,outcome,board\n";
-}
-
-std::string CsvHeaderBeforeBoard() {
-    const std::string header = CsvHeader();
-    return header.substr(0, header.rfind(',')) + "\n";
-}
-
-std::string CsvLine(const RunRecord& given) {
-    const RunRecord r = StorableRecord(given);
-    std::string line = CsvField(r.time) + "," + CsvField(r.action) + "," + std::to_string(r.pass) +
-                       "," + CsvField(r.chipCode) + "," + CsvField(r.chipVersion) + "," +
-                       CsvField(r.flashId) + "," + CsvField(r.part) + "," + CsvField(r.imagePath) +
-                       "," + std::to_string(r.imageSize) + "," + CrcText(r.imageCrc32);
-    for (const auto& recorded : RecordedSteps()) {
-        if (const auto* step = FindStep(r.unit, recorded.name)) {
-            line += std::string(",") + StepResultName(step->report.result) + "," +
-                    SecondsText(step->report.seconds) + "," + RetriesText(*step);
-        } else {
-            line += ",,,";
-        }
-    }
-    return line + "," + SecondsText(r.unit.totalSeconds) + "," + StepResultName(r.unit.outcome) +
-           "," + std::to_string(r.board) + "\n";
-}
-
-std::string JsonLine(const RunRecord& given) {
-    const RunRecord r = StorableRecord(given);
-    JsonObject steps = JsonObject::array();
-    for (const auto& step : r.unit.steps) {
-        const auto retries = RecordedRetries(step);
-        steps.push_back({{"name", step.name},
-                         {"result", StepResultName(step.report.result)},
-                         {"seconds", JsonSeconds(step.report.seconds)},
-                         {"retries", retries ? JsonObject(*retries) : JsonObject(nullptr)}});
-        if (const std::string cause = RecordedCause(step); !cause.empty()) {
-            steps.back()["cause"] = cause;
-        }
-    }
-    const std::string crc = CrcText(r.imageCrc32);
-    const JsonObject record = {{"time", r.time},
-                               {"action", r.action},
-                               {"pass", r.pass},
-                               {"chip_code", r.chipCode},
-                               {"chip_version", r.chipVersion},
-                               {"flash_id", r.flashId},
-                               {"part", r.part},
-                               {"image", r.imagePath},
-                               {"image_size", r.imageSize},
-                               {"image_crc32", crc.empty() ? JsonObject(nullptr) : JsonObject(crc)},
-                               {"steps", steps},
-                               {"total_seconds", JsonSeconds(r.unit.totalSeconds)},
-                               {"outcome", StepResultName(r.unit.outcome)},
-                               {"board", r.board}};
-    return JsonText(record) + "\n";
 }
 
 std::string UtcNow() {
@@ -177,7 +62,19 @@ std::string UtcNow() {
     return text;
 }
 
+std::string CsvLine(const RunRecord& record) {
+    return CsvUnitLine(StoredUnitFrom(record));
+}
+
+std::string JsonLine(const RunRecord& record) {
+    return JsonUnitLine(StoredUnitFrom(record));
+}
+
 void AppendRecord(const std::filesystem::path& file, const RunRecord& record) {
+    AppendRecord(file, StoredUnitFrom(record));
+}
+
+void AppendRecord(const std::filesystem::path& file, const StoredUnit& unit) {
     using platform::LockedFile;
     constexpr auto kReadableByAll =
         std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
@@ -199,12 +96,18 @@ void AppendRecord(const std::filesystem::path& file, const RunRecord& record) {
     if (size < 0) {
         fail("inspect");
     }
-    std::string text = csv ? CsvLine(record) : JsonLine(record);
+    std::string text = csv ? CsvUnitLine(unit) : JsonUnitLine(unit);
     if (csv && size == 0) {
         text = CsvHeader() + text;
-    } else if (csv && FirstLine(file) == CsvHeaderBeforeBoard()) {
-        // The lock keeps writers out, not readers: the header read here is the file's.
-        text = text.substr(0, text.rfind(',')) + "\n";
+    } else if (csv) {
+        // A file begun by an older program keeps its columns. The lock keeps writers out, not
+        // readers: the header read here is the file's.
+        const std::string header = FirstLine(file);
+        for (int version = 1; version < kUnitSchemaVersion; ++version) {
+            if (header == CsvHeaderOf(version)) {
+                text = CsvUnitLine(unit, version);
+            }
+        }
     }
     if (!opened.Append(text)) {
         if (!existed && size == 0) {

@@ -7,11 +7,12 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "records/record_fields.h"
 #include "records/run_record.h"
 
 namespace quillon {
 
-// One step of a unit as a line's database keeps it.
+// One step of a unit as its record keeps it.
 struct StoredStep {
     std::string name;
     std::string result;  // "ok", "failed", "refused"
@@ -22,25 +23,20 @@ struct StoredStep {
     bool operator==(const StoredStep&) const = default;
 };
 
-// One unit as the line keeps it: the run record plus the station-made key and the station.
-// The same value goes to the database, to the spool and into the report.
-struct StoredUnit {
-    std::string id;       // UUID made by the station, lower-case text
+// A unit's record: the one value every place a record goes takes (a record file, the
+// database, the spool) and the report reads back. Made once, when the unit ends, from the
+// facts the run carried and the unit's report; every text in the form the records keep it
+// (StorableText: a file name that is not UTF-8 keeps its bytes as "<HH>"). Its fields, their
+// names and their forms are listed once, in record_fields.cpp.
+struct StoredUnit : UnitFacts {
+    std::string id;       // UUID made by the station, lower-case text (empty in a record file)
     std::string station;  // the station's host name (empty in a record file)
     std::string time;     // ISO 8601 UTC, e.g. 2026-12-07T09:30:00Z
-    std::string action;
-    int pass = 0;
-    std::string chipCode;
-    std::string chipVersion;
-    std::string flashId;
-    std::string part;
-    std::string imagePath;
-    uint64_t imageSize = 0;
-    std::optional<uint32_t> imageCrc32;
+    std::string action;   // "auto", "burnrun", "flash"
+    int pass = 0;         // the BurnRun pass (0 otherwise)
     std::vector<StoredStep> steps;
     double totalSeconds = 0;
     std::string outcome;  // "ok", "failed", "refused"
-    int board = 0;        // the download board's index; 0 in a record made before boards had one
 
     bool operator==(const StoredUnit&) const = default;
 };
@@ -51,20 +47,16 @@ std::string NewUnitId();
 // This machine's host name.
 std::string StationName();
 
-// The unit of a run record, with a fresh id and this station's name.
+// The record of a unit that `action` ran and that ended at `time`, with a fresh id and this
+// station's name.
+StoredUnit RecordOfUnit(const std::string& action, const AutoUnitReport& unit,
+                        const std::string& time);
+
+// The record of a unit given piece by piece, with a fresh id and this station's name.
 StoredUnit StoredUnitFrom(const RunRecord& record);
 
 // "1a2b3c4d" (eight lower-case hexadecimal digits), and back; nothing for anything else.
 std::string Crc32Text(uint32_t crc);
 std::optional<uint32_t> Crc32FromText(const std::string& text);
-
-// The steps as the JSON array the database's jsonb column and the record files hold.
-nlohmann::json StepsJson(const std::vector<StoredStep>& steps);
-std::vector<StoredStep> StepsFromJson(const nlohmann::json& steps);
-
-// The unit as one JSON object (the spool's line), and back. Throws nlohmann::json::exception
-// when a member is missing or of the wrong type.
-nlohmann::json UnitJson(const StoredUnit& unit);
-StoredUnit UnitFromJson(const nlohmann::json& object);
 
 }  // namespace quillon

@@ -23,33 +23,6 @@ constexpr const char* kConnectTimeoutSeconds = "3";
 // Key of the advisory lock that lets one station at a time bring the schema up to date.
 constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(7173617560215523)";
 
-// Each entry brings the schema from version N to N + 1; each is re-runnable.
-const std::array<const char*, kUnitSchemaVersion> kMigrations = {
-    R"(CREATE TABLE IF NOT EXISTS quillon_unit (
-    id            uuid PRIMARY KEY,
-    station       text NOT NULL,
-    time          timestamptz NOT NULL,
-    action        text NOT NULL,
-    pass          integer NOT NULL,
-    chip_code     text NOT NULL,
-    chip_version  text NOT NULL,
-    flash_id      text NOT NULL,
-    part          text NOT NULL,
-    image         text NOT NULL,
-    image_size    bigint NOT NULL,
-    image_crc32   text CHECK (image_crc32 ~ '^[0-9a-f]{8}$'),
-    steps         jsonb NOT NULL,
-    total_seconds double precision NOT NULL,
-    outcome       text NOT NULL);
-CREATE INDEX IF NOT EXISTS quillon_unit_time ON quillon_unit (time);
-CREATE INDEX IF NOT EXISTS quillon_unit_outcome ON quillon_unit (outcome, time);
-CREATE INDEX IF NOT EXISTS quillon_unit_image_crc32 ON quillon_unit (image_crc32);)",
-    // The board each unit was flashed on. Rows from before it were all flashed on board 0, the
-    // only one a station used then: they get 0, never NULL, so every query counts them.
-    R"(ALTER TABLE quillon_unit ADD COLUMN IF NOT EXISTS board integer NOT NULL DEFAULT 0
-    CHECK (board >= 0);)",
-};
-
 // libpq's messages end in a line break and may run over several lines; one line is shown.
 std::string OneLine(const char* text) {
     std::string line;
@@ -147,7 +120,7 @@ void UnitDatabase::Migrate() {
     // Without its table the schema is built again from the start; every step is re-runnable.
     const int from = PQgetvalue(state.get(), 0, 1)[0] == 't' ? found : 0;
     for (int version = from; version < kUnitSchemaVersion; ++version) {
-        run(kMigrations[static_cast<std::size_t>(version)]);
+        run(SchemaStep(version + 1).c_str());
         run(("INSERT INTO quillon_schema_version (version) VALUES (" + std::to_string(version + 1) +
              ") ON CONFLICT (version) DO NOTHING")
                 .c_str());
@@ -158,36 +131,21 @@ void UnitDatabase::Migrate() {
 // Outside InsertAll the single statement is its own transaction: the unit is committed whole
 // or not at all.
 bool UnitDatabase::Insert(const StoredUnit& unit) {
-    static constexpr const char* kInsert =
-        "INSERT INTO quillon_unit (id, station, time, action, pass, chip_code, chip_version, "
-        "flash_id, part, image, image_size, image_crc32, steps, total_seconds, outcome, board) "
-        "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16) "
-        "ON CONFLICT (id) DO NOTHING";
-    constexpr int kParameters = 16;
-    const std::string pass = std::to_string(unit.pass);
-    const std::string size = std::to_string(unit.imageSize);
-    const std::string crc = unit.imageCrc32 ? Crc32Text(*unit.imageCrc32) : "";
-    const std::string steps = StepsJson(unit.steps).dump();
-    const std::string total = nlohmann::json(unit.totalSeconds).dump();
-    const std::string board = std::to_string(unit.board);
-    const std::array<const char*, kParameters> values = {unit.id.c_str(),
-                                                         unit.station.c_str(),
-                                                         unit.time.c_str(),
-                                                         unit.action.c_str(),
-                                                         pass.c_str(),
-                                                         unit.chipCode.c_str(),
-                                                         unit.chipVersion.c_str(),
-                                                         unit.flashId.c_str(),
-                                                         unit.part.c_str(),
-                                                         unit.imagePath.c_str(),
-                                                         size.c_str(),
-                                                         unit.imageCrc32 ? crc.c_str() : nullptr,
-                                                         steps.c_str(),
-                                                         total.c_str(),
-                                                         unit.outcome.c_str(),
-                                                         board.c_str()};
-    Result result(PQexecParams(connection_.get(), kInsert, kParameters, nullptr, values.data(),
-                               nullptr, nullptr, 0));
+    static const std::string kInsert = [] {
+        std::string parameters;
+        for (std::size_t i = 1; i <= SqlColumnCount(); ++i) {
+            parameters += (i == 1 ? "$" : ", $") + std::to_string(i);
+        }
+        return "INSERT INTO quillon_unit (" + SqlColumns() + ") VALUES (" + parameters +
+               ") ON CONFLICT (id) DO NOTHING";
+    }();
+    const std::vector<std::optional<std::string>> texts = SqlValues(unit);
+    std::vector<const char*> values;
+    for (const auto& text : texts) {
+        values.push_back(text ? text->c_str() : nullptr);
+    }
+    Result result(PQexecParams(connection_.get(), kInsert.c_str(), static_cast<int>(values.size()),
+                               nullptr, values.data(), nullptr, nullptr, 0));
     Check(result.get(), "the database refused the record: ");
     return std::string(PQcmdTuples(result.get())) == "1";
 }
@@ -224,41 +182,26 @@ std::vector<bool> UnitDatabase::InsertAll(std::span<const StoredUnit> units) {
 }
 
 std::vector<StoredUnit> UnitDatabase::Units(const std::optional<std::string>& since) {
-    static constexpr const char* kSelect =
-        "SELECT id, station, to_char(time AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), "
-        "action, pass, chip_code, chip_version, flash_id, part, image, image_size, image_crc32, "
-        "steps, total_seconds, outcome, board FROM quillon_unit WHERE $1::timestamptz IS NULL OR "
-        "time >= $1::timestamptz ORDER BY time, id";
+    static const std::string kSelect =
+        "SELECT " + SqlSelectedColumns() +
+        " FROM quillon_unit WHERE $1::timestamptz IS NULL OR time >= $1::timestamptz ORDER BY "
+        "time, id";
     const std::array<const char*, 1> values = {since ? since->c_str() : nullptr};
-    Result result(
-        PQexecParams(connection_.get(), kSelect, 1, nullptr, values.data(), nullptr, nullptr, 0));
+    Result result(PQexecParams(connection_.get(), kSelect.c_str(), 1, nullptr, values.data(),
+                               nullptr, nullptr, 0));
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
         throw DatabaseError("the database refused the query: " +
                             OneLine(PQresultErrorMessage(result.get())));
     }
     std::vector<StoredUnit> units;
     const int rows = PQntuples(result.get());
+    const int columns = PQnfields(result.get());
     for (int row = 0; row < rows; ++row) {
-        int column = 0;
-        auto text = [&] { return std::string(PQgetvalue(result.get(), row, column++)); };
-        StoredUnit unit;
-        unit.id = text();
-        unit.station = text();
-        unit.time = text();
-        unit.action = text();
-        unit.pass = std::stoi(text());
-        unit.chipCode = text();
-        unit.chipVersion = text();
-        unit.flashId = text();
-        unit.part = text();
-        unit.imagePath = text();
-        unit.imageSize = std::stoull(text());
-        unit.imageCrc32 = Crc32FromText(text());
-        unit.steps = StepsFromJson(nlohmann::json::parse(text()));
-        unit.totalSeconds = std::stod(text());
-        unit.outcome = text();
-        unit.board = std::stoi(text());
-        units.push_back(std::move(unit));
+        std::vector<std::string> texts;
+        for (int column = 0; column < columns; ++column) {
+            texts.emplace_back(PQgetvalue(result.get(), row, column));
+        }
+        units.push_back(UnitFromSqlTexts(texts));
     }
     return units;
 }

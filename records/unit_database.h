@@ -23,9 +23,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The schema version this program writes; older databases are brought up to it.
-inline constexpr int kUnitSchemaVersion = 2;
-
 // One connection to a line's database, holding the table `quillon_unit`. A build without the
 // database client refuses every connection (cli/records/files_only).
 class UnitDatabase {

@@ -71,54 +71,6 @@ std::vector<std::string> CsvRecord(const std::string& text, std::size_t& at) {
     return fields;
 }
 
-// A unit from a CSV record under `header` (today's record columns, or an older file's).
-StoredUnit UnitFromCsv(const std::vector<std::string>& header,
-                       const std::vector<std::string>& fields) {
-    if (fields.size() != header.size()) {
-        throw std::invalid_argument("column count");
-    }
-    std::map<std::string, std::string> row;
-    for (std::size_t i = 0; i < header.size(); ++i) {
-        row[header[i]] = fields[i];
-    }
-    auto at = [&](const std::string& name) -> const std::string& {
-        const auto found = row.find(name);
-        if (found == row.end()) {
-            throw std::invalid_argument(name);
-        }
-        return found->second;
-    };
-    StoredUnit unit;
-    unit.time = at("time");
-    unit.action = at("action");
-    unit.pass = std::stoi(at("pass"));
-    unit.chipCode = at("chip_code");
-    unit.chipVersion = at("chip_version");
-    unit.flashId = at("flash_id");
-    unit.part = at("part");
-    unit.imagePath = at("image");
-    unit.imageSize = std::stoull(at("image_size"));
-    unit.imageCrc32 = Crc32FromText(at("image_crc32"));
-    for (const auto& recorded : RecordedSteps()) {
-        const std::string& name = recorded.name;
-        if (at(name).empty()) {
-            continue;
-        }
-        StoredStep step{name, at(name), std::stod(at(name + "_seconds")), std::nullopt, {}};
-        if (!at(name + "_retries").empty()) {
-            step.retries = std::stoi(at(name + "_retries"));
-        }
-        unit.steps.push_back(step);
-    }
-    unit.totalSeconds = std::stod(at("total_seconds"));
-    unit.outcome = at("outcome");
-    // A file begun before records named their board has no such column: board 0.
-    if (const auto board = row.find("board"); board != row.end()) {
-        unit.board = std::stoi(board->second);
-    }
-    return unit;
-}
-
 // 2026-12-07T09:30:00Z, as a station writes a unit's time.
 bool IsRecordTime(const std::string& text) {
     static const std::regex form(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}Z)");

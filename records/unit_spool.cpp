@@ -111,11 +111,11 @@ void UnitSpool::Append(const StoredUnit& unit) {
                          "': " + error.message());
     }
     std::filesystem::permissions(folder_, kPrivateFolder, error);
-    // The unit's text is UTF-8 already (StorableText); a unit made elsewhere with other bytes
-    // is still spooled, with U+FFFD for them, rather than lost.
-    AppendLocked(
-        File(),
-        UnitJson(unit).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    // The members in name order. The unit's text is UTF-8 already (StorableText); a unit made
+    // elsewhere with other bytes is still spooled, with U+FFFD for them, rather than lost.
+    AppendLocked(File(), nlohmann::json(UnitJson(unit))
+                                 .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+                             "\n");
 }
 
 SpoolReplay UnitSpool::Replay(const ReplayStore& store, std::size_t batch) {

@@ -1,7 +1,7 @@
 // A build without the PostgreSQL client (the Windows build: Debian carries no libpq for it)
 // records to files only: every database URI is refused with the reason, and no connection
 // is ever made.
-#include "records/database_target.h"
+#include "records/record_sinks.h"
 #include "records/unit_database.h"
 
 namespace quillon {
