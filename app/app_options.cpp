@@ -66,8 +66,8 @@ ParsedOptions ParseCommandLine(const QStringList& arguments) {
     }
     try {
         parsed.record =
-            cli::RecordTargetOrDefault(parser.isSet(record) ? PathBytes(parser.value(record)) : "");
-    } catch (const cli::RecordTargetError& error) {
+            RecordTargetOrDefault(parser.isSet(record) ? PathBytes(parser.value(record)) : "");
+    } catch (const RecordTargetError& error) {
         parsed.error = QString::fromStdString(error.what());
         return parsed;
     }

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "app/platform/device_watcher.h"
-#include "cli/records/record_target.h"
+#include "records/record_target.h"
 #include "station/station.h"
 
 namespace quillon {
@@ -16,7 +16,7 @@ struct ParsedOptions {
     std::optional<UsbDeviceId> boardUsbId;
     // "--record URI|FILE": where each unit of Auto and BurnRun is recorded (else
     // QUILLON_RECORD; neither: nowhere).
-    cli::RecordTarget record;
+    RecordTarget record;
     QString error;  // set when the command line cannot be used
 };
 

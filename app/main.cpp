@@ -10,9 +10,9 @@
 #include "app/main_window.h"
 #include "app/platform/sibling_tool.h"
 #include "app/platform/single_instance.h"
-#include "cli/records/background_recorder.h"
 #include "config/settings_location.h"
 #include "config/settings_lock.h"
+#include "records/background_recorder.h"
 #include "station/station.h"
 
 namespace {
@@ -127,9 +127,9 @@ int main(int argc, char** argv) {
         window.WatchBoard(watch);
         // Records are written off the window's thread; a record that cannot be kept at all
         // is shown in a box, a spooled one is said on standard error.
-        std::unique_ptr<quillon::cli::BackgroundRecorder> recorder;
-        if (auto sink = quillon::cli::OpenRecordSink(options.record, board)) {
-            recorder = std::make_unique<quillon::cli::BackgroundRecorder>(
+        std::unique_ptr<quillon::BackgroundRecorder> recorder;
+        if (auto sink = quillon::OpenRecordSink(options.record, board)) {
+            recorder = std::make_unique<quillon::BackgroundRecorder>(
                 std::move(sink), [&window](const std::string& line, bool lost) {
                     std::fprintf(stderr, "quillon: %s\n", line.c_str());
                     if (lost) {

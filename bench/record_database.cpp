@@ -17,15 +17,15 @@
 #include <cstdlib>
 #include <memory>
 
-#include "cli/records/record_sink.h"
+#include "records/record_sink.h"
 #include "tests/support/postgres_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-using quillon::cli::DatabaseRecordSink;
-using quillon::cli::RunRecord;
-using quillon::cli::UnitSpool;
+using quillon::DatabaseRecordSink;
+using quillon::RunRecord;
+using quillon::UnitSpool;
 
 struct Line {
     explicit Line(bool durable) : server(dir.Path(), durable) {
@@ -45,7 +45,7 @@ Line& TheLine(bool durable) {
 
 RunRecord Unit() {
     RunRecord record;
-    record.time = quillon::cli::UtcNow();
+    record.time = quillon::UtcNow();
     record.action = "burnrun";
     record.chipCode = "8987";
     record.chipVersion = "0A";
@@ -68,7 +68,7 @@ void BM_RecordUnit(benchmark::State& state) {
     sink.ReplaySpool();  // connects: a run does this once, before its first unit
     const RunRecord record = Unit();
     for (auto _ : state) {
-        if (sink.Keep(record)) {
+        if (sink.Keep(quillon::StoredUnitFrom(record))) {
             state.SkipWithError("the record went to the spool");
             break;
         }
@@ -92,10 +92,10 @@ void BM_ReplaySpool(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         for (int i = 0; i < kBacklog; ++i) {
-            spool.Append(quillon::cli::StoredUnitFrom(Unit()));
+            spool.Append(quillon::StoredUnitFrom(Unit()));
         }
         state.ResumeTiming();
-        if (sink.ReplaySpool().stored != kBacklog) {
+        if (sink.ReplaySpool()->stored != kBacklog) {
             state.SkipWithError(("the backlog was not stored: " + sink.Problem()).c_str());
             break;
         }

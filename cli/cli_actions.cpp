@@ -4,7 +4,7 @@
 
 #include "cli/cli_runner.h"
 #include "cli/gang/gang_command.h"
-#include "cli/records/records_command.h"
+#include "cli/records_command.h"
 
 namespace quillon::cli {
 

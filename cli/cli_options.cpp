@@ -8,7 +8,7 @@
 
 #include "cli/cli_actions.h"
 #include "cli/gang/gang_command.h"
-#include "cli/records/records_help.h"
+#include "cli/records_help.h"
 #include "config/board_index.h"
 
 namespace quillon::cli {

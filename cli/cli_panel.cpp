@@ -1,7 +1,7 @@
 #include "cli/cli_panel.h"
 
-#include "cli/escaped_text.h"
-#include "cli/json_out.h"
+#include "records/escaped_text.h"
+#include "records/json_out.h"
 #include "ui/lookup_table.h"
 
 namespace quillon::cli {

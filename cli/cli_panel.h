@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/json_out.h"
 #include "cli/terminal_progress.h"
+#include "records/json_out.h"
 #include "ui/operator_panel.h"
 
 namespace quillon::cli {

@@ -10,8 +10,6 @@
 #include <sstream>
 
 #include "cli/failure_cause.h"
-#include "cli/records/station_record.h"
-#include "cli/run_record.h"
 #include "cli/setting_assignment.h"
 #include "cli/stop_signals.h"
 #include "config/flash_database_check.h"
@@ -23,6 +21,7 @@
 #include "config/settings_lock.h"
 #include "image/image_file.h"
 #include "platform/terminal.h"
+#include "records/run_record.h"
 
 namespace quillon::cli {
 
@@ -139,27 +138,33 @@ int CliRunner::OpenRecords() {
     return kExitOk;
 }
 
-void CliRunner::StartReplay() {
-    if (auto* database = dynamic_cast<DatabaseRecordSink*>(records_.get())) {
-        replay_ = std::async(std::launch::async, [database] { return database->ReplaySpool(); });
+void CliRunner::StartRecorder() {
+    if (!records_) {
+        return;
     }
+    auto keep = [this](const std::string& line, bool lost) {
+        const std::lock_guard lock(noticesMutex_);
+        notices_.emplace_back(line, lost);
+    };
+    recorder_ = std::make_unique<BackgroundRecorder>(
+        std::move(records_), keep, [keep](const std::string& line) { keep(line, false); });
 }
 
-void CliRunner::FinishReplay() {
-    if (!replay_.valid()) {
+void CliRunner::TellRecords() {
+    if (!recorder_) {
         return;
     }
-    SpoolReplay replay;
-    try {
-        replay = replay_.get();
-    } catch (const std::exception& error) {
-        // The spool stays as it was: the next run offers its records again.
-        panel_.Diagnostic(std::string("the spool was not replayed: ") + error.what());
-        return;
+    recorder_->Wait();
+    std::vector<std::pair<std::string, bool>> notices;
+    {
+        const std::lock_guard lock(noticesMutex_);
+        notices.swap(notices_);
     }
-    if (replay.stored > 0) {
-        panel_.Diagnostic(std::to_string(replay.stored) +
-                          " spooled record(s) written to the database");
+    for (const auto& [line, lost] : notices) {
+        panel_.Diagnostic(line);
+        if (lost) {
+            recordStatus_ = kExitCantCreate;
+        }
     }
 }
 
@@ -192,7 +197,7 @@ int CliRunner::Run() {
         })) {
         panel_.HideLog();
     }
-    StartReplay();  // what earlier runs spooled goes first
+    StartRecorder();  // what earlier runs spooled goes first
     StationOptions stationOptions{options_.settingsPath, options_.iniFolder};
     stationOptions.fastFlash = options_.fastFlash;
     stationOptions.boardIndex = options_.boardIndex;
@@ -203,7 +208,7 @@ int CliRunner::Run() {
             station_->RequestStop(StopSignalCause(signal));
         }
     };
-    if (records_) {
+    if (recorder_) {
         station_->Auto().onUnitDone = [this](const AutoUnitReport& unit) {
             WriteRecord(currentAction_, unit);
         };
@@ -247,7 +252,7 @@ int CliRunner::Run() {
     }
     // The window's shutdown: the connection check stops and the target interface is released.
     station_->RunHandler([this] { station_->Session().CloseSequence(); });
-    FinishReplay();
+    TellRecords();
     panel_.FlushLog();
     if (const int signal = StopSignal(); signal != 0) {
         return kExitSignalBase + signal;  // as a shell reports a program a signal ended
@@ -542,15 +547,8 @@ ActionOutcome CliRunner::Flash(const CliAction& action) {
 }
 
 void CliRunner::WriteRecord(const std::string& action, const AutoUnitReport& unit) {
-    FinishReplay();
-    try {
-        if (const auto notice = records_->Keep(MakeRunRecord(*station_, action, unit))) {
-            panel_.Diagnostic(*notice);
-        }
-    } catch (const RecordError& error) {
-        panel_.Diagnostic(error.what());
-        recordStatus_ = kExitCantCreate;
-    }
+    recorder_->Keep(action, unit);
+    TellRecords();
 }
 
 int CliMain(int argc, char** argv) {

@@ -2,17 +2,19 @@
 
 #include <filesystem>
 #include <functional>
-#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "board/driver_loader.h"
 #include "cli/cli_actions.h"
 #include "cli/cli_options.h"
 #include "cli/cli_panel.h"
-#include "cli/records/record_sink.h"
 #include "config/settings_lock.h"
+#include "records/background_recorder.h"
 #include "station/station.h"
 #include "ui/clock.h"
 #include "ui/step_report.h"
@@ -89,12 +91,13 @@ private:
     // Checks the --record target (or QUILLON_RECORD) and makes its sink: kExitOk, or the
     // status a target that cannot be used gives.
     int OpenRecords();
-    // Starts writing what earlier runs spooled to the database, on a thread of its own, so
-    // that connecting and replaying overlap the run's first unit instead of adding to it.
-    void StartReplay();
-    // Waits for that replay (before the run's first record, and at the end of the run) and
-    // says how many spooled records it wrote.
-    void FinishReplay();
+    // Starts the recorder, which first writes what earlier runs spooled to the database, on a
+    // thread of its own, so that connecting and replaying overlap the run's first unit instead
+    // of adding to it.
+    void StartRecorder();
+    // Waits for the recorder (after each record, and at the end of the run) and says what
+    // became of the replay and of the records that did not go where they were asked to.
+    void TellRecords();
     double ActionSeconds(Millis started) const;
 
     CliOptions options_;
@@ -104,8 +107,10 @@ private:
     std::unique_ptr<Clock> clock_;
     ManualTimer timer_;
     std::unique_ptr<Station> station_;
-    std::unique_ptr<RecordSink> records_;
-    std::future<SpoolReplay> replay_;  // after records_: it ends before the sink it uses
+    std::unique_ptr<RecordSink> records_;  // the sink, until the recorder takes it
+    std::unique_ptr<BackgroundRecorder> recorder_;
+    std::mutex noticesMutex_;
+    std::vector<std::pair<std::string, bool>> notices_;  // the recorder's: line, lost
     std::string currentAction_;
     int recordStatus_ = kExitOk;  // a record that could not be written
 };

@@ -49,6 +49,20 @@ private:
     const AutoFlashSteps& steps_;
 };
 
+std::string JoinedNonEmpty(const std::vector<std::string>& items, const char* separator) {
+    std::string out;
+    for (const auto& item : items) {
+        if (item.empty()) {
+            continue;
+        }
+        if (!out.empty()) {
+            out += separator;
+        }
+        out += item;
+    }
+    return out;
+}
+
 bool IsAllFF(const std::vector<uint8_t>& buffer, std::size_t from, std::size_t count) {
     return std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(from),
                        buffer.begin() + static_cast<std::ptrdiff_t>(from + count),
@@ -87,6 +101,25 @@ StepReport AutoFlash::RunStep(const char* name, const AutoFlashSteps::Step& step
     result.seconds = SecondsSince(started);
     report.steps.push_back({name, result});
     return result;
+}
+
+void AutoFlash::UnitDone(AutoUnitReport& report) const {
+    if (!onUnitDone) {
+        return;
+    }
+    const ChipIdStrings& ids = c_.chipIdStrings;
+    report.facts = {
+        ids[kSlotChipCode],
+        ids[kSlotChipVersion],
+        JoinedNonEmpty({ids[kSlotManufacturerId], ids[kSlotDeviceId], ids[kSlotJedecManufacturer],
+                        ids[kSlotJedecMemoryType], ids[kSlotJedecCapacity]},
+                       " "),
+        JoinedNonEmpty(controls_.deviceLines, " / "),
+        c_.image.imageFilePath,
+        c_.image.imageFileSize,
+        c_.image.imageFileCrc32,
+        boardIndex};
+    onUnitDone(report);
 }
 
 StepReport AutoFlash::UnitReport(const AutoUnitReport& unit) {
@@ -223,9 +256,7 @@ StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
             c_.panel.SetLogColour(LogColour::Red);
             c_.frame.SetOperationResult(StepResult::Failed);
             report.outcome = StepResult::Failed;
-            if (onUnitDone) {
-                onUnitDone(report);
-            }
+            UnitDone(report);
             throw;
         }
         if (!written) {
@@ -233,9 +264,7 @@ StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
             report.outcome = StepResult::Failed;
         }
     }
-    if (onUnitDone) {
-        onUnitDone(report);
-    }
+    UnitDone(report);
     StepReport result = UnitReport(report);
     if (!result.Ok()) {
         result.cause = kWriteStatusCause;
@@ -268,9 +297,7 @@ StepReport AutoFlash::FailureTail(AutoUnitReport& report) {
     report.outcome = StepResult::Failed;
     c_.frame.CloseRun(UnitReport(report), kAutoFailure);
     c_.panel.SetBusyCursor(false, CursorArea::Window);
-    if (onUnitDone) {
-        onUnitDone(report);
-    }
+    UnitDone(report);
     return UnitReport(report);
 }
 
@@ -320,8 +347,8 @@ StepReport AutoFlash::BurnRun(std::optional<int> passes) {
         if (failed) {
             run.cause = pass.cause;
         }
-        if (onUnitDone && !report.steps.empty()) {
-            onUnitDone(report);
+        if (!report.steps.empty()) {
+            UnitDone(report);
         }
         if (failed) {
             break;

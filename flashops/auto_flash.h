@@ -90,6 +90,22 @@ struct AutoStepReport {
     StepReport report;
 };
 
+// What a unit was made of, as the run held it when the unit ended: the chip as identified,
+// the part chosen, the image as loaded (the bytes flashed, even when the file has changed
+// since) and the board. A unit's record names these.
+struct UnitFacts {
+    std::string chipCode;
+    std::string chipVersion;
+    std::string flashId;  // the flash-ID bytes, space-separated
+    std::string part;     // the device box, lines joined by " / "
+    std::string imagePath;
+    uint64_t imageSize = 0;
+    std::optional<uint32_t> imageCrc32;  // nothing when no file is loaded
+    int board = 0;                       // the download board's index
+
+    bool operator==(const UnitFacts&) const = default;
+};
+
 // One unit: an Auto Flash run, or one BurnRun pass.
 struct AutoUnitReport {
     std::vector<AutoStepReport> steps;
@@ -97,6 +113,7 @@ struct AutoUnitReport {
     StepResult outcome = StepResult::Failed;
     int pass = 0;          // BurnRun pass counter (0 for Auto Flash)
     bool burnRun = false;  // a BurnRun pass, else an Auto Flash run
+    UnitFacts facts;       // taken when the unit ends, as it goes to onUnitDone
 };
 
 // Whether Auto Flash loads the image file again before its steps.
@@ -128,8 +145,11 @@ public:
     // and Save to `file` when the read succeeded.
     StepReport Backup(const FileChoice& file);
 
-    // Called when a unit is done (after Auto Flash, after each BurnRun pass that ran steps).
+    // Called when a unit is done (after Auto Flash, after each BurnRun pass that ran steps),
+    // with the unit's facts as the run holds them then.
     std::function<void(const AutoUnitReport&)> onUnitDone;
+    // The board the station works with, which a unit's facts name.
+    int boardIndex = 0;
 
 private:
     StepReport RunStep(const char* name, const AutoFlashSteps::Step& step, AutoUnitReport& report);
@@ -145,6 +165,8 @@ private:
     StepReport Refuse(const std::string& text);
     StepReport SuccessTail(AutoUnitReport& report);
     StepReport FailureTail(AutoUnitReport& report);
+    // Takes the unit's facts and hands the report to onUnitDone.
+    void UnitDone(AutoUnitReport& report) const;
     // The report a run ends with: Ok, or Failed with the first failed step as its cause.
     static StepReport UnitReport(const AutoUnitReport& unit);
     // The status-register writes of the success tail. False when the board did not take them.

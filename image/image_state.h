@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "board/block_checksum.h"  // kBlockSize: block n covers n * 65536 .. n * 65536 + 65535
@@ -27,6 +28,7 @@ struct ImageState {
     // there, and writing it would overwrite what the flash keeps. Cleared by the next file.
     bool besideFileUnread = false;
     uint32_t imageFileSize = 0;  // size of the file as loaded, before the merge
+    std::string imageFilePath;   // the file as loaded (what a unit's record names); "" = none
     // CRC-32 of the file's bytes as loaded (what a unit's record names); nothing while no
     // file is loaded.
     std::optional<uint32_t> imageFileCrc32;

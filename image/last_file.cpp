@@ -22,6 +22,7 @@ void ForgetLastFile(ImageContext& context) {
 void DropImage(ImageState& state) {
     state.imageBuffer.clear();
     state.imageFileCrc32.reset();
+    state.imageFilePath.clear();
     state.usedBlockCount = 0;
     state.besideFileUnread = false;
 }

@@ -20,9 +20,10 @@ constexpr const char* kLoadedLine = "Load File to Buffer ---> OK !";
 
 // The raw file becomes the image; until the merge decides, the used blocks are the file's
 // whole blocks, at most the part's.
-void TakeFile(ImageContext& context, std::vector<uint8_t> bytes) {
+void TakeFile(ImageContext& context, std::vector<uint8_t> bytes, const std::string& path) {
     ImageState& state = context.state;
     state.imageFileCrc32 = platform::Crc32(bytes);
+    state.imageFilePath = path;
     state.imageBuffer = std::move(bytes);
     state.besideFileUnread = false;
     const auto partBlocks = static_cast<std::size_t>(std::max(context.flashblock, 0));
@@ -59,7 +60,7 @@ StepResult LoadImage(ImageContext& context, const FileChoice& chosen) {
         context.panel.Error(error.what());
         return RecordStep(context.state, StepResult::Failed);
     }
-    TakeFile(context, std::move(bytes));
+    TakeFile(context, std::move(bytes), *chosen);
     context.panel.SetProgress(100);
     context.log.ReplaceLast(kLoadedLine);
     context.log.Append(OpenFromLine(*chosen));
@@ -85,7 +86,7 @@ StepResult ReloadLastImage(ImageContext& context) {
     DropImage(context.state);
     std::optional<MergeOutcome> merged;  // nothing: unreadable, or a setting the merge
     try {                                // could not use
-        TakeFile(context, ReadImageFile(path));
+        TakeFile(context, ReadImageFile(path), path);
         context.panel.SetProgress(100);
         context.log.Append(kLoadedLine);
         context.log.Append(OpenFromLine(path));
@@ -109,7 +110,7 @@ StepResult ReloadLastImage(ImageContext& context) {
 StepResult ReloadAtStartup(ImageContext& context, const std::string& path) {
     DropImage(context.state);
     try {
-        TakeFile(context, ReadImageFile(path));
+        TakeFile(context, ReadImageFile(path), path);
     } catch (const std::exception&) {
         DropImage(context.state);
         RecordStep(context.state, StepResult::Failed);

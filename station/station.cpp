@@ -81,6 +81,7 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
                           main.writeStatus.status2, main.writeStatus.continue2Bytes,
                           main.deviceLines},
         MakeAutoSteps());
+    auto_->boardIndex = options_.boardIndex;
 }
 
 Station::~Station() = default;

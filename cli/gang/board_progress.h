@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/json_out.h"
+#include "records/json_out.h"
 
 namespace quillon::cli {
 

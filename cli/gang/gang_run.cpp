@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "cli/escaped_text.h"
 #include "cli/gang/board_progress.h"
 #include "cli/gang/child_lines.h"
 #include "cli/gang/gang_outcome.h"
-#include "cli/json_out.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
 #include "platform/child_process.h"
+#include "records/escaped_text.h"
+#include "records/json_out.h"
 
 namespace quillon::cli {
 

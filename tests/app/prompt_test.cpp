@@ -173,7 +173,7 @@ private slots:
         QVERIFY(database.error.contains("files only"));
 #else
         QVERIFY(database.error.isEmpty());
-        QVERIFY(database.record.kind == cli::RecordTarget::Kind::Database);
+        QVERIFY(database.record.kind == RecordTarget::Kind::Database);
         QVERIFY(ParseCommandLine({"quillon", "--record", "postgres://line:pw@db/q"})
                     .error.contains("~/.pgpass"));
 #endif

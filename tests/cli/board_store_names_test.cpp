@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "cli/records/unit_spool.h"
 #include "config/settings_location.h"
+#include "records/unit_spool.h"
 
 namespace quillon::cli {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "cli/run_record.h"
+#include "records/run_record.h"
 #include "tests/cli/cli_process.h"
 #include "tests/cli/terminal_screen.h"
 #include "tests/support/temp_dir.h"

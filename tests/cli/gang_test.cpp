@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/json_out.h"
+#include "records/json_out.h"
 #include "tests/cli/cli_process.h"
 #include "tests/cli/terminal_screen.h"
 #include "tests/support/temp_dir.h"

@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_panel.h"
-#include "cli/run_record.h"
+#include "records/run_record.h"
 #include "tests/cli/terminal_screen.h"
 #include "tests/support/temp_dir.h"
 #include "ui/message_log.h"

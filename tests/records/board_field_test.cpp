@@ -6,9 +6,9 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
-#include "cli/records/stored_unit.h"
-#include "cli/records/unit_report.h"
-#include "cli/records/unit_spool.h"
+#include "records/stored_unit.h"
+#include "records/unit_report.h"
+#include "records/unit_spool.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillon::cli {

@@ -8,9 +8,9 @@
 #include <regex>
 #include <thread>
 
-#include "cli/records/record_target.h"
-#include "cli/records/stored_unit.h"
-#include "cli/records/unit_database.h"
+#include "records/record_target.h"
+#include "records/stored_unit.h"
+#include "records/unit_database.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/exec_program.h"
 #include "tests/support/postgres_server.h"

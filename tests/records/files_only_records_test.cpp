@@ -8,8 +8,8 @@
 
 #include "cli/cli_actions.h"
 #include "cli/cli_options.h"
-#include "cli/records/record_target.h"
-#include "cli/records/unit_spool.h"
+#include "records/record_target.h"
+#include "records/unit_spool.h"
 
 namespace quillon::cli {
 namespace {

@@ -7,8 +7,8 @@
 
 #include <csignal>
 
-#include "cli/records/unit_report.h"
-#include "cli/run_record.h"
+#include "records/run_record.h"
+#include "records/unit_report.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillon::cli {

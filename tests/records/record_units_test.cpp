@@ -5,11 +5,11 @@
 #include <set>
 #include <thread>
 
-#include "cli/escaped_text.h"
-#include "cli/records/background_recorder.h"
-#include "cli/records/record_target.h"
-#include "cli/records/unit_report.h"
-#include "cli/records/unit_spool.h"
+#include "records/background_recorder.h"
+#include "records/escaped_text.h"
+#include "records/record_target.h"
+#include "records/unit_report.h"
+#include "records/unit_spool.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillon::cli {

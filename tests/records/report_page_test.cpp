@@ -9,9 +9,9 @@
 #include <regex>
 #include <set>
 
-#include "cli/records/line_figures.h"
-#include "cli/records/stored_unit.h"
-#include "cli/records/svg_chart.h"
+#include "records/line_figures.h"
+#include "records/stored_unit.h"
+#include "records/svg_chart.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/temp_dir.h"
 

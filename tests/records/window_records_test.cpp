@@ -2,8 +2,8 @@
 // station's thread. A Station on an in-process virtual board playing the default bench.
 #include <gtest/gtest.h>
 
-#include "cli/records/background_recorder.h"
-#include "cli/records/unit_report.h"
+#include "records/background_recorder.h"
+#include "records/unit_report.h"
 #include "sim/in_process_driver.h"
 #include "sim/scenario_file.h"
 #include "sim/virtual_board.h"
