@@ -107,7 +107,7 @@ void AutoFlash::UnitDone(AutoUnitReport& report) const {
     if (!onUnitDone) {
         return;
     }
-    const ChipIdStrings& ids = c_.chipIdStrings;
+    const ChipIdStrings& ids = c_.identity.chipIdStrings;
     report.facts = {
         ids[kSlotChipCode],
         ids[kSlotChipVersion],
