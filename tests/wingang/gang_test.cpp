@@ -13,10 +13,10 @@
 #include <sstream>
 
 #include "cli/gang/child_lines.h"
-#include "cli/json_out.h"
 #include "platform/child_process.h"
 #include "platform/program_file.h"
 #include "platform/system_error_text.h"
+#include "records/json_out.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillon::cli::test {
