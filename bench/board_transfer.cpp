@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "board/board_link.h"
-#include "ui/recording_panel.h"
+#include "tests/support/recording_panel.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "board/board_link.h"
 #include "config/memory_settings_store.h"
 #include "image/file_commands.h"
+#include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
 #include "ui/message_log.h"
-#include "ui/recording_panel.h"
 #include "ui/window_timer.h"
 
 namespace {

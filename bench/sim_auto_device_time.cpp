@@ -24,8 +24,8 @@
 #include "sim/spi_flash.h"
 #include "sim/virtual_board.h"
 #include "station/station.h"
+#include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
-#include "ui/recording_panel.h"
 
 namespace {
 

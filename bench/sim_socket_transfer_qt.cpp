@@ -11,7 +11,7 @@
 #include "app/qt_call_runner.h"
 #include "bench/sim_bench_support.h"
 #include "board/board_link.h"
-#include "ui/recording_panel.h"
+#include "tests/support/recording_panel.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "chip/chip_groups.h"
 #include "config/connect_mode.h"
 #include "config/setting_names.h"
-#include "ui/lookup_table.h"
+#include "platform/lookup_table.h"
 
 namespace quillon {
 

@@ -1,6 +1,6 @@
 #include "board/port_control.h"
 
-#include "ui/lookup_table.h"
+#include "platform/lookup_table.h"
 
 namespace quillon {
 

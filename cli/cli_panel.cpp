@@ -1,8 +1,8 @@
 #include "cli/cli_panel.h"
 
+#include "platform/lookup_table.h"
 #include "records/escaped_text.h"
 #include "records/json_out.h"
-#include "ui/lookup_table.h"
 
 namespace quillon::cli {
 

@@ -8,7 +8,7 @@
 #include "config/setting_names.h"
 #include "config/settings_defaults.h"
 #include "platform/legacy_text.h"
-#include "ui/lookup_table.h"
+#include "platform/lookup_table.h"
 
 namespace quillon {
 

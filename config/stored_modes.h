@@ -6,7 +6,7 @@
 
 #include "config/setting_names.h"
 #include "config/settings_store.h"
-#include "ui/lookup_table.h"
+#include "platform/lookup_table.h"
 
 namespace quillon {
 

@@ -22,12 +22,24 @@ using Member = std::variant<std::string StoredUnit::*, int StoredUnit::*, uint64
                             std::vector<StoredStep> StoredUnit::*>;
 
 // A member of the record (or of the facts it holds) as the table names it.
-constexpr Member Of(std::string StoredUnit::*member) { return member; }
-constexpr Member Of(int StoredUnit::*member) { return member; }
-constexpr Member Of(uint64_t StoredUnit::*member) { return member; }
-constexpr Member Of(std::optional<uint32_t> StoredUnit::*member) { return member; }
-constexpr Member Of(double StoredUnit::*member) { return member; }
-constexpr Member Of(std::vector<StoredStep> StoredUnit::*member) { return member; }
+constexpr Member Of(std::string StoredUnit::*member) {
+    return member;
+}
+constexpr Member Of(int StoredUnit::*member) {
+    return member;
+}
+constexpr Member Of(uint64_t StoredUnit::*member) {
+    return member;
+}
+constexpr Member Of(std::optional<uint32_t> StoredUnit::*member) {
+    return member;
+}
+constexpr Member Of(double StoredUnit::*member) {
+    return member;
+}
+constexpr Member Of(std::vector<StoredStep> StoredUnit::*member) {
+    return member;
+}
 
 // One field of a unit's record.
 struct Field {
@@ -55,8 +67,8 @@ constexpr std::array kFields = {
     Field{"part", Of(&StoredUnit::part), "text NOT NULL"},
     Field{"image", Of(&StoredUnit::imagePath), "text NOT NULL"},
     Field{"image_size", Of(&StoredUnit::imageSize), "bigint NOT NULL"},
-    Field{"image_crc32", Of(&StoredUnit::imageCrc32),
-          "text CHECK (image_crc32 ~ '^[0-9a-f]{8}$')", 1, RecordForm::File, "image_crc32"},
+    Field{"image_crc32", Of(&StoredUnit::imageCrc32), "text CHECK (image_crc32 ~ '^[0-9a-f]{8}$')",
+          1, RecordForm::File, "image_crc32"},
     Field{"steps", Of(&StoredUnit::steps), "jsonb NOT NULL"},
     Field{"total_seconds", Of(&StoredUnit::totalSeconds), "double precision NOT NULL"},
     Field{"outcome", Of(&StoredUnit::outcome), "text NOT NULL", 1, RecordForm::File,
@@ -214,9 +226,8 @@ std::string CsvRecord(int version, const StoredUnit* unit) {
                 cells.insert(cells.end(), 3, "");
                 continue;
             }
-            cells.insert(cells.end(),
-                         {CsvCell(step->result), SecondsText(step->seconds),
-                          step->retries ? std::to_string(*step->retries) : ""});
+            cells.insert(cells.end(), {CsvCell(step->result), SecondsText(step->seconds),
+                                       step->retries ? std::to_string(*step->retries) : ""});
         }
     }
     std::string line;
@@ -409,7 +420,7 @@ std::string SchemaStep(int version) {
 StoredUnit StorableUnit(StoredUnit unit) {
     for (const Field& field : kFields) {
         if (const auto* text = std::get_if<std::string StoredUnit::*>(&field.member)) {
-            unit.**text = StorableText(unit.**text);
+            unit.** text = StorableText(unit.**text);
         }
     }
     for (auto& step : unit.steps) {

@@ -1,6 +1,6 @@
 #include "sim/command_header.h"
 
-#include "ui/lookup_table.h"
+#include "platform/lookup_table.h"
 
 namespace quillon::sim {
 

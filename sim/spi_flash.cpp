@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/lookup_table.h"
 #include "sim/command_modes.h"
-#include "ui/lookup_table.h"
 
 namespace quillon::sim {
 

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "config/stored_modes.h"
-#include "ui/lookup_table.h"
+#include "platform/lookup_table.h"
 
 namespace quillon {
 

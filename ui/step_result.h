@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/lookup_table.h"
+#include "platform/lookup_table.h"
 
 namespace quillon {
 

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ui/lookup_table.h"
+#include "platform/lookup_table.h"
 
 namespace quillon::sim {
 

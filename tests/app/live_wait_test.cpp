@@ -27,8 +27,8 @@
 #include "config/settings_backend.h"
 #include "tests/app/scratch_settings.h"
 #include "tests/app/suites.h"
+#include "tests/support/recording_panel.h"
 #include "tests/support/station_probe.h"
-#include "ui/recording_panel.h"
 
 namespace quillon::testing {
 namespace {

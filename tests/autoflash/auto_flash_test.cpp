@@ -14,8 +14,8 @@
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "tests/support/ec_scenario.h"
+#include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
-#include "ui/recording_panel.h"
 
 namespace quillon {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "board/board_commands.h"
 #include "config/memory_settings_store.h"
+#include "tests/support/recording_panel.h"
 #include "ui/message_log.h"
-#include "ui/recording_panel.h"
 #include "ui/window_timer.h"
 
 namespace quillon {

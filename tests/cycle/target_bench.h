@@ -24,9 +24,9 @@
 #include "target/type_auto.h"
 #include "target/type_page.h"
 #include "tests/flashtype/write_order_store.h"
+#include "tests/support/recording_panel.h"
 #include "ui/clock.h"
 #include "ui/message_log.h"
-#include "ui/recording_panel.h"
 #include "ui/window_timer.h"
 
 namespace quillon::test {

@@ -11,10 +11,10 @@
 #include "sim/virtual_board.h"
 #include "station/station.h"
 #include "tests/faultmatrix/flash_judge.h"
+#include "tests/support/recording_panel.h"
 #include "tests/support/station_probe.h"
 #include "tests/support/temp_dir.h"
 #include "ui/clock.h"
-#include "ui/recording_panel.h"
 #include "ui/window_timer.h"
 
 namespace quillon::test {

@@ -11,8 +11,8 @@
 #include "sim/virtual_board.h"
 #include "station/station.h"
 #include "tests/faultmatrix/flash_judge.h"
+#include "tests/support/recording_panel.h"
 #include "ui/clock.h"
-#include "ui/recording_panel.h"
 #include "ui/step_result.h"
 #include "ui/window_timer.h"
 

@@ -19,10 +19,10 @@
 #include "sim/scenario_file.h"
 #include "sim/virtual_board.h"
 #include "tests/support/ec_scenario.h"
+#include "tests/support/recording_panel.h"
 #include "ui/clock.h"
 #include "ui/message_log.h"
 #include "ui/operation_frame.h"
-#include "ui/recording_panel.h"
 #include "ui/window_timer.h"
 
 namespace quillon::test {

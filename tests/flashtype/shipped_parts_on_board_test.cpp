@@ -19,8 +19,8 @@
 #include "config/memory_settings_store.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
+#include "tests/support/recording_panel.h"
 #include "ui/message_log.h"
-#include "ui/recording_panel.h"
 
 namespace quillon {
 namespace {

@@ -9,7 +9,7 @@
 #include "config/flash_database_check.h"
 #include "tests/flashtype/temp_ini_folder.h"
 #include "tests/flashtype/write_order_store.h"
-#include "ui/recording_panel.h"
+#include "tests/support/recording_panel.h"
 
 namespace quillon {
 namespace {

@@ -12,9 +12,9 @@
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "tests/support/ec_scenario.h"
+#include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
 #include "ui/message_log.h"
-#include "ui/recording_panel.h"
 #include "ui/window_timer.h"
 
 namespace quillon::test {

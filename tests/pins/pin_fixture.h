@@ -22,9 +22,9 @@
 #include "sim/virtual_board.h"
 #include "station/pin_editor.h"
 #include "station/station.h"
+#include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
 #include "ui/clock.h"
-#include "ui/recording_panel.h"
 #include "ui/window_timer.h"
 
 namespace quillon::test {

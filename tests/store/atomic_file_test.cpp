@@ -8,9 +8,9 @@
 #include "config/memory_settings_store.h"
 #include "config/settings_export.h"
 #include "tests/support/ordinary_user.h"
+#include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
 #include "ui/message_log.h"
-#include "ui/recording_panel.h"
 
 namespace quillon {
 namespace {

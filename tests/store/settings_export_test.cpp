@@ -4,8 +4,8 @@
 
 #include "config/atomic_file.h"
 #include "config/memory_settings_store.h"
+#include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
-#include "ui/recording_panel.h"
 
 namespace quillon {
 namespace {

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/recording_panel.h"
+#include "tests/support/recording_panel.h"
 
 namespace quillon::testing {
 

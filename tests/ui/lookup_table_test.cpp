@@ -1,4 +1,4 @@
-#include "ui/lookup_table.h"
+#include "platform/lookup_table.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/recording_panel.h"
 #include "ui/clock.h"
-#include "ui/recording_panel.h"
 
 namespace quillon {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <gmock/gmock.h>
 
+#include "tests/support/recording_panel.h"
 #include "ui/activity_guard.h"
 #include "ui/message_log.h"
-#include "ui/recording_panel.h"
 
 namespace quillon {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/recording_panel.h"
+#include "tests/support/recording_panel.h"
 
 #include <utility>
 
