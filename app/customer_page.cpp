@@ -27,8 +27,7 @@ QPushButton* BigButton(QWidget* parent, const char* name, const QString& caption
 QGroupBox* ButtonGroup(QWidget* parent, const char* name, const QString& caption,
                        std::initializer_list<QPushButton*> buttons) {
     QGroupBox* group = MakeGroup(parent, name, caption);
-    auto* row = new QHBoxLayout(group);
-    row->setContentsMargins(6, 4, 6, 6);
+    auto* row = MakeRow(group, {6, 4, 6, 6}, -1);  // -1: the style's spacing
     for (QPushButton* button : buttons) {
         button->setParent(group);
         row->addWidget(button);

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <exception>
+#include <utility>
 
 #include "app/about_box.h"
 #include "app/customer_page.h"
@@ -263,20 +264,16 @@ void MainWindow::ConnectTypePage() {
     connect(mainPage_->Widgets().type, &QPushButton::clicked, this,
             typeHandler([this] { station_->OpenTypePage(); }));
     const TypePage::Controls& type = typePage_->Widgets();
-    connect(type.manufacturer, &SimpleComboBox::rowPicked, this, [typeHandler, &logic](int row) {
-        typeHandler([&logic, row] { logic.SelectManufacturer(row); })();
-    });
-    connect(type.manufacturer, &SimpleComboBox::textEdited, this,
-            [typeHandler, &logic](const QString& text) {
-                typeHandler([&logic, text] { logic.EditManufacturerText(text.toStdString()); })();
-            });
-    connect(type.device, &SimpleComboBox::rowPicked, this, [typeHandler, &logic](int row) {
-        typeHandler([&logic, row] { logic.SelectDevice(row); })();
-    });
-    connect(type.device, &SimpleComboBox::textEdited, this,
-            [typeHandler, &logic](const QString& text) {
-                typeHandler([&logic, text] { logic.EditDeviceText(text.toStdString()); })();
-            });
+    for (const auto& [combo, box] : {std::pair{type.manufacturer, TypeBox::Manufacturer},
+                                     std::pair{type.device, TypeBox::Device}}) {
+        connect(combo, &SimpleComboBox::rowPicked, this, [typeHandler, &logic, box](int row) {
+            typeHandler([&logic, box, row] { logic.PickEntry(box, row); })();
+        });
+        connect(combo, &SimpleComboBox::textEdited, this,
+                [typeHandler, &logic, box](const QString& text) {
+                    typeHandler([&logic, box, text] { logic.EditText(box, text.toStdString()); })();
+                });
+    }
     connect(type.ok, &QPushButton::clicked, this,
             typeHandler([this] { station_->AcceptTypePage(); }));
     connect(type.cancel, &QPushButton::clicked, this,
@@ -494,20 +491,9 @@ void MainWindow::MirrorWindow() {
         about_->SetVersionText(Q(window.aboutVersion));
     }
 
-    switch (window.page) {
-        case Page::Main:
-            pages_->setCurrentWidget(mainPage_);
-            break;
-        case Page::Type:
-            pages_->setCurrentWidget(typePage_);
-            break;
-        case Page::Setup:
-            pages_->setCurrentWidget(setupPage_);
-            break;
-        case Page::Customer:
-            pages_->setCurrentWidget(customerPage_);
-            break;
-    }
+    // In the order of Page.
+    QWidget* const pages[] = {mainPage_, typePage_, setupPage_, customerPage_};
+    pages_->setCurrentWidget(pages[static_cast<int>(window.page)]);
     logStack_->setCurrentWidget(window.page == Page::Type
                                     ? static_cast<QWidget*>(typePage_->Widgets().info)
                                     : static_cast<QWidget*>(log_));

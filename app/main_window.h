@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app/platform/device_watcher.h"
-#include "board/driver_loader.h"
 #include "station/station.h"
 #include "ui/clock.h"
 #include "ui/operator_panel.h"

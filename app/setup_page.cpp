@@ -159,9 +159,8 @@ QWidget* SetupPage::BuildOptions() {
     auto* row = MakeRow(area, {0, 0, 0, 0}, 5);
 
     controls_.others = MakeGroup(area, "GroupBox_Others", "Others");
-    auto* boxes = new QGridLayout(controls_.others);
-    boxes->setContentsMargins(6, 2, 6, 3);
-    boxes->setVerticalSpacing(1);
+    // -1: the style's spacing between columns.
+    auto* boxes = MakeGrid(controls_.others, {6, 2, 6, 3}, -1, 1);
     controls_.internalClock =
         MakeCheckBox(controls_.others, "CheckBox_InternalClock", "Internal Clock for KBS");
     controls_.dualFlash = MakeCheckBox(controls_.others, "CheckBox_DualFlash", "Dual-Flash");
@@ -190,9 +189,7 @@ QWidget* SetupPage::BuildOptions() {
     boxes->addLayout(fastRow, 2, 0, 1, 2);
 
     controls_.unprotect = MakeGroup(area, "GroupBox_UnProtect", "UnProtect");
-    auto* unprotect = new QGridLayout(controls_.unprotect);
-    unprotect->setContentsMargins(6, 2, 6, 3);
-    unprotect->setVerticalSpacing(3);
+    auto* unprotect = MakeGrid(controls_.unprotect, {6, 2, 6, 3}, -1, 3);
     controls_.eraseLast1K =
         MakeCheckBox(controls_.unprotect, "CheckBox_UnprotectTheLast1K", "Erase Last 1K");
     controls_.keyMatch =

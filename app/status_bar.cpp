@@ -11,8 +11,10 @@
 namespace quillon {
 
 namespace {
-QFrame* SunkenPanel(QWidget* parent, int width) {
-    auto* panel = new QFrame(parent);
+// A framed panel of the bar: a text panel is a QLabel, the gauge's a plain QFrame.
+template <typename Frame = QFrame>
+Frame* SunkenPanel(QWidget* parent, int width) {
+    auto* panel = new Frame(parent);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setFixedWidth(width);
     return panel;
@@ -23,10 +25,8 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QFrame(parent) {
     setObjectName("StatusBar1");
     auto* row = MakeRow(this, {0, 1, 0, 0}, 0);
     for (int i = 0; i < 2; ++i) {
-        auto* label = new QLabel(this);
+        auto* label = SunkenPanel<QLabel>(this, kPanelWidths[i]);
         label->setObjectName(QString("StatusBar1_Panel%1").arg(i));
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setFixedWidth(kPanelWidths[i]);
         label->setIndent(3);
         row->addWidget(label);
         panels_[i] = label;

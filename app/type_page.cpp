@@ -10,6 +10,7 @@
 #include "app/log_pane.h"
 #include "app/simple_combo_box.h"
 #include "app/widget_helpers.h"
+#include "station/station.h"
 
 namespace quillon {
 

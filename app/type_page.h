@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-#include "target/type_page.h"
-
 class QLabel;
 class QPushButton;
 
@@ -11,6 +9,7 @@ namespace quillon {
 
 class LogPaneWidget;
 class SimpleComboBox;
+struct TypePageState;  // the page's state, which the station owns
 
 // The Type page (TabControl_Type): pick a manufacturer and a device from the parameter
 // files. Its information pane Memo2 takes the place of the message log while the page

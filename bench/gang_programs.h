@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "board/driver_loader.h"
-#include "board/virtual_board_socket.h"
+#include "platform/virtual_board_socket.h"
 
 extern char** environ;
 

@@ -19,7 +19,6 @@
 #include "config/settings_import.h"
 #include "config/settings_location.h"
 #include "config/settings_lock.h"
-#include "image/image_file.h"
 #include "platform/terminal.h"
 #include "records/run_record.h"
 
@@ -263,7 +262,7 @@ int CliRunner::Run() {
 std::optional<int> CliRunner::CheckPrerequisites(const CliAction& action, const ActionSpec& spec) {
     const std::string& name = action.name;
     if (spec.file == FileUse::ReadsImage) {
-        if (const auto problem = ImageFileProblem(action.args[0])) {
+        if (const auto problem = Station::ImageFileProblem(action.args[0])) {
             panel_.Diagnostic(name + ": " + *problem);
             return kExitNoInput;
         }

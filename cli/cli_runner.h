@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "board/driver_loader.h"
 #include "cli/cli_actions.h"
 #include "cli/cli_options.h"
 #include "cli/cli_panel.h"

@@ -1,7 +1,6 @@
 #include "cli/failure_cause.h"
 
 #include "cli/cli_options.h"
-#include "target/connection_cycle.h"
 
 namespace quillon::cli {
 

@@ -399,6 +399,14 @@ std::vector<std::string> IniDocument::SectionNames() const {
 }
 
 std::vector<IniEntry> IniDocument::SectionEntries(std::string_view section) const {
+    return Collect(section, false);
+}
+
+std::vector<IniEntry> IniDocument::SectionLines(std::string_view section) const {
+    return Collect(section, true);
+}
+
+std::vector<IniEntry> IniDocument::Collect(std::string_view section, bool withBareLines) const {
     std::vector<IniEntry> entries;
     const Section* found = FindSection(section);
     if (found == nullptr) {
@@ -408,26 +416,11 @@ std::vector<IniEntry> IniDocument::SectionEntries(std::string_view section) cons
         if (lines_[i].kind == LineKind::Entry) {
             entries.push_back(
                 {std::string(View(lines_[i].name)), std::string(View(lines_[i].value))});
+        } else if (withBareLines && lines_[i].kind == LineKind::Bare) {
+            entries.push_back({"", std::string(View(lines_[i].name))});
         }
     }
     return entries;
-}
-
-std::vector<IniEntry> IniDocument::SectionLines(std::string_view section) const {
-    std::vector<IniEntry> lines;
-    const Section* found = FindSection(section);
-    if (found == nullptr) {
-        return lines;
-    }
-    for (std::size_t i = found->first; i < found->end; ++i) {
-        if (lines_[i].kind == LineKind::Entry) {
-            lines.push_back(
-                {std::string(View(lines_[i].name)), std::string(View(lines_[i].value))});
-        } else if (lines_[i].kind == LineKind::Bare) {
-            lines.push_back({"", std::string(View(lines_[i].name))});
-        }
-    }
-    return lines;
 }
 
 // New lines take the break style of the file's first line (CR LF, LF, or a lone CR, which

@@ -108,6 +108,8 @@ private:
     // The first section of that name; the lines before the first header form a nameless
     // section, which "" finds.
     const Section* FindSection(std::string_view name) const;
+    // The section's entries in file order; with bare lines, each as an entry with no name.
+    std::vector<IniEntry> Collect(std::string_view section, bool withBareLines) const;
     const Line* FindEntry(const Section& section, std::string_view key) const;
     std::string LineBreak() const;
 

@@ -188,6 +188,22 @@ struct Row {
     bool matches = true;
 };
 
+// Copies a text or blob column's bytes as stored (a text's UTF-8, no terminator) into `out`
+// when the stored form `matches` the value's type; returns `matches`. SQLite gives an empty
+// value's pointer as null.
+template <typename Bytes>
+bool CopyStoredBytes(sqlite3_stmt* s, int column, bool matches, Bytes& out) {
+    if (!matches) {
+        return false;
+    }
+    const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(s, column));
+    const int size = sqlite3_column_bytes(s, column);  // after the pointer, as SQLite asks
+    if (bytes != nullptr && size > 0) {
+        out.assign(bytes, bytes + size);
+    }
+    return true;
+}
+
 Row RowFromStatement(sqlite3_stmt* s) {
     Row row;
     SettingValue& value = row.value;
@@ -202,24 +218,14 @@ Row RowFromStatement(sqlite3_stmt* s) {
             value.dword = row.matches ? static_cast<int32_t>(static_cast<uint32_t>(number)) : 0;
             break;
         }
-        case kTypeText: {
+        case kTypeText:
             value.type = SettingType::Text;
-            row.matches = stored == SQLITE_TEXT;
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 2));
-            if (row.matches && text) {
-                value.text.assign(text, static_cast<size_t>(sqlite3_column_bytes(s, 2)));
-            }
+            row.matches = CopyStoredBytes(s, 2, stored == SQLITE_TEXT, value.text);
             break;
-        }
-        case kTypeBinary: {
+        case kTypeBinary:
             value.type = SettingType::Binary;
-            row.matches = stored == SQLITE_BLOB;
-            const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(s, 2));
-            if (row.matches && bytes) {
-                value.binary.assign(bytes, bytes + sqlite3_column_bytes(s, 2));
-            }
+            row.matches = CopyStoredBytes(s, 2, stored == SQLITE_BLOB, value.binary);
             break;
-        }
         default:
             value.type = SettingType::Binary;
             row.matches = false;  // a type number of no registry type

@@ -8,9 +8,6 @@
 
 namespace quillon::platform {
 
-// Whether this system can run the child processes below.
-bool ChildProcessesAvailable();
-
 // A program run as a child of this one, its standard output and standard error on pipes this
 // process reads and its standard input the null device. It runs in a process group of its
 // own (Windows: without a console), so that a terminal's Ctrl+C reaches only this process,

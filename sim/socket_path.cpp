@@ -1,6 +1,6 @@
 #include "sim/socket_path.h"
 
-#include "board/virtual_board_socket.h"
+#include "platform/virtual_board_socket.h"
 
 namespace quillon::sim {
 

@@ -4,6 +4,7 @@
 #include "config/setting_names.h"
 #include "config/settings_backend.h"
 #include "config/settings_location.h"
+#include "image/image_file.h"
 #include "station/startup_load.h"
 
 namespace quillon {
@@ -302,6 +303,10 @@ void Station::OnCheckBoxClicked(StepCheckBox which, bool checked) {
             store_->WriteBool(stored.setting, checked);
         }
     }
+}
+
+std::optional<std::string> Station::ImageFileProblem(const std::string& path) {
+    return quillon::ImageFileProblem(path);
 }
 
 }  // namespace quillon

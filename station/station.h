@@ -59,6 +59,11 @@ struct StationOptions {
 
 // Owns the long-lived state of the programming station and runs what the window's
 // buttons and menus ask for. Every call runs on the user-interface thread.
+// The front-ends (app/, cli/) reach the board, the target, the image and the flash
+// operations only through this class and the desks it hands out, naming their types
+// through this header; they use config/ and platform/ directly, because the settings
+// store, its lock and the board index exist before a station does (and `set`/`import-reg`
+// edit the store with no station at all).
 class Station {
 public:
     static constexpr const char* kVersion = "4.0.0.8";
@@ -163,6 +168,9 @@ public:
     // The desks: each front-end reaches a feature through its desk.
     // Load, Reload (Ctrl+Alt+R, Auto Flash, ROM-key chips), Confirm and Save.
     FileCommands& Files() { return *files_; }
+    // What would keep `path` from loading as an image, found before any byte is read (a
+    // front-end checks a file it was given before it starts a run); nothing when it loads.
+    static std::optional<std::string> ImageFileProblem(const std::string& path);
     // Other > Show Message, Save Message and Save REG.
     MessageMenu& Messages() { return *messages_; }
     // Erase, Check, Program, Verify, Read and the block process.

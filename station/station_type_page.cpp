@@ -42,7 +42,7 @@ StepReport Station::ChooseType(const std::string& manufacturer, const std::strin
         CancelTypePage();
         return StepReport::Refusal("no manufacturer '" + manufacturer + "'; known: " + known);
     }
-    typePage_->SelectManufacturer(maker);
+    typePage_->PickEntry(TypeBox::Manufacturer, maker);
     const int device = IndexOfName(typePage_->State().device.names, part);
     if (device < 0) {
         const std::string known = KnownNames(typePage_->State().device.names);
@@ -55,7 +55,7 @@ StepReport Station::ChooseType(const std::string& manufacturer, const std::strin
         return StepReport::Refusal("no device '" + part + "' of " + manufacturer +
                                    "; known: " + known);
     }
-    typePage_->SelectDevice(device);
+    typePage_->PickEntry(TypeBox::Device, device);
     AcceptTypePage();
     return StepReport::Done();
 }

@@ -53,26 +53,27 @@ void TypePageLogic::Open() {
     DeviceChanged();
 }
 
-void TypePageLogic::SelectManufacturer(int index) {
-    if (state_.manufacturer.Pick(index)) {
+NameChoice& TypePageLogic::Box(TypeBox box) {
+    return box == TypeBox::Manufacturer ? state_.manufacturer : state_.device;
+}
+
+void TypePageLogic::Changed(TypeBox box) {
+    if (box == TypeBox::Manufacturer) {
         ManufacturerChanged();
-    }
-}
-
-void TypePageLogic::EditManufacturerText(std::string text) {
-    state_.manufacturer.Edit(std::move(text));
-    ManufacturerChanged();
-}
-
-void TypePageLogic::SelectDevice(int index) {
-    if (state_.device.Pick(index)) {
+    } else {
         DeviceChanged();
     }
 }
 
-void TypePageLogic::EditDeviceText(std::string text) {
-    state_.device.Edit(std::move(text));
-    DeviceChanged();
+void TypePageLogic::PickEntry(TypeBox box, int index) {
+    if (Box(box).Pick(index)) {
+        Changed(box);
+    }
+}
+
+void TypePageLogic::EditText(TypeBox box, std::string text) {
+    Box(box).Edit(std::move(text));
+    Changed(box);
 }
 
 // Every change re-opens the file named by the text, so typing a name letter by letter tries

@@ -26,6 +26,9 @@ struct NameChoice {
     void Select(const std::string& name);
 };
 
+// The page's two boxes.
+enum class TypeBox { Manufacturer, Device };
+
 // What the Type page shows; the window mirrors it.
 struct TypePageState {
     bool visible = false;  // the Type page is shown, with Memo2 in the place of the message log
@@ -57,13 +60,10 @@ public:
     // The Type button: show the page, fill the manufacturer list and select the stored part.
     void Open();
 
-    // The manufacturer box: the operator picked entry `index` or typed `text`.
-    void SelectManufacturer(int index);
-    void EditManufacturerText(std::string text);
-
-    // The device box.
-    void SelectDevice(int index);
-    void EditDeviceText(std::string text);
+    // The operator picked entry `index` of a box, or typed `text` into it; either runs the
+    // box's change step (a manufacturer opens its file, a device loads its part).
+    void PickEntry(TypeBox box, int index);
+    void EditText(TypeBox box, std::string text);
 
     // OK: accept the shown device. Fills the device box (Memo_Device) with the manufacturer
     // (left out when the internal flash is selected) and the device, then stores the part.
@@ -80,6 +80,8 @@ public:
     void ShowAutoTypeNames(std::string manufacturer, std::string device);
 
 private:
+    NameChoice& Box(TypeBox box);
+    void Changed(TypeBox box);
     void ManufacturerChanged();
     void DeviceChanged();
     void Leave();

@@ -53,6 +53,7 @@ signals:
 
 private:
     struct Sources;  // the platform's event sources
+    void StartSources();
     BoardWatchConfig config_;
     bool started_ = false;
     std::unique_ptr<Sources> sources_;

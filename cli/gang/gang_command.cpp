@@ -34,13 +34,6 @@ int RunGangAction(const AloneRun& run) {
             run.err);
         return kExitUsage;
     }
-    if (!platform::ChildProcessesAvailable()) {
-        std::fputs(
-            "quillon-cli: gang: running several boards at once is not available on this "
-            "platform; run one quillon-cli --board N per board\n",
-            run.err);
-        return kExitUnavailable;
-    }
     const auto program = platform::RunningProgramFile();
     if (program.empty()) {
         std::fputs(

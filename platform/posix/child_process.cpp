@@ -58,10 +58,6 @@ struct ChildProcess::Handles {
     FileDescriptor err;
 };
 
-bool ChildProcessesAvailable() {
-    return true;
-}
-
 ChildProcess::ChildProcess(const std::filesystem::path& program,
                            const std::vector<std::string>& arguments)
     : handles_(std::make_unique<Handles>()) {

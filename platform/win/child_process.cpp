@@ -137,10 +137,6 @@ struct ChildProcess::Handles {
     FileHandle stop;  // the write end of the child's stop pipe
 };
 
-bool ChildProcessesAvailable() {
-    return true;
-}
-
 // The child has no console: a Ctrl+C or Ctrl+Break typed in this process's console reaches
 // only this process, which passes the stop on once (Signal) through the child's stop pipe.
 // Without a console the child never shows a window of its own either, and a console event

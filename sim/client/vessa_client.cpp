@@ -2,7 +2,7 @@
 // a running vessa-sim over its Unix socket. With no daemon listening, ConnectDevice fails
 // exactly as it does with no board plugged in. The device index names the board: a daemon
 // playing several boards listens for board N on a socket of its own (board 0 on the socket
-// itself, board/virtual_board_socket.h), so an index it does not play finds no socket and
+// itself, platform/virtual_board_socket.h), so an index it does not play finds no socket and
 // fails like an unplugged board. The daemon lets one connection at a time hold a board:
 // while another program holds it, ConnectDevice answers VESSA_CONNECT_BUSY.
 
@@ -19,7 +19,7 @@
 #include <string>
 
 #include "board/driver_api.h"
-#include "board/virtual_board_socket.h"
+#include "platform/virtual_board_socket.h"
 #include "sim/socket_io.h"
 #include "sim/wire_protocol.h"
 

@@ -24,7 +24,7 @@ struct BoardServerOptions {
     uint8_t index = 0;  // the device index its clients' ConnectDevice names
     std::filesystem::path scenarioFile;
     std::optional<std::filesystem::path> stateFolder;
-    std::string socketPath;  // its data socket (board/virtual_board_socket.h: BoardSocketPath)
+    std::string socketPath;  // its data socket (platform/virtual_board_socket.h: BoardSocketPath)
     std::optional<std::filesystem::path> traceFile;
     bool realTime = false;
 };

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "board/virtual_board_socket.h"
+#include "platform/virtual_board_socket.h"
 #include "sim/daemon/control_request.h"
 #include "sim/daemon/unix_listener.h"
 #include "sim/socket_io.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "board/virtual_board_socket.h"
+#include "platform/virtual_board_socket.h"
 #include "sim/daemon/daemon.h"
 #include "sim/scenario_file.h"
 #include "sim/socket_path.h"

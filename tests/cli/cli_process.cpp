@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "board/driver_loader.h"
-#include "board/virtual_board_socket.h"
+#include "platform/virtual_board_socket.h"
 #include "tests/support/exec_program.h"
 
 namespace quillon::cli::test {

@@ -96,9 +96,9 @@ TEST_F(TypePageTest, OpenListsTheIndexAndSelectsTheStoredPartIgnoringCase) {
 TEST_F(TypePageTest, DeviceChangeDefaultsThreeFieldsAndKeepsTheRest) {
     StorePart("Winbond", "W25Q64FV");
     page_.Open();
-    page_.SelectDevice(3);  // Layout: sets a sector layout
+    page_.PickEntry(TypeBox::Device, 3);  // Layout: sets a sector layout
     EXPECT_EQ(flashType_.sectorOffset, "04,16,");
-    page_.SelectDevice(1);  // OnlyBlocks: sets nothing but Flashblock
+    page_.PickEntry(TypeBox::Device, 1);  // OnlyBlocks: sets nothing but Flashblock
     EXPECT_EQ(flashType_.flashblock, 2);
     EXPECT_EQ(flashType_.sectorSize, 64);
     EXPECT_EQ(flashType_.commandModeRead, 0);
@@ -116,7 +116,7 @@ TEST_F(TypePageTest, BadIntegerStopsTheDeviceStepAtThatLine) {
     StorePart("Winbond", "W25Q64FV");
     page_.Open();
     try {
-        page_.SelectDevice(2);
+        page_.PickEntry(TypeBox::Device, 2);
         FAIL() << "no conversion error";
     } catch (const ConversionError& error) {
         EXPECT_STREQ(error.what(), "'zz' is not a valid integer value");
@@ -134,16 +134,16 @@ TEST_F(TypePageTest, TypingReopensTheFileAfterEveryLetter) {
     EXPECT_EQ(page_.State().manufacturer.index, 1);
     EXPECT_EQ(page_.State().manufacturer.text, "");
     for (const char* partial : {"M", "Ma", "Mac", "Macr", "Macro", "Macron", "Macroni"}) {
-        page_.EditManufacturerText(partial);
+        page_.EditText(TypeBox::Manufacturer, partial);
         EXPECT_TRUE(page_.State().device.names.empty()) << partial;
         EXPECT_EQ(page_.State().device.text, "") << partial;
     }
-    page_.EditManufacturerText("Macronix");
+    page_.EditText(TypeBox::Manufacturer, "Macronix");
     EXPECT_EQ(page_.State().manufacturer.index, 2);
     EXPECT_EQ(page_.State().device.names, (Lines{"MX25L6406E"}));
     EXPECT_EQ(flashType_.flashblock, 128);
     EXPECT_EQ(page_.State().vpp, "Vpp : None");
-    page_.EditDeviceText("MX25L6406");  // a partial device name is no section
+    page_.EditText(TypeBox::Device, "MX25L6406");  // a partial device name is no section
     EXPECT_EQ(page_.State().device.index, -1);
     EXPECT_TRUE(page_.State().memo2.empty());
 }
@@ -160,7 +160,7 @@ TEST_F(TypePageTest, StoredManufacturerMissingFromTheIndexSelectsNothing) {
 TEST_F(TypePageTest, OkStoresTheShownPartInOrderAndFillsTheDeviceBox) {
     StorePart("Winbond", "W25Q64FV");
     page_.Open();
-    page_.SelectDevice(3);
+    page_.PickEntry(TypeBox::Device, 3);
     store_.writes.clear();
     Lines deviceBox{"old"};
     page_.Ok(false, deviceBox);
@@ -184,7 +184,7 @@ TEST_F(TypePageTest, OkStoresTheShownPartInOrderAndFillsTheDeviceBox) {
 TEST_F(TypePageTest, OkWithAnEmptyDeviceListStoresAnEmptyDevice) {
     StorePart("Winbond", "W25Q64FV");
     page_.Open();
-    page_.EditManufacturerText("Ghost");  // in the index, but without a file
+    page_.EditText(TypeBox::Manufacturer, "Ghost");  // in the index, but without a file
     Lines deviceBox;
     page_.Ok(false, deviceBox);
     EXPECT_EQ(deviceBox, (Lines{"Ghost", ""}));
@@ -201,7 +201,7 @@ TEST_F(TypePageTest, CancelRestoresTheStoredPartIncludingItsSectorSize) {
     const SettingsCache accepted = flashType_;
 
     page_.Open();
-    page_.SelectDevice(1);
+    page_.PickEntry(TypeBox::Device, 1);
     EXPECT_EQ(flashType_.sectorSize, 64);
     store_.writes.clear();
     page_.Cancel();
@@ -227,7 +227,7 @@ TEST_F(TypePageTest, CancelWithoutAStoredPartFailsOnTheFirstMissingValue) {
 TEST_F(TypePageTest, FaultyDeviceLeavesTheOperatorsLogAlone) {
     StorePart("Winbond", "W25Q64FV");
     page_.Open();
-    page_.SelectDevice(3);  // "Layout": a faulty section, loaded all the same
+    page_.PickEntry(TypeBox::Device, 3);  // "Layout": a faulty section, loaded all the same
     EXPECT_EQ(page_.State().device.text, "Layout");
     EXPECT_TRUE(panel_.mainLog.empty());
     // The self-check still finds what is wrong, for whoever asks for it.

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "board/virtual_board_socket.h"
+#include "platform/virtual_board_socket.h"
 
 namespace quillon {
 
@@ -96,11 +96,7 @@ DeviceWatcher::DeviceWatcher(BoardWatchConfig config, QObject* parent)
 
 DeviceWatcher::~DeviceWatcher() = default;
 
-void DeviceWatcher::Start() {
-    if (started_) {
-        return;
-    }
-    started_ = true;
+void DeviceWatcher::StartSources() {
     sources_->StartUdev(*this);
     sources_->StartSocketWatch(*this);
 }

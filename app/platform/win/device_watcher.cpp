@@ -52,11 +52,7 @@ DeviceWatcher::DeviceWatcher(BoardWatchConfig config, QObject* parent)
 
 DeviceWatcher::~DeviceWatcher() = default;
 
-void DeviceWatcher::Start() {
-    if (started_) {
-        return;
-    }
-    started_ = true;
+void DeviceWatcher::StartSources() {
     sources_->window = std::make_unique<win::MessageWindow>(
         win::kNotifyWindowClass, L"DeviceWatcher", win::MessageWindow::Kind::MessageOnly,
         [this](UINT message, WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {

@@ -7,7 +7,8 @@
 
 namespace quillon {
 
-// Where the virtual board (vessa-sim) listens, and so where its driver library connects:
+// Where the virtual board (vessa-sim) listens (POSIX; the Windows driver library plays its
+// boards in process), and so where its driver library connects:
 // $VESSA_SIM_SOCKET, else $XDG_RUNTIME_DIR/vessa-sim.sock, else /tmp/vessa-sim-<uid>.sock.
 // The socket exists exactly while the virtual board is plugged in, so a front-end follows
 // plug-in and plug-out by watching this path.

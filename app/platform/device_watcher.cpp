@@ -14,4 +14,12 @@ std::optional<UsbDeviceId> ParseUsbDeviceId(const QString& text) {
                        static_cast<uint16_t>(match.captured(2).toUInt(nullptr, 16))};
 }
 
+void DeviceWatcher::Start() {
+    if (started_) {
+        return;
+    }
+    started_ = true;
+    StartSources();
+}
+
 }  // namespace quillon
