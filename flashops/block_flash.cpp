@@ -125,7 +125,8 @@ std::optional<long long> BlockFlash::CountNotBlank(long long unit, std::span<uin
     if (quick) {
         work_.parts.board.WriteTargetRegister(kQuickRegisterHigh, kQuickRegisterLow,
                                               b < kFirstHighBankBlock ? kLowBank : kHighBank);
-        result = work_.parts.board.VerifyBlockChecksums(static_cast<int>(b), ErasedBlockChecksums());
+        result =
+            work_.parts.board.VerifyBlockChecksums(static_cast<int>(b), ErasedBlockChecksums());
     } else {
         result = Read(unit, into);
     }
@@ -162,10 +163,9 @@ TransferResult BlockFlash::Write(long long unit) {
     }
     if (!IsWriteMode(run_.type.commandModeWrite, WriteCommandMode::BoardWrites) ||
         run_.type.pageWriteSize > kLargestSmallPage) {
-        return board.WriteBlock(static_cast<int>(b),
-                                static_cast<uint8_t>(run_.type.commandModeWrite),
-                                static_cast<uint32_t>(length), work_.Image(offset, length),
-                                pageWriteSize);
+        return board.WriteBlock(
+            static_cast<int>(b), static_cast<uint8_t>(run_.type.commandModeWrite),
+            static_cast<uint32_t>(length), work_.Image(offset, length), pageWriteSize);
     }
     TransferResult result;
     const int pageCount = static_cast<int>(length / kPageSize);

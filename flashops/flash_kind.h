@@ -19,12 +19,12 @@ FlashKind FlashKindOf(const SettingsStore& settings);
 
 // What an Auto unit does around the operations on each kind of flash.
 struct FlashKindFacts {
-    bool plansFastFlash;    // FastFlash may leave work undone (the USB-PD controller keeps its
-                            // own sequence)
-    bool leavesFlashMode;   // a good unit ends flash mode (the USB-PD controller stays in it)
-    bool recordsOnBoard;    // a good unit reads the board's firmware and records the image's
-                            // size on the board (the socket)
-    bool statusRegisters;   // a good unit writes the flash's status registers
+    bool plansFastFlash;   // FastFlash may leave work undone (the USB-PD controller keeps its
+                           // own sequence)
+    bool leavesFlashMode;  // a good unit ends flash mode (the USB-PD controller stays in it)
+    bool recordsOnBoard;   // a good unit reads the board's firmware and records the image's
+                           // size on the board (the socket)
+    bool statusRegisters;  // a good unit writes the flash's status registers
 };
 
 const FlashKindFacts& FactsOf(FlashKind kind);

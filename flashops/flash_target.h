@@ -73,7 +73,6 @@ public:
 std::unique_ptr<FlashTarget> ChooseFlashTarget(FlashWork& work, FlashRun& run);
 
 // A second read of the unit brings the same bytes.
-bool ReadsSame(FlashTarget& flash, FlashWork& work, long long unit,
-               std::span<const uint8_t> bytes);
+bool ReadsSame(FlashTarget& flash, FlashWork& work, long long unit, std::span<const uint8_t> bytes);
 
 }  // namespace quillon

@@ -80,7 +80,8 @@ std::optional<long long> PdFlash::CountNotBlank(long long unit, std::span<uint8_
 TransferResult PdFlash::Write(long long unit) {
     return work_.parts.boardSide.PdWritePage(
         work_.parts.cache.pdI2cAddress, work_.parts.identity.pdFlashVariant,
-        static_cast<uint16_t>(unit), work_.Image(static_cast<std::size_t>(unit) * kPageSize, kPageSize));
+        static_cast<uint16_t>(unit),
+        work_.Image(static_cast<std::size_t>(unit) * kPageSize, kPageSize));
 }
 
 std::optional<long long> PdFlash::Compare(long long unit, std::span<uint8_t> into) {
