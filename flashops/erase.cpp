@@ -1,5 +1,3 @@
-#include <algorithm>
-
 #include "flashops/block_bytes.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
