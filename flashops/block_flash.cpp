@@ -71,7 +71,7 @@ void BlockFlash::Erase() {
         ErasePlanned();
         return;
     }
-    WalkPlan plan = work_.UsedBlocksPlan(run_);
+    WalkPlan plan = Plan(Range::Erased);
     plan.gauge = WalkGauge::ByUnit;
     const WalkEnd end = work_.walk.Run(plan, run_.retries, [&](long long b) {
         return EraseSectors(static_cast<uint32_t>(b), &plan);

@@ -26,7 +26,7 @@ void BlockFlash::ErasePlanned() {
     auto& fast = work_.fast;
     const uint32_t used = image.usedBlockCount;
     image.readBuffer.resize(std::size_t{used} * kBlockSize);
-    WalkPlan plan = work_.UsedBlocksPlan(run_);
+    WalkPlan plan = Plan(Range::Erased);
     plan.gauge = WalkGauge::ByUnit;
     fast.StartWalk(used, static_cast<uint32_t>(plan.units - plan.workFrom));
     const WalkEnd end = work_.walk.Run(plan, run_.retries, [&](long long unit) {

@@ -24,9 +24,7 @@ void SocketFlash::Erase() {
         BlockFlash::Erase();
         return;
     }
-    WalkPlan plan;
-    plan.units = run_.type.flashblock;
-    work_.WalkTransfers(run_, plan, [&](long long k) {
+    work_.WalkTransfers(run_, Plan(Range::Whole), [&](long long k) {
         return work_.parts.board
             .EraseFlash(static_cast<int>(k), kLastPageOfBlock, kBlockEraseType,
                         static_cast<uint8_t>(run_.type.commandModeErase))
