@@ -7,8 +7,10 @@
 
 namespace quillon {
 
-FlashWork::FlashWork(FlashOpsParts parts_, FlashOpsControls controls_)
-    : parts(parts_), controls(std::move(controls_)), walk(parts.frame, parts.stop, parts.clock) {}
+FlashWork::FlashWork(FlashOpsParts theParts, FlashOpsControls theControls)
+    : parts(theParts),
+      controls(std::move(theControls)),
+      walk(parts.frame, parts.stop, parts.clock) {}
 
 std::span<const uint8_t> FlashWork::Image(std::size_t offset, std::size_t length) {
     return ImageBytes(parts.image.imageBuffer, offset, length, imageScratch_);

@@ -64,7 +64,7 @@ struct FlashOpsControls {
 // and scratch memory.
 class FlashWork {
 public:
-    FlashWork(FlashOpsParts parts, FlashOpsControls controls);
+    FlashWork(FlashOpsParts theParts, FlashOpsControls theControls);
 
     FlashOpsParts parts;
     FlashOpsControls controls;
