@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "config/memory_settings_store.h"
+#include "flashops/flash_kind.h"
 #include "tests/flashops/flash_rig.h"
 
 namespace quillon::test {
@@ -51,6 +53,36 @@ INSTANTIATE_TEST_SUITE_P(
                       Route{"default", 0, sim::FlashId::kExternalSpi, false, true},
                       Route{"default", 7, sim::FlashId::kExternalSpi, false, true},
                       Route{"socket", 3, sim::FlashId::kSocket, false, false}));
+
+// What an Auto unit does around the operations, for every stored connect mode: only the
+// USB-PD controller keeps its own sequence, stays in flash mode and has no status registers;
+// only the socket's board records the image; a value outside the four modes is the
+// debugger's blocks.
+TEST(FlashKinds, EachStoredModeGetsItsUnitFacts) {
+    struct Case {
+        int32_t stored;
+        FlashKind kind;
+        bool pd;
+        bool socket;
+    };
+    for (const Case& c :
+         {Case{1, FlashKind::DebuggerBlocks, false, false},
+          Case{2, FlashKind::DebuggerBlocks, false, false},
+          Case{3, FlashKind::SocketBlocks, false, true}, Case{4, FlashKind::PdPages, true, false},
+          Case{0, FlashKind::UnknownModeBlocks, false, false},
+          Case{5, FlashKind::UnknownModeBlocks, false, false}}) {
+        SCOPED_TRACE(c.stored);
+        MemorySettingsStore settings;
+        settings.WriteInt("ConnectMode", c.stored);
+        const FlashKind kind = FlashKindOf(settings);
+        EXPECT_EQ(kind, c.kind);
+        const FlashKindFacts& facts = FactsOf(kind);
+        EXPECT_EQ(facts.plansFastFlash, !c.pd);
+        EXPECT_EQ(facts.leavesFlashMode, !c.pd);
+        EXPECT_EQ(facts.statusRegisters, !c.pd);
+        EXPECT_EQ(facts.recordsOnBoard, c.socket);
+    }
+}
 
 }  // namespace
 }  // namespace quillon::test
