@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "config/connect_mode.h"
 #include "config/hex_text.h"
 #include "config/setting_names.h"
 #include "config/settings_cache.h"
 #include "config/stored_modes.h"
+#include "flashops/flash_kind.h"
 #include "flashops/refusal_texts.h"
 
 namespace quillon {
@@ -233,11 +233,11 @@ StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
     steps_.enterFlashMode();
     c_.log.Append(TotalTimeLine(c_.clock.Now() - start_));
     c_.panel.SetBusyCursor(false, CursorArea::Window);
-    const auto mode = ConnectModeFrom(c_.settings.ReadInt(setting::kConnectMode));
-    if (mode != ConnectMode::Pd) {
+    const FlashKindFacts& flash = FactsOf(FlashKindOf(c_.settings));
+    if (flash.leavesFlashMode) {
         c_.flags.inFlashMode = false;
     }
-    if (mode == ConnectMode::Socket) {
+    if (flash.recordsOnBoard) {
         std::array<uint8_t, 4> firmware{};
         c_.boardSide.ReadBoardFirmware(firmware);
         c_.boardSide.WriteBoardFileSize(c_.image.imageFileSize);
@@ -245,7 +245,7 @@ StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
     // The status registers belong to the unit: its report and its result wait for them, so a
     // status write that was not made never leaves the unit recorded as good.
     report.outcome = StepResult::Ok;
-    if (mode != ConnectMode::Pd) {
+    if (flash.statusRegisters) {
         bool written = false;
         try {
             written = WriteStatusRegisters();

@@ -3,8 +3,10 @@
 
 #include "board/block_checksum.h"
 #include "flashops/block_bytes.h"
+#include "flashops/block_erase.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
+#include "flashops/range_refusals.h"
 #include "flashops/refusal_texts.h"
 
 namespace quillon {
@@ -18,8 +20,6 @@ constexpr std::size_t kReadBackLine = 0;
 constexpr const char* kEraseText = "Erase  : ";
 constexpr const char* kCheckText = "Check  : ";
 constexpr const char* kProgramText = "Program: ";
-constexpr int32_t kSectorEraseType = 1;
-constexpr int32_t kBlockEraseType = 2;
 
 // The block process writes its own stage lines.
 const FlashOperations::OperationTexts kBlockProcessTexts{CursorArea::Window, "", std::nullopt};
@@ -31,9 +31,9 @@ std::string StageLine(const char* stage, uint32_t block) {
 
 StepReport FlashOperations::BlockProcess() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
-    std::optional<std::string> refusal = UsedBlocksRefusal();
+    std::optional<std::string> refusal = UsedBlocksRefusal(parts_.image);
     if (!refusal) {
-        refusal = UnmergedImageRefusal();
+        refusal = UnmergedImageRefusal(parts_.image);
     }
     // Every erase here names one sector: a chip erase would wipe the blocks already done.
     if (!refusal && ModeFrom<EraseType>(run.type.eraseType) != EraseType::Sector &&
@@ -45,15 +45,15 @@ StepReport FlashOperations::BlockProcess() {
         refusal = SectorSizeRefusal(static_cast<int>(run.type.sectorSize));
     }
     if (!refusal) {
-        refusal = HalfBlockEraseProblem(run);
+        refusal = HalfBlockEraseProblem(run, parts_.image, work_.controls.smallSectorKB);
     }
     return RunInFrame(run, kBlockProcessTexts, refusal, [&] { RunBlockProcess(run); });
 }
 
 void FlashOperations::RunBlockProcess(FlashRun& run) {
     run.result = parts_.frame.OperationResult();
-    if (controls_.checkAllSteps) {
-        controls_.checkAllSteps();
+    if (work_.controls.checkAllSteps) {
+        work_.controls.checkAllSteps();
     }
     for (const char* line : {kEraseText, kCheckText, kProgramText, kCheckText}) {
         parts_.log.Append(line);
@@ -66,10 +66,10 @@ void FlashOperations::RunBlockProcess(FlashRun& run) {
     plan.units = parts_.image.usedBlockCount;
     plan.gaugeFrom = parts_.image.startBlock;
     plan.repeat = WalkRepeat::Unbounded;
-    plan.skipped = [&](long long b) { return SkipsBlock(static_cast<uint32_t>(b)); };
+    plan.skipped = [&](long long b) { return work_.SkipsBlock(static_cast<uint32_t>(b)); };
     plan.skipFirst = true;
     int repeats = 0;  // not counted: the walk has no limit
-    const WalkEnd end = walk_.Run(plan, repeats, [&](long long b) {
+    const WalkEnd end = work_.walk.Run(plan, repeats, [&](long long b) {
         bool stopped = false;
         if (ProcessOneBlock(run, static_cast<uint32_t>(b), stopped)) {
             return Turn::Done;
@@ -90,7 +90,8 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
     const uint32_t start = image.startBlock;
     const bool halfBlock = image.halfLastBlock && b == used - 1;
     long long failures = 0;
-    for (const SectorCommand& command : BlockEraseCommands(run, halfBlock)) {
+    for (const SectorCommand& command :
+         BlockEraseCommands(run, halfBlock, work_.controls.smallSectorKB)) {
         if (parts_.frame.StopRequested()) {
             stopped = true;
             return false;
@@ -129,8 +130,7 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
     run.result =
         board
             .WriteBlock(static_cast<int>(b), static_cast<uint8_t>(run.type.commandModeWrite),
-                        static_cast<uint32_t>(length),
-                        ImageBytes(image.imageBuffer, offset, length, imageScratch_),
+                        static_cast<uint32_t>(length), work_.Image(offset, length),
                         static_cast<uint8_t>(run.type.pageWriteSize))
             .Succeeded();
     if (!run.result) {
@@ -139,8 +139,7 @@ bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) 
     parts_.log.ReplaceFromEnd(kProgramLine, StageLine(kProgramText, b));
 
     run.result = board.ReadBlock(static_cast<int>(b), readMode, block).Succeeded();
-    if (!run.result || CountDifferent(block.first(tested), ImageBytes(image.imageBuffer, offset,
-                                                                      tested, imageScratch_)) > 0) {
+    if (!run.result || CountDifferent(block.first(tested), work_.Image(offset, tested)) > 0) {
         return false;
     }
     parts_.log.ReplaceFromEnd(kReadBackLine, StageLine(kCheckText, b));

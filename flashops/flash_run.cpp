@@ -2,7 +2,6 @@
 
 #include "config/setting_names.h"
 #include "flashops/block_walk.h"
-#include "flashops/flash_operations.h"
 
 namespace quillon {
 
@@ -13,7 +12,7 @@ bool FlashRun::RetriesExhausted() const {
 FlashRun FlashRun::Read(const SettingsStore& settings, const SettingsCache& cache,
                         const TargetIdentity& identity) {
     FlashRun run;
-    run.connectMode = settings.ReadInt(setting::kConnectMode);
+    run.kind = FlashKindOf(settings);
     run.allocation = ReadMode<Allocation>(settings);
     run.quickMode = ReadMode<QuickMode>(settings);
     run.smbusSpeed = ReadMode<SmbusSpeed>(settings);

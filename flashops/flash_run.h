@@ -4,17 +4,17 @@
 #include <string>
 
 #include "chip/target_identity.h"
-#include "config/connect_mode.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
 #include "config/stored_modes.h"
+#include "flashops/flash_kind.h"
 
 namespace quillon {
 
 // The values one operation reads once when it starts, and its counters.
 struct FlashRun {
     // Settings of the run.
-    int32_t connectMode = 0;
+    FlashKind kind = FlashKind::DebuggerBlocks;  // from the connect mode
     std::optional<Allocation> allocation;
     std::optional<QuickMode> quickMode;
     std::optional<SmbusSpeed> smbusSpeed;
@@ -31,7 +31,6 @@ struct FlashRun {
     // Why the run failed, when it knows better than its counters say.
     std::string cause;
 
-    bool IsMode(ConnectMode mode) const { return connectMode == StoredValue(mode); }
     // The quick paths may be used (QuickMode Enable or KBS Burst Write).
     bool QuickPaths() const { return QuickPathsAllowed(quickMode); }
     // QuickWriteBlock's byte for the QuickMode; only asked while QuickPaths().

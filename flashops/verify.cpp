@@ -1,8 +1,7 @@
-#include "board/block_checksum.h"
-#include "flashops/block_bytes.h"
-#include "flashops/block_limits.h"
 #include "flashops/flash_operations.h"
 #include "flashops/flash_run.h"
+#include "flashops/flash_target.h"
+#include "flashops/range_refusals.h"
 
 namespace quillon {
 
@@ -19,7 +18,8 @@ bool VerifiesAtLowSpeed(const FlashRun& run) {
 
 StepReport FlashOperations::Verify() {
     FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
-    const std::optional<std::string> refusal = ImageWriteRefusal(run);
+    const auto flash = ChooseFlashTarget(work_, run);
+    const std::optional<std::string> refusal = ImageWriteRefusal(work_, *flash);
     // The high speed comes back after the outcome line, also after a stop or a failure.
     const auto restoreSpeed = [&] {
         if (VerifiesAtLowSpeed(run)) {
@@ -27,67 +27,32 @@ StepReport FlashOperations::Verify() {
         }
     };
     return RunInFrame(
-        run, kVerifyTexts, refusal, [&] { RunVerify(run); }, restoreSpeed);
+        run, kVerifyTexts, refusal, [&] { RunVerify(run, *flash); }, restoreSpeed);
 }
 
-void FlashOperations::RunVerify(FlashRun& run) {
-    ClearSkipFlagsUnlessSkipFF();
-    parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
-                                   kBlockSize);
+void FlashOperations::RunVerify(FlashRun& run, FlashTarget& flash) {
+    work_.ClearSkipFlagsUnlessSkipFF();
+    auto& buffer = parts_.image.readBuffer;
+    buffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) * kBlockSize);
     if (VerifiesAtLowSpeed(run)) {
         parts_.board.SmbPortControl(PortAction::SmbLowSpeed);
     }
-    run.errors = run.IsMode(ConnectMode::Pd) ? VerifyPdPages(run) : VerifyBlocks(run);
-    run.result = run.errors == 0 && !parts_.frame.StopRequested();
-}
-
-long long FlashOperations::VerifyPdPages(FlashRun& run) {
-    auto& image = parts_.image.imageBuffer;
-    auto& buffer = parts_.image.readBuffer;
-    const std::size_t pages = (image.size() + kPageSize - 1) / kPageSize;
-    image.resize(pages * kPageSize, kErased);
-    buffer.resize(image.size());
-    WalkPlan plan;
-    plan.units = static_cast<long long>(pages);
-    long long errors = 0;
-    walk_.Run(plan, run.retries, [&](long long unit) {
-        const auto page = static_cast<std::size_t>(unit);
-        const auto target = std::span<uint8_t>(buffer).subspan(page * kPageSize, kPageSize);
-        const auto result =
-            parts_.boardSide.PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant,
-                                        static_cast<uint16_t>(page), target);
-        if (!result.Succeeded()) {
-            return Turn::Repeat;
-        }
-        errors += CountDifferent(
-            target, std::span<const uint8_t>(image).subspan(page * kPageSize, kPageSize));
-        return Turn::Done;
-    });
-    return errors;
-}
-
-long long FlashOperations::VerifyBlocks(FlashRun& run) {
-    auto& image = parts_.image;
-    WalkPlan plan = UsedBlocksPlan(run);
-    plan.skipped = [&](long long b) { return SkipsBlock(static_cast<uint32_t>(b)); };
-    // After a program that left its read-back here, a block that does not hold the image is
+    flash.FitImage();
+    const WalkPlan plan = flash.Plan(FlashTarget::Range::Image);
+    const std::size_t unitSize = flash.UnitSize();
+    buffer.resize(static_cast<std::size_t>(plan.units) * unitSize);
+    // After a program that left its read-back here, a unit that does not hold the image is
     // written again and compared again under the repeat rule, as that read-back would have.
-    const bool rewrites = taken_ == Proof::ByVerify;
-    TestLimit limit;
+    const bool rewrites = taken_ == Proof::ByVerify && flash.LeavesReadBackToVerify();
     long long errors = 0;
     long long stillWrong = 0;
-    const WalkEnd end = walk_.Run(plan, run.retries, [&](long long unit) {
-        const auto b = static_cast<uint32_t>(unit);
-        if (!run.QuickPaths()) {
-            parts_.flags.quickModeCapable = false;
-        }
-        const std::size_t offset = std::size_t{b} * kBlockSize;
-        const auto found = CompareBlock(
-            run, b, limit, std::span<uint8_t>(image.readBuffer).subspan(offset, kBlockSize));
+    const WalkEnd end = work_.walk.Run(plan, run.retries, [&](long long u) {
+        const auto found = flash.Compare(u, std::span<uint8_t>(buffer).subspan(
+                                                static_cast<std::size_t>(u) * unitSize, unitSize));
         if (rewrites && (!found || *found > 0)) {
             stillWrong = found.value_or(0);
-            EraseOverturned(run, b);  // a block Auto's erase spared is erased first
-            WriteImageBlock(run, b);  // its answer counts at the compare that follows
+            flash.EraseOverturned(u);  // a block Auto's erase spared is erased first
+            flash.Write(u);            // its answer counts at the compare that follows
             return Turn::Repeat;
         }
         if (!found) {
@@ -97,45 +62,9 @@ long long FlashOperations::VerifyBlocks(FlashRun& run) {
         stillWrong = 0;
         return Turn::Done;
     });
-    // A block still wrong when the retries ran out is reported with its bytes.
-    return end == WalkEnd::Ended ? errors + stillWrong : errors;
-}
-
-std::optional<long long> FlashOperations::CompareBlock(FlashRun& run, uint32_t b, TestLimit& limit,
-                                                       std::span<uint8_t> into) {
-    const auto& image = parts_.image;
-    const bool read = !BoardCompares(run, image.halfLastBlock);
-    const std::size_t offset = std::size_t{b} * kBlockSize;
-    TransferResult result;
-    if (read) {
-        result = parts_.board.ReadBlock(static_cast<int>(b),
-                                        static_cast<uint8_t>(run.type.commandModeRead), into);
-    } else {
-        result = parts_.board.VerifyBlockChecksums(
-            static_cast<int>(b),
-            BlockChecksums(ImageBytes(image.imageBuffer, offset, kBlockSize, imageScratch_)));
-    }
-    MaskRomCodeArea(run, b, into);
-    if (!result.Succeeded()) {
-        return std::nullopt;
-    }
-    limit.Update(run, parts_.eflash, b);
-    // A block that was read is compared here; the board has compared the others.
-    if (!read) {
-        return 0;
-    }
-    const bool halfBlock = image.halfLastBlock && b == image.usedBlockCount - 1;
-    const std::size_t length = limit.Length(halfBlock);
-    return CountDifferent(into.first(length),
-                          ImageBytes(image.imageBuffer, offset, length, imageScratch_));
-}
-
-bool FlashOperations::PdPageHolds(uint16_t page, std::span<const uint8_t> expected) {
-    const auto found = ScratchBlock().first(kPageSize);
-    return parts_.boardSide
-               .PdReadPage(parts_.cache.pdI2cAddress, parts_.identity.pdFlashVariant, page, found)
-               .Succeeded() &&
-           CountDifferent(found, expected) == 0;
+    // A unit still wrong when the retries ran out is reported with its bytes.
+    run.errors = end == WalkEnd::Ended ? errors + stillWrong : errors;
+    run.result = run.errors == 0 && !parts_.frame.StopRequested();
 }
 
 }  // namespace quillon
