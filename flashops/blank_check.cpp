@@ -6,26 +6,21 @@
 
 namespace quillon {
 
-namespace {
-const FlashOperations::OperationTexts kBlankCheckTexts{
-    CursorArea::Window, "Check Flash be cleared ---> Checking...",
-    OutcomeTexts::Named("Check Flash be cleared", true)};
-}  // namespace
-
 StepReport FlashOperations::BlankCheck() {
-    FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
-    const auto flash = ChooseFlashTarget(work_, run);
-    std::optional<std::string> refusal =
-        ImageAndTypeRefusal(parts_.image, work_.controls.deviceLines);
-    if (!refusal) {
-        refusal = flash->Refusal(FlashTarget::Range::Erased);
-    }
-    return RunInFrame(run, kBlankCheckTexts, refusal, [&] {
-        parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
-                                       kBlockSize);
-        run.errors = CheckRange(run, *flash, CheckWalk::BlankCheck);
-        run.result = run.errors == 0 && !parts_.frame.StopRequested();
-    });
+    return OnTarget(
+        operation_texts::kBlankCheck,
+        [this](FlashRun&, FlashTarget& flash) {
+            const auto refusal = ImageAndTypeRefusal(parts_.image, work_.controls.deviceLines);
+            return refusal ? refusal : flash.Refusal(FlashTarget::Range::Erased);
+        },
+        &FlashOperations::RunBlankCheck);
+}
+
+void FlashOperations::RunBlankCheck(FlashRun& run, FlashTarget& flash) {
+    parts_.image.readBuffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) *
+                                   kBlockSize);
+    run.errors = CheckRange(run, flash, CheckWalk::BlankCheck);
+    run.result = run.errors == 0 && !parts_.frame.StopRequested();
 }
 
 long long FlashOperations::CheckRange(FlashRun& run, FlashTarget& flash, CheckWalk walk) {

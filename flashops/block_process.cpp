@@ -21,9 +21,6 @@ constexpr const char* kEraseText = "Erase  : ";
 constexpr const char* kCheckText = "Check  : ";
 constexpr const char* kProgramText = "Program: ";
 
-// The block process writes its own stage lines.
-const FlashOperations::OperationTexts kBlockProcessTexts{CursorArea::Window, "", std::nullopt};
-
 std::string StageLine(const char* stage, uint32_t block) {
     return std::string(stage) + std::to_string(block) + " Block";
 }
@@ -47,7 +44,7 @@ StepReport FlashOperations::BlockProcess() {
     if (!refusal) {
         refusal = HalfBlockEraseProblem(run, parts_.image, work_.controls.smallSectorKB);
     }
-    return RunInFrame(run, kBlockProcessTexts, refusal, [&] { RunBlockProcess(run); });
+    return RunInFrame(run, operation_texts::kBlockProcess, refusal, [&] { RunBlockProcess(run); });
 }
 
 void FlashOperations::RunBlockProcess(FlashRun& run) {

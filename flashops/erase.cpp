@@ -14,11 +14,6 @@ constexpr uint8_t kLastKiBPage = 0xFC;  // the KiB at 0x1FC00
 constexpr int kKbPerBlock = 64;
 constexpr Millis kUnprotectSettle{1000};
 
-// The erase's lines; a reason it erased nothing follows its outcome line.
-const FlashOperations::OperationTexts kEraseTexts{
-    CursorArea::LogPane, "Erase Flash ---> Erasing...",
-    OutcomeTexts{"Erase Flash", "Erase Flash", true, true}};
-
 void EraseChip(FlashWork& work, FlashRun& run) {
     const auto result = work.parts.board.EraseFlash(
         run.type.flashblock, static_cast<uint8_t>(run.type.sectorSize), kChipEraseType,
@@ -104,32 +99,29 @@ void UnprotectLastKilobyte(FlashWork& work, FlashRun& run) {
 }
 }  // namespace
 
-StepReport FlashOperations::EraseProvenByCheck() {
-    return LeavingProof(&FlashOperations::Erase);
-}
-
 StepReport FlashOperations::Erase() {
-    FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
-    const auto flash = ChooseFlashTarget(work_, run);
-    std::optional<std::string> refusal =
-        ImageAndTypeRefusal(parts_.image, work_.controls.deviceLines);
-    if (!refusal && !ModeFrom<EraseType>(run.type.eraseType)) {
-        refusal = "The flash type's EraseType " + std::to_string(run.type.eraseType) +
-                  " is not 0, 1 or 2. Please Choice Flash Type Again !";
-    }
-    const bool byFlashblock = run.type.eraseType == kChipEraseType || flash->ErasesWholePart();
-    if (!refusal && byFlashblock) {
-        refusal = FlashblockRefusal(parts_.cache.flashblock);
-    }
-    if (!refusal) {
-        refusal = flash->EraseRefusal();
-    }
-    if (!refusal) {
-        refusal = UsedBlocksRefusal(parts_.image);
-    }
-    return RunInFrame(
-        run, kEraseTexts, refusal, [&] { RunErase(run, *flash); },
-        [&] { work_.LogAlreadyBlank(); });
+    return OnTarget(
+        operation_texts::kErase,
+        [this](FlashRun& run, FlashTarget& flash) -> std::optional<std::string> {
+            if (auto refusal = ImageAndTypeRefusal(parts_.image, work_.controls.deviceLines)) {
+                return refusal;
+            }
+            if (!ModeFrom<EraseType>(run.type.eraseType)) {
+                return "The flash type's EraseType " + std::to_string(run.type.eraseType) +
+                       " is not 0, 1 or 2. Please Choice Flash Type Again !";
+            }
+            const bool byFlashblock =
+                run.type.eraseType == kChipEraseType || flash.ErasesWholePart();
+            if (auto refusal =
+                    byFlashblock ? FlashblockRefusal(parts_.cache.flashblock) : std::nullopt) {
+                return refusal;
+            }
+            if (auto refusal = flash.EraseRefusal()) {
+                return refusal;
+            }
+            return UsedBlocksRefusal(parts_.image);
+        },
+        &FlashOperations::RunErase, [this](FlashRun&) { work_.LogAlreadyBlank(); });
 }
 
 void FlashOperations::RunErase(FlashRun& run, FlashTarget& flash) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "flashops/flash_run.h"
+#include "flashops/flash_target.h"
 
 namespace quillon {
 
@@ -15,6 +16,26 @@ StepReport FlashOperations::LeavingProof(StepReport (FlashOperations::*operation
     StepReport report = (this->*operation)();
     leaveProof_ = false;
     return report;
+}
+
+StepReport FlashOperations::OnTarget(const OperationTexts& texts, const TargetRefusal& refusal,
+                                     TargetBody body, std::function<void(FlashRun&)> afterOutcome) {
+    FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
+    const auto flash = ChooseFlashTarget(work_, run);
+    std::function<void()> after;
+    if (afterOutcome) {
+        after = [&] { afterOutcome(run); };
+    }
+    return RunInFrame(
+        run, texts, refusal(run, *flash), [&] { (this->*body)(run, *flash); }, std::move(after));
+}
+
+StepReport FlashOperations::EraseProvenByCheck() {
+    return LeavingProof(&FlashOperations::Erase);
+}
+
+StepReport FlashOperations::ProgramProvenByVerify() {
+    return LeavingProof(&FlashOperations::Program);
 }
 
 StepReport FlashOperations::RunInFrame(FlashRun& run, const OperationTexts& texts,

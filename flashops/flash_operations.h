@@ -6,6 +6,7 @@
 
 #include "flashops/fast_flash_plan.h"
 #include "flashops/flash_work.h"
+#include "flashops/operation_texts.h"
 #include "ui/operation_frame.h"
 #include "ui/step_report.h"
 #include "ui/step_result.h"
@@ -52,18 +53,11 @@ public:
     void BeginAutoUnit(const UnitSteps& follows);
     void EndAutoUnit() { work_.fast.EndUnit(); }
 
-    // What the frame shows of one operation: the busy cursor's area, the progress line and
-    // the outcome lines (none for the block process, which writes its own).
-    struct OperationTexts {
-        CursorArea cursor;
-        const char* progressLine;
-        std::optional<OutcomeTexts> outcome;
-    };
-
 private:
     // The operations' own steps, each given the settings of its run and the flash it works
     // on. Each leaves its verdict in run.result and its counters in the run.
     void RunErase(FlashRun& run, FlashTarget& flash);
+    void RunBlankCheck(FlashRun& run, FlashTarget& flash);
     // The blank check's walk. A blank check reads into ReadBuffer and moves the gauge; the
     // check that ends an erase reads into scratch (ReadBuffer keeps what it held) and leaves
     // the gauge where the erase left it. Both return the bytes found not erased.
@@ -77,6 +71,13 @@ private:
     void RunBlockProcess(FlashRun& run);
     bool ProcessOneBlock(FlashRun& run, uint32_t block, bool& stopped);
 
+    // An operation on the flash its run works on: reads the run's settings, chooses the
+    // flash target from them, asks `refusal` whether the operation may run and runs `body`
+    // in the frame; `afterOutcome` runs once the outcome line is written, when `body` ran.
+    using TargetRefusal = std::function<std::optional<std::string>(FlashRun&, FlashTarget&)>;
+    using TargetBody = void (FlashOperations::*)(FlashRun&, FlashTarget&);
+    StepReport OnTarget(const OperationTexts& texts, const TargetRefusal& refusal, TargetBody body,
+                        std::function<void(FlashRun&)> afterOutcome = {});
     // Runs an erase or a program that leaves its proof to the step that follows at once.
     StepReport LeavingProof(StepReport (FlashOperations::*operation)());
     // Runs an operation's body in the frame (refused when `refusal` holds a text) and

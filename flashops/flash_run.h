@@ -36,6 +36,9 @@ struct FlashRun {
     // QuickWriteBlock's byte for the QuickMode; only asked while QuickPaths().
     uint8_t QuickWriteByte() const { return quickMode ? quillon::QuickWriteByte(*quickMode) : 0; }
     bool AtHighSmbusSpeed() const { return smbusSpeed == SmbusSpeed::High; }
+    // The chip is programmed, or verified, at the low SMBus speed while the high one is set.
+    bool ProgramsAtLowSpeed() const { return chip.programsAtLowSmbusSpeed && AtHighSmbusSpeed(); }
+    bool VerifiesAtLowSpeed() const { return chip.verifiesAtLowSmbusSpeed && AtHighSmbusSpeed(); }
     // Blocks below StartBlock are worked on only with the From Top allocation.
     bool Covers(uint32_t block, uint32_t startBlock) const {
         return allocation == Allocation::FromTop || block >= startBlock;

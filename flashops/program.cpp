@@ -5,46 +5,29 @@
 
 namespace quillon {
 
-namespace {
-const FlashOperations::OperationTexts kProgramTexts{
-    CursorArea::LogPane, "Write Flash from buffer ---> Writing...",
-    OutcomeTexts::Named("Write Flash from buffer", false)};
-
-// The program's SMBus speed change: the chips programmed at the low SMBus speed.
-bool NeedsLowSpeedToProgram(const FlashRun& run) {
-    return run.chip.programsAtLowSmbusSpeed && run.AtHighSmbusSpeed();
-}
-}  // namespace
-
-StepReport FlashOperations::ProgramProvenByVerify() {
-    return LeavingProof(&FlashOperations::Program);
-}
-
 StepReport FlashOperations::Program() {
-    FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
-    const auto flash = ChooseFlashTarget(work_, run);
-    const std::optional<std::string> refusal = ImageWriteRefusal(work_, *flash);
     // The high speed comes back after the outcome line, also after a stop or a failure.
-    const auto restoreSpeed = [&] {
-        if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
-            parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
-        }
-        work_.LogBlocksWritten(run);
-    };
-    return RunInFrame(
-        run, kProgramTexts, refusal, [&] { RunProgram(run, *flash); }, restoreSpeed);
+    return OnTarget(
+        operation_texts::kProgram,
+        [this](FlashRun&, FlashTarget& flash) { return ImageWriteRefusal(work_, flash); },
+        &FlashOperations::RunProgram,
+        [this](FlashRun& run) {
+            if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
+                parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
+            }
+            work_.LogBlocksWritten(run);
+        });
 }
 
 void FlashOperations::RunProgram(FlashRun& run, FlashTarget& flash) {
     run.result = parts_.frame.OperationResult();
     work_.ClearSkipFlagsUnlessSkipFF();
-    if (NeedsLowSpeedToProgram(run)) {
+    if (run.ProgramsAtLowSpeed()) {
         parts_.board.SmbPortControl(PortAction::SmbLowSpeed);
     }
     // The SMBus speed of the program is not the verify's: a rewrite is left to it only when
     // the speeds agree.
-    const bool leaves =
-        leaveProof_ && flash.LeavesReadBackToVerify() && !NeedsLowSpeedToProgram(run);
+    const bool leaves = leaveProof_ && flash.LeavesReadBackToVerify() && !run.ProgramsAtLowSpeed();
     flash.FitImage();
     WalkPlan plan = flash.Plan(FlashTarget::Range::Image);
     // A block Auto's erase found holding the image is not written (its verify proves it).

@@ -8,23 +8,16 @@
 
 namespace quillon {
 
-namespace {
-// The read's OK line has its own spelling.
-const FlashOperations::OperationTexts kReadTexts{
-    CursorArea::Window, "Read Flash to Buffer ---> Reading...",
-    OutcomeTexts{"Read Flash to Bufferr", "Read Flash to Buffer", false, false}};
-}  // namespace
-
 StepReport FlashOperations::Read() {
-    FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
-    const auto flash = ChooseFlashTarget(work_, run);
-    std::optional<std::string> refusal;
-    if (parts_.cache.flashblock == 0) {
-        refusal = kChoiceFlashTypeFirst;
-    } else {
-        refusal = flash->Refusal(FlashTarget::Range::Whole);
-    }
-    return RunInFrame(run, kReadTexts, refusal, [&] { RunRead(run, *flash); });
+    return OnTarget(
+        operation_texts::kRead,
+        [this](FlashRun&, FlashTarget& flash) -> std::optional<std::string> {
+            if (parts_.cache.flashblock == 0) {
+                return kChoiceFlashTypeFirst;
+            }
+            return flash.Refusal(FlashTarget::Range::Whole);
+        },
+        &FlashOperations::RunRead);
 }
 
 // The whole flash, each unit confirmed before it counts as read.

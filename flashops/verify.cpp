@@ -5,36 +5,24 @@
 
 namespace quillon {
 
-namespace {
-const FlashOperations::OperationTexts kVerifyTexts{
-    CursorArea::Window, "Verify Flash with buffer ---> Verifing...",
-    OutcomeTexts::Named("Verify Flash with buffer", true)};
-
-// The chips verified at the low SMBus speed while the high one is set.
-bool VerifiesAtLowSpeed(const FlashRun& run) {
-    return run.chip.verifiesAtLowSmbusSpeed && run.AtHighSmbusSpeed();
-}
-}  // namespace
-
 StepReport FlashOperations::Verify() {
-    FlashRun run = FlashRun::Read(parts_.settings, parts_.cache, parts_.identity);
-    const auto flash = ChooseFlashTarget(work_, run);
-    const std::optional<std::string> refusal = ImageWriteRefusal(work_, *flash);
     // The high speed comes back after the outcome line, also after a stop or a failure.
-    const auto restoreSpeed = [&] {
-        if (VerifiesAtLowSpeed(run)) {
-            parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
-        }
-    };
-    return RunInFrame(
-        run, kVerifyTexts, refusal, [&] { RunVerify(run, *flash); }, restoreSpeed);
+    return OnTarget(
+        operation_texts::kVerify,
+        [this](FlashRun&, FlashTarget& flash) { return ImageWriteRefusal(work_, flash); },
+        &FlashOperations::RunVerify,
+        [this](FlashRun& run) {
+            if (run.VerifiesAtLowSpeed()) {
+                parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
+            }
+        });
 }
 
 void FlashOperations::RunVerify(FlashRun& run, FlashTarget& flash) {
     work_.ClearSkipFlagsUnlessSkipFF();
     auto& buffer = parts_.image.readBuffer;
     buffer.resize(static_cast<std::size_t>(parts_.image.usedBlockCount) * kBlockSize);
-    if (VerifiesAtLowSpeed(run)) {
+    if (run.VerifiesAtLowSpeed()) {
         parts_.board.SmbPortControl(PortAction::SmbLowSpeed);
     }
     flash.FitImage();
