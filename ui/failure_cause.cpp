@@ -15,8 +15,7 @@ std::string CauseOfFailure(const FailureFacts& facts) {
             break;
     }
     if (facts.retryLimit > 0 && facts.retries > facts.retryLimit) {
-        return "a transfer still failed after " + std::to_string(facts.retryLimit) +
-               " repetitions";
+        return "a transfer still failed after " + std::to_string(facts.retryLimit) + " repetitions";
     }
     if (facts.stopCause) {
         return *facts.stopCause;

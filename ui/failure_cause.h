@@ -14,12 +14,12 @@ enum class LinkFault { None, BoardGone, TargetOff };
 
 // What is known of a step that did not succeed.
 struct FailureFacts {
-    std::string stated;   // the cause the step gave itself (a problem it met), or empty
+    std::string stated;  // the cause the step gave itself (a problem it met), or empty
     LinkFault link = LinkFault::None;
-    int retries = 0;      // repetitions the retry rule spent
-    int retryLimit = 0;   // more than this many repetitions: the transfer gave up; 0: no limit
+    int retries = 0;     // repetitions the retry rule spent
+    int retryLimit = 0;  // more than this many repetitions: the transfer gave up; 0: no limit
     std::optional<std::string> stopCause;  // why the work was stopped, when it was
-    uint64_t errors = 0;  // bytes found wrong
+    uint64_t errors = 0;                   // bytes found wrong
 };
 
 // Why a step failed, in the operator's words: the cause it stated, else a board or target

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/message_log.h"
 #include "ui/failure_cause.h"
+#include "ui/message_log.h"
 #include "ui/operator_panel.h"
 #include "ui/step_report.h"
 

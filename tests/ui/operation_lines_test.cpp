@@ -25,7 +25,11 @@ TEST(OperationLinesTest, EachEndWritesItsOutcomeLineAndTellsItsReport) {
          {"Save in 'a.bin'"},
          {"Save Buffer to File ---> OK !", "Save in 'a.bin'"},
          "ended Save Buffer to File ok"},
-        {StepReport::Done(3), "3", {}, {"Save Buffer to File ---> OK ! 3"}, "ended Save Buffer to File ok"},
+        {StepReport::Done(3),
+         "3",
+         {},
+         {"Save Buffer to File ---> OK ! 3"},
+         "ended Save Buffer to File ok"},
         {StepReport::Refusal(kNoFileChosen),
          {},
          {},
@@ -57,7 +61,8 @@ TEST(OperationLinesTest, AnOperationAnErrorEndsKeepsItsLineAndIsToldFailed) {
         lines.Begin("Merge File ---> Merging...");
     }
     EXPECT_THAT(panel.mainLog, ElementsAre("Merge File ---> Merging..."));
-    EXPECT_THAT(panel.operations, ElementsAre("started Merge File (Merge)", "ended Merge File failed"));
+    EXPECT_THAT(panel.operations,
+                ElementsAre("started Merge File (Merge)", "ended Merge File failed"));
     // A closing line stands alone: appended, its end told with no start.
     OperationLines(panel, log).Close("Backup", StepReport::Failure({}), "Read Flash failed");
     EXPECT_EQ(panel.mainLog.back(), "Backup ---> Failure ! Read Flash failed");
