@@ -155,8 +155,11 @@ StepReport FlashOperations::RunInFrame(FlashRun& run, const OperationTexts& text
                                        std::function<void()> afterOutcome) {
     // A proof handed on is taken by the very next operation, whichever it is.
     taken_ = std::exchange(handed_, Proof::Own);
+    // An operation is named as its failure line names it (the read's OK line has a spelling
+    // of its own).
+    const std::string name = texts.outcome ? texts.outcome->failureName : std::string();
     const OperationSpec spec{
-        texts.cursor,  [&] { return !refusal; }, refusal.value_or(""), texts.progressLine,
+        texts.cursor,  [&] { return !refusal; }, refusal.value_or(""), name, texts.progressLine,
         texts.outcome, std::move(afterOutcome),  kRetryLimit};
     // The frame names the cause of a failure the run did not name itself.
     return parts_.frame.Run(spec, [&] {

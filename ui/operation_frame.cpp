@@ -26,8 +26,10 @@ StepReport OperationFrame::Run(const OperationSpec& spec, const std::function<St
     }
     panel_.SetControlLevel(ControlLevel::FilesAndBelow, false);
     OperationLines lines(panel_, log_);
-    if (!spec.progressLine.empty()) {
-        lines.Begin(spec.progressLine);
+    if (!spec.name.empty() && !spec.progressLine.empty()) {
+        lines.BeginWithLine(spec.name, spec.progressLine);
+    } else if (!spec.progressLine.empty()) {
+        log_.Append(spec.progressLine);
     }
     StepReport report = body();
     report.seconds = seconds();

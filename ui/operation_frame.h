@@ -39,6 +39,9 @@ struct OperationSpec {
     // the operation does not run.
     std::function<bool()> precondition;
     std::string refusal;
+    // The operation's name ("Erase Flash"), told to the panel with its start and end.
+    // Empty: an operation that writes its own lines and tells nothing.
+    std::string name;
     // Appended once the window is locked to Stop, e.g. "Erase Flash ---> Erasing...".
     // Empty: the body writes its own lines.
     std::string progressLine;
@@ -64,7 +67,7 @@ struct OperationSpec {
 //      the lines the operation's OutcomeTexts ask for; tell the panel the operation ended,
 //      with its report; then the operation's afterOutcome;
 //   7. cursor back, connection check resumed.
-// An operation without a progress line writes its own lines and tells no start or end.
+// An operation without a name or a progress line tells no start or end.
 // The step's report comes back to the caller with the seconds it took: a refused step
 // carries the refusal as its cause, a failed one without a cause of its own gets one here
 // (CauseOfFailure). OperationResult, the flag

@@ -65,9 +65,8 @@ std::string SavedInLine(const std::string& path) {
     return "Save in '" + path + "'";
 }
 
-OperationName OperationName::Of(std::string_view progressLine) {
-    const std::string_view name = progressLine.substr(0, progressLine.find(kArrow));
-    return {std::string(name), std::string(name.substr(0, name.find(' ')))};
+std::string GaugeLabel(std::string_view name) {
+    return std::string(name.substr(0, name.find(' ')));
 }
 
 OperationLines::~OperationLines() {
@@ -82,13 +81,12 @@ OperationLines::~OperationLines() {
 }
 
 void OperationLines::Begin(std::string_view name, std::string_view doing) {
-    Begin(ProgressLine(name, doing));
+    BeginWithLine(name, ProgressLine(name, doing));
 }
 
-void OperationLines::Begin(const std::string& progressLine) {
-    const OperationName named = OperationName::Of(progressLine);
-    running_ = named.name;
-    panel_.OperationStarted(named.name, named.label);
+void OperationLines::BeginWithLine(std::string_view name, const std::string& progressLine) {
+    running_ = std::string(name);
+    panel_.OperationStarted(*running_, GaugeLabel(name));
     log_.Append(progressLine);
 }
 

@@ -30,15 +30,8 @@ std::string ErrorsLine(uint64_t errors);
 // The line below a save's outcome line: "Save in '<path>'".
 std::string SavedInLine(const std::string& path);
 
-// The name of the operation a progress line announces and the label a gauge shows for it,
-// the name's first word: "Erase Flash ---> Erasing..." is "Erase Flash", "Erase". The flash
-// operations give their progress lines whole; this reads the frame's own format back.
-struct OperationName {
-    std::string name;
-    std::string label;
-
-    static OperationName Of(std::string_view progressLine);
-};
+// The label a gauge shows for an operation: its name's first word ("Erase" of "Erase Flash").
+std::string GaugeLabel(std::string_view name);
 
 // One operation's lines and the events that go with them: the progress line and "started",
 // the outcome line and "ended" with the step's report. The operation frame writes through
@@ -53,10 +46,11 @@ public:
     OperationLines(const OperationLines&) = delete;
     OperationLines& operator=(const OperationLines&) = delete;
 
-    // Tells the panel the operation started, then appends its progress line (the next line
-    // the panel is shown is the operation's).
+    // Tells the panel the operation `name` started, then appends its progress line (the next
+    // line the panel is shown is the operation's): "<name> ---> <doing>", or `progressLine`
+    // as an operation gives it whole.
     void Begin(std::string_view name, std::string_view doing);
-    void Begin(const std::string& progressLine);
+    void BeginWithLine(std::string_view name, const std::string& progressLine);
 
     // The progress line becomes the outcome line of `report` (under the operation's name, or
     // `outcomeName` when the outcome line spells it otherwise), with `detail` after it; the

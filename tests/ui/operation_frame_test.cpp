@@ -170,6 +170,7 @@ TEST_F(OperationFrameTest, AnOperationIsToldStartedThenEndedWithItsReportAndCaus
         panel.operations.clear();
         panel.endedReports.clear();
         OperationSpec spec;
+        spec.name = "Erase Flash";
         spec.progressLine = "Erase Flash ---> Erasing...";
         spec.outcome = OutcomeTexts::Named("Erase Flash", false);
         spec.retryLimit = 40;
@@ -187,9 +188,10 @@ TEST_F(OperationFrameTest, AnOperationIsToldStartedThenEndedWithItsReportAndCaus
         EXPECT_EQ(panel.endedReports[0].seconds, 1.5);
         EXPECT_EQ(report.seconds, 1.5);
     }
-    // A refused operation never started; one without a progress line tells nothing.
+    // A refused operation never started; an unnamed one tells nothing.
     panel.operations.clear();
     OperationSpec refused;
+    refused.name = "Erase Flash";
     refused.progressLine = "Erase Flash ---> Erasing...";
     refused.precondition = [] { return false; };
     frame.Run(refused, [] { return StepReport::Done(); });

@@ -58,7 +58,7 @@ TEST(OperationLinesTest, AnOperationAnErrorEndsKeepsItsLineAndIsToldFailed) {
     MessageLog log(panel);
     {
         OperationLines lines(panel, log);
-        lines.Begin("Merge File ---> Merging...");
+        lines.Begin("Merge File", "Merging...");
     }
     EXPECT_THAT(panel.mainLog, ElementsAre("Merge File ---> Merging..."));
     EXPECT_THAT(panel.operations,
