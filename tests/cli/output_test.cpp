@@ -124,7 +124,7 @@ TEST(CliPanelTest, ATerminalShowsEachOperationAsOneLineItsOutcomeEnds) {
         panel.SetProgress(10);
         panel.ShowMessage(MessageKind::Warning, "Warning", "x");
         // A line below the outcome line does not keep the outcome from the terminal.
-        erase.End({StepResult::Failed, 0, 3, {}, 0.0}, "0", {ErrorsLine(3)});
+        erase.End(StepReport{StepResult::Failed, 0, 3, "", 0.0}, "0", {ErrorsLine(3)});
         for (const char* line : {"Erase  : ", "Check  : ", "Program: ", "Check  : "}) {
             log.Append(line);
         }

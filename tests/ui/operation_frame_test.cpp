@@ -146,24 +146,22 @@ TEST_F(OperationFrameTest, TheOutcomeLinesComeFromTheReportAndTheOperationsTexts
 // The frame tells the operation's start and its end with the report, whose cause it names
 // when the body named none.
 TEST_F(OperationFrameTest, AnOperationIsToldStartedThenEndedWithItsReportAndCause) {
-    const struct {
+    struct Case {
         StepReport body;
         bool stop;
         std::string ended;
-    } cases[] = {
+    };
+    const auto failed = [](int retries, uint64_t errors, const char* cause) {
+        return StepReport{StepResult::Failed, retries, errors, cause, 0.0};
+    };
+    const std::vector<Case> cases = {
         {StepReport::Done(2), false, "ended Erase Flash ok"},
-        {{StepResult::Failed, 0, 0, "half a block", 0.0},
-         true,
-         "ended Erase Flash failed [half a block]"},
-        {{StepResult::Failed, 41, 2, {}, 0.0},
-         true,
+        {failed(0, 0, "half a block"), true, "ended Erase Flash failed [half a block]"},
+        {failed(41, 2, ""), true,
          "ended Erase Flash failed [a transfer still failed after 40 repetitions]"},
-        {{StepResult::Failed, 40, 2, {}, 0.0},
-         true,
-         "ended Erase Flash failed [stopped by the operator]"},
-        {{StepResult::Failed, 0, 7, {}, 0.0}, false, "ended Erase Flash failed [7 bytes wrong]"},
-        {{StepResult::Failed, 0, 0, {}, 0.0},
-         false,
+        {failed(40, 2, ""), true, "ended Erase Flash failed [stopped by the operator]"},
+        {failed(0, 7, ""), false, "ended Erase Flash failed [7 bytes wrong]"},
+        {failed(0, 0, ""), false,
          "ended Erase Flash failed [the board did not carry out the command]"},
     };
     for (const auto& c : cases) {

@@ -13,15 +13,16 @@ namespace {
 using ::testing::ElementsAre;
 
 TEST(OperationLinesTest, EachEndWritesItsOutcomeLineAndTellsItsReport) {
-    const struct {
+    struct Case {
         StepReport report;
         std::string detail;
         std::vector<std::string> below;
         std::vector<std::string> log;
         std::string ended;
-    } cases[] = {
+    };
+    const std::vector<Case> cases = {
         {StepReport::Done(),
-         {},
+         "",
          {"Save in 'a.bin'"},
          {"Save Buffer to File ---> OK !", "Save in 'a.bin'"},
          "ended Save Buffer to File ok"},
@@ -31,12 +32,12 @@ TEST(OperationLinesTest, EachEndWritesItsOutcomeLineAndTellsItsReport) {
          {"Save Buffer to File ---> OK ! 3"},
          "ended Save Buffer to File ok"},
         {StepReport::Refusal(kNoFileChosen),
-         {},
+         "",
          {},
          {"Save Buffer to File ---> Cancel !"},
          "ended Save Buffer to File refused [no file was chosen]"},
-        {{StepResult::Failed, 0, 3, {}, 0.0},
-         {},
+        {StepReport{StepResult::Failed, 0, 3, "", 0.0},
+         "",
          {ErrorsLine(3)},
          {"Save Buffer to File ---> Failure !", "Error 3 bytes"},
          "ended Save Buffer to File failed [3 bytes wrong]"},
@@ -68,40 +69,6 @@ TEST(OperationLinesTest, AnOperationAnErrorEndsKeepsItsLineAndIsToldFailed) {
     EXPECT_EQ(panel.mainLog.back(), "Backup ---> Failure ! Read Flash failed");
     EXPECT_EQ(panel.operations.back(),
               "ended Backup failed [the board did not carry out the command]");
-}
-
-TEST(CauseOfFailureTest, TheFirstKnownFactNamesTheCause) {
-    const auto facts = [](auto change) {
-        FailureFacts f;
-        f.stated = "stated";
-        f.link = LinkFault::BoardGone;
-        f.retries = 41;
-        f.retryLimit = 40;
-        f.stopCause = "stopped";
-        f.errors = 2;
-        change(f);
-        return CauseOfFailure(f);
-    };
-    EXPECT_EQ(facts([](FailureFacts&) {}), "stated");
-    EXPECT_EQ(facts([](FailureFacts& f) { f.stated.clear(); }),
-              "the board does not answer: it was pulled out or its USB link broke");
-    EXPECT_EQ(facts([](FailureFacts& f) {
-                  f.stated.clear();
-                  f.link = LinkFault::TargetOff;
-              }),
-              "the target does not answer: it is switched off");
-    FailureFacts rest;
-    rest.retries = 41;
-    rest.retryLimit = 40;
-    rest.stopCause = "stopped";
-    rest.errors = 2;
-    EXPECT_EQ(CauseOfFailure(rest), "a transfer still failed after 40 repetitions");
-    rest.retryLimit = 0;  // no retry rule: retries name nothing
-    EXPECT_EQ(CauseOfFailure(rest), "stopped");
-    rest.stopCause.reset();
-    EXPECT_EQ(CauseOfFailure(rest), "2 bytes wrong");
-    rest.errors = 0;
-    EXPECT_EQ(CauseOfFailure(rest), "the board did not carry out the command");
 }
 
 }  // namespace
