@@ -37,7 +37,7 @@ StepReport OperationFrame::Run(const OperationSpec& spec, const std::function<St
     const std::vector<std::string> below =
         spec.outcome ? LinesBelow(*spec.outcome, report) : std::vector<std::string>{};
     if (!report.Ok()) {
-        report.cause = FailureCause(report, spec);
+        report.cause = CauseOfFailure(FactsOf(report, spec));
     }
     if (spec.outcome) {
         const std::string& name = report.Ok() ? spec.outcome->okName : spec.outcome->failureName;
@@ -52,8 +52,7 @@ StepReport OperationFrame::Run(const OperationSpec& spec, const std::function<St
     return report;
 }
 
-std::string OperationFrame::FailureCause(const StepReport& report,
-                                         const OperationSpec& spec) const {
+FailureFacts OperationFrame::FactsOf(const StepReport& report, const OperationSpec& spec) const {
     FailureFacts facts;
     facts.stated = report.cause;
     facts.retries = report.retries;
@@ -62,7 +61,7 @@ std::string OperationFrame::FailureCause(const StepReport& report,
         facts.stopCause = stop_.Cause();
     }
     facts.errors = report.errors;
-    return CauseOfFailure(facts);
+    return facts;
 }
 
 std::string OperationFrame::OutcomeLine(const OutcomeTexts& texts, const StepReport& report) {

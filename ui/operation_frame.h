@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/clock.h"
+#include "ui/failure_cause.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
 #include "ui/step_report.h"
@@ -111,7 +112,8 @@ public:
 private:
     // The lines below the outcome line that `texts` ask for, from the body's own report.
     static std::vector<std::string> LinesBelow(const OutcomeTexts& texts, const StepReport& report);
-    std::string FailureCause(const StepReport& report, const OperationSpec& spec) const;
+    // What the frame knows of a step that did not succeed, for CauseOfFailure.
+    FailureFacts FactsOf(const StepReport& report, const OperationSpec& spec) const;
 
     OperatorPanel& panel_;
     MessageLog& log_;
