@@ -410,6 +410,14 @@ void MainWindow::SetProgress(int percent) {
     statusBar_->SetProgress(percent);
 }
 
+void MainWindow::OperationStarted(const std::string&, const std::string& label) {
+    statusBar_->OperationStarted(Q(label));
+}
+
+void MainWindow::OperationEnded(const std::string&, const StepReport&) {
+    statusBar_->OperationEnded();
+}
+
 void MainWindow::ShowMessage(MessageKind kind, const std::string& title, const std::string& text) {
     ShowMessageBox(this, kind, title, text);
 }

@@ -70,6 +70,8 @@ public:
     void SetLogColour(LogColour colour) override;
     void SetStatusText(StatusPanel panel, const std::string& text) override;
     void SetProgress(int percent) override;
+    void OperationStarted(const std::string& name, const std::string& label) override;
+    void OperationEnded(const std::string& name, const StepReport& report) override;
     void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override;
     std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;

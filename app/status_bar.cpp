@@ -68,4 +68,13 @@ void StatusBarWidget::SetProgress(int percent) {
     gauge_->setValue(std::clamp(percent, 0, 100));
 }
 
+void StatusBarWidget::OperationStarted(const QString& label) {
+    gauge_->setValue(0);
+    gauge_->setFormat(label + QStringLiteral(" %p%"));
+}
+
+void StatusBarWidget::OperationEnded() {
+    gauge_->setFormat(QStringLiteral("%p%"));
+}
+
 }  // namespace quillon

@@ -18,6 +18,10 @@ public:
     void SetPanelText(int panel, const QString& text);
     QString PanelText(int panel) const;
     void SetProgress(int percent);
+    // An operation started: the gauge starts empty and its text names it ("Erase 45%");
+    // it ended: the text shows the percentage alone again.
+    void OperationStarted(const QString& label);
+    void OperationEnded();
     QProgressBar* Gauge() const { return gauge_; }
 
 private:

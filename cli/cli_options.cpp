@@ -325,7 +325,10 @@ Output:
   "title":...,"text":...}, {"event":"status","panel":"board"|"target",
   "text":...}, {"event":"gauge","percent":N}, and {"event":"action","name":...,
   "result":"ok"|"failed"|"refused","seconds":S} after each action ("value"
-  added for get).
+  added for get). An operation is framed by {"event":"started","name":...,
+  "label":...} just before its progress line and {"event":"ended","name":...,
+  "result":...,"retries":N,"errors":N,"cause":...,"seconds":S} after its
+  outcome lines (a run's closing line, such as Auto Flash's, ends it alone).
 
   An interrupt (Ctrl+C), SIGTERM or SIGHUP presses Stop: the unit ends with its
   record ("stopped by signal N") and the program exits 128 + N; a second one

@@ -73,17 +73,19 @@ void CliPanel::ErrLine(const std::string& text) {
     std::fflush(err_);
 }
 
+bool CliPanel::OperationLineLast() const {
+    return runningLabel_ && !pending_.empty() && runningLine_ + 1 == shownLines_;
+}
+
 std::vector<std::string> CliPanel::LiveView() const {
     std::vector<std::string> lines;
     if (terminals_.out) {
         lines.assign(pending_.begin(), pending_.end());
-    } else if (!pending_.empty() && OperationLabel(pending_.back())) {
+    } else if (OperationLineLast()) {
         lines.push_back(pending_.back());
     }
-    if (!lines.empty()) {
-        if (const auto label = OperationLabel(lines.back())) {
-            lines.back() = ProgressBarLine(*label, operationPercent_);
-        }
+    if (!lines.empty() && OperationLineLast()) {
+        lines.back() = ProgressBarLine(*runningLabel_, operationPercent_);
     }
     return lines;
 }
@@ -119,10 +121,8 @@ void CliPanel::LogAppended(LogPane pane, const std::string& line) {
     if (!logShown_) {
         return;
     }
-    if (OperationLabel(line)) {
-        operationPercent_ = 0;  // a new operation's bar starts empty
-    }
     pending_.push_back(line);
+    ++shownLines_;
     std::vector<std::string> finals;
     while (pending_.size() > kHeldLines) {
         finals.push_back(pending_.front());
@@ -150,20 +150,50 @@ void CliPanel::LogLineReplaced(LogPane pane, std::size_t fromEnd, const std::str
     if (!logShown_) {
         return;
     }
-    const bool wasAtWork = !pending_.empty() && OperationLabel(pending_.back());
     if (fromEnd < pending_.size()) {
         pending_[pending_.size() - 1 - fromEnd] = line;
     } else if (fromEnd == 0) {
         // The log was empty, or its last line was already printed: this one is printed as new.
         pending_.push_back(line);
+        ++shownLines_;
     }
-    const bool atWork = !pending_.empty() && OperationLabel(pending_.back());
-    if (fromEnd == 0 && !wasAtWork && atWork) {
-        operationPercent_ = 0;
+    Publish({});
+}
+
+void CliPanel::OperationStarted(const std::string& name, const std::string& label) {
+    if (json_) {
+        Emit({{"event", "started"}, {"name", name}, {"label", label}});
+        return;
     }
-    if (live_ && !terminals_.out && fromEnd == 0 && wasAtWork && !atWork) {
+    // The progress line the frame appends next is the operation's: it shows as the label and
+    // the gauge, starting empty, until the operation ends.
+    runningLabel_ = label;
+    runningLine_ = shownLines_;
+    operationPercent_ = 0;
+}
+
+void CliPanel::OperationEnded(const std::string& name, const StepReport& report) {
+    if (json_) {
+        Emit({{"event", "ended"},
+              {"name", name},
+              {"result", StepResultName(report.result)},
+              {"retries", report.retries},
+              {"errors", report.errors},
+              {"cause", report.cause},
+              {"seconds", JsonSeconds(report.seconds)}});
+        return;
+    }
+    const bool wasRunning = runningLabel_.has_value();
+    runningLabel_.reset();
+    if (!logShown_) {
+        return;
+    }
+    // The operation's line, as its outcome left it, while it is not printed yet.
+    const std::size_t firstPending = shownLines_ - pending_.size();
+    if (live_ && !terminals_.out && wasRunning && runningLine_ >= firstPending &&
+        runningLine_ < shownLines_) {
         // Standard error alone is the terminal: the operation's bar ends with its outcome.
-        live_->Update(err_, {line}, LiveView());
+        live_->Update(err_, {pending_[runningLine_ - firstPending]}, LiveView());
         return;
     }
     Publish({});

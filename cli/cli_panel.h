@@ -28,9 +28,11 @@ struct Terminals {
 // too.
 // On a terminal the lines that are not final yet stay at the foot of the screen and are
 // redrawn in place as they change; the running operation's progress line is shown as its
-// label and gauge ("Erase    [#########           ]  45 %") until its outcome line replaces
-// it. When only standard error is a terminal, it shows that one line, and the outcome line
-// when the operation ends; the log goes to standard output as above.
+// label and gauge ("Erase    [#########           ]  45 %") from its "started" event to its
+// "ended" one, when the outcome line takes its row. When only standard error is a terminal,
+// it shows that one line, and the outcome line when the operation ends; the log goes to
+// standard output as above. Which line is an operation's comes from the events, never from
+// the text of the log.
 // JSON mode: standard output carries one JSON object per event instead.
 class CliPanel final : public OperatorPanel {
 public:
@@ -42,6 +44,10 @@ public:
     void SetLogColour(LogColour) override {}
     void SetStatusText(StatusPanel panel, const std::string& text) override;
     void SetProgress(int percent) override;
+    // JSON mode: the "started" and "ended" events. On a terminal the operation's progress line
+    // shows as its label and gauge from its start to its end.
+    void OperationStarted(const std::string& name, const std::string& label) override;
+    void OperationEnded(const std::string& name, const StepReport& report) override;
     void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override;
     // The command line has no dialogs: its file commands take their files as arguments, so
     // a dialog asked for is cancelled.
@@ -77,6 +83,8 @@ private:
     // What the terminal shows live: the pending lines (only the running operation's, when
     // standard output is not the terminal), an operation at work as its bar.
     std::vector<std::string> LiveView() const;
+    // An operation runs and its progress line is the last line shown.
+    bool OperationLineLast() const;
 
     std::FILE* out_;
     std::FILE* err_;
@@ -90,7 +98,12 @@ private:
     int lastPercent_ = -1;
     // On standard output when it is a terminal, else on standard error when that is one.
     std::unique_ptr<LiveLines> live_;
-    int operationPercent_ = 0;  // the gauge of the operation at work
+    int operationPercent_ = 0;    // the gauge of the operation at work
+    std::size_t shownLines_ = 0;  // lines that entered pending_ so far
+    // The label of the operation at work (between its start and its end) and the number of
+    // its progress line among the lines shown.
+    std::optional<std::string> runningLabel_;
+    std::size_t runningLine_ = 0;
 };
 
 const char* MessageKindName(MessageKind kind);

@@ -1,8 +1,17 @@
 #include "cli/failure_cause.h"
 
 #include "cli/cli_options.h"
+#include "ui/failure_cause.h"
 
 namespace quillon::cli {
+
+namespace {
+std::string LinkCause(LinkFault fault) {
+    FailureFacts facts;
+    facts.link = fault;
+    return CauseOfFailure(facts);
+}
+}  // namespace
 
 std::optional<int> NameFailureCause(Station& station, CliPanel& panel, const std::string& action) {
     if (!station.BoardConnected()) {
@@ -16,8 +25,7 @@ std::optional<int> NameFailureCause(Station& station, CliPanel& panel, const std
         }
     });
     if (boardGone) {
-        panel.Diagnostic(action +
-                         ": the board does not answer: it was pulled out or its USB link broke");
+        panel.Diagnostic(action + ": " + LinkCause(LinkFault::BoardGone));
         return kExitUnavailable;
     }
     // The board answers: one connection check shows whether the target still does. It asks
@@ -28,7 +36,7 @@ std::optional<int> NameFailureCause(Station& station, CliPanel& panel, const std
         targetOff = station.Cycle().TargetWasOff();
     });
     if (targetOff) {
-        panel.Diagnostic(action + ": the target does not answer: it is switched off");
+        panel.Diagnostic(action + ": " + LinkCause(LinkFault::TargetOff));
     }
     return std::nullopt;
 }

@@ -1,7 +1,6 @@
 #include "cli/terminal_progress.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/terminal.h"
 
@@ -12,8 +11,6 @@ namespace {
 constexpr int kBarWidth = 20;
 constexpr std::size_t kLabelWidth = 8;
 constexpr int kFullPercent = 100;
-constexpr const char* kArrow = " ---> ";
-constexpr const char* kAtWork = "...";
 constexpr std::size_t kFallbackColumns = 80;
 constexpr const char* kCursorUpFormat = "\033[%zuA";
 constexpr const char* kEraseBelow = "\033[J";
@@ -59,16 +56,6 @@ std::string ProgressBarLine(const std::string& label, int percent) {
     }
     return line + " [" + std::string(filled, '#') +
            std::string(static_cast<std::size_t>(kBarWidth) - filled, ' ') + "] " + number + " %";
-}
-
-std::optional<std::string> OperationLabel(const std::string& line) {
-    const auto arrow = line.find(kArrow);
-    const std::size_t atWork = std::strlen(kAtWork);
-    if (arrow == std::string::npos || arrow == 0 || line.size() < atWork ||
-        line.compare(line.size() - atWork, atWork, kAtWork) != 0) {
-        return std::nullopt;
-    }
-    return line.substr(0, line.find(' '));  // the arrow begins with a space
 }
 
 bool IsCursorTerminal(std::FILE* stream) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,11 +8,6 @@ namespace quillon::cli {
 
 // "Erase    [#########           ]  45 %": an operation's label and its gauge as one line.
 std::string ProgressBarLine(const std::string& label, int percent);
-
-// The label of an operation's progress line, its first word ("Erase Flash ---> Erasing..."
-// gives "Erase"), or nothing when the line is not an operation at work (an outcome line,
-// a plain line).
-std::optional<std::string> OperationLabel(const std::string& line);
 
 // Whether `stream` is a terminal that takes cursor controls (not a pipe, a file, or a
 // terminal that calls itself "dumb").

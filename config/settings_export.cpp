@@ -5,6 +5,7 @@
 
 #include "config/atomic_file.h"
 #include "platform/legacy_text.h"
+#include "ui/operation_frame_lines.h"
 
 namespace quillon {
 
@@ -103,17 +104,17 @@ FileDialogRequest SettingsExportDialog() {
     return {"[*.reg]|*.reg", "KavoEC_Quillon_Setting.reg", ""};
 }
 
-bool SaveSettingsExport(const SettingsStore& store, MessageLog& log,
+bool SaveSettingsExport(const SettingsStore& store, OperatorPanel& panel, MessageLog& log,
                         const std::optional<std::string>& chosen) {
-    log.Append("Save Kavo Quillon Setting to File ---> Saving...");
+    OperationLines lines(panel, log);
+    lines.Begin("Save Kavo Quillon Setting to File", "Saving...");
     if (!chosen) {
-        log.ReplaceLast("Save Kavo Quillon Setting to File ---> Cancel !");
+        lines.End(StepReport::Refusal(kNoFileChosen));
         return false;
     }
     const auto text = RegistryExportText(RegistryExportLines(store));
     WriteFileAtomically(*chosen, text);
-    log.ReplaceLast("Save Kavo Quillon Setting to File ---> OK !");
-    log.Append("Save in '" + *chosen + "'");
+    lines.End(StepReport::Done(), {}, {SavedInLine(*chosen)});
     return true;
 }
 

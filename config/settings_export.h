@@ -28,9 +28,10 @@ std::string RegistryExportText(const std::vector<std::string>& lines);
 FileDialogRequest SettingsExportDialog();
 
 // Other > Save REG: writes the export atomically to the file the operator chose (nothing:
-// the dialog was cancelled), with the log lines. True when written. A file that cannot be
-// written throws (the log keeps the "Saving..." line).
-bool SaveSettingsExport(const SettingsStore& store, MessageLog& log,
+// the dialog was cancelled), with the log lines and the events of an operation on `panel`.
+// True when written. A file that cannot be written throws (the log keeps the "Saving..."
+// line).
+bool SaveSettingsExport(const SettingsStore& store, OperatorPanel& panel, MessageLog& log,
                         const std::optional<std::string>& chosen);
 
 }  // namespace quillon

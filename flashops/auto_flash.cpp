@@ -9,19 +9,21 @@
 #include "config/stored_modes.h"
 #include "flashops/flash_kind.h"
 #include "flashops/refusal_texts.h"
+#include "ui/operation_frame_lines.h"
 
 namespace quillon {
 
 namespace {
 
-constexpr const char* kAutoOk = "Auto Flash ---> OK !";
-constexpr const char* kAutoFailure = "Auto Flash ---> Failure !";
-// Named as an Auto Flash line so that the customer page's log, which shows only the lines of
-// its keys, also shows that the unit failed after its "OK".
-constexpr const char* kWriteStatusFailure = "Auto Flash ---> Failure ! Write Status failed";
-constexpr const char* kBurnFailure = "Auto Burn ---> Failure !";
+// The names of the closing outcome lines; the frame writes the lines themselves.
+constexpr const char* kAutoFlash = "Auto Flash";
+// A failed status write closes with an Auto Flash line so that the customer page's log, which
+// shows only the lines of its keys, also shows that the unit failed after its "OK".
+constexpr const char* kWriteStatusFailed = "Write Status failed";
+constexpr const char* kAutoBurn = "Auto Burn";
 constexpr const char* kBurnTimes = "Burn Times = ";
-constexpr const char* kBackupNoSave = "Backup ---> Failure ! Read Flash failed, nothing was saved";
+constexpr const char* kBackup = "Backup";
+constexpr const char* kBackupNoSave = "Read Flash failed, nothing was saved";
 // Causes in the reports (not log lines).
 constexpr const char* kBackupNotHere = "Backup is a command of the customer page";
 constexpr const char* kWriteStatusCause = "the flash's status registers were not written";
@@ -228,7 +230,7 @@ StepReport AutoFlash::Run(ImageReload reload) {
 }
 
 StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
-    c_.frame.CloseRun(StepReport::Done(), kAutoOk);
+    c_.frame.CloseRun(kAutoFlash, StepReport::Done());
     c_.flags.flashModeReentry = false;
     steps_.enterFlashMode();
     c_.log.Append(TotalTimeLine(c_.clock.Now() - start_));
@@ -252,15 +254,15 @@ StepReport AutoFlash::SuccessTail(AutoUnitReport& report) {
         } catch (...) {
             // A field that is no status byte: nothing went out. The log and OperationResult
             // say so as for a refused write; the handler then ends with the conversion error.
-            c_.log.Append(kWriteStatusFailure);
-            c_.panel.SetLogColour(LogColour::Red);
-            c_.frame.SetOperationResult(StepResult::Failed);
+            c_.frame.CloseRun(kAutoFlash, StepReport::Failure(kWriteStatusCause),
+                              kWriteStatusFailed);
             report.outcome = StepResult::Failed;
             UnitDone(report);
             throw;
         }
         if (!written) {
-            c_.frame.CloseRun(StepReport::Failure(kWriteStatusCause), kWriteStatusFailure);
+            c_.frame.CloseRun(kAutoFlash, StepReport::Failure(kWriteStatusCause),
+                              kWriteStatusFailed);
             report.outcome = StepResult::Failed;
         }
     }
@@ -295,7 +297,7 @@ bool AutoFlash::WriteStatusRegisters() {
 
 StepReport AutoFlash::FailureTail(AutoUnitReport& report) {
     report.outcome = StepResult::Failed;
-    c_.frame.CloseRun(UnitReport(report), kAutoFailure);
+    c_.frame.CloseRun(kAutoFlash, UnitReport(report));
     c_.panel.SetBusyCursor(false, CursorArea::Window);
     UnitDone(report);
     return UnitReport(report);
@@ -334,7 +336,7 @@ StepReport AutoFlash::BurnRun(std::optional<int> passes) {
                 RunStep(name, *step, report);
             }
             if (!c_.frame.OperationResult()) {
-                c_.log.Append(kBurnFailure);
+                c_.log.Append(OutcomeLine(kAutoBurn, Outcome::Failure));
                 failed = true;
                 break;
             }
@@ -386,7 +388,7 @@ StepReport AutoFlash::Backup(const FileChoice& file) {
     const StepReport read = steps_.read();
     if (!read.Ok()) {
         // A backup of a failed read is not the flash: nothing is saved.
-        c_.log.Append(kBackupNoSave);
+        c_.log.Append(OutcomeLine(kBackup, Outcome::Failure, kBackupNoSave));
         return read;
     }
     return steps_.saveReadBuffer(file);

@@ -42,38 +42,20 @@ StepReport FlashOperations::RunInFrame(FlashRun& run, const OperationTexts& text
                                        const std::optional<std::string>& refusal,
                                        const std::function<void()>& body,
                                        std::function<void()> afterOutcome) {
-    const Millis started = parts_.clock.Now();
     // A proof handed on is taken by the very next operation, whichever it is.
     taken_ = std::exchange(handed_, Proof::Own);
-    const OperationSpec spec{texts.cursor,         [&] { return !refusal; },
-                             refusal.value_or(""), texts.progressLine,
-                             texts.outcome,        std::move(afterOutcome)};
-    StepReport report = parts_.frame.Run(spec, [&] {
+    // An operation is named as its failure line names it (the read's OK line has a spelling
+    // of its own).
+    const std::string name = texts.outcome ? texts.outcome->failureName : std::string();
+    const OperationSpec spec{
+        texts.cursor,  [&] { return !refusal; }, refusal.value_or(""), name, texts.progressLine,
+        texts.outcome, std::move(afterOutcome),  kRetryLimit};
+    // The frame names the cause of a failure the run did not name itself.
+    return parts_.frame.Run(spec, [&] {
         body();
         return StepReport{StepFrom(run.result), run.retries,
                           static_cast<uint64_t>(std::max(0LL, run.errors)), run.cause, 0.0};
     });
-    report.seconds = static_cast<double>((parts_.clock.Now() - started).count()) / 1000.0;
-    if (report.result == StepResult::Refused) {
-        report.cause = refusal.value_or("");
-        return report;
-    }
-    if (report.Ok()) {
-        return report;
-    }
-    if (!run.cause.empty()) {
-        report.cause = run.cause;
-    } else if (run.RetriesExhausted()) {
-        report.cause =
-            "a transfer still failed after " + std::to_string(kRetryLimit) + " repetitions";
-    } else if (parts_.frame.StopRequested()) {
-        report.cause = parts_.frame.StopCause();
-    } else if (run.errors > 0) {
-        report.cause = std::to_string(run.errors) + " bytes wrong";
-    } else {
-        report.cause = "the board did not carry out the command";
-    }
-    return report;
 }
 
 }  // namespace quillon

@@ -3,6 +3,7 @@
 
 #include "image/file_commands.h"
 #include "image/image_merge.h"
+#include "ui/operation_frame_lines.h"
 
 namespace quillon {
 
@@ -34,7 +35,8 @@ StepResult ConfirmImage(ImageContext& context) {
         context.panel.Warn("File and Buffer Size Can't Match!");
         return StepResult::Refused;
     }
-    context.log.Append("Confirm File and buffer ---> Confirm...");
+    OperationLines lines(context.panel, context.log);
+    lines.Begin("Confirm File and buffer", "Confirm...");
     const std::size_t size = state.imageBuffer.size();
     const uint32_t blocks = state.usedBlockCount;
     uint64_t count = 0;
@@ -49,10 +51,9 @@ StepResult ConfirmImage(ImageContext& context) {
         context.panel.PumpEvents();
     }
     if (count == 0) {
-        context.log.ReplaceLast("Confirm File and buffer ---> OK !");
+        lines.End(StepReport::Done());
     } else {
-        context.log.ReplaceLast("Confirm File and buffer ---> Failure !");
-        context.log.Append("Error " + std::to_string(count) + " bytes");
+        lines.End({StepResult::Failed, 0, count, {}, 0.0}, {}, {ErrorsLine(count)});
     }
     return RecordStep(state, StepFrom(count == 0));
 }

@@ -7,12 +7,12 @@
 #include "config/setting_names.h"
 #include "config/stored_modes.h"
 #include "image/last_file.h"
+#include "ui/operation_frame_lines.h"
 
 namespace quillon {
 
 namespace {
 
-constexpr const char* kMergeFailureLine = "Merge File ---> Failure !";
 constexpr uint32_t kRomCodeAreaSize = 8192;
 constexpr uint32_t kHalfBlock = 0x8000;
 constexpr uint32_t kRomCodeAreaStart = 0x1E000;
@@ -143,7 +143,8 @@ bool CopyFromFlash(ImageContext& context, uint32_t block, std::size_t from, std:
 MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBlock,
                             RomKey romKey) {
     ImageState& state = context.state;
-    context.log.Append("Merge File ---> Merging...");
+    OperationLines lines(context.panel, context.log);
+    lines.Begin("Merge File", "Merging...");
     context.panel.SetProgress(0);
     state.mergeBuffer.assign(std::size_t{endBlock} * kBlockSize, 0xFF);
     // Both boundary reads must succeed for the merge to be good. A read that cannot even be
@@ -160,7 +161,7 @@ MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBl
             readsGood = CopyFromFlash(context, endBlock - 1, tail, kBlockSize) && readsGood;
         }
     } catch (...) {
-        context.log.ReplaceLast(kMergeFailureLine);
+        lines.End(StepReport::Failure({}));
         state.besideFileUnread = true;  // what the caller learns from it: the flash was not read
         throw;
     }
@@ -178,7 +179,7 @@ MergeOutcome MergeWithFlash(ImageContext& context, uint64_t size, uint32_t endBl
         }
     }
     context.panel.SetProgress(100);
-    context.log.ReplaceLast(readsGood ? "Merge File ---> OK !" : kMergeFailureLine);
+    lines.End(readsGood ? StepReport::Done() : StepReport::Failure({}));
     state.besideFileUnread = !readsGood;
     return readsGood ? MergeOutcome::Placed : MergeOutcome::ReadFailed;
 }

@@ -10,13 +10,13 @@
 #include "image/image_merge.h"
 #include "image/last_file.h"
 #include "platform/crc32.h"
+#include "ui/operation_frame_lines.h"
 
 namespace quillon {
 
 namespace {
 
-constexpr const char* kLoadingLine = "Load File to Buffer ---> Loading...";
-constexpr const char* kLoadedLine = "Load File to Buffer ---> OK !";
+constexpr const char* kLoadName = "Load File to Buffer";
 
 // The raw file becomes the image; until the merge decides, the used blocks are the file's
 // whole blocks, at most the part's.
@@ -48,9 +48,10 @@ FileDialogRequest LoadDialogRequest(const SettingsStore& settings) {
 }
 
 StepResult LoadImage(ImageContext& context, const FileChoice& chosen) {
-    context.log.Append(kLoadingLine);
+    OperationLines lines(context.panel, context.log);
+    lines.Begin(kLoadName, "Loading...");
     if (!chosen) {
-        context.log.ReplaceLast("Load File to Buffer ---> Cancel !");
+        lines.End(StepReport::Refusal(kNoFileChosen));
         return StepResult::Refused;
     }
     std::vector<uint8_t> bytes;
@@ -62,8 +63,7 @@ StepResult LoadImage(ImageContext& context, const FileChoice& chosen) {
     }
     TakeFile(context, std::move(bytes), *chosen);
     context.panel.SetProgress(100);
-    context.log.ReplaceLast(kLoadedLine);
-    context.log.Append(OpenFromLine(*chosen));
+    lines.End(StepReport::Done(), {}, {OpenFromLine(*chosen)});
     try {
         RememberLastFile(context, *chosen);
         return MergeImage(context);
@@ -88,7 +88,7 @@ StepResult ReloadLastImage(ImageContext& context) {
     try {                                // could not use
         TakeFile(context, ReadImageFile(path), path);
         context.panel.SetProgress(100);
-        context.log.Append(kLoadedLine);
+        OperationLines(context.panel, context.log).Close(kLoadName, StepReport::Done());
         context.log.Append(OpenFromLine(path));
         merged = MergeFile(context);
     } catch (const std::exception&) {

@@ -6,6 +6,7 @@
 #include "config/stored_modes.h"
 #include "image/file_commands.h"
 #include "image/image_merge.h"
+#include "ui/operation_frame_lines.h"
 
 namespace quillon {
 
@@ -29,17 +30,18 @@ FileDialogRequest SaveDialogRequest() {
 }
 
 StepResult SaveReadBuffer(ImageContext& context, const FileChoice& chosen) {
-    constexpr const char* kCancelLine = "Save Buffer to File ---> Cancel !";
-    context.log.Append("Save Buffer to File ---> Saving...");
+    constexpr const char* kReadFirst = "Please Read Flash First !";
+    OperationLines lines(context.panel, context.log);
+    lines.Begin("Save Buffer to File", "Saving...");
     std::vector<uint8_t>& buffer = context.state.readBuffer;
     buffer.resize(SaveSize(context), 0xFF);
     if (!chosen) {
-        context.log.ReplaceLast(kCancelLine);
+        lines.End(StepReport::Refusal(kNoFileChosen));
         return StepResult::Refused;
     }
     if (buffer.empty()) {
-        context.panel.Warn("Please Read Flash First !");
-        context.log.ReplaceLast(kCancelLine);
+        context.panel.Warn(kReadFirst);
+        lines.End(StepReport::Refusal(kReadFirst));
         return StepResult::Refused;
     }
     try {
@@ -51,8 +53,7 @@ StepResult SaveReadBuffer(ImageContext& context, const FileChoice& chosen) {
         RecordStep(context.state, StepResult::Failed);
         throw;
     }
-    context.log.ReplaceLast("Save Buffer to File ---> OK !");
-    context.log.Append("Save in '" + *chosen + "'");
+    lines.End(StepReport::Done(), {}, {SavedInLine(*chosen)});
     return RecordStep(context.state, StepResult::Ok);
 }
 

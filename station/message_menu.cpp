@@ -7,12 +7,9 @@
 #include "config/settings_export.h"
 #include "platform/legacy_text.h"
 #include "station/startup_load.h"
+#include "ui/operation_frame_lines.h"
 
 namespace quillon {
-
-namespace {
-constexpr const char* kNoFileCause = "no file was chosen";
-}  // namespace
 
 void MessageMenu::ToggleShowMessage() {
     const bool shown = !window_.showMessage;
@@ -30,10 +27,12 @@ FileDialogRequest MessageMenu::SaveRegistryExportDialog() {
 }
 
 StepReport MessageMenu::SaveMessage(const FileChoice& chosen) {
-    log_.Append("Save Debug Message to File ---> Saving...");
+    OperationLines lines(panel_, log_);
+    lines.Begin("Save Debug Message to File", "Saving...");
     if (!chosen) {
-        log_.ReplaceLast("Save Debug Message to File ---> Cancel !");
-        return StepReport::Refusal(kNoFileCause);
+        const StepReport cancelled = StepReport::Refusal(kNoFileChosen);
+        lines.End(cancelled);
+        return cancelled;
     }
     std::string text;
     for (const auto& line : log_.Lines()) {
@@ -41,14 +40,13 @@ StepReport MessageMenu::SaveMessage(const FileChoice& chosen) {
         text += platform::kTextLineEnd;
     }
     WriteFileAtomically(*chosen, text);
-    log_.ReplaceLast("Save Debug Message to File ---> OK !");
-    log_.Append("Save in '" + *chosen + "'");
+    lines.End(StepReport::Done(), {}, {SavedInLine(*chosen)});
     return StepReport::Done();
 }
 
 StepReport MessageMenu::SaveRegistryExport(const FileChoice& file) {
-    return SaveSettingsExport(store_, log_, file) ? StepReport::Done()
-                                                  : StepReport::Refusal(kNoFileCause);
+    return SaveSettingsExport(store_, panel_, log_, file) ? StepReport::Done()
+                                                          : StepReport::Refusal(kNoFileChosen);
 }
 
 }  // namespace quillon

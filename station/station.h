@@ -249,7 +249,7 @@ private:
     bool startupDone_ = false;
     StopRequest stop_;
     ActivityGuard activity_;
-    OperationFrame frame_{panel_, log_, timer_, stop_, image_.operationResult};
+    OperationFrame frame_{panel_, log_, timer_, stop_, image_.operationResult, clock_};
     std::unique_ptr<FlashOperations> flashOps_;
     std::unique_ptr<AutoFlash> auto_;
     ManualTimer ownHaltPollTimer_;

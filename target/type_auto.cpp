@@ -2,6 +2,7 @@
 
 #include "config/flash_type.h"
 #include "target/eflash_sizing.h"
+#include "ui/operation_frame_lines.h"
 
 namespace quillon {
 
@@ -19,7 +20,7 @@ StepResult TypeAuto::Run() {
             : c_.board.ReadFlashId(slots, c_.flashType.commandModeReadId).Succeeded();
     bool selected = false;
     if (!flashAnswered) {
-        c_.log.Append("Get Flash Jedec ID ---> Failure !");
+        OperationLines(c_.panel, c_.log).Close("Get Flash Jedec ID", StepReport::Failure({}));
     } else {
         const std::string key = LookupKey();
         if (mode != ConnectMode::Socket) {

@@ -3,45 +3,47 @@
 #include <algorithm>
 #include <optional>
 
+#include "ui/failure_cause.h"
+#include "ui/operation_frame_lines.h"
 #include "ui/scoped_effects.h"
 
 namespace quillon {
 
-namespace {
-constexpr const char* kFailedCause = "the board did not complete the step";
-
-// Why a body that ran did not succeed, in the operator's words.
-std::string FailureCause(const StepReport& report, const StopRequest& stop) {
-    if (stop.Requested()) {
-        return stop.Cause();
-    }
-    if (report.errors > 0) {
-        return std::to_string(report.errors) + " bytes wrong";
-    }
-    return kFailedCause;
-}
-}  // namespace
-
 StepReport OperationFrame::Run(const OperationSpec& spec, const std::function<StepReport()>& body) {
+    const Millis started = clock_.Now();
+    const auto seconds = [&] {
+        return static_cast<double>((clock_.Now() - started).count()) / 1000.0;
+    };
     const ConnectionCheckPause pause(timer1_);
     stop_.Clear();
     const BusyCursor busy(panel_, spec.cursor);
     if (spec.precondition && !spec.precondition()) {
         panel_.Warn(spec.refusal);
-        const StepReport refused = StepReport::Refusal(spec.refusal);
+        StepReport refused = StepReport::Refusal(spec.refusal);
+        refused.seconds = seconds();
         SetOperationResult(refused.result);
         return refused;
     }
     panel_.SetControlLevel(ControlLevel::FilesAndBelow, false);
-    if (!spec.progressLine.empty()) {
+    OperationLines lines(panel_, log_);
+    if (!spec.name.empty() && !spec.progressLine.empty()) {
+        lines.BeginWithLine(spec.name, spec.progressLine);
+    } else if (!spec.progressLine.empty()) {
         log_.Append(spec.progressLine);
     }
     StepReport report = body();
-    if (spec.outcome) {
-        WriteOutcome(*spec.outcome, report);
+    report.seconds = seconds();
+    // The lines below the outcome line show the body's own cause, not one named here.
+    const std::vector<std::string> below =
+        spec.outcome ? LinesBelow(*spec.outcome, report) : std::vector<std::string>{};
+    if (!report.Ok()) {
+        report.cause = CauseOfFailure(FactsOf(report, spec));
     }
-    if (!report.Ok() && report.cause.empty()) {
-        report.cause = FailureCause(report, stop_);
+    if (spec.outcome) {
+        const std::string& name = report.Ok() ? spec.outcome->okName : spec.outcome->failureName;
+        lines.EndNamed(name, report, std::to_string(report.retries), below);
+    } else {
+        lines.EndUnwritten(report);
     }
     if (spec.afterOutcome) {
         spec.afterOutcome();
@@ -50,24 +52,38 @@ StepReport OperationFrame::Run(const OperationSpec& spec, const std::function<St
     return report;
 }
 
-std::string OperationFrame::OutcomeLine(const OutcomeTexts& texts, const StepReport& report) {
-    const std::string retries = std::to_string(report.retries);
-    return report.Ok() ? texts.okName + " ---> OK ! " + retries
-                       : texts.failureName + " ---> Failure ! " + retries;
+FailureFacts OperationFrame::FactsOf(const StepReport& report, const OperationSpec& spec) const {
+    FailureFacts facts;
+    facts.stated = report.cause;
+    facts.retries = report.retries;
+    facts.retryLimit = spec.retryLimit;
+    if (stop_.Requested()) {
+        facts.stopCause = stop_.Cause();
+    }
+    facts.errors = report.errors;
+    return facts;
 }
 
-void OperationFrame::WriteOutcome(const OutcomeTexts& texts, const StepReport& report) {
-    log_.ReplaceLast(OutcomeLine(texts, report));
+std::string OperationFrame::OutcomeLine(const OutcomeTexts& texts, const StepReport& report) {
+    return quillon::OutcomeLine(report.Ok() ? texts.okName : texts.failureName,
+                                OutcomeOf(report.result), std::to_string(report.retries));
+}
+
+std::vector<std::string> OperationFrame::LinesBelow(const OutcomeTexts& texts,
+                                                    const StepReport& report) {
+    std::vector<std::string> below;
     if (texts.errorsLine && report.errors > 0) {
-        log_.Append("Error " + std::to_string(report.errors) + " bytes");
+        below.push_back(ErrorsLine(report.errors));
     }
     if (texts.causeLine && !report.cause.empty()) {
-        log_.Append(report.cause);
+        below.push_back(report.cause);
     }
+    return below;
 }
 
-void OperationFrame::CloseRun(const StepReport& report, const std::string& line) {
-    log_.Append(line);
+void OperationFrame::CloseRun(const std::string& name, const StepReport& report,
+                              std::string_view detail) {
+    OperationLines(panel_, log_).Close(name, report, detail);
     panel_.SetLogColour(report.Ok() ? LogColour::Highlight : LogColour::Red);
     SetOperationResult(report.result);
 }

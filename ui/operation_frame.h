@@ -3,7 +3,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "ui/clock.h"
+#include "ui/failure_cause.h"
 #include "ui/message_log.h"
 #include "ui/operator_panel.h"
 #include "ui/step_report.h"
@@ -36,6 +40,9 @@ struct OperationSpec {
     // the operation does not run.
     std::function<bool()> precondition;
     std::string refusal;
+    // The operation's name ("Erase Flash"), told to the panel with its start and end.
+    // Empty: an operation that writes its own lines and tells nothing.
+    std::string name;
     // Appended once the window is locked to Stop, e.g. "Erase Flash ---> Erasing...".
     // Empty: the body writes its own lines.
     std::string progressLine;
@@ -44,6 +51,9 @@ struct OperationSpec {
     std::optional<OutcomeTexts> outcome;
     // Runs after the outcome lines when the body ran, e.g. to put the SMBus speed back.
     std::function<void()> afterOutcome;
+    // The body's transfers give up after this many repetitions (0: no such rule): a report
+    // with more retries failed for that.
+    int retryLimit = 0;
 };
 
 // The frame every operation runs in, written once:
@@ -51,25 +61,29 @@ struct OperationSpec {
 //   2. test the precondition; when it fails: the Warning box, cursor back, check resumed;
 //   3. switch control level 2 off so that only Stop stays usable (the connection check
 //      switches it on again later);
-//   4. append the progress line;
+//   4. tell the panel the operation started and append its progress line;
 //   5. run the body, which reports its gauge through Progress() and returns its report (the
 //      result, its retries and wrong bytes, and a cause when it knows one);
 //   6. replace the last log line with the outcome line written from that report, and append
-//      the lines the operation's OutcomeTexts ask for; then the operation's afterOutcome;
+//      the lines the operation's OutcomeTexts ask for; tell the panel the operation ended,
+//      with its report; then the operation's afterOutcome;
 //   7. cursor back, connection check resumed.
-// The step's report comes back to the caller: a refused step carries the refusal as its
-// cause, a failed one without a cause of its own gets one here. OperationResult, the flag
+// An operation without a name or a progress line tells no start or end.
+// The step's report comes back to the caller with the seconds it took: a refused step
+// carries the refusal as its cause, a failed one without a cause of its own gets one here
+// (CauseOfFailure). OperationResult, the flag
 // that chained steps test, is written from that report here and only here: true for Ok,
 // false otherwise (a refused step is not a done step).
 class OperationFrame {
 public:
     OperationFrame(OperatorPanel& panel, MessageLog& log, ConnectionTimer& timer1,
-                   StopRequest& stop, bool& operationResult)
+                   StopRequest& stop, bool& operationResult, const Clock& clock)
         : panel_(panel),
           log_(log),
           timer1_(timer1),
           stop_(stop),
-          operationResult_(operationResult) {}
+          operationResult_(operationResult),
+          clock_(clock) {}
 
     StepReport Run(const OperationSpec& spec, const std::function<StepReport()>& body);
     // The outcome line of `texts` for a step that came to `report`.
@@ -89,19 +103,24 @@ public:
 
     // Writes OperationResult for a step that runs outside a frame (Auto's own checks).
     void SetOperationResult(StepResult result) { operationResult_ = IsOk(result); }
-    // A chained run (Auto Flash) ends: its closing line is appended, the log takes the colour
-    // of its result (highlight for Ok, red otherwise) and OperationResult follows it.
-    void CloseRun(const StepReport& report, const std::string& line);
+    // A chained run (Auto Flash) ends: its closing outcome line ("<name> ---> OK !", `detail`
+    // after it) is appended and the panel told the run ended, the log takes the colour of its
+    // result (highlight for Ok, red otherwise) and OperationResult follows it.
+    void CloseRun(const std::string& name, const StepReport& report, std::string_view detail = {});
     bool OperationResult() const { return operationResult_; }
 
 private:
-    void WriteOutcome(const OutcomeTexts& texts, const StepReport& report);
+    // The lines below the outcome line that `texts` ask for, from the body's own report.
+    static std::vector<std::string> LinesBelow(const OutcomeTexts& texts, const StepReport& report);
+    // What the frame knows of a step that did not succeed, for CauseOfFailure.
+    FailureFacts FactsOf(const StepReport& report, const OperationSpec& spec) const;
 
     OperatorPanel& panel_;
     MessageLog& log_;
     ConnectionTimer& timer1_;
     StopRequest& stop_;
     bool& operationResult_;
+    const Clock& clock_;
 };
 
 }  // namespace quillon

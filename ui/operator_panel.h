@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ui/control_level.h"
+#include "ui/step_report.h"
 
 namespace quillon {
 
@@ -52,6 +53,15 @@ public:
 
     virtual void SetStatusText(StatusPanel panel, const std::string& text) = 0;
     virtual void SetProgress(int percent) = 0;  // gauge in status panel 2, 0..100
+
+    // What the operation frame tells of an operation while its lines go to the log: it
+    // started (its name, "Erase Flash", and the short label a gauge shows, "Erase"; told just
+    // before its progress line is appended), its
+    // progress is the gauge above, and it ended with its step's report (result, retries,
+    // wrong bytes, cause, seconds). A front-end presents the operation from these, never from
+    // the log's text. An outcome that closes a run (Auto Flash) is told ended without a start.
+    virtual void OperationStarted(const std::string& /*name*/, const std::string& /*label*/) {}
+    virtual void OperationEnded(const std::string& /*name*/, const StepReport& /*report*/) {}
 
     // Modal box with an OK button; returns when the operator has closed it.
     virtual void ShowMessage(MessageKind kind, const std::string& title,

@@ -22,8 +22,13 @@ void BoardProgress::TakeEvent(const JsonObject& event) {
     const std::string kind = Text(event, "event");
     if (kind == "append" || (kind == "replace" && !event.contains("from_end"))) {
         lastLine_ = Text(event, "line");
-        if (OperationLabel(lastLine_) && kind == "append") {
-            gauge_ = 0;  // a new operation's gauge starts empty
+    } else if (kind == "started") {
+        running_ = Text(event, "label");
+        gauge_ = 0;  // a new operation's gauge starts empty
+    } else if (kind == "ended") {
+        running_.reset();
+        if (Text(event, "result") != "ok") {
+            lastEndedCause_ = Text(event, "cause");
         }
     } else if (kind == "gauge") {
         if (const auto percent = event.find("percent");
@@ -42,8 +47,8 @@ void BoardProgress::TakeErrorLine(const std::string& line) {
 }
 
 std::string BoardProgress::Step() const {
-    if (const auto label = OperationLabel(lastLine_)) {
-        return ProgressBarLine(*label, gauge_);
+    if (running_) {
+        return ProgressBarLine(*running_, gauge_);
     }
     return lastLine_;
 }
@@ -51,6 +56,9 @@ std::string BoardProgress::Step() const {
 std::string BoardProgress::Cause() const {
     if (!lastDiagnostic_.empty()) {
         return lastDiagnostic_;
+    }
+    if (!lastEndedCause_.empty()) {
+        return lastEndedCause_;
     }
     return lastErrorBox_.empty() ? lastLine_ : lastErrorBox_;
 }

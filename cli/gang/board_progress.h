@@ -16,15 +16,20 @@ public:
     // One line of the station's standard error.
     void TakeErrorLine(const std::string& line);
 
-    // What the station does now: the operation at work as its label and gauge
-    // ("Erase    [#########           ]  45 %"), else its last log line.
+    // What the station does now: the operation at work (from its "started" event to its
+    // "ended" one) as its label and gauge ("Erase    [#########           ]  45 %"), else its
+    // last log line.
     std::string Step() const;
     // Why it failed, as well as it said: its last own line on standard error (without
-    // "quillon-cli: "), else its last error box, else its last log line.
+    // "quillon-cli: "), else the cause of the last operation that ended without success,
+    // else (a failure no operation told, such as a file the station could not read) its last
+    // error box, else its last log line.
     std::string Cause() const;
 
 private:
     std::string lastLine_;
+    std::optional<std::string> running_;  // the label of the operation at work
+    std::string lastEndedCause_;
     int gauge_ = 0;
     std::string lastDiagnostic_;
     std::string lastErrorBox_;

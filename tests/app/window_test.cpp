@@ -118,6 +118,13 @@ private slots:
         QCOMPARE(gauge->value(), 37);
         window_->SetProgress(250);  // a caller's rounding never overfills the bar
         QCOMPARE(gauge->value(), 100);
+        // An operation's events: the gauge starts empty and names it until it ends.
+        window_->OperationStarted("Erase Flash", "Erase");
+        QCOMPARE(gauge->value(), 0);
+        window_->SetProgress(45);
+        QCOMPARE(gauge->text(), QString("Erase 45%"));
+        window_->OperationEnded("Erase Flash", StepReport::Done());
+        QCOMPARE(gauge->text(), QString("45%"));
         window_->SetProgress(0);
     }
 

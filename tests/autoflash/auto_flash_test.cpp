@@ -124,7 +124,7 @@ protected:
     ManualTimer timer;
     StopRequest stop;
     ImageState image;
-    OperationFrame frame{panel, log, timer, stop, image.operationResult};
+    OperationFrame frame{panel, log, timer, stop, image.operationResult, clock};
     BoardLink link{FixedDriverLoader(sim::InProcessDriverFunctions()), panel};
     BoardCommands commands{link, settings, log, timer};
     BoardSideCommands boardSide{link, log};

@@ -170,6 +170,18 @@ TEST_F(CliOnBoardTest, JsonEventsOfAFlash) {
         "{\"event\":\"replace\",\"line\":\"Write Flash from buffer ---> OK ! 0\"}", progress);
     EXPECT_NE(progress, std::string::npos);
     EXPECT_NE(outcome, std::string::npos);
+    // The operation's events frame its lines: started just before its progress line, ended
+    // with its report after its outcome line; the run's close tells its end too.
+    EXPECT_NE(run.out.find("{\"event\":\"started\",\"name\":\"Write Flash from buffer\","
+                           "\"label\":\"Write\"}\n{\"event\":\"append\",\"line\":\"Write Flash "
+                           "from buffer ---> Writing...\"}"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("{\"event\":\"ended\",\"name\":\"Write Flash from buffer\",\"result\":"
+                           "\"ok\",\"retries\":0,\"errors\":0,\"cause\":\"\",\"seconds\":",
+                           outcome),
+              std::string::npos);
+    EXPECT_NE(run.out.find("{\"event\":\"ended\",\"name\":\"Auto Flash\",\"result\":\"ok\""),
+              std::string::npos);
     EXPECT_NE(run.out.find("{\"event\":\"gauge\",\"percent\":100}"), std::string::npos);
     EXPECT_NE(run.out.find("{\"event\":\"status\",\"panel\":\"target\",\"text\":\"EC/SMB "
                            "Power-On\"}"),

@@ -102,23 +102,35 @@ TEST(GangPlanTest, ALineThatCannotRunOnEveryBoardIsRefusedOnce) {
 TEST(GangPlanTest, ABoardsRowFollowsItsEventsAndNamesTheCauseOfItsFailure) {
     BoardProgress progress;
     EXPECT_EQ(BoardRow(3, progress, std::nullopt), "board  3  ");
+    progress.TakeEvent({{"event", "started"}, {"name", "Erase Flash"}, {"label", "Erase"}});
     progress.TakeEvent({{"event", "append"}, {"line", "Erase Flash ---> Erasing..."}});
     progress.TakeEvent({{"event", "gauge"}, {"percent", 45}});
     EXPECT_EQ(BoardRow(3, progress, std::nullopt),
               "board  3  Erase    [#########           ]  45 %");
-    progress.TakeEvent({{"event", "replace"}, {"line", "Erase Flash ---> OK ! 0"}});
-    EXPECT_EQ(progress.Step(), "Erase Flash ---> OK ! 0");
-    progress.TakeEvent({{"event", "append"}, {"line", "Write Flash ---> Writing..."}});
-    EXPECT_EQ(progress.Step(), "Write    [                    ]   0 %");
-    // A replace of a line above the last does not change the step.
+    // Lines below the progress line and lines that look like one change nothing: the events
+    // say what runs.
+    progress.TakeEvent({{"event", "append"}, {"line", "Fast Flash ---> 3 of 8 ..."}});
     progress.TakeEvent({{"event", "replace"}, {"line", "other"}, {"from_end", 2}});
+    EXPECT_EQ(progress.Step(), "Erase    [#########           ]  45 %");
+    progress.TakeEvent({{"event", "replace"}, {"line", "Erase Flash ---> OK ! 0"}});
+    progress.TakeEvent({{"event", "ended"}, {"name", "Erase Flash"}, {"result", "ok"}});
+    EXPECT_EQ(progress.Step(), "Erase Flash ---> OK ! 0");
+    progress.TakeEvent({{"event", "started"}, {"name", "Write Flash"}, {"label", "Write"}});
+    progress.TakeEvent({{"event", "append"}, {"line", "Write Flash ---> Writing..."}});
     EXPECT_EQ(progress.Step(), "Write    [                    ]   0 %");
 
     EXPECT_EQ(BoardRow(12, progress, BoardEnd{0, 12.44}), "board 12  OK          12.4 s");
+    // With no operation that ended failed, the last error box, else the last line.
+    EXPECT_EQ(progress.Cause(), "Write Flash ---> Writing...");
     progress.TakeEvent({{"event", "box"}, {"kind", "error"}, {"title", "Error"}, {"text", "t"}});
     EXPECT_EQ(progress.Cause(), "Error: t");
+    progress.TakeEvent({{"event", "ended"},
+                        {"name", "Write Flash"},
+                        {"result", "failed"},
+                        {"cause", "3 bytes wrong"}});
+    EXPECT_EQ(progress.Cause(), "3 bytes wrong");
     progress.TakeErrorLine("Gauge: 50%");  // not the program's own line
-    EXPECT_EQ(progress.Cause(), "Error: t");
+    EXPECT_EQ(progress.Cause(), "3 bytes wrong");
     progress.TakeErrorLine("quillon-cli: flash: the board does not answer");
     EXPECT_EQ(BoardRow(1, progress, BoardEnd{69, 3.0}),
               "board  1  FAILED       3.0 s  exit 69: flash: the board does not answer");

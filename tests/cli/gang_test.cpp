@@ -118,6 +118,11 @@ TEST_F(GangTest, AFaultOnOneBoardLeavesTheOthersUnitsOkAndIsNeverReportedOk) {
          {"power", "on"},
          1,
          "flash: the target does not answer: it is switched off"},
+        // Board and target still answer: the cause is the one the failed run's end told.
+        {{"kind=stuck_bits", "address=256", "length=1", "bits=ff"},
+         {"fault", "clear"},
+         1,
+         "verify: a transfer still failed after 40 repetitions"},
     };
     char seed = 10;
     for (const auto& c : cases) {

@@ -8,6 +8,7 @@
 #include "tests/cli/terminal_screen.h"
 #include "tests/support/temp_dir.h"
 #include "ui/message_log.h"
+#include "ui/operation_frame_lines.h"
 
 namespace quillon::cli {
 namespace {
@@ -85,6 +86,10 @@ TEST(CliPanelTest, JsonModeWritesOneObjectPerEvent) {
     panel.SetProgress(100);
     panel.ActionDone("get", "ok", 0.25, std::string("2"));
     panel.ActionDone("erase", "failed", 1.5, std::nullopt);
+    panel.OperationStarted("Verify Flash with buffer", "Verify");
+    panel.OperationEnded("Verify Flash with buffer",
+                         {StepResult::Failed, 41, 3, "3 bytes wrong", 1.2504});
+    panel.OperationEnded("Auto Flash", StepReport::Done());
     panel.FlushLog();
     EXPECT_EQ(out.Text(),
               "{\"event\":\"append\",\"line\":\"Load \\\"a\\\\b\\\"\"}\n"
@@ -95,7 +100,12 @@ TEST(CliPanelTest, JsonModeWritesOneObjectPerEvent) {
               "{\"event\":\"gauge\",\"percent\":100}\n"
               "{\"event\":\"action\",\"name\":\"get\",\"result\":\"ok\",\"seconds\":0.25,"
               "\"value\":\"2\"}\n"
-              "{\"event\":\"action\",\"name\":\"erase\",\"result\":\"failed\",\"seconds\":1.5}\n");
+              "{\"event\":\"action\",\"name\":\"erase\",\"result\":\"failed\",\"seconds\":1.5}\n"
+              "{\"event\":\"started\",\"name\":\"Verify Flash with buffer\",\"label\":\"Verify\"}\n"
+              "{\"event\":\"ended\",\"name\":\"Verify Flash with buffer\",\"result\":\"failed\","
+              "\"retries\":41,\"errors\":3,\"cause\":\"3 bytes wrong\",\"seconds\":1.25}\n"
+              "{\"event\":\"ended\",\"name\":\"Auto Flash\",\"result\":\"ok\",\"retries\":0,"
+              "\"errors\":0,\"cause\":\"\",\"seconds\":0.0}\n");
     EXPECT_EQ(err.Text(), "");
 }
 
@@ -106,19 +116,24 @@ TEST(CliPanelTest, ATerminalShowsEachOperationAsOneLineItsOutcomeEnds) {
     const auto run = [](CliPanel& panel) {
         MessageLog log(panel);
         log.Append("Chip ID=8458 : Version=01");
-        log.Append("Erase Flash ---> Erasing...");
+        OperationLines erase(panel, log);
+        erase.Begin("Erase Flash", "Erasing...");
         panel.SetProgress(45);
         panel.SetProgress(100);
         panel.SetProgress(0);
         panel.SetProgress(10);
         panel.ShowMessage(MessageKind::Warning, "Warning", "x");
-        log.ReplaceLast("Erase Flash ---> OK ! 0");
+        // A line below the outcome line does not keep the outcome from the terminal.
+        erase.End(StepReport{StepResult::Failed, 0, 3, "", 0.0}, "0", {ErrorsLine(3)});
         for (const char* line : {"Erase  : ", "Check  : ", "Program: ", "Check  : "}) {
             log.Append(line);
         }
         log.ReplaceFromEnd(3, "Erase  : 2 Block");
         log.ReplaceFromEnd(0, "Check  : 2 Block");
-        log.Append("Read Flash to Buffer ---> Reading...");
+        // A line shaped like a progress line is only a line: the events say what runs.
+        log.Append("Fast Flash ---> 3 of 8 ...");
+        OperationLines read(panel, log);
+        read.Begin("Read Flash to Buffer", "Reading...");
         panel.SetProgress(50);
         panel.FlushLog();  // the run ended during the read
     };
@@ -130,9 +145,10 @@ TEST(CliPanelTest, ATerminalShowsEachOperationAsOneLineItsOutcomeEnds) {
     EXPECT_NE(bytes.find("Erase    [#########           ]  45 %"), std::string::npos);
     EXPECT_NE(bytes.find("Erase    [##                  ]  10 %"), std::string::npos);
     EXPECT_EQ(test::ScreenText(bytes),
-              "Warning: x\nChip ID=8458 : Version=01\nErase Flash ---> OK ! 0\n"
-              "Erase  : 2 Block\nCheck  : \nProgram: \nCheck  : 2 Block\n"
-              "Read Flash to Buffer ---> Reading...\n");
+              "Warning: x\nChip ID=8458 : Version=01\nErase Flash ---> Failure ! 0\n"
+              "Error 3 bytes\nErase  : 2 Block\nCheck  : \nProgram: \nCheck  : 2 Block\n"
+              "Fast Flash ---> 3 of 8 ...\nRead Flash to Buffer ---> Reading...\n");
+    EXPECT_EQ(bytes.find("Fast     ["), std::string::npos);
 
     // Only standard error on a terminal: the log goes to standard output as ever, the
     // terminal shows the bar, then the outcome.
@@ -140,9 +156,11 @@ TEST(CliPanelTest, ATerminalShowsEachOperationAsOneLineItsOutcomeEnds) {
     CliPanel errOnly(out.File(), err.File(), false, Terminals{false, true});
     run(errOnly);
     EXPECT_EQ(out.Text(),
-              "Chip ID=8458 : Version=01\nErase Flash ---> OK ! 0\nErase  : 2 Block\n"
-              "Check  : \nProgram: \nCheck  : 2 Block\nRead Flash to Buffer ---> Reading...\n");
-    EXPECT_EQ(test::ScreenText(err.Text()), "Warning: x\nErase Flash ---> OK ! 0\n");
+              "Chip ID=8458 : Version=01\nErase Flash ---> Failure ! 0\nError 3 bytes\n"
+              "Erase  : 2 Block\n"
+              "Check  : \nProgram: \nCheck  : 2 Block\nFast Flash ---> 3 of 8 ...\n"
+              "Read Flash to Buffer ---> Reading...\n");
+    EXPECT_EQ(test::ScreenText(err.Text()), "Warning: x\nErase Flash ---> Failure ! 0\n");
     EXPECT_NE(err.Text().find("Read     [##########          ]  50 %"), std::string::npos);
 }
 

@@ -160,7 +160,7 @@ public:
     EFlashFacts eflash;
     ConnectionFlags flags;
     StopRequest stop;
-    OperationFrame frame{panel, log, timer, stop, image.operationResult};
+    OperationFrame frame{panel, log, timer, stop, image.operationResult, clock};
     std::vector<std::string> deviceLines{"Winbond", "W25Q32FV"};
     bool skipFF = false;
     bool readTwice = false;

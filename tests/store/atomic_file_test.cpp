@@ -57,7 +57,7 @@ TEST_F(AtomicWriteTest, ReadOnlyFileInAWritableFolderIsNeverReplaced) {
         store.WriteInt("ConnectMode", 2);
         RecordingPanel panel;
         MessageLog log{panel};
-        EXPECT_THROW(SaveSettingsExport(store, log, reg.string()), std::runtime_error);
+        EXPECT_THROW(SaveSettingsExport(store, panel, log, reg.string()), std::runtime_error);
         EXPECT_EQ(log.LastLine(), "Save Kavo Quillon Setting to File ---> Saving...");
 
         const IniWriteResult result = WriteIniValue(ini, "SetNum", "Num", "2");

@@ -59,7 +59,7 @@ protected:
 
 TEST_F(SaveExportTest, WritesCrLfLinesAndLogsThePath) {
     const auto file = (dir / "out.reg").string();
-    SaveSettingsExport(store, log, file);
+    SaveSettingsExport(store, panel, log, file);
 
     EXPECT_EQ(ReadFileBytes(file),
               "REGEDIT4\r\n"
@@ -74,15 +74,16 @@ TEST_F(SaveExportTest, WritesCrLfLinesAndLogsThePath) {
 }
 
 TEST_F(SaveExportTest, CancelWritesNothing) {
-    SaveSettingsExport(store, log, std::nullopt);  // the dialog was cancelled
+    SaveSettingsExport(store, panel, log, std::nullopt);  // the dialog was cancelled
     EXPECT_EQ(log.Lines(),
               std::vector<std::string>{"Save Kavo Quillon Setting to File ---> Cancel !"});
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 TEST_F(SaveExportTest, UnwritableFileThrowsAndKeepsTheSavingLine) {
-    EXPECT_THROW(SaveSettingsExport(store, log, (dir / "missing-folder" / "out.reg").string()),
-                 std::runtime_error);
+    EXPECT_THROW(
+        SaveSettingsExport(store, panel, log, (dir / "missing-folder" / "out.reg").string()),
+        std::runtime_error);
     EXPECT_EQ(log.LastLine(), "Save Kavo Quillon Setting to File ---> Saving...");
 }
 

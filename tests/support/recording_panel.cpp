@@ -53,6 +53,19 @@ void RecordingPanel::SetProgress(int percent) {
     progress.push_back(percent);
 }
 
+void RecordingPanel::OperationStarted(const std::string& name, const std::string& label) {
+    operations.push_back("started " + name + " (" + label + ")");
+}
+
+void RecordingPanel::OperationEnded(const std::string& name, const StepReport& report) {
+    std::string text = "ended " + name + " " + StepResultName(report.result);
+    if (!report.cause.empty()) {
+        text += " [" + report.cause + "]";
+    }
+    operations.push_back(text);
+    endedReports.push_back(report);
+}
+
 void RecordingPanel::SetBusyCursor(bool on, CursorArea area) {
     Note(on ? "cursor on" : "cursor off");
     busy = on;

@@ -31,6 +31,8 @@ public:
     void SetLogColour(LogColour colour) override;
     void SetStatusText(StatusPanel panel, const std::string& text) override;
     void SetProgress(int percent) override;
+    void OperationStarted(const std::string& name, const std::string& label) override;
+    void OperationEnded(const std::string& name, const StepReport& report) override;
     void ShowMessage(MessageKind kind, const std::string& title, const std::string& text) override;
     std::optional<std::string> AskOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> AskSaveFile(const FileDialogRequest& request) override;
@@ -51,6 +53,10 @@ public:
     std::vector<Box> boxes;
     std::vector<Dialog> dialogs;
     std::vector<int> progress;
+    // The operations the frame told of: "started <name> (<label>)", "ended <name> <result>
+    // [<cause>]"; the reports of the ended ones in `endedReports`.
+    std::vector<std::string> operations;
+    std::vector<StepReport> endedReports;
     std::vector<std::pair<int, bool>> levelChanges;
     bool levelEnabled[5] = {true, true, true, true, true};  // index 1..4
     std::string statusBoard;

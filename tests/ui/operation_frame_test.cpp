@@ -37,7 +37,8 @@ protected:
     EventTimer timer{panel};
     StopRequest stop;
     bool operationResult = true;
-    OperationFrame frame{panel, log, timer, stop, operationResult};
+    VirtualClock clock;
+    OperationFrame frame{panel, log, timer, stop, operationResult, clock};
 };
 
 TEST_F(OperationFrameTest, ARefusedOperationShowsTheWarningAndTouchesNothingElse) {
@@ -142,14 +143,74 @@ TEST_F(OperationFrameTest, TheOutcomeLinesComeFromTheReportAndTheOperationsTexts
     }
 }
 
+// The frame tells the operation's start and its end with the report, whose cause it names
+// when the body named none.
+TEST_F(OperationFrameTest, AnOperationIsToldStartedThenEndedWithItsReportAndCause) {
+    struct Case {
+        StepReport body;
+        bool stop;
+        std::string ended;
+    };
+    const auto failed = [](int retries, uint64_t errors, const char* cause) {
+        return StepReport{StepResult::Failed, retries, errors, cause, 0.0};
+    };
+    const std::vector<Case> cases = {
+        {StepReport::Done(2), false, "ended Erase Flash ok"},
+        {failed(0, 0, "half a block"), true, "ended Erase Flash failed [half a block]"},
+        {failed(41, 2, ""), true,
+         "ended Erase Flash failed [a transfer still failed after 40 repetitions]"},
+        {failed(40, 2, ""), true, "ended Erase Flash failed [stopped by the operator]"},
+        {failed(0, 7, ""), false, "ended Erase Flash failed [7 bytes wrong]"},
+        {failed(0, 0, ""), false,
+         "ended Erase Flash failed [the board did not carry out the command]"},
+    };
+    for (const auto& c : cases) {
+        panel.operations.clear();
+        panel.endedReports.clear();
+        OperationSpec spec;
+        spec.name = "Erase Flash";
+        spec.progressLine = "Erase Flash ---> Erasing...";
+        spec.outcome = OutcomeTexts::Named("Erase Flash", false);
+        spec.retryLimit = 40;
+        const StepReport report = frame.Run(spec, [&] {
+            EXPECT_THAT(panel.operations, ElementsAre("started Erase Flash (Erase)"));
+            clock.Advance(Millis(1500));
+            if (c.stop) {
+                stop.Request();
+            }
+            return c.body;
+        });
+        EXPECT_THAT(panel.operations, ElementsAre("started Erase Flash (Erase)", c.ended));
+        ASSERT_EQ(panel.endedReports.size(), 1u);
+        EXPECT_EQ(panel.endedReports[0].cause, report.cause);
+        EXPECT_EQ(panel.endedReports[0].seconds, 1.5);
+        EXPECT_EQ(report.seconds, 1.5);
+    }
+    // A refused operation never started; an unnamed one tells nothing.
+    panel.operations.clear();
+    OperationSpec refused;
+    refused.name = "Erase Flash";
+    refused.progressLine = "Erase Flash ---> Erasing...";
+    refused.precondition = [] { return false; };
+    frame.Run(refused, [] { return StepReport::Done(); });
+    frame.Run(OperationSpec{}, [] { return StepReport::Failure("x"); });
+    EXPECT_TRUE(panel.operations.empty());
+}
+
 TEST_F(OperationFrameTest, ARunClosesWithItsLineTheColourOfItsResultAndOperationResult) {
-    frame.CloseRun(StepReport::Done(), "Auto Flash ---> OK !");
+    frame.CloseRun("Auto Flash", StepReport::Done());
     EXPECT_EQ(panel.logColour, LogColour::Highlight);
     EXPECT_TRUE(operationResult);
-    frame.CloseRun(StepReport::Failure("a step did not succeed"), "Auto Flash ---> Failure !");
+    frame.CloseRun("Auto Flash", StepReport::Failure("a step did not succeed"));
     EXPECT_EQ(panel.logColour, LogColour::Red);
     EXPECT_FALSE(operationResult);
-    EXPECT_THAT(panel.mainLog, ElementsAre("Auto Flash ---> OK !", "Auto Flash ---> Failure !"));
+    frame.CloseRun("Auto Flash", StepReport::Failure("x"), "Write Status failed");
+    EXPECT_THAT(panel.mainLog, ElementsAre("Auto Flash ---> OK !", "Auto Flash ---> Failure !",
+                                           "Auto Flash ---> Failure ! Write Status failed"));
+    // A run's close tells its end with no start.
+    EXPECT_THAT(panel.operations, ElementsAre("ended Auto Flash ok",
+                                              "ended Auto Flash failed [a step did not succeed]",
+                                              "ended Auto Flash failed [x]"));
 }
 
 TEST(ActivityGuardTest, WorkThatFallsDueInsideOtherWorkIsRefusedUntilItEnds) {
