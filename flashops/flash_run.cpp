@@ -1,13 +1,8 @@
 #include "flashops/flash_run.h"
 
 #include "config/setting_names.h"
-#include "flashops/block_walk.h"
 
 namespace quillon {
-
-bool FlashRun::RetriesExhausted() const {
-    return BlockWalk::RetriesExhausted(retries);
-}
 
 FlashRun FlashRun::Read(const SettingsStore& settings, const SettingsCache& cache,
                         const TargetIdentity& identity) {

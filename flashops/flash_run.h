@@ -43,7 +43,6 @@ struct FlashRun {
     bool Covers(uint32_t block, uint32_t startBlock) const {
         return allocation == Allocation::FromTop || block >= startBlock;
     }
-    bool RetriesExhausted() const;
 
     static FlashRun Read(const SettingsStore& settings, const SettingsCache& cache,
                          const TargetIdentity& identity);
