@@ -24,11 +24,9 @@ inline const OperationTexts kErase{CursorArea::LogPane, "Erase Flash ---> Erasin
 inline const OperationTexts kBlankCheck{CursorArea::Window,
                                         "Check Flash be cleared ---> Checking...",
                                         OutcomeTexts::Named("Check Flash be cleared", true)};
-inline const OperationTexts kProgram{CursorArea::LogPane,
-                                     "Write Flash from buffer ---> Writing...",
+inline const OperationTexts kProgram{CursorArea::LogPane, "Write Flash from buffer ---> Writing...",
                                      OutcomeTexts::Named("Write Flash from buffer", false)};
-inline const OperationTexts kVerify{CursorArea::Window,
-                                    "Verify Flash with buffer ---> Verifing...",
+inline const OperationTexts kVerify{CursorArea::Window, "Verify Flash with buffer ---> Verifing...",
                                     OutcomeTexts::Named("Verify Flash with buffer", true)};
 // The read's OK line has its own spelling.
 inline const OperationTexts kRead{
