@@ -26,6 +26,12 @@ function(quillon_module name)
     endif()
 endfunction()
 
+# The driver library lets one process at a time hold a board, as a USB board does. Under Wine
+# every test program shares one session, so the suites whose programs open the board
+# (a window at start-up, the driver binding, a gang) take turns through this lock.
+set(QUILLON_BOARD_LOCK kavo_vessa_board)
+set(QUILLON_BOARD_HOLDING_SUITES app board records wingang)
+
 # quillon_test_suite(NAME DEPS lib... [EXCLUDE file.cpp...])
 # One GoogleTest executable per folder below tests/, from every .cpp in it but those EXCLUDEd
 # (cases for a build this one is not).
@@ -44,6 +50,9 @@ function(quillon_test_suite name)
         # Under Wine each start of a program costs a second: one test per suite program.
         add_test(NAME ${name} COMMAND test_${name}
                  WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+        if(name IN_LIST QUILLON_BOARD_HOLDING_SUITES)
+            set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${QUILLON_BOARD_LOCK})
+        endif()
         return()
     endif()
     gtest_discover_tests(test_${name} WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
