@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "app/platform/device_watcher.h"
+#include "runtime/clock.h"
+#include "runtime/operator_panel.h"
 #include "station/station.h"
-#include "ui/clock.h"
-#include "ui/operator_panel.h"
 
 class QAction;
 class QMenu;

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "ui/blocking_call.h"
+#include "runtime/blocking_call.h"
 
 namespace quillon {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/clock.h"
+#include "runtime/clock.h"
 
 namespace quillon {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "ui/operator_panel.h"
+#include "runtime/operator_panel.h"
 
 class QWidget;
 

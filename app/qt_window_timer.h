@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "ui/window_timer.h"
+#include "runtime/window_timer.h"
 
 namespace quillon {
 

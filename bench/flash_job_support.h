@@ -16,11 +16,11 @@
 
 #include "board/driver_loader.h"
 #include "config/setting_names.h"
+#include "runtime/clock.h"
+#include "runtime/window_timer.h"
 #include "station/station.h"
 #include "tests/support/recording_panel.h"
 #include "tests/support/station_probe.h"
-#include "ui/clock.h"
-#include "ui/window_timer.h"
 
 namespace quillon::bench {
 

@@ -10,10 +10,10 @@
 #include "board/board_link.h"
 #include "config/memory_settings_store.h"
 #include "image/file_commands.h"
+#include "runtime/message_log.h"
+#include "runtime/window_timer.h"
 #include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
-#include "ui/message_log.h"
-#include "ui/window_timer.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "board/port_control.h"
 #include "chip/chip_id_strings.h"
 #include "config/settings_store.h"
-#include "ui/message_log.h"
-#include "ui/window_timer.h"
+#include "runtime/message_log.h"
+#include "runtime/window_timer.h"
 
 namespace quillon {
 

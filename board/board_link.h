@@ -8,8 +8,8 @@
 #include "board/board_command.h"
 #include "board/driver_loader.h"
 #include "board/transfer_result.h"
-#include "ui/blocking_call.h"
-#include "ui/operator_panel.h"
+#include "runtime/blocking_call.h"
+#include "runtime/operator_panel.h"
 
 namespace quillon {
 

@@ -7,7 +7,7 @@
 #include "board/board_link.h"
 #include "chip/chip_id_strings.h"
 #include "chip/target_identity.h"
-#include "ui/message_log.h"
+#include "runtime/message_log.h"
 
 namespace quillon {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "ui/step_result.h"
+#include "runtime/step_result.h"
 
 namespace quillon::cli {
 

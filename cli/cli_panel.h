@@ -10,7 +10,7 @@
 
 #include "cli/terminal_progress.h"
 #include "records/json_out.h"
-#include "ui/operator_panel.h"
+#include "runtime/operator_panel.h"
 
 namespace quillon::cli {
 

@@ -14,10 +14,10 @@
 #include "cli/cli_panel.h"
 #include "config/settings_lock.h"
 #include "records/background_recorder.h"
+#include "runtime/clock.h"
+#include "runtime/step_report.h"
+#include "runtime/window_timer.h"
 #include "station/station.h"
-#include "ui/clock.h"
-#include "ui/step_report.h"
-#include "ui/window_timer.h"
 
 namespace quillon::cli {
 

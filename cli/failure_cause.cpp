@@ -1,7 +1,7 @@
 #include "cli/failure_cause.h"
 
 #include "cli/cli_options.h"
-#include "ui/failure_cause.h"
+#include "runtime/failure_cause.h"
 
 namespace quillon::cli {
 

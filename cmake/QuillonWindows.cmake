@@ -47,7 +47,7 @@ endfunction()
 
 # The suites that run on Windows: the Qt-free ones that need no SQLite settings file, no
 # fork() and no Unix socket, and wingang (the gang's children and a gang on the DLL).
-set(QUILLON_WINDOWS_SUITES win config board target flashtype ui records flashops image chip
+set(QUILLON_WINDOWS_SUITES win config board target flashtype runtime records flashops image chip
     winini app winshell wingang)
 # localtime_r and gmtime_r from the runtime's time.h.
 add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS)

@@ -5,7 +5,7 @@
 
 #include "config/atomic_file.h"
 #include "platform/legacy_text.h"
-#include "ui/operation_frame_lines.h"
+#include "runtime/operation_frame_lines.h"
 
 namespace quillon {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "config/settings_store.h"
-#include "ui/message_log.h"
-#include "ui/operator_panel.h"
+#include "runtime/message_log.h"
+#include "runtime/operator_panel.h"
 
 namespace quillon {
 

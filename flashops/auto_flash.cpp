@@ -9,7 +9,7 @@
 #include "config/stored_modes.h"
 #include "flashops/flash_kind.h"
 #include "flashops/refusal_texts.h"
-#include "ui/operation_frame_lines.h"
+#include "runtime/operation_frame_lines.h"
 
 namespace quillon {
 

@@ -14,15 +14,15 @@
 #include "config/settings_store.h"
 #include "flashops/fast_flash_plan.h"
 #include "image/image_state.h"
+#include "runtime/clock.h"
+#include "runtime/file_choice.h"
+#include "runtime/message_log.h"
+#include "runtime/operation_frame.h"
+#include "runtime/operator_panel.h"
+#include "runtime/step_report.h"
+#include "runtime/step_result.h"
+#include "runtime/stop_request.h"
 #include "target/connection_flags.h"
-#include "ui/clock.h"
-#include "ui/file_choice.h"
-#include "ui/message_log.h"
-#include "ui/operation_frame.h"
-#include "ui/operator_panel.h"
-#include "ui/step_report.h"
-#include "ui/step_result.h"
-#include "ui/stop_request.h"
 
 namespace quillon {
 

@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "ui/clock.h"
-#include "ui/operation_frame.h"
-#include "ui/stop_request.h"
+#include "runtime/clock.h"
+#include "runtime/operation_frame.h"
+#include "runtime/stop_request.h"
 
 namespace quillon {
 

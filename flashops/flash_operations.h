@@ -7,9 +7,9 @@
 #include "flashops/fast_flash_plan.h"
 #include "flashops/flash_work.h"
 #include "flashops/operation_texts.h"
-#include "ui/operation_frame.h"
-#include "ui/step_report.h"
-#include "ui/step_result.h"
+#include "runtime/operation_frame.h"
+#include "runtime/step_report.h"
+#include "runtime/step_result.h"
 
 namespace quillon {
 

@@ -15,12 +15,12 @@
 #include "flashops/block_walk.h"
 #include "flashops/fast_flash_plan.h"
 #include "image/image_state.h"
+#include "runtime/clock.h"
+#include "runtime/message_log.h"
+#include "runtime/operation_frame.h"
+#include "runtime/stop_request.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
-#include "ui/clock.h"
-#include "ui/message_log.h"
-#include "ui/operation_frame.h"
-#include "ui/stop_request.h"
 
 namespace quillon {
 

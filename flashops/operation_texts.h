@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "ui/operation_frame.h"
-#include "ui/operator_panel.h"
+#include "runtime/operation_frame.h"
+#include "runtime/operator_panel.h"
 
 namespace quillon {
 

@@ -3,7 +3,7 @@
 
 #include "image/file_commands.h"
 #include "image/image_merge.h"
-#include "ui/operation_frame_lines.h"
+#include "runtime/operation_frame_lines.h"
 
 namespace quillon {
 

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "image/image_context.h"
-#include "ui/file_choice.h"
-#include "ui/step_report.h"
-#include "ui/stop_request.h"
+#include "runtime/file_choice.h"
+#include "runtime/step_report.h"
+#include "runtime/stop_request.h"
 
 namespace quillon {
 

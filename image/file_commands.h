@@ -3,8 +3,8 @@
 #include <string>
 
 #include "image/image_context.h"
-#include "ui/file_choice.h"
-#include "ui/step_result.h"
+#include "runtime/file_choice.h"
+#include "runtime/step_result.h"
 
 namespace quillon {
 

@@ -7,11 +7,11 @@
 #include "chip/target_identity.h"
 #include "config/settings_store.h"
 #include "image/image_state.h"
+#include "runtime/message_log.h"
+#include "runtime/operator_panel.h"
+#include "runtime/scoped_effects.h"
+#include "runtime/window_timer.h"
 #include "target/eflash_facts.h"
-#include "ui/message_log.h"
-#include "ui/operator_panel.h"
-#include "ui/scoped_effects.h"
-#include "ui/window_timer.h"
 
 namespace quillon {
 

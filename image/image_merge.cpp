@@ -7,7 +7,7 @@
 #include "config/setting_names.h"
 #include "config/stored_modes.h"
 #include "image/last_file.h"
-#include "ui/operation_frame_lines.h"
+#include "runtime/operation_frame_lines.h"
 
 namespace quillon {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "image/image_context.h"
-#include "ui/step_result.h"
+#include "runtime/step_result.h"
 
 namespace quillon {
 

@@ -10,7 +10,7 @@
 #include "image/image_merge.h"
 #include "image/last_file.h"
 #include "platform/crc32.h"
-#include "ui/operation_frame_lines.h"
+#include "runtime/operation_frame_lines.h"
 
 namespace quillon {
 

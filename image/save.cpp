@@ -6,7 +6,7 @@
 #include "config/stored_modes.h"
 #include "image/file_commands.h"
 #include "image/image_merge.h"
-#include "ui/operation_frame_lines.h"
+#include "runtime/operation_frame_lines.h"
 
 namespace quillon {
 

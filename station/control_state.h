@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/operator_panel.h"
+#include "runtime/operator_panel.h"
 
 namespace quillon {
 

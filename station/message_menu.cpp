@@ -6,8 +6,8 @@
 #include "config/setting_names.h"
 #include "config/settings_export.h"
 #include "platform/legacy_text.h"
+#include "runtime/operation_frame_lines.h"
 #include "station/startup_load.h"
-#include "ui/operation_frame_lines.h"
 
 namespace quillon {
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "config/settings_store.h"
+#include "runtime/file_choice.h"
+#include "runtime/message_log.h"
+#include "runtime/operator_panel.h"
+#include "runtime/step_report.h"
 #include "station/control_state.h"
-#include "ui/file_choice.h"
-#include "ui/message_log.h"
-#include "ui/operator_panel.h"
-#include "ui/step_report.h"
 
 namespace quillon {
 

@@ -8,10 +8,10 @@
 #include "board/board_side_commands.h"
 #include "config/pin_sets.h"
 #include "config/settings_store.h"
+#include "runtime/message_log.h"
+#include "runtime/operator_panel.h"
 #include "station/control_state.h"
 #include "station/pin_editor.h"
-#include "ui/message_log.h"
-#include "ui/operator_panel.h"
 
 namespace quillon {
 

@@ -7,13 +7,13 @@
 #include "board/board_commands.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
+#include "runtime/clock.h"
+#include "runtime/operator_panel.h"
+#include "runtime/window_timer.h"
 #include "station/control_state.h"
 #include "station/pin_definition_desk.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
-#include "ui/clock.h"
-#include "ui/operator_panel.h"
-#include "ui/window_timer.h"
 
 namespace quillon {
 

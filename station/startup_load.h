@@ -2,10 +2,10 @@
 
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
+#include "runtime/message_log.h"
+#include "runtime/operator_panel.h"
 #include "station/control_state.h"
 #include "station/startup_hooks.h"
-#include "ui/message_log.h"
-#include "ui/operator_panel.h"
 
 namespace quillon {
 

@@ -20,6 +20,13 @@
 #include "image/file_command_desk.h"
 #include "image/image_context.h"
 #include "image/image_state.h"
+#include "runtime/activity_guard.h"
+#include "runtime/clock.h"
+#include "runtime/message_log.h"
+#include "runtime/operation_frame.h"
+#include "runtime/operator_panel.h"
+#include "runtime/stop_request.h"
+#include "runtime/window_timer.h"
 #include "station/board_session.h"
 #include "station/control_state.h"
 #include "station/message_menu.h"
@@ -31,13 +38,6 @@
 #include "target/eflash_facts.h"
 #include "target/type_auto.h"
 #include "target/type_page.h"
-#include "ui/activity_guard.h"
-#include "ui/clock.h"
-#include "ui/message_log.h"
-#include "ui/operation_frame.h"
-#include "ui/operator_panel.h"
-#include "ui/stop_request.h"
-#include "ui/window_timer.h"
 
 namespace quillon {
 

@@ -12,12 +12,12 @@
 #include "config/setting_names.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
+#include "runtime/clock.h"
+#include "runtime/message_log.h"
+#include "runtime/operator_panel.h"
+#include "runtime/window_timer.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
-#include "ui/clock.h"
-#include "ui/message_log.h"
-#include "ui/operator_panel.h"
-#include "ui/window_timer.h"
 
 namespace quillon {
 

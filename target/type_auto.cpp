@@ -1,8 +1,8 @@
 #include "target/type_auto.h"
 
 #include "config/flash_type.h"
+#include "runtime/operation_frame_lines.h"
 #include "target/eflash_sizing.h"
-#include "ui/operation_frame_lines.h"
 
 namespace quillon {
 

@@ -4,10 +4,10 @@
 #include <utility>
 
 #include "config/flash_database.h"
+#include "runtime/step_result.h"
 #include "target/eflash_sizing.h"
 #include "target/target_context.h"
 #include "target/type_page.h"
-#include "ui/step_result.h"
 
 namespace quillon {
 

@@ -8,7 +8,7 @@
 #include "config/flash_type.h"
 #include "config/settings_cache.h"
 #include "config/settings_store.h"
-#include "ui/operator_panel.h"
+#include "runtime/operator_panel.h"
 
 namespace quillon {
 

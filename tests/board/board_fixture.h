@@ -15,12 +15,12 @@
 #include "board/board_link.h"
 #include "board/board_side_commands.h"
 #include "config/memory_settings_store.h"
+#include "runtime/message_log.h"
+#include "runtime/window_timer.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "tests/support/ec_scenario.h"
 #include "tests/support/recording_panel.h"
-#include "ui/message_log.h"
-#include "ui/window_timer.h"
 
 namespace quillon::test {
 

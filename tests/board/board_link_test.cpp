@@ -8,9 +8,9 @@
 
 #include "board/board_commands.h"
 #include "config/memory_settings_store.h"
+#include "runtime/message_log.h"
+#include "runtime/window_timer.h"
 #include "tests/support/recording_panel.h"
-#include "ui/message_log.h"
-#include "ui/window_timer.h"
 
 namespace quillon {
 namespace {

@@ -5,10 +5,10 @@
 
 #include "cli/cli_panel.h"
 #include "records/run_record.h"
+#include "runtime/message_log.h"
+#include "runtime/operation_frame_lines.h"
 #include "tests/cli/terminal_screen.h"
 #include "tests/support/temp_dir.h"
-#include "ui/message_log.h"
-#include "ui/operation_frame_lines.h"
 
 namespace quillon::cli {
 namespace {

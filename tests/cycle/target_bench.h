@@ -16,6 +16,9 @@
 #include "board/board_link.h"
 #include "board/board_side_commands.h"
 #include "config/flash_database.h"
+#include "runtime/clock.h"
+#include "runtime/message_log.h"
+#include "runtime/window_timer.h"
 #include "sim/in_process_driver.h"
 #include "sim/scenario_file.h"
 #include "sim/virtual_board.h"
@@ -25,9 +28,6 @@
 #include "target/type_page.h"
 #include "tests/flashtype/write_order_store.h"
 #include "tests/support/recording_panel.h"
-#include "ui/clock.h"
-#include "ui/message_log.h"
-#include "ui/window_timer.h"
 
 namespace quillon::test {
 

@@ -7,6 +7,8 @@
 
 #include "board/driver_loader.h"
 #include "config/setting_names.h"
+#include "runtime/clock.h"
+#include "runtime/window_timer.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "station/station.h"
@@ -14,8 +16,6 @@
 #include "tests/support/recording_panel.h"
 #include "tests/support/station_probe.h"
 #include "tests/support/temp_dir.h"
-#include "ui/clock.h"
-#include "ui/window_timer.h"
 
 namespace quillon::test {
 namespace {

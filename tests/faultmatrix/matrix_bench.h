@@ -7,14 +7,14 @@
 #include <vector>
 
 #include <filesystem>
+#include "runtime/clock.h"
+#include "runtime/step_result.h"
+#include "runtime/window_timer.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "station/station.h"
 #include "tests/faultmatrix/flash_judge.h"
 #include "tests/support/recording_panel.h"
-#include "ui/clock.h"
-#include "ui/step_result.h"
-#include "ui/window_timer.h"
 
 namespace quillon::test {
 

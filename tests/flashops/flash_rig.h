@@ -15,15 +15,15 @@
 #include "config/memory_settings_store.h"
 #include "config/setting_names.h"
 #include "flashops/flash_operations.h"
+#include "runtime/clock.h"
+#include "runtime/message_log.h"
+#include "runtime/operation_frame.h"
+#include "runtime/window_timer.h"
 #include "sim/in_process_driver.h"
 #include "sim/scenario_file.h"
 #include "sim/virtual_board.h"
 #include "tests/support/ec_scenario.h"
 #include "tests/support/recording_panel.h"
-#include "ui/clock.h"
-#include "ui/message_log.h"
-#include "ui/operation_frame.h"
-#include "ui/window_timer.h"
 
 namespace quillon::test {
 

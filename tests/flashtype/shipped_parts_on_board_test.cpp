@@ -17,10 +17,10 @@
 #include "config/flash_type.h"
 #include "config/flash_type_layout.h"
 #include "config/memory_settings_store.h"
+#include "runtime/message_log.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "tests/support/recording_panel.h"
-#include "ui/message_log.h"
 
 namespace quillon {
 namespace {

@@ -9,13 +9,13 @@
 #include "board/board_link.h"
 #include "config/memory_settings_store.h"
 #include "image/image_context.h"
+#include "runtime/message_log.h"
+#include "runtime/window_timer.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "tests/support/ec_scenario.h"
 #include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
-#include "ui/message_log.h"
-#include "ui/window_timer.h"
 
 namespace quillon::test {
 

@@ -18,14 +18,14 @@
 #include "board/driver_loader.h"
 #include "config/setting_names.h"
 #include "config/sqlite_settings_store.h"
+#include "runtime/clock.h"
+#include "runtime/window_timer.h"
 #include "sim/in_process_driver.h"
 #include "sim/virtual_board.h"
 #include "station/pin_editor.h"
 #include "station/station.h"
 #include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
-#include "ui/clock.h"
-#include "ui/window_timer.h"
 
 namespace quillon::test {
 

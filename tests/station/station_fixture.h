@@ -6,13 +6,13 @@
 #include <memory>
 
 #include "config/sqlite_settings_store.h"
+#include "runtime/clock.h"
+#include "runtime/window_timer.h"
 #include "sim/in_process_driver.h"
 #include "station/station.h"
 #include "tests/support/pin_set_ini.h"
 #include "tests/support/sequence_panel.h"
 #include "tests/support/temp_dir.h"
-#include "ui/clock.h"
-#include "ui/window_timer.h"
 
 namespace quillon {
 

@@ -7,10 +7,10 @@
 #include "config/ini_profile.h"
 #include "config/memory_settings_store.h"
 #include "config/settings_export.h"
+#include "runtime/message_log.h"
 #include "tests/support/ordinary_user.h"
 #include "tests/support/recording_panel.h"
 #include "tests/support/temp_dir.h"
-#include "ui/message_log.h"
 
 namespace quillon {
 namespace {

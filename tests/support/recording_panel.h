@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "ui/operator_panel.h"
+#include "runtime/operator_panel.h"
 
 namespace quillon {
 

@@ -1,12 +1,12 @@
 // The frame every operation runs in: the order of its effects on the window (cursor, control
 // levels, log lines, Timer1), for a refused and for a completed operation.
-#include "ui/operation_frame.h"
+#include "runtime/operation_frame.h"
 
 #include <gmock/gmock.h>
 
+#include "runtime/activity_guard.h"
+#include "runtime/message_log.h"
 #include "tests/support/recording_panel.h"
-#include "ui/activity_guard.h"
-#include "ui/message_log.h"
 
 namespace quillon {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/operator_panel.h"
-#include "ui/window_timer.h"
+#include "runtime/operator_panel.h"
+#include "runtime/window_timer.h"
 
 namespace quillon {
 

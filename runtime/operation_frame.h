@@ -6,14 +6,14 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/clock.h"
-#include "ui/failure_cause.h"
-#include "ui/message_log.h"
-#include "ui/operator_panel.h"
-#include "ui/step_report.h"
-#include "ui/step_result.h"
-#include "ui/stop_request.h"
-#include "ui/window_timer.h"
+#include "runtime/clock.h"
+#include "runtime/failure_cause.h"
+#include "runtime/message_log.h"
+#include "runtime/operator_panel.h"
+#include "runtime/step_report.h"
+#include "runtime/step_result.h"
+#include "runtime/stop_request.h"
+#include "runtime/window_timer.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "ui/message_log.h"
+#include "runtime/message_log.h"
 
 #include <array>
 #include <string_view>

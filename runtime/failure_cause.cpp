@@ -1,4 +1,4 @@
-#include "ui/failure_cause.h"
+#include "runtime/failure_cause.h"
 
 namespace quillon {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "ui/step_result.h"
+#include "runtime/step_result.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "ui/operation_frame_lines.h"
+#include "runtime/operation_frame_lines.h"
 
 #include <utility>
 

@@ -1,11 +1,11 @@
 // The lines of an operation come from one table, and each start and end is told to the panel
 // with the step's report.
-#include "ui/operation_frame_lines.h"
+#include "runtime/operation_frame_lines.h"
 
 #include <gmock/gmock.h>
 
+#include "runtime/failure_cause.h"
 #include "tests/support/recording_panel.h"
-#include "ui/failure_cause.h"
 
 namespace quillon {
 namespace {

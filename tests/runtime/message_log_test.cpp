@@ -1,9 +1,9 @@
-#include "ui/message_log.h"
+#include "runtime/message_log.h"
 
 #include <gtest/gtest.h>
 
+#include "runtime/clock.h"
 #include "tests/support/recording_panel.h"
-#include "ui/clock.h"
 
 namespace quillon {
 namespace {

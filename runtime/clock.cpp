@@ -1,4 +1,4 @@
-#include "ui/clock.h"
+#include "runtime/clock.h"
 
 #include <cstdio>
 #include <ctime>

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/failure_cause.h"
-#include "ui/message_log.h"
-#include "ui/operator_panel.h"
-#include "ui/step_report.h"
+#include "runtime/failure_cause.h"
+#include "runtime/message_log.h"
+#include "runtime/operator_panel.h"
+#include "runtime/step_report.h"
 
 namespace quillon {
 

@@ -1,11 +1,11 @@
-#include "ui/operation_frame.h"
+#include "runtime/operation_frame.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "ui/failure_cause.h"
-#include "ui/operation_frame_lines.h"
-#include "ui/scoped_effects.h"
+#include "runtime/failure_cause.h"
+#include "runtime/operation_frame_lines.h"
+#include "runtime/scoped_effects.h"
 
 namespace quillon {
 

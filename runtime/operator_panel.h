@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "ui/control_level.h"
-#include "ui/step_report.h"
+#include "runtime/control_level.h"
+#include "runtime/step_report.h"
 
 namespace quillon {
 
