@@ -5,6 +5,7 @@
 
 #include "flashops/flash_run.h"
 #include "flashops/flash_target.h"
+#include "flashops/range_refusals.h"
 
 namespace quillon {
 
@@ -28,6 +29,10 @@ StepReport FlashOperations::OnTarget(const OperationTexts& texts, const TargetRe
     }
     return RunInFrame(
         run, texts, refusal(run, *flash), [&] { (this->*body)(run, *flash); }, std::move(after));
+}
+
+FlashOperations::TargetRefusal FlashOperations::ImageWriteRefused() {
+    return [this](FlashRun&, FlashTarget& flash) { return ImageWriteRefusal(work_, flash); };
 }
 
 StepReport FlashOperations::EraseProvenByCheck() {

@@ -78,6 +78,8 @@ private:
     using TargetBody = void (FlashOperations::*)(FlashRun&, FlashTarget&);
     StepReport OnTarget(const OperationTexts& texts, const TargetRefusal& refusal, TargetBody body,
                         std::function<void(FlashRun&)> afterOutcome = {});
+    // The refusal of program and verify: the image must fit the flash they work on.
+    TargetRefusal ImageWriteRefused();
     // Runs an erase or a program that leaves its proof to the step that follows at once.
     StepReport LeavingProof(StepReport (FlashOperations::*operation)());
     // Runs an operation's body in the frame (refused when `refusal` holds a text) and

@@ -7,16 +7,13 @@ namespace quillon {
 
 StepReport FlashOperations::Program() {
     // The high speed comes back after the outcome line, also after a stop or a failure.
-    return OnTarget(
-        operation_texts::kProgram,
-        [this](FlashRun&, FlashTarget& flash) { return ImageWriteRefusal(work_, flash); },
-        &FlashOperations::RunProgram,
-        [this](FlashRun& run) {
-            if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
-                parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
-            }
-            work_.LogBlocksWritten(run);
-        });
+    return OnTarget(operation_texts::kProgram, ImageWriteRefused(), &FlashOperations::RunProgram,
+                    [this](FlashRun& run) {
+                        if (run.chip.highSmbusSpeedAfterProgram && run.AtHighSmbusSpeed()) {
+                            parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
+                        }
+                        work_.LogBlocksWritten(run);
+                    });
 }
 
 void FlashOperations::RunProgram(FlashRun& run, FlashTarget& flash) {

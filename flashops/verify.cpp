@@ -7,15 +7,12 @@ namespace quillon {
 
 StepReport FlashOperations::Verify() {
     // The high speed comes back after the outcome line, also after a stop or a failure.
-    return OnTarget(
-        operation_texts::kVerify,
-        [this](FlashRun&, FlashTarget& flash) { return ImageWriteRefusal(work_, flash); },
-        &FlashOperations::RunVerify,
-        [this](FlashRun& run) {
-            if (run.VerifiesAtLowSpeed()) {
-                parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
-            }
-        });
+    return OnTarget(operation_texts::kVerify, ImageWriteRefused(), &FlashOperations::RunVerify,
+                    [this](FlashRun& run) {
+                        if (run.VerifiesAtLowSpeed()) {
+                            parts_.board.SmbPortControl(PortAction::SmbHighSpeed);
+                        }
+                    });
 }
 
 void FlashOperations::RunVerify(FlashRun& run, FlashTarget& flash) {
