@@ -30,7 +30,7 @@ endfunction()
 # every test program shares one session, so the suites whose programs open the board
 # (a window at start-up, the driver binding, a gang) take turns through this lock.
 set(QUILLON_BOARD_LOCK kavo_vessa_board)
-set(QUILLON_BOARD_HOLDING_SUITES app board records wingang)
+set(QUILLON_BOARD_HOLDING_SUITES board records wingang)
 
 # quillon_test_suite(NAME DEPS lib... [EXCLUDE file.cpp...])
 # One GoogleTest executable per folder below tests/, from every .cpp in it but those EXCLUDEd
