@@ -13,10 +13,11 @@ namespace quillon {
 
 namespace {
 
-constexpr uint32_t kRomCodeAreaSize = 8192;
 constexpr uint32_t kHalfBlock = 0x8000;
+// The ROM code's area, the 8 KiB below 128 KiB; an image up to its size is a ROM code.
 constexpr uint32_t kRomCodeAreaStart = 0x1E000;
 constexpr uint32_t kRomCodeAreaEnd = 0x20000;
+constexpr uint32_t kRomCodeAreaSize = kRomCodeAreaEnd - kRomCodeAreaStart;
 
 // The ROM-key cases place their image from address 0 in whole blocks. Placement left from
 // an earlier merge (a half last block, a start block above 0) would make the operations

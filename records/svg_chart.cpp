@@ -11,10 +11,13 @@ namespace quillon {
 namespace {
 
 // Room around the plot for the value axis's numbers and the labels below.
-constexpr int kLeft = 48;
-constexpr int kRight = 8;
-constexpr int kTop = 10;
-constexpr int kBottom = 78;
+struct PlotRoom {
+    int left;
+    int right;
+    int top;
+    int bottom;
+};
+constexpr PlotRoom kRoom{48, 8, 10, 78};
 constexpr int kTicks = 4;
 constexpr double kBarShare = 0.8;
 // Labels stand level under their bars when the bars are this wide, else slanted, at least
@@ -110,16 +113,16 @@ double AxisMaximum(const Figure& figure) {
 }
 
 std::string BarChartSvg(const Figure& figure, std::size_t series, double maximum, ChartSize size) {
-    const double plotWidth = size.width - kLeft - kRight;
-    const double plotHeight = size.height - kTop - kBottom;
-    const double bottom = kTop + plotHeight;
+    const double plotWidth = size.width - kRoom.left - kRoom.right;
+    const double plotHeight = size.height - kRoom.top - kRoom.bottom;
+    const double bottom = kRoom.top + plotHeight;
     const std::size_t count = std::max<std::size_t>(figure.labels.size(), 1);
     const double band = plotWidth / static_cast<double>(count);
     const auto every = static_cast<std::size_t>(std::ceil(kLabelPitch / band));
     const bool level = band >= kLevelBand;
     // Level labels take one line below the plot; slanted ones the whole room.
     const std::string svgHeight =
-        std::to_string(size.height - (level ? kBottom - kLevelBottom : 0));
+        std::to_string(size.height - (level ? kRoom.bottom - kLevelBottom : 0));
     const FigureSeries& shown = figure.series[series];
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\" width=\"" +
                       std::to_string(size.width) + "\" height=\"" + svgHeight +
@@ -129,14 +132,14 @@ std::string BarChartSvg(const Figure& figure, std::size_t series, double maximum
     for (int tick = 0; tick <= kTicks; ++tick) {
         const double value = maximum * tick / kTicks;
         const std::string y = Number(bottom - plotHeight * tick / kTicks);
-        svg += "<line class=\"grid\" x1=\"" + std::to_string(kLeft) + "\" x2=\"" +
-               Number(kLeft + plotWidth) + "\" y1=\"" + y + "\" y2=\"" + y + "\"/>";
-        svg += "<text class=\"tick\" x=\"" + std::to_string(kLeft - 4) + "\" y=\"" + y +
+        svg += "<line class=\"grid\" x1=\"" + std::to_string(kRoom.left) + "\" x2=\"" +
+               Number(kRoom.left + plotWidth) + "\" y1=\"" + y + "\" y2=\"" + y + "\"/>";
+        svg += "<text class=\"tick\" x=\"" + std::to_string(kRoom.left - 4) + "\" y=\"" + y +
                "\" dy=\"4\" text-anchor=\"end\">" + ValueText(value) + "</text>\n";
     }
     for (std::size_t i = 0; i < figure.labels.size(); ++i) {
         const std::string& label = figure.labels[i];
-        const double centre = kLeft + band * (static_cast<double>(i) + 0.5);
+        const double centre = kRoom.left + band * (static_cast<double>(i) + 0.5);
         if (const auto& value = shown.values[i]) {
             const double height = plotHeight * std::clamp(*value / maximum, 0.0, 1.0);
             const std::string note = shown.notes[i].empty() ? "" : " (" + shown.notes[i] + ")";
@@ -161,9 +164,9 @@ std::string BarChartSvg(const Figure& figure, std::size_t series, double maximum
                    HtmlText(AxisLabel(PrintableText(label), kSlantedChars)) + "</text>\n";
         }
     }
-    svg += "<line class=\"axis\" x1=\"" + std::to_string(kLeft) + "\" x2=\"" +
-           Number(kLeft + plotWidth) + "\" y1=\"" + Number(bottom) + "\" y2=\"" + Number(bottom) +
-           "\"/>\n</svg>\n";
+    svg += "<line class=\"axis\" x1=\"" + std::to_string(kRoom.left) + "\" x2=\"" +
+           Number(kRoom.left + plotWidth) + "\" y1=\"" + Number(bottom) + "\" y2=\"" +
+           Number(bottom) + "\"/>\n</svg>\n";
     return svg;
 }
 
