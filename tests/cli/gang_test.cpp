@@ -16,6 +16,7 @@
 #include "records/json_out.h"
 #include "tests/cli/cli_process.h"
 #include "tests/cli/terminal_screen.h"
+#include "tests/support/gang_events.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillon::cli::test {
@@ -24,14 +25,7 @@ namespace {
 const std::filesystem::path kSource = QUILLON_SOURCE_DIR;
 constexpr int kBoards = 3;
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+using quillon::testing::Lines;
 
 class GangTest : public ::testing::Test {
 protected:
@@ -136,30 +130,12 @@ TEST_F(GangTest, AFaultOnOneBoardLeavesTheOthersUnitsOkAndIsNeverReportedOk) {
         EXPECT_EQ(run.status, c.status) << run.err;
 
         // Every event names its board; each board ends with its own "board" event.
-        std::map<int, JsonObject> ends;
-        for (const auto& line : Lines(run.out)) {
-            const JsonObject event = JsonObject::parse(line);
-            ASSERT_TRUE(event.contains("board")) << line;
-            const int board = event["board"].get<int>();
-            ASSERT_TRUE(board >= 0 && board < kBoards) << line;
-            if (event["event"] == "board") {
-                ends[board] = event;
-            }
-        }
+        auto ends = quillon::testing::GangBoardEnds(run.out, kBoards);
         ASSERT_EQ(ends.size(), 3u) << run.out;
+        quillon::testing::ExpectOnlyBoardOneFailed(ends, run.out, run.err, c.status, c.cause);
         for (const int board : {0, 2}) {
-            EXPECT_EQ(ends[board]["result"], "ok") << ends[board].dump();
             EXPECT_TRUE(Memory(board) == image) << "board " << board;
         }
-        EXPECT_EQ(ends[1]["result"], "failed") << ends[1].dump();
-        EXPECT_EQ(ends[1]["status"], c.status);
-        EXPECT_EQ(run.out.find(R"("line":"Auto Flash ---> OK !","board":1)"), std::string::npos);
-        EXPECT_NE(run.err.find("quillon-cli: board 1 failed (exit " + std::to_string(c.status) +
-                               "): " + c.cause),
-                  std::string::npos)
-            << run.err;
-        EXPECT_EQ(run.err.find("board 0 failed"), std::string::npos) << run.err;
-        EXPECT_EQ(run.err.find("board 2 failed"), std::string::npos) << run.err;
         EXPECT_TRUE(Memory(1) != image);
 
         auto restore = c.restore;

@@ -17,6 +17,7 @@
 #include "platform/program_file.h"
 #include "platform/system_error_text.h"
 #include "records/json_out.h"
+#include "tests/support/gang_events.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillon::cli::test {
@@ -112,14 +113,7 @@ protected:
     quillon::testing::TempDir dir;
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+using quillon::testing::Lines;
 
 TEST_F(WinGangTest, ThreeBoardsFlashOneImageEachLineNamingItsBoard) {
     const std::string image = WriteImage(3);
@@ -168,28 +162,12 @@ TEST_F(WinGangTest, AFaultOnOneBoardLeavesTheOthersUnitsOkAndIsNeverReportedOk) 
         const GangResult run = Gang({"--json", "flash", Native(dir / "image.bin")});
         EXPECT_EQ(run.status, c.status) << run.err;
 
-        std::map<int, JsonObject> ends;
-        for (const auto& line : Lines(run.out)) {
-            const JsonObject event = JsonObject::parse(line);
-            ASSERT_TRUE(event.contains("board")) << line;
-            if (event["event"] == "board") {
-                ends[event["board"].get<int>()] = event;
-            }
-        }
+        auto ends = quillon::testing::GangBoardEnds(run.out, 3);
         ASSERT_EQ(ends.size(), 3u) << run.out;
+        quillon::testing::ExpectOnlyBoardOneFailed(ends, run.out, run.err, c.status, c.cause);
         for (const int board : {0, 2}) {
-            EXPECT_EQ(ends[board]["result"], "ok") << ends[board].dump();
             EXPECT_TRUE(Memory(board) == image) << "board " << board;
         }
-        EXPECT_EQ(ends[1]["result"], "failed") << ends[1].dump();
-        EXPECT_EQ(ends[1]["status"], c.status);
-        EXPECT_EQ(run.out.find(R"("line":"Auto Flash ---> OK !","board":1)"), std::string::npos);
-        EXPECT_NE(run.err.find("quillon-cli: board 1 failed (exit " + std::to_string(c.status) +
-                               "): " + c.cause),
-                  std::string::npos)
-            << run.err;
-        EXPECT_EQ(run.err.find("board 0 failed"), std::string::npos) << run.err;
-        EXPECT_EQ(run.err.find("board 2 failed"), std::string::npos) << run.err;
     }
 }
 
