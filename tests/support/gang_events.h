@@ -40,17 +40,16 @@ inline std::map<int, JsonObject> GangBoardEnds(const std::string& out, int board
 // Board 1 of three failed with `status` and `cause`, and boards 0 and 2 did not: its end
 // event, no OK line of its own, and the standard error naming it and no other board.
 inline void ExpectOnlyBoardOneFailed(std::map<int, JsonObject>& ends, const std::string& out,
-                                     const std::string& err, int status,
-                                     const std::string& cause) {
+                                     const std::string& err, int status, const std::string& cause) {
     for (const int board : {0, 2}) {
         EXPECT_EQ(ends[board]["result"], "ok") << ends[board].dump();
     }
     EXPECT_EQ(ends[1]["result"], "failed") << ends[1].dump();
     EXPECT_EQ(ends[1]["status"], status);
     EXPECT_EQ(out.find(R"("line":"Auto Flash ---> OK !","board":1)"), std::string::npos);
-    EXPECT_NE(err.find("quillon-cli: board 1 failed (exit " + std::to_string(status) + "): " +
-                       cause),
-              std::string::npos)
+    EXPECT_NE(
+        err.find("quillon-cli: board 1 failed (exit " + std::to_string(status) + "): " + cause),
+        std::string::npos)
         << err;
     EXPECT_EQ(err.find("board 0 failed"), std::string::npos) << err;
     EXPECT_EQ(err.find("board 2 failed"), std::string::npos) << err;
