@@ -9,6 +9,7 @@
 #include "config/setting_names.h"
 #include "config/stored_modes.h"
 #include "target/connection_cycle.h"
+#include "target/status_texts.h"
 
 namespace quillon {
 
@@ -65,7 +66,7 @@ void BoardSession::BindAtStartup() {
 }
 
 void BoardSession::GreetBoard() {
-    parts_.panel.SetStatusText(StatusPanel::Board, kPlugIn);
+    parts_.panel.SetStatusText(StatusPanel::Board, status_texts::kPlugIn);
 
     // A settings load that ended early may not have created DualFlash: the window then shows
     // no flash-selection buttons, and the board is set for the external flash to match, so
@@ -122,7 +123,7 @@ void BoardSession::PowerSequence(int mode) {
 void BoardSession::PromptForPower() {
     parts_.panel.SetControlLevel(ControlLevel::Operations, false);
     parts_.panel.SetControlLevel(ControlLevel::SetupMenu, true);
-    parts_.panel.Warn(ConnectionCycle::kPowerPrompt);
+    parts_.panel.Warn(status_texts::kPowerPrompt);
 }
 
 void BoardSession::KbsPowerSequence() {
@@ -189,7 +190,7 @@ void BoardSession::OnBoardArrived() {
         return;  // the next arrival tries again
     }
     parts_.log.Append("USB Device 'Vessa' Plug-In Detected!");
-    parts_.panel.SetStatusText(StatusPanel::Board, kPlugIn);
+    parts_.panel.SetStatusText(StatusPanel::Board, status_texts::kPlugIn);
     Wait(kBoardFirmwareDelayMs);
     LogFirmware();
 }
@@ -206,11 +207,11 @@ void BoardSession::OnBoardRemoved() {
     parts_.link.Unbind();
     parts_.link.ClearConnected();
     parts_.log.Append("USB Device 'Vessa' Plug-Out Detected!");
-    parts_.panel.SetStatusText(StatusPanel::Board, kPlugOut);
+    parts_.panel.SetStatusText(StatusPanel::Board, status_texts::kPlugOut);
     if (ConnectModeFrom(Mode()) == ConnectMode::Socket) {
-        parts_.panel.SetStatusText(StatusPanel::Target, ConnectionCycle::kSocketStatus);
+        parts_.panel.SetStatusText(StatusPanel::Target, status_texts::kSocketStatus);
     } else {
-        parts_.panel.SetStatusText(StatusPanel::Target, kTargetPowerOff);
+        parts_.panel.SetStatusText(StatusPanel::Target, status_texts::kTargetPowerOff);
         parts_.flags.inFlashMode = false;
     }
 }
@@ -234,7 +235,8 @@ void BoardSession::CloseSequence() {
         Wait(kSmbCloseRegisterMs);
     }
     if (mode == ConnectMode::Pd) {
-        parts_.panel.ShowMessage(MessageKind::Warning, kResetPdTitle, kResetPdText);
+        parts_.panel.ShowMessage(MessageKind::Warning, status_texts::kResetPd.title,
+                                 status_texts::kResetPd.text);
         parts_.boardSide.PdExitTestMode(parts_.cache.pdI2cAddress);
         Wait(kPdExitMs);
         ChangePdRegister(0xFF, 0xD3, kBit4, 0xFF);

@@ -25,15 +25,6 @@ namespace quillon {
 // the target interface when the window closes.
 class BoardSession {
 public:
-    // Status panel 0 texts.
-    static constexpr const char* kPlugIn = "USB Device 'Vessa' Plug-In";
-    static constexpr const char* kPlugOut = "USB Device 'Vessa' Plug-Out";
-    // Status panel 1 with no powered target seen.
-    static constexpr const char* kTargetPowerOff = "Kavo EC Power-Off";
-    static constexpr const char* kResetPdTitle = "Reset PD";
-    static constexpr const char* kResetPdText =
-        "Exiting test mode will cause the PD to reset. The system will suddenly shut down!!";
-
     struct Parts {
         BoardLink& link;
         BoardCommands& board;

@@ -6,6 +6,7 @@
 #include "config/settings_location.h"
 #include "image/image_file.h"
 #include "station/startup_load.h"
+#include "target/status_texts.h"
 
 namespace quillon {
 
@@ -231,8 +232,8 @@ StepReport Station::RunStartup() {
     });
     ApplyPageMode();
 
-    panel_.SetStatusText(StatusPanel::Board, BoardSession::kPlugOut);
-    panel_.SetStatusText(StatusPanel::Target, BoardSession::kTargetPowerOff);
+    panel_.SetStatusText(StatusPanel::Board, status_texts::kPlugOut);
+    panel_.SetStatusText(StatusPanel::Target, status_texts::kTargetPowerOff);
     flags_.inFlashMode = false;
     panel_.ControlsChanged();
 

@@ -4,6 +4,7 @@
 
 #include "config/rom_key.h"
 #include "config/stored_modes.h"
+#include "target/status_texts.h"
 
 namespace quillon {
 
@@ -95,7 +96,7 @@ void ConnectionCycle::Tick() {
                 break;
             case ConnectMode::Socket:
                 c_.panel.SetControlLevel(ControlLevel::StopAndBelow, true);
-                c_.panel.SetStatusText(StatusPanel::Target, kSocketStatus);
+                c_.panel.SetStatusText(StatusPanel::Target, status_texts::kSocketStatus);
                 break;
             case ConnectMode::Pd:
                 CheckPdTarget();
@@ -127,8 +128,8 @@ void ConnectionCycle::CheckDebuggerTarget(Port port) {
         }
         return;
     }
-    c_.panel.SetStatusText(StatusPanel::Target,
-                           port == Port::Kbs ? "EC/KBS Power-On" : "EC/SMB Power-On");
+    c_.panel.SetStatusText(StatusPanel::Target, port == Port::Kbs ? status_texts::kKbsPower.on
+                                                                  : status_texts::kSmbPower.on);
     c_.panel.SetControlLevel(ControlLevel::StopAndBelow, true);
     if (!c_.flags.inFlashMode) {
         FirstPoweredEntry(port);
@@ -152,19 +153,19 @@ void ConnectionCycle::EndPowerOff() {
 }
 
 void ConnectionCycle::PowerOffKbs() {
-    BeginPowerOff("EC/KBS Power-Off");
+    BeginPowerOff(status_texts::kKbsPower.off);
     c_.board.KbsPortControl(KbsPowerOffAction(Setting(setting::kInternalClock)));
-    c_.panel.Warn(kPowerPrompt);
+    c_.panel.Warn(status_texts::kPowerPrompt);
     EndPowerOff();
 }
 
 void ConnectionCycle::PowerOffSmb() {
-    BeginPowerOff("EC/SMB Power-Off");
+    BeginPowerOff(status_texts::kSmbPower.off);
     const auto wave = ReadMode<SpecialWave>(c_.settings);
     if (const auto action = SpecialWaveAction(wave)) {
         c_.board.SmbPortControl(*action);
     }
-    c_.panel.Warn(kPowerPrompt);
+    c_.panel.Warn(status_texts::kPowerPrompt);
     c_.board.SmbPortControl(PortAction::Release);
     c_.clock.Sleep(kReleaseWait);
     if (wave == SpecialWave::PdTestMode) {
@@ -245,7 +246,7 @@ void ConnectionCycle::CheckPdTarget() {
         PowerOffPd();
         return;
     }
-    c_.panel.SetStatusText(StatusPanel::Target, "PDCC/I2C Power-On");
+    c_.panel.SetStatusText(StatusPanel::Target, status_texts::kPdPower.on);
     c_.panel.SetControlLevel(ControlLevel::StopAndBelow, true);
     if (!c_.flags.inFlashMode) {
         EnterPdFlashMode();
@@ -259,14 +260,14 @@ void ConnectionCycle::EnterPdFlashMode() {
 }
 
 void ConnectionCycle::PowerOffPd() {
-    BeginPowerOff("PDCC/I2C Power-Off");
+    BeginPowerOff(status_texts::kPdPower.off);
     c_.board.SmbPortControl(PortAction::SmbWave2);
     if (c_.flags.pdCpuHaltPending) {
         c_.board.SmbPortControl(PortAction::Release);
         c_.board.SmbPortControl(PortAction::SmbLowSpeedBreak);
         c_.timer2.SetEnabled(true);
     }
-    c_.panel.Warn(kPowerPrompt);
+    c_.panel.Warn(status_texts::kPowerPrompt);
     if (c_.flags.pdCpuHaltPending) {
         c_.timer2.SetEnabled(false);
         c_.clock.Sleep(kHaltStopWait);
@@ -309,7 +310,7 @@ void ConnectionCycle::EnterFlashModeOnDebugger(Port port) {
     WriteRegister(0x2006, 0x44);
     if (reentry && (kbs || breakAt0)) {
         c_.board.TargetRunControl(TargetRun::Run);
-        c_.panel.Warn(kReturnPrompt);
+        c_.panel.Warn(status_texts::kReturnPrompt);
     }
     WriteRegister(0x1063, 0x00);
     if (chip.clockSwitch == ClockSwitch::BeforeFlashAccess) {

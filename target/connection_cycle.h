@@ -16,11 +16,6 @@ namespace quillon {
 // (Timer2).
 class ConnectionCycle {
 public:
-    static constexpr const char* kPowerPrompt = "Please Turn on KavoEC Power!";
-    static constexpr const char* kReturnPrompt = "Please Press OK button to Return Flash Mode!";
-    // Status panel 1 in the board-socket mode, which has no target power to watch.
-    static constexpr const char* kSocketStatus = "Flash of Vessa";
-
     // `reloadLastImage` loads and merges the last image file again (ROM-key chips).
     ConnectionCycle(TargetContext& context, EFlashSizing& sizing, TypeAuto& typeAuto,
                     std::function<void()> reloadLastImage)
