@@ -37,10 +37,15 @@ std::size_t CopyInto(std::span<uint8_t> to, std::span<const uint8_t> from) {
     return count;
 }
 
-// A source shorter than the block a command sends would let the scratch area's leftovers
-// from an earlier command reach the flash in its place.
-bool Covers(std::span<const uint8_t> source, std::size_t length) {
-    return source.size() >= length;
+// Puts the first `length` bytes of `source` into the scratch area of an outgoing command. A
+// shorter source is refused: the area's leftovers from an earlier command would reach the
+// flash in its place.
+bool Stage(std::span<uint8_t> scratch, std::span<const uint8_t> source, std::size_t length) {
+    if (source.size() < length) {
+        return false;
+    }
+    CopyInto(scratch, source.first(length));
+    return true;
 }
 
 }  // namespace
@@ -174,7 +179,7 @@ TransferResult BoardCommands::EraseFlash(int blockField, uint8_t sectorEndPage, 
 TransferResult BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, uint32_t byteCount,
                                          std::span<const uint8_t> source, uint8_t pageWriteSize) {
     // A count above 65536 still goes on, so the link refuses it with the size message.
-    if (byteCount <= kMaxTransferLength && !Covers(source, byteCount)) {
+    if (byteCount <= kMaxTransferLength && !Stage(writeBlockScratch_, source, byteCount)) {
         return 0;
     }
     BoardCommand& record = link_.Record();
@@ -183,45 +188,41 @@ TransferResult BoardCommands::WriteBlock(int block, uint8_t commandModeWrite, ui
     record.p5 = High(block);
     record.p3 = pageWriteSize;
     record.p6 = SwitchRom();
-    CopyInto(writeBlockScratch_, source.first(std::min<std::size_t>(byteCount, source.size())));
     return SendFlash(subcommand::kWriteBlock, kToBoard, writeBlockScratch_, byteCount);
 }
 
 TransferResult BoardCommands::SendTargetKey(TargetKeyKind kind, uint8_t keyLength,
                                             std::span<const uint8_t> key) {
-    if (!Covers(key, keyLength)) {
+    if (!Stage(keyScratch_, key, keyLength)) {
         return 0;
     }
     BoardCommand& record = link_.Record();
     record.p1 = static_cast<uint8_t>(kind);
     record.p2 = keyLength;
-    CopyInto(keyScratch_, key.first(std::min<std::size_t>(keyLength, key.size())));
     return Send(CurrentRoute().opcode, subcommand::kSendTargetKey, kToBoard, keyScratch_,
                 keyLength);
 }
 
 TransferResult BoardCommands::VerifyBlockChecksums(int block, std::span<const uint8_t> checksums) {
-    if (!Covers(checksums, checksumScratch_.size())) {
+    if (!Stage(checksumScratch_, checksums, checksumScratch_.size())) {
         return 0;
     }
     BoardCommand& record = link_.Record();
     record.p2 = Low(block);
     record.p5 = High(block);
-    CopyInto(checksumScratch_, checksums);
     return Send(CurrentRoute().opcode, subcommand::kVerifyBlockChecksums, kToBoard,
                 checksumScratch_, static_cast<uint32_t>(checksumScratch_.size()));
 }
 
 TransferResult BoardCommands::QuickWriteBlock(int block, uint8_t quickWriteByte,
                                               std::span<const uint8_t> source) {
-    if (!Covers(source, quickWriteScratch_.size())) {
+    if (!Stage(quickWriteScratch_, source, quickWriteScratch_.size())) {
         return 0;
     }
     BoardCommand& record = link_.Record();
     record.p2 = Low(block);
     record.p5 = High(block);
     record.p3 = quickWriteByte;
-    CopyInto(quickWriteScratch_, source);
     return Send(CurrentRoute().opcode, subcommand::kQuickWriteBlock, kToBoard, quickWriteScratch_,
                 kMaxTransferLength);
 }
@@ -256,7 +257,7 @@ TransferResult BoardCommands::WriteFlashStatus(StatusWriteMode mode, uint8_t fir
 
 TransferResult BoardCommands::WritePage(int block, uint8_t page, std::span<const uint8_t> source,
                                         uint8_t pageWriteSize) {
-    if (!Covers(source, pageScratch_.size())) {
+    if (!Stage(pageScratch_, source, pageScratch_.size())) {
         return 0;
     }
     BoardCommand& record = link_.Record();
@@ -264,7 +265,6 @@ TransferResult BoardCommands::WritePage(int block, uint8_t page, std::span<const
     record.p3 = Low(block);
     record.p5 = High(block);
     record.p4 = page;
-    CopyInto(pageScratch_, source);
     return SendFlash(subcommand::kWritePage, kToBoard, pageScratch_,
                      static_cast<uint32_t>(pageScratch_.size()));
 }
