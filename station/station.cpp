@@ -56,7 +56,7 @@ Station::Station(OperatorPanel& panel, Clock& clock, ConnectionTimer& timer, Sta
     // error ends the handler like any other.
     setupPage_->GetSeams().connectionCheck = [this] {
         const auto nested = activity_.EnterNested();
-        cycle_->Tick();
+        target_->cycle.Tick();
     };
     session_ = std::make_unique<BoardSession>(
         BoardSession::Parts{*link_, *board_, *boardSide_, *store_, cache_, panel_, log_, clock_,

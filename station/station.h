@@ -33,11 +33,9 @@
 #include "station/pin_definition_desk.h"
 #include "station/setup_page_logic.h"
 #include "station/startup_hooks.h"
-#include "target/connection_cycle.h"
 #include "target/connection_flags.h"
 #include "target/eflash_facts.h"
-#include "target/type_auto.h"
-#include "target/type_page.h"
+#include "target/target_desks.h"
 
 namespace quillon {
 
@@ -179,8 +177,8 @@ public:
     AutoFlash& Auto() { return *auto_; }
     // The connection cycle (Timer1, flash-mode entry, Reset EC, the flash-selection buttons,
     // the USB-PD CPU halt) and the automatic typing.
-    ConnectionCycle& Cycle() { return *cycle_; }
-    TypeAuto& TypeAutoDesk() { return *typeAuto_; }
+    ConnectionCycle& Cycle() { return target_->cycle; }
+    TypeAuto& TypeAutoDesk() { return target_->typeAuto; }
     // The KBS pin definition and the Setup page (menu Setup, OK, Cancel, control rules).
     PinDefinitionDesk& Pins() { return *pins_; }
     SetupPageLogic& SetupLogic() { return *setupPage_; }
@@ -253,10 +251,7 @@ private:
     std::unique_ptr<FlashOperations> flashOps_;
     std::unique_ptr<AutoFlash> auto_;
     ManualTimer ownHaltPollTimer_;
-    std::unique_ptr<TargetContext> targetContext_;
-    std::unique_ptr<EFlashSizing> sizing_;
-    std::unique_ptr<TypeAuto> typeAuto_;
-    std::unique_ptr<ConnectionCycle> cycle_;
+    std::unique_ptr<TargetDesks> target_;
     void BuildTargetDesks();
     void RunTimerTick(const std::function<void()>& tick);
 };

@@ -7,18 +7,16 @@ void Station::BuildTargetDesks() {
     HaltPollTimer& timer2 =
         options_.haltPollTimer != nullptr ? *options_.haltPollTimer : ownHaltPollTimer_;
     auto& main = controls_.main;
-    targetContext_ = std::make_unique<TargetContext>(TargetContext{
-        *link_, *board_, *boardSide_, *store_, cache_, log_, panel_, clock_, timer_, timer2, flags_,
-        identity_, eflash_,
-        TargetControls{main.resetEcVisible, controls_.window.dualFlashButtonsVisible,
-                       controls_.setup.unprotectKeyMatch, main.deviceLines, main.deviceHint,
-                       main.writeStatus.visible, main.writeStatus.status1, main.writeStatus.status2,
-                       main.writeStatus.continue2Bytes},
-        ImagePlacementRef{image_.usedBlockCount, image_.startBlock}});
-    sizing_ = std::make_unique<EFlashSizing>(*targetContext_);
-    typeAuto_ = std::make_unique<TypeAuto>(*targetContext_, *flashDatabase_, *typePage_, *sizing_);
-    cycle_ = std::make_unique<ConnectionCycle>(*targetContext_, *sizing_, *typeAuto_,
-                                               [this] { files_->Reload(); });
+    target_ = std::make_unique<TargetDesks>(
+        TargetContext{
+            *link_, *board_, *boardSide_, *store_, cache_, log_, panel_, clock_, timer_, timer2,
+            flags_, identity_, eflash_,
+            TargetControls{main.resetEcVisible, controls_.window.dualFlashButtonsVisible,
+                           controls_.setup.unprotectKeyMatch, main.deviceLines, main.deviceHint,
+                           main.writeStatus.visible, main.writeStatus.status1,
+                           main.writeStatus.status2, main.writeStatus.continue2Bytes},
+            ImagePlacementRef{image_.usedBlockCount, image_.startBlock}},
+        *flashDatabase_, *typePage_, [this] { files_->Reload(); });
 }
 
 void Station::Timer1Tick() {
@@ -26,11 +24,11 @@ void Station::Timer1Tick() {
     if (!scope) {
         return;
     }
-    RunTimerTick([this] { cycle_->Tick(); });
+    RunTimerTick([this] { target_->cycle.Tick(); });
 }
 
 void Station::Timer2Tick() {
-    RunTimerTick([this] { cycle_->HaltPollTick(); });
+    RunTimerTick([this] { target_->cycle.HaltPollTick(); });
 }
 
 // A timer's tick tells the window itself about the controls it changes, so that a tick does
