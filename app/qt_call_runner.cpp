@@ -64,8 +64,8 @@ void QtCallRunner::Run(const std::function<void()>& call) {
             }
         }
         wait_.Exec(loop, [&] { return job.done.load(std::memory_order_acquire); });
-        // The worker posts to the loop only under the mutex and only before `done`: once
-        // `done` was seen, nothing touches the loop again (a quit still queued goes with it).
+        // The worker posts to the loop only under the mutex: once `done` was seen and the
+        // mutex taken, nothing touches the loop again (a quit still queued goes with it).
         const std::lock_guard lock(mutex_);
         job.loop = nullptr;
     }
@@ -76,9 +76,13 @@ void QtCallRunner::Run(const std::function<void()>& call) {
 
 void QtCallRunner::Finish(Job& job) {
     const std::lock_guard lock(mutex_);
+    // The caller's spin returns the moment it sees `done`, and `job` lives in its frame: read
+    // everything needed before that. The loop itself stays alive until the caller has taken
+    // the mutex, which this holds.
+    QEventLoop* const loop = job.loop;
     job.done.store(true, std::memory_order_release);
-    if (job.loop != nullptr) {
-        QMetaObject::invokeMethod(job.loop, "quit", Qt::QueuedConnection);
+    if (loop != nullptr) {
+        QMetaObject::invokeMethod(loop, "quit", Qt::QueuedConnection);
     }
 }
 

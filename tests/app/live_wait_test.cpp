@@ -57,6 +57,15 @@ uint8_t Read(const uint8_t*, uint32_t, uint8_t*) {
     return 1;
 }
 
+// Writes over the stack where a caller's frame just was, so that a late read of it by another
+// thread finds nonsense rather than the old values.
+[[gnu::noinline]] void ScribbleOverTheStack() {
+    volatile unsigned char bytes[1024];
+    for (auto& byte : bytes) {
+        byte = 0xA5;
+    }
+}
+
 DriverLoader SlowDriver() {
     return FixedDriverLoader({Connect, Disconnect, SlowWrite, Read});
 }
@@ -135,6 +144,20 @@ private slots:
             thrown = true;
         }
         QVERIFY(thrown);
+    }
+
+    // A fast call is collected by the caller's spin, which returns as soon as it sees the call
+    // done and leaves the call's frame behind: the worker must not touch that frame after.
+    void fastCallsInARowLeaveTheCallersFrameAlone() {
+        LiveWait wait;
+        QtCallRunner runner(wait);
+        constexpr int kCalls = 20000;
+        int calls = 0;
+        for (int i = 0; i < kCalls; ++i) {
+            runner.Run([&] { ++calls; });
+            ScribbleOverTheStack();
+        }
+        QCOMPARE(calls, kCalls);
     }
 
     void stopRegistersDuringALongTransferAndATickIsDropped() {
