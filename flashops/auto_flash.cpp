@@ -336,7 +336,6 @@ StepReport AutoFlash::BurnRun(std::optional<int> passes) {
                 RunStep(name, *step, report);
             }
             if (!c_.frame.OperationResult()) {
-                c_.log.Append(OutcomeLine(kAutoBurn, Outcome::Failure));
                 failed = true;
                 break;
             }
@@ -344,6 +343,9 @@ StepReport AutoFlash::BurnRun(std::optional<int> passes) {
         report.totalSeconds = SecondsSince(passStarted);
         report.outcome = failed ? StepResult::Failed : StepResult::Ok;
         const StepReport pass = UnitReport(report);
+        if (failed) {
+            OperationLines(c_.panel, c_.log).Close(kAutoBurn, pass);
+        }
         run.retries += pass.retries;
         run.errors += pass.errors;
         if (failed) {
@@ -387,8 +389,11 @@ StepReport AutoFlash::Backup(const FileChoice& file) {
     steps_.typeAuto();
     const StepReport read = steps_.read();
     if (!read.Ok()) {
-        // A backup of a failed read is not the flash: nothing is saved.
-        c_.log.Append(OutcomeLine(kBackup, Outcome::Failure, kBackupNoSave));
+        // A backup of a failed read is not the flash: nothing is saved, and the backup failed
+        // whatever kept the read from its bytes (a refusal too).
+        StepReport failure = read;
+        failure.result = StepResult::Failed;
+        OperationLines(c_.panel, c_.log).Close(kBackup, failure, kBackupNoSave);
         return read;
     }
     return steps_.saveReadBuffer(file);

@@ -355,6 +355,9 @@ TEST_F(AutoFlashTest, BurnRunVerifyFailureInTheSecondPass) {
                                         "Total Time : 00:13   (minute:second)", "Burn Times = 1"}));
     EXPECT_NE(std::find(log.Lines().begin(), log.Lines().end(), "Burn Times = 0"),
               log.Lines().end());
+    // The failed pass is told ended with its cause, as a listener presents it.
+    EXPECT_EQ(panel.operations.back().rfind("ended Auto Burn failed [verify: ", 0), 0u)
+        << panel.operations.back();
     // One 1000 ms pause between the passes; no reload, no TypeAuto, no colour change.
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "reload"), 0);
     EXPECT_EQ(panel.logColour, LogColour::Normal);
@@ -405,6 +408,8 @@ TEST_F(AutoFlashTest, BackupOnlyOnTheCustomerPageAndNeverSavesAFailedRead) {
     EXPECT_EQ(autoFlash->Backup(kBackupFile).result, StepResult::Failed);
     EXPECT_EQ(calls, (std::vector<std::string>{"typeauto", "Read"}));
     EXPECT_EQ(log.LastLine(), "Backup ---> Failure ! Read Flash failed, nothing was saved");
+    EXPECT_EQ(panel.operations.back().rfind("ended Backup failed", 0), 0u)
+        << panel.operations.back();
 }
 
 }  // namespace
