@@ -26,7 +26,6 @@ constexpr uint8_t kQuickRegisterLow = 0xA2;   // checks: 0x40 below block 256, 0
 constexpr uint8_t kLowBank = 0x40;
 constexpr uint8_t kHighBank = 0x50;
 constexpr uint32_t kFirstHighBankBlock = 256;
-constexpr auto kChipEraseType = static_cast<int32_t>(EraseType::Chip);
 constexpr int32_t kQuickWritePageSize = 256;
 constexpr int32_t kLargestSmallPage = 32;  // smaller program commands go page by page
 }  // namespace
@@ -54,8 +53,7 @@ std::optional<std::string> BlockFlash::Refusal(Range range) const {
 }
 
 std::optional<std::string> BlockFlash::EraseRefusal() const {
-    if (run_.type.eraseType != kChipEraseType && run_.type.sectorOffset == "0" &&
-        SectorPageBytes(run_.type.sectorSize).empty()) {
+    if (run_.Erases() == EraseWay::BlockSectors && SectorPageBytes(run_.type.sectorSize).empty()) {
         return SectorSizeRefusal(static_cast<int>(run_.type.sectorSize));
     }
     return std::nullopt;
@@ -153,16 +151,15 @@ TransferResult BlockFlash::Write(long long unit) {
     const std::size_t length = work_.IsHalfBlock(b) ? kHalfBlock : kBlockSize;
     const std::size_t offset = std::size_t{b} * kBlockSize;
     const auto pageWriteSize = static_cast<uint8_t>(run_.type.pageWriteSize);
+    const bool boardWrites = IsWriteMode(run_.type.commandModeWrite, WriteCommandMode::BoardWrites);
     const bool quick = !image.halfLastBlock && work_.parts.flags.quickModeCapable &&
-                       QuickWritePath() &&
-                       IsWriteMode(run_.type.commandModeWrite, WriteCommandMode::BoardWrites) &&
+                       QuickWritePath() && boardWrites &&
                        run_.type.pageWriteSize == kQuickWritePageSize;
     if (quick) {
         return board.QuickWriteBlock(static_cast<int>(b), run_.QuickWriteByte(),
                                      work_.Image(offset, kBlockSize));
     }
-    if (!IsWriteMode(run_.type.commandModeWrite, WriteCommandMode::BoardWrites) ||
-        run_.type.pageWriteSize > kLargestSmallPage) {
+    if (!boardWrites || run_.type.pageWriteSize > kLargestSmallPage) {
         return board.WriteBlock(
             static_cast<int>(b), static_cast<uint8_t>(run_.type.commandModeWrite),
             static_cast<uint32_t>(length), work_.Image(offset, length), pageWriteSize);

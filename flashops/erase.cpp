@@ -110,11 +110,10 @@ StepReport FlashOperations::Erase() {
                 return "The flash type's EraseType " + std::to_string(run.type.eraseType) +
                        " is not 0, 1 or 2. Please Choice Flash Type Again !";
             }
-            const bool byFlashblock =
-                run.type.eraseType == kChipEraseType || flash.ErasesWholePart();
-            if (auto refusal =
-                    byFlashblock ? FlashblockRefusal(parts_.cache.flashblock) : std::nullopt) {
-                return refusal;
+            if (run.Erases() == EraseWay::WholeChip || flash.ErasesWholePart()) {
+                if (auto refusal = FlashblockRefusal(parts_.cache.flashblock)) {
+                    return refusal;
+                }
             }
             if (auto refusal = flash.EraseRefusal()) {
                 return refusal;
@@ -129,14 +128,14 @@ void FlashOperations::RunErase(FlashRun& run, FlashTarget& flash) {
     std::string problem;
     const bool wholePart = flash.ErasesWholePart();
     // Nothing is erased when the erase walk could erase the image's last block only whole.
-    const bool walks = run.type.eraseType != kChipEraseType && run.type.sectorOffset == "0";
-    const auto walkProblem = walks ? flash.EraseProblem() : std::nullopt;
+    const EraseWay way = run.Erases();
+    const auto walkProblem = way == EraseWay::BlockSectors ? flash.EraseProblem() : std::nullopt;
     if (walkProblem) {
         run.result = false;
         problem = *walkProblem;
-    } else if (run.type.eraseType == kChipEraseType) {
+    } else if (way == EraseWay::WholeChip) {
         EraseChip(work_, run);
-    } else if (run.type.sectorOffset != "0") {
+    } else if (way == EraseWay::SectorLayout) {
         EraseBySectorLayout(work_, run, problem);
     } else {
         // A part erased whole is erased before the last KiB is unprotected, the image's

@@ -11,6 +11,11 @@
 
 namespace quillon {
 
+// How the selected flash type erases: the whole part in one command (EraseType Chip), sector
+// by sector along the layout its SectorOffset gives, or each used block's sectors in turn
+// (SectorOffset "0").
+enum class EraseWay { WholeChip, SectorLayout, BlockSectors };
+
 // The values one operation reads once when it starts, and its counters.
 struct FlashRun {
     // Settings of the run.
@@ -39,6 +44,12 @@ struct FlashRun {
     // The chip is programmed, or verified, at the low SMBus speed while the high one is set.
     bool ProgramsAtLowSpeed() const { return chip.programsAtLowSmbusSpeed && AtHighSmbusSpeed(); }
     bool VerifiesAtLowSpeed() const { return chip.verifiesAtLowSmbusSpeed && AtHighSmbusSpeed(); }
+    EraseWay Erases() const {
+        if (type.eraseType == static_cast<int32_t>(EraseType::Chip)) {
+            return EraseWay::WholeChip;
+        }
+        return type.sectorOffset == "0" ? EraseWay::BlockSectors : EraseWay::SectorLayout;
+    }
     // Blocks below StartBlock are worked on only with the From Top allocation.
     bool Covers(uint32_t block, uint32_t startBlock) const {
         return allocation == Allocation::FromTop || block >= startBlock;
