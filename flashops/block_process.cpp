@@ -83,9 +83,8 @@ void FlashOperations::RunBlockProcess(FlashRun& run) {
 bool FlashOperations::ProcessOneBlock(FlashRun& run, uint32_t b, bool& stopped) {
     auto& image = parts_.image;
     auto& board = parts_.board;
-    const uint32_t used = image.usedBlockCount;
     const uint32_t start = image.startBlock;
-    const bool halfBlock = image.halfLastBlock && b == used - 1;
+    const bool halfBlock = work_.IsHalfBlock(b);
     long long failures = 0;
     for (const SectorCommand& command :
          BlockEraseCommands(run, halfBlock, work_.controls.smallSectorKB)) {
